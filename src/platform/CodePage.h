@@ -1,0 +1,33 @@
+// Code pages: conversion between byte strings in a Windows code page and 16-bit text.
+// Supported: 1250-1258, 874, 932, 936, 949, 950, 1361, 28592, 437, 850 and 65001 (UTF-8);
+// CP_ACP (0) means 1252 and CP_OEMCP (1) the OEM page 437.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace korva {
+
+enum : unsigned { CP_ACP = 0, CP_OEMCP = 1, CP_UTF8 = 65001 };
+
+bool IsCodePageSupported(unsigned codePage);
+// MultiByteToWideChar: bytes that do not form a character of the page become U+FFFD one byte
+// at a time (a double-byte page's lone lead byte at the end included). Characters above
+// U+FFFF become surrogate pairs. An unsupported page converts as 1252.
+std::u16string MultiByteToWide(unsigned codePage, std::string_view bytes);
+// WideCharToMultiByte: characters with no mapping become `defaultChar`.
+std::string WideToMultiByte(unsigned codePage, std::u16string_view text, char defaultChar = '?');
+
+// CharNextExA: the byte after the character starting at p (never beyond end). For double-byte
+// pages a lead byte followed by any byte is one character; for UTF-8 a whole valid sequence.
+const char* CharNextEx(unsigned codePage, const char* p, const char* end);
+bool IsDBCSLeadByteEx(unsigned codePage, unsigned char b);
+// Whether the page uses more than one byte for some characters.
+bool IsMultiByteCodePage(unsigned codePage);
+
+// OemToCharA / CharToOemA between the OEM page (437) and the ANSI page (1252).
+std::string OemToAnsi(std::string_view s);
+std::string AnsiToOem(std::string_view s);
+
+}  // namespace korva

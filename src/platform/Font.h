@@ -1,0 +1,83 @@
+// Fonts and text metrics. A TPlatformFont is a realised font: created from a face name and a
+// GDI-style height, it answers its metrics and measures 16-bit text in whole pixels.
+//
+// Measurement contract: every UTF-16 code unit has an integer advance (surrogate pairs measure
+// as one glyph on the high half and 0 on the low half); the extent of a range is the sum of its
+// advances, so the extent of a string equals the sum of the extents of its pieces. A canvas
+// that draws a range advances by exactly that extent (plus its character extra and
+// justification, see Canvas.h). No kerning.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korva {
+
+// GDI character set codes (the byte stored in fonts and property sets).
+enum : std::uint8_t {
+  ANSI_CHARSET = 0, DEFAULT_CHARSET = 1, SYMBOL_CHARSET = 2, MAC_CHARSET = 77,
+  SHIFTJIS_CHARSET = 128, HANGEUL_CHARSET = 129, JOHAB_CHARSET = 130, GB2312_CHARSET = 134,
+  CHINESEBIG5_CHARSET = 136, GREEK_CHARSET = 161, TURKISH_CHARSET = 162, VIETNAMESE_CHARSET = 163,
+  HEBREW_CHARSET = 177, ARABIC_CHARSET = 178, BALTIC_CHARSET = 186, RUSSIAN_CHARSET = 204,
+  THAI_CHARSET = 222, EASTEUROPE_CHARSET = 238, OEM_CHARSET = 255
+};
+
+enum : int { FW_NORMAL = 400, FW_BOLD = 700 };
+
+struct TFontSpec {
+  std::string Name = "Times New Roman";  // face name; unknown faces fall back to a similar one
+  int Height = -16;  // pixels: negative = character (em) height, positive = cell height, 0 = default
+  int Weight = FW_NORMAL;
+  bool Italic = false;
+  bool Underline = false;
+  bool StrikeOut = false;
+  std::uint8_t CharSet = DEFAULT_CHARSET;
+  friend bool operator==(const TFontSpec&, const TFontSpec&) = default;
+};
+
+// GetTextMetrics: Height = Ascent + Descent; InternalLeading = Height - em height.
+struct TTextMetric {
+  int Height = 0, Ascent = 0, Descent = 0;
+  int InternalLeading = 0, ExternalLeading = 0;
+  int AveCharWidth = 0, MaxCharWidth = 0;
+  int Overhang = 0;
+  std::uint8_t CharSet = DEFAULT_CHARSET;
+};
+
+class TPlatformFont {
+ public:
+  virtual ~TPlatformFont() = default;
+  // Realises a font. Never fails: a missing face falls back to a similar installed one.
+  static std::shared_ptr<TPlatformFont> Create(const TFontSpec& spec);
+
+  virtual const TFontSpec& Spec() const = 0;
+  virtual const TTextMetric& Metrics() const = 0;
+  // Advance of one code unit in whole pixels.
+  virtual int CharWidth(char16_t ch) const = 0;
+  // Sum of the advances of s[0..n).
+  virtual int TextWidth(const char16_t* s, int n) const;
+  int TextWidth(std::u16string_view s) const { return TextWidth(s.data(), int(s.size())); }
+  // GetTextExtentExPoint: the largest count of leading characters whose extent (with `extra`
+  // pixels after every character) is <= maxWidth; fills partial[i] = extent of s[0..i] for
+  // i < n when partial is given. Returns the extent of that count.
+  virtual int FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const;
+};
+
+using TPlatformFontPtr = std::shared_ptr<TPlatformFont>;
+
+// Whether a face of that name is installed (compared without regard to case).
+bool FontFaceInstalled(std::string_view name);
+
+// Fixed-metrics mode for layout tests: every font created while it is on has metrics that
+// depend only on its em height h: Ascent = (4h + 2) / 5, Descent = h - Ascent, no leading,
+// every code unit h / 2 wide (at least 1), bold adds nothing. Fonts created before keep theirs.
+void SetFixedFontMetrics(bool on);
+bool FixedFontMetrics();
+
+// The logical pixels per inch used to convert points to pixels (96 off-screen).
+int ScreenPixelsPerInch();
+
+}  // namespace korva
