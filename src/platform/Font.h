@@ -5,7 +5,13 @@
 // as one glyph on the high half and 0 on the low half); the extent of a range is the sum of its
 // advances, so the extent of a string equals the sum of the extents of its pieces. A canvas
 // that draws a range advances by exactly that extent (plus its character extra and
-// justification, see Canvas.h). No kerning.
+// justification, see Canvas.h). No kerning. C0 control characters measure 0 and draw nothing.
+// Characters the face lacks are measured and drawn with the fallback face that Qt's font
+// matching picks for them (one per character, cached with the font).
+//
+// Fonts are immutable and shared: creating the same spec twice gives fonts that share their
+// measurement tables. Real fonts need a QGuiApplication and create one when missing
+// (EnsureGuiApplication, QtBridge.h); fixed-metrics fonts need Qt only when drawn.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +32,9 @@ enum : std::uint8_t {
 };
 
 enum : int { FW_NORMAL = 400, FW_BOLD = 700 };
+
+// Em heights are clamped to 1 .. MaxFontEmHeight pixels (a page may ask for any size).
+constexpr int MaxFontEmHeight = 2048;
 
 struct TFontSpec {
   std::string Name = "Times New Roman";  // face name; unknown faces fall back to a similar one
@@ -55,29 +64,39 @@ class TPlatformFont {
 
   virtual const TFontSpec& Spec() const = 0;
   virtual const TTextMetric& Metrics() const = 0;
-  // Advance of one code unit in whole pixels.
+  // Advance of one code unit in whole pixels (the real advance rounded to nearest). A high
+  // surrogate alone measures as the missing-glyph box, a low surrogate 0.
   virtual int CharWidth(char16_t ch) const = 0;
+  // Advance of a character outside the basic plane (what a surrogate pair measures).
+  virtual int CodePointWidth(char32_t cp) const;
   // Sum of the advances of s[0..n).
   virtual int TextWidth(const char16_t* s, int n) const;
   int TextWidth(std::u16string_view s) const { return TextWidth(s.data(), int(s.size())); }
   // GetTextExtentExPoint: the largest count of leading characters whose extent (with `extra`
-  // pixels after every character) is <= maxWidth; fills partial[i] = extent of s[0..i] for
-  // i < n when partial is given. Returns the extent of that count.
+  // pixels after every code unit) is <= maxWidth; fills partial[i] = extent of s[0..i] for
+  // i < n when partial is given. Returns the extent of that count (0 when none fits). The
+  // count stops at the first prefix that does not fit (with a negative extra a longer prefix
+  // could fit again) and never ends between the halves of a surrogate pair.
   virtual int FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const;
 };
 
 using TPlatformFontPtr = std::shared_ptr<TPlatformFont>;
 
-// Whether a face of that name is installed (compared without regard to case).
+// Whether a face of that name is installed (compared without regard to case). Also true for
+// "Times New Roman", "Arial" and "Courier New", which are always drawn with their metric
+// twins Liberation Serif, Sans and Mono. An empty name means "Arial" when creating a font.
 bool FontFaceInstalled(std::string_view name);
 
 // Fixed-metrics mode for layout tests: every font created while it is on has metrics that
-// depend only on its em height h: Ascent = (4h + 2) / 5, Descent = h - Ascent, no leading,
-// every code unit h / 2 wide (at least 1), bold adds nothing. Fonts created before keep theirs.
+// depend only on its em height h (|Height|, 16 for 0): Ascent = (4h + 2) / 5, Descent =
+// h - Ascent, no leading, AveCharWidth = MaxCharWidth = every code unit = h / 2 (at least 1;
+// a low surrogate 0, so a pair is one character), bold adds nothing. Such fonts draw with the
+// real face at em height h, each glyph at its fixed advance. Fonts created before keep theirs.
 void SetFixedFontMetrics(bool on);
 bool FixedFontMetrics();
 
-// The logical pixels per inch used to convert points to pixels (96 off-screen).
+// The logical pixels per inch used to convert points to pixels: the primary screen's logical
+// DPI rounded, read once; 96 off-screen or before a GUI application exists.
 int ScreenPixelsPerInch();
 
 }  // namespace korva

@@ -1,0 +1,437 @@
+#include "platform/Font.h"
+
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <map>
+
+#include "platform/QtBridge.h"
+#include "platform/QtFont.h"
+
+namespace korva {
+
+namespace {
+
+bool GFixedMetrics = false;
+
+// Caches: realised faces and the em heights found for cell heights. Bounded: when full,
+// entries nobody else holds are dropped.
+constexpr std::size_t MaxCachedFaces = 256;
+constexpr std::size_t MaxCachedCellHeights = 1024;
+
+std::string Lower(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return r;
+}
+
+// The classic Windows faces are drawn with their metric-compatible twins, whatever
+// fontconfig's substitution rules on a given machine say.
+const char* MetricTwin(std::string_view name) {
+  const std::string n = Lower(name);
+  if (n == "times new roman") return "Liberation Serif";
+  if (n == "arial") return "Liberation Sans";
+  if (n == "courier new") return "Liberation Mono";
+  return nullptr;
+}
+
+// Metrics are rounded up so that glyphs fit in the cell; a tiny tolerance keeps 14.001 at 14.
+int CeilMetric(double v) { return std::max(0, int(std::ceil(v - 0.02))); }
+
+QFont MakeQFont(const QString& family, int em, int weight, bool italic) {
+  QFont f(family);
+  f.setPixelSize(em);
+  f.setWeight(QFont::Weight(weight));
+  f.setItalic(italic);
+  f.setKerning(false);
+  return f;
+}
+
+int ClampEm(std::int64_t h) { return int(std::clamp<std::int64_t>(h, 1, MaxFontEmHeight)); }
+
+int NormalWeight(int w) { return w <= 0 ? FW_NORMAL : std::clamp(w, 1, 1000); }
+
+// The em height whose cell (ascent + descent, rounded up) is the largest not above `cell`.
+int EmForCellHeight(const std::string& name, int cell, int weight, bool italic) {
+  static std::map<std::string, int> cache;
+  const std::string key = Lower(name) + '|' + std::to_string(cell) + '|' + std::to_string(weight) + (italic ? "|i" : "|n");
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  const QString family = ResolveFamily(name);
+  auto cellOf = [&](int em) {
+    QRawFont raw = QRawFont::fromFont(MakeQFont(family, em, weight, italic));
+    if (!raw.isValid()) return em;
+    return CeilMetric(raw.ascent()) + CeilMetric(raw.descent());
+  };
+  const int c0 = std::max(1, cellOf(cell));
+  int em = ClampEm(std::llround(double(cell) * cell / c0));
+  for (int i = 0; i < 16 && em > 1 && cellOf(em) > cell; ++i) --em;
+  for (int i = 0; i < 16 && em < MaxFontEmHeight && cellOf(em + 1) <= cell; ++i) ++em;
+  if (cache.size() >= MaxCachedCellHeights) cache.clear();
+  cache.emplace(key, em);
+  return em;
+}
+
+std::shared_ptr<TFontFace> GetFace(const std::string& name, int em, int weight, bool italic, bool fixed) {
+  static std::map<std::string, std::shared_ptr<TFontFace>> cache;
+  const std::string key = Lower(name) + '|' + std::to_string(em) + '|' + std::to_string(weight) + (italic ? "|i" : "|n") +
+                          (fixed ? "|f" : "|r");
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  if (cache.size() >= MaxCachedFaces) {
+    std::erase_if(cache, [](const auto& e) { return e.second.use_count() == 1; });
+    if (cache.size() >= MaxCachedFaces) cache.clear();
+  }
+  auto face = std::make_shared<TFontFace>(name, em, weight, italic, fixed);
+  cache.emplace(key, face);
+  return face;
+}
+
+// Widths accumulate in 64 bits: a long line in a huge font must not overflow.
+int ClampWidth(std::int64_t w) { return int(std::clamp<std::int64_t>(w, INT_MIN, INT_MAX)); }
+
+template <class TAdv, class TCpAdv>
+std::int64_t WidthImpl(const char16_t* s, int n, TAdv adv, TCpAdv cpAdv) {
+  std::int64_t w = 0;
+  for (int i = 0; i < n; ++i) {
+    const char16_t c = s[i];
+    if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
+      w += cpAdv(CombineSurrogates(c, s[i + 1]));
+      ++i;
+    } else {
+      w += adv(c);
+    }
+  }
+  return w;
+}
+
+template <class TAdv, class TCpAdv>
+int FitImpl(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial, TAdv adv,
+            TCpAdv cpAdv) {
+  std::int64_t total = 0, fitWidth = 0;
+  int fit = 0;
+  bool stopped = false;
+  for (int i = 0; i < n; ++i) {
+    const char16_t c = s[i];
+    const bool pair = IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1]);
+    if (pair) {
+      total += std::int64_t(cpAdv(CombineSurrogates(c, s[i + 1]))) + extra;
+      if (partial) partial[i] = ClampWidth(total);
+      total += extra;
+      ++i;
+    } else {
+      total += std::int64_t(adv(c)) + extra;
+    }
+    if (partial) partial[i] = ClampWidth(total);
+    if (!stopped) {
+      if (total <= maxWidth) {
+        fit = i + 1;
+        fitWidth = total;
+      } else {
+        stopped = true;
+        if (!partial) break;
+      }
+    }
+  }
+  if (fitCount) *fitCount = fit;
+  return ClampWidth(fitWidth);
+}
+
+}  // namespace
+
+QString ResolveFamily(const std::string& name) {
+  if (name.empty()) return QStringLiteral("Liberation Sans");
+  if (const char* twin = MetricTwin(name)) {
+    const QString requested = QString::fromStdString(name);
+    // A machine that really has the face uses it.
+    return QFontDatabase::hasFamily(requested) ? requested : QString::fromLatin1(twin);
+  }
+  return QString::fromStdString(name);
+}
+
+// ---- TFontFace ----
+
+TFontFace::TFontFace(const std::string& name, int em, int weight, bool italic, bool fixed)
+    : FName(name), FEm(em), FWeight(weight), FItalic(italic), FFixed(fixed) {
+  if (fixed) {
+    FFixedAdvance = std::max(1, em / 2);
+    FMetrics.Ascent = (4 * em + 2) / 5;
+    FMetrics.Descent = em - FMetrics.Ascent;
+    FMetrics.Height = em;
+    FMetrics.AveCharWidth = FMetrics.MaxCharWidth = FFixedAdvance;
+    FLineThickness = std::max(1, em / 16);
+    FUnderlineTop = std::max(1, (FMetrics.Descent - FLineThickness) / 2);
+    if (FUnderlineTop + FLineThickness > FMetrics.Descent) FUnderlineTop = std::max(0, FMetrics.Descent - FLineThickness);
+    FStrikeOutTop = -(FMetrics.Ascent * 3 / 10) - (FLineThickness + 1) / 2;
+    return;
+  }
+  EnsureQt();
+  const QRawFont& raw = FRawFonts[0];
+  if (!raw.isValid()) {
+    // No font at all on this machine: keep going with plausible numbers.
+    FMetrics.Ascent = (4 * em + 2) / 5;
+    FMetrics.Descent = em - FMetrics.Ascent;
+    FMetrics.Height = em;
+    FMetrics.AveCharWidth = FMetrics.MaxCharWidth = std::max(1, em / 2);
+    return;
+  }
+  FMetrics.Ascent = CeilMetric(raw.ascent());
+  FMetrics.Descent = CeilMetric(raw.descent());
+  FMetrics.Height = FMetrics.Ascent + FMetrics.Descent;
+  FMetrics.InternalLeading = std::max(0, FMetrics.Height - em);
+  FMetrics.ExternalLeading = std::max(0, int(std::lround(raw.leading())));
+  FMetrics.AveCharWidth = int(std::lround(raw.averageCharWidth()));
+  if (FMetrics.AveCharWidth <= 0) FMetrics.AveCharWidth = std::max(1, Advance(u'x'));
+  FMetrics.MaxCharWidth = std::max(FMetrics.AveCharWidth, CeilMetric(raw.maxCharWidth()));
+
+  FLineThickness = std::max(1, int(std::lround(raw.lineThickness())));
+  FUnderlineTop = std::max(1, int(std::lround(raw.underlinePosition() - FLineThickness / 2.0)));
+  if (FUnderlineTop + FLineThickness > FMetrics.Descent) FUnderlineTop = std::max(0, FMetrics.Descent - FLineThickness);
+  FStrikeOutTop = -int(std::lround(raw.xHeight() / 2.0 + FLineThickness / 2.0));
+  if (FStrikeOutTop >= 0) FStrikeOutTop = -1 - FLineThickness;
+}
+
+void TFontFace::EnsureQt() const {
+  if (FQtReady) return;
+  FQtReady = true;
+  EnsureGuiApplication();
+  FQFont = MakeQFont(ResolveFamily(FName), FEm, FWeight, FItalic);
+  FRawFonts.clear();
+  FRawFonts.push_back(QRawFont::fromFont(FQFont));
+  const QRawFont& raw = FRawFonts[0];
+  if (raw.isValid()) {
+    quint32 glyph = 0;
+    QPointF adv;
+    if (raw.advancesForGlyphIndexes(&glyph, &adv, 1)) FNotDefAdvance = int(std::lround(adv.x()));
+  } else {
+    FNotDefAdvance = std::max(1, FEm / 2);
+  }
+}
+
+bool TFontFace::IsSymbolFace() const {
+  EnsureQt();
+  if (!FRawFonts[0].isValid()) return false;
+  const QList<QFontDatabase::WritingSystem> ws = QFontDatabase::writingSystems(FRawFonts[0].familyName());
+  return ws.contains(QFontDatabase::Symbol) && !ws.contains(QFontDatabase::Latin);
+}
+
+const QFont& TFontFace::QtFont() const {
+  EnsureQt();
+  return FQFont;
+}
+
+int TFontFace::UnderlineTop() const { return FUnderlineTop; }
+int TFontFace::StrikeOutTop() const { return FStrikeOutTop; }
+int TFontFace::LineThickness() const { return FLineThickness; }
+
+void TFontFace::FillPage(int page) const {
+  EnsureQt();
+  TPage p(new TGlyphRef[256]);
+  const QRawFont& raw = FRawFonts[0];
+  const int base = page << 8;
+  if (page >= 0xD8 && page <= 0xDF) {
+    // Surrogates: a lone high half shows the missing-glyph box, the low half is free.
+    for (int i = 0; i < 256; ++i) {
+      if (base + i < 0xDC00) p[i] = {FNotDefAdvance, 0, 0};
+      else p[i] = {0, -1, 0};
+    }
+  } else if (!raw.isValid()) {
+    for (int i = 0; i < 256; ++i) p[i] = {FNotDefAdvance, -1, 0};
+  } else {
+    QChar chars[256];
+    for (int i = 0; i < 256; ++i) chars[i] = QChar(char16_t(base + i));
+    quint32 glyphs[256] = {};
+    QPointF advances[256];
+    int count = 256;
+    raw.glyphIndexesForChars(chars, 256, glyphs, &count);
+    if (count != 256) std::fill(std::begin(glyphs), std::end(glyphs), 0u);
+    raw.advancesForGlyphIndexes(glyphs, advances, 256);
+    for (int i = 0; i < 256; ++i) {
+      const int c = base + i;
+      if (c < 0x20 || c == 0x7F) p[i] = {0, -1, 0};
+      else if (glyphs[i] != 0) p[i] = {int(std::lround(advances[i].x())), 0, glyphs[i]};
+      else p[i] = {-1, 0, 0};  // looked up in the fallback faces when first used
+    }
+  }
+  FPages[std::size_t(page)] = std::move(p);
+}
+
+int TFontFace::FontIndex(const QRawFont& raw) const {
+  for (std::size_t i = 0; i < FRawFonts.size(); ++i)
+    if (FRawFonts[i] == raw) return int(i);
+  FRawFonts.push_back(raw);
+  return int(FRawFonts.size() - 1);
+}
+
+void TFontFace::Resolve(TGlyphRef& ref, char32_t cp) const {
+  EnsureQt();
+  ref = {FNotDefAdvance, FRawFonts[0].isValid() ? 0 : -1, 0};
+  if (!FRawFonts[0].isValid()) return;
+  // Qt's own font matching picks the fallback face, as it would for a QTextLayout.
+  QTextLayout layout(QString::fromUcs4(&cp, 1), FQFont);
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  const QList<QGlyphRun> runs = layout.glyphRuns();
+  if (runs.isEmpty() || runs[0].glyphIndexes().isEmpty()) return;
+  const QRawFont raw = runs[0].rawFont();
+  const quint32 glyph = runs[0].glyphIndexes()[0];
+  if (glyph == 0 || !raw.isValid()) return;
+  QPointF adv;
+  if (!raw.advancesForGlyphIndexes(&glyph, &adv, 1)) return;
+  ref = {int(std::lround(adv.x())), FontIndex(raw), glyph};
+}
+
+int TFontFace::CodePointAdvance(char32_t cp) const {
+  if (cp <= 0xFFFF) return Advance(char16_t(cp));
+  if (FFixed) return FFixedAdvance;
+  auto it = FSupplementary.find(cp);
+  if (it == FSupplementary.end()) {
+    TGlyphRef r;
+    Resolve(r, cp);
+    it = FSupplementary.emplace(cp, r).first;
+  }
+  return it->second.Advance;
+}
+
+void TFontFace::Advances(const char16_t* s, int n, int* out) const {
+  for (int i = 0; i < n; ++i) {
+    const char16_t c = s[i];
+    if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
+      out[i] = CodePointAdvance(CombineSurrogates(c, s[i + 1]));
+      out[++i] = 0;
+    } else {
+      out[i] = Advance(c);
+    }
+  }
+}
+
+std::int64_t TFontFace::Width(const char16_t* s, int n) const {
+  if (FFixed) {
+    // Every unit but the low half of a pair is one fixed advance.
+    std::int64_t units = n;
+    for (int i = 0; i < n; ++i)
+      if (IsLowSurrogate(s[i])) --units;
+    return units * FFixedAdvance;
+  }
+  return WidthImpl(
+      s, n, [this](char16_t c) { return Ref(c).Advance; }, [this](char32_t cp) { return CodePointAdvance(cp); });
+}
+
+int TFontFace::Fit(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const {
+  return FitImpl(
+      s, n, maxWidth, extra, fitCount, partial, [this](char16_t c) { return Advance(c); },
+      [this](char32_t cp) { return CodePointAdvance(cp); });
+}
+
+void TFontFace::Glyphs(const char16_t* s, int n, TGlyphRef* out) const {
+  for (int i = 0; i < n; ++i) {
+    const char16_t c = s[i];
+    if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
+      const char32_t cp = CombineSurrogates(c, s[i + 1]);
+      auto it = FSupplementary.find(cp);
+      if (it == FSupplementary.end()) {
+        TGlyphRef r;
+        Resolve(r, cp);
+        it = FSupplementary.emplace(cp, r).first;
+      }
+      out[i] = it->second;
+      out[++i] = {0, -1, 0};
+    } else {
+      out[i] = Ref(c);
+    }
+  }
+}
+
+// ---- TQtFont ----
+
+TQtFont::TQtFont(const TFontSpec& spec, std::shared_ptr<TFontFace> face) : FSpec(spec), FFace(std::move(face)) {
+  FMetrics = FFace->Metrics();
+  // The realised character set: the requested one, except that "default" realises as ANSI,
+  // or as symbol for a symbol face.
+  if (spec.CharSet != DEFAULT_CHARSET) FMetrics.CharSet = spec.CharSet;
+  else if (!FFace->Fixed() && FFace->IsSymbolFace()) FMetrics.CharSet = SYMBOL_CHARSET;
+  else FMetrics.CharSet = ANSI_CHARSET;
+}
+
+int TQtFont::TextWidth(const char16_t* s, int n) const {
+  if (!s || n <= 0) return 0;
+  return ClampWidth(FFace->Width(s, n));
+}
+
+int TQtFont::FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const {
+  if (!s || n <= 0) {
+    if (fitCount) *fitCount = 0;
+    return 0;
+  }
+  return FFace->Fit(s, n, maxWidth, extra, fitCount, partial);
+}
+
+// ---- TPlatformFont ----
+
+std::shared_ptr<TPlatformFont> TPlatformFont::Create(const TFontSpec& spec) {
+  // Without a GUI application (a plain QCoreApplication already runs) Qt has no fonts: fall
+  // back to fixed metrics rather than fail.
+  const bool fixed = GFixedMetrics || !EnsureGuiApplication();
+  const int weight = NormalWeight(spec.Weight);
+  int em;
+  if (spec.Height == 0) em = 16;
+  else if (spec.Height < 0) em = ClampEm(-std::int64_t(spec.Height));
+  else if (fixed) em = ClampEm(spec.Height);
+  else em = EmForCellHeight(spec.Name, std::min(spec.Height, MaxFontEmHeight * 2), weight, spec.Italic);
+  return std::make_shared<TQtFont>(spec, GetFace(spec.Name, em, weight, spec.Italic, fixed));
+}
+
+int TPlatformFont::CodePointWidth(char32_t cp) const { return cp <= 0xFFFF ? CharWidth(char16_t(cp)) : CharWidth(0xFFFD); }
+
+int TPlatformFont::TextWidth(const char16_t* s, int n) const {
+  if (!s || n <= 0) return 0;
+  return ClampWidth(WidthImpl(
+      s, n, [this](char16_t c) { return CharWidth(c); }, [this](char32_t cp) { return CodePointWidth(cp); }));
+}
+
+int TPlatformFont::FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const {
+  if (!s || n <= 0) {
+    if (fitCount) *fitCount = 0;
+    return 0;
+  }
+  return FitImpl(
+      s, n, maxWidth, extra, fitCount, partial, [this](char16_t c) { return CharWidth(c); },
+      [this](char32_t cp) { return CodePointWidth(cp); });
+}
+
+bool FontFaceInstalled(std::string_view name) {
+  if (name.empty()) return false;
+  if (MetricTwin(name)) return true;
+  if (!EnsureGuiApplication()) return false;
+  static std::map<std::string, bool> cache;
+  const std::string key = Lower(name);
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  const bool installed = QFontDatabase::hasFamily(QString::fromUtf8(name.data(), qsizetype(name.size())));
+  if (cache.size() < 4096) cache.emplace(key, installed);
+  return installed;
+}
+
+void SetFixedFontMetrics(bool on) { GFixedMetrics = on; }
+bool FixedFontMetrics() { return GFixedMetrics; }
+
+int ScreenPixelsPerInch() {
+  static int cached = 0;
+  if (cached) return cached;
+  if (!qGuiApp) return 96;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (QGuiApplication::platformName() == QLatin1String("offscreen") || !screen) {
+    cached = 96;
+  } else {
+    const int dpi = int(std::lround(screen->logicalDotsPerInch()));
+    cached = dpi > 0 ? dpi : 96;
+  }
+  return cached;
+}
+
+}  // namespace korva
