@@ -1,6 +1,9 @@
 # Packs the sample documentation into one flat zip archive.
 #
-#   cmake -DSOURCE_DIR=<samples> -DOUTPUT=<zip> -DWORK_DIR=<scratch> -P PackSamples.cmake
+#   cmake -DSOURCE_DIR=<samples> -DMEMBER_LIST=<file> -DOUTPUT=<zip> -DWORK_DIR=<scratch>
+#         -P PackSamples.cmake
+#
+# MEMBER_LIST names the files of SOURCE_DIR to pack, one a line; they become flat members.
 #
 # CMake's zip writer (libarchive) deflates every member, even empty ones, and has no
 # option to store. The viewer must read both methods, and already-compressed images
@@ -8,9 +11,9 @@
 # the deflating and the CRC-32s, and this script copies its deflated data for text
 # members and the raw bytes for images, with plain local headers (sizes known up
 # front, no data descriptors, no extra fields).
-cmake_minimum_required(VERSION 3.25)
+cmake_minimum_required(VERSION 3.19)
 
-foreach(var SOURCE_DIR OUTPUT WORK_DIR)
+foreach(var SOURCE_DIR MEMBER_LIST OUTPUT WORK_DIR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "PackSamples.cmake: ${var} is not set")
   endif()
@@ -19,12 +22,10 @@ endforeach()
 # Members kept as they are: formats that are compressed already.
 set(storeSuffixes gif png jpg jpeg)
 
-# The member list: every plain file of the folder except the build files.
-file(GLOB members LIST_DIRECTORIES false RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
-list(REMOVE_ITEM members CMakeLists.txt PackSamples.cmake)
+file(STRINGS "${MEMBER_LIST}" members)
 list(SORT members)
 if(NOT members)
-  message(FATAL_ERROR "PackSamples.cmake: no files in ${SOURCE_DIR}")
+  message(FATAL_ERROR "PackSamples.cmake: ${MEMBER_LIST} names no files")
 endif()
 
 # ---- hex helpers: the archive is put together as lower-case hex, two digits a byte
@@ -212,6 +213,10 @@ string(APPEND outHex "${centralHex}504b050600000000${countHex}${countHex}${centr
 # ---- step 3: hex to bytes. string(REPLACE) drops NUL bytes, so each byte is looked up
 # in a table of one-character strings; string(APPEND) and file(WRITE) keep NULs.
 string(JSON B_00 GET "[\"\\u0000\"]" 0)
+string(LENGTH "${B_00}" nulLength)
+if(NOT nulLength EQUAL 1)
+  message(FATAL_ERROR "PackSamples.cmake: this CMake cannot hold a NUL byte in a string")
+endif()
 foreach(i RANGE 1 255)
   kv_hex_le(byte ${i} 1)
   string(ASCII ${i} B_${byte})
@@ -232,4 +237,5 @@ if(NOT written EQUAL outSize)
 endif()
 file(RENAME "${partial}" "${OUTPUT}")
 math(EXPR deflatedCount "${count} - ${storedCount}")
-message(STATUS "Korva_API.zip: ${count} members, ${storedCount} stored, ${deflatedCount} deflated, ${outSize} bytes")
+get_filename_component(outName "${OUTPUT}" NAME)
+message(STATUS "${outName}: ${count} members, ${storedCount} stored, ${deflatedCount} deflated, ${outSize} bytes")
