@@ -1,0 +1,230 @@
+// The cascade: how an element's property set is computed from its parent's, the style list
+// and its inline style, and the fonts of the four link states.
+#include <algorithm>
+
+#include "style/PropStack.h"
+#include "style/StyleList.h"
+#include "style/StyleState.h"
+#include "style/Units.h"
+
+namespace korva {
+
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) { return CompareKeys(a, b) == 0; }
+
+bool PieceMatches(const std::string& piece, std::string_view value) {
+  return piece.empty() || EqualNoCase(piece, value);
+}
+
+bool PartMatches(const TSelectorPart& part, std::string_view tag, std::string_view cls, std::string_view id,
+                 std::string_view pseudo) {
+  return PieceMatches(part.Tag, tag) && PieceMatches(part.Class, cls) && PieceMatches(part.Id, id) &&
+         PieceMatches(part.Pseudo, pseudo);
+}
+
+// Ancestors must appear in order, nearest first, among the open elements below the element
+// (entry 0, the base set, never takes part); gaps are allowed.
+bool AncestorsMatch(const std::vector<TSelectorPart>& ancestors, const TPropStack& stack, int stackIndex) {
+  std::size_t next = 0;
+  for (int j = std::min(stackIndex, stack.Count()) - 1; j >= 1 && next < ancestors.size(); --j) {
+    const TProperties& e = stack[j];
+    if (PartMatches(ancestors[next], e.FTagName, e.FClassName, e.FIdName, e.FPseudoClass)) ++next;
+  }
+  return next == ancestors.size();
+}
+
+// Builds keys without reallocating for every lookup.
+class TKeyBuilder {
+ public:
+  std::string_view operator()(std::initializer_list<std::string_view> pieces) {
+    FBuf.clear();
+    for (std::string_view p : pieces) FBuf += p;
+    return FBuf;
+  }
+
+ private:
+  std::string FBuf;
+};
+
+}  // namespace
+
+void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex, std::string_view tag,
+                          std::string_view cls, std::string_view id, std::string_view pseudo,
+                          std::string_view title, TProperties* inlineStyle) {
+  const TPropValue& inherited = FValues[piFontSize];
+  const double parentSize = inherited.IsReal() && inherited.Real() > 0 ? inherited.Real() : DefaultFontSize();
+  const bool hasPseudo = !pseudo.empty();
+  const bool plain = !hasPseudo || (pseudo != "hover" && pseudo != "visited");
+  const bool hasClass = !cls.empty();
+  TKeyBuilder key;
+  auto merge = [&](std::initializer_list<std::string_view> pieces) { styles.MergeKey(*this, key(pieces)); };
+
+  if (tag == "a" && hasPseudo) merge({"::", pseudo});
+  if (plain) merge({tag});
+  if (hasPseudo) merge({":", pseudo});
+  if (hasClass && plain) {
+    merge({".", cls});
+    merge({tag, ".", cls});
+  }
+  if (hasPseudo) merge({tag, ":", pseudo});
+  if (hasClass && hasPseudo) {
+    merge({".", cls, ":", pseudo});
+    merge({tag, ".", cls, ":", pseudo});
+  }
+  if (!id.empty()) {
+    merge({"#", id});
+    merge({tag, "#", id});
+    if (hasClass) merge({".", cls, "#", id});
+    if (hasPseudo) {
+      merge({"#", id, ":", pseudo});
+      merge({tag, "#", id, ":", pseudo});
+    }
+    if (hasClass) merge({tag, ".", cls, "#", id});
+    if (hasClass && hasPseudo) {
+      merge({".", cls, "#", id, ":", pseudo});
+      merge({tag, ".", cls, "#", id, ":", pseudo});
+    }
+  }
+
+  // Descendant rules: by the subject's leading tag, class or pseudo-class.
+  if (styles.DescendantRuleCount() > 0) {
+    auto scan = [&](std::string_view prefix) {
+      styles.ForEachDescendantRule(prefix, [&](const TStyleList::TDescendantRule& rule) {
+        if (PartMatches(rule.SubjectPart, tag, cls, id, pseudo) && AncestorsMatch(rule.Ancestors, stack, stackIndex))
+          Merge(*rule.Props);
+      });
+    };
+    std::string lowered;
+    if (!tag.empty()) scan(lowered = StyleLower(tag));
+    if (hasClass) scan(lowered = "." + StyleLower(cls));
+    if (hasPseudo) scan(lowered = ":" + StyleLower(pseudo));
+  }
+
+  if (inlineStyle) Merge(*inlineStyle);
+
+  if (FValues[piFontSize].IsText()) FValues[piFontSize] = FontSizeToPoints(FValues[piFontSize].Text(), parentSize);
+
+  FTagName = std::string(tag);
+  FClassName = std::string(cls);
+  FIdName = std::string(id);
+  FPseudoClass = std::string(pseudo);
+  FInlineStyle = inlineStyle;
+  if (!title.empty()) {
+    FTitleText = std::string(title);
+    FHasOwnTitle = true;
+  }
+  FCachedFont.reset();
+  if (pseudo == "link") BuildLinkFonts(styles, stack, stackIndex);
+}
+
+void TProperties::BuildLinkFonts(TStyleList& styles, TPropStack& stack, int k) {
+  auto fonts = std::make_unique<TFontInfoArray>();
+  SetTextBackColor();
+  GetFontInfo(fonts->Ar[lfLink]);
+
+  const int at = std::clamp(k + 1, 0, stack.Count());
+  // A state's set inherits from the set it derives from and is combined with the same element
+  // identity; it stands on the stack while combined so descendant rules see its ancestors.
+  auto state = [&](const TProperties& from, int position, std::string_view pseudo) {
+    auto set = std::make_unique<TProperties>();
+    set->InheritFrom(from);
+    TProperties& ref = *set;
+    stack.Insert(position, std::move(set));
+    ref.Combine(styles, stack, position, FTagName, FClassName, FIdName, pseudo, std::string_view(), FInlineStyle);
+    ref.FTitleText = FTitleText;
+    ref.SetTextBackColor();
+    return &ref;
+  };
+  TProperties* visited = state(*this, at, "visited");
+  visited->GetFontInfo(fonts->Ar[lfVisited]);
+  TProperties* visitedHover = state(*visited, at + 1, "hover");
+  visitedHover->GetFontInfo(fonts->Ar[lfVisitedHover]);
+  stack.Delete(at + 1);
+  stack.Delete(at);
+  TProperties* hover = state(*this, at, "hover");
+  hover->GetFontInfo(fonts->Ar[lfHover]);
+  stack.Delete(at);
+
+  FLinkFonts = std::move(fonts);
+  FHasLinkFonts = true;
+}
+
+void TProperties::Update(const TProperties& parent, TStyleList& styles, TPropStack& stack, int stackIndex) {
+  // What InheritFrom would give, for every property not set at this element.
+  const bool span = parent.FTagName == "span";
+  for (int i = 0; i < PropCount; ++i) {
+    if (FLocalFlags[i]) continue;
+    const bool inherited = (i >= 0 && i <= 6) || i == 8 || i == 35 || i == 36 || i == 41 || i == 43 || i == 44 ||
+                           i == 45 || i == 48 || i == 52 || i == 53;
+    if ((span && i != piBorderStyle) || inherited) FValues[i] = parent.FValues[i];
+    else if (i >= piMarginTop && i <= piLeft) FValues[i] = NotSetValue;
+    else FValues[i].Clear();
+  }
+  if (!FOwnTextBack) FTextBackColor = parent.FTextBackColor;
+  if (!FOwnCharset) {
+    FCharsetCode = parent.FCharsetCode;
+    FCodePageNum = parent.FCodePageNum;
+  }
+  if (!FHasOwnTitle) FTitleText = parent.FTitleText;
+  FEmPixels = parent.FEmPixels;
+  FExPixels = FEmPixels / 2;
+  FCachedFont.reset();
+  if (FLinkFonts || parent.FHasLinkFonts) {
+    if (FPseudoClass == "link") {
+      BuildLinkFonts(styles, stack, stackIndex);
+    } else if (parent.FHasLinkFonts && parent.FLinkFonts) {
+      FLinkFonts = std::make_unique<TFontInfoArray>(*parent.FLinkFonts);
+      FHasLinkFonts = true;
+    } else {
+      FLinkFonts.reset();
+      FHasLinkFonts = false;
+    }
+  }
+}
+
+// ---- the property stack ----
+
+void TPropStack::Insert(int index, std::unique_ptr<TProperties> props) {
+  index = std::clamp(index, 0, Count());
+  FItems.insert(FItems.begin() + index, std::move(props));
+}
+
+std::unique_ptr<TProperties> TPropStack::Extract(int index) {
+  if (index < 0 || index >= Count()) return nullptr;
+  std::unique_ptr<TProperties> p = std::move(FItems[std::size_t(index)]);
+  FItems.erase(FItems.begin() + index);
+  return p;
+}
+
+void TPropStack::Reset(const TProperties& defaults) {
+  Clear();
+  auto base = std::make_unique<TProperties>();
+  base->CopyDefault(defaults);
+  Add(std::move(base));
+}
+
+TProperties& TPropStack::PushElement(TStyleList& styles, std::string_view tag, std::string_view className,
+                                     std::string_view id, TProperties* inlineStyle, std::string_view title,
+                                     std::string_view pseudo) {
+  auto set = std::make_unique<TProperties>();
+  TProperties& ref = *set;
+  Add(std::move(set));
+  const int k = Count() - 1;
+  if (k > 0) ref.InheritFrom((*this)[k - 1]);
+  ref.Combine(styles, *this, k, tag, className, id, pseudo, title, inlineStyle);
+  return ref;
+}
+
+std::unique_ptr<TProperties> TPropStack::PopElement(TStyleList& styles, std::string_view tag) {
+  for (int i = Count() - 1; i >= 1; --i) {
+    if ((*this)[i].FTagName != tag) continue;
+    std::unique_ptr<TProperties> removed = Extract(i);
+    if (i > 1)
+      for (int j = i; j < Count(); ++j) (*this)[j].Update((*this)[j - 1], styles, *this, j);
+    return removed;
+  }
+  return nullptr;
+}
+
+}  // namespace korva

@@ -1,0 +1,188 @@
+// TProperties: the style of one element, rule or style attribute. A fixed table of 55 tagged
+// property values plus the element's identity and its font facts; the converters that turn
+// the values into the numbers layout needs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/Types.h"
+#include "style/MyFont.h"
+#include "style/PropValue.h"
+
+namespace korva {
+
+class TStyleList;
+class TPropStack;
+
+// Property indexes; ranges of them matter (inheritance, margin arrays).
+enum TPropIndex : int {
+  piFontFamily = 0, piFontSize, piFontStyle, piFontWeight, piTextAlign, piTextDecoration,
+  piLetterSpacing, piBorderStyle, piColor, piBackgroundColor, piBorderColor,
+  piMarginTop, piMarginRight, piMarginBottom, piMarginLeft,
+  piPaddingTop, piPaddingRight, piPaddingBottom, piPaddingLeft,
+  piBorderTopWidth, piBorderRightWidth, piBorderBottomWidth, piBorderLeftWidth,
+  piBorderTopColor, piBorderRightColor, piBorderBottomColor, piBorderLeftColor,
+  piBorderTopStyle, piBorderRightStyle, piBorderBottomStyle, piBorderLeftStyle,
+  piWidth, piHeight, piTop, piLeft, piVisibility, piLineHeight,
+  piBackgroundImage, piBackgroundPosition, piBackgroundRepeat, piBackgroundAttachment,
+  piVerticalAlign, piPosition, piZIndex, piListStyleType, piListStyleImage, piFloat, piClear,
+  piTextIndent, piPageBreakBefore, piPageBreakAfter, piPageBreakInside, piTextTransform,
+  piFontVariant, piDisplay,
+  PropCount
+};
+static_assert(PropCount == 55);
+
+// The CSS name of each property, in index order.
+extern const std::array<std::string_view, PropCount> PropNames;
+// Exact lookup of a property name.
+bool PropIndexFromName(std::string_view name, int& index);
+
+// Codes returned by the getters (numbers shared with layout).
+enum TAlignCode : int { acNone = 0, acTop, acMiddle, acBaseline, acBottom, acLeft, acRight, acJustify, acSub, acSuper };
+enum TClearCode : int { ccNone = 0, ccLeft, ccRight, ccBoth };
+enum TListStyleCode : int {
+  lsBlank = 0, lsCircle, lsDecimal, lsDisc, lsLowerAlpha, lsLowerRoman, lsNone, lsSquare, lsUpperAlpha, lsUpperRoman
+};
+enum TPositionCode : int { posStatic = 0, posAbsolute, posRelative };
+enum TVisibilityCode : int { viHidden = 1, viVisible = 2 };
+enum TTextTransformCode : int { txNone = 0, txUpper, txLower };
+enum TBorderStyleCode : int { bssNone = 0, bssSolid, bssInset, bssOutset, bssGroove, bssRidge, bssDashed, bssDotted, bssDouble };
+enum TBgPosCode : int { bpTop = 0, bpCenter, bpBottom, bpLeft, bpRight, bpPercent, bpDim };
+
+// The box properties 9..34 (background colour through `left`), indexed by property index.
+constexpr int BoxFirst = piBackgroundColor, BoxLast = piLeft, BoxCount = BoxLast - BoxFirst + 1;
+
+template <class T>
+struct TBoxArray {
+  std::array<T, BoxCount> V{};
+  T& operator[](int propIndex) { return V[propIndex - BoxFirst]; }
+  const T& operator[](int propIndex) const { return V[propIndex - BoxFirst]; }
+  friend bool operator==(const TBoxArray&, const TBoxArray&) = default;
+};
+// Raw values copied from a set (border side styles already as TBorderStyleCode integers).
+using TVMarginArray = TBoxArray<TPropValue>;
+// The converted integers.
+using TBoxValues = TBoxArray<int>;
+
+// One axis of a background position.
+struct TBackgroundPos {
+  TBgPosCode PosType = bpDim;
+  int Value = 0;
+  bool Repeat = true;
+  bool Fixed = false;
+};
+using TBackgroundPosArray = std::array<TBackgroundPos, 2>;  // horizontal, vertical
+
+class TProperties {
+ public:
+  TProperties();
+  ~TProperties();
+  TProperties(const TProperties&) = delete;
+  TProperties& operator=(const TProperties&) = delete;
+
+  // Identity and font facts (fields named as elsewhere in the engine).
+  std::string FTagName;
+  std::string FClassName;
+  std::string FIdName;
+  std::string FPseudoClass;
+  std::string FTitleText;
+  TProperties* FInlineStyle = nullptr;  // not owned
+  TColor FTextBackColor = clNone;
+  std::uint8_t FCharsetCode = DEFAULT_CHARSET;
+  int FCodePageNum = 0;
+  int FEmPixels = 0;
+  int FExPixels = 0;
+  bool FHasLinkFonts = false;
+  std::array<TPropValue, PropCount> FValues;
+  std::array<bool, PropCount> FLocalFlags{};
+  std::unique_ptr<TFontInfoArray> FLinkFonts;
+  std::unique_ptr<TMyFont> FCachedFont;
+  int FSerial = 0;
+  bool FHasOwnTitle = false;  // the title came from the element, not its parent
+
+  const TPropValue& Value(int index) const { return FValues[index]; }
+
+  // Copying.
+  void Copy(const TProperties& source);         // the 55 values only
+  void CopyDefault(const TProperties& source);  // values, character set, tag "default"
+  void InheritFrom(const TProperties& parent);
+  // Re-inherits from a changed parent, keeping what was set at this element. Link fonts are
+  // rebuilt for a "link" set, which needs the style list and this set's stack position.
+  void Update(const TProperties& parent, TStyleList& styles, TPropStack& stack, int stackIndex);
+
+  // Assignment.
+  void SetFromText(int index, std::string_view text);
+  void AssignByName(std::string_view name, std::string_view text);
+  void SetFromAttribute(const TPropValue& value, int index);
+  void SetCharsetCode(int cs);
+  void SetUtf8();
+  void Merge(const TProperties& source);
+
+  // The cascade for an element whose set sits at stack[stackIndex] (already inherited).
+  void Combine(TStyleList& styles, TPropStack& stack, int stackIndex, std::string_view tag,
+               std::string_view className, std::string_view id, std::string_view pseudo,
+               std::string_view title, TProperties* inlineStyle);
+
+  // Getters.
+  TColor GetBackgroundColor() const;
+  TColor GetSpecifiedColor() const;
+  void SetTextBackColor();
+  bool GetBackgroundImage(std::string& url) const;
+  void GetBackgroundPos(int emSize, int exSize, TBackgroundPosArray& pos) const;
+  bool GetVertAlign(TAlignCode& code) const;
+  bool GetFloatMode(TAlignCode& code) const;
+  bool GetClear(TClearCode& code) const;
+  TListStyleCode GetListStyleType() const;
+  bool GetListStyleImage(std::string& url) const;
+  TPositionCode GetPositionMode() const;
+  TVisibilityCode GetVisibility() const;
+  int GetZIndex() const;
+  bool DisplayNone() const;
+  int GetLineHeight(int fontHeight) const;
+  int GetTextIndent(bool& percent) const;
+  TTextTransformCode GetTextTransform() const;
+  std::string GetFontVariant() const;
+  void GetPageBreaks(bool& before, bool& after, bool& intact) const;
+  TBorderStyleCode GetBorderStyle() const;
+  bool HasVisibleBorderStyle() const;
+  void GetVerticalBox(TVMarginArray& margins) const;
+
+  void GetFontInfo(ThtFontInfo& info) const;
+  // A new font owned by the caller, a copy of the cached one (built on first use; that also
+  // sets FEmPixels and FExPixels).
+  std::unique_ptr<TMyFont> BuildFont();
+  void GetLinkFontInfo(TFontInfoArray& fonts) const;
+
+ private:
+  void ApplyLinkFontChange(int index, const TPropValue& value);
+  void BuildLinkFonts(TStyleList& styles, TPropStack& stack, int stackIndex);
+  bool FOwnCharset = false;     // the character set was given at this element
+  bool FOwnTextBack = false;    // FTextBackColor came from this element's background
+};
+
+// Font name of a comma-separated family list: the first installed face (generic families
+// mapped to their faces, one pair of quotes removed); empty when none is installed.
+std::string FirstInstalledFace(std::string_view families);
+
+// The url of a "url(...)" value, outer quotes removed; empty when there is none.
+std::string ParseUrlValue(const TPropValue& value);
+std::string ParseUrlText(std::string_view text);
+TBorderStyleCode ParseBorderStyle(std::string_view text);
+// HTML align/valign attribute values.
+TAlignCode ParseAlignment(std::string_view text);
+
+void ResolveBlockBox(const TVMarginArray& margins, int baseWidth, int baseHeight, int emSize, int exSize,
+                     TBoxValues& result, int& autoCount);
+void ResolveVerticalBox(const TVMarginArray& margins, int baseHeight, int emSize, int exSize, TBoxValues& result,
+                        bool& topAuto, bool& bottomAuto);
+// Writes margins 11..14, border widths 19..22, width and height; leaves the rest of `result`.
+void ResolveInlineBox(const TVMarginArray& margins, int baseWidth, int baseHeight, int emSize, int exSize,
+                      TBoxValues& result);
+// Writes paddings 15..18 only: a percentage comes out as minus the percentage, -1 = not given.
+void ResolveCellPadding(const TVMarginArray& margins, int emSize, int exSize, TBoxValues& result);
+
+}  // namespace korva

@@ -1,0 +1,19 @@
+// Limits of the style engine: every size that style text can drive is checked against these.
+#pragma once
+
+namespace korva {
+
+// Keys in one style list; rules for further new keys are dropped.
+constexpr int MaxStyleKeys = 20000;
+// Selectors of one rule (grouped by commas); further selectors are dropped, so that a huge
+// group times a huge block cannot multiply into billions of deliveries.
+constexpr int MaxSelectorsPerRule = 512;
+// Parts of a descendant key that the matcher looks at (subject plus nine ancestors).
+constexpr int MaxDescendantParts = 10;
+// Converted lengths are clamped to this many pixels either way (also keeps them clear of the
+// sentinel values near -12345678).
+constexpr int MaxLengthPixels = 1000000;
+// Font sizes in points are clamped to this either way.
+constexpr double MaxFontPoints = 2000.0;
+
+}  // namespace korva

@@ -1,0 +1,319 @@
+#include "style/StyleList.h"
+
+#include <algorithm>
+
+#include "style/Colors.h"
+#include "style/StyleLimits.h"
+#include "style/Units.h"
+
+namespace korva {
+
+namespace {
+
+inline unsigned char Fold(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') ? u + 32 : u;
+}
+
+}  // namespace
+
+int CompareKeys(std::string_view a, std::string_view b) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char x = Fold(a[i]), y = Fold(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+TSelectorPart SplitSelectorPart(std::string_view part) {
+  TSelectorPart p;
+  if (size_t c = part.find(':'); c != std::string_view::npos) {
+    p.Pseudo = StyleLower(part.substr(c + 1));
+    part = part.substr(0, c);
+  }
+  if (size_t h = part.find('#'); h != std::string_view::npos) {
+    p.Id = StyleLower(part.substr(h + 1));
+    part = part.substr(0, h);
+  }
+  if (size_t d = part.find('.'); d != std::string_view::npos) {
+    p.Class = StyleLower(part.substr(d + 1));
+    part = part.substr(0, d);
+  }
+  p.Tag = StyleLower(part);
+  return p;
+}
+
+TStyleList::TStyleList(TStyleListDocument* document) : FDocument(document) {}
+
+TStyleList::~TStyleList() { Clear(); }
+
+void TStyleList::Clear() {
+  FList.clear();
+  FDescendants.clear();
+  FFirstChars.fill(false);
+  FDefaultProps = nullptr;
+  FDescendantSerial = 10;
+}
+
+int TStyleList::IndexOf(std::string_view key) const {
+  auto it = std::lower_bound(FList.begin(), FList.end(), key,
+                             [](const TEntry& e, std::string_view k) { return CompareKeys(e.Key, k) < 0; });
+  if (it == FList.end() || CompareKeys(it->Key, key) != 0) return -1;
+  return int(it - FList.begin());
+}
+
+TProperties* TStyleList::Find(std::string_view key) const {
+  int i = IndexOf(key);
+  return i < 0 ? nullptr : FList[std::size_t(i)].Props.get();
+}
+
+bool TStyleList::HasKeysStartingWith(char c) const { return FFirstChars[Fold(c)]; }
+
+void TStyleList::MergeKey(TProperties& target, std::string_view key) const {
+  if (key.empty() || !FFirstChars[Fold(key[0])]) return;
+  int i = IndexOf(key);
+  if (i < 0) return;
+  for (std::size_t j = std::size_t(i); j < FList.size() && CompareKeys(FList[j].Key, key) == 0; ++j)
+    target.Merge(*FList[j].Props);
+}
+
+TProperties& TStyleList::AddNew(std::string_view key) {
+  auto props = std::make_unique<TProperties>();
+  TProperties* raw = props.get();
+  raw->FTagName = std::string(key);
+  // After any entries with an equal key, so duplicates keep their insertion order.
+  auto it = std::upper_bound(FList.begin(), FList.end(), key,
+                             [](std::string_view k, const TEntry& e) { return CompareKeys(k, e.Key) < 0; });
+  FList.insert(it, TEntry{std::string(key), std::move(props)});
+  if (!key.empty()) FFirstChars[Fold(key[0])] = true;
+  if (key.find(' ') != std::string_view::npos) IndexDescendantKey(raw->FTagName, raw);
+  return *raw;
+}
+
+std::size_t TStyleList::LowerBoundDescendant(std::string_view prefix) const {
+  auto it = std::lower_bound(FDescendants.begin(), FDescendants.end(), prefix,
+                             [](const TDescendantRule& r, std::string_view p) { return r.Subject < p; });
+  return std::size_t(it - FDescendants.begin());
+}
+
+// A descendant key is "subject N<serial>nearest next ... " (see the parser). The digits after
+// the first space are the ancestor count followed by the serial; the matcher ignores them but
+// they order rules of one subject: fewer ancestors first, then in the order written.
+void TStyleList::IndexDescendantKey(const std::string& key, TProperties* props) {
+  std::vector<std::string_view> parts;
+  std::string_view rest(key);
+  while (!rest.empty()) {
+    size_t sp = rest.find(' ');
+    std::string_view part = rest.substr(0, sp);
+    if (!part.empty()) parts.push_back(part);
+    if (sp == std::string_view::npos) break;
+    rest = rest.substr(sp + 1);
+  }
+  if (parts.size() < 2) return;
+  TDescendantRule rule;
+  rule.Subject = StyleLower(parts[0]);
+  rule.SubjectPart = SplitSelectorPart(parts[0]);
+  rule.Props = props;
+  rule.AncestorCount = int(parts.size()) - 1;
+
+  std::string_view second = parts[1];
+  size_t digits = 0;
+  while (digits < second.size() && second[digits] >= '0' && second[digits] <= '9') ++digits;
+  std::string countText = std::to_string(rule.AncestorCount);
+  if (digits > countText.size() && second.substr(0, countText.size()) == countText) {
+    std::string_view serial = second.substr(countText.size(), digits - countText.size());
+    long long s = 0;
+    for (char c : serial) s = s < 100000000000LL ? s * 10 + (c - '0') : s;
+    rule.Serial = s;
+  }
+  parts[1] = second.substr(digits);
+  for (size_t i = 1; i < parts.size() && int(i) < MaxDescendantParts; ++i)
+    if (!parts[i].empty()) rule.Ancestors.push_back(SplitSelectorPart(parts[i]));
+  if (rule.Ancestors.empty()) return;
+
+  auto less = [](const TDescendantRule& a, const TDescendantRule& b) {
+    if (a.Subject != b.Subject) return a.Subject < b.Subject;
+    if (a.AncestorCount != b.AncestorCount) return a.AncestorCount < b.AncestorCount;
+    return a.Serial < b.Serial;
+  };
+  auto it = std::upper_bound(FDescendants.begin(), FDescendants.end(), rule, less);
+  FDescendants.insert(it, std::move(rule));
+}
+
+std::string TStyleList::NextDescendantSerial() { return std::to_string(FDescendantSerial++); }
+
+TProperties* TStyleList::AddCopyUnderKey(std::string_view key, const TProperties& set) {
+  if (Count() >= MaxStyleKeys) return nullptr;
+  TProperties& copy = AddNew(key);
+  copy.Copy(set);
+  return &copy;
+}
+
+void TStyleList::SetLinkColor(std::string_view pseudo, TColor color) {
+  std::string key = "::" + std::string(pseudo);
+  if (TProperties* p = Find(key)) {
+    p->FValues[piColor] = int(color);
+    p->FCachedFont.reset();
+  }
+}
+
+void TStyleList::SetRulePropertyOnce(std::string_view key, int index, std::string_view value) {
+  TProperties* props = Find(key);
+  if (!props) {
+    if (Count() >= MaxStyleKeys) return;
+    props = &AddNew(key);
+  }
+  if (index == piColor) {
+    TColor c;
+    if (!ParseColor(value, false, c)) return;
+    props->FValues[piColor] = int(c);
+    props->FCachedFont.reset();
+    if (key == ":link") {
+      SetLinkColor("hover", c);
+      SetLinkColor("visited", c);
+    } else if (key == ":visited") {
+      SetLinkColor("hover", c);
+    }
+  } else {
+    props->SetFromText(index, value);
+  }
+}
+
+void TStyleList::SetRuleProperty(std::string_view key, std::string_view name, std::string_view value) {
+  int index;
+  if (!PropIndexFromName(name, index)) return;
+  SetRulePropertyOnce(key, index, value);
+  if (FDocument && key.find(":hover") != std::string_view::npos) FDocument->HoverStyleAdded();
+  if (key == "a") SetRulePropertyOnce("::link", index, value);
+}
+
+void TStyleList::Initialize(const TStyleDefaults& d) {
+  Clear();
+  const double size = d.FontSize;
+  SetDefaultFontSize(size);
+  static constexpr int steps[7] = {8, 10, 12, 14, 18, 24, 36};
+  static constexpr int preSteps[7] = {7, 8, 10, 12, 15, 20, 30};
+  for (int i = 0; i < 7; ++i) {
+    FontSizes[std::size_t(i)] = size * steps[i] / 12.0;
+    PreFontSizes[std::size_t(i)] = size * preSteps[i] / 12.0;
+  }
+
+  TProperties& def = AddNew("default");
+  def.FValues[piFontFamily] = d.FontName;
+  def.FValues[piFontSize] = size;
+  def.FValues[piFontStyle] = "none";
+  def.FValues[piFontWeight] = "normal";
+  def.FValues[piTextAlign] = "left";
+  def.FValues[piTextDecoration] = "none";
+  def.FValues[piTextTransform] = 0;
+  def.FValues[piFontVariant] = "normal";
+  def.FValues[piColor] = int(d.FontColor);
+  def.FValues[piMarginTop] = d.MarginHeight;
+  def.FValues[piMarginBottom] = d.MarginHeight;
+  def.FValues[piMarginLeft] = d.MarginWidth;
+  def.FValues[piMarginRight] = d.MarginWidth;
+  def.FValues[piVisibility] = int(viVisible);
+  def.FValues[piLetterSpacing] = 0;
+  def.SetCharsetCode(d.CharSet);
+  FDefaultProps = &def;
+
+  TProperties& link = AddNew("::link");
+  link.FValues[piColor] = int(d.LinkColor | PaletteMatchFlag);
+  link.FValues[piTextDecoration] = d.UnderlineLinks ? "underline" : "none";
+  AddNew("::visited").FValues[piColor] = int(d.VisitedColor | PaletteMatchFlag);
+  AddNew("::hover").FValues[piColor] = int(d.HoverColor | PaletteMatchFlag);
+  AddNew("null");
+
+  TProperties& pre = AddNew("pre");
+  pre.FValues[piFontFamily] = d.PreFontName;
+  pre.FValues[piFontSize] = size * 10.0 / 12.0;
+  pre.FValues[piFontStyle] = "none";
+  pre.FValues[piFontWeight] = "normal";
+  pre.FValues[piTextDecoration] = "none";
+
+  TProperties& p = AddNew("p");
+  p.FValues[piMarginTop] = ParagraphSpaceValue;
+  p.FValues[piMarginBottom] = ParagraphSpaceValue;
+  AddNew("p 11pre ").FValues[piMarginTop] = 0;
+
+  for (const char* list : {"ul", "ol", "menu", "dir"}) {
+    TProperties& l = AddNew(list);
+    l.FValues[piMarginLeft] = 35;
+    l.FValues[piMarginTop] = ParagraphSpaceValue;
+    l.FValues[piMarginBottom] = ParagraphSpaceValue;
+    l.FValues[piListStyleType] = "blank";
+  }
+  TProperties& dl = AddNew("dl");
+  dl.FValues[piMarginLeft] = 0;
+  dl.FValues[piMarginTop] = 0;
+  dl.FValues[piMarginBottom] = 0;
+  dl.FValues[piListStyleType] = "none";
+  TProperties& dd = AddNew("dd");
+  dd.FValues[piMarginLeft] = 40;
+  dd.FValues[piMarginTop] = 0;
+  dd.FValues[piMarginBottom] = 0;
+  TProperties& bq = AddNew("blockquote");
+  bq.FValues[piMarginLeft] = 35;
+  bq.FValues[piMarginTop] = ParagraphSpaceValue;
+  bq.FValues[piMarginBottom] = 14;
+
+  TProperties& code = AddNew("code");
+  code.FValues[piFontFamily] = d.PreFontName;
+  code.FValues[piFontSize] = "0.833em";
+  for (const char* k : {"tt", "kbd", "samp"}) AddCopyUnderKey(k, code);
+
+  TProperties& b = AddNew("b");
+  b.FValues[piFontWeight] = "bold";
+  for (const char* k : {"strong", "th"}) AddCopyUnderKey(k, b);
+
+  TProperties& sup = AddNew("sup");
+  sup.FValues[piFontSize] = "75%";
+  sup.FValues[piVerticalAlign] = "super";
+  TProperties& sub = AddNew("sub");
+  sub.FValues[piFontSize] = "75%";
+  sub.FValues[piVerticalAlign] = "sub";
+  AddNew("big").FValues[piFontSize] = "1.25em";
+  AddNew("small").FValues[piFontSize] = "0.75em";
+  AddNew("table").FValues[piTextAlign] = "none";
+
+  TProperties& i = AddNew("i");
+  i.FValues[piFontStyle] = "italic";
+  for (const char* k : {"em", "cite", "var", "address"}) AddCopyUnderKey(k, i);
+  AddNew("u").FValues[piTextDecoration] = "underline";
+  TProperties& s = AddNew("s");
+  s.FValues[piTextDecoration] = "line-through";
+  AddCopyUnderKey("strike", s);
+  TProperties& center = AddNew("center");
+  center.FValues[piTextAlign] = "center";
+  AddCopyUnderKey("caption", center);
+
+  TProperties& input = AddNew("input");
+  input.FValues[piFontFamily] = "Arial Unicode MS, Arial";
+  input.FValues[piFontSize] = "10pt";
+  input.FValues[piFontStyle] = "none";
+  input.FValues[piFontWeight] = "normal";
+  input.FValues[piTextAlign] = "left";
+  input.FValues[piTextDecoration] = "none";
+  input.FValues[piColor] = int(d.FontColor);
+  AddCopyUnderKey("select", input);
+  // Not a Windows 95 family system: text areas use the preformatted face.
+  if (TProperties* textarea = AddCopyUnderKey("textarea", input)) textarea->FValues[piFontFamily] = d.PreFontName;
+
+  TProperties& hr = AddNew("hr");
+  hr.FValues[piMarginLeft] = 0;
+  hr.FValues[piMarginRight] = 0;
+  hr.FValues[piMarginTop] = 10;
+  hr.FValues[piMarginBottom] = 10;
+
+  static constexpr int headings[6] = {24, 18, 14, 12, 10, 8};
+  for (int h = 0; h < 6; ++h) {
+    TProperties& hp = AddNew("h" + std::to_string(h + 1));
+    hp.FValues[piFontSize] = size / 12.0 * headings[h];
+    hp.FValues[piMarginTop] = 19;
+    hp.FValues[piMarginBottom] = 19;
+    hp.FValues[piFontWeight] = "bold";
+  }
+}
+
+}  // namespace korva

@@ -1,0 +1,135 @@
+// TStyleList: the document's style sheet. Sorted selector keys (compared without regard to
+// case, duplicates kept in insertion order), each owning one property set; the default style
+// sheet; the entry points of the style sheet parser. The cascade itself is
+// TProperties::Combine (Cascade.cpp).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Font.h"
+#include "platform/Types.h"
+#include "style/Properties.h"
+
+namespace korva {
+
+// What the style list needs of the document that owns it (the document lives in a higher
+// layer and implements this).
+class TStyleListDocument {
+ public:
+  virtual ~TStyleListDocument() = default;
+  // A rule with ":hover" in its selector was added: links under the mouse must be repainted.
+  virtual void HoverStyleAdded() = 0;
+};
+
+// The viewer's settings that the default style sheet is made from.
+struct TStyleDefaults {
+  std::string FontName = "Times New Roman";
+  std::string PreFontName = "Courier New";
+  int FontSize = 12;  // points
+  TColor FontColor = clBlack;
+  TColor LinkColor = clBlue;
+  TColor VisitedColor = clPurple;
+  TColor HoverColor = clBlue;
+  bool UnderlineLinks = true;
+  std::uint8_t CharSet = DEFAULT_CHARSET;
+  int MarginWidth = 10;   // left/right page margin, pixels
+  int MarginHeight = 5;   // top/bottom page margin, pixels
+};
+
+// One part of a descendant selector: tag, class, id and pseudo-class (empty = any).
+struct TSelectorPart {
+  std::string Tag, Class, Id, Pseudo;
+};
+
+class TStyleList {
+ public:
+  explicit TStyleList(TStyleListDocument* document = nullptr);
+  ~TStyleList();
+  TStyleList(const TStyleList&) = delete;
+  TStyleList& operator=(const TStyleList&) = delete;
+
+  TStyleListDocument* Document() const { return FDocument; }
+  void SetDocument(TStyleListDocument* document) { FDocument = document; }
+
+  // Frees every set and resets the descendant serial to 10.
+  void Clear();
+  // Clears the list and loads the default style sheet; sets the document default font size
+  // and the HTML font size steps.
+  void Initialize(const TStyleDefaults& defaults);
+
+  // One declaration of a rule (the parser's entry): unknown names do nothing.
+  void SetRuleProperty(std::string_view key, std::string_view name, std::string_view value);
+  // Adds a copy of `set`'s values under `key`; returns the copy.
+  TProperties* AddCopyUnderKey(std::string_view key, const TProperties& set);
+  void SetLinkColor(std::string_view pseudo, TColor color);
+  // The serial for the next descendant key, as decimal text (then incremented).
+  std::string NextDescendantSerial();
+
+  int Count() const { return int(FList.size()); }
+  const std::string& Key(int index) const { return FList[std::size_t(index)].Key; }
+  TProperties* Object(int index) const { return FList[std::size_t(index)].Props.get(); }
+  // Index of the first entry with the key (binary search), or -1.
+  int IndexOf(std::string_view key) const;
+  TProperties* Find(std::string_view key) const;
+  TProperties* DefaultProps() const { return FDefaultProps; }
+
+  // HTML font sizes 1..7 in points (index 0..6) for normal and preformatted text.
+  std::array<double, 7> FontSizes{};
+  std::array<double, 7> PreFontSizes{};
+
+  // For the cascade: merges every entry under `key` into `target`, in list order.
+  void MergeKey(TProperties& target, std::string_view key) const;
+  // Whether any key starts with `c` (used to skip lookups that cannot hit).
+  bool HasKeysStartingWith(char c) const;
+
+  // Descendant rules, kept apart in the order the cascade applies them: by subject, then by
+  // ancestor count, then by serial (the order the rules were written).
+  struct TDescendantRule {
+    std::string Subject;  // the subject part of the key, lower case
+    TSelectorPart SubjectPart;
+    std::vector<TSelectorPart> Ancestors;  // nearest first
+    int AncestorCount = 0;
+    long long Serial = 0;
+    TProperties* Props = nullptr;
+  };
+  // Calls f(rule) for every descendant rule whose subject starts with `prefix`, in order.
+  template <class F>
+  void ForEachDescendantRule(std::string_view prefix, F&& f) const {
+    for (std::size_t i = LowerBoundDescendant(prefix); i < FDescendants.size(); ++i) {
+      const TDescendantRule& r = FDescendants[i];
+      if (r.Subject.compare(0, prefix.size(), prefix) != 0) break;
+      f(r);
+    }
+  }
+  int DescendantRuleCount() const { return int(FDescendants.size()); }
+
+ private:
+  struct TEntry {
+    std::string Key;
+    std::unique_ptr<TProperties> Props;
+  };
+
+  TProperties& AddNew(std::string_view key);
+  void IndexDescendantKey(const std::string& key, TProperties* props);
+  std::size_t LowerBoundDescendant(std::string_view prefix) const;
+  void SetRulePropertyOnce(std::string_view key, int index, std::string_view value);
+
+  TStyleListDocument* FDocument = nullptr;
+  int FDescendantSerial = 10;
+  TProperties* FDefaultProps = nullptr;
+  std::vector<TEntry> FList;
+  std::vector<TDescendantRule> FDescendants;
+  std::array<bool, 256> FFirstChars{};
+};
+
+// Splits one part of a descendant key ("tag.class#id:pseudo").
+TSelectorPart SplitSelectorPart(std::string_view part);
+// Case-insensitive ASCII comparison used for the key order.
+int CompareKeys(std::string_view a, std::string_view b);
+
+}  // namespace korva
