@@ -1,0 +1,134 @@
+#include "html/Charsets.h"
+
+namespace korva {
+
+namespace {
+
+struct TCharsetRow {
+  std::string_view Fragment;
+  int Charset;
+};
+
+constexpr TCharsetRow CharsetTable[46] = {
+    {"1252", 0},        {"8859-1", 0},      {"1253", 161},      {"8859-7", 161},   {"1250", 238},
+    {"8859-2", 31},     {"1251", 204},      {"8859-5", 204},    {"koi", 204},      {"866", 204},
+    {"1254", 162},      {"8859-3", 162},    {"8859-9", 162},    {"1257", 186},     {"8859-4", 186},
+    {"932", 128},       {"949", 129},       {"936", 134},       {"950", 136},      {"1255", 177},
+    {"1256", 178},      {"1258", 163},      {"874", 222},       {"ansi", 0},       {"default", 1},
+    {"symbol", 2},      {"shiftjis", 128},  {"shift_jis", 128}, {"x-sjis", 128},   {"hangeul", 129},
+    {"gb2312", 134},    {"big5", 136},      {"oem", 255},       {"johab", 130},    {"hebrew", 177},
+    {"arabic", 178},    {"greek", 161},     {"turkish", 162},   {"vietnamese", 163}, {"thai", 222},
+    {"easteurope", 238}, {"russian", 204},  {"euc-kr", 129},    {"5601", 129},     {"euc-jp", 30},
+    {"8859-15", 0}};
+
+struct TCodePageRow {
+  int Charset;
+  unsigned CodePage;
+};
+
+constexpr TCodePageRow CodePageTable[19] = {
+    {0, 1252},   {1, 0},      {2, 0},      {77, 2},     {128, 932},  {129, 949},  {130, 1361},
+    {134, 936},  {136, 950},  {161, 1253}, {162, 1254}, {163, 1258}, {177, 1255}, {178, 1256},
+    {186, 1257}, {204, 1251}, {222, 874},  {238, 1250}, {255, 1}};
+
+unsigned char FirstByte(unsigned a) { return static_cast<unsigned char>((a + 1) / 2 + (a >= 33 && a <= 96 ? 112 : 176)); }
+
+unsigned char SecondByte(unsigned a, unsigned b) {
+  if (a & 1) return static_cast<unsigned char>(b + (b >= 96 ? 32 : 31));
+  return static_cast<unsigned char>(b + 126);
+}
+
+}  // namespace
+
+bool LookupCharset(std::string_view lowerValue, int& charset) {
+  for (const auto& row : CharsetTable) {
+    if (lowerValue.find(row.Fragment) != std::string_view::npos) {
+      charset = row.Charset;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CharsetToCodePage(int charset, unsigned& codePage) {
+  if (charset == CharsetIso8859_2) {
+    codePage = 28592;
+    return true;
+  }
+  for (const auto& row : CodePageTable) {
+    if (row.Charset == charset) {
+      codePage = row.CodePage;
+      return true;
+    }
+  }
+  return false;
+}
+
+void TSimpleCharsets::SetCharsetCode(int charset) {
+  unsigned cp;
+  if (CharsetToCodePage(charset, cp)) FCodePage = cp;
+}
+
+bool HasIso2022JpEscape(std::string_view text) {
+  return text.find("\x1b$@") != std::string_view::npos || text.find("\x1b$B") != std::string_view::npos;
+}
+
+std::string Iso2022JpToShiftJis(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool doubleByte = false;
+  bool haveFirst = false;
+  unsigned first = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    unsigned b = static_cast<unsigned char>(text[i]) & 0x7F;
+    if (b == 0x1B && i + 2 < text.size()) {
+      char c1 = text[i + 1], c2 = text[i + 2];
+      if (c1 == '(' && (c2 == 'B' || c2 == 'J')) {
+        doubleByte = false;
+        haveFirst = false;
+        i += 2;
+        continue;
+      }
+      if (c1 == '$' && (c2 == '@' || c2 == 'B')) {
+        doubleByte = true;
+        haveFirst = false;
+        i += 2;
+        continue;
+      }
+    }
+    if (!doubleByte) {
+      out.push_back(static_cast<char>(b));
+    } else if (!haveFirst) {
+      first = b;
+      haveFirst = true;
+      out.push_back(static_cast<char>(FirstByte(first)));
+    } else {
+      haveFirst = false;
+      out.push_back(static_cast<char>(SecondByte(first, b)));
+    }
+  }
+  return out;
+}
+
+void EucJpToShiftJis(std::string& text) {
+  bool haveFirst = false;
+  unsigned first = 0;
+  for (char& c : text) {
+    unsigned b = static_cast<unsigned char>(c);
+    if (b <= 160) {
+      haveFirst = false;
+      continue;
+    }
+    b &= 0x7F;
+    if (!haveFirst) {
+      first = b;
+      haveFirst = true;
+      c = static_cast<char>(FirstByte(first));
+    } else {
+      haveFirst = false;
+      c = static_cast<char>(SecondByte(first, b));
+    }
+  }
+}
+
+}  // namespace korva

@@ -1,0 +1,69 @@
+#include "html/HtmlParse.h"
+
+#include <exception>
+
+#include "html/Limits.h"
+
+namespace korva {
+
+int CountLinks(THtmlReader& reader, int limit) {
+  int links = 0;
+  try {
+    while (reader.Sy() != syEof && links <= limit) {
+      if (reader.Sy() == syA && reader.Attributes().Find(syHref)) ++links;
+      reader.Next();
+    }
+  } catch (const std::exception&) {
+  }
+  return links;
+}
+
+void ParseHtml(std::string text, THtmlBuilder& builder, TReaderDocument* document, const THtmlHandlers* handlers) {
+  THtmlReader reader;
+  reader.SetDocument(document);
+  builder.BeginParse(reader);
+  try {
+    reader.LoadText(std::move(text));
+    // The prescan reads without handlers and registers no ids.
+    reader.SetPrescan(true);
+    int links = 0;
+    try {
+      reader.GetCh();
+      reader.Next();
+      links = CountLinks(reader, ManyLinksThreshold);
+    } catch (const std::exception&) {
+    }
+    if (links > ManyLinksThreshold && document) document->ManyLinks = true;
+    reader.SetPrescan(false);
+    reader.Restart();
+    reader.SetHandlers(handlers);
+    reader.GetCh();
+    reader.Next();
+    builder.BuildBody(reader);
+  } catch (const std::exception&) {
+    // The building pass ends quietly; what was built stays.
+  }
+  builder.EndParse(reader);
+  reader.SetHandlers(nullptr);
+  reader.ReleaseText();
+}
+
+void ParseText(std::string text, THtmlBuilder& builder, TReaderDocument* document) {
+  THtmlReader reader;
+  reader.SetDocument(document);
+  builder.BeginParse(reader);
+  try {
+    reader.LoadText(std::move(text));
+    reader.SetRaw(true);
+    reader.GetCh();
+    builder.BuildText(reader);
+  } catch (...) {
+    builder.EndParse(reader);
+    reader.ReleaseText();
+    throw;
+  }
+  builder.EndParse(reader);
+  reader.ReleaseText();
+}
+
+}  // namespace korva

@@ -1,0 +1,841 @@
+#include "html/HtmlReader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "html/Entities.h"
+#include "html/Limits.h"
+#include "platform/CodePage.h"
+#include "platform/Types.h"
+
+namespace korva {
+
+namespace {
+
+constexpr std::size_t ProgressStep = 4096;
+
+// Byte sets for the run scanners. Every set flags the bytes the character layers treat
+// specially (0, tab, LF, CR, "<"), so a run never skips over them.
+struct TByteSet {
+  unsigned char Flags[256] = {};
+  constexpr explicit TByteSet(std::string_view extra, bool controls = false) {
+    Flags[0] = Flags['\t'] = Flags['\n'] = Flags['\r'] = Flags['<'] = 1;
+    for (char c : extra) Flags[static_cast<unsigned char>(c)] = 1;
+    if (controls)
+      for (int c = 1; c <= 10; ++c) Flags[c] = 1;
+  }
+};
+
+constexpr TByteSet TextStop(" &", true);
+constexpr TByteSet PreStop("&");
+constexpr TByteSet DoubleQuoteStop("\"&");
+constexpr TByteSet SingleQuoteStop("'&");
+constexpr TByteSet NumericStop(" %>&");
+constexpr TByteSet PlainStop(" >&");
+constexpr TByteSet IncludePlainStop(" >&-");
+constexpr TByteSet RawStop("");
+constexpr TByteSet RawRefStop("&");
+
+inline bool IsUpperLetter(unsigned char c) { return c >= 'A' && c <= 'Z'; }
+inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+int HexValue(unsigned char up) {
+  if (up >= '0' && up <= '9') return up - '0';
+  if (up >= 'A' && up <= 'F') return up - 'A' + 10;
+  return -1;
+}
+
+// A character for an attribute value: bytes of the code page, at most MaxReferenceBytes.
+void AppendInCodePage(std::string& out, std::uint32_t value, unsigned codePage) {
+  if (value < 0x80) {
+    out.push_back(static_cast<char>(value));
+    return;
+  }
+  std::u16string w;
+  if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    w.push_back(0xFFFD);
+  } else if (value >= 0x10000) {
+    value -= 0x10000;
+    w.push_back(static_cast<char16_t>(0xD800 + (value >> 10)));
+    w.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));
+  } else {
+    w.push_back(static_cast<char16_t>(value));
+  }
+  std::string b = WideToMultiByte(codePage, w);
+  if (b.size() > static_cast<std::size_t>(MaxReferenceBytes)) b.resize(MaxReferenceBytes);
+  out += b;
+}
+
+}  // namespace
+
+const unsigned char THtmlReader::PlainTable[256] = {
+#define R16(a) a, a, a, a, a, a, a, a, a, a, a, a, a, a, a, a
+    // 0 and tab, LF, CR are not plain; neither is "<" (a comment may start there).
+    0, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 1, 1, 0, 1, 1,  // 0x00
+    R16(1),                                          // 0x10
+    R16(1),                                          // 0x20
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1,  // 0x30 ("<" is 0x3C)
+    R16(1), R16(1), R16(1), R16(1),                  // 0x40-0x70
+    R16(1), R16(1), R16(1), R16(1), R16(1), R16(1), R16(1), R16(1)  // 0x80-0xF0
+#undef R16
+};
+
+THtmlReader::THtmlReader() { LoadText(std::string()); }
+
+// ---- set-up ----
+
+void THtmlReader::LoadText(std::string text) {
+  FText = std::move(text);
+  std::size_t zero = FText.find('\0');
+  if (zero != std::string::npos) FText.resize(zero);
+  if (FText.size() > MaxDocumentBytes) FText.resize(MaxDocumentBytes);
+  FConverted = false;
+  if (FText.size() > 3 && static_cast<unsigned char>(FText[0]) == 0xEF &&
+      static_cast<unsigned char>(FText[1]) == 0xBB && static_cast<unsigned char>(FText[2]) == 0xBF) {
+    FCharsets->SetUtf8();
+    FText.erase(0, 3);
+  } else if (HasIso2022JpEscape(FText)) {
+    FText = Iso2022JpToShiftJis(FText);
+    zero = FText.find('\0');  // a byte 0x80 loses its top bit
+    if (zero != std::string::npos) FText.resize(zero);
+    FConverted = true;
+    FCharsets->SetCharsetCode(CharsetShiftJis);
+  }
+  Restart();
+}
+
+void THtmlReader::Restart() {
+  FBuf = reinterpret_cast<const unsigned char*>(FText.data());
+  FPtr = FBuf;
+  FEnd = FBuf + FText.size();
+  FInclude.clear();
+  FIncPtr = FIncEnd = nullptr;
+  FMode = FSavedMode = 1;
+  FIncludeCount = 0;
+  FCh = FChUp = 0;
+  FLineEnd = 0;
+  FInComment = FRaw = false;
+  FCharPos = -1;
+  FTagPos = 0;
+  FSy = syEof;
+  FLevel = 0;
+  FAttributes.Clear();
+  FToken.Clear();
+  FGathered.Clear();
+  FNextProgress = ProgressStep;
+  UpdateFastEnd();
+}
+
+void THtmlReader::ReleaseText() {
+  FText.clear();
+  FText.shrink_to_fit();
+  FInclude.clear();
+  FInclude.shrink_to_fit();
+  FAttributes.Clear();
+  FToken.Clear();
+  Restart();
+}
+
+void THtmlReader::UpdateFastEnd() {
+  if (FMode != 1 || FBuf == nullptr) {
+    FFastEnd = FBuf;
+    return;
+  }
+  FFastEnd = FEnd;
+  bool progress = !FPrescan && FDocument && FHandlers && FHandlers->OnProgress && FEnd > FBuf;
+  if (progress && FNextProgress - 1 < static_cast<std::size_t>(FEnd - FBuf)) FFastEnd = FBuf + (FNextProgress - 1);
+}
+
+void THtmlReader::ReportProgress() {
+  if (FPrescan || !FDocument || !FHandlers || !FHandlers->OnProgress || FEnd == FBuf) return;
+  long long done = FPtr - FBuf, total = FEnd - FBuf;
+  FHandlers->OnProgress(psRunning, static_cast<int>(FDocument->ProgressShare * done / total));
+}
+
+// ---- character layers ----
+
+unsigned char THtmlReader::ReadByte() {
+  for (;;) {
+    if (FMode == 2) {
+      if (FIncPtr < FIncEnd) return *FIncPtr++;
+      FInclude.clear();
+      FIncPtr = FIncEnd = nullptr;
+      FMode = FSavedMode;
+      UpdateFastEnd();
+      continue;
+    }
+    if (FPtr < FEnd) {
+      unsigned char b = *FPtr++;
+      ++FCharPos;
+      if (static_cast<std::size_t>(FPtr - FBuf) == FNextProgress) {
+        FNextProgress += ProgressStep;
+        ReportProgress();
+        UpdateFastEnd();
+      }
+      return b;
+    }
+    return 0;
+  }
+}
+
+unsigned char THtmlReader::PeekByte() const {
+  if (FMode == 2 && FIncPtr < FIncEnd) return *FIncPtr;
+  return FPtr < FEnd ? *FPtr : 0;
+}
+
+void THtmlReader::GetChBasic() {
+  unsigned char b = ReadByte();
+  if ((b == '\n' && FLineEnd == 1) || (b == '\r' && FLineEnd == 2)) b = ReadByte();
+  if (b == '\n') {
+    b = '\r';
+    FLineEnd = 2;
+  } else if (b == '\r') {
+    FLineEnd = 1;
+  } else {
+    FLineEnd = 0;
+    if (b == '\t') b = ' ';
+  }
+  FCh = b;
+  FChUp = UpCase(b);
+  if (b == 0 && FInComment) throw EParseError(OpenCommentMessage);
+}
+
+void THtmlReader::GetChSlow() {
+  GetChBasic();
+  while (FCh == '<' && !FRaw && !FInComment && PeekByte() == '!') RemoveComment();
+}
+
+// Skips main-text bytes up to (not including) the next `c`, as far as the inline reader may
+// go; the bytes skipped inside a comment or declaration matter only as "not c".
+#define KORVA_SKIP_TO(c)                                                              \
+  do {                                                                                \
+    if (FPtr < FFastEnd) {                                                            \
+      const void* hit = std::memchr(FPtr, (c), static_cast<std::size_t>(FFastEnd - FPtr)); \
+      const unsigned char* stop = hit ? static_cast<const unsigned char*>(hit) : FFastEnd; \
+      if (stop != FPtr) {                                                             \
+        FCharPos += static_cast<int>(stop - FPtr);                                    \
+        FPtr = stop;                                                                  \
+        FLineEnd = 0;                                                                 \
+      }                                                                               \
+    }                                                                                 \
+  } while (0)
+
+void THtmlReader::RemoveComment() {
+  GetChBasic();  // the "!"
+  FInComment = true;
+  GetChBasic();
+  bool comment = false;
+  if (FCh == '-') {
+    GetChBasic();
+    if (FCh == '-') {
+      comment = true;
+      if (FHandlers && FHandlers->OnInclude && PeekByte() == '#') {
+        DoInclude();
+      } else {
+        GetChBasic();
+        SkipCommentBody();
+      }
+    }
+  }
+  if (!comment) {
+    // A declaration such as a document type: up to the next ">".
+    while (FCh != '>') {
+      KORVA_SKIP_TO('>');
+      GetChBasic();
+    }
+  }
+  FInComment = false;
+  GetChBasic();
+}
+
+// From the current character to the end of a comment: "--", then any further "-", spaces and
+// line ends, one optional "!", and ">".
+void THtmlReader::SkipCommentBody() {
+  for (;;) {
+    while (FCh != '-') {
+      KORVA_SKIP_TO('-');
+      GetChBasic();
+    }
+    GetChBasic();
+    if (FCh != '-') continue;
+    while (FCh == '-') GetChBasic();
+    while (FCh == ' ' || FCh == '\r') GetChBasic();
+    if (FCh == '!') GetChBasic();
+    if (FCh == '>') return;
+  }
+}
+
+#undef KORVA_SKIP_TO
+
+// "<!--#command name=value ... -->": the command and its parameters go to OnInclude; the text
+// it returns is read before the rest of the document.
+void THtmlReader::DoInclude() {
+  GetChBasic();  // the "#"
+  GetChBasic();
+  std::string command;
+  while (IsDigit(FChUp) || IsUpperLetter(FChUp) || FChUp == '_') {
+    command.push_back(static_cast<char>(FCh));
+    GetChBasic();
+  }
+  std::vector<std::string> params;
+  for (;;) {
+    while (FCh == ' ' || FCh == '\r') GetChBasic();
+    if (!IsUpperLetter(FChUp)) break;
+    std::string name;
+    // A name stops before the "--" that ends the comment.
+    while (IsUpperLetter(FChUp) || IsDigit(FChUp) || (FChUp == '-' && PeekByte() != '-')) {
+      if (name.size() < static_cast<std::size_t>(MaxAttributeNameLength)) name.push_back(static_cast<char>(FChUp));
+      GetChBasic();
+    }
+    while (FCh == ' ' || FCh == '\r') GetChBasic();
+    std::string value;
+    int number = 0;
+    if (FCh == '=') {
+      GetChBasic();
+      while (FCh == ' ' || FCh == '\r') GetChBasic();
+      ReadAttributeValue(value, number, true);
+    }
+    if (params.size() < static_cast<std::size_t>(MaxAttributesPerTag)) params.push_back(name + "=" + value);
+  }
+  SkipCommentBody();
+  std::string iString;
+  FHandlers->OnInclude(command, std::move(params), iString);
+  if (!iString.empty()) PushInclude(iString);
+}
+
+void THtmlReader::PushInclude(const std::string& text) {
+  if (FIncludeCount >= MaxIncludesPerDocument) return;
+  std::string_view add(text);
+  std::size_t zero = add.find('\0');
+  if (zero != std::string_view::npos) add = add.substr(0, zero);
+  if (add.empty()) return;
+  std::size_t rest = FMode == 2 ? static_cast<std::size_t>(FIncEnd - FIncPtr) : 0;
+  if (add.size() + rest > MaxIncludeBytes) return;
+  ++FIncludeCount;
+  std::string buffer;
+  buffer.reserve(add.size() + rest);
+  buffer.append(add);
+  if (rest) buffer.append(reinterpret_cast<const char*>(FIncPtr), rest);
+  FInclude = std::move(buffer);
+  FIncPtr = reinterpret_cast<const unsigned char*>(FInclude.data());
+  FIncEnd = FIncPtr + FInclude.size();
+  if (FMode != 2) FSavedMode = FMode;
+  FMode = 2;
+  UpdateFastEnd();
+}
+
+void THtmlReader::TakeRun(const unsigned char* stop, std::string& out) {
+  out.push_back(static_cast<char>(FCh));
+  const unsigned char* p = FPtr;
+  const unsigned char* e = FFastEnd;
+  while (p < e && !stop[*p]) ++p;
+  if (p != FPtr) {
+    out.append(reinterpret_cast<const char*>(FPtr), static_cast<std::size_t>(p - FPtr));
+    FCharPos += static_cast<int>(p - FPtr);
+    FPtr = p;
+    FCh = p[-1];
+    FChUp = UpCase(FCh);
+    FLineEnd = 0;
+  }
+}
+
+// ---- symbols ----
+
+void THtmlReader::Next() {
+  FToken.Clear();
+  FLevel = 0;
+  if (FCh == 0) {
+    FSy = syEof;
+  } else if (FCh == '<') {
+    ReadTag();
+  } else if (FCh >= 9) {
+    ReadTextRun();
+  } else {
+    throw EParseError(NotHtmlMessage);
+  }
+}
+
+void THtmlReader::ReadTag() {
+  FTagPos = FCharPos;
+  GetCh();
+  bool endTag = false;
+  if (FChUp == '/') {
+    endTag = true;
+    GetCh();
+  } else if (!IsUpperLetter(FChUp)) {
+    // Not a tag: the "<" is text, and the character after it is read as usual.
+    FSy = syText;
+    FToken.AddUnicodeChar(u'<', FTagPos);
+    return;
+  }
+  char name[MaxTagNameLength];
+  int length = 0;
+  while (FChUp == '/' || IsDigit(FChUp) || IsUpperLetter(FChUp)) {
+    if (length == 1 && name[0] == 'H' && FChUp >= '1' && FChUp <= '6') break;
+    if (length < MaxTagNameLength) name[length++] = static_cast<char>(FChUp);
+    GetCh();
+  }
+  FSy = LookupTag(std::string_view(name, static_cast<std::size_t>(length)), endTag);
+  SkipSpaces();
+  if ((FSy == syH || FSy == syEndH) && FChUp >= '1' && FChUp <= '6') {
+    FLevel = FChUp - '0';
+    GetCh();
+  }
+  FAttributes.Clear();
+  while (ReadAttribute()) {
+  }
+  while (FCh != '>' && FCh != 0) GetCh();
+  // The raw readers of SCRIPT and STYLE start at the ">".
+  if (FCh == '>' && !(FSy == syScript || FSy == syStyle)) GetCh();
+}
+
+bool THtmlReader::ReadAttribute() {
+  SkipSpaces();
+  if (!IsUpperLetter(FChUp)) return false;
+  FName.clear();
+  while (FChUp == '-' || IsDigit(FChUp) || IsUpperLetter(FChUp)) {
+    if (FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(FChUp));
+    GetCh();
+  }
+  TSymbol symbol = LookupAttribute(FName);
+  SkipSpaces();
+  int value = symbol == syBorder ? 1 : 0;  // a bare BORDER means a border of 1
+  FValueText.clear();
+  if (FChUp == '=') {
+    GetCh();
+    SkipSpaces();
+    ReadAttributeValue(FValueText, value, false);
+  }
+  if (FAttributes.Count() < MaxAttributesPerTag) FAttributes.Add(symbol, FName, value, FValueText);
+  if (symbol == syId && !FValueText.empty() && !FPrescan && FDocument && FDocument->IDNames)
+    FDocument->IDNames->AddChPosObject(FValueText, FCharPos);
+  return true;
+}
+
+void THtmlReader::ReadAttributeValue(std::string& text, int& value, bool include) {
+  text.clear();
+  if (FCh == '"' || FCh == '\'') {
+    unsigned char quote = FCh;
+    const unsigned char* stop = quote == '"' ? DoubleQuoteStop.Flags : SingleQuoteStop.Flags;
+    GetCh();
+    while (FCh != quote && FCh != 0) {
+      if (FCh == '\r') {
+        if (include) text.push_back(' ');  // include parameters keep a space; attributes drop it
+        GetCh();
+      } else if (FCh == '&') {
+        AttributeReference(text);
+      } else {
+        TakeRun(stop, text);
+        GetCh();
+      }
+    }
+    if (FCh == quote) GetCh();
+    value = AttributeNumber(text);
+    return;
+  }
+  if (!include && (FChUp == '+' || FChUp == '-' || IsDigit(FChUp))) {
+    while (!(FCh == 0 || FCh == ' ' || FCh == '\r' || FCh == '%' || FCh == '>')) {
+      if (FCh == '&') {
+        AttributeReference(text);
+      } else {
+        TakeRun(NumericStop.Flags, text);
+        GetCh();
+      }
+    }
+    SkipSpaces();
+    value = AttributeNumber(text);
+    if (FCh == '%') {
+      text.push_back('%');
+      GetCh();
+    }
+    return;
+  }
+  const unsigned char* stop = include ? IncludePlainStop.Flags : PlainStop.Flags;
+  while (!(FCh == 0 || FCh == ' ' || FCh == '\r' || FCh == '>' || (include && FCh == '-'))) {
+    if (FCh == '&') {
+      AttributeReference(text);
+    } else {
+      TakeRun(stop, text);
+      GetCh();
+    }
+  }
+}
+
+int AttributeNumber(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  if (e > b && text[e - 1] == '%') --e;
+  if (b == e) return 0;
+  char c = text[b];
+  if (!(c == '+' || c == '-' || c == '.' || IsDigit(static_cast<unsigned char>(c)))) return 0;
+  // The leading number: sign, digits, decimal point, digits.
+  std::size_t i = b;
+  bool negative = false;
+  if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+  std::string number;
+  int intDigits = 0, fracDigits = 0;
+  while (i < e && IsDigit(static_cast<unsigned char>(text[i]))) {
+    if (!(number.empty() && text[i] == '0')) {
+      number.push_back(text[i]);
+      ++intDigits;
+    }
+    ++i;
+  }
+  bool anyDigit = i > b + (text[b] == '+' || text[b] == '-' ? 1 : 0);
+  if (intDigits > 12) return negative ? RoundHalfEven(-1e13) : RoundHalfEven(1e13);
+  if (number.empty()) number = "0";
+  if (i < e && text[i] == '.') {
+    ++i;
+    number.push_back('.');
+    while (i < e && IsDigit(static_cast<unsigned char>(text[i]))) {
+      anyDigit = true;
+      if (fracDigits < 20) number.push_back(text[i]);
+      ++fracDigits;
+      ++i;
+    }
+  }
+  if (!anyDigit) return 0;
+  double v = std::strtod(number.c_str(), nullptr);
+  return RoundHalfEven(negative ? -v : v);
+}
+
+// ---- text ----
+
+void THtmlReader::ReadTextRun() {
+  FSy = syText;
+  unsigned codePage = CodePage();
+  FGathered.Clear();
+  for (;;) {
+    unsigned char c = FCh;
+    if (c == '&') {
+      TextReference(codePage);
+    } else if (c == ' ' || c == '\r') {
+      // A run of white space is one space, at the position of its first character.
+      FGathered.Add(' ', FCharPos);
+      do GetCh();
+      while (FCh == ' ' || FCh == '\r');
+    } else if (c < 9 || c == '<') {
+      break;
+    } else {
+      FGathered.Add(c, FCharPos);
+      const unsigned char* p = FPtr;
+      const unsigned char* e = FFastEnd;
+      while (p < e && !TextStop.Flags[*p]) ++p;
+      if (p != FPtr) {
+        int n = static_cast<int>(p - FPtr);
+        FGathered.AddRun(reinterpret_cast<const char*>(FPtr), n, FCharPos + 1);
+        FCharPos += n;
+        FPtr = p;
+        FLineEnd = 0;
+      }
+      GetCh();
+    }
+  }
+  FlushGathered(codePage);
+}
+
+void THtmlReader::NextPreformatted() {
+  FToken.Clear();
+  FLevel = 0;
+  FSy = syText;
+  unsigned codePage = CodePage();
+  FGathered.Clear();
+  while (FCh != 0 && FCh != '\r' && FCh != '<') {
+    if (FCh == '&') {
+      TextReference(codePage);
+      continue;
+    }
+    FGathered.Add(FCh, FCharPos);
+    const unsigned char* p = FPtr;
+    const unsigned char* e = FFastEnd;
+    while (p < e && !PreStop.Flags[*p]) ++p;
+    if (p != FPtr) {
+      int n = static_cast<int>(p - FPtr);
+      FGathered.AddRun(reinterpret_cast<const char*>(FPtr), n, FCharPos + 1);
+      FCharPos += n;
+      FPtr = p;
+      FLineEnd = 0;
+    }
+    GetCh();
+  }
+  FlushGathered(codePage);
+}
+
+void THtmlReader::FlushGathered(unsigned codePage) {
+  if (FGathered.Count() == 0) return;
+  FToken.AddString(FGathered, codePage);
+  FGathered.Clear();
+}
+
+void THtmlReader::AddUnicodeValue(std::uint32_t value, int pos) {
+  // Lone surrogates and values beyond Unicode would corrupt the text; characters above U+FFFF
+  // become a surrogate pair so that they survive.
+  if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    FToken.AddUnicodeChar(0xFFFD, pos);
+  } else if (value >= 0x10000) {
+    value -= 0x10000;
+    FToken.AddUnicodeChar(static_cast<char16_t>(0xD800 + (value >> 10)), pos);
+    FToken.AddUnicodeChar(static_cast<char16_t>(0xDC00 + (value & 0x3FF)), pos);
+  } else {
+    FToken.AddUnicodeChar(static_cast<char16_t>(value), pos);
+  }
+}
+
+// A character reference in text (Ch is "&"): named ones and numbers of 256 and more go into
+// the token as characters; numbers 32 to 255 are bytes of the document's code page; anything
+// unrecognised stays as written.
+void THtmlReader::TextReference(unsigned codePage) {
+  FlushGathered(codePage);
+  const int pos = FCharPos;
+  unsigned char raw[16];
+  int rawPos[16];
+  int rawCount = 0;
+  auto keep = [&] {
+    if (rawCount < 16) {
+      raw[rawCount] = FCh;
+      rawPos[rawCount++] = FCharPos;
+    }
+  };
+  keep();
+  GetCh();
+  if (FCh == '#') {
+    keep();
+    GetCh();
+    int base = 10;
+    if (FChUp == 'X') {
+      keep();
+      GetCh();
+      base = 16;
+    }
+    std::uint32_t value = 0;
+    int digits = 0;
+    for (;;) {
+      int d = base == 16 ? HexValue(FChUp) : (IsDigit(FChUp) ? FChUp - '0' : -1);
+      if (d < 0) break;
+      value = value > 0x7FFFFFF ? 0x7FFFFFFF : value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
+      ++digits;
+      GetCh();
+    }
+    if (digits > 0) {
+      if (FCh == ';') GetCh();
+      if (value == 9) FGathered.Add(' ', pos);
+      else if (value < 32) FGathered.Add('?', pos);
+      else if (value <= 255) FGathered.Add(static_cast<unsigned char>(value), pos);
+      else AddUnicodeValue(value, pos);
+      return;
+    }
+  } else if (IsUpperLetter(FChUp) || IsDigit(FChUp)) {
+    char name[MaxEntityNameLength];
+    int length = 0;
+    while (length < MaxEntityNameLength && (IsUpperLetter(FChUp) || IsDigit(FChUp))) {
+      name[length++] = static_cast<char>(FCh);
+      keep();
+      GetCh();
+    }
+    char16_t value;
+    if (LookupEntity(std::string_view(name, static_cast<std::size_t>(length)), value)) {
+      if (FCh == ';') GetCh();
+      FToken.AddUnicodeChar(value, pos);
+      return;
+    }
+  }
+  for (int i = 0; i < rawCount; ++i) FGathered.Add(raw[i], rawPos[i]);
+}
+
+// A character reference in an attribute value (Ch is "&"), appended as bytes of the code page.
+void THtmlReader::AttributeReference(std::string& out) {
+  char raw[16];
+  int rawCount = 0;
+  auto keep = [&] {
+    if (rawCount < 16) raw[rawCount++] = static_cast<char>(FCh);
+  };
+  keep();
+  GetCh();
+  if (FCh == '#') {
+    keep();
+    GetCh();
+    int base = 10;
+    if (FChUp == 'X') {
+      keep();
+      GetCh();
+      base = 16;
+    }
+    std::uint32_t value = 0;
+    int digits = 0;
+    for (;;) {
+      int d = base == 16 ? HexValue(FChUp) : (IsDigit(FChUp) ? FChUp - '0' : -1);
+      if (d < 0) break;
+      value = value > 0x7FFFFFF ? 0x7FFFFFFF : value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
+      ++digits;
+      GetCh();
+    }
+    if (digits > 0) {
+      if (FCh == ';') GetCh();
+      if (value == 9) out.push_back(' ');
+      else if (value < 32) out.push_back('?');
+      else if (value <= 255) out.push_back(static_cast<char>(value));
+      else AppendInCodePage(out, value, CodePage());
+      return;
+    }
+  } else if (IsUpperLetter(FChUp) || IsDigit(FChUp)) {
+    char name[MaxEntityNameLength];
+    int length = 0;
+    while (length < MaxEntityNameLength && (IsUpperLetter(FChUp) || IsDigit(FChUp))) {
+      name[length++] = static_cast<char>(FCh);
+      keep();
+      GetCh();
+    }
+    char16_t value;
+    // A name for a character above 255 counts only with its ";".
+    if (LookupEntity(std::string_view(name, static_cast<std::size_t>(length)), value) &&
+        (value <= 255 || FCh == ';')) {
+      if (FCh == ';') GetCh();
+      AppendInCodePage(out, value, CodePage());
+      return;
+    }
+  }
+  out.append(raw, static_cast<std::size_t>(rawCount));
+}
+
+// ---- raw element contents ----
+
+// Reads up to the end tag `endName` ("</SCRIPT"): text up to a line end, "<" or byte 0; a
+// line end adds "\r\n" (or hands the line to `onLine`); another "<" construct is text.
+void THtmlReader::ReadRawContents(std::string_view endName, bool keep, bool references,
+                                  const std::function<void(const std::string&)>* onLine, std::string& text) {
+  std::string tag;
+  const unsigned char* stop = references ? RawRefStop.Flags : RawStop.Flags;
+  for (;;) {
+    if (FCh == 0) return;
+    if (FCh == '\r') {
+      if (keep) text += "\r\n";
+      if (onLine) {
+        (*onLine)(text);
+        text.clear();
+      }
+      GetCh();
+    } else if (FCh == '<') {
+      tag.assign(1, '<');
+      GetCh();
+      if (FCh == '/' || IsUpperLetter(FChUp)) {
+        while (FCh == '/' || IsUpperLetter(FChUp)) {
+          tag.push_back(static_cast<char>(FCh));
+          GetCh();
+        }
+        if (SameText(tag, endName)) return;
+      }
+      if (keep) text += tag;
+    } else if (references && FCh == '&') {
+      std::string bytes;
+      AttributeReference(bytes);
+      if (keep) text += bytes;
+    } else if (keep) {
+      TakeRun(stop, text);
+      GetCh();
+    } else {
+      GetCh();
+    }
+  }
+}
+
+void THtmlReader::DoScript() {
+  bool handled = FHandlers && FHandlers->OnScript;
+  std::string name, language, script;
+  if (handled) {
+    FRaw = true;  // comments in the script are its own text
+    if (TAttribute* a = FAttributes.Find(syLanguage)) language = a->Text();
+    if (TAttribute* a = FAttributes.Find(syName)) name = a->Text();
+  }
+  if (FCh == '>') GetCh();
+  ReadRawContents("</SCRIPT", handled, false, nullptr, script);
+  for (int i = 0; i < 6 && FCh != '>' && FCh != 0; ++i) GetCh();
+  if (FCh == '>') GetCh();
+  if (handled) {
+    FRaw = false;
+    FHandlers->OnScript(name, language, script);
+  }
+}
+
+void THtmlReader::ReadTextArea(const std::function<void(const std::string& text)>& addText) {
+  std::string text;
+  ReadRawContents("</TEXTAREA", true, true, addText ? &addText : nullptr, text);
+  while (FCh != '>' && FCh != 0) GetCh();
+  if (FCh == '>') GetCh();
+  if (addText) addText(text);
+}
+
+void THtmlReader::ReadStyle(const TStyleSheetReader& parser) {
+  std::function<char()> next = [this]() -> char {
+    GetChBasic();
+    return FCh == 0 ? char(26) : static_cast<char>(FCh);
+  };
+  char stop;
+  if (parser) {
+    stop = parser(static_cast<char>(FCh), next);
+  } else {
+    // No parser: skip to the first "<" outside a /* comment */ (a comment also ends at "<",
+    // which it consumes).
+    for (;;) {
+      stop = next();
+      if (stop == 26 || stop == '<') break;
+      if (stop != '/') continue;
+      stop = next();
+      if (stop == 26 || stop == '<') break;
+      if (stop != '*') continue;
+      char previous = 0;
+      for (;;) {
+        char c = next();
+        if (c == 26 || c == '<' || (previous == '*' && c == '/')) break;
+        previous = c;
+      }
+      if (FCh == 0) {
+        stop = 26;
+        break;
+      }
+    }
+  }
+  unsigned char s = static_cast<unsigned char>(stop);
+  if (s == 26 && FCh == 0) s = 0;
+  FCh = s;
+  FChUp = UpCase(s);
+}
+
+std::string THtmlReader::ReadTitle() {
+  std::string title;
+  Next();
+  while (FSy == syText) {
+    title += WideToMultiByte(CP_ACP, FToken.S());
+    Next();
+  }
+  return title;
+}
+
+void THtmlReader::DoMeta() {
+  std::string httpEq, name, content;
+  if (TAttribute* a = FAttributes.Find(syHttpEquiv)) httpEq = a->Text();
+  if (TAttribute* a = FAttributes.Find(syName)) name = a->Text();
+  if (TAttribute* a = FAttributes.Find(syContent)) content = a->Text();
+  if (SameText(httpEq, "content-type")) {
+    std::string lower = LowerCase(content);
+    int charset;
+    if (LookupCharset(lower, charset)) {
+      if (charset == CharsetEucJp) {
+        if (!FConverted) {
+          // Recoded in place, one byte for one, so the read pointer keeps its offset.
+          EucJpToShiftJis(FText);
+          FConverted = true;
+        }
+        charset = CharsetShiftJis;
+      }
+      FCharsets->SetCharsetCode(charset);
+    } else if (lower.find("utf-8") != std::string::npos) {
+      FCharsets->SetUtf8();
+    }
+  }
+  if (FHandlers && FHandlers->OnMeta) FHandlers->OnMeta(httpEq, name, content);
+  Next();
+}
+
+}  // namespace korva

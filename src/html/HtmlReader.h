@@ -1,0 +1,212 @@
+// The HTML reader: turns the bytes of one document into symbols (tags with attributes, end
+// tags, text runs with source positions, end of document) for the document builder.
+//
+// Reading is byte by byte through three layers: the basic reader (main text or include
+// buffer, progress reports), line ends and tabs (CR, LF, CR LF and LF CR become CR; tab becomes
+// space; `ChUp` shadows `Ch` in upper case), and comment removal (`<!...>` vanishes wherever it
+// stands, unless the raw flag is set). The common case of the top layer is inline and costs a
+// table lookup per byte; text runs and attribute values take runs of ordinary bytes at once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Attributes.h"
+#include "core/CharCase.h"
+#include "core/IDNameList.h"
+#include "core/Progress.h"
+#include "core/Symbols.h"
+#include "core/TokenObj.h"
+#include "html/Charsets.h"
+
+namespace korva {
+
+class EParseError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* OpenCommentMessage = "Open Comment at End of HTML File";
+inline constexpr const char* NotHtmlMessage = "Not an HTML or Text document";
+
+// The viewer's handlers the reader calls (the viewer adds itself as the sender).
+struct THtmlHandlers {
+  // Command, parameter lines ("name=value", handed over), and the text to include (out).
+  std::function<void(const std::string& command, std::vector<std::string> params, std::string& iString)> OnInclude;
+  std::function<void(const std::string& name, const std::string& language, const std::string& script)> OnScript;
+  std::function<void(const std::string& httpEq, const std::string& name, const std::string& content)> OnMeta;
+  std::function<void(TProgressStage stage, int percentDone)> OnProgress;
+};
+
+// What the reader needs of the document root.
+struct TReaderDocument {
+  TIDNameList* IDNames = nullptr;  // ids are registered here
+  int ProgressShare = 75;          // parsing reports progress from 0 to this percentage
+  bool ManyLinks = false;          // set by the prescan of an HTML document
+};
+
+// The style sheet parser as the STYLE reader drives it: given the reader's current character
+// and a source of further characters (line ends as CR, no tabs, 26 at the end), it returns the
+// character it stopped at.
+using TStyleSheetReader = std::function<char(char current, const std::function<char()>& next)>;
+
+class THtmlReader {
+ public:
+  THtmlReader();
+  THtmlReader(const THtmlReader&) = delete;
+  THtmlReader& operator=(const THtmlReader&) = delete;
+
+  // ---- set-up (the parse entries do this) ----
+  void SetDocument(TReaderDocument* document) { FDocument = document; UpdateFastEnd(); }
+  void SetHandlers(const THtmlHandlers* handlers) { FHandlers = handlers; UpdateFastEnd(); }
+  // Null: a fixed Windows-1252.
+  void SetCharsets(TCharsetTarget* charsets) { FCharsets = charsets ? charsets : &FDefaultCharsets; }
+  TReaderDocument* Document() const { return FDocument; }
+  const THtmlHandlers* Handlers() const { return FHandlers; }
+  TCharsetTarget& Charsets() const { return *FCharsets; }
+
+  // Takes the text and prepares it: cut at the first byte 0, the UTF-8 byte order mark (code
+  // page 65001), ISO-2022-JP recoded to Shift-JIS (character set 128). Then Restart.
+  void LoadText(std::string text);
+  // Back to the start: position -1, flags cleared, nothing read yet.
+  void Restart();
+  void ReleaseText();
+  const std::string& Text() const { return FText; }
+
+  bool Raw() const { return FRaw; }
+  void SetRaw(bool raw) { FRaw = raw; }
+  bool Prescan() const { return FPrescan; }
+  void SetPrescan(bool prescan) { FPrescan = prescan; UpdateFastEnd(); }
+  bool Converted() const { return FConverted; }
+
+  // ---- characters ----
+  // The next character with comment removal (unless raw).
+  void GetCh() {
+    if (FPtr < FFastEnd) {
+      unsigned char b = *FPtr;
+      if (PlainByte(b)) {
+        ++FPtr;
+        ++FCharPos;
+        FCh = b;
+        FChUp = UpCase(b);
+        FLineEnd = 0;
+        return;
+      }
+    }
+    GetChSlow();
+  }
+  // The next character after line-end and tab treatment, without comment removal.
+  void GetChBasic();
+  // The next byte as stored, without consuming it (0 at the end).
+  unsigned char PeekByte() const;
+  // While Ch is space or CR (tabs are spaces by now).
+  void SkipSpaces() {
+    while (FCh == ' ' || FCh == '\r') GetCh();
+  }
+  unsigned char Ch() const { return FCh; }
+  unsigned char ChUp() const { return FChUp; }
+  // 0-based byte position of Ch in the main text (-1 before the first read).
+  int CharPos() const { return FCharPos; }
+  // Position of the "<" that opened the current tag.
+  int TagPos() const { return FTagPos; }
+  // The code page text is decoded from (the top property set's).
+  unsigned CodePage() const { return FCharsets->CodePage(); }
+
+  // ---- symbols ----
+  void Next();
+  TSymbol Sy() const { return FSy; }
+  // 1 to 6 for heading start and end tags, else 0.
+  int HeadingLevel() const { return FLevel; }
+  TAttributeList& Attributes() { return FAttributes; }
+  const TAttributeList& Attributes() const { return FAttributes; }
+  TokenObj& Token() { return FToken; }
+  // Text of preformatted content: characters up to a line end, "<" or byte 0, references
+  // decoded, white space kept. The symbol is text (the token may be empty).
+  void NextPreformatted();
+
+  // ---- contents of raw elements, and the title ----
+  // At the SCRIPT start symbol (Ch on its ">"): with an OnScript handler the contents go to
+  // it, comments kept; without one they are skipped. Ends after the end tag's ">".
+  void DoScript();
+  // At the TEXTAREA start symbol: each line is handed over with "\r\n" at its end, then the
+  // rest (maybe empty); references decoded by the attribute rules. Ends after the end tag.
+  void ReadTextArea(const std::function<void(const std::string& text)>& addText);
+  // At the STYLE start symbol (Ch on its ">"): the style sheet parser reads the contents up to
+  // the "<" of the end tag; without a parser the contents are skipped. Next reads the end tag.
+  void ReadStyle(const TStyleSheetReader& parser);
+  // At TITLE: the text of the following text symbols in the system code page; stops at the
+  // first other symbol, which stays current.
+  std::string ReadTitle();
+  // At META: the character set of a content-type META, the OnMeta handler, then Next.
+  void DoMeta();
+
+ private:
+  static bool PlainByte(unsigned char b) { return PlainTable[b] != 0; }
+  static const unsigned char PlainTable[256];
+
+  unsigned char ReadByte();
+  void GetChSlow();
+  void RemoveComment();
+  void SkipCommentBody();
+  void DoInclude();
+  void PushInclude(const std::string& text);
+  void ReportProgress();
+  void UpdateFastEnd();
+  // Appends Ch and the ordinary bytes after it that `stop` does not flag; Ch ends on the last
+  // byte taken (the caller reads on).
+  void TakeRun(const unsigned char* stop, std::string& out);
+
+  void ReadTag();
+  bool ReadAttribute();
+  void ReadAttributeValue(std::string& text, int& value, bool include);
+  void ReadTextRun();
+  void FlushGathered(unsigned codePage);
+  void TextReference(unsigned codePage);
+  void AttributeReference(std::string& out);
+  void AddUnicodeValue(std::uint32_t value, int pos);
+  void ReadRawContents(std::string_view endName, bool keep, bool references,
+                       const std::function<void(const std::string&)>* onLine, std::string& text);
+
+  // Text of the document and the read pointers.
+  std::string FText;
+  const unsigned char* FBuf = nullptr;
+  const unsigned char* FPtr = nullptr;
+  const unsigned char* FEnd = nullptr;
+  // The inline reader may run up to here without looking at modes or progress.
+  const unsigned char* FFastEnd = nullptr;
+  std::size_t FNextProgress = 0;
+
+  // Include buffer and source mode (1 main text, 2 include buffer).
+  std::string FInclude;
+  const unsigned char* FIncPtr = nullptr;
+  const unsigned char* FIncEnd = nullptr;
+  int FMode = 1, FSavedMode = 1;
+  int FIncludeCount = 0;
+
+  unsigned char FCh = 0, FChUp = 0;
+  int FLineEnd = 0;  // 0 none, 1 CR, 2 LF before
+  bool FInComment = false, FRaw = false, FPrescan = false, FConverted = false;
+  int FCharPos = -1, FTagPos = 0;
+
+  TSymbol FSy = syEof;
+  int FLevel = 0;
+  TAttributeList FAttributes;
+  TokenObj FToken;
+  TCharCollection FGathered;
+  std::string FName, FValueText;
+
+  TReaderDocument* FDocument = nullptr;
+  const THtmlHandlers* FHandlers = nullptr;
+  TSimpleCharsets FDefaultCharsets;
+  TCharsetTarget* FCharsets = &FDefaultCharsets;
+};
+
+// The leading number of an attribute value (surrounding spaces and one trailing "%" ignored),
+// rounded to the nearest integer with halves to even; 0 when it does not start like a number.
+int AttributeNumber(std::string_view text);
+
+}  // namespace korva
