@@ -101,7 +101,7 @@ class TRegionBuilder {
 TRegion TRegion::FromRect(const TRect& r) {
   const TRect n = Normalized(r);
   TRegionBuilder b;
-  b.Add(n.Top, n.Bottom, {n.Left, n.Right});
+  if (n.Left < n.Right) b.Add(n.Top, n.Bottom, {n.Left, n.Right});
   return b.Finish();
 }
 
@@ -158,7 +158,9 @@ TRegion TRegion::FromPolygon(const std::vector<TPoint>& points, TFillMode mode) 
   std::int64_t y = std::max<std::int64_t>(edges.front().YTop, -RegionRasterLimit);
   std::size_t next = 0;
   std::vector<const TEdge*> active;
-  std::vector<std::pair<std::int64_t, int>> crossings;
+  // A crossing is its pixel boundary times 4 plus its direction + 1, so one sort of plain
+  // integers orders them by position.
+  std::vector<std::int64_t> crossings;
   std::vector<int> xs;
   std::int64_t budget = MaxRegionCrossings;
   while (y < yMax) {
@@ -177,16 +179,17 @@ TRegion TRegion::FromPolygon(const std::vector<TPoint>& points, TFillMode mode) 
     for (const TEdge* e : active) {
       const std::int64_t dy = e->YBottom - e->YTop, dx = e->XBottom - e->XTop;
       const std::int64_t num = 2 * e->XTop * dy + (2 * y + 1 - 2 * e->YTop) * dx - dy;
-      crossings.emplace_back(CeilDiv(num, 2 * dy), e->Dir);
+      crossings.push_back(CeilDiv(num, 2 * dy) * 4 + (e->Dir + 1));
     }
     std::sort(crossings.begin(), crossings.end());
     xs.clear();
     int winding = 0;
     for (std::size_t i = 0; i < crossings.size(); ++i) {
       const bool wasInside = mode == TFillMode::Alternate ? (i % 2 == 1) : winding != 0;
-      winding += crossings[i].second;
+      const std::int64_t x = FloorDiv(crossings[i], 4);
+      winding += int(crossings[i] - 4 * x) - 1;
       const bool inside = mode == TFillMode::Alternate ? (i % 2 == 0) : winding != 0;
-      if (inside != wasInside) xs.push_back(int(crossings[i].first));
+      if (inside != wasInside) xs.push_back(int(x));
     }
     if (xs.size() % 2) xs.pop_back();
     MergeSpans(xs);

@@ -18,7 +18,7 @@ namespace korva {
 constexpr int MaxRegionCoord = 1 << 28;
 constexpr int RegionRasterLimit = 1 << 16;
 constexpr int MaxRegionPoints = 65536;
-constexpr std::int64_t MaxRegionCrossings = std::int64_t(1) << 22;
+constexpr std::int64_t MaxRegionCrossings = std::int64_t(1) << 20;
 
 enum class TFillMode { Alternate, Winding };
 enum class TRegionOp { And, Or, Xor, Diff, Copy };
