@@ -8,6 +8,7 @@ TAttribute* TAttributeList::Add(TSymbol symbol, std::string_view name, int value
   if (static_cast<std::size_t>(FCount) == FItems.size()) FItems.push_back(std::make_unique<TAttribute>());
   TAttribute* a = FItems[static_cast<std::size_t>(FCount++)].get();
   a->Set(symbol, name, value, text);
+  if (symbol == syId) FIDCached = false;
   return a;
 }
 

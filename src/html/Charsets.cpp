@@ -1,5 +1,7 @@
 #include "html/Charsets.h"
 
+#include "style/PropStack.h"
+
 namespace korva {
 
 namespace {
@@ -67,6 +69,18 @@ bool CharsetToCodePage(int charset, unsigned& codePage) {
 void TSimpleCharsets::SetCharsetCode(int charset) {
   unsigned cp;
   if (CharsetToCodePage(charset, cp)) FCodePage = cp;
+}
+
+unsigned TPropStackCharsets::CodePage() const {
+  return FStack.Empty() ? 0u : static_cast<unsigned>(FStack.Last().FCodePageNum);
+}
+
+void TPropStackCharsets::SetCharsetCode(int charset) {
+  if (!FStack.Empty()) FStack.Last().SetCharsetCode(charset);
+}
+
+void TPropStackCharsets::SetUtf8() {
+  if (!FStack.Empty()) FStack.Last().SetUtf8();
 }
 
 bool HasIso2022JpEscape(std::string_view text) {

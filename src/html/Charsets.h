@@ -40,6 +40,21 @@ class TSimpleCharsets : public TCharsetTarget {
   unsigned FCodePage;
 };
 
+class TPropStack;
+
+// The property stack's top set (the building pass); an empty stack reads as the system code
+// page and ignores changes.
+class TPropStackCharsets : public TCharsetTarget {
+ public:
+  explicit TPropStackCharsets(TPropStack& stack) : FStack(stack) {}
+  unsigned CodePage() const override;
+  void SetCharsetCode(int charset) override;
+  void SetUtf8() override;
+
+ private:
+  TPropStack& FStack;
+};
+
 // ISO-2022-JP: whether the text holds ESC "$@" or ESC "$B", and its recoding to Shift-JIS.
 bool HasIso2022JpEscape(std::string_view text);
 std::string Iso2022JpToShiftJis(std::string_view text);

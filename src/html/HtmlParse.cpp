@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "html/Limits.h"
+#include "style/PropStack.h"
 
 namespace korva {
 
@@ -20,6 +21,8 @@ int CountLinks(THtmlReader& reader, int limit) {
 
 void ParseHtml(std::string text, THtmlBuilder& builder, TReaderDocument* document, const THtmlHandlers* handlers) {
   THtmlReader reader;
+  TPropStackCharsets charsets(PropStack());
+  reader.SetCharsets(&charsets);
   reader.SetDocument(document);
   builder.BeginParse(reader);
   try {
@@ -50,6 +53,8 @@ void ParseHtml(std::string text, THtmlBuilder& builder, TReaderDocument* documen
 
 void ParseText(std::string text, THtmlBuilder& builder, TReaderDocument* document) {
   THtmlReader reader;
+  TPropStackCharsets charsets(PropStack());
+  reader.SetCharsets(&charsets);
   reader.SetDocument(document);
   builder.BeginParse(reader);
   try {

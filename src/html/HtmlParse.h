@@ -13,8 +13,8 @@ class THtmlBuilder {
  public:
   virtual ~THtmlBuilder() = default;
   // Before the text is prepared: the property stack with the document's default set, the body
-  // block, the first section, the link target. A builder with a property stack installs it as
-  // the reader's charsets here (the byte order mark and META elements change its top set).
+  // block, the first section, the link target. The reader takes its code page from the top of
+  // the module's property stack (PropStack) unless the builder sets other charsets here.
   virtual void BeginParse(THtmlReader& reader) = 0;
   // An HTML document; the reader stands on the first symbol.
   virtual void BuildBody(THtmlReader& reader) = 0;

@@ -8,6 +8,8 @@
 #include "html/Limits.h"
 #include "platform/CodePage.h"
 #include "platform/Types.h"
+#include "style/Properties.h"
+#include "style/StyleParser.h"
 
 namespace korva {
 
@@ -766,40 +768,65 @@ void THtmlReader::ReadTextArea(const std::function<void(const std::string& text)
   if (addText) addText(text);
 }
 
-void THtmlReader::ReadStyle(const TStyleSheetReader& parser) {
-  std::function<char()> next = [this]() -> char {
-    GetChBasic();
-    return FCh == 0 ? char(26) : static_cast<char>(FCh);
-  };
-  char stop;
-  if (parser) {
-    stop = parser(static_cast<char>(FCh), next);
+namespace {
+
+// The STYLE contents as the style sheet parser reads them: line ends and tabs treated, no
+// comment removal, StyleEofChar at the end of the document.
+class TReaderStyleSource final : public TStyleCharSource {
+ public:
+  explicit TReaderStyleSource(THtmlReader& reader) : FReader(reader) {}
+  char GetChar() override {
+    FReader.GetChBasic();
+    return FReader.Ch() == 0 ? StyleEofChar : static_cast<char>(FReader.Ch());
+  }
+
+ private:
+  THtmlReader& FReader;
+};
+
+}  // namespace
+
+void THtmlReader::ReadStyle(TStyleList* styles, std::string_view basePath) {
+  char stop = static_cast<char>(FCh);
+  if (styles) {
+    TReaderStyleSource source(*this);
+    ParseStyleSheet(*styles, stop, source, basePath);
   } else {
-    // No parser: skip to the first "<" outside a /* comment */ (a comment also ends at "<",
-    // which it consumes).
+    // No style list: skip to the first "<" outside a /* comment */ as the parser would (a
+    // comment also ends at a "<", which it consumes).
+    TReaderStyleSource source(*this);
     for (;;) {
-      stop = next();
-      if (stop == 26 || stop == '<') break;
+      stop = source.GetChar();
+      if (stop == StyleEofChar || stop == '<') break;
       if (stop != '/') continue;
-      stop = next();
-      if (stop == 26 || stop == '<') break;
+      stop = source.GetChar();
+      if (stop == StyleEofChar || stop == '<') break;
       if (stop != '*') continue;
       char previous = 0;
       for (;;) {
-        char c = next();
-        if (c == 26 || c == '<' || (previous == '*' && c == '/')) break;
+        char c = source.GetChar();
+        if (c == StyleEofChar || c == '<' || (previous == '*' && c == '/')) break;
         previous = c;
       }
       if (FCh == 0) {
-        stop = 26;
+        stop = StyleEofChar;
         break;
       }
     }
   }
   unsigned char s = static_cast<unsigned char>(stop);
-  if (s == 26 && FCh == 0) s = 0;
+  if (s == static_cast<unsigned char>(StyleEofChar) && FCh == 0) s = 0;
   FCh = s;
   FChUp = UpCase(s);
+}
+
+TProperties* TheStyle(TAttributeList& attributes) {
+  TAttribute* a = attributes.Find(syStyle);
+  if (!a) return nullptr;
+  auto props = std::make_shared<TProperties>();
+  ParseInlineStyle(a->Text(), *props);
+  attributes.SetOwnedStyle(props);
+  return props.get();
 }
 
 std::string THtmlReader::ReadTitle() {

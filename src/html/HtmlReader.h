@@ -49,10 +49,8 @@ struct TReaderDocument {
   bool ManyLinks = false;          // set by the prescan of an HTML document
 };
 
-// The style sheet parser as the STYLE reader drives it: given the reader's current character
-// and a source of further characters (line ends as CR, no tabs, 26 at the end), it returns the
-// character it stopped at.
-using TStyleSheetReader = std::function<char(char current, const std::function<char()>& next)>;
+class TStyleList;
+class TProperties;
 
 class THtmlReader {
  public:
@@ -135,9 +133,10 @@ class THtmlReader {
   // At the TEXTAREA start symbol: each line is handed over with "\r\n" at its end, then the
   // rest (maybe empty); references decoded by the attribute rules. Ends after the end tag.
   void ReadTextArea(const std::function<void(const std::string& text)>& addText);
-  // At the STYLE start symbol (Ch on its ">"): the style sheet parser reads the contents up to
-  // the "<" of the end tag; without a parser the contents are skipped. Next reads the end tag.
-  void ReadStyle(const TStyleSheetReader& parser);
+  // At the STYLE start symbol (Ch on its ">"): the style sheet parser reads the contents into
+  // `styles` up to the "<" of the end tag (without a style list they are skipped the same
+  // way). Next then reads the end tag.
+  void ReadStyle(TStyleList* styles, std::string_view basePath = {});
   // At TITLE: the text of the following text symbols in the system code page; stops at the
   // first other symbol, which stays current.
   std::string ReadTitle();
@@ -204,6 +203,10 @@ class THtmlReader {
   TSimpleCharsets FDefaultCharsets;
   TCharsetTarget* FCharsets = &FDefaultCharsets;
 };
+
+// The property set of the tag's STYLE attribute, made by the inline style parser and owned by
+// the list (replacing the previous one); null without a STYLE attribute.
+TProperties* TheStyle(TAttributeList& attributes);
 
 // The leading number of an attribute value (surrounding spaces and one trailing "%" ignored),
 // rounded to the nearest integer with halves to even; 0 when it does not start like a number.
