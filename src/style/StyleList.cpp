@@ -56,45 +56,34 @@ void TStyleList::Clear() {
   FDescendantSerial = 10;
 }
 
-int TStyleList::IndexOf(std::string_view key) const {
-  auto it = std::lower_bound(FList.begin(), FList.end(), key,
-                             [](const TEntry& e, std::string_view k) { return CompareKeys(e.Key, k) < 0; });
-  if (it == FList.end() || CompareKeys(it->Key, key) != 0) return -1;
-  return int(it - FList.begin());
+std::vector<std::string> TStyleList::Keys() const {
+  std::vector<std::string> keys;
+  keys.reserve(FList.size());
+  for (const auto& [key, props] : FList) keys.push_back(key);
+  return keys;
 }
 
 TProperties* TStyleList::Find(std::string_view key) const {
-  int i = IndexOf(key);
-  return i < 0 ? nullptr : FList[std::size_t(i)].Props.get();
+  auto it = FList.find(key);
+  return it == FList.end() ? nullptr : it->second.get();
 }
 
 bool TStyleList::HasKeysStartingWith(char c) const { return FFirstChars[Fold(c)]; }
 
 void TStyleList::MergeKey(TProperties& target, std::string_view key) const {
   if (key.empty() || !FFirstChars[Fold(key[0])]) return;
-  int i = IndexOf(key);
-  if (i < 0) return;
-  for (std::size_t j = std::size_t(i); j < FList.size() && CompareKeys(FList[j].Key, key) == 0; ++j)
-    target.Merge(*FList[j].Props);
+  auto [first, last] = FList.equal_range(key);
+  for (auto it = first; it != last; ++it) target.Merge(*it->second);
 }
 
 TProperties& TStyleList::AddNew(std::string_view key) {
   auto props = std::make_unique<TProperties>();
   TProperties* raw = props.get();
   raw->FTagName = std::string(key);
-  // After any entries with an equal key, so duplicates keep their insertion order.
-  auto it = std::upper_bound(FList.begin(), FList.end(), key,
-                             [](std::string_view k, const TEntry& e) { return CompareKeys(k, e.Key) < 0; });
-  FList.insert(it, TEntry{std::string(key), std::move(props)});
+  FList.emplace(std::string(key), std::move(props));
   if (!key.empty()) FFirstChars[Fold(key[0])] = true;
   if (key.find(' ') != std::string_view::npos) IndexDescendantKey(raw->FTagName, raw);
   return *raw;
-}
-
-std::size_t TStyleList::LowerBoundDescendant(std::string_view prefix) const {
-  auto it = std::lower_bound(FDescendants.begin(), FDescendants.end(), prefix,
-                             [](const TDescendantRule& r, std::string_view p) { return r.Subject < p; });
-  return std::size_t(it - FDescendants.begin());
 }
 
 // A descendant key is "subject N<serial>nearest next ... " (see the parser). The digits after
@@ -132,13 +121,7 @@ void TStyleList::IndexDescendantKey(const std::string& key, TProperties* props) 
     if (!parts[i].empty()) rule.Ancestors.push_back(SplitSelectorPart(parts[i]));
   if (rule.Ancestors.empty()) return;
 
-  auto less = [](const TDescendantRule& a, const TDescendantRule& b) {
-    if (a.Subject != b.Subject) return a.Subject < b.Subject;
-    if (a.AncestorCount != b.AncestorCount) return a.AncestorCount < b.AncestorCount;
-    return a.Serial < b.Serial;
-  };
-  auto it = std::upper_bound(FDescendants.begin(), FDescendants.end(), rule, less);
-  FDescendants.insert(it, std::move(rule));
+  FDescendants.insert(std::move(rule));
 }
 
 std::string TStyleList::NextDescendantSerial() { return std::to_string(FDescendantSerial++); }

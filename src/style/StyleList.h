@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,9 @@ struct TStyleDefaults {
   int MarginHeight = 5;   // top/bottom page margin, pixels
 };
 
+// Case-insensitive ASCII comparison used for the key order.
+int CompareKeys(std::string_view a, std::string_view b);
+
 // One part of a descendant selector: tag, class, id and pseudo-class (empty = any).
 struct TSelectorPart {
   std::string Tag, Class, Id, Pseudo;
@@ -71,10 +76,9 @@ class TStyleList {
   std::string NextDescendantSerial();
 
   int Count() const { return int(FList.size()); }
-  const std::string& Key(int index) const { return FList[std::size_t(index)].Key; }
-  TProperties* Object(int index) const { return FList[std::size_t(index)].Props.get(); }
-  // Index of the first entry with the key (binary search), or -1.
-  int IndexOf(std::string_view key) const;
+  // The keys in list order.
+  std::vector<std::string> Keys() const;
+  // The first set under the key, or null (logarithmic).
   TProperties* Find(std::string_view key) const;
   TProperties* DefaultProps() const { return FDefaultProps; }
 
@@ -100,36 +104,43 @@ class TStyleList {
   // Calls f(rule) for every descendant rule whose subject starts with `prefix`, in order.
   template <class F>
   void ForEachDescendantRule(std::string_view prefix, F&& f) const {
-    for (std::size_t i = LowerBoundDescendant(prefix); i < FDescendants.size(); ++i) {
-      const TDescendantRule& r = FDescendants[i];
-      if (r.Subject.compare(0, prefix.size(), prefix) != 0) break;
-      f(r);
+    for (auto it = FDescendants.lower_bound(prefix); it != FDescendants.end(); ++it) {
+      if (it->Subject.compare(0, prefix.size(), prefix) != 0) break;
+      f(*it);
     }
   }
   int DescendantRuleCount() const { return int(FDescendants.size()); }
 
  private:
-  struct TEntry {
-    std::string Key;
-    std::unique_ptr<TProperties> Props;
+  struct TKeyLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return CompareKeys(a, b) < 0; }
   };
 
   TProperties& AddNew(std::string_view key);
   void IndexDescendantKey(const std::string& key, TProperties* props);
-  std::size_t LowerBoundDescendant(std::string_view prefix) const;
   void SetRulePropertyOnce(std::string_view key, int index, std::string_view value);
 
   TStyleListDocument* FDocument = nullptr;
   int FDescendantSerial = 10;
   TProperties* FDefaultProps = nullptr;
-  std::vector<TEntry> FList;
-  std::vector<TDescendantRule> FDescendants;
+  // Equal keys stay in insertion order (a multimap inserts at the end of an equal range).
+  std::multimap<std::string, std::unique_ptr<TProperties>, TKeyLess> FList;
+  struct TDescendantLess {
+    using is_transparent = void;
+    bool operator()(const TDescendantRule& a, const TDescendantRule& b) const {
+      if (int c = a.Subject.compare(b.Subject)) return c < 0;
+      if (a.AncestorCount != b.AncestorCount) return a.AncestorCount < b.AncestorCount;
+      return a.Serial < b.Serial;
+    }
+    bool operator()(const TDescendantRule& a, std::string_view b) const { return std::string_view(a.Subject) < b; }
+    bool operator()(std::string_view a, const TDescendantRule& b) const { return a < std::string_view(b.Subject); }
+  };
+  std::multiset<TDescendantRule, TDescendantLess> FDescendants;
   std::array<bool, 256> FFirstChars{};
 };
 
 // Splits one part of a descendant key ("tag.class#id:pseudo").
 TSelectorPart SplitSelectorPart(std::string_view part);
-// Case-insensitive ASCII comparison used for the key order.
-int CompareKeys(std::string_view a, std::string_view b);
 
 }  // namespace korva
