@@ -1,0 +1,480 @@
+#include "platform/RecordingCanvas.h"
+
+#include <QRegion>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace korva {
+
+namespace {
+
+constexpr int Universe = 1000000;
+
+std::string ColorText(TColor c) {
+  if (c == clNone) return "none";
+  const TColor rgb = ColorToRGB(c);
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+  return buf;
+}
+
+std::string Num(std::int64_t v) { return std::to_string(v); }
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string Quoted(const char16_t* s, int n) {
+  std::string out = "\"";
+  for (int i = 0; i < n; ++i) {
+    const char16_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(s[i + 1]) - 0xDC00));
+      ++i;
+    } else if (c < 0x20 || c == 0x7F || (c >= 0xD800 && c <= 0xDFFF)) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(c));
+      out += buf;
+    } else if (c == u'"' || c == u'\\') {
+      out += '\\';
+      out += char(c);
+    } else {
+      AppendUtf8(out, c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string FontText(const TPlatformFont& font) {
+  const TFontSpec& f = font.Spec();
+  std::string out = f.Name + "/" + Num(f.Height);
+  std::string flags;
+  if (f.Weight >= 600) flags += 'b';
+  if (f.Italic) flags += 'i';
+  if (f.Underline) flags += 'u';
+  if (f.StrikeOut) flags += 's';
+  if (!flags.empty()) out += "/" + flags;
+  if (f.CharSet != DEFAULT_CHARSET) out += "/cs=" + Num(f.CharSet);
+  return out;
+}
+
+std::string RopText(TRop rop) {
+  switch (rop) {
+    case TRop::SrcCopy: return "SrcCopy";
+    case TRop::SrcPaint: return "SrcPaint";
+    case TRop::SrcAnd: return "SrcAnd";
+    case TRop::SrcInvert: return "SrcInvert";
+    case TRop::SrcErase: return "SrcErase";
+    case TRop::NotSrcCopy: return "NotSrcCopy";
+    case TRop::NotSrcErase: return "NotSrcErase";
+    case TRop::MergePaint: return "MergePaint";
+    case TRop::DstInvert: return "DstInvert";
+    case TRop::Blackness: return "Blackness";
+    case TRop::Whiteness: return "Whiteness";
+  }
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", unsigned(rop));
+  return buf;
+}
+
+std::string ModeText(TStretchMode m) {
+  switch (m) {
+    case TStretchMode::Halftone: return " mode=Halftone";
+    case TStretchMode::BlackOnWhite: return " mode=BlackOnWhite";
+    case TStretchMode::WhiteOnBlack: return " mode=WhiteOnBlack";
+    default: return "";
+  }
+}
+
+std::string BitmapText(const TBitmap& b) {
+  return Num(b.BitsPerPixel()) + "bpp " + Num(b.Width()) + "x" + Num(b.Height());
+}
+
+std::string RectText(const QRect& r) {
+  return Num(r.left()) + "," + Num(r.top()) + "," + Num(std::int64_t(r.left()) + r.width()) + "," +
+         Num(std::int64_t(r.top()) + r.height());
+}
+
+}  // namespace
+
+struct TRecordingCanvas::TState {
+  TPen Pen;
+  TBrush Brush;
+  TPlatformFontPtr Font;
+  TColor TextColor = clBlack, BkColor = clWhite;
+  TBkMode BkMode = TBkMode::Opaque;
+  unsigned Align = TA_LEFT | TA_TOP;
+  int CharExtra = 0;
+  TTextJustification Just;
+  TStretchMode Stretch = TStretchMode::ColorOnColor;
+  TPalettePtr Palette;
+  TPoint Origin, PenPos;
+  bool Clipped = false;
+  QRegion Clip;  // device coordinates
+};
+
+struct TRecordingCanvas::TPathState {
+  bool Open = false;       // between BeginPath and EndPath
+  bool FigureOpen = false;
+  std::vector<std::string> Figures;
+  std::string Current;     // points of the open figure
+};
+
+// What an unclipped canvas shows.
+QRect TRecordingCanvas::Surface() const {
+  if (FSize.cx > 0 && FSize.cy > 0) return QRect(0, 0, FSize.cx, FSize.cy);
+  return QRect(-Universe, -Universe, 2 * Universe, 2 * Universe);
+}
+
+TRecordingCanvas::TRecordingCanvas(TSize size) : FSize(size), S(std::make_unique<TState>()), FPath(std::make_unique<TPathState>()) {
+  S->Font = TPlatformFont::Create(TFontSpec{});
+}
+
+TRecordingCanvas::~TRecordingCanvas() = default;
+
+std::string TRecordingCanvas::Text() const {
+  std::string out;
+  for (const std::string& line : FLines) {
+    out += line;
+    out += '\n';
+  }
+  return out;
+}
+
+std::string TRecordingCanvas::Dev(int x, int y) const {
+  return Num(std::int64_t(x) + S->Origin.x) + "," + Num(std::int64_t(y) + S->Origin.y);
+}
+
+std::string TRecordingCanvas::DevRect(const TRect& r) const {
+  return Dev(r.Left, r.Top) + "," + Dev(r.Right, r.Bottom);
+}
+
+std::string TRecordingCanvas::PenText() const {
+  const TPen& p = S->Pen;
+  if (p.Style == TPenStyle::Clear) return "none";
+  std::string out = ColorText(p.Color);
+  if (p.Width == 1 && p.Style == TPenStyle::Solid) return out;
+  static const char* const styles[] = {"solid", "dash", "dot", "dashdot", "none", "inside"};
+  out += "/" + Num(p.Width) + "/" + styles[int(p.Style)];
+  if (p.Cap == TPenCap::Flat) out += "/flat";
+  else if (p.Cap == TPenCap::Square) out += "/square";
+  if (p.Join == TPenJoin::Bevel) out += "/bevel";
+  else if (p.Join == TPenJoin::Miter) out += "/miter";
+  return out;
+}
+
+std::string TRecordingCanvas::BrushText() const {
+  return S->Brush.Style == TBrushStyle::Clear ? "none" : ColorText(S->Brush.Color);
+}
+
+// ---- state ----
+
+void TRecordingCanvas::SaveState() {
+  FStack.push_back(*S);
+  FLines.push_back("Save");
+}
+
+void TRecordingCanvas::RestoreState() {
+  if (FStack.empty()) return;
+  *S = std::move(FStack.back());
+  FStack.pop_back();
+  FLines.push_back("Restore");
+}
+
+void TRecordingCanvas::SetOrigin(int dx, int dy) { S->Origin = {dx, dy}; }
+TPoint TRecordingCanvas::Origin() const { return S->Origin; }
+void TRecordingCanvas::SetPen(const TPen& pen) { S->Pen = pen; }
+const TPen& TRecordingCanvas::Pen() const { return S->Pen; }
+void TRecordingCanvas::SetBrush(const TBrush& brush) { S->Brush = brush; }
+const TBrush& TRecordingCanvas::Brush() const { return S->Brush; }
+void TRecordingCanvas::SetFont(const TPlatformFontPtr& font) { S->Font = font ? font : TPlatformFont::Create(TFontSpec{}); }
+const TPlatformFontPtr& TRecordingCanvas::Font() const { return S->Font; }
+void TRecordingCanvas::SetTextColor(TColor c) { S->TextColor = c; }
+TColor TRecordingCanvas::TextColor() const { return S->TextColor; }
+void TRecordingCanvas::SetBkColor(TColor c) { S->BkColor = c; }
+TColor TRecordingCanvas::BkColor() const { return S->BkColor; }
+void TRecordingCanvas::SetBkMode(TBkMode m) { S->BkMode = m; }
+TBkMode TRecordingCanvas::BkMode() const { return S->BkMode; }
+void TRecordingCanvas::SetTextAlign(unsigned flags) { S->Align = flags; }
+unsigned TRecordingCanvas::TextAlign() const { return S->Align; }
+void TRecordingCanvas::SetTextCharacterExtra(int extra) { S->CharExtra = extra; }
+int TRecordingCanvas::TextCharacterExtra() const { return S->CharExtra; }
+void TRecordingCanvas::SetTextJustification(int extra, int breakCount) {
+  S->Just = breakCount > 0 ? TTextJustification{extra, breakCount, 0} : TTextJustification{};
+}
+TTextJustification TRecordingCanvas::TextJustification() const { return S->Just; }
+void TRecordingCanvas::SetStretchMode(TStretchMode m) { S->Stretch = m; }
+TStretchMode TRecordingCanvas::StretchMode() const { return S->Stretch; }
+void TRecordingCanvas::SelectPalette(const TPalettePtr& palette) { S->Palette = palette; }
+
+// ---- clipping ----
+
+namespace {
+
+QRect ToQRect(std::int64_t l, std::int64_t t, std::int64_t r, std::int64_t b) {
+  auto c = [](std::int64_t v) { return int(std::clamp<std::int64_t>(v, -(1 << 28), 1 << 28)); };
+  if (r <= l || b <= t) return {};
+  return QRect(QPoint(c(l), c(t)), QPoint(c(r) - 1, c(b) - 1));
+}
+
+}  // namespace
+
+void TRecordingCanvas::IntersectClipRect(const TRect& r) {
+  const QRect d = ToQRect(std::int64_t(r.Left) + S->Origin.x, std::int64_t(r.Top) + S->Origin.y,
+                          std::int64_t(r.Right) + S->Origin.x, std::int64_t(r.Bottom) + S->Origin.y);
+  const QRegion base = S->Clipped ? S->Clip : QRegion(Surface());
+  S->Clip = base.intersected(d);
+  S->Clipped = true;
+  FLines.push_back("IntersectClip " + DevRect(r));
+}
+
+void TRecordingCanvas::ExcludeClipRect(const TRect& r) {
+  const QRect d = ToQRect(std::int64_t(r.Left) + S->Origin.x, std::int64_t(r.Top) + S->Origin.y,
+                          std::int64_t(r.Right) + S->Origin.x, std::int64_t(r.Bottom) + S->Origin.y);
+  const QRegion base = S->Clipped ? S->Clip : QRegion(Surface());
+  S->Clip = base.subtracted(d);
+  S->Clipped = true;
+  FLines.push_back("ExcludeClip " + DevRect(r));
+}
+
+void TRecordingCanvas::IntersectClipRegion(const TRegion& rgn) {
+  const std::vector<TRect> rects = rgn.Rects();
+  QRegion q;
+  std::vector<QRect> dev;
+  std::string list;
+  for (const TRect& r : rects) {
+    const QRect d = ToQRect(std::int64_t(r.Left) + S->Origin.x, std::int64_t(r.Top) + S->Origin.y,
+                            std::int64_t(r.Right) + S->Origin.x, std::int64_t(r.Bottom) + S->Origin.y);
+    if (d.isEmpty()) continue;
+    dev.push_back(d);
+    if (!list.empty()) list += ' ';
+    list += RectText(d);
+  }
+  if (!dev.empty()) q.setRects(dev.data(), int(dev.size()));
+  const QRegion base = S->Clipped ? S->Clip : QRegion(Surface());
+  S->Clip = base.intersected(q);
+  S->Clipped = true;
+  FLines.push_back("ClipRegion n=" + Num(std::int64_t(dev.size())) + " (" + list + ")");
+}
+
+TRect TRecordingCanvas::ClipBox() const {
+  QRect b;
+  if (S->Clipped) b = S->Clip.boundingRect();
+  else b = Surface();
+  if (b.isEmpty()) return {};
+  return {b.left() - S->Origin.x, b.top() - S->Origin.y, b.right() + 1 - S->Origin.x, b.bottom() + 1 - S->Origin.y};
+}
+
+// ---- text ----
+
+void TRecordingCanvas::TextOut(int x, int y, const char16_t* s, int n) {
+  RecordText("TextOut", x, y, 0, nullptr, s, n, nullptr);
+}
+
+void TRecordingCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, const char16_t* s, int n,
+                                  const int* dx) {
+  RecordText("ExtTextOut", x, y, options, rect, s, n, dx);
+}
+
+void TRecordingCanvas::RecordText(const char* verb, int x, int y, unsigned options, const TRect* rect,
+                                  const char16_t* s, int n, const int* dx) {
+  if (!s || n < 0) n = 0;
+  const bool opaqueRect = rect && (options & ETO_OPAQUE);
+  if (n == 0 && !opaqueRect) return;
+  const bool updateCp = (S->Align & TA_UPDATECP) != 0;
+  if (updateCp) {
+    x = S->PenPos.x;
+    y = S->PenPos.y;
+  }
+  std::int64_t advance = 0;
+  if (dx) {
+    for (int i = 0; i < n; ++i) advance += dx[i];
+  } else {
+    advance = TextAdvances(*S->Font, s, n, S->CharExtra, S->Just, nullptr);
+  }
+  std::string line = std::string(verb) + " " + Dev(x, y) + " " + Quoted(s, n) + " w=" + Num(advance);
+  if (opaqueRect) line += " opaque=" + DevRect(*rect);
+  if (rect && (options & ETO_CLIPPED)) line += " clipped=" + DevRect(*rect);
+  if (dx) {
+    line += " dx=";
+    for (int i = 0; i < n; ++i) line += (i ? "," : "") + Num(dx[i]);
+  }
+  line += " font=" + FontText(*S->Font) + " color=" + ColorText(S->TextColor) +
+          " bk=" + (S->BkMode == TBkMode::Transparent ? std::string("transparent") : ColorText(S->BkColor));
+  std::string align;
+  auto add = [&](const char* a) { align += (align.empty() ? "" : "+") + std::string(a); };
+  const unsigned h = S->Align & TA_CENTER, v = S->Align & TA_BASELINE;
+  if (h == TA_RIGHT) add("right");
+  else if (h == TA_CENTER) add("center");
+  if (v == TA_BOTTOM) add("bottom");
+  else if (v == TA_BASELINE) add("baseline");
+  if (updateCp) add("updatecp");
+  if (!align.empty()) line += " align=" + align;
+  if (S->CharExtra != 0 && !dx) line += " extra=" + Num(S->CharExtra);
+  if (S->Just.Breaks > 0 && !dx) line += " just=" + Num(S->Just.Extra) + "/" + Num(S->Just.Breaks);
+  FLines.push_back(std::move(line));
+  if (updateCp) {
+    const int a = int(std::clamp<std::int64_t>(advance, -(1 << 28), 1 << 28));
+    if (h == TA_LEFT) S->PenPos.x += a;
+    else if (h == TA_RIGHT) S->PenPos.x -= a;
+  }
+}
+
+// ---- shapes ----
+
+void TRecordingCanvas::MoveTo(int x, int y) {
+  S->PenPos = {x, y};
+  if (FPath->Open) {
+    if (FPath->FigureOpen && !FPath->Current.empty()) FPath->Figures.push_back("(" + FPath->Current + ")");
+    FPath->Current = Dev(x, y);
+    FPath->FigureOpen = true;
+  }
+}
+
+void TRecordingCanvas::LineTo(int x, int y) {
+  const TPoint from = S->PenPos;
+  S->PenPos = {x, y};
+  if (FPath->Open) {
+    if (!FPath->FigureOpen) {
+      FPath->Current = Dev(from.x, from.y);
+      FPath->FigureOpen = true;
+    }
+    FPath->Current += " " + Dev(x, y);
+    return;
+  }
+  FLines.push_back("Line " + Dev(from.x, from.y) + " " + Dev(x, y) + " pen=" + PenText());
+}
+
+TPoint TRecordingCanvas::PenPos() const { return S->PenPos; }
+
+void TRecordingCanvas::Rectangle(const TRect& r) {
+  if (FPath->Open) {
+    if (FPath->FigureOpen && !FPath->Current.empty()) FPath->Figures.push_back("(" + FPath->Current + ")");
+    FPath->Current = Dev(r.Left, r.Top) + " " + Dev(r.Right, r.Top) + " " + Dev(r.Right, r.Bottom) + " " + Dev(r.Left, r.Bottom) + " z";
+    FPath->Figures.push_back("(" + FPath->Current + ")");
+    FPath->Current.clear();
+    FPath->FigureOpen = false;
+    return;
+  }
+  FLines.push_back("Rectangle " + DevRect(r) + " pen=" + PenText() + " brush=" + BrushText());
+}
+
+void TRecordingCanvas::FillRect(const TRect& r, TColor c) { FLines.push_back("FillRect " + DevRect(r) + " " + ColorText(c)); }
+void TRecordingCanvas::FrameRect(const TRect& r, TColor c) { FLines.push_back("FrameRect " + DevRect(r) + " " + ColorText(c)); }
+void TRecordingCanvas::DrawFocusRect(const TRect& r) { FLines.push_back("FocusRect " + DevRect(r)); }
+
+void TRecordingCanvas::Polygon(const std::vector<TPoint>& pts, TFillMode mode) {
+  if (pts.size() < 2) return;
+  std::string list;
+  for (const TPoint& p : pts) list += (list.empty() ? "" : " ") + Dev(p.x, p.y);
+  if (FPath->Open) {
+    if (FPath->FigureOpen && !FPath->Current.empty()) FPath->Figures.push_back("(" + FPath->Current + ")");
+    FPath->Figures.push_back("(" + list + " z)");
+    FPath->Current.clear();
+    FPath->FigureOpen = false;
+    return;
+  }
+  FLines.push_back("Polygon n=" + Num(std::int64_t(pts.size())) + " (" + list + ") " +
+                   (mode == TFillMode::Winding ? "winding" : "alternate") + " pen=" + PenText() + " brush=" + BrushText());
+}
+
+void TRecordingCanvas::Polyline(const std::vector<TPoint>& pts) {
+  if (pts.size() < 2) return;
+  std::string list;
+  for (const TPoint& p : pts) list += (list.empty() ? "" : " ") + Dev(p.x, p.y);
+  if (FPath->Open) {
+    if (FPath->FigureOpen && !FPath->Current.empty()) FPath->Figures.push_back("(" + FPath->Current + ")");
+    FPath->Current = list;
+    FPath->FigureOpen = true;
+    return;
+  }
+  FLines.push_back("Polyline n=" + Num(std::int64_t(pts.size())) + " (" + list + ") pen=" + PenText());
+}
+
+void TRecordingCanvas::Ellipse(const TRect& r) {
+  if (FPath->Open) {
+    if (FPath->FigureOpen && !FPath->Current.empty()) FPath->Figures.push_back("(" + FPath->Current + ")");
+    FPath->Figures.push_back("ellipse(" + DevRect(r) + ")");
+    FPath->Current.clear();
+    FPath->FigureOpen = false;
+    return;
+  }
+  FLines.push_back("Ellipse " + DevRect(r) + " pen=" + PenText() + " brush=" + BrushText());
+}
+
+// ---- paths ----
+
+void TRecordingCanvas::BeginPath() {
+  *FPath = TPathState{};
+  FPath->Open = true;
+}
+
+void TRecordingCanvas::EndPath() {
+  if (FPath->FigureOpen && !FPath->Current.empty()) FPath->Figures.push_back("(" + FPath->Current + ")");
+  FPath->Current.clear();
+  FPath->FigureOpen = false;
+  FPath->Open = false;
+}
+
+void TRecordingCanvas::CloseFigure() {
+  if (!FPath->Open || !FPath->FigureOpen || FPath->Current.empty()) return;
+  FPath->Figures.push_back("(" + FPath->Current + " z)");
+  FPath->Current.clear();
+  FPath->FigureOpen = false;
+}
+
+void TRecordingCanvas::FinishPath(const char* verb, bool fill, bool stroke) {
+  EndPath();
+  std::string line = verb;
+  for (const std::string& f : FPath->Figures) line += " " + f;
+  if (stroke) line += " pen=" + PenText();
+  if (fill) line += " brush=" + BrushText();
+  *FPath = TPathState{};
+  FLines.push_back(std::move(line));
+}
+
+void TRecordingCanvas::StrokePath() { FinishPath("StrokePath", false, true); }
+void TRecordingCanvas::FillPath() { FinishPath("FillPath", true, false); }
+void TRecordingCanvas::StrokeAndFillPath() { FinishPath("StrokeAndFillPath", true, true); }
+
+// ---- transfers ----
+
+void TRecordingCanvas::BitBlt(int dx, int dy, int w, int h, const TBitmap& src, int sx, int sy, TRop rop) {
+  if (w <= 0 || h <= 0) return;
+  FLines.push_back("BitBlt " + Dev(dx, dy) + " " + Num(w) + "x" + Num(h) + " from " + BitmapText(src) + " at " + Num(sx) +
+                   "," + Num(sy) + " " + RopText(rop));
+}
+
+void TRecordingCanvas::StretchBlt(int dx, int dy, int dw, int dh, const TBitmap& src, int sx, int sy, int sw, int sh,
+                                  TRop rop) {
+  if (dw == 0 || dh == 0 || sw == 0 || sh == 0) return;
+  FLines.push_back("StretchBlt " + Dev(dx, dy) + " " + Num(dw) + "x" + Num(dh) + " from " + BitmapText(src) + " at " +
+                   Num(sx) + "," + Num(sy) + " " + Num(sw) + "x" + Num(sh) + " " + RopText(rop) + ModeText(S->Stretch));
+}
+
+void TRecordingCanvas::MaskedStretchBlt(int dx, int dy, int dw, int dh, const TBitmap& image, const TBitmap& mask,
+                                        int sx, int sy, int sw, int sh) {
+  if (dw == 0 || dh == 0 || sw == 0 || sh == 0) return;
+  FLines.push_back("MaskedStretchBlt " + Dev(dx, dy) + " " + Num(dw) + "x" + Num(dh) + " from " + BitmapText(image) +
+                   " mask " + Num(mask.BitsPerPixel()) + "bpp at " + Num(sx) + "," + Num(sy) + " " + Num(sw) + "x" + Num(sh) +
+                   ModeText(S->Stretch == TStretchMode::Halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor));
+}
+
+std::unique_ptr<TBitmap> TRecordingCanvas::Grab(const TRect&) const { return nullptr; }
+
+}  // namespace korva
