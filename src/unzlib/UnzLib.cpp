@@ -137,8 +137,11 @@ bool TRun::Call(TUnzCallbackRec& rec) {
 
 bool TRun::Notify(std::int32_t action, const std::string& text, std::int32_t arg1, std::int64_t arg2) {
   TUnzCallbackRec rec;
-  if (!text.empty() && text.size() < sizeof(rec.FMsg)) {
-    std::memcpy(rec.FMsg, text.data(), text.size());
+  // Texts travel as C strings: a name with a zero byte ends there. Inline only when the first
+  // byte is not zero, or the caller would take the text for a pointer.
+  const std::size_t len = std::strlen(text.c_str());
+  if (len > 0 && len < sizeof(rec.FMsg)) {
+    std::memcpy(rec.FMsg, text.data(), len);
   } else {
     rec.FMsgRef.FMsgZero = 0;
     rec.FMsgRef.FMsgPtr = text.c_str();
@@ -234,7 +237,7 @@ bool TRun::FindEntry(const char* spec, TEntry& e) const {
   if (P.FCentralHint > 0) {
     std::int64_t pos = P.FCentralHint - 1 - FDirStart;
     if (pos >= 0 && pos < std::int64_t(FDir.size()) && EntryAt(size_t(pos), e, nullptr) &&
-        (!IsAscii(e.Name) || SameName(e.Name, want)))
+        (!IsAscii(e.Name) || SameName(std::string_view(e.Name.c_str()), want)))
       return true;
   }
   std::size_t pos = 0;
