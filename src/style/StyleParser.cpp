@@ -215,7 +215,7 @@ void TStyleParser::RunSheet(char& ch) {
       FCh = '!';
       continue;
     }
-    FPushBack = static_cast<unsigned char>(after);
+    FSource->Unget();
     break;
   }
 

@@ -22,6 +22,11 @@ class TStyleCharSource {
   // The next byte of the style text. Carriage returns, line feeds and tabs may be delivered
   // as they are (the parser reads them as spaces). After the end: StyleEofChar, every time.
   virtual char GetChar() = 0;
+  // Steps back over the byte the last GetChar returned, so that it is read again (by the
+  // caller after the parser returns). Called at most once per parse, right before returning,
+  // and only after a "<" that does not open "<!": the byte is the one after that "<". At the
+  // end of the input it does nothing.
+  virtual void Unget() = 0;
 };
 
 // A source over a string (linked sheets, tests): line feeds are skipped, tabs become spaces,
@@ -30,17 +35,21 @@ class TStringStyleSource final : public TStyleCharSource {
  public:
   explicit TStringStyleSource(std::string_view text) : FText(text) {}
   char GetChar() override {
+    FLastPos = FPos;
     while (FPos < FText.size()) {
       char c = FText[FPos++];
       if (c == '\n') continue;
       return c == '\t' ? ' ' : c;
     }
+    FLastPos = FPos;
     return StyleEofChar;
   }
+  void Unget() override { FPos = FLastPos; }
 
  private:
   std::string_view FText;
   std::size_t FPos = 0;
+  std::size_t FLastPos = 0;
 };
 
 // Parses rules into `styles` until the current character is "<" or the end. On entry `ch` is

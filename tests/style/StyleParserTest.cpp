@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "StyleTestEnv.h"
+#include "style/StyleLimits.h"
+
+using namespace korva;
+using namespace korva::test;
+
+namespace {
+
+const TPropValue& ValueOf(const TStyleList& styles, std::string_view key, int index) {
+  static const TPropValue empty;
+  const TProperties* p = styles.Find(key);
+  return p ? p->Value(index) : empty;
+}
+
+TPropValue Text(const char* s) { return TPropValue(s); }
+
+}  // namespace
+
+TEST(StyleParser, SelectorsAndKeys) {
+  auto s = StylesWith("h1, h2 { color: red }  P.Note{COLOR:Red}  a:Hover{color:blue} #Top { color: lime }"
+                      " .my_class{ color: red } div.x#y:link { color: red }");
+  EXPECT_EQ(ValueOf(*s, "h1", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "h2", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "p.note", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "a:hover", piColor), TPropValue(0xFF0000u));
+  EXPECT_EQ(ValueOf(*s, "#top", piColor), TPropValue(0x00FF00u));
+  EXPECT_EQ(ValueOf(*s, ".my_class", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "div.x#y:link", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(s->Find("p.note")->FTagName, "p.note");
+}
+
+TEST(StyleParser, DescendantKeysAndOtherCombinators) {
+  auto s = DefaultStyles();
+  ParseStyleText(*s, "div   ul li { color: red } a b { color: red } ul > li { color: blue } * { color: lime } "
+                     "h1 + p { margin-top: 1px }", {});
+  EXPECT_NE(s->Find("li 210ul div "), nullptr);
+  EXPECT_NE(s->Find("b 111a "), nullptr);
+  EXPECT_EQ(ValueOf(*s, "ul", piColor), TPropValue(0xFF0000u));  // "> li" is dropped
+  EXPECT_EQ(ValueOf(*s, "h1", piMarginTop), Text("1px"));
+  EXPECT_EQ(s->Find(""), nullptr);
+  EXPECT_EQ(s->NextDescendantSerial(), "12");
+}
+
+TEST(StyleParser, DeclarationForms) {
+  auto s = StylesWith("p { color = red } div { color red; margin-top: 5px; ; ;  margin-bottom :6px }"
+                      "td { font-family: \"Arial\" ; background-image: 'x' }");
+  EXPECT_EQ(ValueOf(*s, "p", piColor), TPropValue(0xFFu));
+  EXPECT_TRUE(ValueOf(*s, "div", piColor).IsEmpty());
+  EXPECT_EQ(ValueOf(*s, "div", piMarginTop), Text("5px"));
+  EXPECT_EQ(ValueOf(*s, "div", piMarginBottom), Text("6px"));
+  EXPECT_EQ(ValueOf(*s, "td", piFontFamily), Text("arial"));
+  EXPECT_EQ(ValueOf(*s, "td", piBackgroundImage), Text("x"));
+}
+
+TEST(StyleParser, CommentsAnywhere) {
+  auto s = StylesWith("/*a*/d/**/iv/*b*/{/*c*/col/* x */or/**/:/**/ r/*y*/ed /*z*/;"
+                      " margin-top: 5px /* c */ } /* unterminated");
+  EXPECT_EQ(ValueOf(*s, "div", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "div", piMarginTop), Text("5px"));
+  auto t = StylesWith("p { color: red } /* p { color: blue } */ h1 { color: /*/ not closed yet */ lime }");
+  EXPECT_EQ(ValueOf(*t, "p", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*t, "h1", piColor), TPropValue(0x00FF00u));
+  auto u = StylesWith("p { font: 12pt/14pt arial; width: 5/6 }");
+  EXPECT_EQ(ValueOf(*u, "p", piLineHeight), Text("14pt"));
+  EXPECT_EQ(ValueOf(*u, "p", piWidth), Text("5/6"));
+}
+
+TEST(StyleParser, FourSidedShorthands) {
+  auto s = StylesWith("p { margin: 1px 2px 3px } div { padding: 0 } td { margin: 1px 2px } "
+                      "th { margin: 1px 2px 3px 4px 5px } h1 { border-width: thin thick } "
+                      "h2 { border-color: red #00f } h3 { border-style: solid none dotted } q { margin: }");
+  EXPECT_EQ(ValueOf(*s, "p", piMarginTop), Text("1px"));
+  EXPECT_EQ(ValueOf(*s, "p", piMarginRight), Text("2px"));
+  EXPECT_EQ(ValueOf(*s, "p", piMarginBottom), Text("3px"));
+  EXPECT_EQ(ValueOf(*s, "p", piMarginLeft), Text("2px"));
+  for (int i = piPaddingTop; i <= piPaddingLeft; ++i) EXPECT_EQ(ValueOf(*s, "div", i), Text("0"));
+  EXPECT_EQ(ValueOf(*s, "td", piMarginBottom), Text("1px"));
+  EXPECT_EQ(ValueOf(*s, "td", piMarginLeft), Text("2px"));
+  EXPECT_EQ(ValueOf(*s, "th", piMarginLeft), Text("4px"));
+  EXPECT_EQ(ValueOf(*s, "h1", piBorderTopWidth), Text("thin"));
+  EXPECT_EQ(ValueOf(*s, "h1", piBorderLeftWidth), Text("thick"));
+  EXPECT_EQ(ValueOf(*s, "h2", piBorderTopColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "h2", piBorderRightColor), TPropValue(0x02FF0000u));
+  EXPECT_EQ(ValueOf(*s, "h3", piBorderTopStyle), Text("solid"));
+  EXPECT_EQ(ValueOf(*s, "h3", piBorderRightStyle), Text("none"));
+  EXPECT_EQ(ValueOf(*s, "h3", piBorderBottomStyle), Text("dotted"));
+  EXPECT_EQ(ValueOf(*s, "h3", piBorderStyle), Text("dotted"));
+  EXPECT_EQ(s->Find("q"), nullptr);
+}
+
+TEST(StyleParser, BorderShorthands) {
+  auto s = StylesWith("p { border: 2px solid #ff0000 } div { border-left: thick dotted } "
+                      "td { border-top: 1px solid rgb(0, 0, 255) } th { border-bottom: navy 3px }");
+  for (int i = piBorderTopWidth; i <= piBorderLeftWidth; ++i) EXPECT_EQ(ValueOf(*s, "p", i), Text("2px"));
+  EXPECT_EQ(ValueOf(*s, "p", piBorderStyle), Text("solid"));
+  for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) EXPECT_EQ(ValueOf(*s, "p", i), Text("solid"));
+  EXPECT_EQ(ValueOf(*s, "p", piBorderColor), TPropValue(0x020000FFu));
+  EXPECT_EQ(ValueOf(*s, "p", piBorderLeftColor), TPropValue(0x020000FFu));
+  EXPECT_EQ(ValueOf(*s, "div", piBorderLeftWidth), Text("thick"));
+  EXPECT_EQ(ValueOf(*s, "div", piBorderLeftStyle), Text("dotted"));
+  EXPECT_EQ(ValueOf(*s, "div", piBorderTopWidth), TPropValue(NotSetValue));
+  EXPECT_EQ(ValueOf(*s, "td", piBorderTopColor), TPropValue(0x02FF0000u));
+  EXPECT_EQ(ValueOf(*s, "td", piBorderTopWidth), Text("1px"));
+  EXPECT_EQ(ValueOf(*s, "th", piBorderBottomColor), TPropValue(0x800000u));
+  EXPECT_EQ(ValueOf(*s, "th", piBorderBottomWidth), Text("3px"));
+}
+
+TEST(StyleParser, FontShorthand) {
+  auto s = StylesWith("p { font: bold italic 12pt/14pt Arial } div { font: small-caps 700 'Times New Roman' } "
+                      "td { font: x-large Times New Roman } th { font: 10px arial, sans-serif }");
+  EXPECT_EQ(ValueOf(*s, "p", piFontWeight), Text("bold"));
+  EXPECT_EQ(ValueOf(*s, "p", piFontStyle), Text("italic"));
+  EXPECT_EQ(ValueOf(*s, "p", piFontSize), Text("12pt"));
+  EXPECT_EQ(ValueOf(*s, "p", piLineHeight), Text("14pt"));
+  EXPECT_EQ(ValueOf(*s, "p", piFontFamily), Text("arial"));
+  EXPECT_EQ(ValueOf(*s, "div", piFontVariant), Text("small-caps"));
+  EXPECT_EQ(ValueOf(*s, "div", piFontSize), Text("700"));  // a numeric weight reads as a size
+  EXPECT_EQ(ValueOf(*s, "div", piFontFamily), Text("'times new roman'"));
+  EXPECT_EQ(ValueOf(*s, "td", piFontSize), Text("x-large"));
+  EXPECT_EQ(ValueOf(*s, "td", piFontFamily), Text("roman"));  // one declaration per word
+  EXPECT_EQ(ValueOf(*s, "th", piFontFamily), Text("arial,sans-serif"));
+}
+
+TEST(StyleParser, BackgroundAndListStyleShorthands) {
+  auto s = StylesWith("p { background: url(a.gif) no-repeat left top #fff } div { background: rgb(1,2,3) fixed } "
+                      "td { background: none 50% } th { background: transparent url( \"b c.gif\" ) repeat-y 1px 2px 3px }"
+                      "ul { list-style: url(b.gif) circle } ol { list-style: upper-roman }");
+  EXPECT_EQ(ValueOf(*s, "p", piBackgroundImage), Text("url(a.gif)"));
+  EXPECT_EQ(ValueOf(*s, "p", piBackgroundRepeat), Text("no-repeat"));
+  EXPECT_EQ(ValueOf(*s, "p", piBackgroundColor), TPropValue(0x02FFFFFFu));
+  EXPECT_EQ(ValueOf(*s, "p", piBackgroundPosition), Text("left top"));
+  EXPECT_EQ(ValueOf(*s, "div", piBackgroundColor), TPropValue(0x02030201u));
+  EXPECT_EQ(ValueOf(*s, "div", piBackgroundAttachment), Text("fixed"));
+  EXPECT_EQ(ValueOf(*s, "td", piBackgroundImage), Text("none"));
+  EXPECT_EQ(ValueOf(*s, "td", piBackgroundPosition), Text("50%"));
+  EXPECT_EQ(ValueOf(*s, "th", piBackgroundColor), TPropValue(clNone));
+  EXPECT_EQ(ValueOf(*s, "th", piBackgroundImage), Text("url( \"b c.gif\" )"));
+  EXPECT_EQ(ValueOf(*s, "th", piBackgroundRepeat), Text("repeat-y"));
+  EXPECT_EQ(ValueOf(*s, "th", piBackgroundPosition), Text("2px 3px"));
+  EXPECT_EQ(ValueOf(*s, "ul", piListStyleImage), Text("url(b.gif)"));
+  EXPECT_EQ(ValueOf(*s, "ul", piListStyleType), Text("circle"));
+  EXPECT_EQ(ValueOf(*s, "ol", piListStyleType), Text("upper-roman"));
+}
+
+TEST(StyleParser, UrlsMadeAbsolute) {
+  auto local = StylesWith("p { background-image: url(img/a%20b.gif) } div { background: url(x.gif) } "
+                          "td { background-image: url(file:///d|/pics/y.gif) } th { list-style: url(\\\\srv\\z.gif) }",
+                          "c:\\docs\\");
+  EXPECT_EQ(ValueOf(*local, "p", piBackgroundImage), Text("url(c:\\docs\\img\\a b.gif)"));
+  EXPECT_EQ(ValueOf(*local, "div", piBackgroundImage), Text("url(c:\\docs\\x.gif)"));
+  EXPECT_EQ(ValueOf(*local, "td", piBackgroundImage), Text("url(d:\\pics\\y.gif)"));
+  EXPECT_EQ(ValueOf(*local, "th", piListStyleImage), Text("url(\\\\srv\\z.gif)"));
+
+  auto web = StylesWith("p { background-image: url('../i/a.gif') } div { background: url(http://o/x.gif) } "
+                        "td { list-style-image: url(/r.gif) } th { background-image: url(mailto:x) }",
+                        "http://host/css/");
+  EXPECT_EQ(ValueOf(*web, "p", piBackgroundImage), Text("url(http://host/i/a.gif)"));
+  EXPECT_EQ(ValueOf(*web, "div", piBackgroundImage), Text("url(http://o/x.gif)"));
+  EXPECT_EQ(ValueOf(*web, "td", piListStyleImage), Text("url(http://host/r.gif)"));
+  EXPECT_EQ(ValueOf(*web, "th", piBackgroundImage), Text("url(mailto:x)"));
+
+  auto none = StylesWith("p { background-image: url(a.gif) }");
+  EXPECT_EQ(ValueOf(*none, "p", piBackgroundImage), Text("url(a.gif)"));
+}
+
+TEST(StyleParser, AtRulesAndMedia) {
+  auto s = StylesWith("@import \"x.css\"; p { color: red } @media print { h1 { color: red } } "
+                      "@media screen { h2 { color: red } h3 { color: red } } @media screen, print { h4 { color: red } }"
+                      "@media all and screen { h5 { color: red } } @media all { h6 { color: red } } "
+                      "@media print { a { b { c } } d { e } } div { color: red } @font-face { x: y } span { color: red }"
+                      "@charset \"utf-8\"; td { color: red }");
+  EXPECT_EQ(ValueOf(*s, "p", piColor), TPropValue(0xFFu));
+  EXPECT_TRUE(ValueOf(*s, "h1", piColor).IsEmpty());
+  EXPECT_EQ(ValueOf(*s, "h2", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "h3", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "h4", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "h5", piColor), TPropValue(0xFFu));
+  EXPECT_TRUE(ValueOf(*s, "h6", piColor).IsEmpty());
+  EXPECT_EQ(s->Find("a"), nullptr);
+  EXPECT_EQ(ValueOf(*s, "div", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "span", piColor), TPropValue(0xFFu));
+  EXPECT_EQ(ValueOf(*s, "td", piColor), TPropValue(0xFFu));
+}
+
+TEST(StyleParser, StyleElementHandBack) {
+  auto styles = DefaultStyles();
+  std::string html = "\r\n<!--\r\n p { color: red }\r\n-->\r\n</style><p>";
+  TStringStyleSource source(html);
+  char ch = '>';
+  ParseStyleSheet(*styles, ch, source, {});
+  EXPECT_EQ(ch, '<');
+  EXPECT_EQ(source.GetChar(), '/');
+  EXPECT_EQ(ValueOf(*styles, "p", piColor), TPropValue(0xFFu));
+
+  // An empty style element ends at once, leaving its end tag to the reader.
+  std::string empty = "</style><b>";
+  TStringStyleSource emptySource(empty);
+  ch = '>';
+  ParseStyleSheet(*styles, ch, emptySource, {});
+  EXPECT_EQ(ch, '<');
+  EXPECT_EQ(emptySource.GetChar(), '/');
+
+  std::string open = "h1 { color: lime </style>";
+  TStringStyleSource openSource(open);
+  ch = '>';
+  ParseStyleSheet(*styles, ch, openSource, {});
+  EXPECT_EQ(ch, '<');
+  EXPECT_EQ(ValueOf(*styles, "h1", piColor), TPropValue(0x00FF00u));
+
+  std::string tail = "h2 { color: lime";
+  TStringStyleSource tailSource(tail);
+  ch = ' ';
+  ParseStyleSheet(*styles, ch, tailSource, {});
+  EXPECT_EQ(ch, StyleEofChar);
+  EXPECT_EQ(ValueOf(*styles, "h2", piColor), TPropValue(0x00FF00u));
+}
+
+TEST(StyleParser, InlineStyles) {
+  TProperties p;
+  ParseInlineStyle("COLOR: Red; margin: 1px 2px; /* c */ background: url(a.gif) #00f; text-align center;"
+                   "font-weight: bold", p);
+  EXPECT_EQ(p.Value(piColor), TPropValue(0xFFu));
+  EXPECT_EQ(p.Value(piMarginTop), Text("1px"));
+  EXPECT_EQ(p.Value(piMarginLeft), Text("2px"));
+  EXPECT_EQ(p.Value(piBackgroundImage), Text("url(a.gif)"));
+  EXPECT_EQ(p.Value(piBackgroundColor), TPropValue(0x02FF0000u));
+  EXPECT_TRUE(p.Value(piTextAlign).IsEmpty());
+  EXPECT_EQ(p.Value(piFontWeight), Text("bold"));
+  TProperties q;
+  ParseInlineStyle("color: nonsense", q);
+  EXPECT_EQ(q.Value(piColor), TPropValue(0));
+  TProperties r;
+  ParseInlineStyle("font-family: 'a;b'; color: blue }; color: red", r);
+  EXPECT_EQ(r.Value(piColor), TPropValue(0xFFu));  // values run to ";" only
+  TProperties e;
+  ParseInlineStyle("", e);
+  ParseInlineStyle("\x1a\x1a;;::==", e);
+  ParseInlineStyle("margin-top: 1px\r\n\tpadding-top: 2px", e);
+  EXPECT_EQ(e.Value(piMarginTop), Text("1px   padding-top: 2px"));
+}
+
+TEST(StyleParser, SelectorGroupsAreBounded) {
+  std::string sheet;
+  for (int i = 0; i < MaxSelectorsPerRule + 100; ++i) sheet += ".c" + std::to_string(i) + ",";
+  sheet += "x { color: red }";
+  TStyleList styles;
+  ParseStyleText(styles, sheet, {});
+  EXPECT_EQ(styles.Count(), MaxSelectorsPerRule);
+}
+
+TEST(StyleParser, MalformedTextEndsQuietly) {
+  std::string deep(100000, '{');
+  std::string closers(100000, '}');
+  const std::string cases[] = {
+      "p { color: red",
+      "p { font-family: 'abc ; color: red }",
+      "p { background: url(a.gif",
+      "p { color: rgb(1,2",
+      "p { margin-top: 99999999999999999999999999999999999999px }",
+      "@media print {" + deep + closers + "} h1 { color: red }",
+      "@media print {" + deep,
+      "@media screen {" + deep,
+      deep,
+      closers,
+      "p {" + deep,
+      "/*",
+      "/",
+      "@",
+      "@media",
+      std::string("p\0{\x01\x02 color\x7f: red\x1a} h1 { color: red }", 40),
+      "a,,,,,,{color:red}",
+      "p { border: url(a) url(b) url(c) url(d) url(e) url(f) url(g) url(h) rgb(1,2,3) }",
+      "p { font: / // /// '\"' \"'\" }",
+      "<!-- -- > > --> <!-",
+  };
+  for (const std::string& text : cases) {
+    TStyleList styles;
+    styles.Initialize(TStyleDefaults{});
+    TStringStyleSource source(text);
+    char ch = ' ';
+    ParseStyleSheet(styles, ch, source, "http://h/");
+    EXPECT_TRUE(ch == '<' || ch == StyleEofChar) << text.substr(0, 40);
+    TProperties p;
+    ParseInlineStyle(text, p);
+  }
+  auto s = StylesWith("@media print {" + deep + closers + "} h1 { color: red }");
+  EXPECT_EQ(ValueOf(*s, "h1", piColor), TPropValue(0xFFu));
+}
+
+TEST(StyleParser, CrashersReplay) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::path(KORVA_TEST_DATA) / "crashers";
+  if (!fs::exists(dir)) GTEST_SKIP();
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    SCOPED_TRACE(entry.path().filename().string());
+    auto styles = DefaultStyles();
+    ParseStyleText(*styles, data, "http://h/d/");
+    TElementStack s(*styles);
+    TProperties inlineStyle;
+    ParseInlineStyle(data, inlineStyle);
+    s.Push("body");
+    s.Push("div", "note", "x", {}, &inlineStyle);
+    s.Push("a", "note", {}, "link").BuildFont();
+  }
+}
