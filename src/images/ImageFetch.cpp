@@ -48,7 +48,8 @@ TImageGraphic LoadImageFile(const std::string& fileName, TransparencyMode& mode,
     return out;
   }
   bool single = false;
-  return FromGif(TAnimatedGif::FromGifFile(fileName, &single), single, mode, mask);
+  std::unique_ptr<TAnimatedGif> gif = TAnimatedGif::FromGifFile(fileName, &single);
+  return FromGif(std::move(gif), single, mode, mask);
 }
 
 TImageGraphic LoadImageData(TImageStream& stream, TransparencyMode& mode, TBitmapPtr& mask) {
@@ -58,7 +59,8 @@ TImageGraphic LoadImageData(TImageStream& stream, TransparencyMode& mode, TBitma
     ImageKind kind = SniffImageKind(stream.Memory());
     if (kind == ikGif87 || kind == ikGif89) {
       bool single = false;
-      out = FromGif(TAnimatedGif::FromGifStream(stream, &single), single, mode, mask);
+      std::unique_ptr<TAnimatedGif> gif = TAnimatedGif::FromGifStream(stream, &single);
+      out = FromGif(std::move(gif), single, mode, mask);
       if (out) return out;
     }
   }
