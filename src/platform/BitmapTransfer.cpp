@@ -24,7 +24,6 @@ constexpr std::uint32_t AlphaBits = 0xFF000000;
 inline std::uint32_t WordFromColor(TColor c) {
   return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
-inline TColor ColorFromWord(std::uint32_t w) { return WordFromColor(w); }
 
 inline std::uint32_t Load24(const std::uint8_t* p) {
   return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16);
@@ -204,15 +203,54 @@ class TPixelWriter {
   }
 
  private:
-  static constexpr std::size_t CacheSize = 4096;
+  static constexpr std::size_t CacheSize = 65536;
 
   std::uint8_t Nearest(std::uint32_t w) {
-    const std::size_t slot = (w * 2654435761u) >> 20;
+    const std::size_t slot = (w * 2654435761u) >> 16;
     if (FCacheKeys[slot] == w) return FCacheValues[slot];
-    const int index = NearestColorIndex(FTable.data(), int(FTable.size()), ColorFromWord(w));
+    const int r = int((w >> 16) & 0xFF), g = int((w >> 8) & 0xFF), b = int(w & 0xFF);
+    const std::vector<std::uint8_t>& candidates = Candidates((r >> 4) << 8 | (g >> 4) << 4 | (b >> 4));
+    int best = 0, bestDistance = -1;
+    for (std::uint8_t i : candidates) {
+      const TColor c = FTable[i];
+      const int dr = GetRValue(c) - r, dg = GetGValue(c) - g, db = GetBValue(c) - b;
+      const int d = dr * dr + dg * dg + db * db;
+      if (bestDistance < 0 || d < bestDistance) {
+        best = i;
+        bestDistance = d;
+      }
+    }
     FCacheKeys[slot] = w;
-    FCacheValues[slot] = std::uint8_t(index < 0 ? 0 : index);
+    FCacheValues[slot] = std::uint8_t(best);
     return FCacheValues[slot];
+  }
+
+  // The entries that can be nearest to some colour of a 16 x 16 x 16 cell of the colour cube:
+  // those whose least distance to the cell is at most the smallest greatest distance of any
+  // entry. Kept in table order, so ties still go to the first entry.
+  const std::vector<std::uint8_t>& Candidates(int cell) {
+    if (FCells.empty()) FCells.resize(4096);
+    std::vector<std::uint8_t>& list = FCells[std::size_t(cell)];
+    if (!list.empty()) return list;
+    const int lo[3] = {(cell >> 8) << 4, ((cell >> 4) & 15) << 4, (cell & 15) << 4};
+    std::vector<int> nearDistance(FTable.size());
+    int bound = -1;
+    for (std::size_t i = 0; i < FTable.size(); ++i) {
+      const int v[3] = {GetRValue(FTable[i]), GetGValue(FTable[i]), GetBValue(FTable[i])};
+      int nearSum = 0, farSum = 0;
+      for (int k = 0; k < 3; ++k) {
+        const int a = lo[k], z = lo[k] + 15;
+        const int nearD = v[k] < a ? a - v[k] : v[k] > z ? v[k] - z : 0;
+        const int farD = std::max(v[k] - a, z - v[k]);
+        nearSum += nearD * nearD;
+        farSum += farD * farD;
+      }
+      nearDistance[i] = nearSum;
+      if (bound < 0 || farSum < bound) bound = farSum;
+    }
+    for (std::size_t i = 0; i < FTable.size(); ++i)
+      if (nearDistance[i] <= bound) list.push_back(std::uint8_t(i));
+    return list;
   }
 
   std::uint8_t* FBits;
@@ -222,6 +260,7 @@ class TPixelWriter {
   std::vector<TColor> FTable;
   std::vector<std::uint32_t> FCacheKeys;
   std::vector<std::uint8_t> FCacheValues;
+  std::vector<std::vector<std::uint8_t>> FCells;
 };
 
 // The sixteen functions of (S, D) are selected by the low four bits of the operation byte:

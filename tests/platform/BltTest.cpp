@@ -145,6 +145,28 @@ TEST(BitBlt, IndexedDestinationTakesNearestEntry) {
   EXPECT_EQ(dst->GetIndex(0, 0), 14u);
 }
 
+TEST(BitBlt, NearestEntryMatchesAFullSearch) {
+  // The transfer's accelerated lookup must agree with a plain search, ties included.
+  std::vector<TColor> odd;
+  for (int i = 0; i < 256; ++i) odd.push_back(RGBColor((i * 37) & 0xF0, (i * 91) & 0xFF, i < 128 ? 17 : 200));
+  for (const std::vector<TColor>* table : std::vector<const std::vector<TColor>*>{&Default256Table(), &odd}) {
+    auto src = TBitmap::Create(256, 64, 24);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 256; ++x) {
+        seed = seed * 1103515245u + 12345u;
+        src->SetPixel(x, y, seed >> 8);
+      }
+    auto dst = TBitmap::Create(256, 64, 8);
+    dst->SetColorTable(*table);
+    BitBlt(*dst, 0, 0, 256, 64, *src, 0, 0);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 256; ++x)
+        ASSERT_EQ(int(dst->GetIndex(x, y)), NearestColorIndex(table->data(), 256, src->GetPixel(x, y)))
+            << x << "," << y;
+  }
+}
+
 TEST(BitBlt, SubByteDestinationsKeepTheirNeighbours) {
   auto four = TBitmap::Create(5, 1, 4);
   for (int x = 0; x < 5; ++x) four->SetIndex(x, 0, 3);
