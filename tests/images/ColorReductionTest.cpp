@@ -62,8 +62,8 @@ TEST(ColorReduction, WebLookupLevels) {
   EXPECT_EQ(level(252), 5);
   EXPECT_EQ(level(255), 5);
   int r = 200, g = 30, b = 130;
-  EXPECT_EQ(web.NearestIndex(r, g, b), 4 * 36 + 0 * 6 + 2);
-  EXPECT_EQ(r, 204);
+  EXPECT_EQ(web.NearestIndex(r, g, b), 3 * 36 + 0 * 6 + 2);
+  EXPECT_EQ(r, 153);
   EXPECT_EQ(g, 0);
   EXPECT_EQ(b, 102);
   TPalette p = MakeWebPalette();
