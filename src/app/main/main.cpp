@@ -1,0 +1,79 @@
+// korva-api-loader: the documentation browser. With --screenshot FILE.png it runs the main
+// window off-screen, lets start-up finish and writes the window as a picture.
+#include <QApplication>
+#include <QPixmap>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/MainForm.h"
+
+namespace {
+
+constexpr int ScreenshotWidth = 1024, ScreenshotHeight = 768;
+
+bool HasDisplay() {
+  for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* v = std::getenv(var);
+    if (v && *v) return true;
+  }
+  // A platform chosen by hand (a frame buffer, VNC...) is a display too; off-screen is not.
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  return qpa && *qpa && std::strcmp(qpa, "offscreen") != 0 && std::strcmp(qpa, "minimal") != 0;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: korva-api-loader [--screenshot FILE.png]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string screenshot;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--screenshot" && i + 1 < argc)
+      screenshot = argv[++i];
+    else if (arg.rfind("--screenshot=", 0) == 0)
+      screenshot = arg.substr(13);
+    else if (arg == "--help" || arg == "-h")
+      return Usage(), 0;
+    else if (arg.rfind("-", 0) == 0 && arg.rfind("-platform", 0) != 0 && arg != "--screenshot")
+      return Usage();
+  }
+  if (argc > 1 && std::string(argv[argc - 1]) == "--screenshot" && screenshot.empty()) return Usage();
+
+  const bool display = HasDisplay();
+  if (!screenshot.empty() && !display) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (screenshot.empty() && !display) {
+    std::fprintf(stderr,
+                 "korva-api-loader: no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window "
+                 "cannot open.\nRun it as 'korva-api-loader --screenshot FILE.png' to write the start-up window "
+                 "to a PNG file instead.\n");
+    return 1;
+  }
+
+  QApplication app(argc, argv);
+  if (screenshot.empty()) {
+    korva::TMainForm form;
+    form.showMaximized();
+    return app.exec();
+  }
+
+  // Nobody can answer a dialog here: archive messages go to standard error.
+  korva::TMainFormOptions options;
+  options.ShowMessage = [](const std::string& text) { std::fprintf(stderr, "korva-api-loader: %s\n", text.c_str()); };
+  korva::TMainForm form(options);
+  form.resize(ScreenshotWidth, ScreenshotHeight);
+  form.show();
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  const QPixmap picture = form.grab();
+  if (!picture.save(QString::fromStdString(screenshot), "PNG")) {
+    std::fprintf(stderr, "korva-api-loader: cannot write %s\n", screenshot.c_str());
+    return 1;
+  }
+  std::printf("%s\n", form.windowTitle().toStdString().c_str());
+  return 0;
+}

@@ -1,0 +1,194 @@
+// The main window off-screen: configuration file, window caption from the index page, layout
+// of the panes and buttons.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSplitter>
+
+#include "../archive/ZipWriter.h"
+#include "app/MainForm.h"
+#include "app/ViewerPlaceholder.h"
+#include "platform/IniFile.h"
+#include "platform/System.h"
+
+namespace korva {
+namespace {
+
+using test::BuildZip;
+using test::TTempDir;
+using test::TZipMember;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_app";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  TTempDir Dir;
+  std::vector<std::string> Messages;
+
+  void SetUp() override {
+    App();
+    SetProgramDirForTests(Dir.Path());
+  }
+  void TearDown() override { SetProgramDirForTests(""); }
+
+  std::unique_ptr<TMainForm> Create() {
+    TMainFormOptions options;
+    options.ShowMessage = [this](const std::string& text) { Messages.push_back(text); };
+    return std::make_unique<TMainForm>(options);
+  }
+  // The caption a form takes from an archive whose index page holds these bytes.
+  std::string CaptionFor(const std::string& index) {
+    Dir.Write("Korva_API.zip", BuildZip({{"KorvaAPI_Index.html", index}, {"Overview.html", "<p>x"}}));
+    auto form = Create();
+    return form->windowTitle().toStdString();
+  }
+};
+
+TEST_F(MainFormTest, MissingIniIsCreatedWithTheProgramFolder) {
+  auto form = Create();
+  EXPECT_EQ(form->ApiPath(), Dir.Path());
+  const std::string ini = Dir / "KORVAAPILoader.ini";
+  ASSERT_TRUE(FileExists(ini));
+  EXPECT_EQ(TIniFile(ini).ReadString("APIPath", "APIPath", "?"), Dir.Path());
+  // No archive there: opening it says nothing, the extraction of the index page says so, and the
+  // stored caption stays.
+  EXPECT_EQ(Messages, (std::vector<std::string>{"Zip file could not be opened"}));
+  EXPECT_EQ(form->windowTitle().toStdString(), "KORVA API Loader");
+}
+
+TEST_F(MainFormTest, IniWithoutTheKeyIsLeftAlone) {
+  const std::string text = "[Other]\nKey=Value\n";
+  Dir.Write("KORVAAPILoader.ini", text);
+  auto form = Create();
+  EXPECT_EQ(form->ApiPath(), Dir.Path());
+  EXPECT_EQ(test::ReadFile(Dir / "KORVAAPILoader.ini"), text);
+}
+
+TEST_F(MainFormTest, ConfiguredFolderIsAPlainPrefix) {
+  TTempDir docs;
+  docs.Write("Korva_API.zip", BuildZip({{"KorvaAPI_Index.html", "<title>From elsewhere</title>"}}));
+  Dir.Write("KORVAAPILoader.ini", "[APIPath]\nAPIPath=" + docs.Path() + "\n");
+  auto form = Create();
+  EXPECT_EQ(form->ApiPath(), docs.Path());
+  EXPECT_EQ(form->windowTitle().toStdString(), "From elsewhere");
+  EXPECT_EQ(form->ZipArchive().ZipFileName(), docs.Path() + "Korva_API.zip");
+  EXPECT_TRUE(form->ZipArchive().Active());
+}
+
+TEST_F(MainFormTest, UnwritableProgramFolderStillStarts) {
+  SetProgramDirForTests(Dir / "no/such/folder/");
+  auto form = Create();
+  EXPECT_EQ(form->ApiPath(), Dir / "no/such/folder/");
+  EXPECT_FALSE(FileExists(Dir / "no/such/folder/KORVAAPILoader.ini"));
+}
+
+TEST_F(MainFormTest, CaptionComesFromTheIndexTitle) {
+  EXPECT_EQ(CaptionFor("<html><head><title>Reference</title></head>"), "Reference");
+  // The tags are matched exactly: upper-case tags give an empty caption.
+  EXPECT_EQ(CaptionFor("<HTML><HEAD><TITLE>Reference</TITLE></HEAD>"), "");
+  // No "<title>": the text from the seventh character up to "</title>".
+  EXPECT_EQ(CaptionFor("abcdefTitle</title>"), "Title");
+  // No "</title>": empty.
+  EXPECT_EQ(CaptionFor("<title>Reference"), "");
+  // Only the first 500 bytes are looked at.
+  EXPECT_EQ(CaptionFor(std::string(495, ' ') + "<title>Late</title>"), "");
+  EXPECT_EQ(CaptionFor(std::string(480, ' ') + "<title>Edge</title>"), "Edge");
+  // A zero byte ends the text.
+  EXPECT_EQ(CaptionFor(std::string("<title>A\0B</title>", 18)), "");
+  // "</title>" before "<title>": empty.
+  EXPECT_EQ(CaptionFor("</title><title>X"), "");
+  EXPECT_EQ(CaptionFor("<title>Caf\xC3\xA9</title>"), "Caf\xC3\xA9");
+  EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(MainFormTest, MissingIndexKeepsTheStoredCaption) {
+  Dir.Write("Korva_API.zip", BuildZip({{"Overview.html", "<p>x"}}));
+  auto form = Create();
+  EXPECT_EQ(form->windowTitle().toStdString(), "KORVA API Loader");
+  EXPECT_TRUE(form->IndexTitle().empty());
+  EXPECT_TRUE(Messages.empty());
+  // An empty index page: nothing to read.
+  EXPECT_EQ(CaptionFor(""), "KORVA API Loader");
+}
+
+TEST_F(MainFormTest, DamagedArchiveIsReportedNotFatal) {
+  Dir.Write("Korva_API.zip", std::string(3000, 'x'));
+  auto form = Create();
+  EXPECT_EQ(form->windowTitle().toStdString(), "KORVA API Loader");
+  // Once when it is opened, once more when the extraction reads the directory again.
+  EXPECT_EQ(Messages, (std::vector<std::string>(2, "This archive is not a valid Zip archive")));
+}
+
+TEST_F(MainFormTest, LayoutFollowsTheDesign) {
+  auto form = Create();
+  form->resize(1024, 768);
+  form->show();
+  QApplication::processEvents();
+  EXPECT_EQ(form->Panel()->geometry(), form->rect());
+  EXPECT_EQ(form->ButtonPanel()->height(), 41);
+  EXPECT_EQ(form->ButtonPanel()->width(), 1024);
+  EXPECT_EQ(form->ButtonPanel()->y(), 768 - 41);
+  EXPECT_EQ(form->NavPanel()->width(), 220);
+  EXPECT_EQ(form->NavSplitter()->handleWidth(), 4);
+  EXPECT_EQ(form->HistorySplitter()->handleWidth(), 3);
+  EXPECT_EQ(form->HistoryPanel()->width(), 84);
+  EXPECT_EQ(form->NavPageViewer()->parentWidget(), form->NavPanel());
+  EXPECT_EQ(form->HistoryListBox()->parentWidget(), form->HistoryPanel());
+  EXPECT_EQ(form->NavPanel()->height(), 768 - 41);
+  // The content pane takes what is left.
+  EXPECT_EQ(form->PageViewer()->width(), 1024 - 220 - 4 - 84 - 3);
+  EXPECT_EQ(form->HistoryButton()->text().toStdString(), "Show History");
+  EXPECT_TRUE(form->HistoryButton()->isCheckable());
+  EXPECT_FALSE(form->HistoryButton()->icon().isNull());
+  EXPECT_FALSE(form->CloseButton()->icon().isNull());
+}
+
+TEST_F(MainFormTest, ButtonsStayFlushRight) {
+  auto form = Create();
+  for (int width : {1024, 800, 537}) {
+    SCOPED_TRACE(width);
+    form->resize(width, 600);
+    form->show();
+    QApplication::processEvents();
+    const int w = form->ButtonPanel()->width();
+    EXPECT_EQ(form->CloseButton()->geometry(), QRect(w - 104, 4, 100, 32));
+    EXPECT_EQ(form->ForwardButton()->geometry(), QRect(w - 208, 4, 100, 32));
+    EXPECT_EQ(form->BackButton()->geometry(), QRect(w - 312, 4, 100, 32));
+    EXPECT_EQ(form->HistoryButton()->geometry(), QRect(4, 4, 100, 32));
+  }
+}
+
+TEST_F(MainFormTest, CloseButtonClosesAndDestroyDeactivates) {
+  Dir.Write("Korva_API.zip", BuildZip({{"KorvaAPI_Index.html", "<title>T</title>"}}));
+  auto form = Create();
+  form->show();
+  QApplication::processEvents();
+  EXPECT_TRUE(form->ZipArchive().Active());
+  form->CloseButton()->click();
+  EXPECT_FALSE(form->isVisible());
+  form->FormDestroy();
+  EXPECT_FALSE(form->ZipArchive().Active());
+  // The directory stays; the title came from the archive once.
+  EXPECT_EQ(form->IndexTitle(), "T");
+}
+
+TEST_F(MainFormTest, SampleArchiveGivesItsCaption) {
+  const std::string sample = std::string(KORVA_BIN_DIR) + "/Korva_API.zip";
+  if (!FileExists(sample)) GTEST_SKIP() << "sample archive not built";
+  Dir.Write("KORVAAPILoader.ini", std::string("[APIPath]\nAPIPath=") + KORVA_BIN_DIR + "/\n");
+  auto form = Create();
+  EXPECT_FALSE(form->IndexTitle().empty());
+  EXPECT_EQ(form->windowTitle().toStdString(), form->IndexTitle());
+  EXPECT_TRUE(Messages.empty());
+}
+
+}  // namespace
+}  // namespace korva
