@@ -117,7 +117,7 @@ void THtmlReader::Restart() {
   FIncludeCount = 0;
   FCh = FChUp = 0;
   FLineEnd = 0;
-  FInComment = FRaw = false;
+  FInComment = FRaw = FOpenComment = false;
   FCharPos = -1;
   FTagPos = 0;
   FSy = syEof;
@@ -224,6 +224,19 @@ void THtmlReader::GetChSlow() {
   } while (0)
 
 void THtmlReader::RemoveComment() {
+  try {
+    RemoveCommentBody();
+  } catch (const EParseError&) {
+    // The end of the text inside a comment. The symbol being read ends here, so what came
+    // before the comment is kept; the next Next reports the error.
+    if (!FInComment) throw;
+    FInComment = false;
+    FOpenComment = true;
+    FCh = FChUp = 0;
+  }
+}
+
+void THtmlReader::RemoveCommentBody() {
   GetChBasic();  // the "!"
   FInComment = true;
   GetChBasic();
@@ -232,7 +245,7 @@ void THtmlReader::RemoveComment() {
     GetChBasic();
     if (FCh == '-') {
       comment = true;
-      if (FHandlers && FHandlers->OnInclude && PeekByte() == '#') {
+      if (FHandlers && FHandlers->OnInclude && FIncludeCount < MaxIncludesPerDocument && PeekByte() == '#') {
         DoInclude();
       } else {
         GetChBasic();
@@ -302,19 +315,18 @@ void THtmlReader::DoInclude() {
   }
   SkipCommentBody();
   std::string iString;
+  ++FIncludeCount;
   FHandlers->OnInclude(command, std::move(params), iString);
   if (!iString.empty()) PushInclude(iString);
 }
 
 void THtmlReader::PushInclude(const std::string& text) {
-  if (FIncludeCount >= MaxIncludesPerDocument) return;
   std::string_view add(text);
   std::size_t zero = add.find('\0');
   if (zero != std::string_view::npos) add = add.substr(0, zero);
   if (add.empty()) return;
   std::size_t rest = FMode == 2 ? static_cast<std::size_t>(FIncEnd - FIncPtr) : 0;
   if (add.size() + rest > MaxIncludeBytes) return;
-  ++FIncludeCount;
   std::string buffer;
   buffer.reserve(add.size() + rest);
   buffer.append(add);
@@ -348,6 +360,7 @@ void THtmlReader::Next() {
   FToken.Clear();
   FLevel = 0;
   if (FCh == 0) {
+    if (FOpenComment) throw EParseError(OpenCommentMessage);
     FSy = syEof;
   } else if (FCh == '<') {
     ReadTag();
@@ -768,23 +781,45 @@ void THtmlReader::ReadTextArea(const std::function<void(const std::string& text)
   if (addText) addText(text);
 }
 
-namespace {
-
 // The STYLE contents as the style sheet parser reads them: line ends and tabs treated, no
-// comment removal, StyleEofChar at the end of the document.
+// comment removal, StyleEofChar at the end of the document. It can step back over the last
+// character once (the parser hands back the byte after a closing "<").
 class TReaderStyleSource final : public TStyleCharSource {
  public:
   explicit TReaderStyleSource(THtmlReader& reader) : FReader(reader) {}
   char GetChar() override {
-    FReader.GetChBasic();
-    return FReader.Ch() == 0 ? StyleEofChar : static_cast<char>(FReader.Ch());
+    THtmlReader& r = FReader;
+    FSaved = {r.FPtr, r.FIncPtr, r.FMode, r.FCharPos, r.FLineEnd, r.FCh, r.FChUp, r.FInclude.data()};
+    FCanUnget = true;
+    r.GetChBasic();
+    return r.FCh == 0 ? StyleEofChar : static_cast<char>(r.FCh);
+  }
+  void Unget() override {
+    THtmlReader& r = FReader;
+    // Not across the end of an include buffer, and not at the end of the text.
+    if (!FCanUnget || r.FCh == 0 || r.FMode != FSaved.Mode || r.FInclude.data() != FSaved.Include) return;
+    r.FPtr = FSaved.Ptr;
+    r.FIncPtr = FSaved.IncPtr;
+    r.FCharPos = FSaved.CharPos;
+    r.FLineEnd = FSaved.LineEnd;
+    r.FCh = FSaved.Ch;
+    r.FChUp = FSaved.ChUp;
+    r.UpdateFastEnd();
+    FCanUnget = false;
   }
 
  private:
+  struct TState {
+    const unsigned char* Ptr;
+    const unsigned char* IncPtr;
+    int Mode, CharPos, LineEnd;
+    unsigned char Ch, ChUp;
+    const char* Include;
+  };
   THtmlReader& FReader;
+  TState FSaved{};
+  bool FCanUnget = false;
 };
-
-}  // namespace
 
 void THtmlReader::ReadStyle(TStyleList* styles, std::string_view basePath) {
   char stop = static_cast<char>(FCh);
@@ -853,6 +888,11 @@ void THtmlReader::DoMeta() {
           // Recoded in place, one byte for one, so the read pointer keeps its offset.
           EucJpToShiftJis(FText);
           FConverted = true;
+          // The character after the META was read before the recoding: take its new value.
+          if (FMode == 1 && FCh > 160 && FCharPos >= 0 && static_cast<std::size_t>(FCharPos) < FText.size()) {
+            FCh = static_cast<unsigned char>(FText[static_cast<std::size_t>(FCharPos)]);
+            FChUp = UpCase(FCh);
+          }
         }
         charset = CharsetShiftJis;
       }

@@ -144,12 +144,14 @@ class THtmlReader {
   void DoMeta();
 
  private:
+  friend class TReaderStyleSource;
   static bool PlainByte(unsigned char b) { return PlainTable[b] != 0; }
   static const unsigned char PlainTable[256];
 
   unsigned char ReadByte();
   void GetChSlow();
   void RemoveComment();
+  void RemoveCommentBody();
   void SkipCommentBody();
   void DoInclude();
   void PushInclude(const std::string& text);
@@ -189,6 +191,8 @@ class THtmlReader {
   unsigned char FCh = 0, FChUp = 0;
   int FLineEnd = 0;  // 0 none, 1 CR, 2 LF before
   bool FInComment = false, FRaw = false, FPrescan = false, FConverted = false;
+  // The end came inside a comment: the symbol being read is finished, the next Next raises.
+  bool FOpenComment = false;
   int FCharPos = -1, FTagPos = 0;
 
   TSymbol FSy = syEof;
