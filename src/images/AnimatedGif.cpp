@@ -5,6 +5,7 @@
 
 #include "images/DisplayState.h"
 #include "images/Gif.h"
+#include "images/ImageLoader.h"
 #include "images/ImageStream.h"
 #include "images/Limits.h"
 #include "platform/Canvas.h"
@@ -88,7 +89,8 @@ std::unique_ptr<TAnimatedGif> TAnimatedGif::FromGifData(const std::uint8_t* data
       a->FFrameList.Add(f);
     }
     return a;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    SetLastImageError(e.what());
     return nullptr;
   }
 }
@@ -100,7 +102,10 @@ std::unique_ptr<TAnimatedGif> TAnimatedGif::FromGifStream(const TImageStream& st
 std::unique_ptr<TAnimatedGif> TAnimatedGif::FromGifFile(const std::string& fileName, bool* singleFrame) {
   if (singleFrame) *singleFrame = false;
   std::vector<std::uint8_t> data;
-  if (!ReadWholeFile(fileName, data, MaxImageStreamBytes)) return nullptr;
+  if (!ReadWholeFile(fileName, data, MaxImageStreamBytes)) {
+    SetLastImageError("cannot read " + fileName);
+    return nullptr;
+  }
   return FromGifData(data.data(), data.size(), singleFrame);
 }
 
