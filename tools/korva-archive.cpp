@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/ZipArchive.h"
+#include "platform/System.h"
 
 namespace {
 
@@ -40,6 +41,12 @@ void Setup(korva::TZipArchive& zip) {
 int main(int argc, char** argv) {
   if (argc < 3) return Usage();
   const std::string command = argv[1];
+  // A missing archive reads as an empty one; here that deserves a word.
+  const char* archive = argv[argc - (command == "cat" ? 2 : 1)];
+  if (!korva::FileExists(archive)) {
+    std::fprintf(stderr, "korva-archive: %s: no such file\n", archive);
+    return 1;
+  }
   korva::TZipArchive zip;
   Setup(zip);
   if (command == "list") {
