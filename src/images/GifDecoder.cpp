@@ -509,6 +509,8 @@ std::unique_ptr<TBitmap> TGif::BuildStrip(std::unique_ptr<TBitmap>* maskOut) con
   if (maskOut) maskOut->reset();
   const int sw = FScreen.Width, sh = FScreen.Height, count = ImageCount();
   if (count == 0) GifError(gifNoImage);
+  // Nothing to show: a screen without area, even after taking the first frame's.
+  if (sw <= 0 || sh <= 0) GifError(gifInvalidBitmapImage);
   TSize size = StripSize(sw, sh, count);
   if (std::int64_t(size.cx) * size.cy > MaxStripPixels || size.cy > MaxStripSide) GifError(gifInvalidBitmap);
   std::unique_ptr<TBitmap> strip = TBitmap::Create(size.cx, size.cy, 24);

@@ -323,3 +323,23 @@ TEST(Gif, ErrorTableAndLastError) {
 
 }  // namespace
 }  // namespace korva
+
+namespace korva {
+namespace {
+
+TEST(Gif, EmptyScreenHasNothingToShow) {
+  test::TGifBuilder b("GIF89a", 0, 0, 4);
+  auto d = b.Image(0, 0, 0, 0, {}).End();
+  TGif gif;
+  gif.ReadGif(d.data(), d.size());
+  EXPECT_EQ(gif.ScreenWidth(), 0);
+  try {
+    gif.BuildStrip(nullptr);
+    FAIL();
+  } catch (const EInvalidGraphicOperation& e) {
+    EXPECT_EQ(std::string(e.what()), "TGif: Invalid Bitmap Image");
+  }
+}
+
+}  // namespace
+}  // namespace korva
