@@ -28,10 +28,17 @@ int NearestColorIndex(const TColor* table, int count, TColor c) {
 
 int TPalette::NearestIndex(TColor c) const {
   const TColor rgb = ColorToRGB(c) & 0xFFFFFF;
-  std::vector<TColor> table;
-  table.reserve(FEntries.size());
-  for (const TPaletteEntry& e : FEntries) table.push_back(RGBColor(e.R, e.G, e.B));
-  return NearestColorIndex(table.data(), int(table.size()), rgb);
+  const int r = GetRValue(rgb), g = GetGValue(rgb), b = GetBValue(rgb);
+  int best = -1, bestDistance = 0;
+  for (std::size_t i = 0; i < FEntries.size(); ++i) {
+    const TPaletteEntry& e = FEntries[i];
+    const int d = (e.R - r) * (e.R - r) + (e.G - g) * (e.G - g) + (e.B - b) * (e.B - b);
+    if (best < 0 || d < bestDistance) {
+      best = int(i);
+      bestDistance = d;
+    }
+  }
+  return best;
 }
 
 TPalette TPalette::Default16() {
