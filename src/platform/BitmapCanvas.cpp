@@ -369,12 +369,20 @@ QPen TBitmapCanvas::WidePen() const {
   if (!pattern.isEmpty()) {
     // Square and round caps add half the width at both ends of every dash: take it out of
     // the dash and give it to the gap, so that the pattern is what is seen.
-    if (cap != Qt::FlatCap)
+    // The caps then stick out by half a unit before each dash: start the pattern half a unit
+    // before its end so that the first dash still begins on the line's first pixel.
+    if (cap != Qt::FlatCap) {
+      qreal period = 0;
       for (int i = 0; i < pattern.size(); i += 2) {
         pattern[i] -= 1;
         pattern[i + 1] += 1;
+        period += pattern[i] + pattern[i + 1];
       }
-    pen.setDashPattern(pattern);
+      pen.setDashPattern(pattern);
+      pen.setDashOffset(period - 0.5);
+    } else {
+      pen.setDashPattern(pattern);
+    }
   }
   return pen;
 }
@@ -768,11 +776,19 @@ void TBitmapCanvas::BitBlt(int dx, int dy, int w, int h, const TBitmap& src, int
     korva::BitBlt(FTarget, ddx, ddy, w, h, src, sx, sy, rop, colors);
     return;
   }
-  // Unstretched: each visible rectangle is a transfer of its own.
+  // Unstretched: each visible rectangle is a transfer of its own. A copy within the target
+  // reads from a snapshot, so that one rectangle does not read what another has written.
+  const TBitmap* source = &src;
+  std::unique_ptr<TBitmap> snapshot;
+  if (&src == &FTarget && S.Clip.rectCount() > 1) {
+    snapshot = FTarget.Clone();
+    if (!snapshot) return;
+    source = snapshot.get();
+  }
   for (const QRect& c : S.Clip) {
     const QRect part = c.intersected(dest);
     if (part.isEmpty()) continue;
-    korva::BitBlt(FTarget, part.x(), part.y(), part.width(), part.height(), src, sx + (part.x() - ddx),
+    korva::BitBlt(FTarget, part.x(), part.y(), part.width(), part.height(), *source, sx + (part.x() - ddx),
                   sy + (part.y() - ddy), rop, colors);
   }
 }

@@ -210,7 +210,13 @@ class TCanvas {
 };
 
 // A canvas drawing into a 24- or 32-bit TBitmap that it does not own (which must outlive it and
-// keep its size). Full raster operations. Null for other depths.
+// keep its size). Full raster operations. Null for other depths. Every call has finished with
+// the bitmap's memory when it returns, so the pixels may be read (or shown with
+// BitmapAsQImage, QtBridge.h) at any time.
+//
+// The viewer paints through such a canvas on an off-screen 32-bit bitmap and puts that on its
+// widget; there is no canvas over a widget's own QPainter, since the raster operations and the
+// masked transfers need bitmap memory.
 std::unique_ptr<TCanvas> CreateBitmapCanvas(TBitmap& target);
 
 // A canvas that draws nothing and writes one text line per call (see RecordingCanvas.h).

@@ -214,10 +214,15 @@ void TFontFace::EnsureQt() const {
 }
 
 bool TFontFace::IsSymbolFace() const {
-  EnsureQt();
-  if (!FRawFonts[0].isValid()) return false;
-  const QList<QFontDatabase::WritingSystem> ws = QFontDatabase::writingSystems(FRawFonts[0].familyName());
-  return ws.contains(QFontDatabase::Symbol) && !ws.contains(QFontDatabase::Latin);
+  if (FSymbol < 0) {
+    EnsureQt();
+    FSymbol = 0;
+    if (FRawFonts[0].isValid()) {
+      const QList<QFontDatabase::WritingSystem> ws = QFontDatabase::writingSystems(FRawFonts[0].familyName());
+      FSymbol = ws.contains(QFontDatabase::Symbol) && !ws.contains(QFontDatabase::Latin);
+    }
+  }
+  return FSymbol > 0;
 }
 
 const QFont& TFontFace::QtFont() const {

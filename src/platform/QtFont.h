@@ -89,6 +89,7 @@ class TFontFace {
   mutable QFont FQFont;
   mutable std::vector<QRawFont> FRawFonts;  // [0] the face itself, then fallbacks
   mutable int FNotDefAdvance = 0;
+  mutable int FSymbol = -1;  // whether the face is a symbol face; -1 until asked
   mutable int FUnderlineTop = 1, FStrikeOutTop = -3, FLineThickness = 1;
   mutable std::array<TPage, 256> FPages;
   mutable std::unordered_map<char32_t, TGlyphRef> FSupplementary;

@@ -566,3 +566,88 @@ TEST(BitmapCanvasTest, PaintingAndTransfersInterleave) {
   EXPECT_EQ(s.At(0, 0), Red);  // cyan inverted
   EXPECT_EQ(s.At(5, 1), Green);
 }
+
+TEST(BitmapCanvasTest, WidePensFollowTheBandRule) {
+  // Width 4: two pixels left of / above the ring pixel, one right of / below it.
+  TSurface s(14, 14);
+  s.C->SetPen({clBlack, 4});
+  s.C->SetBrush({Green});
+  s.C->Rectangle({3, 3, 11, 11});
+  EXPECT_EQ(s.Ink(), (TRect{1, 1, 12, 12}));
+  EXPECT_EQ(s.Count(Green), 3 * 3);  // columns/rows 5 .. 7
+  EXPECT_EQ(s.At(5, 5), Green);
+  EXPECT_EQ(s.At(4, 5), clBlack);
+  EXPECT_EQ(s.At(9, 8), clBlack);
+  // A dashed border side drawn along its middle (edge + width / 2) covers exactly the border.
+  for (int w : {3, 4, 5}) {
+    TSurface b(30, 30);
+    b.C->SetPen({Red, w, TPenStyle::Dash, TPenCap::Square, TPenJoin::Miter});
+    b.C->BeginPath();
+    b.C->MoveTo(10 + w / 2, 0);
+    b.C->LineTo(10 + w / 2, 30);
+    b.C->EndPath();
+    b.C->StrokePath();
+    const TRect ink = b.Ink();
+    EXPECT_EQ(ink.Left, 10) << w;
+    EXPECT_EQ(ink.Right, 10 + w) << w;
+    // Dashes of 3w with gaps of w (square caps included).
+    EXPECT_EQ(b.At(11, 0), Red) << w;
+    EXPECT_EQ(b.At(11, 3 * w - 1), Red) << w;
+    EXPECT_EQ(b.At(11, 3 * w), clWhite) << w;
+    EXPECT_EQ(b.At(11, 4 * w), Red) << w;
+  }
+}
+
+TEST(BitmapCanvasTest, HugeCoordinatesAreHarmless) {
+  TSurface s(20, 20);
+  s.C->SetOrigin(2000000000, -2000000000);
+  s.C->FillRect({-2147483647, 0, 5, 5}, Red);
+  s.C->SetOrigin(0, 0);
+  s.C->Ellipse({-1000000000, -1000000000, 1000000000, 1000000000});
+  s.C->Rectangle({-2147483647, -2147483647, 2147483647, 2147483647});
+  s.C->Polygon({{-2000000000, 0}, {2000000000, 0}, {0, 2000000000}});
+  s.C->TextOut(2000000000, 5, u"far away");
+  s.C->SetTextAlign(TA_RIGHT);
+  s.C->TextOut(-2000000000, 5, u"far away");
+  s.C->StretchBlt(-5, -5, 2000000000, 2000000000, *s.Bmp, 0, 0, 20, 20);
+  SUCCEED();
+}
+
+TEST(BitmapCanvasTest, FallbackAndFixedFontsDraw) {
+  // A character Liberation lacks is drawn from a fallback face, at its measured advance.
+  TSurface s(80, 30);
+  s.C->SetFont(Font("Times New Roman", -16));
+  s.C->SetBkMode(TBkMode::Transparent);
+  const std::u16string text = u"\u65E5\u672C";
+  s.C->TextOut(4, 4, text);
+  const TRect ink = s.Ink();
+  EXPECT_FALSE(ink.IsEmpty());
+  EXPECT_LE(ink.Right, 4 + s.C->TextExtent(text).cx + 1);
+  // Fixed metrics: real glyphs placed at the fixed advances.
+  SetFixedFontMetrics(true);
+  auto fixed = Font("Arial", -16);
+  SetFixedFontMetrics(false);
+  TSurface f(80, 30);
+  f.C->SetFont(fixed);
+  f.C->SetBkMode(TBkMode::Transparent);
+  f.C->TextOut(4, 4, u"iiii");
+  EXPECT_EQ(f.C->TextExtent(u"iiii"), (TSize{32, 16}));
+  const TRect fi = f.Ink();
+  EXPECT_GE(fi.Left, 4);
+  EXPECT_LE(fi.Right, 36);
+  EXPECT_GE(fi.Right, 28);  // the fourth i starts at 28
+  EXPECT_LE(fi.Bottom, 4 + 13);
+}
+
+TEST(BitmapCanvasTest, ScrollingWithinTheTargetThroughASplitClip) {
+  TSurface s(4, 8);
+  for (int y = 0; y < 8; ++y) s.C->FillRect({0, y, 4, y + 1}, RGBColor(0, 0, y * 30));
+  // A clip of two bands, each row a copy of the row two above it: the second band reads rows
+  // the first has already written.
+  s.C->IntersectClipRegion(TRegion::FromRect({0, 0, 4, 5}).Combine(TRegion::FromRect({0, 5, 2, 8}), TRegionOp::Or));
+  s.C->BitBlt(0, 2, 4, 6, *s.Bmp, 0, 0);
+  for (int y = 2; y < 8; ++y) {
+    EXPECT_EQ(s.At(0, y), RGBColor(0, 0, (y - 2) * 30)) << y;
+    EXPECT_EQ(s.At(3, y), RGBColor(0, 0, (y < 5 ? y - 2 : y) * 30)) << y;
+  }
+}
