@@ -164,6 +164,7 @@ void TMainForm::InstallShellServices(const TMainFormOptions& options) {
       QApplication::restoreOverrideCursor();
   };
   FZipArchive.SetUserInterface(ui);
+  FZipArchive.SetDLLDirectory(options.DLLDirectory);
 }
 
 void TMainForm::FormCreate() {

@@ -19,6 +19,8 @@ class TViewerPlaceholder;
 struct TMainFormOptions {
   // Where the archive's messages go instead of a modal dialog (off-screen runs, tests).
   std::function<void(const std::string& text)> ShowMessage;
+  // Folder searched first for the unzip library; empty: beside the program and along its run path.
+  std::string DLLDirectory;
 };
 
 class TMainForm : public QWidget {
