@@ -49,6 +49,20 @@ class TKeyBuilder {
 
 }  // namespace
 
+void TSelectorBloom::Add(char kind, std::string_view text) {
+  // FNV-1a over the kind and the case-folded text; two bits out of 256.
+  std::uint64_t h = 14695981039346656037ull;
+  auto mix = [&](unsigned char c) {
+    h ^= c;
+    h *= 1099511628211ull;
+  };
+  mix(static_cast<unsigned char>(kind));
+  for (char c : text) mix(static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c));
+  unsigned b1 = unsigned(h & 255), b2 = unsigned((h >> 8) & 255);
+  W[b1 >> 6] |= 1ull << (b1 & 63);
+  W[b2 >> 6] |= 1ull << (b2 & 63);
+}
+
 void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex, std::string_view tag,
                           std::string_view cls, std::string_view id, std::string_view pseudo,
                           std::string_view title, TProperties* inlineStyle) {
@@ -87,18 +101,25 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
     }
   }
 
-  // Descendant rules: by the subject's leading tag, class or pseudo-class.
+  // Descendant rules: by the subject's leading tag, class, pseudo-class and id. Rules whose
+  // ancestors cannot all be open are rejected by the filter before the stack is walked.
   if (styles.DescendantRuleCount() > 0) {
-    auto scan = [&](std::string_view prefix) {
-      styles.ForEachDescendantRule(prefix, [&](const TStyleList::TDescendantRule& rule) {
-        if (PartMatches(rule.SubjectPart, tag, cls, id, pseudo) && AncestorsMatch(rule.Ancestors, stack, stackIndex))
+    TSelectorBloom open;
+    const int top = std::min(stackIndex, stack.Count());
+    for (int j = 1; j < top; ++j) open.AddAll(stack[j].FSelfBloom);
+    auto scan = [&](std::string_view piece) {
+      const auto* rules = styles.DescendantRules(piece);
+      if (!rules) return;
+      for (const TStyleList::TDescendantRule& rule : *rules)
+        if (open.Covers(rule.Need) && PartMatches(rule.SubjectPart, tag, cls, id, pseudo) &&
+            AncestorsMatch(rule.Ancestors, stack, stackIndex))
           Merge(*rule.Props);
-      });
     };
-    std::string lowered;
-    if (!tag.empty()) scan(lowered = StyleLower(tag));
-    if (hasClass) scan(lowered = "." + StyleLower(cls));
-    if (hasPseudo) scan(lowered = ":" + StyleLower(pseudo));
+    std::string piece;
+    if (!tag.empty()) scan(piece = StyleLower(tag));
+    if (hasClass) scan(piece = "." + StyleLower(cls));
+    if (hasPseudo) scan(piece = ":" + StyleLower(pseudo));
+    if (!id.empty()) scan(piece = "#" + StyleLower(id));
   }
 
   if (inlineStyle) Merge(*inlineStyle);
@@ -110,6 +131,11 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
   FIdName = std::string(id);
   FPseudoClass = std::string(pseudo);
   FInlineStyle = inlineStyle;
+  FSelfBloom = TSelectorBloom{};
+  FSelfBloom.Add('t', FTagName);
+  if (hasClass) FSelfBloom.Add('c', FClassName);
+  if (!id.empty()) FSelfBloom.Add('i', FIdName);
+  if (hasPseudo) FSelfBloom.Add('p', FPseudoClass);
   if (!title.empty()) {
     FTitleText = std::string(title);
     FHasOwnTitle = true;

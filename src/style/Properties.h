@@ -77,6 +77,22 @@ struct TBackgroundPos {
 };
 using TBackgroundPosArray = std::array<TBackgroundPos, 2>;  // horizontal, vertical
 
+// A small Bloom filter over selector pieces (tag, class, id, pseudo-class), letting the
+// cascade reject a descendant rule whose ancestors cannot all be open without walking the stack.
+struct TSelectorBloom {
+  std::array<std::uint64_t, 4> W{};
+  // kind: 't' tag, 'c' class, 'i' id, 'p' pseudo-class; the text is compared without case.
+  void Add(char kind, std::string_view text);
+  void AddAll(const TSelectorBloom& other) {
+    for (int i = 0; i < 4; ++i) W[std::size_t(i)] |= other.W[std::size_t(i)];
+  }
+  bool Covers(const TSelectorBloom& need) const {
+    for (int i = 0; i < 4; ++i)
+      if ((need.W[std::size_t(i)] & ~W[std::size_t(i)]) != 0) return false;
+    return true;
+  }
+};
+
 class TProperties {
  public:
   TProperties();
@@ -103,6 +119,7 @@ class TProperties {
   std::unique_ptr<TMyFont> FCachedFont;
   int FSerial = 0;
   bool FHasOwnTitle = false;  // the title came from the element, not its parent
+  TSelectorBloom FSelfBloom;  // the identity pieces above, set by Combine
 
   const TPropValue& Value(int index) const { return FValues[index]; }
 

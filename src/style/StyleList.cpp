@@ -51,6 +51,7 @@ TStyleList::~TStyleList() { Clear(); }
 void TStyleList::Clear() {
   FList.clear();
   FDescendants.clear();
+  FDescendantCount = 0;
   FFirstChars.fill(false);
   FDefaultProps = nullptr;
   FDescendantSerial = 10;
@@ -120,8 +121,25 @@ void TStyleList::IndexDescendantKey(const std::string& key, TProperties* props) 
   for (size_t i = 1; i < parts.size() && int(i) < MaxDescendantParts; ++i)
     if (!parts[i].empty()) rule.Ancestors.push_back(SplitSelectorPart(parts[i]));
   if (rule.Ancestors.empty()) return;
+  for (const TSelectorPart& a : rule.Ancestors) {
+    if (!a.Tag.empty()) rule.Need.Add('t', a.Tag);
+    if (!a.Class.empty()) rule.Need.Add('c', a.Class);
+    if (!a.Id.empty()) rule.Need.Add('i', a.Id);
+    if (!a.Pseudo.empty()) rule.Need.Add('p', a.Pseudo);
+  }
 
-  FDescendants.insert(std::move(rule));
+  // The bucket of the subject's leading piece: "p.note" goes with "p", ".x:hover" with ".x".
+  std::string_view subject(rule.Subject);
+  std::size_t cut = subject.find_first_of(".#:", 1);
+  std::string bucketKey(subject.substr(0, cut));
+  std::vector<TDescendantRule>& bucket = FDescendants[bucketKey];
+  auto less = [](const TDescendantRule& a, const TDescendantRule& b) {
+    if (int c = a.Subject.compare(b.Subject)) return c < 0;
+    if (a.AncestorCount != b.AncestorCount) return a.AncestorCount < b.AncestorCount;
+    return a.Serial < b.Serial;
+  };
+  bucket.insert(std::upper_bound(bucket.begin(), bucket.end(), rule, less), std::move(rule));
+  ++FDescendantCount;
 }
 
 std::string TStyleList::NextDescendantSerial() { return std::to_string(FDescendantSerial++); }

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <set>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,25 +91,24 @@ class TStyleList {
   // Whether any key starts with `c` (used to skip lookups that cannot hit).
   bool HasKeysStartingWith(char c) const;
 
-  // Descendant rules, kept apart in the order the cascade applies them: by subject, then by
-  // ancestor count, then by serial (the order the rules were written).
+  // Descendant rules, kept apart in buckets by the leading piece of their subject (its tag,
+  // or "." class, ":" pseudo-class, "#" id), each bucket in the order the cascade applies it:
+  // by subject, then by ancestor count, then by serial (the order the rules were written).
   struct TDescendantRule {
     std::string Subject;  // the subject part of the key, lower case
     TSelectorPart SubjectPart;
     std::vector<TSelectorPart> Ancestors;  // nearest first
+    TSelectorBloom Need;                   // every piece of every ancestor
     int AncestorCount = 0;
     long long Serial = 0;
     TProperties* Props = nullptr;
   };
-  // Calls f(rule) for every descendant rule whose subject starts with `prefix`, in order.
-  template <class F>
-  void ForEachDescendantRule(std::string_view prefix, F&& f) const {
-    for (auto it = FDescendants.lower_bound(prefix); it != FDescendants.end(); ++it) {
-      if (it->Subject.compare(0, prefix.size(), prefix) != 0) break;
-      f(*it);
-    }
+  // The rules whose subject leads with `piece` (lower case), or null.
+  const std::vector<TDescendantRule>* DescendantRules(std::string_view piece) const {
+    auto it = FDescendants.find(piece);
+    return it == FDescendants.end() ? nullptr : &it->second;
   }
-  int DescendantRuleCount() const { return int(FDescendants.size()); }
+  int DescendantRuleCount() const { return FDescendantCount; }
 
  private:
   struct TKeyLess {
@@ -126,17 +125,12 @@ class TStyleList {
   TProperties* FDefaultProps = nullptr;
   // Equal keys stay in insertion order (a multimap inserts at the end of an equal range).
   std::multimap<std::string, std::unique_ptr<TProperties>, TKeyLess> FList;
-  struct TDescendantLess {
+  struct TStringHash {
     using is_transparent = void;
-    bool operator()(const TDescendantRule& a, const TDescendantRule& b) const {
-      if (int c = a.Subject.compare(b.Subject)) return c < 0;
-      if (a.AncestorCount != b.AncestorCount) return a.AncestorCount < b.AncestorCount;
-      return a.Serial < b.Serial;
-    }
-    bool operator()(const TDescendantRule& a, std::string_view b) const { return std::string_view(a.Subject) < b; }
-    bool operator()(std::string_view a, const TDescendantRule& b) const { return a < std::string_view(b.Subject); }
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
   };
-  std::multiset<TDescendantRule, TDescendantLess> FDescendants;
+  std::unordered_map<std::string, std::vector<TDescendantRule>, TStringHash, std::equal_to<>> FDescendants;
+  int FDescendantCount = 0;
   std::array<bool, 256> FFirstChars{};
 };
 

@@ -190,6 +190,20 @@ TEST(Cascade, CompoundSubjects) {
   EXPECT_NE(ColorOf(s.Push("p")), 0xFFu);
 }
 
+TEST(Cascade, DescendantSubjectsByIdAndCaseOfAncestors) {
+  auto styles = StylesWith("div #x { color: red } DIV.Wrap SPAN { margin-top: 3px } ul :hover { color: lime }");
+  TElementStack s(*styles);
+  s.Push("div", "WRAP");
+  EXPECT_EQ(ColorOf(s.Push("p", {}, "X")), 0xFFu);
+  EXPECT_EQ(s.Push("span").Value(piMarginTop), TPropValue("3px"));
+  TElementStack t(*styles);
+  t.Push("div", "other");
+  EXPECT_EQ(t.Push("span").Value(piMarginTop), TPropValue(NotSetValue));
+  TElementStack u(*styles);
+  u.Push("ul");
+  EXPECT_EQ(ColorOf(u.Push("a", {}, {}, "hover")), 0x00FF00u);
+}
+
 TEST(Cascade, ParagraphInsidePreHasNoTopMargin) {
   auto styles = DefaultStyles();
   TElementStack s(*styles);

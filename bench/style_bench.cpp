@@ -1,0 +1,203 @@
+// The cascade on a realistic page and the style sheet parser on a real-world-sized sheet.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/Font.h"
+#include "style/Colors.h"
+#include "style/PropStack.h"
+#include "style/StyleList.h"
+#include "style/StyleParser.h"
+
+using namespace korva;
+
+namespace {
+
+// A style sheet of about `rules` rules in the mix a documentation site has: tag, class,
+// tag.class, id, pseudo-class and descendant selectors (a third of them), grouped selectors,
+// shorthands and comments.
+std::string MakeSheet(int rules) {
+  static const char* tags[] = {"p", "div", "span", "a", "li", "ul", "td", "h1", "h2", "h3", "pre", "code", "table", "b"};
+  static const char* decls[] = {
+      "color: #336699", "margin: 0 0 10px 0", "padding: 2px 4px", "font: bold 12px/1.4 verdana, arial, sans-serif",
+      "background: #f0f0f0 url(img/bg.gif) repeat-x left top", "border: 1px solid #cccccc", "text-decoration: none",
+      "font-size: 90%", "line-height: 1.5", "list-style: square", "border-bottom: 1px dotted gray", "width: 80%"};
+  std::string s = "/* generated sheet */\n";
+  unsigned seed = 12345;
+  auto rnd = [&](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  for (int i = 0; i < rules; ++i) {
+    std::string sel;
+    std::string tag = tags[rnd(14)];
+    std::string cls = "c" + std::to_string(rnd(unsigned(rules / 4 + 1)));
+    switch (i % 9) {
+      case 0: sel = tag; break;
+      case 1: sel = "." + cls; break;
+      case 2: sel = tag + "." + cls; break;
+      case 3: sel = "div." + cls + " " + tag; break;
+      case 4: sel = "ul." + cls + " li a"; break;
+      case 5: sel = "a." + cls + ":hover"; break;
+      case 6: sel = "#id" + std::to_string(rnd(50)) + " " + tag; break;
+      case 7: sel = tag + "." + cls + ", ." + cls + " " + tags[rnd(14)]; break;
+      default: sel = "body div." + cls + " p " + tag; break;
+    }
+    s += sel + " {\n";
+    int n = 2 + int(rnd(4));
+    for (int d = 0; d < n; ++d) s += std::string("  ") + decls[rnd(12)] + ";\n";
+    s += "}\n";
+    if (i % 20 == 0) s += "/* section " + std::to_string(i) + " */\n";
+  }
+  return s;
+}
+
+struct TElem {
+  std::string Tag, Class, Id, Pseudo;
+  std::vector<TElem> Children;
+};
+
+// A page of about `count` elements: wrapper divs, headings, paragraphs with inline markup and
+// links, navigation lists and tables, classes drawn from the sheet's class names.
+TElem MakePage(int count, int classes) {
+  unsigned seed = 777;
+  auto rnd = [&](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  auto cls = [&]() { return rnd(3) == 0 ? "c" + std::to_string(rnd(unsigned(classes))) : std::string(); };
+  TElem body{"body", "", "", "", {}};
+  int made = 1;
+  TElem* content = nullptr;
+  body.Children.push_back({"div", "c1", "id1", "", {}});
+  content = &body.Children.back();
+  while (made < count) {
+    TElem section{"div", cls(), rnd(10) == 0 ? "id" + std::to_string(rnd(50)) : "", "", {}};
+    made++;
+    section.Children.push_back({"h2", cls(), "", "", {}});
+    made++;
+    for (int p = 0; p < 6 && made < count; ++p) {
+      TElem para{"p", cls(), "", "", {}};
+      made++;
+      for (int k = 0; k < 4; ++k) {
+        static const char* inl[] = {"b", "code", "span", "a"};
+        std::string t = inl[rnd(4)];
+        para.Children.push_back({t, cls(), "", t == "a" ? "link" : "", {}});
+        made++;
+      }
+      section.Children.push_back(std::move(para));
+    }
+    TElem list{"ul", cls(), "", "", {}};
+    made++;
+    for (int k = 0; k < 5; ++k) {
+      TElem li{"li", "", "", "", {}};
+      li.Children.push_back({"a", cls(), "", "link", {}});
+      made += 2;
+      list.Children.push_back(std::move(li));
+    }
+    section.Children.push_back(std::move(list));
+    TElem table{"table", cls(), "", "", {}};
+    made++;
+    for (int r = 0; r < 3; ++r) {
+      TElem tr{"tr", "", "", "", {}};
+      made++;
+      for (int c = 0; c < 3; ++c) {
+        TElem td{"td", cls(), "", "", {}};
+        td.Children.push_back({"span", cls(), "", "", {}});
+        made += 2;
+        tr.Children.push_back(std::move(td));
+      }
+      table.Children.push_back(std::move(tr));
+    }
+    section.Children.push_back(std::move(table));
+    content->Children.push_back(std::move(section));
+  }
+  return body;
+}
+
+int CountElements(const TElem& e) {
+  int n = 1;
+  for (const TElem& c : e.Children) n += CountElements(c);
+  return n;
+}
+
+void Visit(TStyleList& styles, TPropStack& stack, const TElem& e) {
+  stack.PushElement(styles, e.Tag, e.Class, e.Id, nullptr, {}, e.Pseudo);
+  for (const TElem& c : e.Children) Visit(styles, stack, c);
+  stack.PopElement(styles, e.Tag);
+}
+
+void Setup() {
+  static bool done = false;
+  if (done) return;
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  SetFixedFontMetrics(true);
+  done = true;
+}
+
+// Cascade cost per element for a 3,000-element page against sheets of growing size.
+void BM_Combine(benchmark::State& state) {
+  Setup();
+  const int rules = int(state.range(0));
+  TStyleList styles;
+  styles.Initialize(TStyleDefaults{});
+  ParseStyleText(styles, MakeSheet(rules), "http://host/css/");
+  TElem page = MakePage(3000, rules / 4 + 1);
+  const int elements = CountElements(page);
+  TPropStack stack;
+  for (auto _ : state) {
+    stack.Reset(*styles.DefaultProps());
+    Visit(styles, stack, page);
+    benchmark::DoNotOptimize(stack.Count());
+  }
+  state.SetItemsProcessed(state.iterations() * elements);
+  state.counters["elements"] = elements;
+  state.counters["keys"] = styles.Count();
+  state.counters["descendant_rules"] = styles.DescendantRuleCount();
+  state.counters["ns_per_element"] =
+      benchmark::Counter(double(elements) * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Combine)->Arg(50)->Arg(200)->Arg(800)->Arg(3200)->Unit(benchmark::kMillisecond);
+
+// Parsing a sheet of about 100 KB (and smaller/larger ones for the growth).
+void BM_ParseStyleSheet(benchmark::State& state) {
+  Setup();
+  std::string sheet = MakeSheet(int(state.range(0)));
+  for (auto _ : state) {
+    TStyleList styles;
+    ParseStyleText(styles, sheet, "http://host/css/");
+    benchmark::DoNotOptimize(styles.Count());
+  }
+  state.SetBytesProcessed(state.iterations() * int64_t(sheet.size()));
+  state.counters["KB"] = double(sheet.size()) / 1024.0;
+  state.counters["us_per_KB"] = benchmark::Counter(double(sheet.size()) / 1024.0 * 1e-6,
+                                                   benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ParseStyleSheet)->Arg(250)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
+void BM_ParseInlineStyle(benchmark::State& state) {
+  Setup();
+  const std::string text = "color: #336699; margin: 0 0 10px 0; font: bold 12px/1.4 verdana, arial; border: 1px solid red";
+  for (auto _ : state) {
+    TProperties p;
+    ParseInlineStyle(text, p);
+    benchmark::DoNotOptimize(p.FValues[piColor]);
+  }
+}
+BENCHMARK(BM_ParseInlineStyle);
+
+void BM_ParseColor(benchmark::State& state) {
+  const char* colors[] = {"#336699", "red", "rgb(10, 20, 30)", "lightgoldenrodyellow", "buttonface", "#abc"};
+  int i = 0;
+  for (auto _ : state) {
+    TColor c;
+    benchmark::DoNotOptimize(ParseColor(colors[i++ % 6], false, c));
+  }
+}
+BENCHMARK(BM_ParseColor);
+
+}  // namespace
+
+BENCHMARK_MAIN();
