@@ -173,7 +173,7 @@ bool TZipWorker::OpenEOC(bool wantErrors, int* failure) {
   FZipComment.clear();
   FFileSize = 0;
   FEOCOffset = 0;
-  FInFile = open(NativePath(FArchiveFile).c_str(), O_RDONLY | O_CLOEXEC);
+  FInFile = open(NativePath(FArchiveFile).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not hang us
   struct stat st;
   if (FInFile < 0 || fstat(FInFile, &st) != 0 || !S_ISREG(st.st_mode)) return fail(zmCannotOpen);
   std::uint8_t head[8];

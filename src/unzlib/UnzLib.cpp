@@ -179,7 +179,7 @@ bool TRun::OpenArchive() {
     Message(umNoArchive, uecOpen, "Cannot read archive", std::string(name) + " (" + why + ")");
     return false;
   };
-  FFile = open(name, O_RDONLY | O_CLOEXEC);
+  FFile = open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not hang us
   if (FFile < 0) return fail("cannot open");
   struct stat st;
   if (fstat(FFile, &st) != 0 || !S_ISREG(st.st_mode)) return fail("not a file");

@@ -1,6 +1,8 @@
 // The unzip library through its entry points, with a recording call-back.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <vector>
 
@@ -283,6 +285,15 @@ TEST_F(UnzLibTest, MissingArchiveOrMemberIsAMessage) {
   EXPECT_EQ(UnzLibExec(&p), 0);
   ASSERT_EQ(Rec.Of(zacMessage).size(), 1u);
   EXPECT_EQ(Rec.Of(zacMessage)[0].MsgNo, umNotFound);
+}
+
+TEST_F(UnzLibTest, FifoInsteadOfAnArchiveDoesNotHang) {
+  const std::string fifo = Dir / "fifo.zip";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  TUnzParams p = Params(fifo, "a.txt", 1);
+  EXPECT_EQ(UnzLibExec(&p), 0);
+  ASSERT_EQ(Rec.Of(zacMessage).size(), 1u);
+  EXPECT_EQ(Rec.Of(zacMessage)[0].MsgNo, umNoArchive);
 }
 
 TEST_F(UnzLibTest, CallerCanStopTheRun) {

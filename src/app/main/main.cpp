@@ -23,6 +23,13 @@ bool HasDisplay() {
   return qpa && *qpa && std::strcmp(qpa, "offscreen") != 0 && std::strcmp(qpa, "minimal") != 0;
 }
 
+// Off-screen runs need no runtime folder and cannot size a native window; Qt says so on every
+// run, which tells the user nothing.
+void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtDebugMsg || text.contains("propagateSizeHints") || text.contains("XDG_RUNTIME_DIR")) return;
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
 int Usage() {
   std::fprintf(stderr, "usage: korva-api-loader [--screenshot FILE.png]\n");
   return 2;
@@ -46,7 +53,10 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[argc - 1]) == "--screenshot" && screenshot.empty()) return Usage();
 
   const bool display = HasDisplay();
-  if (!screenshot.empty() && !display) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (!screenshot.empty() && !display) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qInstallMessageHandler(QuietOffscreenNotes);
+  }
   if (screenshot.empty() && !display) {
     std::fprintf(stderr,
                  "korva-api-loader: no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window "
