@@ -23,8 +23,9 @@
 
 #ifdef KORVA_ASAN
 // Qt's font matching leaves fontconfig patterns behind that nothing points to any more; they
-// are fontconfig's, not ours, and would fail every sanitized run that uses a real font.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// are fontconfig's, not ours, and would fail every sanitized run that uses a real font. Weak,
+// so that a program may still give its own list.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 #endif
 
 namespace korva {
