@@ -139,7 +139,8 @@ void DecodeLzw(const std::uint8_t* data, std::size_t size, int minCodeSize, TInd
         if (sink.X == sink.Width) sink.NextRow();
         return;
       }
-      if (!sink.Row) {
+      if (!sink.Row || sink.X >= sink.ClipWidth) {
+        // Outside the screen: nothing is kept.
         sink.X += len;
         sink.Left -= len;
         if (sink.X == sink.Width) sink.NextRow();

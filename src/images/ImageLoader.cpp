@@ -172,6 +172,11 @@ TBitmapPtr LoadImageFromStream(TImageStream* stream, TransparencyMode& mode, TBi
       png.LoadFromMemory(stream->Memory(), stream->Size());
       pngTransparent = png.Transparent();
       pngColor = png.TransparentColor();
+      // The pre-scan reads the file's palette; the bitmap's palette went through the gamma table.
+      const TChunkGAMA* gama = png.Chunks().FirstOf<TChunkGAMA>();
+      if (mode == trKeyColor && gama && gama->Processed())
+        keyColor = RGBColor(gama->Forward()[GetRValue(keyColor)], gama->Forward()[GetGValue(keyColor)],
+                            gama->Forward()[GetBValue(keyColor)]);
       result = png.TakeBitmap();
     } else {
       std::string error;

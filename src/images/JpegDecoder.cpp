@@ -35,10 +35,25 @@ void OnJpegError(j_common_ptr cinfo) {
 // Warnings (corrupt data the library recovers from) are not printed.
 void OnJpegMessage(j_common_ptr, int) {}
 
+// A progressive file can ask for any number of scans, each a pass over the whole image; real
+// files use a dozen.
+constexpr int MaxJpegScans = 500;
+
+void OnJpegProgress(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (d->input_scan_number > MaxJpegScans) {
+    auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+    std::snprintf(err->Message, sizeof err->Message, "too many scans");
+    std::longjmp(err->Jump, 1);
+  }
+}
+
 // The decoder state that must survive a long jump out of libjpeg.
 struct TJpegMod {
   jpeg_decompress_struct Info;
   TJpegError Error;
+  jpeg_progress_mgr Progress;
   bool Created = false;
   std::unique_ptr<TBitmap> Bitmap;
   std::vector<std::uint8_t> ColorMapStore;
@@ -55,6 +70,8 @@ bool RunDecode(TJpegMod& j, const std::uint8_t* data, std::size_t size) {
   if (setjmp(j.Error.Jump)) return false;
   jpeg_create_decompress(&cinfo);
   j.Created = true;
+  j.Progress.progress_monitor = OnJpegProgress;
+  cinfo.progress = &j.Progress;
   cinfo.mem->max_memory_to_use = 512L * 1024 * 1024;
   jpeg_mem_src(&cinfo, data, (unsigned long)size);
   jpeg_read_header(&cinfo, TRUE);

@@ -219,3 +219,29 @@ TEST(Loader, TilesStretchOnePixelSides) {
 
 }  // namespace
 }  // namespace korva
+
+namespace korva {
+namespace {
+
+TEST(Loader, KeyColourFollowsTheGammaOfThePalette) {
+  test::TScreenBitsScope deep(24);
+  test::TPngBuilder b;
+  b.Header(2, 1, 8, 3)
+      .Chunk("gAMA", {0, 0x01, 0x86, 0xA0})
+      .Chunk("PLTE", {128, 128, 128, 10, 20, 30})
+      .Chunk("tRNS", {0})
+      .Pixels({0, 0, 1})
+      .End();
+  TImageStream s(b.B);
+  TransparencyMode mode = trNone;
+  TBitmapPtr mask;
+  TBitmapPtr bmp = LoadImageFromStream(&s, mode, mask);
+  ASSERT_TRUE(bmp && mask);
+  EXPECT_EQ(mode, trKeyColor);
+  EXPECT_EQ(mask->GetIndex(0, 0), 1u);
+  EXPECT_EQ(mask->GetIndex(1, 0), 0u);
+  EXPECT_EQ(bmp->GetPixel(0, 0), clBlack);
+}
+
+}  // namespace
+}  // namespace korva
