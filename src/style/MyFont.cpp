@@ -81,9 +81,10 @@ void TMyFont::SetFromInfo(const ThtFontInfo& info, int* emPixels) {
   if (emPixels) *emPixels = em;
 
   const TPropValue& ls = info.LetterSpacing;
-  if (ls.IsNumber()) CharExtra = std::clamp(RoundHalfEven(ls.Number()), -MaxLengthPixels, MaxLengthPixels);
+  if (ls.IsNumber()) CharExtra = RoundHalfEven(std::clamp(ls.Number(), -1e9, 1e9));
   else if (ls.IsText() && ls.Text() != "normal") CharExtra = LengthToPixels(ls.Text(), false, em, 0, em, em / 2);
   else CharExtra = 0;
+  CharExtra = std::clamp(CharExtra, -MaxCharExtra, MaxCharExtra);
 }
 
 void TMyFont::ApplyTo(TCanvas& canvas) const {

@@ -13,6 +13,8 @@ constexpr int MaxDescendantParts = 10;
 // Converted lengths are clamped to this many pixels either way (also keeps them clear of the
 // sentinel values near -12345678).
 constexpr int MaxLengthPixels = 1000000;
+// Extra pixels between characters (letter-spacing) are clamped to this either way.
+constexpr int MaxCharExtra = 1000;
 // Font sizes in points are clamped to this either way.
 constexpr double MaxFontPoints = 2000.0;
 

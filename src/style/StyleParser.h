@@ -29,8 +29,9 @@ class TStyleCharSource {
   virtual void Unget() = 0;
 };
 
-// A source over a string (linked sheets, tests): line feeds are skipped, tabs become spaces,
-// StyleEofChar comes at the end. The text must outlive the source.
+// A source over a string (linked sheets, tests): the line feed of a CR LF pair is skipped (a
+// lone one reads as a space, so text with Unix line ends needs no normalising), tabs become
+// spaces, StyleEofChar comes at the end. The text must outlive the source.
 class TStringStyleSource final : public TStyleCharSource {
  public:
   explicit TStringStyleSource(std::string_view text) : FText(text) {}
@@ -38,8 +39,8 @@ class TStringStyleSource final : public TStyleCharSource {
     FLastPos = FPos;
     while (FPos < FText.size()) {
       char c = FText[FPos++];
-      if (c == '\n') continue;
-      return c == '\t' ? ' ' : c;
+      if (c == '\n' && FPos >= 2 && FText[FPos - 2] == '\r') continue;
+      return c == '\t' || c == '\n' ? ' ' : c;
     }
     FLastPos = FPos;
     return StyleEofChar;

@@ -205,6 +205,9 @@ TEST(Properties, BuildFontSetsEmAndCharExtra) {
   p.FValues[piLetterSpacing] = 3;
   p.FCachedFont.reset();
   EXPECT_EQ(p.BuildFont()->CharExtra, 3);
+  p.FValues[piLetterSpacing] = "99999in";
+  p.FCachedFont.reset();
+  EXPECT_EQ(p.BuildFont()->CharExtra, 1000);
 }
 
 TEST(Properties, CharsetsAndCodePages) {

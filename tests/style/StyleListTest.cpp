@@ -128,6 +128,27 @@ TEST(Cascade, MergeOrderOfDirectRules) {
   EXPECT_EQ(s.Push("span").FTitleText, "A title");
 }
 
+TEST(Cascade, MergeOrderWithPseudoClasses) {
+  // Each rule sets margin-top and one property of its own; the element's margin-top tells which
+  // rule came last, the others that every rule was merged.
+  const char* keys[] = {"a", ":link", ".c", "a.c", "a:link", ".c:link", "a.c:link", "#i", "a#i", ".c#i",
+                        "#i:link", "a#i:link", "a.c#i", ".c#i:link", "a.c#i:link"};
+  for (size_t n = 1; n <= std::size(keys); ++n) {
+    std::string partial;
+    for (size_t i = 0; i < n; ++i) partial += std::string(keys[i]) + " { margin-top: m" + std::to_string(i) + " }\n";
+    auto styles = StylesWith(partial);
+    TElementStack s(*styles);
+    s.Push("body");
+    EXPECT_EQ(s.Push("a", "c", "i", "link").Value(piMarginTop), TPropValue("m" + std::to_string(n - 1))) << keys[n - 1];
+  }
+  // Not plain: tag and class rules are skipped for the visited and hover states.
+  auto styles = StylesWith("a { margin-left: 1px } .c { margin-left: 2px } a:visited { margin-right: 3px }");
+  TElementStack s(*styles);
+  TProperties& visited = s.Push("a", "c", {}, "visited");
+  EXPECT_EQ(visited.Value(piMarginLeft), TPropValue(NotSetValue));
+  EXPECT_EQ(visited.Value(piMarginRight), TPropValue("3px"));
+}
+
 TEST(Cascade, FontSizesBecomePoints) {
   auto styles = StylesWith("div { font-size: 20pt } em { font-size: 150% } .big { font-size: larger }");
   TElementStack s(*styles);

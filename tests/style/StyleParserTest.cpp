@@ -221,6 +221,12 @@ TEST(StyleParser, StyleElementHandBack) {
   EXPECT_EQ(ValueOf(*styles, "h2", piColor), TPropValue(0x00FF00u));
 }
 
+TEST(StyleParser, LinkedSheetLineEnds) {
+  auto s = StylesWith("div\np { color: red }\r\nh1,\r\nh2\t{ color: lime }");
+  EXPECT_NE(s->Find("p 110div "), nullptr);
+  EXPECT_EQ(ValueOf(*s, "h2", piColor), TPropValue(0x00FF00u));
+}
+
 TEST(StyleParser, InlineStyles) {
   TProperties p;
   ParseInlineStyle("COLOR: Red; margin: 1px 2px; /* c */ background: url(a.gif) #00f; text-align center;"
