@@ -248,6 +248,7 @@ TEST(Gif, WideStripsWrapIntoRowsOfSlots) {
 TEST(Gif, FramesMatchTheReferenceDecoder) {
   std::vector<std::string> files = test::ListFiles(test::DataPath("gif"), ".gif");
   for (const std::string& f : test::ListFiles(KORVA_SAMPLES_DIR, ".gif")) files.push_back(f);
+  for (const std::string& f : test::ListFiles(test::DataPath("bench"), ".gif")) files.push_back(f);
   ASSERT_GE(files.size(), 20u);
   for (const std::string& file : files) {
     SCOPED_TRACE(file);

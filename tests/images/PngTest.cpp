@@ -33,6 +33,7 @@ std::uint8_t Gamma(int v, double g) { return std::uint8_t(std::lround(255.0 * st
 TEST(Png, PixelsMatchTheReferenceDecoder) {
   std::vector<std::string> files = test::ListFiles(test::DataPath("png"), ".png");
   for (const std::string& f : test::ListFiles(KORVA_SAMPLES_DIR, ".png")) files.push_back(f);
+  for (const std::string& f : test::ListFiles(test::DataPath("bench"), ".png")) files.push_back(f);
   ASSERT_GE(files.size(), 80u);
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
