@@ -62,57 +62,62 @@ constexpr std::size_t MaxTagNameLength = 12;
 constexpr std::size_t MaxAttributeNameLength = 16;
 
 // Names are looked up for every tag and attribute of a page, so they go through a small
-// open-addressing hash table instead of a linear search of the tables.
+// open-addressing hash table on names packed into two 64-bit words.
+struct TPackedName {
+  std::uint64_t Lo = 0, Hi = 0;
+  bool operator==(const TPackedName&) const = default;
+};
+
+inline bool Pack(std::string_view s, TPackedName& p) {
+  if (s.size() > 16) return false;
+  // Byte by byte: names are short and a call to memcpy would cost more.
+  std::uint64_t w[2] = {0, 0};
+  for (std::size_t i = 0; i < s.size(); ++i)
+    w[i >> 3] |= std::uint64_t(static_cast<unsigned char>(s[i])) << ((i & 7) * 8);
+  p.Lo = w[0];
+  p.Hi = w[1];
+  return true;
+}
+
 class TNameHash {
  public:
   template <std::size_t N>
   explicit TNameHash(const TNameEntry (&table)[N]) {
     for (auto& slot : FSlots) slot = -1;
     for (std::size_t i = 0; i < N; ++i) {
-      std::string_view name(table[i].Name);
-      std::size_t h = Hash(name);
+      TPackedName key;
+      Pack(table[i].Name, key);
+      std::size_t h = Hash(key);
       bool present = false;
       while (FSlots[h] >= 0) {
-        if (FNames[FSlots[h]] == name) present = true;  // a repeated name: the first entry wins
+        if (FKeys[FSlots[h]] == key) present = true;  // a repeated name: the first entry wins
         h = (h + 1) & Mask;
       }
       if (present) continue;
-      FNames[i] = name;
-      FSymbols[i] = table[i].Symbol;
+      FKeys[i] = key;
       FSlots[h] = static_cast<short>(i);
     }
   }
-  bool Find(std::string_view name, TSymbol& symbol) const {
-    std::size_t h = Hash(name);
-    while (FSlots[h] >= 0) {
-      if (FNames[FSlots[h]] == name) {
-        symbol = FSymbols[FSlots[h]];
-        return true;
-      }
-      h = (h + 1) & Mask;
-    }
-    return false;
-  }
-  // Index in the source table of the entry that matched last (for the end-tag rule).
+  // Index in the source table, or -1.
   int IndexOf(std::string_view name) const {
-    std::size_t h = Hash(name);
+    TPackedName key;
+    if (name.empty() || !Pack(name, key)) return -1;
+    std::size_t h = Hash(key);
     while (FSlots[h] >= 0) {
-      if (FNames[FSlots[h]] == name) return FSlots[h];
+      if (FKeys[FSlots[h]] == key) return FSlots[h];
       h = (h + 1) & Mask;
     }
     return -1;
   }
 
  private:
-  static constexpr std::size_t Size = 256, Mask = Size - 1;
-  static std::size_t Hash(std::string_view s) {
-    std::uint32_t h = 2166136261u;
-    for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    return (h ^ (h >> 11)) & Mask;
+  static constexpr std::size_t Size = 512, Mask = Size - 1;
+  static std::size_t Hash(const TPackedName& k) {
+    std::uint64_t h = (k.Lo ^ (k.Hi * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+    return static_cast<std::size_t>(h >> 55) & Mask;
   }
   std::array<short, Size> FSlots;
-  std::array<std::string_view, 128> FNames{};
-  std::array<TSymbol, 128> FSymbols{};
+  std::array<TPackedName, 128> FKeys{};
 };
 
 const TNameHash& TagHash() {
@@ -138,8 +143,8 @@ TSymbol LookupTag(std::string_view upperName, bool endTag) {
 
 TSymbol LookupAttribute(std::string_view upperName) {
   if (upperName.empty() || upperName.size() > MaxAttributeNameLength) return syUnknownAttr;
-  TSymbol s;
-  return AttributeHash().Find(upperName, s) ? s : syUnknownAttr;
+  int index = AttributeHash().IndexOf(upperName);
+  return index < 0 ? syUnknownAttr : AttributeTable[index].Symbol;
 }
 
 TSymbol EndSymbolOf(TSymbol tag) {

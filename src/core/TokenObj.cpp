@@ -163,6 +163,36 @@ const std::u16string& TokenObj::S() const {
   return FCache;
 }
 
+void TokenObj::AddTableRun(const char* bytes, int n, int firstPos, const char16_t* table) {
+  if (n <= 0) return;
+  if (FCount + n > FCapacity) Grow(FCount + n);
+  char16_t* out = FChars.get() + FCount;
+  std::int32_t* pos = FPositions.get() + FCount;
+  auto ub = reinterpret_cast<const unsigned char*>(bytes);
+  // Tables keep ASCII as it is (entry 'A' is 'A'); plain ASCII is then only widened, which the
+  // compiler does many bytes at a time.
+  thread_local const char16_t* checkedTable = nullptr;
+  thread_local bool checkedAscii = false;
+  if (table != checkedTable) {
+    checkedAscii = true;
+    for (int c = 1; c < 0x80; ++c)
+      if (table[c] != c) checkedAscii = false;
+    checkedTable = table;
+  }
+  bool ascii = checkedAscii;
+  unsigned char any = 0;
+  if (ascii)
+    for (int i = 0; i < n; ++i) any |= ub[i];
+  if (ascii && any < 0x80) {
+    for (int i = 0; i < n; ++i) out[i] = ub[i];
+  } else {
+    for (int i = 0; i < n; ++i) out[i] = table[ub[i]];
+  }
+  for (int i = 0; i < n; ++i) pos[i] = firstPos + i;
+  FCount += n;
+  FCacheValid = false;
+}
+
 void TokenObj::Concat(const TokenObj& other) {
   if (other.FCount == 0) return;
   AddDecoded(other.FChars.get(), other.FCount, other.FPositions.get());

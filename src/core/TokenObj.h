@@ -59,6 +59,9 @@ class TokenObj {
   // position of the first byte of its source character.
   void AddString(const TCharCollection& bytes, unsigned codePage);
   void AddString(const char* bytes, const std::int32_t* positions, int n, unsigned codePage);
+  // Bytes of a single-byte code page through its table (SingleByteTable), positions following
+  // one another from `firstPos`.
+  void AddTableRun(const char* bytes, int n, int firstPos, const char16_t* table);
   // Appends another token's characters with their positions.
   void Concat(const TokenObj& other);
 

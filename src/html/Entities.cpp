@@ -1,7 +1,7 @@
 #include "html/Entities.h"
 
-#include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace korva {
 
@@ -61,26 +61,56 @@ constexpr TEntity OtherEntities[156] = {
 
 static_assert(96 + 156 == EntityCount);
 
-// Sorted by name (ordinal, so case-sensitive) once, on first use.
-const std::array<TEntity, EntityCount>& SortedEntities() {
-  static const std::array<TEntity, EntityCount> sorted = [] {
-    std::array<TEntity, EntityCount> a{};
-    for (int i = 0; i < 96; ++i) a[i] = {Latin1Names[i], static_cast<char16_t>(160 + i)};
-    for (int i = 0; i < 156; ++i) a[96 + i] = OtherEntities[i];
-    std::sort(a.begin(), a.end(), [](const TEntity& x, const TEntity& y) { return x.Name < y.Name; });
-    return a;
-  }();
-  return sorted;
+// Every character reference of a page is looked up, so the names (at most 8 letters) are
+// packed into one 64-bit word and kept in a hash table built on first use. Comparing the packed
+// words is an exact, case-sensitive comparison of the names.
+class TEntityHash {
+ public:
+  TEntityHash() {
+    FSlots.fill(-1);
+    for (int i = 0; i < EntityCount; ++i) {
+      std::string_view name = i < 96 ? Latin1Names[i] : OtherEntities[i - 96].Name;
+      FKeys[i] = Pack(name);
+      FValues[i] = i < 96 ? static_cast<char16_t>(160 + i) : OtherEntities[i - 96].Value;
+      std::size_t h = Hash(FKeys[i]);
+      while (FSlots[h] >= 0) h = (h + 1) & Mask;
+      FSlots[h] = static_cast<short>(i);
+    }
+  }
+  bool Find(std::string_view name, char16_t& value) const {
+    if (name.empty() || name.size() > 8) return false;
+    std::uint64_t key = Pack(name);
+    std::size_t h = Hash(key);
+    while (FSlots[h] >= 0) {
+      if (FKeys[FSlots[h]] == key) {
+        value = FValues[FSlots[h]];
+        return true;
+      }
+      h = (h + 1) & Mask;
+    }
+    return false;
+  }
+
+ private:
+  static constexpr std::size_t Size = 1024, Mask = Size - 1;
+  static std::uint64_t Pack(std::string_view s) {
+    std::uint64_t k = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) k |= std::uint64_t(static_cast<unsigned char>(s[i])) << (i * 8);
+    return k;
+  }
+  static std::size_t Hash(std::uint64_t k) { return static_cast<std::size_t>((k * 0x9E3779B97F4A7C15ull) >> 54) & Mask; }
+  std::array<short, Size> FSlots;
+  std::array<std::uint64_t, EntityCount> FKeys{};
+  std::array<char16_t, EntityCount> FValues{};
+};
+
+const TEntityHash& Entities() {
+  static const TEntityHash hash;
+  return hash;
 }
 
 }  // namespace
 
-bool LookupEntity(std::string_view name, char16_t& value) {
-  const auto& a = SortedEntities();
-  auto it = std::lower_bound(a.begin(), a.end(), name, [](const TEntity& e, std::string_view n) { return e.Name < n; });
-  if (it == a.end() || it->Name != name) return false;
-  value = it->Value;
-  return true;
-}
+bool LookupEntity(std::string_view name, char16_t& value) { return Entities().Find(name, value); }
 
 }  // namespace korva

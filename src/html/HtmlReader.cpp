@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "html/Entities.h"
 #include "html/Limits.h"
 #include "platform/CodePage.h"
@@ -38,6 +42,52 @@ constexpr TByteSet PlainStop(" >&");
 constexpr TByteSet IncludePlainStop(" >&-");
 constexpr TByteSet RawStop("");
 constexpr TByteSet RawRefStop("&");
+
+// Bytes that continue a tag name ("/", digits, letters) or an attribute name ("-", digits,
+// letters).
+struct TNameBytes {
+  unsigned char Flags[256] = {};
+  constexpr explicit TNameBytes(char extra) {
+    for (int c = '0'; c <= '9'; ++c) Flags[c] = 1;
+    for (int c = 'A'; c <= 'Z'; ++c) Flags[c] = Flags[c + 32] = 1;
+    Flags[static_cast<unsigned char>(extra)] = 1;
+  }
+};
+constexpr TNameBytes NameByte('/');
+constexpr TNameBytes AttributeNameByte('-');
+
+// The end of a text run starting at p: the first byte TextStop flags, except that a single
+// space between ordinary bytes belongs to the run (collapsing it gives the same space at the
+// same position). Sixteen bytes at a time where SSE2 is there.
+const unsigned char* ScanTextRun(const unsigned char* p, const unsigned char* e) {
+  const unsigned char* stop = TextStop.Flags;
+#if defined(__SSE2__)
+  const __m128i low = _mm_set1_epi8(13), space = _mm_set1_epi8(' '), amp = _mm_set1_epi8('&'),
+                lt = _mm_set1_epi8('<');
+  while (e - p >= 17) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // Candidates: bytes up to 13, space, "&" and "<".
+    __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, low), v), _mm_cmpeq_epi8(v, space)),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, lt)));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+    while (mask) {
+      int i = __builtin_ctz(mask);
+      unsigned char c = p[i];
+      if (stop[c] && !(c == ' ' && !stop[p[i + 1]])) return p + i;
+      mask &= mask - 1;
+    }
+    p += 16;
+  }
+#endif
+  for (;;) {
+    while (p < e && !stop[*p]) ++p;
+    if (p + 1 < e && *p == ' ' && !stop[p[1]]) {
+      p += 2;
+      continue;
+    }
+    return p;
+  }
+}
 
 inline bool IsUpperLetter(unsigned char c) { return c >= 'A' && c <= 'Z'; }
 inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
@@ -389,6 +439,18 @@ void THtmlReader::ReadTag() {
   while (FChUp == '/' || IsDigit(FChUp) || IsUpperLetter(FChUp)) {
     if (length == 1 && name[0] == 'H' && FChUp >= '1' && FChUp <= '6') break;
     if (length < MaxTagNameLength) name[length++] = static_cast<char>(FChUp);
+    // The ordinary name bytes that follow, without the character layers.
+    const unsigned char* p = FPtr;
+    while (p < FFastEnd && NameByte.Flags[*p]) {
+      if (length == 1 && name[0] == 'H' && *p >= '1' && *p <= '6') break;
+      if (length < MaxTagNameLength) name[length++] = static_cast<char>(UpCase(*p));
+      ++p;
+    }
+    if (p != FPtr) {
+      FCharPos += static_cast<int>(p - FPtr);
+      FPtr = p;
+      FLineEnd = 0;
+    }
     GetCh();
   }
   FSy = LookupTag(std::string_view(name, static_cast<std::size_t>(length)), endTag);
@@ -411,6 +473,16 @@ bool THtmlReader::ReadAttribute() {
   FName.clear();
   while (FChUp == '-' || IsDigit(FChUp) || IsUpperLetter(FChUp)) {
     if (FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(FChUp));
+    const unsigned char* p = FPtr;
+    while (p < FFastEnd && AttributeNameByte.Flags[*p]) {
+      if (FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(UpCase(*p)));
+      ++p;
+    }
+    if (p != FPtr) {
+      FCharPos += static_cast<int>(p - FPtr);
+      FPtr = p;
+      FLineEnd = 0;
+    }
     GetCh();
   }
   TSymbol symbol = LookupAttribute(FName);
@@ -518,9 +590,26 @@ int AttributeNumber(std::string_view text) {
 
 // ---- text ----
 
+// Gathers Ch and the ordinary bytes after it up to a byte `stop` flags. A single space
+// between ordinary bytes is taken as it is: collapsing it would give the same space at the
+// same position.
+void THtmlReader::TakeTextRun() {
+  Gather(FCh, FCharPos);
+  const unsigned char* p = FPtr < FFastEnd ? ScanTextRun(FPtr, FFastEnd) : FPtr;
+  if (p > FPtr) {
+    int n = static_cast<int>(p - FPtr);
+    GatherRun(FPtr, n, FCharPos + 1);
+    FCharPos += n;
+    FPtr = p;
+    FLineEnd = 0;
+  }
+  GetCh();
+}
+
 void THtmlReader::ReadTextRun() {
   FSy = syText;
   unsigned codePage = CodePage();
+  FRunTable = SingleByteTable(codePage);
   FGathered.Clear();
   for (;;) {
     unsigned char c = FCh;
@@ -528,24 +617,13 @@ void THtmlReader::ReadTextRun() {
       TextReference(codePage);
     } else if (c == ' ' || c == '\r') {
       // A run of white space is one space, at the position of its first character.
-      FGathered.Add(' ', FCharPos);
+      Gather(' ', FCharPos);
       do GetCh();
       while (FCh == ' ' || FCh == '\r');
     } else if (c < 9 || c == '<') {
       break;
     } else {
-      FGathered.Add(c, FCharPos);
-      const unsigned char* p = FPtr;
-      const unsigned char* e = FFastEnd;
-      while (p < e && !TextStop.Flags[*p]) ++p;
-      if (p != FPtr) {
-        int n = static_cast<int>(p - FPtr);
-        FGathered.AddRun(reinterpret_cast<const char*>(FPtr), n, FCharPos + 1);
-        FCharPos += n;
-        FPtr = p;
-        FLineEnd = 0;
-      }
-      GetCh();
+      TakeTextRun();
     }
   }
   FlushGathered(codePage);
@@ -556,19 +634,20 @@ void THtmlReader::NextPreformatted() {
   FLevel = 0;
   FSy = syText;
   unsigned codePage = CodePage();
+  FRunTable = SingleByteTable(codePage);
   FGathered.Clear();
   while (FCh != 0 && FCh != '\r' && FCh != '<') {
     if (FCh == '&') {
       TextReference(codePage);
       continue;
     }
-    FGathered.Add(FCh, FCharPos);
+    Gather(FCh, FCharPos);
     const unsigned char* p = FPtr;
     const unsigned char* e = FFastEnd;
     while (p < e && !PreStop.Flags[*p]) ++p;
     if (p != FPtr) {
       int n = static_cast<int>(p - FPtr);
-      FGathered.AddRun(reinterpret_cast<const char*>(FPtr), n, FCharPos + 1);
+      GatherRun(FPtr, n, FCharPos + 1);
       FCharPos += n;
       FPtr = p;
       FLineEnd = 0;
@@ -635,9 +714,9 @@ void THtmlReader::TextReference(unsigned codePage) {
     }
     if (digits > 0) {
       if (FCh == ';') GetCh();
-      if (value == 9) FGathered.Add(' ', pos);
-      else if (value < 32) FGathered.Add('?', pos);
-      else if (value <= 255) FGathered.Add(static_cast<unsigned char>(value), pos);
+      if (value == 9) Gather(' ', pos);
+      else if (value < 32) Gather('?', pos);
+      else if (value <= 255) Gather(static_cast<unsigned char>(value), pos);
       else AddUnicodeValue(value, pos);
       return;
     }
@@ -656,7 +735,7 @@ void THtmlReader::TextReference(unsigned codePage) {
       return;
     }
   }
-  for (int i = 0; i < rawCount; ++i) FGathered.Add(raw[i], rawPos[i]);
+  for (int i = 0; i < rawCount; ++i) Gather(raw[i], rawPos[i]);
 }
 
 // A character reference in an attribute value (Ch is "&"), appended as bytes of the code page.

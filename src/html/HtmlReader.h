@@ -86,7 +86,8 @@ class THtmlReader {
   void GetCh() {
     if (FPtr < FFastEnd) {
       unsigned char b = *FPtr;
-      if (PlainByte(b)) {
+      // A "<" is plain unless a comment could start with it.
+      if (PlainByte(b) || (b == '<' && FPtr + 1 < FFastEnd && FPtr[1] != '!')) {
         ++FPtr;
         ++FCharPos;
         FCh = b;
@@ -166,6 +167,17 @@ class THtmlReader {
   void ReadAttributeValue(std::string& text, int& value, bool include);
   void ReadTextRun();
   void FlushGathered(unsigned codePage);
+  // Text bytes go straight into the token through the table of a single-byte code page, or
+  // are gathered and decoded together (pages with characters of several bytes).
+  void Gather(unsigned char c, int pos) {
+    if (FRunTable) FToken.AddUnicodeChar(FRunTable[c], pos);
+    else FGathered.Add(c, pos);
+  }
+  void GatherRun(const unsigned char* bytes, int n, int firstPos) {
+    if (FRunTable) FToken.AddTableRun(reinterpret_cast<const char*>(bytes), n, firstPos, FRunTable);
+    else FGathered.AddRun(reinterpret_cast<const char*>(bytes), n, firstPos);
+  }
+  void TakeTextRun();
   void TextReference(unsigned codePage);
   void AttributeReference(std::string& out);
   void AddUnicodeValue(std::uint32_t value, int pos);
@@ -200,6 +212,7 @@ class THtmlReader {
   TAttributeList FAttributes;
   TokenObj FToken;
   TCharCollection FGathered;
+  const char16_t* FRunTable = nullptr;
   std::string FName, FValueText;
 
   TReaderDocument* FDocument = nullptr;
