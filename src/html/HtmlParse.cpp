@@ -47,6 +47,7 @@ void ParseHtml(std::string text, THtmlBuilder& builder, TReaderDocument* documen
     // The building pass ends quietly; what was built stays.
   }
   builder.EndParse(reader);
+  PropStack().Clear();
   reader.SetHandlers(nullptr);
   reader.ReleaseText();
 }

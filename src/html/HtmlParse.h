@@ -21,7 +21,7 @@ class THtmlBuilder {
   // A plain-text document; the reader is raw and stands on the first character.
   virtual void BuildText(THtmlReader& reader) = 0;
   // Always called last, also after an error: hand the last section to its cell, release what
-  // the parse held.
+  // the parse held. The parse entry then empties the property stack and drops the text.
   virtual void EndParse(THtmlReader& reader) = 0;
 };
 

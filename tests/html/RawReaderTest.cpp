@@ -290,6 +290,12 @@ TEST(ParseHtml, PrescanCountsLinks) {
   ParseHtml(page(401), b, &doc, nullptr);
   EXPECT_TRUE(doc.ManyLinks);
 
+  // An error ends the prescan and leaves the flag alone.
+  TReaderDocument other;
+  ParseHtml("\x01" + page(500), b, &other, nullptr);
+  EXPECT_FALSE(other.ManyLinks);
+  EXPECT_TRUE(PropStack().Empty());
+
   // The count stops once it is beyond the limit.
   TReaderRig rig;
   rig.Load(page(1000));

@@ -320,6 +320,16 @@ TEST(HtmlReaderEntities, NamesAreCaseSensitive) {
   EXPECT_EQ(rig.Symbols("&abcdefghijklmnop"), Syms{"'&abcdefghijklmnop'"});
 }
 
+TEST(HtmlReaderEntities, EveryGroupOfTheTable) {
+  TReaderRig rig;
+  EXPECT_EQ(rig.Symbols("&nbsp;&iexcl;&AElig;&ETH;&THORN;&szlig;&yuml;"), Syms{"'\u00A0\u00A1\u00C6\u00D0\u00DE\u00DF\u00FF'"});
+  EXPECT_EQ(rig.Symbols("&fnof;&Alpha;&Omega;&sigmaf;&piv;&alefsym;&crarr;&hArr;&sdot;&rang;&loz;&diams;"),
+            Syms{"'\u0192\u0391\u03A9\u03C2\u03D6\u2135\u21B5\u21D4\u22C5\u232A\u25CA\u2666'"});
+  EXPECT_EQ(rig.Symbols("&OElig;&Yuml;&circ;&zwnj;&lrm;&bdquo;&Dagger;&permil;&rsaquo;"),
+            Syms{"'\u0152\u0178\u02C6\u200C\u200E\u201E\u2021\u2030\u203A'"});
+  EXPECT_EQ(rig.Symbols("&apos;&NBSP;&Nbsp;&hellip"), Syms{"'&apos;&NBSP;&Nbsp;\u2026'"});
+}
+
 TEST(HtmlReaderEntities, SemicolonRulesInTextAndAttributes) {
   TReaderRig rig;
   EXPECT_EQ(rig.Symbols("&amp x&euro x"), Syms{"'& x\u20AC x'"});
