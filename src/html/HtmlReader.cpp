@@ -196,7 +196,10 @@ void THtmlReader::UpdateFastEnd() {
   }
   FFastEnd = FEnd;
   bool progress = !FPrescan && FDocument && FHandlers && FHandlers->OnProgress && FEnd > FBuf;
-  if (progress && FNextProgress - 1 < static_cast<std::size_t>(FEnd - FBuf)) FFastEnd = FBuf + (FNextProgress - 1);
+  if (!progress) return;
+  // Reports switched on in the middle: the next one is due at the next step.
+  while (FNextProgress <= static_cast<std::size_t>(FPtr - FBuf)) FNextProgress += ProgressStep;
+  if (FNextProgress - 1 < static_cast<std::size_t>(FEnd - FBuf)) FFastEnd = FBuf + (FNextProgress - 1);
 }
 
 void THtmlReader::ReportProgress() {
