@@ -20,7 +20,9 @@ TEST_F(ZipCrashersTest, EveryCrasherReadsAndExtractsQuietly) {
     Zip.SetZipFileName(item.path().string());
     for (int i = 0; i < Zip.Count(); ++i) {
       const std::string name = Zip.DirEntry(i).FFileName;
-      if (TZipStream* s = Zip.ExtractMemberToStream(name)) EXPECT_EQ(s->Size(), Zip.DirEntry(i).FUncompressedSize);
+      if (TZipStream* s = Zip.ExtractMemberToStream(name)) {
+        EXPECT_EQ(s->Size(), Zip.DirEntry(i).FUncompressedSize);
+      }
     }
     EXPECT_TRUE(Dialogs.empty());
   }

@@ -234,8 +234,11 @@ TEST_F(ZipExtractTest, SkippedMemberGoesToOnExtractSkippedOrOnMessage) {
   Open({enc});
   EXPECT_EQ(Extract("sub\\enc.txt"), std::nullopt);
   ASSERT_EQ(CountCode(zmSkipped), 1);
-  for (const TMsg& m : Messages)
-    if (m.Code == zmSkipped) EXPECT_EQ(m.Text, "Skipped sub\\enc.txt 1");
+  for (const TMsg& m : Messages) {
+    if (m.Code == zmSkipped) {
+      EXPECT_EQ(m.Text, "Skipped sub\\enc.txt 1");
+    }
+  }
   int reason = -1;
   Zip.FEvents.OnExtractSkipped = [&](TZipArchive*, const std::string& name, int r, int) {
     EXPECT_EQ(name, "sub\\enc.txt");

@@ -12,6 +12,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korva::test {
@@ -37,6 +38,8 @@ inline std::uint32_t Crc32(const std::string& s) {
 }
 
 struct TZipMember {
+  TZipMember(std::string name, std::string data, int method = 8)
+      : Name(std::move(name)), Data(std::move(data)), Method(method) {}
   std::string Name;
   std::string Data;
   int Method = 8;  // 0 stored, 8 deflated; any other number stores the bytes under that number

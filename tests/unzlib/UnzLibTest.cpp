@@ -163,7 +163,9 @@ TEST_F(UnzLibTest, ZeroLengthMemberNeedsNoBuffer) {
 }
 
 TEST_F(UnzLibTest, CrcErrorIsAskedThenReportedAndSkipped) {
-  std::string a = Write({{"a.txt", "some text here", 8, {}, {}, 3, 20, 0, false, 0x12345678u}});
+  TZipMember member{"a.txt", "some text here"};
+  member.Crc = 0x12345678u;
+  std::string a = Write({member});
   TUnzParams p = Params(a, "a.txt", 14);
   EXPECT_EQ(UnzLibExec(&p), 0);
   ASSERT_EQ(Rec.Of(zacCRCError).size(), 1u);
@@ -242,7 +244,9 @@ TEST_F(UnzLibTest, DamagedMembersAreReportedNotGuessed) {
 }
 
 TEST_F(UnzLibTest, FindsMembersOfAnArchiveWithAStubInFront) {
-  std::string a = Write({{"a.txt", "alpha"}, {"b.txt", "bravo", 0}}, {std::string(4096, 'S')});
+  TZipOptions stub;
+  stub.Prefix = std::string(4096, 'S');
+  std::string a = Write({{"a.txt", "alpha"}, {"b.txt", "bravo", 0}}, stub);
   TUnzParams p = Params(a, "b.txt", 5);
   ASSERT_EQ(UnzLibExec(&p), 1);
   EXPECT_EQ(std::string(Out.data(), 5), "bravo");
@@ -326,10 +330,9 @@ TEST_F(UnzLibTest, NestedRunIsBusy) {
 }
 
 TEST_F(UnzLibTest, TestModeChecksEveryMember) {
-  std::string a = Write({{"a.txt", test::HtmlLikeText(300000)},
-                         {"dir/", "", 0},
-                         {"b.txt", "bb", 0},
-                         {"bad.txt", "cc", 0, {}, {}, 3, 20, 0, false, 1u}});
+  TZipMember bad{"bad.txt", "cc", 0};
+  bad.Crc = 1u;
+  std::string a = Write({{"a.txt", test::HtmlLikeText(300000)}, {"dir/", "", 0}, {"b.txt", "bb", 0}, bad});
   TUnzParams p = Params(a, "", 0);
   p.FArgc = 0;
   p.FUseOutStream = 0;
