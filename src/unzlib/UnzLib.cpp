@@ -87,7 +87,9 @@ class TRun {
   std::int64_t FDirStart = 0;  // file position of the central directory
   std::int64_t FShift = 0;     // bytes found before the archive proper
   std::uint32_t FEntryCount = 0;
-  std::vector<std::uint8_t> FDir;
+  std::uint32_t FDirSize = 0;
+  std::vector<std::uint8_t> FDir;  // read only when entries must be searched
+  bool FDirLoaded = false;
   bool FStopped = false;
   std::int32_t FStopResult = 0;
   std::uint64_t FProgressPending = 0;
@@ -98,8 +100,11 @@ class TRun {
   bool Message(int msgNumber, std::int32_t code, const std::string& words, const std::string& detail);
   bool Skip(const std::string& name, TUnzSkipReason reason, std::int32_t code);
   bool OpenArchive();
+  bool LoadDirectory();
+  static bool ParseEntry(const std::uint8_t* h, std::size_t avail, std::int64_t shift, TEntry& e, std::size_t* size);
   bool EntryAt(std::size_t pos, TEntry& e, std::size_t* next) const;
-  bool FindEntry(const char* spec, TEntry& e) const;
+  bool EntryAtHint(TEntry& e);
+  bool FindEntry(const char* spec, TEntry& e);
   // Result: 1 extracted, 0 not, -1 the run must end (FStopResult holds the library's result).
   int ExtractEntry(const TEntry& e);
   TDecodeResult Decode(const TEntry& e, std::int64_t dataPos, std::uint8_t* out, std::uint64_t& produced,
@@ -207,39 +212,71 @@ bool TRun::OpenArchive() {
   if (dirSize > endPos) return fail("central directory outside the file");
   if (dirSize > MaxCentralDirSize) return fail("central directory too large");
   FDirStart = endPos - dirSize;
+  FDirSize = dirSize;
   FShift = FDirStart - std::int64_t(dirOffset);
-  FDir.resize(dirSize);
-  if (dirSize && !ReadAt(FDirStart, FDir.data(), dirSize)) return fail("read error");
   return true;
 }
 
-bool TRun::EntryAt(std::size_t pos, TEntry& e, std::size_t* next) const {
-  if (pos + CentralHeaderSize > FDir.size()) return false;
-  const std::uint8_t* h = FDir.data() + pos;
-  if (Get32(h) != SigCentral) return false;
+bool TRun::LoadDirectory() {
+  if (FDirLoaded) return true;
+  FDir.resize(FDirSize);
+  if (FDirSize && !ReadAt(FDirStart, FDir.data(), FDirSize)) {
+    FDir.clear();
+    return false;
+  }
+  FDirLoaded = true;
+  return true;
+}
+
+// h: a central header with avail bytes of directory behind it.
+bool TRun::ParseEntry(const std::uint8_t* h, std::size_t avail, std::int64_t shift, TEntry& e, std::size_t* size) {
+  if (avail < CentralHeaderSize || Get32(h) != SigCentral) return false;
   std::size_t nameLen = Get16(h + 28), extraLen = Get16(h + 30), commentLen = Get16(h + 32);
   std::size_t total = CentralHeaderSize + nameLen + extraLen + commentLen;
-  if (pos + total > FDir.size()) return false;
+  if (total > avail) return false;
   e.Flags = Get16(h + 8);
   e.Method = Get16(h + 10);
   e.Crc = Get32(h + 16);
   e.CompSize = Get32(h + 20);
   e.Size = Get32(h + 24);
-  e.LocalPos = std::int64_t(Get32(h + 42)) + FShift;
+  e.LocalPos = std::int64_t(Get32(h + 42)) + shift;
   e.Name.assign(reinterpret_cast<const char*>(h + CentralHeaderSize), nameLen);
-  if (next) *next = pos + total;
+  if (size) *size = total;
   return true;
 }
 
-bool TRun::FindEntry(const char* spec, TEntry& e) const {
+// The entry the caller named by its central header's position: only that header is read.
+bool TRun::EntryAtHint(TEntry& e) {
+  const std::int64_t pos = P.FCentralHint - 1;
+  if (pos < FDirStart || pos + std::int64_t(CentralHeaderSize) > FDirStart + std::int64_t(FDirSize)) return false;
+  const std::size_t avail = std::size_t(FDirStart + FDirSize - pos);
+  std::uint8_t head[CentralHeaderSize];
+  if (!ReadAt(pos, head, CentralHeaderSize) || Get32(head) != SigCentral) return false;
+  const std::size_t total = CentralHeaderSize + Get16(head + 28) + Get16(head + 30) + Get16(head + 32);
+  if (total > avail) return false;
+  std::vector<std::uint8_t> whole(CentralHeaderSize + Get16(head + 28));
+  std::memcpy(whole.data(), head, CentralHeaderSize);
+  if (!ReadAt(pos + CentralHeaderSize, whole.data() + CentralHeaderSize, whole.size() - CentralHeaderSize))
+    return false;
+  // Extra field and comment are not needed; ParseEntry checks them against what is left.
+  return ParseEntry(whole.data(), avail, FShift, e, nullptr);
+}
+
+bool TRun::EntryAt(std::size_t pos, TEntry& e, std::size_t* next) const {
+  if (pos > FDir.size()) return false;
+  std::size_t size = 0;
+  if (!ParseEntry(FDir.data() + pos, FDir.size() - pos, FShift, e, &size)) return false;
+  if (next) *next = pos + size;
+  return true;
+}
+
+bool TRun::FindEntry(const char* spec, TEntry& e) {
   std::string_view want(spec);
   // The caller may name the exact central header it chose.
-  if (P.FCentralHint > 0) {
-    std::int64_t pos = P.FCentralHint - 1 - FDirStart;
-    if (pos >= 0 && pos < std::int64_t(FDir.size()) && EntryAt(size_t(pos), e, nullptr) &&
-        (!IsAscii(e.Name) || SameName(std::string_view(e.Name.c_str()), want)))
-      return true;
-  }
+  if (P.FCentralHint > 0 && EntryAtHint(e) &&
+      (!IsAscii(e.Name) || SameName(std::string_view(e.Name.c_str()), want)))
+    return true;
+  if (!LoadDirectory()) return false;
   std::size_t pos = 0;
   for (std::uint32_t i = 0; i < FEntryCount; ++i) {
     std::size_t next = 0;
@@ -443,6 +480,10 @@ std::int32_t TRun::Execute() {
     return true;
   };
   if (P.FArgc == 0) {
+    if (!LoadDirectory()) {
+      Message(umNoArchive, uecOpen, "Cannot read archive", std::string(P.FZipFileName) + " (read error)");
+      return FStopped ? FStopResult : 0;
+    }
     if (!Notify(zacCount, "", 0, FEntryCount)) return FStopResult;
     std::size_t pos = 0;
     for (std::uint32_t i = 0; i < FEntryCount; ++i) {
