@@ -94,6 +94,37 @@ int FilterDistance(int colorType, int depth) {
   return std::max(d, 1);
 }
 
+inline int PaethPredictor(int a, int b, int c) {
+  // Ties go to left, then above: keep the first of the smallest distances.
+  int p = b - c, q = a - c;
+  int pa = p < 0 ? -p : p;                // |estimate - left|
+  int pb = q < 0 ? -q : q;                // |estimate - above|
+  int pc = p + q < 0 ? -(p + q) : p + q;  // |estimate - upper-left|
+  // Selected with masks: photographs make the comparisons unpredictable for branches.
+  int m1 = -int(pb < pa);
+  int pred = (b & m1) | (a & ~m1);
+  int best = (pb & m1) | (pa & ~m1);
+  int m2 = -int(pc < best);
+  return (c & m2) | (pred & ~m2);
+}
+
+// Paeth for whole pixels of D bytes: the channels are independent, and left and upper-left stay
+// in registers.
+template <int D>
+void PaethPixels(std::uint8_t* __restrict row, const std::uint8_t* __restrict prev, std::size_t n) {
+  int a[D] = {}, c[D] = {};
+  std::size_t i = 0;
+  for (; i + D <= n; i += D)
+    for (int k = 0; k < D; ++k) {
+      int b = prev[i + k];
+      int x = (row[i + k] + PaethPredictor(a[k], b, c[k])) & 0xFF;
+      row[i + k] = std::uint8_t(x);
+      a[k] = x;
+      c[k] = b;
+    }
+  for (; i < n; ++i) row[i] = std::uint8_t(row[i] + (i >= D ? PaethPredictor(row[i - D], prev[i], prev[i - D]) : prev[i]));
+}
+
 void Unfilter(std::uint8_t* row, const std::uint8_t* prev, std::size_t n, std::size_t d, int filter) {
   switch (filter) {
     case 0:
@@ -111,17 +142,18 @@ void Unfilter(std::uint8_t* row, const std::uint8_t* prev, std::size_t n, std::s
       break;
     }
     case 4: {
+      switch (d) {
+        case 1: PaethPixels<1>(row, prev, n); return;
+        case 2: PaethPixels<2>(row, prev, n); return;
+        case 3: PaethPixels<3>(row, prev, n); return;
+        case 4: PaethPixels<4>(row, prev, n); return;
+        case 6: PaethPixels<6>(row, prev, n); return;
+        case 8: PaethPixels<8>(row, prev, n); return;
+      }
       std::size_t i = 0;
       // Left and upper-left are 0 here, so the predictor is the byte above.
       for (; i < d && i < n; ++i) row[i] = std::uint8_t(row[i] + prev[i]);
-      for (; i < n; ++i) {
-        int a = row[i - d], b = prev[i], c = prev[i - d];
-        int pa = std::abs(b - c);          // |q - left|
-        int pb = std::abs(a - c);          // |q - above|
-        int pc = std::abs(a + b - 2 * c);  // |q - upper-left|
-        int pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-        row[i] = std::uint8_t(row[i] + pred);
-      }
+      for (; i < n; ++i) row[i] = std::uint8_t(row[i] + PaethPredictor(row[i - d], prev[i], prev[i - d]));
       break;
     }
     default:
