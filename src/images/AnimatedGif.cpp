@@ -95,7 +95,7 @@ std::unique_ptr<TAnimatedGif> TAnimatedGif::FromGifData(const std::uint8_t* data
   }
 }
 
-std::unique_ptr<TAnimatedGif> TAnimatedGif::FromGifStream(const TImageStream& stream, bool* singleFrame) {
+std::unique_ptr<TAnimatedGif> TAnimatedGif::FromGifStream(const TMemoryStream& stream, bool* singleFrame) {
   return FromGifData(stream.Memory(), stream.Size(), singleFrame);
 }
 

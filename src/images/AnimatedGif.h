@@ -12,7 +12,7 @@
 namespace korva {
 
 class TCanvas;
-class TImageStream;
+class TMemoryStream;
 
 // A bitmap with an optional monochrome mask (white = transparent) that it draws through.
 class ThtBitmap {
@@ -68,7 +68,7 @@ std::uint32_t AnimationNow();
 class TAnimatedGif {
  public:
   // Decodes a GIF; nullptr on any failure. singleFrame tells whether it has fewer than two frames.
-  static std::unique_ptr<TAnimatedGif> FromGifStream(const TImageStream& stream, bool* singleFrame = nullptr);
+  static std::unique_ptr<TAnimatedGif> FromGifStream(const TMemoryStream& stream, bool* singleFrame = nullptr);
   static std::unique_ptr<TAnimatedGif> FromGifData(const std::uint8_t* data, std::size_t size,
                                                    bool* singleFrame = nullptr);
   static std::unique_ptr<TAnimatedGif> FromGifFile(const std::string& fileName, bool* singleFrame = nullptr);

@@ -101,8 +101,8 @@ const TBitmapPtr& ErrorImageMask() {
   return ErrorMask;
 }
 
-TImageStream* PendingImageStream() {
-  static TImageStream pending;
+TMemoryStream* PendingImageStream() {
+  static TMemoryStream pending;
   return &pending;
 }
 

@@ -8,7 +8,7 @@
 
 namespace korva {
 
-class TImageStream;
+class TMemoryStream;
 
 // The shared palette: present only while ScreenColorBits() is 8.
 TPalettePtr GlobalPalette();
@@ -23,7 +23,7 @@ const TBitmapPtr& DefaultImageBitmap();
 const TBitmapPtr& ErrorImageBitmap();
 const TBitmapPtr& ErrorImageMask();
 // The stream whose identity alone means "the host will supply this image later".
-TImageStream* PendingImageStream();
+TMemoryStream* PendingImageStream();
 
 // Holds the display state for as long as it lives; the state is built for the first holder and
 // freed when the last one goes. The accessors above also work without a holder.

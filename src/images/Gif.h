@@ -14,7 +14,7 @@
 
 namespace korva {
 
-class TImageStream;
+class TMemoryStream;
 
 // Error codes of the decoder (index into GifErrorMessage).
 enum TGifError : int {
@@ -91,7 +91,7 @@ class TGif {
   TGif& operator=(const TGif&) = delete;
 
   // Decodes the whole stream from its start. Raises EInvalidGraphicOperation ("TGif: ...").
-  void ReadGif(const TImageStream& stream);
+  void ReadGif(const TMemoryStream& stream);
   void ReadGif(const std::uint8_t* data, std::size_t size);
 
   int ImageCount() const { return int(FImages.size()); }

@@ -446,7 +446,7 @@ void TGif::Clear() {
   FRepeatCount = -1;
 }
 
-void TGif::ReadGif(const TImageStream& stream) { ReadGif(stream.Memory(), stream.Size()); }
+void TGif::ReadGif(const TMemoryStream& stream) { ReadGif(stream.Memory(), stream.Size()); }
 
 void TGif::ReadGif(const std::uint8_t* data, std::size_t size) {
   Clear();

@@ -52,7 +52,7 @@ TImageGraphic LoadImageFile(const std::string& fileName, TransparencyMode& mode,
   return FromGif(std::move(gif), single, mode, mask);
 }
 
-TImageGraphic LoadImageData(TImageStream& stream, TransparencyMode& mode, TBitmapPtr& mask) {
+TImageGraphic LoadImageData(TMemoryStream& stream, TransparencyMode& mode, TBitmapPtr& mask) {
   mask.reset();
   TImageGraphic out;
   if (stream.Size() >= 5) {
@@ -110,7 +110,7 @@ TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::s
       }
     }
     if (imageEvent) {
-      TImageStream* stream = nullptr;
+      TMemoryStream* stream = nullptr;
       host->ImageRequest(sourceName, stream);
       if (stream == PendingImageStream()) {
         r.Pending = true;

@@ -8,7 +8,7 @@
 
 namespace korva {
 
-class TImageStream;
+class TMemoryStream;
 
 // The colour the bitmap request starts with; a host that changes it names the transparent colour.
 constexpr TColor NoTransparentColor = 0xFFFFFFFFu;
@@ -27,7 +27,7 @@ class TImageHost {
   }
   // OnImageRequest: the host may set stream to encoded bytes it keeps owning, to
   // PendingImageStream(), or leave it null.
-  virtual void ImageRequest(const std::string& source, TImageStream*& stream) { (void)source, (void)stream; }
+  virtual void ImageRequest(const std::string& source, TMemoryStream*& stream) { (void)source, (void)stream; }
   // The viewer's expansion of an image name into a file name.
   virtual std::string ExpandImageName(const std::string& source) { return source; }
 };
@@ -48,6 +48,6 @@ TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::s
 // through LoadImageFromFile. A single-frame GIF comes back as a bitmap with its mask.
 TImageGraphic LoadImageFile(const std::string& fileName, TransparencyMode& mode, TBitmapPtr& mask);
 // Decodes encoded bytes the way a host's stream is decoded (GIF or the other formats).
-TImageGraphic LoadImageData(TImageStream& stream, TransparencyMode& mode, TBitmapPtr& mask);
+TImageGraphic LoadImageData(TMemoryStream& stream, TransparencyMode& mode, TBitmapPtr& mask);
 
 }  // namespace korva

@@ -100,7 +100,7 @@ TBitmapPtr MakeImageMask(const TBitmap& bmp, bool givenColor, TColor color) {
   }
 }
 
-bool FindPngTransparentColor(TImageStream& stream, TColor& color) {
+bool FindPngTransparentColor(TMemoryStream& stream, TColor& color) {
   const std::uint8_t* d = stream.Memory();
   const std::size_t n = stream.Size();
   if (!d || n < 8 || SniffImageKind(d) != ikPng) return false;
@@ -151,7 +151,7 @@ TBitmapPtr ConvertForDisplay(TBitmapPtr bmp) {
   return converted;
 }
 
-TBitmapPtr LoadImageFromStream(TImageStream* stream, TransparencyMode& mode, TBitmapPtr& mask) {
+TBitmapPtr LoadImageFromStream(TMemoryStream* stream, TransparencyMode& mode, TBitmapPtr& mask) {
   mask.reset();
   if (!stream || !stream->Memory() || stream->Size() < 20) return nullptr;
   ImageKind kind = SniffImageKind(stream->Memory());
@@ -201,11 +201,12 @@ TBitmapPtr LoadImageFromStream(TImageStream* stream, TransparencyMode& mode, TBi
 
 TBitmapPtr LoadImageFromFile(const std::string& fileName, TransparencyMode& mode, TBitmapPtr& mask) {
   mask.reset();
-  TImageStream stream;
-  if (!ReadWholeFile(fileName, stream.Data(), MaxImageStreamBytes)) {
+  std::vector<std::uint8_t> data;
+  if (!ReadWholeFile(fileName, data, MaxImageStreamBytes)) {
     LastError = "cannot read " + fileName;
     return nullptr;
   }
+  TImageStream stream(data.data(), data.size());
   return LoadImageFromStream(&stream, mode, mask);
 }
 

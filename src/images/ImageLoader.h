@@ -12,7 +12,7 @@
 
 namespace korva {
 
-class TImageStream;
+class TMemoryStream;
 class TAnimatedGif;
 
 enum ImageKind : std::uint8_t { ikUnknown = 0, ikBmp = 1, ikGif87 = 2, ikGif89 = 3, ikPng = 4, ikJpeg = 5 };
@@ -33,14 +33,14 @@ ImageKind SniffImageKind(const std::uint8_t* data);
 // Reads a file whole and loads it through LoadImageFromStream; nothing when the file is missing.
 TBitmapPtr LoadImageFromFile(const std::string& fileName, TransparencyMode& mode, TBitmapPtr& mask);
 // BMP, PNG and JPEG only. Never raises: any failure yields nothing (see LastImageError).
-TBitmapPtr LoadImageFromStream(TImageStream* stream, TransparencyMode& mode, TBitmapPtr& mask);
+TBitmapPtr LoadImageFromStream(TMemoryStream* stream, TransparencyMode& mode, TBitmapPtr& mask);
 
 // Monochrome mask of the bitmap: white (1) where the pixel has the transparent colour (the given
 // one, else the bottom-left pixel's), black elsewhere. Nothing on failure.
 TBitmapPtr MakeImageMask(const TBitmap& bitmap, bool givenColor, TColor color);
 
 // Pre-scan of a palette PNG for its first fully transparent entry; leaves the position as it was.
-bool FindPngTransparentColor(TImageStream& stream, TColor& color);
+bool FindPngTransparentColor(TMemoryStream& stream, TColor& color);
 
 // Adapts a decoded bitmap to the screen's colour class; may return a new bitmap.
 TBitmapPtr ConvertForDisplay(TBitmapPtr bitmap);

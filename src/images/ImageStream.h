@@ -1,4 +1,4 @@
-// A memory stream of encoded image bytes, as handed over by a host or read from a file.
+// Encoded image bytes live in the memory stream type that hosts and the archive hand over.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/ZipStream.h"
+
 namespace korva {
 
 class EReadError : public std::runtime_error {
@@ -15,36 +17,14 @@ class EReadError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-class TImageStream {
+// A memory stream filled with a copy of some bytes.
+class TImageStream : public TMemoryStream {
  public:
   TImageStream() = default;
-  explicit TImageStream(std::vector<std::uint8_t> data) : FData(std::move(data)) {}
-  TImageStream(const void* data, std::size_t size)
-      : FData(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size) {}
-
-  const std::uint8_t* Memory() const { return FData.empty() ? nullptr : FData.data(); }
-  std::size_t Size() const { return FData.size(); }
-  std::size_t Position() const { return FPosition; }
-  void SetPosition(std::size_t p) { FPosition = p; }
-  std::vector<std::uint8_t>& Data() { return FData; }
-  const std::vector<std::uint8_t>& Data() const { return FData; }
-
-  // Reads up to n bytes from the position; returns how many were read.
-  std::size_t Read(void* buffer, std::size_t n) {
-    std::size_t left = FPosition < FData.size() ? FData.size() - FPosition : 0;
-    if (n > left) n = left;
-    if (n) std::memcpy(buffer, FData.data() + FPosition, n);
-    FPosition += n;
-    return n;
+  TImageStream(const void* data, std::size_t size) {
+    if (size > 0 && SetSize(std::int64_t(size))) std::memcpy(FMemory, data, size);
   }
-  // Reads exactly n bytes or raises.
-  void ReadBuffer(void* buffer, std::size_t n) {
-    if (Read(buffer, n) != n) throw EReadError("Stream read error");
-  }
-
- private:
-  std::vector<std::uint8_t> FData;
-  std::size_t FPosition = 0;
+  explicit TImageStream(const std::vector<std::uint8_t>& data) : TImageStream(data.data(), data.size()) {}
 };
 
 // Reads a whole file; false when it cannot be opened or is larger than maxBytes.

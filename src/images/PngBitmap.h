@@ -17,7 +17,7 @@
 
 namespace korva {
 
-class TImageStream;
+class TMemoryStream;
 class TPngBitmap;
 class TChunkList;
 
@@ -188,7 +188,7 @@ class TPngBitmap {
   void Assign(const TPngBitmap& source);
 
   // Reads from the stream's current position. Raises EPngError (or EReadError) on bad data.
-  void LoadFromStream(TImageStream& stream);
+  void LoadFromStream(TMemoryStream& stream);
   void LoadFromMemory(const std::uint8_t* data, std::size_t size);
   // Writes the bitmap as a PNG (24-bit colour, or palette for bitmaps of 8 bits or fewer).
   void SaveToStream(std::vector<std::uint8_t>& out) const;

@@ -50,6 +50,10 @@ std::uint32_t PngCrc(std::uint32_t crc, const std::uint8_t* data, std::size_t si
 
 namespace {
 
+void ReadExactly(TMemoryStream& stream, void* buffer, std::size_t n) {
+  if (stream.Read(buffer, n) != n) throw EReadError("Stream read error");
+}
+
 std::uint32_t BigEndian32(const std::uint8_t* p) {
   return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
 }
@@ -364,7 +368,7 @@ void TPngBitmap::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
   LoadFromStream(s);
 }
 
-void TPngBitmap::LoadFromStream(TImageStream& stream) {
+void TPngBitmap::LoadFromStream(TMemoryStream& stream) {
   FChunks.Clear();
   FBitmap.reset();
   FTransparent = false;
@@ -377,21 +381,21 @@ void TPngBitmap::LoadFromStream(TImageStream& stream) {
   for (;;) {
     if (stream.Position() >= stream.Size()) break;
     std::uint8_t head[8];
-    stream.ReadBuffer(head, 8);
+    ReadExactly(stream, head, 8);
     std::uint32_t length = BigEndian32(head);
     TChunkType type = {char(head[4]), char(head[5]), char(head[6]), char(head[7])};
     int k = classes.IndexOfType(type);
     if (k < 0 && (head[4] & 0x20) == 0) PngError(PngUnknownCritical);
     // The length is checked against what the stream still holds before anything is allocated.
-    if (length > MaxPngChunkBytes || std::size_t(length) > stream.Size() - stream.Position())
+    if (length > MaxPngChunkBytes || std::int64_t(length) > stream.Size() - stream.Position())
       throw EReadError("Stream read error");
     std::unique_ptr<TChunk> chunk = k >= 0 ? classes.ClassAt(k)(&FChunks) : std::make_unique<TChunk>(&FChunks);
     chunk->SetChunkType(type);
     std::vector<std::uint8_t>& body = chunk->Data();
     body.resize(length);
-    stream.ReadBuffer(body.data(), length);
+    ReadExactly(stream, body.data(), length);
     std::uint8_t crcBytes[4];
-    stream.ReadBuffer(crcBytes, 4);
+    ReadExactly(stream, crcBytes, 4);
     std::uint32_t crc = PngCrc(0, head + 4, 4);
     crc = PngCrc(crc, body.data(), body.size());
     if (crc != BigEndian32(crcBytes)) PngError(PngCorruptedData);

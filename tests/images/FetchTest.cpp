@@ -165,7 +165,7 @@ class THost : public TImageHost {
   bool BitmapEvent = false, ImageEvent = false;
   TBitmapPtr GiveBitmap;
   TColor GiveColor = NoTransparentColor;
-  TImageStream* GiveStream = nullptr;
+  TMemoryStream* GiveStream = nullptr;
   std::string Expanded;
   int Requests = 0;
   bool HasBitmapRequest() const override { return BitmapEvent; }
@@ -176,7 +176,7 @@ class THost : public TImageHost {
     bitmap = GiveBitmap;
     color = GiveColor;
   }
-  void ImageRequest(const std::string&, TImageStream*& stream) override {
+  void ImageRequest(const std::string&, TMemoryStream*& stream) override {
     ++Requests;
     EXPECT_EQ(stream, nullptr);
     stream = GiveStream;

@@ -71,7 +71,7 @@ TEST(Loader, PaletteTransparencyBecomesAKeyColour) {
   TColor key = 0;
   s.SetPosition(5);
   ASSERT_TRUE(FindPngTransparentColor(s, key));
-  EXPECT_EQ(s.Position(), 5u);
+  EXPECT_EQ(s.Position(), 5);
   EXPECT_EQ(key, RGBColor(70, 80, 90));
 
   test::TScreenBitsScope deep(24);
@@ -201,7 +201,7 @@ TEST(Loader, BuiltInPictures) {
   EXPECT_EQ(mask->GetIndex(15, 15), 1u);
   EXPECT_EQ(mask->GetIndex(8, 8), 0u);
   EXPECT_EQ(PendingImageStream(), PendingImageStream());
-  EXPECT_EQ(PendingImageStream()->Size(), 0u);
+  EXPECT_EQ(PendingImageStream()->Size(), 0);
 }
 
 TEST(Loader, TilesStretchOnePixelSides) {
