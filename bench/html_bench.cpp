@@ -229,7 +229,8 @@ int main(int argc, char** argv) {
   std::printf("\n%-10s %10s %10s %10s %10s %12s %14s\n", "page", "reader", "parse", "gumbo", "plain",
               "reader/gumbo", "reader/plain");
   for (int which = 0; which < 3; ++which) {
-    std::string arg = "/" + std::to_string(which);
+    std::string arg("/");
+    arg += std::to_string(which);
     auto rate = [&](const char* name) {
       auto it = reporter.Rates.find(std::string(name) + arg);
       return it == reporter.Rates.end() ? 0.0 : it->second / 1e6;
