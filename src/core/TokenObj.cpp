@@ -23,27 +23,6 @@ int NewCapacity(int current, int needed) {
   return static_cast<int>(std::min<long long>(c, 0x7FFFFFFF));
 }
 
-bool IsDoubleBytePage(unsigned cp) { return cp == 932 || cp == 936 || cp == 949 || cp == 950; }
-
-// Length of a valid UTF-8 sequence at p with its code point, 0 when invalid (the platform's
-// rules: shortest form only, no surrogates, nothing above U+10FFFF).
-int DecodeUtf8(const unsigned char* p, const unsigned char* end, char32_t& cp) {
-  unsigned char b = *p;
-  int len;
-  char32_t min;
-  if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1F, min = 0x80;
-  else if (b >= 0xE0 && b <= 0xEF) len = 3, cp = b & 0x0F, min = 0x800;
-  else if (b >= 0xF0 && b <= 0xF4) len = 4, cp = b & 0x07, min = 0x10000;
-  else return 0;
-  if (end - p < len) return 0;
-  for (int i = 1; i < len; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[i] & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
 bool AllAscii(const char* bytes, int n) {
   for (int i = 0; i < n; ++i)
     if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
@@ -263,7 +242,7 @@ void TokenObj::AddString(const char* bytes, const std::int32_t* positions, int n
   }
 
   // Double-byte pages whose lower half is ASCII: plain ASCII needs no conversion.
-  if (IsDoubleBytePage(codePage) && AllAscii(bytes, n)) {
+  if (IsDoubleByteCodePage(codePage) && AllAscii(bytes, n)) {
     if (FCount + n > FCapacity) Grow(FCount + n);
     char16_t* out = FChars.get() + FCount;
     for (int i = 0; i < n; ++i) out[i] = ub[i];

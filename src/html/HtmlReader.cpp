@@ -680,120 +680,117 @@ void THtmlReader::AddUnicodeValue(std::uint32_t value, int pos) {
   }
 }
 
+// The characters of a reference as read so far, so that an unrecognised one can stay as written.
+struct THtmlReader::TRawReference {
+  unsigned char Chars[16];
+  int Positions[16];
+  int Count = 0;
+  void Keep(int ch, int pos) {
+    if (Count < 16) {
+      Chars[Count] = static_cast<unsigned char>(ch);
+      Positions[Count++] = pos;
+    }
+  }
+};
+
+// Reads what follows "&" (Ch is "&"): "#digits", "#xhex" or an entity name. Answers rkNumber
+// with the value (clamped), rkName with the name, or rkNone when neither is there; the
+// characters consumed are kept in raw.
+THtmlReader::TReferenceKind THtmlReader::ScanReference(TRawReference& raw, std::uint32_t& value, char* name,
+                                                      int& nameLength) {
+  raw.Keep(FCh, FCharPos);
+  GetCh();
+  if (FCh == '#') {
+    raw.Keep(FCh, FCharPos);
+    GetCh();
+    int base = 10;
+    if (FChUp == 'X') {
+      raw.Keep(FCh, FCharPos);
+      GetCh();
+      base = 16;
+    }
+    value = 0;
+    int digits = 0;
+    for (;;) {
+      int d = base == 16 ? HexValue(FChUp) : (IsDigit(FChUp) ? FChUp - '0' : -1);
+      if (d < 0) break;
+      value = value > 0x7FFFFFF ? 0x7FFFFFFF : value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
+      ++digits;
+      GetCh();
+    }
+    return digits > 0 ? rkNumber : rkNone;
+  }
+  if (IsUpperLetter(FChUp) || IsDigit(FChUp)) {
+    nameLength = 0;
+    while (nameLength < MaxEntityNameLength && (IsUpperLetter(FChUp) || IsDigit(FChUp))) {
+      name[nameLength++] = static_cast<char>(FCh);
+      raw.Keep(FCh, FCharPos);
+      GetCh();
+    }
+    return rkName;
+  }
+  return rkNone;
+}
+
 // A character reference in text (Ch is "&"): named ones and numbers of 256 and more go into
 // the token as characters; numbers 32 to 255 are bytes of the document's code page; anything
 // unrecognised stays as written.
 void THtmlReader::TextReference(unsigned codePage) {
   FlushGathered(codePage);
   const int pos = FCharPos;
-  unsigned char raw[16];
-  int rawPos[16];
-  int rawCount = 0;
-  auto keep = [&] {
-    if (rawCount < 16) {
-      raw[rawCount] = FCh;
-      rawPos[rawCount++] = FCharPos;
-    }
-  };
-  keep();
-  GetCh();
-  if (FCh == '#') {
-    keep();
-    GetCh();
-    int base = 10;
-    if (FChUp == 'X') {
-      keep();
-      GetCh();
-      base = 16;
-    }
-    std::uint32_t value = 0;
-    int digits = 0;
-    for (;;) {
-      int d = base == 16 ? HexValue(FChUp) : (IsDigit(FChUp) ? FChUp - '0' : -1);
-      if (d < 0) break;
-      value = value > 0x7FFFFFF ? 0x7FFFFFFF : value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
-      ++digits;
-      GetCh();
-    }
-    if (digits > 0) {
+  TRawReference raw;
+  std::uint32_t value = 0;
+  char name[MaxEntityNameLength];
+  int length = 0;
+  switch (ScanReference(raw, value, name, length)) {
+    case rkNumber:
       if (FCh == ';') GetCh();
       if (value == 9) Gather(' ', pos);
       else if (value < 32) Gather('?', pos);
       else if (value <= 255) Gather(static_cast<unsigned char>(value), pos);
       else AddUnicodeValue(value, pos);
       return;
+    case rkName: {
+      char16_t ch;
+      if (LookupEntity(std::string_view(name, static_cast<std::size_t>(length)), ch)) {
+        if (FCh == ';') GetCh();
+        FToken.AddUnicodeChar(ch, pos);
+        return;
+      }
+      break;
     }
-  } else if (IsUpperLetter(FChUp) || IsDigit(FChUp)) {
-    char name[MaxEntityNameLength];
-    int length = 0;
-    while (length < MaxEntityNameLength && (IsUpperLetter(FChUp) || IsDigit(FChUp))) {
-      name[length++] = static_cast<char>(FCh);
-      keep();
-      GetCh();
-    }
-    char16_t value;
-    if (LookupEntity(std::string_view(name, static_cast<std::size_t>(length)), value)) {
-      if (FCh == ';') GetCh();
-      FToken.AddUnicodeChar(value, pos);
-      return;
-    }
+    case rkNone: break;
   }
-  for (int i = 0; i < rawCount; ++i) Gather(raw[i], rawPos[i]);
+  for (int i = 0; i < raw.Count; ++i) Gather(raw.Chars[i], raw.Positions[i]);
 }
 
 // A character reference in an attribute value (Ch is "&"), appended as bytes of the code page.
 void THtmlReader::AttributeReference(std::string& out) {
-  char raw[16];
-  int rawCount = 0;
-  auto keep = [&] {
-    if (rawCount < 16) raw[rawCount++] = static_cast<char>(FCh);
-  };
-  keep();
-  GetCh();
-  if (FCh == '#') {
-    keep();
-    GetCh();
-    int base = 10;
-    if (FChUp == 'X') {
-      keep();
-      GetCh();
-      base = 16;
-    }
-    std::uint32_t value = 0;
-    int digits = 0;
-    for (;;) {
-      int d = base == 16 ? HexValue(FChUp) : (IsDigit(FChUp) ? FChUp - '0' : -1);
-      if (d < 0) break;
-      value = value > 0x7FFFFFF ? 0x7FFFFFFF : value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
-      ++digits;
-      GetCh();
-    }
-    if (digits > 0) {
+  TRawReference raw;
+  std::uint32_t value = 0;
+  char name[MaxEntityNameLength];
+  int length = 0;
+  switch (ScanReference(raw, value, name, length)) {
+    case rkNumber:
       if (FCh == ';') GetCh();
       if (value == 9) out.push_back(' ');
       else if (value < 32) out.push_back('?');
       else if (value <= 255) out.push_back(static_cast<char>(value));
       else AppendInCodePage(out, value, CodePage());
       return;
+    case rkName: {
+      char16_t ch;
+      // A name for a character above 255 counts only with its ";".
+      if (LookupEntity(std::string_view(name, static_cast<std::size_t>(length)), ch) && (ch <= 255 || FCh == ';')) {
+        if (FCh == ';') GetCh();
+        AppendInCodePage(out, ch, CodePage());
+        return;
+      }
+      break;
     }
-  } else if (IsUpperLetter(FChUp) || IsDigit(FChUp)) {
-    char name[MaxEntityNameLength];
-    int length = 0;
-    while (length < MaxEntityNameLength && (IsUpperLetter(FChUp) || IsDigit(FChUp))) {
-      name[length++] = static_cast<char>(FCh);
-      keep();
-      GetCh();
-    }
-    char16_t value;
-    // A name for a character above 255 counts only with its ";".
-    if (LookupEntity(std::string_view(name, static_cast<std::size_t>(length)), value) &&
-        (value <= 255 || FCh == ';')) {
-      if (FCh == ';') GetCh();
-      AppendInCodePage(out, value, CodePage());
-      return;
-    }
+    case rkNone: break;
   }
-  out.append(raw, static_cast<std::size_t>(rawCount));
+  out.append(reinterpret_cast<const char*>(raw.Chars), static_cast<std::size_t>(raw.Count));
 }
 
 // ---- raw element contents ----

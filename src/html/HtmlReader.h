@@ -178,6 +178,9 @@ class THtmlReader {
     else FGathered.AddRun(reinterpret_cast<const char*>(bytes), n, firstPos);
   }
   void TakeTextRun();
+  struct TRawReference;
+  enum TReferenceKind { rkNone, rkNumber, rkName };
+  TReferenceKind ScanReference(TRawReference& raw, std::uint32_t& value, char* name, int& nameLength);
   void TextReference(unsigned codePage);
   void AttributeReference(std::string& out);
   void AddUnicodeValue(std::uint32_t value, int pos);

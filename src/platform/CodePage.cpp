@@ -12,6 +12,7 @@
 
 namespace korva {
 
+
 namespace {
 
 unsigned Normalize(unsigned cp) {
@@ -129,28 +130,6 @@ void AppendCodePoint(std::u16string& out, char32_t cp) {
   } else {
     out.push_back(char16_t(cp));
   }
-}
-
-// Length of the valid UTF-8 sequence at p (0 when invalid), with its code point.
-int DecodeUtf8(const unsigned char* p, const unsigned char* end, char32_t& cp) {
-  unsigned char b = *p;
-  if (b < 0x80) {
-    cp = b;
-    return 1;
-  }
-  int len;
-  char32_t min;
-  if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1F, min = 0x80;
-  else if (b >= 0xE0 && b <= 0xEF) len = 3, cp = b & 0x0F, min = 0x800;
-  else if (b >= 0xF0 && b <= 0xF4) len = 4, cp = b & 0x07, min = 0x10000;
-  else return 0;
-  if (end - p < len) return 0;
-  for (int i = 1; i < len; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[i] & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
 }
 
 std::u16string Utf8ToWide(std::string_view bytes) {
@@ -273,6 +252,29 @@ std::string IconvFromWide(unsigned cp, std::u16string_view text, char defaultCha
 }
 
 }  // namespace
+
+int DecodeUtf8(const unsigned char* p, const unsigned char* end, char32_t& cp) {
+  unsigned char b = *p;
+  if (b < 0x80) {
+    cp = b;
+    return 1;
+  }
+  int len;
+  char32_t min;
+  if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1F, min = 0x80;
+  else if (b >= 0xE0 && b <= 0xEF) len = 3, cp = b & 0x0F, min = 0x800;
+  else if (b >= 0xF0 && b <= 0xF4) len = 4, cp = b & 0x07, min = 0x10000;
+  else return 0;
+  if (end - p < len) return 0;
+  for (int i = 1; i < len; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (p[i] & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return len;
+}
+
+bool IsDoubleByteCodePage(unsigned codePage) { return IsDoubleBytePage(Normalize(codePage)); }
 
 bool IsCodePageSupported(unsigned codePage) { return IconvName(Normalize(codePage)) != nullptr; }
 

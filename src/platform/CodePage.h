@@ -25,6 +25,12 @@ const char* CharNextEx(unsigned codePage, const char* p, const char* end);
 bool IsDBCSLeadByteEx(unsigned codePage, unsigned char b);
 // Whether the page uses more than one byte for some characters.
 bool IsMultiByteCodePage(unsigned codePage);
+// Whether the page is one of the lead-byte/trail-byte pages (932, 936, 949, 950, 1361), whose
+// bytes below 0x80 are plain ASCII.
+bool IsDoubleByteCodePage(unsigned codePage);
+// The valid UTF-8 sequence at p (shortest form, no surrogates, at most U+10FFFF): its length
+// with its code point in cp, or 0 when the bytes there do not form one.
+int DecodeUtf8(const unsigned char* p, const unsigned char* end, char32_t& cp);
 
 // OemToCharA / CharToOemA between the OEM page (437) and the ANSI page (1252).
 std::string OemToAnsi(std::string_view s);
