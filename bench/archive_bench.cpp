@@ -40,7 +40,6 @@ TData& Data() {
   return data;
 }
 
-
 void BM_ExtractMemberToStream(benchmark::State& state) {
   TData& d = Data();
   korva::TZipArchive zip;

@@ -575,7 +575,7 @@ int AttributeNumber(std::string_view text) {
   }
   bool anyDigit = i > b + (text[b] == '+' || text[b] == '-' ? 1 : 0);
   if (intDigits > 12) return negative ? RoundHalfEven(-1e13) : RoundHalfEven(1e13);
-  if (number.empty()) number = "0";
+  if (number.empty()) number.push_back('0');
   if (i < e && text[i] == '.') {
     ++i;
     number.push_back('.');
