@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ZipStream.h"
+#include "platform/MemoryStream.h"
 
 namespace korva {
 

@@ -125,7 +125,9 @@ TEST(Loader, ImageMasks) {
   EXPECT_EQ(given->GetIndex(0, 0), 1u);
   EXPECT_EQ(given->GetIndex(2, 0), 0u);
   std::unique_ptr<TBitmap> empty = TBitmap::Create(0, 0, 24);
-  if (empty) EXPECT_FALSE(MakeImageMask(*empty, false, 0));
+  if (empty) {
+    EXPECT_FALSE(MakeImageMask(*empty, false, 0));
+  }
 }
 
 TEST(Loader, BmpAndJpegFiles) {
@@ -170,7 +172,9 @@ TEST(Loader, DisplayConversionByScreenClass) {
     test::TScreenBitsScope deep(24);
     EXPECT_EQ(ConvertForDisplay(src).get(), src.get());
     std::shared_ptr<TBitmap> indexed = src->ConvertTo(8, nullptr);
-    if (indexed) EXPECT_EQ(ConvertForDisplay(indexed)->BitsPerPixel(), 24);
+    if (indexed) {
+      EXPECT_EQ(ConvertForDisplay(indexed)->BitsPerPixel(), 24);
+    }
   }
   {
     test::TScreenBitsScope eight(8);

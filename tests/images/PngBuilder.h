@@ -12,7 +12,11 @@ namespace korva::test {
 
 // Small PNG files written chunk by chunk.
 struct TPngBuilder {
-  std::vector<std::uint8_t> B = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+  std::vector<std::uint8_t> B;
+  TPngBuilder() {
+    static const std::uint8_t signature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+    B.assign(signature, signature + 8);
+  }
   TPngBuilder& Chunk(const char* type, const std::vector<std::uint8_t>& data, bool badCrc = false) {
     Put32(std::uint32_t(data.size()));
     std::size_t at = B.size();

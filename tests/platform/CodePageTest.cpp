@@ -13,7 +13,9 @@ TEST(CodePage, SingleBytePagesRoundTrip) {
     std::string back = WideToMultiByte(cp, wide);
     // Bytes the page leaves undefined come back as '?'; every defined byte survives.
     for (size_t i = 0; i < all.size(); ++i) {
-      if (wide[i] != 0xFFFD) EXPECT_EQ(back[i], all[i]) << "page " << cp << " byte " << i + 0x20;
+      if (wide[i] != 0xFFFD) {
+        EXPECT_EQ(back[i], all[i]) << "page " << cp << " byte " << i + 0x20;
+      }
     }
   }
 }
