@@ -26,7 +26,7 @@ constexpr std::size_t ProgressStep = 4096;
 struct TByteSet {
   unsigned char Flags[256] = {};
   constexpr explicit TByteSet(std::string_view extra, bool controls = false) {
-    Flags[0] = Flags['\t'] = Flags['\n'] = Flags['\r'] = Flags['<'] = 1;
+    Flags[0] = Flags[unsigned('\t')] = Flags[unsigned('\n')] = Flags[unsigned('\r')] = Flags[unsigned('<')] = 1;
     for (char c : extra) Flags[static_cast<unsigned char>(c)] = 1;
     if (controls)
       for (int c = 1; c <= 10; ++c) Flags[c] = 1;

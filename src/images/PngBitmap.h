@@ -163,7 +163,7 @@ class TChunkList {
   template <class T>
   int IndexOfClass() const {
     for (int i = 0; i < Count(); ++i)
-      if (typeid(*FItems[i]) == typeid(T)) return i;
+      if (const TChunk& item = *FItems[i]; typeid(item) == typeid(T)) return i;
     return -1;
   }
   template <class T>

@@ -410,7 +410,7 @@ void TPngBitmap::LoadFromStream(TMemoryStream& stream) {
     FChunks.Add(std::move(chunk));
     if (isEnd) break;
   }
-  if (FChunks.Count() == 0 || typeid(*FChunks.Item(0)) != typeid(TChunkIHDR)) PngError(PngNoIHDR);
+  if (FChunks.Count() == 0 || !dynamic_cast<const TChunkIHDR*>(FChunks.Item(0))) PngError(PngNoIHDR);
   if (FChunks.Item(0)->Data().size() != 13) PngError(PngNoIHDR);
   if (!firstIdat) PngError(PngNoData);
   for (int i = 0; i < FChunks.Count(); ++i) FChunks.Item(i)->Process();
