@@ -1,5 +1,5 @@
 // The symbols of the HTML reader: one byte-wide enumeration for tag names, end tags and
-// attribute names, plus the special values for text, unknown names, end of document and
+// attribute names, plus extra values for text, unknown names, end of document and
 // line ends.
 #pragma once
 

@@ -25,7 +25,7 @@ constexpr std::string_view Latin1Names[96] = {
     "eth",    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
     "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
 
-// Symbols, Greek letters and the special set.
+// Symbols, Greek letters, and the set of markup-significant and international characters.
 constexpr TEntity OtherEntities[156] = {
     {"fnof", 402},
     {"Alpha", 913}, {"Beta", 914}, {"Gamma", 915}, {"Delta", 916}, {"Epsilon", 917}, {"Zeta", 918},

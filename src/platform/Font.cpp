@@ -1,5 +1,6 @@
 #include "platform/Font.h"
 
+#include <QFont>
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QGuiApplication>
@@ -156,8 +157,17 @@ QString ResolveFamily(const std::string& name) {
 
 // ---- TFontFace ----
 
+struct TFontFace::TQtObjects {
+  QFont Font;
+  std::vector<QRawFont> RawFonts;
+};
+
+TFontFace::~TFontFace() = default;
+
+const QRawFont& TFontFace::RawFont(int index) const { return FQt->RawFonts[std::size_t(index)]; }
+
 TFontFace::TFontFace(const std::string& name, int em, int weight, bool italic, bool fixed)
-    : FName(name), FEm(em), FWeight(weight), FItalic(italic), FFixed(fixed) {
+    : FName(name), FEm(em), FWeight(weight), FItalic(italic), FFixed(fixed), FQt(std::make_unique<TQtObjects>()) {
   if (fixed) {
     FFixedAdvance = std::max(1, em / 2);
     FMetrics.Ascent = (4 * em + 2) / 5;
@@ -171,7 +181,7 @@ TFontFace::TFontFace(const std::string& name, int em, int weight, bool italic, b
     return;
   }
   EnsureQt();
-  const QRawFont& raw = FRawFonts[0];
+  const QRawFont& raw = FQt->RawFonts[0];
   if (!raw.isValid()) {
     // No font at all on this machine: keep going with plausible numbers.
     FMetrics.Ascent = (4 * em + 2) / 5;
@@ -200,10 +210,10 @@ void TFontFace::EnsureQt() const {
   if (FQtReady) return;
   FQtReady = true;
   EnsureGuiApplication();
-  FQFont = MakeQFont(ResolveFamily(FName), FEm, FWeight, FItalic);
-  FRawFonts.clear();
-  FRawFonts.push_back(QRawFont::fromFont(FQFont));
-  const QRawFont& raw = FRawFonts[0];
+  FQt->Font = MakeQFont(ResolveFamily(FName), FEm, FWeight, FItalic);
+  FQt->RawFonts.clear();
+  FQt->RawFonts.push_back(QRawFont::fromFont(FQt->Font));
+  const QRawFont& raw = FQt->RawFonts[0];
   if (raw.isValid()) {
     quint32 glyph = 0;
     QPointF adv;
@@ -217,8 +227,8 @@ bool TFontFace::IsSymbolFace() const {
   if (FSymbol < 0) {
     EnsureQt();
     FSymbol = 0;
-    if (FRawFonts[0].isValid()) {
-      const QList<QFontDatabase::WritingSystem> ws = QFontDatabase::writingSystems(FRawFonts[0].familyName());
+    if (FQt->RawFonts[0].isValid()) {
+      const QList<QFontDatabase::WritingSystem> ws = QFontDatabase::writingSystems(FQt->RawFonts[0].familyName());
       FSymbol = ws.contains(QFontDatabase::Symbol) && !ws.contains(QFontDatabase::Latin);
     }
   }
@@ -227,7 +237,7 @@ bool TFontFace::IsSymbolFace() const {
 
 const QFont& TFontFace::QtFont() const {
   EnsureQt();
-  return FQFont;
+  return FQt->Font;
 }
 
 int TFontFace::UnderlineTop() const { return FUnderlineTop; }
@@ -237,7 +247,7 @@ int TFontFace::LineThickness() const { return FLineThickness; }
 void TFontFace::FillPage(int page) const {
   EnsureQt();
   TPage p(new TGlyphRef[256]);
-  const QRawFont& raw = FRawFonts[0];
+  const QRawFont& raw = FQt->RawFonts[0];
   const int base = page << 8;
   if (page >= 0xD8 && page <= 0xDF) {
     // Surrogates: a lone high half shows the missing-glyph box, the low half is free.
@@ -267,18 +277,18 @@ void TFontFace::FillPage(int page) const {
 }
 
 int TFontFace::FontIndex(const QRawFont& raw) const {
-  for (std::size_t i = 0; i < FRawFonts.size(); ++i)
-    if (FRawFonts[i] == raw) return int(i);
-  FRawFonts.push_back(raw);
-  return int(FRawFonts.size() - 1);
+  for (std::size_t i = 0; i < FQt->RawFonts.size(); ++i)
+    if (FQt->RawFonts[i] == raw) return int(i);
+  FQt->RawFonts.push_back(raw);
+  return int(FQt->RawFonts.size() - 1);
 }
 
 void TFontFace::Resolve(TGlyphRef& ref, char32_t cp) const {
   EnsureQt();
-  ref = {FNotDefAdvance, FRawFonts[0].isValid() ? 0 : -1, 0};
-  if (!FRawFonts[0].isValid()) return;
+  ref = {FNotDefAdvance, FQt->RawFonts[0].isValid() ? 0 : -1, 0};
+  if (!FQt->RawFonts[0].isValid()) return;
   // Qt's own font matching picks the fallback face, as it would for a QTextLayout.
-  QTextLayout layout(QString::fromUcs4(&cp, 1), FQFont);
+  QTextLayout layout(QString::fromUcs4(&cp, 1), FQt->Font);
   layout.beginLayout();
   layout.createLine();
   layout.endLayout();

@@ -1,9 +1,6 @@
 // Private to the platform layer: the Qt side of fonts, shared by Font.cpp and the canvases.
-// Includes Qt, so only platform .cpp files may include it.
+// The Qt objects themselves stay behind a pointer, so this header needs no Qt header.
 #pragma once
-
-#include <QFont>
-#include <QRawFont>
 
 #include <array>
 #include <cstdint>
@@ -13,6 +10,10 @@
 #include <vector>
 
 #include "platform/Font.h"
+
+class QFont;
+class QRawFont;
+class QString;
 
 namespace korva {
 
@@ -35,6 +36,7 @@ class TFontFace {
  public:
   // `name` is the requested face name; em the em height in pixels (already clamped).
   TFontFace(const std::string& name, int em, int weight, bool italic, bool fixed);
+  ~TFontFace();
   TFontFace(const TFontFace&) = delete;
   TFontFace& operator=(const TFontFace&) = delete;
 
@@ -56,7 +58,7 @@ class TFontFace {
 
   // Drawing: the glyph of each code unit of s[0..n) (a pair's glyph on its high half).
   void Glyphs(const char16_t* s, int n, TGlyphRef* out) const;
-  const QRawFont& RawFont(int index) const { return FRawFonts[std::size_t(index)]; }
+  const QRawFont& RawFont(int index) const;
   const QFont& QtFont() const;
   // Decoration lines, in pixels relative to the baseline (positive = below).
   int UnderlineTop() const;
@@ -86,8 +88,8 @@ class TFontFace {
 
   // Qt objects, created with the face for real metrics, on first drawing for fixed ones.
   mutable bool FQtReady = false;
-  mutable QFont FQFont;
-  mutable std::vector<QRawFont> FRawFonts;  // [0] the face itself, then fallbacks
+  struct TQtObjects;  // the QFont and the raw fonts: [0] the face itself, then fallbacks
+  mutable std::unique_ptr<TQtObjects> FQt;
   mutable int FNotDefAdvance = 0;
   mutable int FSymbol = -1;  // whether the face is a symbol face; -1 until asked
   mutable int FUnderlineTop = 1, FStrikeOutTop = -3, FLineThickness = 1;
