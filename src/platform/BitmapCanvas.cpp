@@ -13,7 +13,7 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/Canvas.h"
+#include "platform/CanvasState.h"
 #include "platform/QtBridge.h"
 #include "platform/QtFont.h"
 
@@ -63,62 +63,14 @@ bool PatternOn(const std::vector<int>& pattern, std::int64_t pos) {
   return false;
 }
 
-struct TCanvasState {
-  TPen Pen;
-  TBrush Brush;
-  TPlatformFontPtr Font;
-  TColor TextColor = clBlack, BkColor = clWhite;
-  TBkMode BkMode = TBkMode::Opaque;
-  unsigned Align = TA_LEFT | TA_TOP;
-  int CharExtra = 0;
-  TTextJustification Just;
-  TStretchMode Stretch = TStretchMode::ColorOnColor;
-  TPalettePtr Palette;
-  TPoint Origin, PenPos;
-  bool Clipped = false;
-  QRegion Clip;  // device coordinates, when Clipped
-};
+QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
 
-class TBitmapCanvas final : public TCanvas {
+class TBitmapCanvas final : public TCanvasState {
  public:
   explicit TBitmapCanvas(TBitmap& target);
   ~TBitmapCanvas() override { EndPainting(); }
 
   TSize Size() const override { return {FTarget.Width(), FTarget.Height()}; }
-  void SaveState() override { FStack.push_back(S); }
-  void RestoreState() override;
-  void SetOrigin(int dx, int dy) override { S.Origin = {dx, dy}; }
-  TPoint Origin() const override { return S.Origin; }
-
-  void SetPen(const TPen& pen) override { S.Pen = pen; }
-  const TPen& Pen() const override { return S.Pen; }
-  void SetBrush(const TBrush& brush) override { S.Brush = brush; }
-  const TBrush& Brush() const override { return S.Brush; }
-  void SetFont(const TPlatformFontPtr& font) override { S.Font = font ? font : DefaultFont(); }
-  const TPlatformFontPtr& Font() const override { return S.Font; }
-  void SetTextColor(TColor c) override { S.TextColor = c; }
-  TColor TextColor() const override { return S.TextColor; }
-  void SetBkColor(TColor c) override { S.BkColor = c; }
-  TColor BkColor() const override { return S.BkColor; }
-  void SetBkMode(TBkMode m) override { S.BkMode = m; }
-  TBkMode BkMode() const override { return S.BkMode; }
-  void SetTextAlign(unsigned flags) override { S.Align = flags; }
-  unsigned TextAlign() const override { return S.Align; }
-  void SetTextCharacterExtra(int extra) override { S.CharExtra = extra; }
-  int TextCharacterExtra() const override { return S.CharExtra; }
-  void SetTextJustification(int extra, int breakCount) override {
-    S.Just = breakCount > 0 ? TTextJustification{extra, breakCount, 0} : TTextJustification{};
-  }
-  TTextJustification TextJustification() const override { return S.Just; }
-  void SetStretchMode(TStretchMode m) override { S.Stretch = m; }
-  TStretchMode StretchMode() const override { return S.Stretch; }
-  void SelectPalette(const TPalettePtr& palette) override { S.Palette = palette; }
-
-  void IntersectClipRect(const TRect& r) override;
-  void ExcludeClipRect(const TRect& r) override;
-  void IntersectClipRegion(const TRegion& rgn) override;
-  TRect ClipBox() const override;
-
   void TextOut(int x, int y, const char16_t* s, int n) override { DrawText(x, y, 0, nullptr, s, n, nullptr); }
   void ExtTextOut(int x, int y, unsigned options, const TRect* rect, const char16_t* s, int n, const int* dx) override {
     DrawText(x, y, options, rect, s, n, dx);
@@ -126,7 +78,6 @@ class TBitmapCanvas final : public TCanvas {
 
   void MoveTo(int x, int y) override;
   void LineTo(int x, int y) override;
-  TPoint PenPos() const override { return S.PenPos; }
   void Rectangle(const TRect& r) override;
   void FillRect(const TRect& r, TColor c) override;
   void FrameRect(const TRect& r, TColor c) override;
@@ -151,10 +102,8 @@ class TBitmapCanvas final : public TCanvas {
   std::unique_ptr<TBitmap> Grab(const TRect& r) const override;
 
  private:
-  static TPlatformFontPtr DefaultFont() { return TPlatformFont::Create(TFontSpec{}); }
-
-  int DX(int x) const { return ClampCoord(std::int64_t(x) + S.Origin.x); }
-  int DY(int y) const { return ClampCoord(std::int64_t(y) + S.Origin.y); }
+  int DX(int x) const { return ClampCoord(std::int64_t(x) + FState.Origin.x); }
+  int DY(int y) const { return ClampCoord(std::int64_t(y) + FState.Origin.y); }
   QPoint Dev(TPoint p) const { return {DX(p.x), DY(p.y)}; }
   QRect DevRect(const TRect& r) const {
     const int l = DX(r.Left), t = DY(r.Top), rt = DX(r.Right), b = DY(r.Bottom);
@@ -169,16 +118,29 @@ class TBitmapCanvas final : public TCanvas {
       FPainting = false;
     }
   }
+  void ClipChanged() override { ApplyClip(); }
+  // Puts the clip on the painter, converting it to a QRegion only when it has changed.
   void ApplyClip() {
     if (!FPainting) return;
-    if (S.Clipped) FPainter.setClipRegion(S.Clip);
-    else FPainter.setClipping(false);
+    if (!FState.Clipped) {
+      FPainter.setClipping(false);
+      return;
+    }
+    if (!FQClipValid || !(FQClipSource == FState.Clip)) {
+      const std::vector<TRect> rects = FState.Clip.Rects();
+      std::vector<QRect> dev;
+      dev.reserve(rects.size());
+      for (const TRect& r : rects) dev.push_back(ToQRect(r));
+      FQClip = QRegion();
+      if (!dev.empty()) FQClip.setRects(dev.data(), int(dev.size()));
+      FQClipSource = FState.Clip;
+      FQClipValid = true;
+    }
+    FPainter.setClipRegion(FQClip);
   }
-  // The visible part of the surface, in device coordinates.
-  QRegion Visible() const { return S.Clipped ? S.Clip : QRegion(FSurface); }
-  bool PenVisible() const { return S.Pen.Style != TPenStyle::Clear && S.Pen.Color != clNone; }
-  bool BrushVisible() const { return S.Brush.Style != TBrushStyle::Clear && S.Brush.Color != clNone; }
-  TBltColors BltColors() const { return {ColorToRGB(S.TextColor), ColorToRGB(S.BkColor)}; }
+  bool PenVisible() const { return FState.Pen.Style != TPenStyle::Clear && FState.Pen.Color != clNone; }
+  bool BrushVisible() const { return FState.Brush.Style != TBrushStyle::Clear && FState.Brush.Color != clNone; }
+  TBltColors BltColors() const { return {ColorToRGB(FState.TextColor), ColorToRGB(FState.BkColor)}; }
 
   void FillDev(QRect r, const QColor& c);
   void FillRing(const QRect& outer, int w, const QColor& c);
@@ -200,8 +162,10 @@ class TBitmapCanvas final : public TCanvas {
   QRect FSurface;
   QPainter FPainter;
   bool FPainting = false;
-  TCanvasState S;
-  std::vector<TCanvasState> FStack;
+  // The clip as last given to the painter.
+  TRegion FQClipSource;
+  QRegion FQClip;
+  bool FQClipValid = false;
   bool FInPath = false, FFigureOpen = false;
   QPainterPath FPath;  // device coordinates
   std::vector<QRect> FSpans;
@@ -210,9 +174,10 @@ class TBitmapCanvas final : public TCanvas {
 };
 
 TBitmapCanvas::TBitmapCanvas(TBitmap& target)
-    : FTarget(target), FImage(BitmapAsQImage(target)), FSurface(0, 0, target.Width(), target.Height()) {
-  S.Font = DefaultFont();
-}
+    : TCanvasState(TRect{0, 0, target.Width(), target.Height()}),
+      FTarget(target),
+      FImage(BitmapAsQImage(target)),
+      FSurface(0, 0, target.Width(), target.Height()) {}
 
 QPainter* TBitmapCanvas::Painter() {
   if (FImage.isNull()) return nullptr;
@@ -224,48 +189,6 @@ QPainter* TBitmapCanvas::Painter() {
     ApplyClip();
   }
   return &FPainter;
-}
-
-void TBitmapCanvas::RestoreState() {
-  if (FStack.empty()) return;
-  S = std::move(FStack.back());
-  FStack.pop_back();
-  ApplyClip();
-}
-
-// ---- clipping ----
-
-void TBitmapCanvas::IntersectClipRect(const TRect& r) {
-  S.Clip = Visible().intersected(DevRect(r));
-  S.Clipped = true;
-  ApplyClip();
-}
-
-void TBitmapCanvas::ExcludeClipRect(const TRect& r) {
-  S.Clip = Visible().subtracted(DevRect(r));
-  S.Clipped = true;
-  ApplyClip();
-}
-
-void TBitmapCanvas::IntersectClipRegion(const TRegion& rgn) {
-  QRegion q;
-  const std::vector<TRect> rects = rgn.Rects();
-  std::vector<QRect> dev;
-  dev.reserve(rects.size());
-  for (const TRect& r : rects) {
-    const QRect d = DevRect(r);
-    if (!d.isEmpty()) dev.push_back(d);
-  }
-  if (!dev.empty()) q.setRects(dev.data(), int(dev.size()));
-  S.Clip = Visible().intersected(q);
-  S.Clipped = true;
-  ApplyClip();
-}
-
-TRect TBitmapCanvas::ClipBox() const {
-  const QRect b = Visible().boundingRect().intersected(FSurface);
-  if (b.isEmpty()) return {};
-  return {b.left() - S.Origin.x, b.top() - S.Origin.y, b.right() + 1 - S.Origin.x, b.bottom() + 1 - S.Origin.y};
 }
 
 // ---- pixels and spans ----
@@ -355,13 +278,13 @@ void TBitmapCanvas::CosmeticLine(QPoint a, QPoint b, std::int64_t& patternPos, c
 }
 
 QPen TBitmapCanvas::WidePen() const {
-  const int w = std::max(1, S.Pen.Width);
-  Qt::PenCapStyle cap = S.Pen.Cap == TPenCap::Square ? Qt::SquareCap : S.Pen.Cap == TPenCap::Flat ? Qt::FlatCap : Qt::RoundCap;
+  const int w = std::max(1, FState.Pen.Width);
+  Qt::PenCapStyle cap = FState.Pen.Cap == TPenCap::Square ? Qt::SquareCap : FState.Pen.Cap == TPenCap::Flat ? Qt::FlatCap : Qt::RoundCap;
   Qt::PenJoinStyle join =
-      S.Pen.Join == TPenJoin::Bevel ? Qt::BevelJoin : S.Pen.Join == TPenJoin::Miter ? Qt::MiterJoin : Qt::RoundJoin;
-  QPen pen(ToQ(S.Pen.Color), w, Qt::SolidLine, cap, join);
+      FState.Pen.Join == TPenJoin::Bevel ? Qt::BevelJoin : FState.Pen.Join == TPenJoin::Miter ? Qt::MiterJoin : Qt::RoundJoin;
+  QPen pen(ToQ(FState.Pen.Color), w, Qt::SolidLine, cap, join);
   QList<qreal> pattern;
-  switch (S.Pen.Style) {
+  switch (FState.Pen.Style) {
     case TPenStyle::Dash: pattern = {3, 1}; break;
     case TPenStyle::Dot: pattern = {1, 1}; break;
     case TPenStyle::DashDot: pattern = {3, 1, 1, 1}; break;
@@ -391,12 +314,12 @@ QPen TBitmapCanvas::WidePen() const {
 // A pen outline along device points (vertices are pixels).
 void TBitmapCanvas::Outline(const std::vector<QPoint>& pts, bool closed) {
   if (pts.size() < 2 || !PenVisible()) return;
-  if (S.Pen.Width <= 1) {
-    const std::vector<int>* pattern = CosmeticPattern(S.Pen.Style);
+  if (FState.Pen.Width <= 1) {
+    const std::vector<int>* pattern = CosmeticPattern(FState.Pen.Style);
     std::int64_t pos = 0;
     for (std::size_t i = 0; i + 1 < pts.size(); ++i) CosmeticLine(pts[i], pts[i + 1], pos, pattern);
     if (closed) CosmeticLine(pts.back(), pts.front(), pos, pattern);
-    FlushSpans(ToQ(S.Pen.Color));
+    FlushSpans(ToQ(FState.Pen.Color));
     return;
   }
   QPainter* p = Painter();
@@ -412,23 +335,23 @@ void TBitmapCanvas::Outline(const std::vector<QPoint>& pts, bool closed) {
 // ---- shapes ----
 
 void TBitmapCanvas::MoveTo(int x, int y) {
-  S.PenPos = {x, y};
+  FState.PenPos = {x, y};
   if (FInPath) {
-    FPath.moveTo(Dev(S.PenPos));
+    FPath.moveTo(Dev(FState.PenPos));
     FFigureOpen = true;
   }
 }
 
 void TBitmapCanvas::LineTo(int x, int y) {
-  const TPoint from = S.PenPos;
-  S.PenPos = {x, y};
+  const TPoint from = FState.PenPos;
+  FState.PenPos = {x, y};
   if (FInPath) {
     if (!FFigureOpen) FPath.moveTo(Dev(from));
-    FPath.lineTo(Dev(S.PenPos));
+    FPath.lineTo(Dev(FState.PenPos));
     FFigureOpen = true;
     return;
   }
-  Outline({Dev(from), Dev(S.PenPos)}, false);
+  Outline({Dev(from), Dev(FState.PenPos)}, false);
 }
 
 void TBitmapCanvas::Polyline(const std::vector<TPoint>& pts) {
@@ -465,20 +388,20 @@ void TBitmapCanvas::Rectangle(const TRect& rect) {
   }
   if (dev.isEmpty()) return;
   const bool pen = PenVisible();
-  const int w = std::max(1, S.Pen.Width);
+  const int w = std::max(1, FState.Pen.Width);
   if (!pen) {
-    if (BrushVisible()) FillDev(dev, ToQ(S.Brush.Color));
+    if (BrushVisible()) FillDev(dev, ToQ(FState.Brush.Color));
     return;
   }
   // The pen's band on each side: `before` pixels left of / above the ring pixel, `after`
   // right of / below it (all inside for InsideFrame).
-  const bool inside = S.Pen.Style == TPenStyle::InsideFrame;
+  const bool inside = FState.Pen.Style == TPenStyle::InsideFrame;
   const int before = inside ? 0 : w / 2, after = inside ? w - 1 : (w - 1) / 2;
   const int l = dev.left(), t = dev.top(), r = dev.right(), b = dev.bottom();
   const QRect inner(QPoint(l + after + 1, t + after + 1), QPoint(r - (inside ? w : before + 1), b - (inside ? w : before + 1)));
-  if (BrushVisible() && inner.isValid()) FillDev(inner, ToQ(S.Brush.Color));
-  if (S.Pen.Style == TPenStyle::Solid || inside) {
-    const QColor c = ToQ(S.Pen.Color);
+  if (BrushVisible() && inner.isValid()) FillDev(inner, ToQ(FState.Brush.Color));
+  if (FState.Pen.Style == TPenStyle::Solid || inside) {
+    const QColor c = ToQ(FState.Pen.Color);
     const int rl = inside ? r - w + 1 : r - before, bt = inside ? b - w + 1 : b - before;
     const int ol = l - before, ot = t - before, orr = inside ? r : r + after, ob = inside ? b : b + after;
     FillDev(QRect(QPoint(ol, ot), QPoint(orr, t + after)), c);         // top
@@ -487,7 +410,7 @@ void TBitmapCanvas::Rectangle(const TRect& rect) {
     FillDev(QRect(QPoint(rl, ot), QPoint(orr, ob)), c);                // right
   } else if (w == 1) {
     if (l == r || t == b) {
-      FillDev(dev, ToQ(S.Pen.Color));
+      FillDev(dev, ToQ(FState.Pen.Color));
       return;
     }
     Outline({QPoint(l, t), QPoint(r, t), QPoint(r, b), QPoint(l, b)}, true);
@@ -500,10 +423,9 @@ void TBitmapCanvas::DrawFocusRect(const TRect& rect) {
   const QRect dev = DevRect(rect);
   if (dev.isEmpty()) return;
   EndPainting();
-  const QRegion visible = Visible();
   const int bytes = FTarget.BitsPerPixel() / 8;
   auto invert = [&](int x, int y) {
-    if (((x + y) & 1) != 0 || !FSurface.contains(x, y) || (S.Clipped && !visible.contains(QPoint(x, y)))) return;
+    if (((x + y) & 1) != 0 || !FSurface.contains(x, y) || (FState.Clipped && !FState.Clip.Contains(x, y))) return;
     std::uint8_t* p = FTarget.ScanLine(y) + std::size_t(x) * bytes;
     p[0] ^= 0xFF;
     p[1] ^= 0xFF;
@@ -538,7 +460,7 @@ void TBitmapCanvas::Polygon(const std::vector<TPoint>& pts, TFillMode mode) {
   if (BrushVisible() && pts.size() >= 3) {
     if (QPainter* p = Painter()) {
       p->setPen(Qt::NoPen);
-      p->setBrush(ToQ(S.Brush.Color));
+      p->setBrush(ToQ(FState.Brush.Color));
       p->drawPolygon(dev.data(), int(dev.size()), mode == TFillMode::Winding ? Qt::WindingFill : Qt::OddEvenFill);
       p->setBrush(Qt::NoBrush);
     }
@@ -578,16 +500,16 @@ void TBitmapCanvas::Ellipse(const TRect& rect) {
   };
   const int y0 = std::max(dev.top(), -1), y1 = std::min(dev.bottom(), FSurface.height());
   if (BrushVisible()) {
-    const QColor c = ToQ(S.Brush.Color);
+    const QColor c = ToQ(FState.Brush.Color);
     for (int y = y0; y <= y1; ++y) {
       int xl, xr;
       if (span(y, xl, xr)) FillDev(QRect(xl, y, xr - xl + 1, 1), c);
     }
   }
   if (!PenVisible()) return;
-  if (S.Pen.Width <= 1) {
+  if (FState.Pen.Width <= 1) {
     // The boundary pixels of the filled set: those with a 4-neighbour outside it.
-    const QColor c = ToQ(S.Pen.Color);
+    const QColor c = ToQ(FState.Pen.Color);
     for (int y = y0; y <= y1; ++y) {
       int xl, xr, ul, ur, dl, dr;
       if (!span(y, xl, xr)) continue;
@@ -606,9 +528,9 @@ void TBitmapCanvas::Ellipse(const TRect& rect) {
     return;
   }
   if (QPainter* p = Painter()) {
-    const int w = S.Pen.Width;
+    const int w = FState.Pen.Width;
     QRectF box(dev.left() + StrokeShift, dev.top() + StrokeShift, dev.width() - 1.0, dev.height() - 1.0);
-    if (S.Pen.Style == TPenStyle::InsideFrame) box.adjust(w / 2.0 - 0.5, w / 2.0 - 0.5, 0.5 - w / 2.0, 0.5 - w / 2.0);
+    if (FState.Pen.Style == TPenStyle::InsideFrame) box.adjust(w / 2.0 - 0.5, w / 2.0 - 0.5, 0.5 - w / 2.0, 0.5 - w / 2.0);
     QPainterPath path;
     path.addEllipse(box);
     p->strokePath(path, WidePen());
@@ -631,10 +553,10 @@ void TBitmapCanvas::FinishPath(bool fill, bool stroke) {
   std::swap(path, FPath);
   if (path.isEmpty()) return;
   if (fill && BrushVisible()) {
-    if (QPainter* p = Painter()) p->fillPath(path, ToQ(S.Brush.Color));
+    if (QPainter* p = Painter()) p->fillPath(path, ToQ(FState.Brush.Color));
   }
   if (!stroke || !PenVisible()) return;
-  if (S.Pen.Width > 1) {
+  if (FState.Pen.Width > 1) {
     if (QPainter* p = Painter()) p->strokePath(path.translated(StrokeShift, StrokeShift), WidePen());
     return;
   }
@@ -653,12 +575,12 @@ void TBitmapCanvas::FinishPath(bool fill, bool stroke) {
 void TBitmapCanvas::DrawText(int x, int y, unsigned options, const TRect* rect, const char16_t* s, int n,
                              const int* dx) {
   if (!s || n < 0) n = 0;
-  const bool updateCp = (S.Align & TA_UPDATECP) != 0;
+  const bool updateCp = (FState.Align & TA_UPDATECP) != 0;
   if (updateCp) {
-    x = S.PenPos.x;
-    y = S.PenPos.y;
+    x = FState.PenPos.x;
+    y = FState.PenPos.y;
   }
-  const TPlatformFont& font = *S.Font;
+  const TPlatformFont& font = *FState.Font;
   const TTextMetric& m = font.Metrics();
   FAdvances.resize(std::size_t(n));
   std::int64_t total = 0;
@@ -668,10 +590,10 @@ void TBitmapCanvas::DrawText(int x, int y, unsigned options, const TRect* rect, 
       total += dx[i];
     }
   } else {
-    total = TextAdvances(font, s, n, S.CharExtra, S.Just, FAdvances.data());
+    total = TextAdvances(font, s, n, FState.CharExtra, FState.Just, FAdvances.data());
   }
   const int advance = int(std::clamp<std::int64_t>(total, -CoordLimit, CoordLimit));
-  const unsigned h = S.Align & TA_CENTER, v = S.Align & TA_BASELINE;
+  const unsigned h = FState.Align & TA_CENTER, v = FState.Align & TA_BASELINE;
   int start = DX(x);
   if (h == TA_RIGHT) start = ClampCoord(std::int64_t(start) - advance);
   else if (h == TA_CENTER) start = ClampCoord(std::int64_t(start) - advance / 2);
@@ -679,14 +601,14 @@ void TBitmapCanvas::DrawText(int x, int y, unsigned options, const TRect* rect, 
   const int baseline = v == TA_BASELINE ? devY : v == TA_BOTTOM ? devY - m.Descent : devY + m.Ascent;
   const int top = baseline - m.Ascent;
   if (updateCp) {
-    if (h == TA_LEFT) S.PenPos.x = ClampCoord(std::int64_t(S.PenPos.x) + advance);
-    else if (h == TA_RIGHT) S.PenPos.x = ClampCoord(std::int64_t(S.PenPos.x) - advance);
+    if (h == TA_LEFT) FState.PenPos.x = ClampCoord(std::int64_t(FState.PenPos.x) + advance);
+    else if (h == TA_RIGHT) FState.PenPos.x = ClampCoord(std::int64_t(FState.PenPos.x) - advance);
   }
 
   QPainter* p = Painter();
   if (!p) return;
   const QRect devRect = rect ? DevRect(*rect) : QRect();
-  if (rect && (options & ETO_OPAQUE) && S.BkColor != clNone) FillDev(devRect, ToQ(S.BkColor));
+  if (rect && (options & ETO_OPAQUE) && FState.BkColor != clNone) FillDev(devRect, ToQ(FState.BkColor));
   if (n == 0) return;
   const bool clipped = rect && (options & ETO_CLIPPED);
   if (clipped) {
@@ -694,9 +616,9 @@ void TBitmapCanvas::DrawText(int x, int y, unsigned options, const TRect* rect, 
     p->setClipRect(devRect, p->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
   }
   const int left = std::min(start, start + advance), width = std::abs(advance);
-  if (S.BkMode == TBkMode::Opaque && S.BkColor != clNone) FillDev(QRect(left, top, width, m.Height), ToQ(S.BkColor));
+  if (FState.BkMode == TBkMode::Opaque && FState.BkColor != clNone) FillDev(QRect(left, top, width, m.Height), ToQ(FState.BkColor));
 
-  if (S.TextColor != clNone) {
+  if (FState.TextColor != clNone) {
     const TFontFace* face = FaceOf(font);
     TPlatformFontPtr substitute;
     if (!face) {
@@ -705,7 +627,7 @@ void TBitmapCanvas::DrawText(int x, int y, unsigned options, const TRect* rect, 
     }
     FGlyphs.resize(std::size_t(n));
     face->Glyphs(s, n, FGlyphs.data());
-    const QColor color = ToQ(S.TextColor);
+    const QColor color = ToQ(FState.TextColor);
     p->setPen(color);
     QList<quint32> glyphs;
     QList<QPointF> positions;
@@ -751,19 +673,25 @@ void TBitmapCanvas::ClippedTransfer(const QRect& bounds, TDraw draw) {
   const QRect b = bounds.intersected(FSurface);
   if (b.isEmpty()) return;
   EndPainting();
-  if (!S.Clipped || (S.Clip.rectCount() == 1 && S.Clip.boundingRect().contains(b))) {
+  if (!FState.Clipped) {
     draw(FTarget, 0, 0);
     return;
   }
-  const QRegion visible = S.Clip.intersected(b);
-  if (visible.isEmpty()) return;
-  const QRect v = visible.boundingRect();
-  std::unique_ptr<TBitmap> scratch = TBitmap::Create(v.width(), v.height(), FTarget.BitsPerPixel());
+  const TRect bt{b.left(), b.top(), b.left() + b.width(), b.top() + b.height()};
+  const TRegion visible = FState.Clip.Combine(TRegion::FromRect(bt), TRegionOp::And);
+  if (visible.IsEmpty()) return;
+  const std::vector<TRect> parts = visible.Rects();
+  if (parts.size() == 1 && parts.front() == bt) {
+    draw(FTarget, 0, 0);
+    return;
+  }
+  const TRect v = visible.BoundingBox();
+  std::unique_ptr<TBitmap> scratch = TBitmap::Create(v.Width(), v.Height(), FTarget.BitsPerPixel());
   if (!scratch) return;
-  korva::BitBlt(*scratch, 0, 0, v.width(), v.height(), FTarget, v.x(), v.y());
-  draw(*scratch, v.x(), v.y());
-  for (const QRect& r : visible)
-    korva::BitBlt(FTarget, r.x(), r.y(), r.width(), r.height(), *scratch, r.x() - v.x(), r.y() - v.y());
+  korva::BitBlt(*scratch, 0, 0, v.Width(), v.Height(), FTarget, v.Left, v.Top);
+  draw(*scratch, v.Left, v.Top);
+  for (const TRect& r : parts)
+    korva::BitBlt(FTarget, r.Left, r.Top, r.Width(), r.Height(), *scratch, r.Left - v.Left, r.Top - v.Top);
 }
 
 void TBitmapCanvas::BitBlt(int dx, int dy, int w, int h, const TBitmap& src, int sx, int sy, TRop rop) {
@@ -773,7 +701,7 @@ void TBitmapCanvas::BitBlt(int dx, int dy, int w, int h, const TBitmap& src, int
   if (dest.isEmpty()) return;
   EndPainting();
   const TBltColors colors = BltColors();
-  if (!S.Clipped) {
+  if (!FState.Clipped) {
     korva::BitBlt(FTarget, ddx, ddy, w, h, src, sx, sy, rop, colors);
     return;
   }
@@ -781,13 +709,14 @@ void TBitmapCanvas::BitBlt(int dx, int dy, int w, int h, const TBitmap& src, int
   // reads from a snapshot, so that one rectangle does not read what another has written.
   const TBitmap* source = &src;
   std::unique_ptr<TBitmap> snapshot;
-  if (&src == &FTarget && S.Clip.rectCount() > 1) {
+  const std::vector<TRect> clip = FState.Clip.Rects();
+  if (&src == &FTarget && clip.size() > 1) {
     snapshot = FTarget.Clone();
     if (!snapshot) return;
     source = snapshot.get();
   }
-  for (const QRect& c : S.Clip) {
-    const QRect part = c.intersected(dest);
+  for (const TRect& c : clip) {
+    const QRect part = ToQRect(c).intersected(dest);
     if (part.isEmpty()) continue;
     korva::BitBlt(FTarget, part.x(), part.y(), part.width(), part.height(), *source, sx + (part.x() - ddx),
                   sy + (part.y() - ddy), rop, colors);
@@ -814,7 +743,7 @@ void TBitmapCanvas::StretchBlt(int dx, int dy, int dw, int dh, const TBitmap& sr
   StretchSpan(ddx, dw, bx, bw);
   StretchSpan(ddy, dh, by, bh);
   const TBltColors colors = BltColors();
-  const TStretchMode mode = S.Stretch;
+  const TStretchMode mode = FState.Stretch;
   ClippedTransfer(QRect(bx, by, bw, bh), [&](TBitmap& dst, int ox, int oy) {
     korva::StretchBlt(dst, ddx - ox, ddy - oy, dw, dh, src, sx, sy, sw, sh, rop, mode, colors);
   });
@@ -827,7 +756,7 @@ void TBitmapCanvas::MaskedStretchBlt(int dx, int dy, int dw, int dh, const TBitm
   int bx, bw, by, bh;
   StretchSpan(ddx, dw, bx, bw);
   StretchSpan(ddy, dh, by, bh);
-  const TStretchMode mode = S.Stretch == TStretchMode::Halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor;
+  const TStretchMode mode = FState.Stretch == TStretchMode::Halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor;
   ClippedTransfer(QRect(bx, by, bw, bh), [&](TBitmap& dst, int ox, int oy) {
     korva::MaskedStretchBlt(dst, ddx - ox, ddy - oy, dw, dh, image, mask, sx, sy, sw, sh, mode);
   });

@@ -1,7 +1,5 @@
 #include "platform/RecordingCanvas.h"
 
-#include <QRegion>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -105,28 +103,17 @@ std::string BitmapText(const TBitmap& b) {
   return Num(b.BitsPerPixel()) + "bpp " + Num(b.Width()) + "x" + Num(b.Height());
 }
 
-std::string RectText(const QRect& r) {
-  return Num(r.left()) + "," + Num(r.top()) + "," + Num(std::int64_t(r.left()) + r.width()) + "," +
-         Num(std::int64_t(r.top()) + r.height());
+std::string RectText(const TRect& r) {
+  return Num(r.Left) + "," + Num(r.Top) + "," + Num(r.Right) + "," + Num(r.Bottom);
+}
+
+// What an unclipped canvas shows.
+TRect SurfaceOf(TSize size) {
+  if (size.cx > 0 && size.cy > 0) return {0, 0, size.cx, size.cy};
+  return {-Universe, -Universe, Universe, Universe};
 }
 
 }  // namespace
-
-struct TRecordingCanvas::TState {
-  TPen Pen;
-  TBrush Brush;
-  TPlatformFontPtr Font;
-  TColor TextColor = clBlack, BkColor = clWhite;
-  TBkMode BkMode = TBkMode::Opaque;
-  unsigned Align = TA_LEFT | TA_TOP;
-  int CharExtra = 0;
-  TTextJustification Just;
-  TStretchMode Stretch = TStretchMode::ColorOnColor;
-  TPalettePtr Palette;
-  TPoint Origin, PenPos;
-  bool Clipped = false;
-  QRegion Clip;  // device coordinates
-};
 
 struct TRecordingCanvas::TPathState {
   bool Open = false;       // between BeginPath and EndPath
@@ -135,15 +122,8 @@ struct TRecordingCanvas::TPathState {
   std::string Current;     // points of the open figure
 };
 
-// What an unclipped canvas shows.
-QRect TRecordingCanvas::Surface() const {
-  if (FSize.cx > 0 && FSize.cy > 0) return QRect(0, 0, FSize.cx, FSize.cy);
-  return QRect(-Universe, -Universe, 2 * Universe, 2 * Universe);
-}
-
-TRecordingCanvas::TRecordingCanvas(TSize size) : FSize(size), S(std::make_unique<TState>()), FPath(std::make_unique<TPathState>()) {
-  S->Font = TPlatformFont::Create(TFontSpec{});
-}
+TRecordingCanvas::TRecordingCanvas(TSize size)
+    : TCanvasState(SurfaceOf(size)), FSize(size), FPath(std::make_unique<TPathState>()) {}
 
 TRecordingCanvas::~TRecordingCanvas() = default;
 
@@ -157,7 +137,7 @@ std::string TRecordingCanvas::Text() const {
 }
 
 std::string TRecordingCanvas::Dev(int x, int y) const {
-  return Num(std::int64_t(x) + S->Origin.x) + "," + Num(std::int64_t(y) + S->Origin.y);
+  return Num(std::int64_t(x) + FState.Origin.x) + "," + Num(std::int64_t(y) + FState.Origin.y);
 }
 
 std::string TRecordingCanvas::DevRect(const TRect& r) const {
@@ -165,7 +145,7 @@ std::string TRecordingCanvas::DevRect(const TRect& r) const {
 }
 
 std::string TRecordingCanvas::PenText() const {
-  const TPen& p = S->Pen;
+  const TPen& p = FState.Pen;
   if (p.Style == TPenStyle::Clear) return "none";
   std::string out = ColorText(p.Color);
   if (p.Width == 1 && p.Style == TPenStyle::Solid) return out;
@@ -179,105 +159,44 @@ std::string TRecordingCanvas::PenText() const {
 }
 
 std::string TRecordingCanvas::BrushText() const {
-  return S->Brush.Style == TBrushStyle::Clear ? "none" : ColorText(S->Brush.Color);
+  return FState.Brush.Style == TBrushStyle::Clear ? "none" : ColorText(FState.Brush.Color);
 }
 
 // ---- state ----
 
 void TRecordingCanvas::SaveState() {
-  FStack.push_back(*S);
+  TCanvasState::SaveState();
   FLines.push_back("Save");
 }
 
 void TRecordingCanvas::RestoreState() {
-  if (FStack.empty()) return;
-  *S = std::move(FStack.back());
-  FStack.pop_back();
+  if (!HasSavedState()) return;
+  TCanvasState::RestoreState();
   FLines.push_back("Restore");
 }
 
-void TRecordingCanvas::SetOrigin(int dx, int dy) { S->Origin = {dx, dy}; }
-TPoint TRecordingCanvas::Origin() const { return S->Origin; }
-void TRecordingCanvas::SetPen(const TPen& pen) { S->Pen = pen; }
-const TPen& TRecordingCanvas::Pen() const { return S->Pen; }
-void TRecordingCanvas::SetBrush(const TBrush& brush) { S->Brush = brush; }
-const TBrush& TRecordingCanvas::Brush() const { return S->Brush; }
-void TRecordingCanvas::SetFont(const TPlatformFontPtr& font) { S->Font = font ? font : TPlatformFont::Create(TFontSpec{}); }
-const TPlatformFontPtr& TRecordingCanvas::Font() const { return S->Font; }
-void TRecordingCanvas::SetTextColor(TColor c) { S->TextColor = c; }
-TColor TRecordingCanvas::TextColor() const { return S->TextColor; }
-void TRecordingCanvas::SetBkColor(TColor c) { S->BkColor = c; }
-TColor TRecordingCanvas::BkColor() const { return S->BkColor; }
-void TRecordingCanvas::SetBkMode(TBkMode m) { S->BkMode = m; }
-TBkMode TRecordingCanvas::BkMode() const { return S->BkMode; }
-void TRecordingCanvas::SetTextAlign(unsigned flags) { S->Align = flags; }
-unsigned TRecordingCanvas::TextAlign() const { return S->Align; }
-void TRecordingCanvas::SetTextCharacterExtra(int extra) { S->CharExtra = extra; }
-int TRecordingCanvas::TextCharacterExtra() const { return S->CharExtra; }
-void TRecordingCanvas::SetTextJustification(int extra, int breakCount) {
-  S->Just = breakCount > 0 ? TTextJustification{extra, breakCount, 0} : TTextJustification{};
-}
-TTextJustification TRecordingCanvas::TextJustification() const { return S->Just; }
-void TRecordingCanvas::SetStretchMode(TStretchMode m) { S->Stretch = m; }
-TStretchMode TRecordingCanvas::StretchMode() const { return S->Stretch; }
-void TRecordingCanvas::SelectPalette(const TPalettePtr& palette) { S->Palette = palette; }
-
-// ---- clipping ----
-
-namespace {
-
-QRect ToQRect(std::int64_t l, std::int64_t t, std::int64_t r, std::int64_t b) {
-  auto c = [](std::int64_t v) { return int(std::clamp<std::int64_t>(v, -(1 << 28), 1 << 28)); };
-  if (r <= l || b <= t) return {};
-  return QRect(QPoint(c(l), c(t)), QPoint(c(r) - 1, c(b) - 1));
-}
-
-}  // namespace
-
 void TRecordingCanvas::IntersectClipRect(const TRect& r) {
-  const QRect d = ToQRect(std::int64_t(r.Left) + S->Origin.x, std::int64_t(r.Top) + S->Origin.y,
-                          std::int64_t(r.Right) + S->Origin.x, std::int64_t(r.Bottom) + S->Origin.y);
-  const QRegion base = S->Clipped ? S->Clip : QRegion(Surface());
-  S->Clip = base.intersected(d);
-  S->Clipped = true;
+  TCanvasState::IntersectClipRect(r);
   FLines.push_back("IntersectClip " + DevRect(r));
 }
 
 void TRecordingCanvas::ExcludeClipRect(const TRect& r) {
-  const QRect d = ToQRect(std::int64_t(r.Left) + S->Origin.x, std::int64_t(r.Top) + S->Origin.y,
-                          std::int64_t(r.Right) + S->Origin.x, std::int64_t(r.Bottom) + S->Origin.y);
-  const QRegion base = S->Clipped ? S->Clip : QRegion(Surface());
-  S->Clip = base.subtracted(d);
-  S->Clipped = true;
+  TCanvasState::ExcludeClipRect(r);
   FLines.push_back("ExcludeClip " + DevRect(r));
 }
 
 void TRecordingCanvas::IntersectClipRegion(const TRegion& rgn) {
-  const std::vector<TRect> rects = rgn.Rects();
-  QRegion q;
-  std::vector<QRect> dev;
+  TCanvasState::IntersectClipRegion(rgn);
+  std::int64_t count = 0;
   std::string list;
-  for (const TRect& r : rects) {
-    const QRect d = ToQRect(std::int64_t(r.Left) + S->Origin.x, std::int64_t(r.Top) + S->Origin.y,
-                            std::int64_t(r.Right) + S->Origin.x, std::int64_t(r.Bottom) + S->Origin.y);
-    if (d.isEmpty()) continue;
-    dev.push_back(d);
+  for (const TRect& r : rgn.Rects()) {
+    const TRect d = DeviceRect(r);
+    if (d.IsEmpty()) continue;
+    ++count;
     if (!list.empty()) list += ' ';
     list += RectText(d);
   }
-  if (!dev.empty()) q.setRects(dev.data(), int(dev.size()));
-  const QRegion base = S->Clipped ? S->Clip : QRegion(Surface());
-  S->Clip = base.intersected(q);
-  S->Clipped = true;
-  FLines.push_back("ClipRegion n=" + Num(std::int64_t(dev.size())) + " (" + list + ")");
-}
-
-TRect TRecordingCanvas::ClipBox() const {
-  QRect b;
-  if (S->Clipped) b = S->Clip.boundingRect();
-  else b = Surface();
-  if (b.isEmpty()) return {};
-  return {b.left() - S->Origin.x, b.top() - S->Origin.y, b.right() + 1 - S->Origin.x, b.bottom() + 1 - S->Origin.y};
+  FLines.push_back("ClipRegion n=" + Num(count) + " (" + list + ")");
 }
 
 // ---- text ----
@@ -296,16 +215,16 @@ void TRecordingCanvas::RecordText(const char* verb, int x, int y, unsigned optio
   if (!s || n < 0) n = 0;
   const bool opaqueRect = rect && (options & ETO_OPAQUE);
   if (n == 0 && !opaqueRect) return;
-  const bool updateCp = (S->Align & TA_UPDATECP) != 0;
+  const bool updateCp = (FState.Align & TA_UPDATECP) != 0;
   if (updateCp) {
-    x = S->PenPos.x;
-    y = S->PenPos.y;
+    x = FState.PenPos.x;
+    y = FState.PenPos.y;
   }
   std::int64_t advance = 0;
   if (dx) {
     for (int i = 0; i < n; ++i) advance += dx[i];
   } else {
-    advance = TextAdvances(*S->Font, s, n, S->CharExtra, S->Just, nullptr);
+    advance = TextAdvances(*FState.Font, s, n, FState.CharExtra, FState.Just, nullptr);
   }
   std::string line = std::string(verb) + " " + Dev(x, y) + " " + Quoted(s, n) + " w=" + Num(advance);
   if (opaqueRect) line += " opaque=" + DevRect(*rect);
@@ -314,31 +233,31 @@ void TRecordingCanvas::RecordText(const char* verb, int x, int y, unsigned optio
     line += " dx=";
     for (int i = 0; i < n; ++i) line += (i ? "," : "") + Num(dx[i]);
   }
-  line += " font=" + FontText(*S->Font) + " color=" + ColorText(S->TextColor) +
-          " bk=" + (S->BkMode == TBkMode::Transparent ? std::string("transparent") : ColorText(S->BkColor));
+  line += " font=" + FontText(*FState.Font) + " color=" + ColorText(FState.TextColor) +
+          " bk=" + (FState.BkMode == TBkMode::Transparent ? std::string("transparent") : ColorText(FState.BkColor));
   std::string align;
   auto add = [&](const char* a) { align += (align.empty() ? "" : "+") + std::string(a); };
-  const unsigned h = S->Align & TA_CENTER, v = S->Align & TA_BASELINE;
+  const unsigned h = FState.Align & TA_CENTER, v = FState.Align & TA_BASELINE;
   if (h == TA_RIGHT) add("right");
   else if (h == TA_CENTER) add("center");
   if (v == TA_BOTTOM) add("bottom");
   else if (v == TA_BASELINE) add("baseline");
   if (updateCp) add("updatecp");
   if (!align.empty()) line += " align=" + align;
-  if (S->CharExtra != 0 && !dx) line += " extra=" + Num(S->CharExtra);
-  if (S->Just.Breaks > 0 && !dx) line += " just=" + Num(S->Just.Extra) + "/" + Num(S->Just.Breaks);
+  if (FState.CharExtra != 0 && !dx) line += " extra=" + Num(FState.CharExtra);
+  if (FState.Just.Breaks > 0 && !dx) line += " just=" + Num(FState.Just.Extra) + "/" + Num(FState.Just.Breaks);
   FLines.push_back(std::move(line));
   if (updateCp) {
     const int a = int(std::clamp<std::int64_t>(advance, -(1 << 28), 1 << 28));
-    if (h == TA_LEFT) S->PenPos.x += a;
-    else if (h == TA_RIGHT) S->PenPos.x -= a;
+    if (h == TA_LEFT) FState.PenPos.x += a;
+    else if (h == TA_RIGHT) FState.PenPos.x -= a;
   }
 }
 
 // ---- shapes ----
 
 void TRecordingCanvas::MoveTo(int x, int y) {
-  S->PenPos = {x, y};
+  FState.PenPos = {x, y};
   if (FPath->Open) {
     if (FPath->FigureOpen && !FPath->Current.empty()) FPath->Figures.push_back("(" + FPath->Current + ")");
     FPath->Current = Dev(x, y);
@@ -347,8 +266,8 @@ void TRecordingCanvas::MoveTo(int x, int y) {
 }
 
 void TRecordingCanvas::LineTo(int x, int y) {
-  const TPoint from = S->PenPos;
-  S->PenPos = {x, y};
+  const TPoint from = FState.PenPos;
+  FState.PenPos = {x, y};
   if (FPath->Open) {
     if (!FPath->FigureOpen) {
       FPath->Current = Dev(from.x, from.y);
@@ -359,8 +278,6 @@ void TRecordingCanvas::LineTo(int x, int y) {
   }
   FLines.push_back("Line " + Dev(from.x, from.y) + " " + Dev(x, y) + " pen=" + PenText());
 }
-
-TPoint TRecordingCanvas::PenPos() const { return S->PenPos; }
 
 void TRecordingCanvas::Rectangle(const TRect& r) {
   if (FPath->Open) {
@@ -464,7 +381,7 @@ void TRecordingCanvas::StretchBlt(int dx, int dy, int dw, int dh, const TBitmap&
                                   TRop rop) {
   if (dw == 0 || dh == 0 || sw == 0 || sh == 0) return;
   FLines.push_back("StretchBlt " + Dev(dx, dy) + " " + Num(dw) + "x" + Num(dh) + " from " + BitmapText(src) + " at " +
-                   Num(sx) + "," + Num(sy) + " " + Num(sw) + "x" + Num(sh) + " " + RopText(rop) + ModeText(S->Stretch));
+                   Num(sx) + "," + Num(sy) + " " + Num(sw) + "x" + Num(sh) + " " + RopText(rop) + ModeText(FState.Stretch));
 }
 
 void TRecordingCanvas::MaskedStretchBlt(int dx, int dy, int dw, int dh, const TBitmap& image, const TBitmap& mask,
@@ -472,7 +389,7 @@ void TRecordingCanvas::MaskedStretchBlt(int dx, int dy, int dw, int dh, const TB
   if (dw == 0 || dh == 0 || sw == 0 || sh == 0) return;
   FLines.push_back("MaskedStretchBlt " + Dev(dx, dy) + " " + Num(dw) + "x" + Num(dh) + " from " + BitmapText(image) +
                    " mask " + Num(mask.BitsPerPixel()) + "bpp at " + Num(sx) + "," + Num(sy) + " " + Num(sw) + "x" + Num(sh) +
-                   ModeText(S->Stretch == TStretchMode::Halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor));
+                   ModeText(FState.Stretch == TStretchMode::Halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor));
 }
 
 std::unique_ptr<TBitmap> TRecordingCanvas::Grab(const TRect&) const { return nullptr; }

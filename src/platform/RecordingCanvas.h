@@ -48,13 +48,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/Canvas.h"
-
-class QRect;
+#include "platform/CanvasState.h"
 
 namespace korva {
 
-class TRecordingCanvas final : public TCanvas {
+class TRecordingCanvas final : public TCanvasState {
  public:
   // `size` is what Size() answers and, when not empty, the surface that an unclipped
   // ClipBox reports; with an empty size the unclipped ClipBox is +-1,000,000 on each side.
@@ -67,36 +65,12 @@ class TRecordingCanvas final : public TCanvas {
   void Clear() { FLines.clear(); }
 
   TSize Size() const override { return FSize; }
+  // The state is TCanvasState's; these add their lines.
   void SaveState() override;
   void RestoreState() override;
-  void SetOrigin(int dx, int dy) override;
-  TPoint Origin() const override;
-  void SetPen(const TPen& pen) override;
-  const TPen& Pen() const override;
-  void SetBrush(const TBrush& brush) override;
-  const TBrush& Brush() const override;
-  void SetFont(const TPlatformFontPtr& font) override;
-  const TPlatformFontPtr& Font() const override;
-  void SetTextColor(TColor c) override;
-  TColor TextColor() const override;
-  void SetBkColor(TColor c) override;
-  TColor BkColor() const override;
-  void SetBkMode(TBkMode m) override;
-  TBkMode BkMode() const override;
-  void SetTextAlign(unsigned flags) override;
-  unsigned TextAlign() const override;
-  void SetTextCharacterExtra(int extra) override;
-  int TextCharacterExtra() const override;
-  void SetTextJustification(int extra, int breakCount) override;
-  TTextJustification TextJustification() const override;
-  void SetStretchMode(TStretchMode m) override;
-  TStretchMode StretchMode() const override;
-  void SelectPalette(const TPalettePtr& palette) override;
-
   void IntersectClipRect(const TRect& r) override;
   void ExcludeClipRect(const TRect& r) override;
   void IntersectClipRegion(const TRegion& rgn) override;
-  TRect ClipBox() const override;
 
   using TCanvas::TextOut;
   void TextOut(int x, int y, const char16_t* s, int n) override;
@@ -104,7 +78,6 @@ class TRecordingCanvas final : public TCanvas {
 
   void MoveTo(int x, int y) override;
   void LineTo(int x, int y) override;
-  TPoint PenPos() const override;
   void Rectangle(const TRect& r) override;
   void FillRect(const TRect& r, TColor c) override;
   void FrameRect(const TRect& r, TColor c) override;
@@ -127,21 +100,17 @@ class TRecordingCanvas final : public TCanvas {
   std::unique_ptr<TBitmap> Grab(const TRect& r) const override;
 
  private:
-  struct TState;
   struct TPathState;
   void RecordText(const char* verb, int x, int y, unsigned options, const TRect* rect, const char16_t* s, int n,
             const int* dx);
   void FinishPath(const char* verb, bool fill, bool stroke);
   std::string Dev(int x, int y) const;
   std::string DevRect(const TRect& r) const;
-  QRect Surface() const;
   std::string PenText() const;
   std::string BrushText() const;
 
   TSize FSize;
   std::vector<std::string> FLines;
-  std::unique_ptr<TState> S;
-  std::vector<TState> FStack;
   std::unique_ptr<TPathState> FPath;
 };
 
