@@ -2,6 +2,7 @@
 // window off-screen, lets start-up finish and writes the window as a picture.
 #include <QApplication>
 #include <QPixmap>
+#include <QScreen>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (screenshot.empty()) {
     korva::TMainForm form;
+    // Without a window manager a maximise request is never granted: fill the screen ourselves too.
+    if (QScreen* screen = form.screen()) form.setGeometry(screen->availableGeometry());
     form.showMaximized();
     return app.exec();
   }
