@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev libpng-dev libgumbo-dev
   fonts-liberation2 fontconfig
-  xvfb xauth zip unzip
+  xvfb xauth zip unzip python3
 )
 
 missing=()
