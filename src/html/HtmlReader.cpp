@@ -449,11 +449,7 @@ void THtmlReader::ReadTag() {
       if (length < MaxTagNameLength) name[length++] = static_cast<char>(UpCase(*p));
       ++p;
     }
-    if (p != FPtr) {
-      FCharPos += static_cast<int>(p - FPtr);
-      FPtr = p;
-      FLineEnd = 0;
-    }
+    ConsumeScanned(p);
     GetCh();
   }
   FSy = LookupTag(std::string_view(name, static_cast<std::size_t>(length)), endTag);
@@ -481,11 +477,7 @@ bool THtmlReader::ReadAttribute() {
       if (FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(UpCase(*p)));
       ++p;
     }
-    if (p != FPtr) {
-      FCharPos += static_cast<int>(p - FPtr);
-      FPtr = p;
-      FLineEnd = 0;
-    }
+    ConsumeScanned(p);
     GetCh();
   }
   TSymbol symbol = LookupAttribute(FName);

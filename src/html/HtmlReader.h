@@ -178,6 +178,14 @@ class THtmlReader {
     else FGathered.AddRun(reinterpret_cast<const char*>(bytes), n, firstPos);
   }
   void TakeTextRun();
+  // Moves past bytes that a fast scan of name characters has already looked at (none of them
+  // a line end), keeping the character position in step.
+  void ConsumeScanned(const unsigned char* p) {
+    if (p == FPtr) return;
+    FCharPos += static_cast<int>(p - FPtr);
+    FPtr = p;
+    FLineEnd = 0;
+  }
   struct TRawReference;
   enum TReferenceKind { rkNone, rkNumber, rkName };
   TReferenceKind ScanReference(TRawReference& raw, std::uint32_t& value, char* name, int& nameLength);
