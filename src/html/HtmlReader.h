@@ -19,6 +19,7 @@
 #include "core/CharCase.h"
 #include "core/IDNameList.h"
 #include "core/Progress.h"
+#include "core/ReaderDocument.h"
 #include "core/Symbols.h"
 #include "core/TokenObj.h"
 #include "html/Charsets.h"
@@ -42,12 +43,6 @@ struct THtmlHandlers {
   std::function<void(TProgressStage stage, int percentDone)> OnProgress;
 };
 
-// What the reader needs of the document root.
-struct TReaderDocument {
-  TIDNameList* IDNames = nullptr;  // ids are registered here
-  int ProgressShare = 75;          // parsing reports progress from 0 to this percentage
-  bool ManyLinks = false;          // set by the prescan of an HTML document
-};
 
 class TStyleList;
 class TProperties;

@@ -1,0 +1,204 @@
+#include "layout/Cell.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "layout/LayoutDump.h"
+#include "layout/LayoutErrors.h"
+#include "layout/SectionList.h"
+
+namespace korva {
+
+TCellBasic::~TCellBasic() { TCellBasic::Clear(); }
+
+void TCellBasic::Clear() {
+  // Deep trees are taken apart level by level here, so that freeing them never recurses.
+  std::vector<std::unique_ptr<TSectionBase>> pending;
+  pending.reserve(FItems.size());
+  for (auto& s : FItems) pending.push_back(std::move(s));
+  FItems.clear();
+  while (!pending.empty()) {
+    std::unique_ptr<TSectionBase> s = std::move(pending.back());
+    pending.pop_back();
+    s->ReleaseChildren(pending);
+  }
+}
+
+TSectionBase* TCellBasic::AddSection(std::unique_ptr<TSectionBase> section) {
+  if (!section) return nullptr;
+  if (section->IsEmptyText()) return nullptr;
+  section->FDocument = FDocument;
+  return Add(std::move(section));
+}
+
+void TCellBasic::SettleLastBottomMargin() {
+  for (int i = Count() - 1; i >= 0; --i) {
+    TSectionBase* s = (*this)[i];
+    if (s->SettleBottomMargin()) return;
+  }
+}
+
+int TCellBasic::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight,
+                           int blockHeight, IndentManager& indents, int& scrollWidth, int& cursor) {
+  FCellY = y;
+  FFirstChar = cursor;
+  FIndents = &indents;
+  scrollWidth = 0;
+  int h = 0;
+  for (int i = 0; i < Count();) {
+    TSectionBase* s = (*this)[i];
+    int sw = 0;
+    try {
+      h += s->LayoutSection(canvas, x, y + h, xRef, yRef, width, availHeight, blockHeight, indents, sw, cursor);
+    } catch (const EProcessError& e) {
+      if (FDocument) FDocument->Host().ShowError(e.what());
+      if (FDocument) FDocument->ForgetSection(s);
+      Delete(i);
+      continue;
+    }
+    h = std::clamp(h, -MaxLayoutCoord, MaxLayoutCoord);
+    scrollWidth = std::max(scrollWidth, sw);
+    ++i;
+  }
+  FCharCount = cursor - FFirstChar;
+  return h;
+}
+
+void TCellBasic::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
+  minWidth = maxWidth = 0;
+  for (const auto& s : *this) {
+    int mn = 0, mx = 0;
+    s->MeasureMinMax(canvas, mn, mx);
+    minWidth = std::max(minWidth, mn);
+    maxWidth = std::max(maxWidth, mx);
+  }
+}
+
+int TCellBasic::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
+  int y = FCellY;
+  for (const auto& s : *this) y = s->Draw(canvas, clip, indents, x, xRef, yRef);
+  return y;
+}
+
+bool TCellBasic::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
+  for (const auto& s : *this)
+    if (s->FPaintTop <= y && y < s->FPaintBottom && s->HotSpotAt(canvas, x, y, spot)) return true;
+  return false;
+}
+
+bool TCellBasic::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
+  for (const auto& s : *this)
+    if (s->FPaintTop <= y && y < s->FPaintBottom && s->ObjectAt(x, y, object, ix, iy)) return true;
+  return false;
+}
+
+int TCellBasic::CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) {
+  for (const auto& s : *this)
+    if (s->FPaintTop <= y && y < s->FPaintBottom) {
+      int p = s->CaretFromPoint(canvas, x, y, xr, yr, caretHeight, inText);
+      if (p >= 0) return p;
+    }
+  return -1;
+}
+
+int TCellBasic::SearchForward(int from, const std::u16string& text, bool matchCase) {
+  for (const auto& s : *this) {
+    int p = s->SearchForward(from, text, matchCase);
+    if (p >= 0) return p;
+  }
+  return -1;
+}
+
+int TCellBasic::SearchBackward(int from, const std::u16string& text, bool matchCase) {
+  for (int i = Count() - 1; i >= 0; --i) {
+    int p = (*this)[i]->SearchBackward(from, text, matchCase);
+    if (p >= 0) return p;
+  }
+  return -1;
+}
+
+int TCellBasic::SourcePosOf(int docPos) {
+  for (const auto& s : *this) {
+    int p = s->SourcePosOf(docPos);
+    if (p >= 0) return p;
+  }
+  return -1;
+}
+
+int TCellBasic::DocPosOf(int sourcePos, bool previous) {
+  if (previous) {
+    for (int i = Count() - 1; i >= 0; --i) {
+      int p = (*this)[i]->DocPosOf(sourcePos, previous);
+      if (p >= 0) return p;
+    }
+    return -1;
+  }
+  for (const auto& s : *this) {
+    int p = s->DocPosOf(sourcePos, previous);
+    if (p >= 0) return p;
+  }
+  return -1;
+}
+
+bool TCellBasic::PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) {
+  for (const auto& s : *this)
+    if (s->PointFromCaret(canvas, cursor, x, y)) return true;
+  return false;
+}
+
+bool TCellBasic::CharAt(int pos, char16_t& ch, TCharObject& object) {
+  if (pos < FFirstChar || pos >= FFirstChar + FCharCount) return false;
+  for (const auto& s : *this)
+    if (s->CharAt(pos, ch, object)) return true;
+  return false;
+}
+
+void TCellBasic::AppendSelectedText(std::u16string& text) {
+  if (!FDocument) return;
+  for (const auto& s : *this) {
+    if (s->FFirstChar >= FDocument->FSelE) break;
+    if (s->FFirstChar + s->FCharCount > FDocument->FSelB) s->AppendSelectedText(text);
+  }
+}
+
+void TCellBasic::CollectSections() {
+  for (const auto& s : *this) s->CollectSections();
+}
+
+void TCellBasic::CopyFrom(const TCellBasic& source, TSectionList* document) {
+  FCellY = source.FCellY;
+  FFirstChar = source.FFirstChar;
+  FCharCount = source.FCharCount;
+  FOwnerTag = source.FOwnerTag;
+  FDepth = source.FDepth;
+  for (const auto& s : source) Add(s->CloneForPrint(document));
+}
+
+void TCellBasic::Dump(TDumpWriter& out, int depth) const {
+  for (const auto& s : *this) s->Dump(out, depth + 1);
+}
+
+int TCell::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
+                      IndentManager&, int& scrollWidth, int& cursor) {
+  IndentManager& own = FOwnIndents;
+  own.Clear();
+  own.Reset(x, x + width);
+  own.Width = width;
+  own.ClipWidth = width;
+  own.CurrentOwner = nullptr;
+  FWidth = width;
+  int li = own.PushLeftIndent(x, y);
+  int ri = own.PushRightIndent(x + width, y);
+  int h = TCellBasic::LayoutCell(canvas, x, y, xRef, yRef, width, availHeight, blockHeight, own, scrollWidth, cursor);
+  // The two base edges are the first records of their lists; floats pushed later stay.
+  own.ReleaseRightIndents(ri);
+  own.ReleaseLeftIndents(li);
+  return std::max(h, own.FloatsBottom() - y);
+}
+
+int TCell::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, int xRef, int yRef) {
+  FOwnIndents.Reset(x, x + FWidth);
+  return TCellBasic::Draw(canvas, clip, FOwnIndents, x, xRef, yRef);
+}
+
+}  // namespace korva

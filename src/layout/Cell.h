@@ -1,0 +1,90 @@
+// Cells: ordered lists of sections. TCellBasic holds and visits them; TCell also owns the indent
+// manager its sections lay out against (the document and table cells); TBlockCell is a block's
+// content, using its block's manager.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/FreeList.h"
+#include "layout/IndentManager.h"
+#include "layout/SectionBase.h"
+
+namespace korva {
+
+class TBlock;
+
+class TCellBasic : public TFreeList<TSectionBase> {
+ public:
+  explicit TCellBasic(TSectionList* document) : FDocument(document) {}
+  // Frees a deep tree without recursion (see TSectionBase::ReleaseChildren).
+  ~TCellBasic() override;
+  void Clear() override;
+
+  TSectionList* FDocument;
+  int FCellY = 0;
+  IndentManager* FIndents = nullptr;
+  int FFirstChar = 0;
+  int FCharCount = 0;
+  std::string FOwnerTag;
+  TBlock* FParentBlock = nullptr;
+  // Nesting depth of the cell: 0 for the document and table cells, the block's depth for its
+  // content.
+  int FDepth = 0;
+
+  // Appends a section (its document becomes ours). A finished text section with no characters
+  // and no objects is freed instead; returns the section kept, or null.
+  TSectionBase* AddSection(std::unique_ptr<TSectionBase> section);
+  // The automatic bottom margin of the last block that is not absolutely positioned becomes 0
+  // (a list item's is looked for in its content); called when the cell is closed.
+  void SettleLastBottomMargin();
+
+  virtual int LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight,
+                         int blockHeight, IndentManager& indents, int& scrollWidth, int& cursor);
+  virtual void MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth);
+  virtual int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef);
+  virtual bool HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot);
+
+  bool ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy);
+  int CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText);
+  int SearchForward(int from, const std::u16string& text, bool matchCase);
+  int SearchBackward(int from, const std::u16string& text, bool matchCase);
+  int SourcePosOf(int docPos);
+  int DocPosOf(int sourcePos, bool previous);
+  bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y);
+  bool CharAt(int pos, char16_t& ch, TCharObject& object);
+  void AppendSelectedText(std::u16string& text);
+  void CollectSections();
+  // Copies every section for another document.
+  void CopyFrom(const TCellBasic& source, TSectionList* document);
+
+  // The layout dump of the sections, one level deeper than `depth`.
+  void Dump(TDumpWriter& out, int depth) const;
+};
+
+class TCell : public TCellBasic {
+ public:
+  explicit TCell(TSectionList* document) : TCellBasic(document) { FIndents = &FOwnIndents; }
+  // Lays out against its own indent manager from 0 to width; floats extend the cell's height.
+  int LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
+                 IndentManager& indents, int& scrollWidth, int& cursor) override;
+  // The convenient form for the document and table cells: their own manager.
+  int LayoutOwn(TCanvas& canvas, int x, int y, int width, int availHeight, int blockHeight, int& scrollWidth,
+                int& cursor) {
+    return LayoutCell(canvas, x, y, x, y, width, availHeight, blockHeight, FOwnIndents, scrollWidth, cursor);
+  }
+  int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
+  IndentManager& Indents() { return FOwnIndents; }
+  int FWidth = 0;  // the width of the last layout
+
+ private:
+  IndentManager FOwnIndents;
+};
+
+class TBlockCell : public TCellBasic {
+ public:
+  using TCellBasic::TCellBasic;
+};
+
+}  // namespace korva

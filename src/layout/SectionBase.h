@@ -1,0 +1,125 @@
+// The base of everything laid out in a document: a run of text, a block box, a table, a rule,
+// a page break. Sections live in cells (Cell.h); the document (SectionList.h) is the root cell.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/IDNameList.h"
+#include "core/UrlTarget.h"
+#include "layout/LayoutLimits.h"
+#include "platform/Types.h"
+
+namespace korva {
+
+class TCanvas;
+class TSectionList;
+class IndentManager;
+class TFloatingObj;
+class TFormControlObj;
+class TDumpWriter;
+
+// A run of a link's text: the document switches every run of a link between its normal and
+// hover fonts together (font runs implement it).
+class TLinkRun {
+ public:
+  virtual ~TLinkRun() = default;
+  virtual int LinkID() const = 0;
+  virtual void SetHover(bool on) = 0;
+};
+
+// An object that shows mouse feedback: state 0 none, 1 hover, 2 pressed (ACTIVE images).
+class TMouseFeedback {
+ public:
+  virtual ~TMouseFeedback() = default;
+  virtual void SetMouseState(int state) = 0;
+};
+
+// What lies under a point: the link (when IsLink), the form control, the title to show as a tool
+// tip, and the objects the document's hover tracking switches.
+struct THotSpot {
+  bool IsLink = false;
+  TUrlTarget Link;
+  TFormControlObj* Control = nullptr;
+  std::string Title;
+  bool HasTitle = false;
+  TLinkRun* LinkRun = nullptr;      // a font run of the link under the point
+  TMouseFeedback* Image = nullptr;  // the image under the point
+};
+
+// The object at a character position (placeholder characters 4 and 2).
+struct TCharObject {
+  TFloatingObj* Image = nullptr;
+  TFormControlObj* Control = nullptr;
+};
+
+class TSectionBase : public TIDObject {
+ public:
+  explicit TSectionBase(TSectionList* document) : FDocument(document) {}
+  // The copy for another document (printing): height and z-index carried over.
+  TSectionBase(TSectionList* document, const TSectionBase& source);
+  ~TSectionBase() override = default;
+  TSectionBase(const TSectionBase&) = delete;
+  TSectionBase& operator=(const TSectionBase&) = delete;
+
+  TSectionList* FDocument;
+  int FBoxHeight = 0;
+  int FPaintHeight = 0;
+  int FFirstChar = 0;
+  int FCharCount = 0;
+  int FStackLevel = 0;
+  int FDocY = NotLaidOutY;
+  int FInnerBottom = 0;
+  int FPaintTop = 0, FPaintBottom = 0;
+  int FInnerTop = 0;
+
+  // ---- the operations, in slot order ----
+  int DocumentY() override { return FDocY; }
+  // A deep copy for another document (the copy-constructor slot).
+  virtual std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const;
+  virtual void AppendSelectedText(std::u16string& text);
+  // Lays the section out at (x, y) for the available width; the references are the origin of
+  // the nearest positioned block. Returns the height it takes in the flow; reports in maxWidth
+  // the width it would need, and advances cursor by its character count.
+  virtual int LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                            int blockHeight, IndentManager& indents, int& maxWidth, int& cursor);
+  // Draws what meets the clip rectangle (document coordinates); returns the y after the section.
+  virtual int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef);
+  virtual bool HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot);
+  virtual bool ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy);
+  virtual int CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText);
+  virtual int SearchForward(int from, const std::u16string& text, bool matchCase);
+  virtual int SearchBackward(int from, const std::u16string& text, bool matchCase);
+  virtual int SourcePosOf(int docPos);
+  virtual int DocPosOf(int sourcePos, bool previous);
+  virtual bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y);
+  virtual bool CharAt(int pos, char16_t& ch, TCharObject& object);
+  virtual void MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth);
+  virtual void CollectSections();
+
+  // ---- beyond the slots ----
+  // The y of the line holding a document position, when this section holds it.
+  virtual bool LineYAt(int docPos, int& y) {
+    if (docPos < FFirstChar || docPos >= FFirstChar + FCharCount) return false;
+    y = FDocY;
+    return true;
+  }
+  // The name of the kind in the layout dump ("block", "text", ...), and the element's tag.
+  virtual const char* DumpKind() const { return "section"; }
+  virtual std::string DumpTag() const { return {}; }
+  // Writes the section (and what it holds) into the layout dump.
+  virtual void Dump(TDumpWriter& out, int depth) const;
+  // Moves the sections this one owns into `out`, so that a deep tree can be freed without
+  // recursion.
+  virtual void ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) { (void)out; }
+  // Blocks answer true; the margin collapsing of a new block looks at its predecessor.
+  virtual bool IsBlock() const { return false; }
+  // A finished text section without characters or objects: a cell does not keep it.
+  virtual bool IsEmptyText() const { return false; }
+  // Closing a cell: a block that is not absolutely positioned drops an automatic bottom margin
+  // and answers true (the search stops); other sections answer false.
+  virtual bool SettleBottomMargin() { return false; }
+};
+
+}  // namespace korva

@@ -1,0 +1,340 @@
+#include "layout/SectionList.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "images/DisplayState.h"
+#include "layout/LayoutDump.h"
+#include "platform/Canvas.h"
+#include "platform/System.h"
+
+namespace korva {
+
+namespace {
+constexpr int FirstTimerInterval = 50;
+constexpr int TimerInterval = 40;
+// A cursor beyond the last character is shown this far below it.
+constexpr int PastEndDrop = 15;
+}  // namespace
+
+TSectionList::TSectionList(TLayoutHost* host, TStringBitmapList* cache)
+    : TCell(this), FHost(host), FImageCache(cache), FStyles(this), FIDNames(this) {
+  if (!FHost) {
+    FOwnHost = std::make_unique<THeadlessHost>();
+    FHost = FOwnHost.get();
+  }
+  if (!FImageCache) {
+    FOwnCache = std::make_unique<TStringBitmapList>();
+    FImageCache = FOwnCache.get();
+  }
+  IDNames = &FIDNames;
+  FOwnerTag = "default";
+}
+
+TSectionList::~TSectionList() {
+  if (FHost) FHost->StopTimer();
+  Clear();
+}
+
+void TSectionList::Clear() {
+  if (!FIsCopy) {
+    FIDNames.Clear();
+    FPositionList.clear();
+    FInlineList.reset();
+    FStyles.Clear();
+  }
+  FBackgroundName.clear();
+  FBackgroundLoaded = false;
+  FBackgroundImage = {};
+  FBackgroundMask.reset();
+  FMissingImages.clear();
+  FFailedImages.clear();
+  FAnimatedImages.clear();
+  if (FHost) FHost->StopTimer();
+  FTimerInterval = 0;
+  FSelB = FSelE = -1;
+  FMapList.clear();
+  FLinkList.clear();
+  FActiveLink = nullptr;
+  FActiveImage = nullptr;
+  FTabOrderList.clear();
+  FDrawList.clear();
+  FDocHeight = 0;
+  TCell::Clear();
+  FFonts.clear();
+}
+
+void TSectionList::ApplyDefaults(const TDocumentDefaults& d) {
+  FStyles.Initialize(d);
+  FLinkColor = d.LinkColor;
+  FVisitedColor = d.VisitedColor;
+  FHoverColor = d.HoverColor;
+  FPreFontName = d.PreFontName.substr(0, 32);
+  FHoverStylesUsed = d.HoverEffects;
+  SetBackgroundColor(d.BackgroundColor);
+}
+
+// ---- fonts ----
+
+const TDocFont& TSectionList::FontFor(const ThtFontInfo& info) {
+  char num[64];
+  std::snprintf(num, sizeof num, "|%.6g|%u|%u|%u|%u|", info.Size, unsigned(info.Style), unsigned(info.Color),
+                unsigned(info.BGColor), unsigned(info.CharSet));
+  std::string key = info.Name + num;
+  const TPropValue& ls = info.LetterSpacing;
+  if (ls.IsNumber()) {
+    std::snprintf(num, sizeof num, "n%.6g", ls.Number());
+    key += num;
+  } else if (ls.IsText()) {
+    key += "t" + ls.Text();
+  }
+  auto it = FFonts.find(key);
+  if (it != FFonts.end()) return *it->second;
+  auto f = std::make_unique<TDocFont>();
+  int em = 0;
+  f->Font.SetFromInfo(info, &em);
+  f->EmPixels = em;
+  f->ExPixels = em / 2;
+  return *FFonts.emplace(std::move(key), std::move(f)).first->second;
+}
+
+const TDocFont& TSectionList::FontFor(const TProperties& props) {
+  ThtFontInfo info;
+  props.GetFontInfo(info);
+  return FontFor(info);
+}
+
+// ---- background ----
+
+void TSectionList::SetBackgroundColor(TColor c) {
+  FBackgroundColor = c;
+  if (OnBackgroundChange) OnBackgroundChange();
+}
+
+void TSectionList::SetBackgroundSource(const std::string& name, const TBackgroundPosArray& pos) {
+  FBackgroundName = name;
+  FBackgroundPos = pos;
+  FBackgroundLoaded = false;
+  FBackgroundImage = {};
+  FBackgroundMask.reset();
+}
+
+const TImageGraphic* TSectionList::BackgroundBitmap(TBitmapPtr* mask) {
+  if (!FBackgroundLoaded && !FBackgroundName.empty()) {
+    FBackgroundLoaded = true;
+    TransparencyMode mode = trNone;
+    TFetchResult r = FetchImage(FBackgroundName, mode);
+    if (r.Image) {
+      FBackgroundImage = r.Image;
+      FBackgroundMask = r.Mask;
+    } else {
+      FFailedImages.push_back(FBackgroundName);
+    }
+  }
+  if (mask) *mask = FBackgroundMask;
+  return FBackgroundImage ? &FBackgroundImage : nullptr;
+}
+
+// ---- images ----
+
+TFetchResult TSectionList::FetchImage(const std::string& sourceName, TransparencyMode& mode) {
+  return korva::FetchImage(*FImageCache, this, sourceName, mode);
+}
+
+void TSectionList::ReleaseImage(const std::string& sourceName) { FImageCache->ReleaseImage(sourceName); }
+
+TMapItem* TSectionList::FindMap(const std::string& name) const {
+  for (const auto& [n, map] : FMapList)
+    if (n == name) return map.get();
+  return nullptr;
+}
+
+void TSectionList::AddMap(const std::string& name, std::shared_ptr<TMapItem> map) {
+  FMapList.emplace_back(name, std::move(map));
+}
+
+void TSectionList::AddAnimatedImage(TAnimatedGif* gif) {
+  if (gif && std::find(FAnimatedImages.begin(), FAnimatedImages.end(), gif) == FAnimatedImages.end())
+    FAnimatedImages.push_back(gif);
+}
+
+void TSectionList::RemoveAnimatedImage(TAnimatedGif* gif) {
+  std::erase(FAnimatedImages, gif);
+}
+
+void TSectionList::ForgetObject(const void* object) {
+  std::erase_if(FMissingImages, [object](const auto& p) { return p.second == object; });
+  if (FActiveImage && static_cast<const void*>(FActiveImage) == object) FActiveImage = nullptr;
+}
+
+void TSectionList::ForgetSection(TSectionBase* section) {
+  std::erase(FPositionList, section);
+  FIDNames.RemoveObject(section);
+}
+
+// ---- links and hover ----
+
+void TSectionList::SetLinkHover(const TLinkRun* link, bool on) {
+  if (!link) return;
+  int id = link->LinkID();
+  for (TLinkRun* run : FLinkList)
+    if (run->LinkID() == id) run->SetHover(on);
+}
+
+bool TSectionList::DocHotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
+  TLinkRun* oldLink = FActiveLink;
+  TMouseFeedback* oldImage = FActiveImage;
+  FActiveLink = nullptr;
+  FActiveImage = nullptr;
+  spot = THotSpot{};
+  bool hit = TCellBasic::HotSpotAt(canvas, x, y, spot);
+  FActiveLink = spot.LinkRun;
+  FActiveImage = spot.Image;
+  if (FHoverStylesUsed) {
+    int oldId = oldLink ? oldLink->LinkID() : -1;
+    int newId = FActiveLink ? FActiveLink->LinkID() : -1;
+    if (oldId != newId) {
+      SetLinkHover(oldLink, false);
+      SetLinkHover(FActiveLink, true);
+      FHost->InvalidateAll();
+    }
+  }
+  if (oldImage != FActiveImage) {
+    if (oldImage) oldImage->SetMouseState(0);
+    if (FActiveImage) FActiveImage->SetMouseState(FHost->LeftButtonDown() ? 2 : 1);
+  }
+  return hit;
+}
+
+void TSectionList::ClearActiveLinks() {
+  if (FActiveLink) SetLinkHover(FActiveLink, false);
+  if (FActiveImage) FActiveImage->SetMouseState(0);
+  FActiveLink = nullptr;
+  FActiveImage = nullptr;
+  FHost->InvalidateAll();
+}
+
+void TSectionList::MouseDownAt(bool down) {
+  if (FActiveImage) {
+    FActiveImage->SetMouseState(down ? 2 : 1);
+    FHost->InvalidateAll();
+  }
+}
+
+// ---- passes ----
+
+int TSectionList::DoLayout(TCanvas& canvas, int width, int availHeight, int& scrollWidth) {
+  ++FLayoutCounter;
+  FHost->StopTimer();
+  canvas.SetTextJustification(0, 0);
+  if (!FTabOrderList.empty()) {
+    int order = 0;
+    for (auto& [key, control] : FTabOrderList) control->SetTabOrder(order++);
+    FTabOrderList.clear();
+  }
+  int cursor = 0;
+  width = std::clamp(width, 0, MaxLayoutCoord);
+  FDocHeight = LayoutOwn(canvas, 0, 0, width, availHeight, 0, scrollWidth, cursor);
+  for (TAnimatedGif* gif : FAnimatedImages) {
+    gif->SetRunning(false);
+    if (!FIsCopy) gif->SetRunning(true);
+  }
+  if (!FIsCopy && FPositionList.empty()) CollectSections();
+  if (!FIsCopy) StartAnimationTimer();
+  return FDocHeight;
+}
+
+void TSectionList::StartAnimationTimer() {
+  if (FIsCopy || FAnimatedImages.empty()) return;
+  if (FTimerInterval == 0) FTimerInterval = FirstTimerInterval;
+  FHost->StartTimer(FTimerInterval, [this] { AnimationTick(); });
+}
+
+void TSectionList::AnimationTick() {
+  for (TAnimatedGif* gif : FAnimatedImages)
+    if (gif->PaintedLately()) gif->Advance(this);
+  if (FTimerInterval != TimerInterval) {
+    FTimerInterval = TimerInterval;
+    FHost->StartTimer(FTimerInterval, [this] { AnimationTick(); });
+  }
+}
+
+int TSectionList::DrawDocument(TCanvas& canvas, const TRect& clip, int x) {
+  FHost->StopTimer();
+  for (TAnimatedGif* gif : FAnimatedImages) gif->SetPaintedLately(false);
+  canvas.SaveState();
+  if (ScreenColorBits() <= 8) {
+    if (TPalettePtr palette = GlobalPalette()) canvas.SelectPalette(palette);
+  }
+  FDrawList.clear();
+  int y = Draw(canvas, clip, Indents(), x, x, 0);
+  for (auto& item : FDrawList) item->DrawItem(canvas);
+  canvas.RestoreState();
+  FScrollTopChanged = false;
+  StartAnimationTimer();
+  return y;
+}
+
+// ---- positions ----
+
+TSectionBase* TSectionList::SectionAtY(int y, int& top, int& index) {
+  for (int i = int(FPositionList.size()) - 1; i >= 0; --i) {
+    TSectionBase* s = FPositionList[std::size_t(i)];
+    if (s->DocumentY() <= y) {
+      top = s->DocumentY();
+      index = i;
+      return s;
+    }
+  }
+  top = 0;
+  index = -1;
+  return nullptr;
+}
+
+int TSectionList::DocPosOf(int sourcePos, bool previous) {
+  int p = TCellBasic::DocPosOf(sourcePos, previous);
+  return p >= 0 ? p : FCharCount;
+}
+
+bool TSectionList::PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) {
+  if (FCharCount > 0 && cursor >= FCharCount) {
+    if (!TCellBasic::PointFromCaret(canvas, FCharCount - 1, x, y)) return false;
+    y += PastEndDrop;
+    return true;
+  }
+  return TCellBasic::PointFromCaret(canvas, cursor, x, y);
+}
+
+bool TSectionList::FindLineY(int sourcePos, int& y) {
+  int pos = DocPosOf(sourcePos, false);
+  // The position list is in order of y and of character positions alike.
+  auto it = std::upper_bound(FPositionList.begin(), FPositionList.end(), pos,
+                             [](int p, const TSectionBase* s) { return p < s->FFirstChar; });
+  for (; it != FPositionList.begin();) {
+    --it;
+    if ((*it)->LineYAt(pos, y)) return true;
+    if ((*it)->FFirstChar + (*it)->FCharCount <= pos) break;
+  }
+  y = 0;
+  return false;
+}
+
+void TSectionList::SetScrollTop(int y) {
+  FYOff = y;
+  FScrollTopChanged = true;
+}
+
+void TSectionList::AddTabOrder(int tabIndex, TNativeControl* control) {
+  char key[16];
+  std::snprintf(key, sizeof key, "%05d%03d", std::clamp(tabIndex, 0, 99999), FTabSerial++ % 1000);
+  FTabOrderList.emplace(key, control);
+}
+
+std::string TSectionList::LayoutDump() const {
+  TDumpWriter out;
+  out.Line(0) << "document " << FWidth << "x" << FDocHeight;
+  TCellBasic::Dump(out, 0);
+  return out.Text();
+}
+
+}  // namespace korva

@@ -1,0 +1,191 @@
+// The document: the root cell of the section tree and everything that belongs to the page as a
+// whole (style list, named anchors, links, images, maps, background, selection, animation).
+// It is the one object behind what the lower modules ask of their owner: image fetching and
+// animation, the y of a source position's line, the reader's document questions, hover rules.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/IDNameList.h"
+#include "core/ReaderDocument.h"
+#include "images/AnimatedGif.h"
+#include "images/BitmapCache.h"
+#include "images/ImageFetch.h"
+#include "layout/Cell.h"
+#include "layout/LayoutHost.h"
+#include "style/Properties.h"
+#include "style/StyleList.h"
+
+namespace korva {
+
+class TMapItem;
+class TInlineList;
+
+// Something drawn after the flow (floating images, positioned items), in the order added.
+class TDrawItem {
+ public:
+  virtual ~TDrawItem() = default;
+  virtual void DrawItem(TCanvas& canvas) = 0;
+};
+
+// The viewer's settings that a document starts from.
+struct TDocumentDefaults : TStyleDefaults {
+  TColor BackgroundColor = clWindow;
+  bool HoverEffects = false;  // the viewer asks for hover effects
+};
+
+// A font made once per document for one description, with the em and ex sizes of its face.
+struct TDocFont {
+  TMyFont Font;
+  int EmPixels = 0;
+  int ExPixels = 0;
+};
+
+class TSectionList : public TCell,
+                     public TLineLocator,
+                     public TStyleListDocument,
+                     public TReaderDocument,
+                     public TImageHost,
+                     public TAnimationHost {
+ public:
+  // A null host lays out and draws without any window (a THeadlessHost is used). A null cache
+  // makes the document keep its own.
+  explicit TSectionList(TLayoutHost* host = nullptr, TStringBitmapList* cache = nullptr);
+  ~TSectionList() override;
+
+  TLayoutHost& Host() const { return *FHost; }
+  TStyleList& Styles() { return FStyles; }
+  TIDNameList& IDNameList() { return FIDNames; }
+  TStringBitmapList& ImageCache() { return *FImageCache; }
+
+  // Empties all document state.
+  void Clear() override;
+  void ApplyDefaults(const TDocumentDefaults& defaults);
+
+  // ---- fonts ----
+  // The font of a property set, made once per document for each description.
+  const TDocFont& FontFor(const TProperties& props);
+  const TDocFont& FontFor(const ThtFontInfo& info);
+  int FontCount() const { return int(FFonts.size()); }
+
+  // ---- background ----
+  TColor BackgroundColor() const { return FBackgroundColor; }
+  void SetBackgroundColor(TColor c);
+  std::function<void()> OnBackgroundChange;
+  void SetBackgroundSource(const std::string& name, const TBackgroundPosArray& pos);
+  const std::string& BackgroundSource() const { return FBackgroundName; }
+  const TBackgroundPosArray& BackgroundPos() const { return FBackgroundPos; }
+  // Loaded once on first use through the image cache; null when there is none or it failed.
+  const TImageGraphic* BackgroundBitmap(TBitmapPtr* mask = nullptr);
+
+  // ---- images ----
+  // Fetches through the cache and the host's requests.
+  TFetchResult FetchImage(const std::string& sourceName, TransparencyMode& mode);
+  void ReleaseImage(const std::string& sourceName);
+  std::vector<TAnimatedGif*> FAnimatedImages;                     // not owned
+  std::vector<std::pair<std::string, void*>> FMissingImages;      // pending: upper-cased name, waiting object
+  std::vector<std::string> FFailedImages;                         // names that could not load
+  // Client-side maps by upper-cased name, in the order their MAP elements closed.
+  std::vector<std::pair<std::string, std::shared_ptr<TMapItem>>> FMapList;
+  TMapItem* FindMap(const std::string& name) const;
+  void AddMap(const std::string& name, std::shared_ptr<TMapItem> map);
+  void AddAnimatedImage(TAnimatedGif* gif);
+  void RemoveAnimatedImage(TAnimatedGif* gif);
+  // An object going away: it leaves the pending list and stops being the active image.
+  void ForgetObject(const void* object);
+  // A section dropped from its cell: it leaves the position list and the id list.
+  void ForgetSection(TSectionBase* section);
+
+  // ---- links and hover ----
+  std::vector<TLinkRun*> FLinkList;  // not owned
+  bool FHoverStylesUsed = false;
+  TColor FLinkColor = clBlue, FVisitedColor = clPurple, FHoverColor = clBlue;
+  std::string FPreFontName;
+  TLinkRun* FActiveLink = nullptr;
+  TMouseFeedback* FActiveImage = nullptr;
+  // Every run of the link goes into or out of its hover state.
+  void SetLinkHover(const TLinkRun* link, bool on);
+
+  // ---- passes ----
+  // Lays the document out for a width; returns its height.
+  int DoLayout(TCanvas& canvas, int width, int availHeight, int& scrollWidth);
+  // Draws the part of the document in the clip rectangle (document coordinates).
+  int DrawDocument(TCanvas& canvas, const TRect& clip, int x);
+  // Hover tracking for a mouse move at a document point.
+  bool DocHotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot);
+  void ClearActiveLinks();
+  void MouseDownAt(bool down);
+  int LayoutCounter() const { return FLayoutCounter; }
+  int DocumentHeight() const { return FDocHeight; }
+  int LaidWidth() const { return FWidth; }
+
+  // ---- positions ----
+  std::vector<TSectionBase*> FPositionList;  // sections in order of y, not owned
+  // The last section of the position list whose top is at or above y; null when none.
+  TSectionBase* SectionAtY(int y, int& top, int& index);
+  int DocPosOf(int sourcePos, bool previous);
+  bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y);
+  bool FindLineY(int sourcePos, int& y) override;
+  int FSelB = -1, FSelE = -1;  // selection, cursor positions
+  int FYOff = 0;               // scroll position of the viewer
+  void SetScrollTop(int y);
+  bool FScrollTopChanged = false;
+
+  // ---- draw list, tab order, inline borders ----
+  std::vector<std::unique_ptr<TDrawItem>> FDrawList;
+  void AddDrawItem(std::unique_ptr<TDrawItem> item) { FDrawList.push_back(std::move(item)); }
+  // Tab-indexed focusable items: key = tab index (5 digits) + serial (3 digits).
+  std::multimap<std::string, TNativeControl*> FTabOrderList;
+  void AddTabOrder(int tabIndex, TNativeControl* control);
+  // Borders of inline elements; made by the first inline element with borders.
+  std::shared_ptr<TInlineList> FInlineList;
+
+  // Printing state honoured by the drawing passes (nothing here turns printing on).
+  bool FPrinting = false;
+  bool FPrintBackground = false;
+  int FPageBottom = 0;
+  bool FIsCopy = false;
+
+  // ---- upward interfaces ----
+  void HoverStyleAdded() override { FHoverStylesUsed = true; }
+  bool HasBitmapRequest() const override { return FHost->HasBitmapRequest(); }
+  bool HasImageRequest() const override { return FHost->HasImageRequest(); }
+  void BitmapRequest(const std::string& source, TBitmapPtr& bitmap, TColor& color) override {
+    FHost->BitmapRequest(source, bitmap, color);
+  }
+  void ImageRequest(const std::string& source, TMemoryStream*& stream) override { FHost->ImageRequest(source, stream); }
+  std::string ExpandImageName(const std::string& source) override { return FHost->ExpandImageName(source); }
+  void InvalidateRect(const TRect& r, bool erase) override { FHost->InvalidateRect(r, erase); }
+
+  // The animation timer's period: advances every animated image drawn in the last paint.
+  void AnimationTick();
+
+  // The laid-out tree as text (LayoutDump.h).
+  std::string LayoutDump() const;
+
+ private:
+  void StartAnimationTimer();
+  std::unique_ptr<THeadlessHost> FOwnHost;
+  TLayoutHost* FHost;
+  std::unique_ptr<TStringBitmapList> FOwnCache;
+  TStringBitmapList* FImageCache;
+  TStyleList FStyles;
+  TIDNameList FIDNames;
+  std::map<std::string, std::unique_ptr<TDocFont>> FFonts;
+  TColor FBackgroundColor = clWindow;
+  std::string FBackgroundName;
+  TBackgroundPosArray FBackgroundPos{};
+  bool FBackgroundLoaded = false;
+  TImageGraphic FBackgroundImage;
+  TBitmapPtr FBackgroundMask;
+  int FLayoutCounter = 0;
+  int FDocHeight = 0;
+  int FTimerInterval = 0;
+  int FTabSerial = 0;
+};
+
+}  // namespace korva
