@@ -76,7 +76,15 @@ void TCellBasic::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
 
 int TCellBasic::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
   int y = FCellY;
-  for (const auto& s : *this) y = s->Draw(canvas, clip, indents, x, xRef, yRef);
+  for (const auto& s : *this) {
+    // Sections wholly above or below the clip are not visited; positioned ones may paint anywhere.
+    if (!s->PaintsOutsideBox() && (s->FPaintBottom <= clip.Top || s->FPaintTop >= clip.Bottom) &&
+        s->FDocY != NotLaidOutY) {
+      y = s->FInnerTop + s->FBoxHeight;
+      continue;
+    }
+    y = s->Draw(canvas, clip, indents, x, xRef, yRef);
+  }
   return y;
 }
 

@@ -115,6 +115,8 @@ class TSectionBase : public TIDObject {
   virtual void ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) { (void)out; }
   // Blocks answer true; the margin collapsing of a new block looks at its predecessor.
   virtual bool IsBlock() const { return false; }
+  // Positioned sections may paint outside their place in the flow: drawing always visits them.
+  virtual bool PaintsOutsideBox() const { return false; }
   // A finished text section without characters or objects: a cell does not keep it.
   virtual bool IsEmptyText() const { return false; }
   // Closing a cell: a block that is not absolutely positioned drops an automatic bottom margin

@@ -163,6 +163,19 @@ TEST(DocumentTest, DrawVisitsEverySectionAndKeepsCanvasState) {
   EXPECT_EQ(TPoint{}, f.Canvas.Origin());
 }
 
+TEST(DocumentTest, DrawVisitsOnlySectionsMeetingTheClip) {
+  TLayoutFixture f;
+  std::vector<TProbe*> probes;
+  for (int i = 0; i < 100; ++i) probes.push_back(AddProbe(f.Doc, 10));
+  f.Layout(100);
+  f.Draw(TRect{0, 205, 100, 230});  // rows 20, 21 and 22
+  int drawn = 0;
+  for (TProbe* p : probes) drawn += p->Draws;
+  EXPECT_EQ(3, drawn);
+  EXPECT_EQ(1, probes[20]->Draws);
+  EXPECT_EQ(1, probes[22]->Draws);
+}
+
 TEST(DocumentTest, HoverSwitchesEveryRunOfTheLinkTogether) {
   TLayoutFixture f;
   TRun a1(1), a2(1), b(2);
