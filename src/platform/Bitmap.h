@@ -75,7 +75,9 @@ class TBitmap {
   // images come back as 24 bpp (alpha is dropped). The data is untrusted: every offset and
   // count is checked, and the size against the limits above before anything is allocated.
   // Truncated pixel data (or an RLE stream that ends early or skips pixels with a delta) is
-  // decoded as far as it goes; the pixels not reached stay 0 (index 0, or black). nullptr and
+  // decoded as far as it goes; the pixels not reached stay 0 (index 0, or black). A picture of
+  // more than 65536 pixels is refused unless its data holds at least half of its rows (RLE: sets
+  // at least an eighth of its pixels), so short files cannot claim large bitmaps. nullptr and
   // a message in *error on bad input.
   static std::unique_ptr<TBitmap> LoadFromBmp(const std::uint8_t* data, std::size_t size, std::string* error = nullptr);
   // A bottom-up BI_RGB file with a 40-byte header and the full colour table for <= 8 bpp.

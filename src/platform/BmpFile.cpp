@@ -62,19 +62,25 @@ struct TBmpInfo {
   std::size_t TableEntrySize = 4;
 };
 
-// RLE8 / RLE4 decoding; pixels not reached stay 0.
-void DecodeRle(const std::uint8_t* p, const std::uint8_t* end, bool rle4, const TBmpInfo& info, TBitmap& bmp) {
-  const int width = bmp.Width(), height = bmp.Height();
+// Pictures of up to this many pixels are decoded however short their data is (what is missing
+// stays 0). Larger ones are allocated only when the data can fill a fair part of them, so that
+// a few bytes cannot claim a bitmap of many megabytes.
+constexpr std::int64_t SmallBmpPixels = 65536;
+
+// Walks an RLE8 / RLE4 stream, calling put(x, row, value) for every pixel it sets inside the
+// picture (row counted from the first row stored).
+template <class Put>
+void WalkRle(const std::uint8_t* p, const std::uint8_t* end, bool rle4, int width, int height, Put&& put) {
   int x = 0, row = 0;
-  auto put = [&](int v) {
-    if (x < width && row < height) bmp.SetIndex(x, info.TopDown ? row : height - 1 - row, std::uint32_t(v));
+  auto emit = [&](int v) {
+    if (x < width && row < height) put(x, row, v);
     if (x < width) ++x;
   };
   while (end - p >= 2 && row < height) {
     const int b0 = p[0], b1 = p[1];
     p += 2;
     if (b0 > 0) {
-      for (int k = 0; k < b0 && x < width; ++k) put(rle4 ? ((k & 1) ? (b1 & 0x0F) : (b1 >> 4)) : b1);
+      for (int k = 0; k < b0 && x < width; ++k) emit(rle4 ? ((k & 1) ? (b1 & 0x0F) : (b1 >> 4)) : b1);
     } else if (b1 == 0) {
       x = 0;
       ++row;
@@ -92,12 +98,39 @@ void DecodeRle(const std::uint8_t* p, const std::uint8_t* end, bool rle4, const 
       for (int k = 0; k < b1; ++k) {
         const std::ptrdiff_t byte = rle4 ? k / 2 : k;
         if (byte >= have) break;
-        put(rle4 ? ((k & 1) ? (p[byte] & 0x0F) : (p[byte] >> 4)) : p[byte]);
+        emit(rle4 ? ((k & 1) ? (p[byte] & 0x0F) : (p[byte] >> 4)) : p[byte]);
       }
       if (end - p < padded) break;
       p += padded;
     }
   }
+}
+
+// RLE8 / RLE4 decoding; pixels not reached stay 0.
+void DecodeRle(const std::uint8_t* p, const std::uint8_t* end, bool rle4, const TBmpInfo& info, TBitmap& bmp) {
+  const int height = bmp.Height();
+  WalkRle(p, end, rle4, bmp.Width(), height, [&](int x, int row, int v) {
+    bmp.SetIndex(x, info.TopDown ? row : height - 1 - row, std::uint32_t(v));
+  });
+}
+
+// Whether the pixel data can fill enough of the declared picture to be worth allocating: half
+// of the rows for plain pixels; for RLE, an eighth of the pixels set by runs (a stream may
+// leave stretches at 0 through line ends and deltas, but a few bytes cannot cover much).
+bool DataCanFill(const TBmpInfo& info, const std::uint8_t* pixels, std::size_t available) {
+  const std::int64_t total = info.Width * info.Height;
+  if (total <= SmallBmpPixels) return true;
+  if (info.Compression == BI_RLE8 || info.Compression == BI_RLE4) {
+    std::size_t length = available;
+    if (info.SizeImage != 0 && info.SizeImage < length) length = info.SizeImage;
+    std::int64_t set = 0;
+    WalkRle(pixels, pixels + length, info.Compression == BI_RLE4, int(info.Width), int(info.Height),
+            [&](int, int, int) { ++set; });
+    return set * 8 >= total;
+  }
+  const std::int64_t rowBytes = ((info.Width * info.Bpp + 31) / 32) * 4;
+  const std::int64_t rows = (std::int64_t(available) + rowBytes - 1) / rowBytes;
+  return rows * 2 >= info.Height;
 }
 
 }  // namespace
@@ -180,6 +213,9 @@ std::unique_ptr<TBitmap> TBitmap::LoadFromBmp(const std::uint8_t* data, std::siz
     }
   }
   if (pixelStart >= size) return Fail(error, "Bitmap pixel data is missing");
+
+  if (!DataCanFill(info, data + pixelStart, size - pixelStart))
+    return Fail(error, "Bitmap pixel data is much shorter than its size");
 
   const bool keepsDepth = bpp <= 8 || bpp == 24 || (bpp == 32 && comp == BI_RGB);
   std::unique_ptr<TBitmap> bmp = Create(int(info.Width), int(info.Height), keepsDepth ? bpp : 24);
