@@ -1,0 +1,62 @@
+#include "layout/PreFormated.h"
+
+#include <algorithm>
+
+#include "layout/IndentManager.h"
+
+namespace korva {
+
+namespace {
+// Right side of a preformatted line: far enough that nothing wraps.
+constexpr int PreRightSide = 32000;
+// The minimum width a preformatted line asks of a table.
+constexpr int PreMaxMinWidth = 2000;
+}  // namespace
+
+std::unique_ptr<TSectionBase> TPreFormated::CloneForPrint(TSectionList* document) const {
+  return std::make_unique<TPreFormated>(document, *this);
+}
+
+int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int, int availHeight,
+                                int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
+  if (BuffS.empty() && !FFonts.Empty()) {
+    // An empty line is one line of its font.
+    FFirstChar = cursor;
+    FCharCount = 0;
+    FLines.clear();
+    FLayoutX = x;
+    FDocY = FInnerTop = FPaintTop = y;
+    FBoxHeight = FPaintHeight = FFonts[0]->FHeight;
+    FInnerBottom = FPaintBottom = y + FBoxHeight;
+    maxWidth = FLayoutWidth = 0;
+    return FBoxHeight;
+  }
+  // Right edges (right floats included) step aside while the line is laid out; floats the
+  // line places itself are kept.
+  std::vector<IndentRec> savedRight = std::move(indents.R);
+  indents.R.clear();
+  const int savedLimit = indents.RightLimit;
+  indents.RightLimit = indents.LeftEdgeAt(y) + PreRightSide;
+  int h = 0;
+  try {
+    h = TSection::LayoutSection(canvas, x, y, xRef, yRef, PreRightSide, availHeight, blockHeight, indents, maxWidth,
+                                cursor);
+  } catch (...) {
+    indents.R = std::move(savedRight);
+    indents.RightLimit = savedLimit;
+    throw;
+  }
+  savedRight.insert(savedRight.end(), indents.R.begin(), indents.R.end());
+  indents.R = std::move(savedRight);
+  indents.RightLimit = savedLimit;
+  maxWidth = FLayoutWidth = MeasureRange(0, int(BuffS.size()));
+  return h;
+}
+
+void TPreFormated::MeasureMinMax(TCanvas&, int& minWidth, int& maxWidth) {
+  if (FFullWidth < 0 || !FObjects.empty()) FFullWidth = MeasureRange(0, int(BuffS.size()));
+  maxWidth = FFullWidth;
+  minWidth = std::min(PreMaxMinWidth, maxWidth);
+}
+
+}  // namespace korva

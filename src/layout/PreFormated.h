@@ -1,0 +1,30 @@
+// A preformatted line (a line of PRE or of a plain-text document): its text is kept as written
+// and never wraps.
+#pragma once
+
+#include "layout/Section.h"
+
+namespace korva {
+
+class TPreFormated : public TSection {
+ public:
+  TPreFormated(TSectionList* document, const TUrlTarget* link, const TProperties& props, bool firstInBlock,
+               const TAttributeList* attributes)
+      : TSection(document, link, props, firstInBlock, attributes) {
+    FPreFormated = true;
+  }
+  TPreFormated(TSectionList* document, const TPreFormated& source) : TSection(document, source) {}
+
+  std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
+  int LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                    int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) override;
+  void MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+  const char* DumpKind() const override { return "pre"; }
+  // An empty preformatted line keeps its height.
+  bool IsEmptyText() const override { return false; }
+
+ private:
+  int FFullWidth = -1;  // cached full text width
+};
+
+}  // namespace korva

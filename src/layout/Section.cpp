@@ -1,0 +1,1094 @@
+#include "layout/Section.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "core/Attributes.h"
+#include "layout/IndentManager.h"
+#include "layout/LayoutDump.h"
+#include "layout/SectionList.h"
+#include "platform/Canvas.h"
+#include "style/PropStack.h"
+
+namespace korva {
+
+namespace {
+
+// Characters above U+2FFF (CJK and beyond) break between any two; surrogate halves do not.
+inline bool IsWide(char16_t c) { return c > 0x2FFF && (c < 0xD800 || c > 0xDFFF); }
+inline bool IsPlaceholder(char16_t c) { return c == ccControl || c == ccObject || c == ccLineBreak; }
+
+// Case mapping of the scripts whose case pairs sit at fixed distances; others stay as they are.
+char16_t ToUpper16(char16_t c) {
+  if (c >= 'a' && c <= 'z') return char16_t(c - 32);
+  if (c < 0xB5) return c;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return char16_t(c - 32);
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 32);
+  if (c >= 0x430 && c <= 0x44F) return char16_t(c - 32);
+  if (c >= 0x450 && c <= 0x45F) return char16_t(c - 80);
+  return c;
+}
+
+char16_t ToLower16(char16_t c) {
+  if (c >= 'A' && c <= 'Z') return char16_t(c + 32);
+  if (c < 0xC0) return c;
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return char16_t(c + 32);
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return char16_t(c + 32);
+  if (c >= 0x410 && c <= 0x42F) return char16_t(c + 32);
+  if (c >= 0x400 && c <= 0x40F) return char16_t(c + 80);
+  return c;
+}
+
+inline int ClampCoord(std::int64_t v) {
+  return int(std::clamp<std::int64_t>(v, -MaxLayoutCoord, MaxLayoutCoord));
+}
+
+// A floating object is drawn after the text of the page.
+class TDeferredObject : public TDrawItem {
+ public:
+  TDeferredObject(TTextObject* obj, int dx, int dy) : FObj(obj), FDx(dx), FDy(dy) {}
+  void DrawItem(TCanvas& canvas) override { FObj->DrawObj(canvas, FDx, FDy); }
+
+ private:
+  TTextObject* FObj;
+  int FDx, FDy;
+};
+
+}  // namespace
+
+void TTextObject::DumpObj(TDumpWriter& out, int depth) const {
+  out.Line(depth) << "object";
+  out.Box(FX, FY, ObjWidth(), ObjHeight());
+  if (FloatKind() == 1) out << " float=left";
+  if (FloatKind() == 2) out << " float=right";
+}
+
+// ---- construction and content ----
+
+TSection::TSection(TSectionList* document, const TUrlTarget* link, const TProperties& props, bool firstInBlock,
+                   const TAttributeList* attributes)
+    : TSectionBase(document) {
+  const TPropValue& align = props.Value(piTextAlign);
+  if (align.TextIs("right")) FJustify = 3;
+  else if (align.TextIs("center")) FJustify = 2;
+  else if (align.TextIs("justify")) FJustify = 4;
+  if (attributes) {
+    if (TAttribute* a = attributes->Find(syClear)) {
+      std::string v = a->Text();
+      std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+      FClearAttr = v == "left" ? 1 : v == "right" ? 2 : 3;
+    }
+  }
+  TClearCode cc = ccNone;
+  if (props.GetClear(cc)) FClearAttr = int(cc);
+  StartRun(props, link, true);
+  FLineHeight = props.GetLineHeight(FFonts[0]->FHeight);
+  if (firstInBlock) {
+    bool percent = false;
+    int indent = props.GetTextIndent(percent);
+    if (percent) FFLPercent = std::clamp(indent, 0, 90);
+    else FFirstLineIndent = std::clamp(indent, -MaxLayoutCoord, MaxLayoutCoord);
+  }
+  if (attributes && document) {
+    const std::string& id = attributes->TheID();
+    if (!id.empty()) document->IDNameList().AddObject(id, this);
+  }
+}
+
+TSection::TSection(TSectionList* document, const TSection& source)
+    : TSectionBase(document, source),
+      BuffS(source.BuffS),
+      Brk(source.Brk),
+      SIndexList(source.SIndexList),
+      FLink(source.FLink),
+      FJustify(source.FJustify),
+      FClearAttr(source.FClearAttr),
+      FLineHeight(source.FLineHeight),
+      FFirstLineIndent(source.FFirstLineIndent),
+      FFLPercent(source.FFLPercent),
+      FSectionNumber(source.FSectionNumber),
+      FFinished(source.FFinished),
+      FPreFormated(source.FPreFormated) {
+  for (const auto& f : source.FFonts) FFonts.Add(std::make_unique<TFontObj>(this, *f));
+  for (const auto& o : source.FObjects)
+    if (auto copy = o.Obj->CloneForPrint()) FObjects.push_back({o.Pos, std::move(copy)});
+}
+
+TSection::~TSection() {
+  // Runs leave the document's link list on their own; they need their section's document.
+  FFonts.Clear();
+}
+
+void TSection::StartRun(const TProperties& props, const TUrlTarget* link, bool setLink) {
+  int pos = int(BuffS.size());
+  TFontObj* last = FFonts.Last();
+  if (last && last->Pos == pos) {
+    // Nothing was added since the last run began: it takes the new font instead.
+    if (setLink) {
+      last->ClearLink();
+      last->SetFontFrom(props);
+    } else {
+      last->SetFontFrom(props);
+      return;
+    }
+  } else {
+    last = FFonts.Add(std::make_unique<TFontObj>(this, pos, props));
+    if (!setLink) {
+      if (!FLink.Url().empty()) last->MakeLink(FLink, props, false);
+      return;
+    }
+  }
+  last->FTitle = props.FTitleText;
+  FLink = link ? *link : TUrlTarget{};
+  if (!FLink.Url().empty()) {
+    // One keyboard stop per link: its first run, unless the page has too many links.
+    bool first = true;
+    for (const auto& f : FFonts)
+      if (f.get() != last && f->IsLink() && f->LinkID() == FLink.ID()) first = false;
+    if (first && FDocument)
+      for (TLinkRun* r : FDocument->FLinkList)
+        if (r->LinkID() == FLink.ID()) first = false;
+    last->MakeLink(FLink, props, first && FDocument && !FDocument->ManyLinks);
+  }
+}
+
+void TSection::ChangeFont(const TProperties& props) { StartRun(props, nullptr, false); }
+
+void TSection::HRef(bool start, const TUrlTarget& link, const TProperties& props) {
+  StartRun(props, start ? &link : nullptr, true);
+}
+
+void TSection::AddTokenObj(const TokenObj& token) {
+  int n = token.Count();
+  if (n <= 0 || FFinished) return;
+  const char16_t* s = token.Chars();
+  const std::int32_t* p = token.Positions();
+  TPropStack& stack = PropStack();
+  TTextTransformCode transform = txNone;
+  bool smallCaps = false;
+  if (!stack.Empty()) {
+    transform = stack.Last().GetTextTransform();
+    smallCaps = stack.Last().GetFontVariant() == "small-caps";
+  }
+  std::size_t need = BuffS.size() + std::size_t(n);
+  if (XP.capacity() < need) XP.reserve(need + 500);
+  const char flag = (FNoBreak || FPreFormated) ? 'n' : 'y';
+  if (!smallCaps) {
+    for (int i = 0; i < n; ++i) {
+      char16_t c = s[i];
+      if (transform == txUpper) c = ToUpper16(c);
+      else if (transform == txLower) c = ToLower16(c);
+      BuffS.push_back(c);
+    }
+    Brk.append(std::size_t(n), flag);
+    XP.insert(XP.end(), p, p + n);
+    return;
+  }
+  // Small capitals: lower-case letters upper-cased in the "small" style, others as they are.
+  bool inSmall = false;
+  for (int i = 0; i < n; ++i) {
+    char16_t c = s[i];
+    char16_t up = ToUpper16(c);
+    if (up != c && !inSmall) {
+      ChangeFont(stack.PushElement(FDocument->Styles(), "small", {}, {}, nullptr, {}, {}));
+      inSmall = true;
+    } else if (up == c && ToLower16(c) != c && inSmall) {
+      stack.PopElement(FDocument->Styles(), "small");
+      ChangeFont(stack.Last());
+      inSmall = false;
+    }
+    BuffS.push_back(up);
+    Brk.push_back(flag);
+    XP.push_back(p[i]);
+  }
+  if (inSmall) {
+    stack.PopElement(FDocument->Styles(), "small");
+    ChangeFont(stack.Last());
+  }
+}
+
+void TSection::AddChar(char16_t ch, int sourcePos) {
+  TokenObj t;
+  t.AddUnicodeChar(ch, sourcePos);
+  AddTokenObj(t);
+}
+
+TTextObject* TSection::AddObject(std::unique_ptr<TTextObject> object, char16_t placeholder, int sourcePos) {
+  if (!object || FFinished) return nullptr;
+  int pos = int(BuffS.size());
+  BuffS.push_back(placeholder);
+  Brk.push_back((FNoBreak || FPreFormated) ? 'n' : 'y');
+  XP.push_back(sourcePos);
+  FObjects.push_back({pos, std::move(object)});
+  FMinWidthCache = 0;
+  return FObjects.back().Obj.get();
+}
+
+void TSection::Compact(const std::vector<char>& keep) {
+  const int n = int(BuffS.size());
+  std::vector<int> newIndex(std::size_t(n) + 1);
+  int k = 0;
+  for (int i = 0; i < n; ++i) {
+    newIndex[std::size_t(i)] = k;
+    if (keep[std::size_t(i)]) {
+      BuffS[std::size_t(k)] = BuffS[std::size_t(i)];
+      Brk[std::size_t(k)] = Brk[std::size_t(i)];
+      XP[std::size_t(k)] = XP[std::size_t(i)];
+      ++k;
+    }
+  }
+  newIndex[std::size_t(n)] = k;
+  if (k == n) return;
+  BuffS.resize(std::size_t(k));
+  Brk.resize(std::size_t(k));
+  XP.resize(std::size_t(k));
+  for (const auto& f : FFonts) f->Pos = newIndex[std::size_t(std::min(f->Pos, n))];
+  for (auto& o : FObjects) o.Pos = newIndex[std::size_t(o.Pos)];
+  // Runs that now start together: the later one wins; runs past the end hold nothing.
+  for (int i = FFonts.Count() - 2; i >= 0; --i)
+    if (FFonts[i]->Pos == FFonts[i + 1]->Pos) FFonts.Delete(i);
+  while (FFonts.Count() > 1 && FFonts.Last()->Pos >= k) FFonts.Delete(FFonts.Count() - 1);
+  if (FFonts.Count() > 0) FFonts[0]->Pos = 0;
+}
+
+void TSection::Finish() {
+  if (FFinished) return;
+  if (!FPreFormated && !BuffS.empty()) {
+    const int n = int(BuffS.size());
+    std::vector<char> keep(std::size_t(n), 1);
+    // Leading spaces go; of two spaces together one goes (the second when the first may break).
+    int last = -1;
+    for (int i = 0; i < n; ++i) {
+      if (BuffS[std::size_t(i)] == u' ') {
+        if (last < 0) {
+          keep[std::size_t(i)] = 0;
+          continue;
+        }
+        if (BuffS[std::size_t(last)] == u' ') {
+          if (Brk[std::size_t(last)] == 'y') {
+            keep[std::size_t(i)] = 0;
+            continue;
+          }
+          keep[std::size_t(last)] = 0;
+        }
+      }
+      last = i;
+    }
+    Compact(keep);
+    // A space after a floating object, and spaces on either side of a line break, go.
+    const int m = int(BuffS.size());
+    keep.assign(std::size_t(m), 1);
+    for (const auto& o : FObjects)
+      if (o.Obj->FloatKind() != 0 && o.Pos + 1 < m && BuffS[std::size_t(o.Pos + 1)] == u' ')
+        keep[std::size_t(o.Pos + 1)] = 0;
+    for (int i = 0; i < m; ++i) {
+      if (BuffS[std::size_t(i)] != ccLineBreak) continue;
+      for (int j = i - 1; j >= 0 && BuffS[std::size_t(j)] == u' '; --j) keep[std::size_t(j)] = 0;
+      for (int j = i + 1; j < m && BuffS[std::size_t(j)] == u' '; ++j) keep[std::size_t(j)] = 0;
+    }
+    Compact(keep);
+    // One trailing space; a trailing line break after text (a lone one keeps the line's height).
+    for (int pass = 0; pass < 2; ++pass) {
+      const int len = int(BuffS.size());
+      if (len == 0) break;
+      char16_t c = BuffS.back();
+      if ((pass == 0 && c == u' ') || (pass == 1 && c == ccLineBreak && len > 1)) {
+        keep.assign(std::size_t(len), 1);
+        keep.back() = 0;
+        Compact(keep);
+      }
+    }
+  }
+  Brk.push_back('y');
+  BuildSourceIndex();
+  XP.clear();
+  XP.shrink_to_fit();
+  FFinished = true;
+  FCharCount = int(BuffS.size());
+  FMinWidthCache = 0;
+}
+
+void TSection::BuildSourceIndex() {
+  SIndexList.clear();
+  for (std::size_t i = 0; i < XP.size(); ++i)
+    if (i == 0 || XP[i] != XP[i - 1] + 1) SIndexList.push_back({int(i), XP[i]});
+  SIndexList.shrink_to_fit();
+}
+
+void TSection::RemoveFromDocumentLists() {
+  if (!FDocument) return;
+  for (const auto& f : FFonts)
+    if (f->IsLink()) f->ClearLink();
+  FDocument->ForgetSection(this);
+}
+
+std::size_t TSection::MemoryBytes() const {
+  return sizeof(*this) + BuffS.capacity() * sizeof(char16_t) + Brk.capacity() + XP.capacity() * 4 +
+         SIndexList.capacity() * sizeof(IndexObj) + std::size_t(FFonts.Count()) * sizeof(TFontObj) +
+         FLines.capacity() * sizeof(LineRec) + FObjects.capacity() * sizeof(TObjRef);
+}
+
+std::unique_ptr<TSectionBase> TSection::CloneForPrint(TSectionList* document) const {
+  return std::make_unique<TSection>(document, *this);
+}
+
+// ---- measuring ----
+
+TTextObject* TSection::ObjectAtIndex(int index) const {
+  auto it = std::lower_bound(FObjects.begin(), FObjects.end(), index,
+                             [](const TObjRef& o, int i) { return o.Pos < i; });
+  return it != FObjects.end() && it->Pos == index ? it->Obj.get() : nullptr;
+}
+
+int TSection::FirstObjectFrom(int index) const {
+  return int(std::lower_bound(FObjects.begin(), FObjects.end(), index,
+                              [](const TObjRef& o, int i) { return o.Pos < i; }) -
+             FObjects.begin());
+}
+
+int TSection::MeasureRange(int a, int b) const {
+  if (b <= a) return 0;
+  std::int64_t w = 0;
+  int run = 0;
+  FFonts.GetFontObjAt(a, &run);
+  std::size_t oi = std::size_t(FirstObjectFrom(a));
+  int pos = a;
+  while (pos < b) {
+    if (oi < FObjects.size() && FObjects[oi].Pos == pos) {
+      const TTextObject& o = *FObjects[oi].Obj;
+      if (o.FloatKind() == 0) w += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
+      ++oi;
+      ++pos;
+      continue;
+    }
+    while (run + 1 < FFonts.Count() && FFonts[run + 1]->Pos <= pos) ++run;
+    int end = b;
+    if (run + 1 < FFonts.Count()) end = std::min(end, FFonts[run + 1]->Pos);
+    if (oi < FObjects.size()) end = std::min(end, FObjects[oi].Pos);
+    const TFontObj* f = FFonts[run];
+    w += f->Handle().TextWidth(BuffS.data() + pos, end - pos) + std::int64_t(f->CharExtra()) * (end - pos);
+    pos = end;
+  }
+  return ClampCoord(w);
+}
+
+int TSection::MeasureInLine(const LineRec& line, int a, int b) const {
+  int w = MeasureRange(a, b);
+  if (line.Spaces <= 0 || line.Extra <= 0) return w;
+  // The canvas gives space k (from the line start) Extra / Spaces, one more while k < the rest.
+  int k0 = 0;
+  for (int i = line.Start; i < a; ++i)
+    if (BuffS[std::size_t(i)] == u' ') ++k0;
+  const int share = line.Extra / line.Spaces, rest = line.Extra % line.Spaces;
+  for (int i = a, k = k0; i < b; ++i)
+    if (BuffS[std::size_t(i)] == u' ') {
+      if (k < line.Spaces) w += share + (k < rest ? 1 : 0);
+      ++k;
+    }
+  return w;
+}
+
+int TSection::MaxCharWidthAll() const {
+  int m = 0;
+  for (const auto& f : FFonts) m = std::max(m, f->FMaxCharWidth + f->CharExtra());
+  return m;
+}
+
+int TSection::EndOfText(const LineRec& line) const {
+  int e = line.Start + line.Ln;
+  while (e > line.Start && (BuffS[std::size_t(e - 1)] == u' ' || BuffS[std::size_t(e - 1)] == ccLineBreak)) --e;
+  return e;
+}
+
+// ---- layout ----
+
+void TSection::PlaceFloat(TTextObject& obj, int y, IndentManager& indents) {
+  int tw = obj.ObjWidth() + obj.HSpaceL() + obj.HSpaceR();
+  int th = obj.ObjHeight() + obj.VSpaceT() + obj.VSpaceB();
+  int rx = indents.PlaceFloatImage(y, obj.FloatKind() == 2, tw, obj.HSpaceL(), th);
+  obj.Place(indents.LeftLimit + rx, y + obj.VSpaceT());
+  FPaintBottom = std::max(FPaintBottom, y + th);
+}
+
+int TSection::FitLine(int start, int width, int y, IndentManager& indents, bool& placedFloat) {
+  const int n = int(BuffS.size());
+  // The nearest line break at or after start (start only grows during one layout).
+  if (FNextBreakFrom < 0 || start < FNextBreakFrom || FNextBreak < start) {
+    int p = start;
+    while (p < n && BuffS[std::size_t(p)] != ccLineBreak) ++p;
+    FNextBreak = p;
+  }
+  FNextBreakFrom = start;
+  const int end = FNextBreak;
+  if (end == start) return 1;  // a line break alone makes a line
+  int pos = start;
+  int rem = width;
+  std::size_t oi = std::size_t(FirstObjectFrom(start));
+  int run = 0;
+  FFonts.GetFontObjAt(start, &run);
+  while (pos < end) {
+    if (oi < FObjects.size() && FObjects[oi].Pos == pos) {
+      TTextObject& o = *FObjects[oi].Obj;
+      ++oi;
+      int tw = o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
+      if (o.FloatKind() != 0) {
+        if (pos == start) {
+          // A float first on the line is placed now and takes its room from the line.
+          if (tw > rem && indents.NextWiderY(y) > y) break;
+          PlaceFloat(o, y, indents);
+          placedFloat = true;
+          ++pos;
+          if (tw > rem) break;
+          rem -= tw;
+        } else {
+          FPendingFloats.push_back(pos);
+          ++pos;
+        }
+        continue;
+      }
+      if (tw > rem) break;
+      rem -= tw;
+      ++pos;
+      continue;
+    }
+    while (run + 1 < FFonts.Count() && FFonts[run + 1]->Pos <= pos) ++run;
+    int pieceEnd = end;
+    if (run + 1 < FFonts.Count()) pieceEnd = std::min(pieceEnd, FFonts[run + 1]->Pos);
+    if (oi < FObjects.size()) pieceEnd = std::min(pieceEnd, FObjects[oi].Pos);
+    const TFontObj* f = FFonts[run];
+    int count = 0;
+    int w = f->Handle().FitText(BuffS.data() + pos, pieceEnd - pos, rem, f->CharExtra(), &count, nullptr);
+    pos += count;
+    rem -= w;
+    if (pos < pieceEnd) break;
+  }
+  if (pos == end && end < n) ++pos;  // everything before the line break fits: it joins the line
+  return pos - start;
+}
+
+namespace {
+// Where a line may end after character k (the line ends after it).
+inline bool BreaksAfter(const std::u16string& s, const std::string& brk, int k, int last) {
+  char16_t c = s[std::size_t(k)];
+  if (brk[std::size_t(k)] == 'y' &&
+      (c == u' ' || c == u'-' || c == u'?' || c == ccControl || c == ccObject || IsWide(c)))
+    return true;
+  return k < last && IsWide(s[std::size_t(k + 1)]) && brk[std::size_t(k + 1)] == 'y';
+}
+}  // namespace
+
+int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWidth, int, int,
+                            IndentManager& indents, int& maxWidth, int& cursor) {
+  FFirstChar = cursor;
+  FCharCount = int(BuffS.size());
+  FDocY = FInnerTop = FPaintTop = y;
+  FPaintBottom = y;
+  FLayoutX = x;
+  FLines.clear();
+  FFitLine = -1;
+  FNextBreakFrom = -1;
+  const int n = FCharCount;
+  int clearY = y;
+  if (FClearAttr != 0) {
+    int l = 0, r = 0;
+    indents.ClearedY(l, r);
+    int target = FClearAttr == 1 ? l : FClearAttr == 2 ? r : std::max(l, r);
+    clearY = std::max(y, target);
+  }
+  FSectionLeft = indents.LeftEdgeAt(y);
+  FSectionRight = indents.RightEdgeAt(y);
+  if (n == 0 || FFonts.Empty()) {
+    FBoxHeight = FPaintHeight = clearY - y;
+    FInnerBottom = FPaintBottom = y + FBoxHeight;
+    maxWidth = FLayoutWidth = 0;
+    return FBoxHeight;
+  }
+  const int fli = FFLPercent ? int(std::int64_t(availWidth) * FFLPercent / 100) : FFirstLineIndent;
+  const int usable = std::min(availWidth, FSectionRight - FSectionLeft);
+  maxWidth = usable;
+  for (auto& o : FObjects) {
+    o.Obj->SizeFor(canvas, usable);
+    maxWidth = std::max(maxWidth, o.Obj->ObjWidth());
+  }
+  int ycur = y;
+  auto addEmpty = [&](int start, int h) {
+    LineRec e;
+    e.Start = start;
+    e.Top = e.DrawY = ycur;
+    e.LineHt = e.DrawHeight = h;
+    e.DrawXX = indents.LeftEdgeAt(ycur);
+    e.LineIndent = e.DrawXX - x;
+    FLines.push_back(std::move(e));
+    ycur += h;
+  };
+  if (clearY > ycur) addEmpty(0, clearY - ycur);
+
+  int start = 0;
+  while (start < n) {
+    FPendingFloats.clear();
+    const int lineIndent = start == 0 ? fli : 0;
+    int left = indents.LeftEdgeAt(ycur), right = indents.RightEdgeAt(ycur);
+    bool placed = false;
+    int count = FitLine(start, right - left - lineIndent, ycur, indents, placed);
+    if (count == 0) {
+      int next = indents.NextWiderY(ycur);
+      if (next > ycur) {
+        addEmpty(start, next - ycur);
+        continue;
+      }
+      count = 1;
+    }
+    int end = start + count;
+    bool overlong = false;
+    if (end < n && BuffS[std::size_t(end - 1)] != ccLineBreak) {
+      const int c = end - 1;
+      char16_t cc = BuffS[std::size_t(c)], nx = BuffS[std::size_t(end)];
+      const bool cy = Brk[std::size_t(c)] == 'y';
+      if (((cc == u' ' || cc == ccControl || cc == ccObject || IsWide(cc)) && cy) || cc == ccLineBreak ||
+          (nx == u' ' && cy) || ((nx == ccControl || nx == ccObject || IsWide(nx)) && Brk[std::size_t(end)] == 'y')) {
+        // the line ends after c
+      } else {
+        int k = c - 1;
+        while (k >= start && !BreaksAfter(BuffS, Brk, k, c)) --k;
+        if (k >= start) {
+          end = k + 1;
+        } else {
+          // A word longer than the line: below the floats if they end somewhere, else overfull
+          // up to the first place the text may break.
+          int next = indents.NextWiderY(ycur);
+          if (next > ycur && !placed) {
+            addEmpty(start, next - ycur);
+            continue;
+          }
+          int p = c + 1;
+          for (; p < n; ++p) {
+            char16_t q = BuffS[std::size_t(p)], prev = BuffS[std::size_t(p - 1)];
+            if (Brk[std::size_t(p)] == 'y' &&
+                (prev == u'-' || prev == u'?' || q == u' ' || q == ccControl || q == ccObject || q == ccLineBreak ||
+                 IsWide(q)))
+              break;
+          }
+          end = p;
+          overlong = true;
+        }
+      }
+    }
+    while (end < n && BuffS[std::size_t(end)] == u' ') ++end;
+    if (overlong && end < n && BuffS[std::size_t(end)] == ccLineBreak) ++end;
+
+    LineRec line;
+    line.Start = start;
+    line.Ln = end - start;
+    left = indents.LeftEdgeAt(ycur);
+    right = indents.RightEdgeAt(ycur);
+    line.Top = ycur;
+    FinishLine(line, x, left + lineIndent, right, end >= n);
+    if (overlong || line.Width > right - left - lineIndent)
+      maxWidth = std::max(maxWidth, line.Width + lineIndent + (left - FSectionLeft));
+    ycur += line.Height();
+    line.DrawHeight = line.Height();
+    for (int p : FPendingFloats) {
+      if (p >= end) break;
+      TTextObject* o = ObjectAtIndex(p);
+      PlaceFloat(*o, ycur, indents);
+      line.DrawHeight = std::max(line.DrawHeight, o->Y() + o->ObjHeight() + o->VSpaceB() - line.Top);
+    }
+    FPaintBottom = std::max(FPaintBottom, line.Top + line.DrawHeight);
+    FLines.push_back(std::move(line));
+    start = end;
+  }
+  FPendingFloats.clear();
+  cursor += n;
+  FBoxHeight = ycur - y;
+  FInnerBottom = y + FBoxHeight;
+  FPaintBottom = std::max(FPaintBottom, FInnerBottom);
+  FPaintHeight = FPaintBottom - y;
+  FLayoutWidth = maxWidth;
+  return FBoxHeight;
+}
+
+void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLine) {
+  const int start = line.Start, end = line.Start + line.Ln;
+  const int e = EndOfText(line);
+  line.Width = MeasureRange(start, e);
+  bool onlyObjects = true;
+  for (int i = start; i < end && onlyObjects; ++i)
+    if (!IsPlaceholder(BuffS[std::size_t(i)])) onlyObjects = false;
+  if (line.Ln == 1 && BuffS[std::size_t(start)] == ccLineBreak) onlyObjects = false;
+  int run = 0;
+  FFonts.GetFontObjAt(start, &run);
+  if (!onlyObjects) {
+    for (int k = run; k < FFonts.Count() && FFonts[k]->Pos < std::max(end, start + 1); ++k) {
+      line.LineHt = std::max(line.LineHt, FFonts[k]->FHeight);
+      line.Descent = std::max(line.Descent, FFonts[k]->FDescent);
+    }
+  }
+  if (FLineHeight >= 0) {
+    int d = FLineHeight - line.LineHt;
+    line.SpaceBefore = d / 2;
+    line.SpaceAfter = d - line.SpaceBefore;
+  }
+  const std::size_t firstObj = std::size_t(FirstObjectFrom(start));
+  for (std::size_t oi = firstObj; oi < FObjects.size() && FObjects[oi].Pos < end; ++oi) {
+    const TTextObject& o = *FObjects[oi].Obj;
+    if (o.FloatKind() != 0) continue;
+    const int h = o.ObjHeight() + o.VSpaceT() + o.VSpaceB();
+    switch (o.VertAlign()) {
+      case acTop:
+        line.SpaceAfter = std::max(line.SpaceAfter, h - line.LineHt);
+        break;
+      case acMiddle: {
+        if (line.LineHt == 0) {
+          // Centred on a line of its own font: the line is as tall as the object.
+          const TFontObj* f = FFonts.GetFontObjAt(FObjects[oi].Pos);
+          line.LineHt = f->FHeight;
+          line.Descent = f->FDescent;
+        }
+        int g = h - line.LineHt;
+        line.SpaceAfter = std::max(line.SpaceAfter, g / 2);
+        line.SpaceBefore = std::max(line.SpaceBefore, g - g / 2);
+        break;
+      }
+      default:
+        line.SpaceBefore = std::max(line.SpaceBefore, h - line.LineHt + line.Descent);
+        break;
+    }
+  }
+  for (int k = run; k < FFonts.Count() && FFonts[k]->Pos < std::max(end, start + 1); ++k)
+    if (FFonts[k]->IsLink()) FFonts[k]->FYValue = line.Top;
+
+  switch (FJustify) {
+    case 2:
+      line.LineIndent = (right + left - line.Width) / 2 - x;
+      break;
+    case 3:
+      line.LineIndent = right - x - line.Width;
+      break;
+    default:
+      line.LineIndent = left - x;
+  }
+  line.DrawXX = x + line.LineIndent;
+  line.DrawWidth = right - left;
+  line.DrawY = line.Top + line.SpaceBefore;
+  if (FJustify == 4 && !lastLine) {
+    int spaces = 0;
+    for (int i = start; i < e; ++i)
+      if (BuffS[std::size_t(i)] == u' ') ++spaces;
+    int extra = right - left - line.Width;
+    if (spaces > 0 && extra > 0) {
+      line.Spaces = spaces;
+      line.Extra = extra;
+    }
+  }
+  // Objects in the line: x along the text, y by their vertical alignment.
+  int prev = start, xacc = line.DrawXX;
+  for (std::size_t oi = firstObj; oi < FObjects.size() && FObjects[oi].Pos < end; ++oi) {
+    TTextObject& o = *FObjects[oi].Obj;
+    if (o.FloatKind() != 0) continue;
+    const int p = FObjects[oi].Pos;
+    xacc += MeasureInLine(line, prev, p);
+    const int h = o.ObjHeight() + o.VSpaceT() + o.VSpaceB();
+    int top;
+    switch (o.VertAlign()) {
+      case acTop:
+        top = line.DrawY;
+        break;
+      case acMiddle:
+        top = line.DrawY + (line.LineHt - h) / 2;
+        break;
+      default:
+        top = line.DrawY + line.LineHt - line.Descent - h;
+    }
+    o.Place(xacc + o.HSpaceL(), top + o.VSpaceT());
+    xacc += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
+    prev = p + 1;
+  }
+  if (FDocument && FDocument->FInlineList) {
+    line.BorderList.clear();
+    FDocument->FInlineList->BordersForLine(FFirstChar + start, FFirstChar + end, line.BorderList);
+    line.FirstDraw = true;
+  }
+}
+
+// ---- drawing ----
+
+int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, int, int) {
+  const int dx = x - FLayoutX;
+  for (LineRec& line : FLines) {
+    if (line.Ln == 0) continue;
+    if (line.Top + std::max(line.Height(), line.DrawHeight) <= clip.Top) continue;
+    if (line.Top >= clip.Bottom) break;
+    if (FDocument && FDocument->FPrinting && line.Top + line.Height() > FDocument->FPageBottom &&
+        line.Height() <= FDocument->FPageBottom - clip.Top) {
+      // The page ends above a line that would cross its bottom.
+      FDocument->FPageBottom = std::min(FDocument->FPageBottom, line.Top);
+      break;
+    }
+    DrawLine(canvas, line, dx, 0);
+  }
+  return FInnerTop + FBoxHeight;
+}
+
+void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
+  const int baseline = line.DrawY + line.LineHt - line.Descent + dy;
+  const int e = EndOfText(line);
+  int selB = -1, selE = -1;
+  if (FDocument && FDocument->FSelB >= 0 && FDocument->FSelE > FDocument->FSelB) {
+    selB = FDocument->FSelB - FFirstChar;
+    selE = FDocument->FSelE - FFirstChar;
+  }
+  canvas.SetTextAlign(TA_BASELINE);
+  const bool justified = line.Spaces > 0 && line.Extra > 0;
+  if (justified) canvas.SetTextJustification(line.Extra, line.Spaces);
+  int xcur = line.DrawXX + dx;
+  std::size_t oi = std::size_t(FirstObjectFrom(line.Start));
+  int run = 0;
+  FFonts.GetFontObjAt(line.Start, &run);
+  int pos = line.Start;
+  std::vector<std::pair<int, int>> pieceX;  // for inline borders: document position, x
+  const bool borders = !line.BorderList.empty();
+  while (pos < e) {
+    if (oi < FObjects.size() && FObjects[oi].Pos == pos) {
+      TTextObject& o = *FObjects[oi].Obj;
+      ++oi;
+      if (o.FloatKind() == 0) {
+        o.DrawObj(canvas, dx, dy);
+        xcur += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
+      } else if (FDocument) {
+        FDocument->AddDrawItem(std::make_unique<TDeferredObject>(&o, dx, dy));
+      } else {
+        o.DrawObj(canvas, dx, dy);
+      }
+      ++pos;
+      continue;
+    }
+    while (run + 1 < FFonts.Count() && FFonts[run + 1]->Pos <= pos) ++run;
+    int pieceEnd = e;
+    if (run + 1 < FFonts.Count()) pieceEnd = std::min(pieceEnd, FFonts[run + 1]->Pos);
+    if (oi < FObjects.size()) pieceEnd = std::min(pieceEnd, FObjects[oi].Pos);
+    if (selB > pos && selB < pieceEnd) pieceEnd = selB;
+    if (selE > pos && selE < pieceEnd) pieceEnd = selE;
+    const TFontObj* f = FFonts[run];
+    const TMyFont& font = f->Font();
+    font.ApplyTo(canvas);
+    const bool selected = pos >= selB && pos < selE;
+    if (selected) {
+      TColor text = ColorToRGB(font.Color());
+      canvas.SetBkMode(TBkMode::Opaque);
+      canvas.SetBkColor(text);
+      canvas.SetTextColor(font.BGColor != clNone ? font.BGColor : TColor(text ^ 0xFFFFFF));
+    } else if (font.BGColor != clNone) {
+      canvas.SetBkMode(TBkMode::Opaque);
+      canvas.SetBkColor(font.BGColor);
+    } else {
+      canvas.SetBkMode(TBkMode::Transparent);
+    }
+    int yy = baseline;
+    if (f->SScript == ssSuper) yy -= f->FHeight / 3;
+    else if (f->SScript == ssSub) yy += f->FDescent / 2 + 1;
+    const int len = pieceEnd - pos;
+    const int w = canvas.TextExtent(BuffS.data() + pos, len).cx;
+    if (borders) pieceX.emplace_back(pos, xcur);
+    canvas.TextOut(xcur, yy, BuffS.data() + pos, len);
+    if (f->FFocused && f->IsLink())
+      canvas.DrawFocusRect(TRect{xcur, yy + f->FDescent - f->FHeight, xcur + w, yy + f->FDescent});
+    xcur += w;
+    pos = pieceEnd;
+    if (pieceEnd >= e) break;
+  }
+  if (justified) canvas.SetTextJustification(0, 0);
+  if (borders) {
+    pieceX.emplace_back(e, xcur);
+    for (BorderRec& b : line.BorderList) {
+      auto xAt = [&](int docPos) {
+        int p = std::clamp(docPos - FFirstChar, line.Start, e);
+        return line.DrawXX + dx + MeasureInLine(line, line.Start, p);
+      };
+      b.BRect = TRect{xAt(b.BStart), line.DrawY + dy, xAt(b.BEnd), line.DrawY + line.LineHt + dy};
+      b.DrawPending = line.FirstDraw;
+    }
+    line.FirstDraw = false;
+  }
+}
+
+// ---- hit testing ----
+
+int TSection::LineAtY(int y) const {
+  for (int i = 0; i < int(FLines.size()); ++i) {
+    const LineRec& l = FLines[std::size_t(i)];
+    if (y < l.Top + l.Height()) return y >= l.Top || i == 0 ? i : -1;
+  }
+  return -1;
+}
+
+int TSection::LineOfIndex(int index) const {
+  auto it = std::upper_bound(FLines.begin(), FLines.end(), index,
+                             [](int i, const LineRec& l) { return i < l.Start; });
+  while (it != FLines.begin()) {
+    --it;
+    if (index >= it->Start && index < it->Start + std::max(it->Ln, 1) && it->Ln > 0) return int(it - FLines.begin());
+    if (it->Ln > 0) break;
+  }
+  return -1;
+}
+
+int TSection::CaretFromPoint(TCanvas&, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) {
+  if (FLines.empty() || x < FSectionLeft) return -1;
+  int li = LineAtY(y);
+  if (li < 0) return -1;
+  const LineRec& line = FLines[std::size_t(li)];
+  if (line.Ln == 0 || x > line.DrawXX + line.DrawWidth) return -1;
+  int count = 0;
+  const int dx = x - line.DrawXX;
+  if (dx > 0) {
+    if (FFitLine == li && FFitX == dx) {
+      count = FFitCount;
+    } else {
+      const int e = EndOfText(line);
+      int lo = 0, hi = e - line.Start;
+      while (lo < hi) {  // the largest count whose width does not pass the point
+        int mid = (lo + hi + 1) / 2;
+        if (MeasureInLine(line, line.Start, line.Start + mid) <= dx) lo = mid;
+        else hi = mid - 1;
+      }
+      count = lo;
+      if (count < e - line.Start) {
+        int w0 = MeasureInLine(line, line.Start, line.Start + count);
+        int w1 = MeasureInLine(line, line.Start, line.Start + count + 1);
+        if (dx > w0 + (w1 - w0) / 2) ++count;
+      }
+      FFitLine = li;
+      FFitX = dx;
+      FFitCount = count;
+    }
+  }
+  xr = line.DrawXX + MeasureInLine(line, line.Start, line.Start + count);
+  yr = line.Top;
+  caretHeight = line.Height();
+  inText = true;
+  return FFirstChar + line.Start + count;
+}
+
+bool TSection::PointFromCaret(TCanvas&, int cursor, int& x, int& y) {
+  int i = cursor - FFirstChar;
+  if (i < 0 || i >= int(BuffS.size())) return false;
+  int li = LineOfIndex(i);
+  if (li < 0) return false;
+  const LineRec& line = FLines[std::size_t(li)];
+  x = line.DrawXX + MeasureInLine(line, line.Start, i);
+  y = line.Top;
+  return true;
+}
+
+bool TSection::LineYAt(int docPos, int& y) {
+  int i = docPos - FFirstChar;
+  if (i < 0 || i >= int(BuffS.size())) return false;
+  int li = LineOfIndex(i);
+  y = li >= 0 ? FLines[std::size_t(li)].Top : FDocY;
+  return true;
+}
+
+bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
+  for (auto& o : FObjects) {
+    TTextObject& obj = *o.Obj;
+    if (x >= obj.X() && x < obj.X() + obj.ObjWidth() && y >= obj.Y() && y < obj.Y() + obj.ObjHeight())
+      if (obj.HotSpotAt(x, y, spot)) return true;
+  }
+  int li = LineAtY(y);
+  if (li < 0 || x < FSectionLeft) return false;
+  const LineRec& line = FLines[std::size_t(li)];
+  if (line.Ln == 0 || x < line.DrawXX || y < line.Top) return false;
+  const int e = EndOfText(line);
+  const int dx = x - line.DrawXX;
+  int lo = 0, hi = e - line.Start;
+  while (lo < hi) {
+    int mid = (lo + hi + 1) / 2;
+    if (MeasureInLine(line, line.Start, line.Start + mid) <= dx) lo = mid;
+    else hi = mid - 1;
+  }
+  const int i = line.Start + lo;
+  if (i >= e || BuffS[std::size_t(i)] == ccObject) return false;
+  TFontObj* f = FFonts.GetFontObjAt(i);
+  if (!f) return false;
+  if (f->IsLink()) {
+    spot.IsLink = true;
+    spot.Link = f->FUrlTarget;
+    spot.LinkRun = f;
+  }
+  if (!f->FTitle.empty()) {
+    spot.Title = f->FTitle;
+    spot.HasTitle = true;
+  }
+  return spot.IsLink || spot.HasTitle;
+}
+
+bool TSection::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
+  for (auto& o : FObjects) {
+    TTextObject& obj = *o.Obj;
+    TFloatingObj* img = obj.AsImage();
+    if (img && x >= obj.X() && x < obj.X() + obj.ObjWidth() && y >= obj.Y() && y < obj.Y() + obj.ObjHeight()) {
+      object = img;
+      ix = x - obj.X();
+      iy = y - obj.Y();
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TSection::CharAt(int pos, char16_t& ch, TCharObject& object) {
+  int i = pos - FFirstChar;
+  if (i < 0 || i >= int(BuffS.size())) return false;
+  ch = BuffS[std::size_t(i)];
+  object = TCharObject{};
+  if (ch == ccObject || ch == ccControl)
+    if (TTextObject* o = ObjectAtIndex(i)) {
+      object.Image = o->AsImage();
+      object.Control = o->AsControl();
+    }
+  return true;
+}
+
+// ---- searching and copying ----
+
+int TSection::SearchForward(int from, const std::u16string& text, bool matchCase) {
+  const int len = int(BuffS.size());
+  int i0 = std::max(0, from - FFirstChar);
+  if (text.empty() || i0 >= len) return -1;
+  std::u16string hay = BuffS;
+  if (!matchCase)
+    for (auto& c : hay) c = ToLower16(c);
+  auto p = hay.find(text, std::size_t(i0));
+  return p == std::u16string::npos ? -1 : FFirstChar + int(p);
+}
+
+int TSection::SearchBackward(int from, const std::u16string& text, bool matchCase) {
+  const int len = int(BuffS.size());
+  int limit = std::min(from - FFirstChar, len);  // matches start before this
+  if (text.empty() || limit <= 0) return -1;
+  std::u16string hay = BuffS;
+  if (!matchCase)
+    for (auto& c : hay) c = ToLower16(c);
+  auto p = hay.rfind(text, std::size_t(limit - 1));
+  return p == std::u16string::npos ? -1 : FFirstChar + int(p);
+}
+
+void TSection::AppendSelectedText(std::u16string& text) {
+  if (!FDocument || FDocument->FSelB < 0) return;
+  const int len = int(BuffS.size());
+  int a = std::max(0, FDocument->FSelB - FFirstChar), b = std::min(len, FDocument->FSelE - FFirstChar);
+  for (int i = a; i < b; ++i) {
+    char16_t c = BuffS[std::size_t(i)];
+    if (!IsPlaceholder(c)) text.push_back(c);  // objects have no text
+  }
+  if (FDocument->FSelE > FFirstChar + len) text += u"\r\n";
+}
+
+// ---- source positions ----
+
+int TSection::SourcePosOf(int docPos) {
+  int i = docPos - FFirstChar;
+  if (i < 0 || i >= int(BuffS.size()) || SIndexList.empty()) return -1;
+  auto it = std::upper_bound(SIndexList.begin(), SIndexList.end(), i,
+                             [](int v, const IndexObj& o) { return v < o.Index; });
+  --it;
+  return it->Pos + (i - it->Index);
+}
+
+int TSection::DocPosOf(int sourcePos, bool previous) {
+  const int len = int(BuffS.size());
+  if (SIndexList.empty() || len == 0) return -1;
+  for (std::size_t k = 0; k < SIndexList.size(); ++k) {
+    const IndexObj& o = SIndexList[k];
+    const int runLen = (k + 1 < SIndexList.size() ? SIndexList[k + 1].Index : len) - o.Index;
+    if (sourcePos >= o.Pos && sourcePos < o.Pos + runLen) return FFirstChar + o.Index + (sourcePos - o.Pos);
+    if (sourcePos < o.Pos) {
+      // Between two runs (or before the first): the nearest character after it, or before.
+      if (!previous) return FFirstChar + o.Index;
+      return k == 0 ? -1 : FFirstChar + o.Index - 1;
+    }
+  }
+  return previous ? FFirstChar + len - 1 : -1;
+}
+
+// ---- minimum and maximum width ----
+
+void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
+  if (FMinWidthCache >= 1 && FObjects.empty()) {
+    minWidth = FMinWidthCache;
+    maxWidth = FMaxWidthCache;
+    return;
+  }
+  const int n = int(BuffS.size());
+  int floats = 0, mn = 0;
+  for (auto& o : FObjects) {
+    TTextObject& obj = *o.Obj;
+    obj.SizeFor(canvas, 0);
+    const int spaced = obj.ObjWidth() + obj.HSpaceL() + obj.HSpaceR();
+    if (obj.FloatKind() != 0) {
+      floats += spaced;
+      Brk[std::size_t(o.Pos)] = 'y';
+    } else if (BuffS[std::size_t(o.Pos)] == ccControl) {
+      if (!obj.PercentSized()) mn = std::max(mn, spaced);
+    } else {
+      mn = std::max(mn, obj.ObjWidth());
+    }
+  }
+  auto withIndent = [&](int a, int w) -> int {
+    if (a != 0) return w;
+    if (FFLPercent > 0) return int(std::int64_t(w) * 100 / (100 - FFLPercent));
+    return w + FFirstLineIndent;
+  };
+  int widest = 0;
+  for (int a = 0; a < n;) {
+    int b = a;
+    while (b < n && BuffS[std::size_t(b)] != ccLineBreak) ++b;
+    int e = b;
+    while (e > a && BuffS[std::size_t(e - 1)] == u' ') --e;
+    widest = std::max(widest, withIndent(a, MeasureRange(a, e)));
+    a = b + 1;
+  }
+  // The widest piece that cannot break.
+  int i = 0;
+  while (i < n && BuffS[std::size_t(i)] == u' ') ++i;
+  while (i < n) {
+    const char16_t c = BuffS[std::size_t(i)];
+    if (c == u' ' || IsPlaceholder(c)) {
+      ++i;
+      continue;
+    }
+    int j = i + 1;
+    if (!(IsWide(c) && Brk[std::size_t(i)] == 'y')) {
+      for (; j < n; ++j) {
+        const char16_t q = BuffS[std::size_t(j)];
+        const char16_t prev = BuffS[std::size_t(j - 1)];
+        if (Brk[std::size_t(j)] == 'y' && (q == u' ' || IsPlaceholder(q) || IsWide(q))) break;
+        if ((prev == u'-' || prev == u'?') && Brk[std::size_t(j - 1)] == 'y') break;
+      }
+    }
+    mn = std::max(mn, withIndent(i, MeasureRange(i, j)));
+    i = j;
+  }
+  mn = std::max(mn, floats);
+  minWidth = mn;
+  maxWidth = std::max(widest + floats, mn);
+  FMinWidthCache = minWidth;
+  FMaxWidthCache = maxWidth;
+}
+
+// ---- the layout dump ----
+
+void TSection::Dump(TDumpWriter& out, int depth) const {
+  out.Line(depth) << DumpKind();
+  out.Box(FLayoutX, FInnerTop, FLayoutWidth, FBoxHeight);
+  for (const LineRec& l : FLines) {
+    out.Line(depth + 1) << "line " << (FFirstChar + l.Start) << "+" << l.Ln;
+    out.Box(l.DrawXX, l.Top, l.Width, l.Height());
+    out << " ";
+    out.Quoted(std::u16string_view(BuffS).substr(std::size_t(l.Start), std::size_t(l.Ln)));
+    if (l.Spaces > 0) out << " just=" << l.Extra << "/" << l.Spaces;
+  }
+  for (const auto& o : FObjects) o.Obj->DumpObj(out, depth + 1);
+}
+
+}  // namespace korva

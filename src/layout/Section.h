@@ -1,0 +1,208 @@
+// A text section: one run of inline content (the characters of a paragraph up to a line break,
+// with inline objects and font changes), broken into lines for a width, drawn, hit-tested,
+// searched and copied.
+//
+// Objects in the text stand for one placeholder character each: 4 an image or panel, 2 a form
+// control; 8 is a line break. Every character has a break flag, 'y' where a line may break at
+// it and 'n' inside NOBR or preformatted text.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/TokenObj.h"
+#include "layout/FontObj.h"
+#include "layout/InlineList.h"
+#include "layout/SectionBase.h"
+#include "style/Properties.h"
+
+namespace korva {
+
+class TAttributeList;
+
+enum : char16_t { ccControl = 2, ccObject = 4, ccLineBreak = 8 };
+
+// A run of characters whose source positions follow one another.
+struct IndexObj {
+  int Index = 0;  // character index in the section
+  int Pos = 0;    // source position of that character
+};
+
+struct LineRec {
+  int Start = 0;
+  int SpaceBefore = 0, SpaceAfter = 0;
+  int LineHt = 0;      // text height (0 for a line of objects only)
+  int DrawHeight = 0;  // full height, with floats hanging below
+  int Ln = 0;          // character count
+  int Descent = 0;
+  int LineIndent = 0;  // x of the line start from the section's left x
+  int DrawXX = 0;      // x of the line start, document coordinates
+  int DrawWidth = 0;   // available width at the line's y
+  int DrawY = 0;       // top of the text
+  int Top = 0;         // top of the line (space above included)
+  int Width = 0;       // measured without trailing spaces and line break
+  int Spaces = 0, Extra = 0;  // justification of all but the last line
+  std::vector<BorderRec> BorderList;
+  bool FirstDraw = true;
+  int Height() const { return LineHt + SpaceBefore + SpaceAfter; }
+};
+
+// What line breaking needs of an object standing in the text (images and panels, form
+// controls). Sizes are of the object's box; the spaces lie around it.
+class TTextObject {
+ public:
+  virtual ~TTextObject() = default;
+  // Sizes the object for the usable width of its section (objects sized by percentage).
+  virtual void SizeFor(TCanvas& canvas, int usableWidth) = 0;
+  virtual int ObjWidth() const = 0;
+  virtual int ObjHeight() const = 0;
+  virtual int HSpaceL() const { return 0; }
+  virtual int HSpaceR() const { return 0; }
+  virtual int VSpaceT() const { return 0; }
+  virtual int VSpaceB() const { return 0; }
+  // 0 in the line, 1 floating left, 2 floating right.
+  virtual int FloatKind() const { return 0; }
+  virtual TAlignCode VertAlign() const { return acBottom; }
+  // Sized by a percentage of the line: its minimum width does not count.
+  virtual bool PercentSized() const { return false; }
+  // The box's top-left in document coordinates, set by layout.
+  virtual void Place(int x, int y) {
+    FX = x;
+    FY = y;
+  }
+  int X() const { return FX; }
+  int Y() const { return FY; }
+  // Draws the box at its place moved by (dx, dy).
+  virtual void DrawObj(TCanvas& canvas, int dx, int dy) = 0;
+  // For hit tests and the character-object query.
+  virtual TFloatingObj* AsImage() { return nullptr; }
+  virtual TFormControlObj* AsControl() { return nullptr; }
+  // Link, title or map answer at a document point inside the box.
+  virtual bool HotSpotAt(int x, int y, THotSpot& spot) {
+    (void)x, (void)y, (void)spot;
+    return false;
+  }
+  virtual std::unique_ptr<TTextObject> CloneForPrint() const { return nullptr; }
+  virtual void DumpObj(TDumpWriter& out, int depth) const;
+
+ protected:
+  int FX = 0, FY = 0;
+};
+
+class TSection : public TSectionBase {
+ public:
+  // A section for the element whose property set is `props`; `link` (may be null or empty) is
+  // the link being read. `firstInBlock` gives it the block's first-line indent.
+  TSection(TSectionList* document, const TUrlTarget* link, const TProperties& props, bool firstInBlock,
+           const TAttributeList* attributes);
+  TSection(TSectionList* document, const TSection& source);
+  ~TSection() override;
+
+  // ---- content ----
+  virtual void AddTokenObj(const TokenObj& token);
+  virtual void AddChar(char16_t ch, int sourcePos);
+  // A new font run at the current end from a property set (the last run's font is replaced
+  // when nothing was added since it started); the run keeps the current link.
+  void ChangeFont(const TProperties& props);
+  // Link start (a link run with `link`) or link end (a plain run).
+  void HRef(bool start, const TUrlTarget& link, const TProperties& props);
+  // An image, panel (placeholder 4) or form control (placeholder 2) at the current end.
+  TTextObject* AddObject(std::unique_ptr<TTextObject> object, char16_t placeholder, int sourcePos);
+  virtual void Finish();
+  // Takes the section's link runs out of the document's link list and the section out of the
+  // id list (a section dropped before it is placed).
+  void RemoveFromDocumentLists();
+  // Set by the builder while a NOBR element is open.
+  bool FNoBreak = false;
+
+  // ---- content, read ----
+  const std::u16string& Text() const { return BuffS; }
+  const std::string& BreakFlags() const { return Brk; }
+  const TFontList& Fonts() const { return FFonts; }
+  const std::vector<LineRec>& Lines() const { return FLines; }
+  const std::vector<IndexObj>& SourceIndex() const { return SIndexList; }
+  int Justify() const { return FJustify; }
+  bool Finished() const { return FFinished; }
+  // Bytes held per character (text, flags, positions, runs, lines), for memory reports.
+  std::size_t MemoryBytes() const;
+
+  // ---- the operations ----
+  std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
+  void AppendSelectedText(std::u16string& text) override;
+  int LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                    int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) override;
+  int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
+  bool HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) override;
+  bool ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) override;
+  int CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) override;
+  int SearchForward(int from, const std::u16string& text, bool matchCase) override;
+  int SearchBackward(int from, const std::u16string& text, bool matchCase) override;
+  int SourcePosOf(int docPos) override;
+  int DocPosOf(int sourcePos, bool previous) override;
+  bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) override;
+  bool CharAt(int pos, char16_t& ch, TCharObject& object) override;
+  void MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+  bool LineYAt(int docPos, int& y) override;
+  const char* DumpKind() const override { return "text"; }
+  void Dump(TDumpWriter& out, int depth) const override;
+  bool IsEmptyText() const override { return FFinished && BuffS.empty(); }
+
+ protected:
+  struct TObjRef {
+    int Pos = 0;
+    std::unique_ptr<TTextObject> Obj;
+  };
+
+  // Width of [a, b) as drawn: text by its fonts, objects in the line by their boxes and
+  // spaces, floating objects nothing.
+  int MeasureRange(int a, int b) const;
+  // Width of [a, b) with a line's justification applied.
+  int MeasureInLine(const LineRec& line, int a, int b) const;
+  // Count of characters from `start` that fit into `width` (see LayoutSection).
+  int FitLine(int start, int width, int y, IndentManager& indents, bool& placedFloat);
+  void FinishLine(LineRec& line, int x, int left, int right, bool lastLine);
+  void PlaceFloat(TTextObject& obj, int y, IndentManager& indents);
+  TTextObject* ObjectAtIndex(int index) const;
+  // Index of the first object at or after a character index.
+  int FirstObjectFrom(int index) const;
+  int LineOfIndex(int index) const;
+  int LineAtY(int y) const;
+  int MaxCharWidthAll() const;
+  // Deletes the characters not kept, shifting font runs and objects.
+  void Compact(const std::vector<char>& keep);
+  void BuildSourceIndex();
+  void StartRun(const TProperties& props, const TUrlTarget* link, bool setLink);
+  void DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy);
+  int EndOfText(const LineRec& line) const;
+
+  std::u16string BuffS;
+  std::string Brk;
+  std::vector<std::int32_t> XP;  // source positions while open
+  std::vector<IndexObj> SIndexList;
+  TFontList FFonts;
+  std::vector<TObjRef> FObjects;  // in text order
+  std::vector<LineRec> FLines;
+  TUrlTarget FLink;  // the link of the last run
+  int FJustify = 1;  // 1 left, 2 center, 3 right, 4 justify
+  int FClearAttr = 0;
+  int FLineHeight = -1;
+  int FFirstLineIndent = 0;
+  int FFLPercent = 0;
+  int FMinWidthCache = 0, FMaxWidthCache = 0;
+  int FSectionNumber = 0;
+  int FLayoutX = 0;        // left x of the last layout
+  int FLayoutWidth = 0;    // reported width of the last layout
+  int FSectionLeft = 0, FSectionRight = 0;
+  bool FFinished = false;
+  bool FPreFormated = false;
+  friend class TPreFormated;
+  // The last hit-test fit: line, pixel offset, answer.
+  mutable int FFitLine = -1, FFitX = 0, FFitCount = 0;
+  std::vector<int> FPendingFloats;  // floats met inside the line being fitted
+  // Where the nearest line break at or after an index lies (kept across one layout pass).
+  int FNextBreakFrom = -1, FNextBreak = 0;
+};
+
+}  // namespace korva
