@@ -1,0 +1,1211 @@
+#include "layout/Block.h"
+
+#include <algorithm>
+
+#include "core/Attributes.h"
+#include "images/AnimatedGif.h"
+#include "images/BitmapCache.h"
+#include "layout/IndentManager.h"
+#include "layout/LayoutDump.h"
+#include "layout/SectionList.h"
+
+namespace korva {
+
+namespace {
+
+int ClampCoord(int v) { return std::clamp(v, -MaxLayoutCoord, MaxLayoutCoord); }
+int AutoAsZero(int v) { return v == AutoValue ? 0 : v; }
+
+bool HasPercent(const TPropValue& v) { return v.IsText() && v.Text().find('%') != std::string::npos; }
+
+// Keeps converted lengths within the coordinate limit so that sums of them cannot overflow;
+// paddings and border widths are never negative.
+void SanitizeBox(TBoxValues& b) {
+  for (int i : {piMarginLeft, piMarginRight, piWidth, piHeight, piTop, piLeft})
+    if (b[i] != AutoValue) b[i] = ClampCoord(b[i]);
+  for (int i = piPaddingTop; i <= piBorderLeftWidth; ++i) b[i] = std::clamp(b[i], 0, MaxLayoutCoord);
+  if (b[piWidth] != AutoValue) b[piWidth] = std::max(0, b[piWidth]);
+  b[piHeight] = std::max(0, b[piHeight]);
+}
+
+// Copies a converted box except the vertical margins, which margin collapsing owns.
+void CopyBoxKeepingVerticalMargins(const TBoxValues& from, TBoxValues& to) {
+  int top = to[piMarginTop], bottom = to[piMarginBottom];
+  to = from;
+  to[piMarginTop] = top;
+  to[piMarginBottom] = bottom;
+}
+
+// Where a section draws, in the frame of its cell.
+void PaintExtent(const TSectionBase* s, int& top, int& bottom);
+
+bool MeetsClip(const TSectionBase* s, const TRect& clip) {
+  int top = 0, bottom = 0;
+  PaintExtent(s, top, bottom);
+  return top <= clip.Bottom && bottom >= clip.Top;
+}
+
+constexpr int BorderClipTop = -200;
+constexpr int BorderClipBottom = 5000;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TBlockImage
+
+bool TBlockImage::Load(TSectionList& document) {
+  if (Frame) return true;
+  if (Failed || Name.empty()) return false;
+  TransparencyMode mode = trNone;
+  TFetchResult r = document.FetchImage(Name, mode);
+  if (r.Pending) return false;  // asked again at the next layout
+  if (!r.Image) {
+    Failed = true;
+    return false;
+  }
+  Graphic = r.Image;
+  Fetched = true;
+  Mask = r.Mask;
+  if (Graphic.Bitmap) {
+    Frame = Graphic.Bitmap;
+  } else if (Graphic.Gif) {
+    Frame = Graphic.Gif->FrameBitmap(1);
+    if (!Mask) Mask = Graphic.Gif->FrameMask(1);
+  }
+  if (!Frame || Frame->Width() <= 0 || Frame->Height() <= 0) {
+    Release(&document);
+    Failed = true;
+    return false;
+  }
+  return true;
+}
+
+void TBlockImage::Release(TSectionList* document) {
+  if (Fetched && document && !document->FIsCopy) document->ReleaseImage(ImageCacheKey(Name));
+  Fetched = false;
+  Graphic = {};
+  Mask.reset();
+  Frame.reset();
+  Tile.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation
+
+TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
+               bool isListBlock, bool collapse)
+    : TSectionBase(document), FIsListBlock(isListBlock), FParentCell(parentCell) {
+  FDepth = (parentCell ? parentCell->FDepth : 0) + 1;
+  FInnerCell = std::make_unique<TBlockCell>(document);
+  FInnerCell->FDepth = FDepth;
+  FInnerCell->FParentBlock = this;
+  FTagName = props.FTagName;
+  FInnerCell->FOwnerTag = FTagName;
+  FTagAndClass = FTagName + "." + props.FClassName;
+
+  props.GetVerticalBox(FBoxValuesRaw);
+  for (int i = BoxFirst; i <= BoxLast; ++i)
+    if (i != piMarginTop && i != piMarginBottom && HasPercent(FBoxValuesRaw[i])) FHasPercentBox = true;
+  TClearCode clear;
+  if (props.GetClear(clear)) FClear = clear;
+  TAlignCode floatMode;
+  if (props.GetFloatMode(floatMode)) FFloatMode = floatMode;
+  FBoxBorderStyle = props.GetBorderStyle();
+  const TPropValue& color = props.Value(piColor);
+  FBlockColor = color.IsInt() ? TColor(color.Int()) : clBlack;
+  if (document) {
+    const TDocFont& font = document->FontFor(props);
+    FEmPixels = font.EmPixels;
+    FExPixels = font.ExPixels;
+  } else {
+    FEmPixels = props.FEmPixels;
+    FExPixels = props.FExPixels;
+  }
+  FHidden = props.DisplayNone();
+  FTitleText = props.FTitleText;
+  std::string url;
+  if (props.GetBackgroundImage(url)) FBackImage.Name = url;
+  props.GetBackgroundPos(FEmPixels, FExPixels, FBackImagePos);
+  FPositioning = props.GetPositionMode();
+  if (FPositioning == posAbsolute) FFloatMode = acNone;  // a positioned box does not float
+  FVisibility = props.GetVisibility();
+  props.GetPageBreaks(FPageBreakBefore, FPageBreakAfter, FPageBreakInside);
+
+  int z = std::clamp(props.GetZIndex(), -MaxLayoutCoord, MaxLayoutCoord);
+  if (FPositioning != posStatic) {
+    FStackLevel = 10 * z;
+    if (FPositioning == posAbsolute && z == 0) FStackLevel = 1;
+  }
+  if (IsFloating() && FStackLevel == 0) FStackLevel = 1;
+
+  bool topAuto = false, bottomAuto = false;
+  ResolveVerticalBox(FBoxValuesRaw, 400, FEmPixels, FExPixels, FBoxValues, topAuto, bottomAuto);
+  FBoxValues[piMarginTop] = ClampCoord(FBoxValues[piMarginTop]);
+  FBoxValues[piMarginBottom] = ClampCoord(FBoxValues[piMarginBottom]);
+  FTopAuto = topAuto;
+  FBottomAuto = bottomAuto;
+  if (collapse && parentCell) CollapseMargins(parentCell);
+
+  if (attributes && document && !attributes->TheID().empty()) {
+    document->IDNameList().AddObject(attributes->TheID(), this);
+    FRegisteredId = true;
+  }
+}
+
+void TBlock::CollapseMargins(TCellBasic* cell) {
+  int& t = FBoxValues[piMarginTop];
+  if (FPositioning == posAbsolute) {
+    if (FTopAuto) t = 0;
+    return;
+  }
+  if (IsFloating()) return;
+  TSectionBase* prev = nullptr;
+  for (int i = cell->Count() - 1; i >= 0; --i) {
+    TSectionBase* s = (*cell)[i];
+    if (s->IsBlock() && static_cast<TBlock*>(s)->FPositioning == posAbsolute) continue;
+    prev = s;
+    break;
+  }
+  if (!prev) {
+    if (FTopAuto) {
+      t = 0;
+    } else if (cell->FOwnerTag == "default" || cell->FOwnerTag == "body") {
+      int own = cell->FParentBlock ? cell->FParentBlock->FBoxValues[piMarginTop] : 0;
+      t = std::max(0, t - own);
+    }
+    return;
+  }
+  if (!prev->IsBlock()) {
+    // After text in a list item, a nested list sits right under it.
+    if (cell->FOwnerTag == "li" && FTopAuto && (FTagName == "ul" || FTagName == "ol")) t = 0;
+    return;
+  }
+  TBlock* p = static_cast<TBlock*>(prev);
+  if (p->IsTableBlock() && p->IsFloating() && FTopAuto) {
+    t = 0;
+    return;
+  }
+  int b = p->FBoxValues[piMarginBottom];
+  p->FBoxValues[piMarginBottom] = 0;
+  if (t >= 0 && b >= 0)
+    t = std::max(t, b);
+  else if (t < 0 && b < 0)
+    t = std::min(t, b);
+  else
+    t = t + b;
+}
+
+TBlock::TBlock(TSectionList* document, const TBlock& s)
+    : TSectionBase(document, s),
+      FBoxValues(s.FBoxValues),
+      FEmPixels(s.FEmPixels),
+      FExPixels(s.FExPixels),
+      FBlockColor(s.FBlockColor),
+      FBoxBorderStyle(s.FBoxBorderStyle),
+      FFloatMode(s.FFloatMode),
+      FClear(s.FClear),
+      FIsListBlock(s.FIsListBlock),
+      FBackImagePos(s.FBackImagePos),
+      FPositioning(s.FPositioning),
+      FVisibility(s.FVisibility),
+      FTopAuto(s.FTopAuto),
+      FBottomAuto(s.FBottomAuto),
+      FPageBreakBefore(s.FPageBreakBefore),
+      FPageBreakAfter(s.FPageBreakAfter),
+      FPageBreakInside(s.FPageBreakInside),
+      FHidden(s.FHidden),
+      FBoxValuesRaw(s.FBoxValuesRaw),
+      FTagName(s.FTagName),
+      FTagAndClass(s.FTagAndClass),
+      FLaidWidth(s.FLaidWidth),
+      FClearExtra(s.FClearExtra),
+      FIndent(s.FIndent),
+      FBoxTop(s.FBoxTop),
+      FBoxLeft(s.FBoxLeft),
+      FBlockContentBottom(s.FBlockContentBottom),
+      FTitleText(s.FTitleText),
+      FBorderRect(s.FBorderRect),
+      FDepth(s.FDepth),
+      FLayoutX(s.FLayoutX),
+      FContentLeft(s.FContentLeft),
+      FBoxTopY(s.FBoxTopY),
+      FHasPercentBox(s.FHasPercentBox),
+      FDrawTop(s.FDrawTop),
+      FDrawBottom(s.FDrawBottom) {
+  FPaintHeight = s.FPaintHeight;
+  FFirstChar = s.FFirstChar;
+  FCharCount = s.FCharCount;
+  FDocY = s.FDocY;
+  FInnerBottom = s.FInnerBottom;
+  FPaintTop = s.FPaintTop;
+  FPaintBottom = s.FPaintBottom;
+  FInnerTop = s.FInnerTop;
+  FInnerCell = std::make_unique<TBlockCell>(document);
+  if (!s.TooDeep()) FInnerCell->CopyFrom(*s.FInnerCell, document);
+  FInnerCell->FDepth = FDepth;
+  FInnerCell->FOwnerTag = FTagName;
+  FInnerCell->FParentBlock = this;
+  // The copy shares the picture without holding the cache entry.
+  FBackImage.Name = s.FBackImage.Name;
+  FBackImage.Graphic = s.FBackImage.Graphic;
+  FBackImage.Mask = s.FBackImage.Mask;
+  FBackImage.Frame = s.FBackImage.Frame;
+  FBackImage.Failed = s.FBackImage.Failed;
+  BuildPaintList();
+}
+
+TBlock::~TBlock() { FBackImage.Release(FDocument); }
+
+std::unique_ptr<TSectionBase> TBlock::CloneForPrint(TSectionList* document) const {
+  return std::unique_ptr<TSectionBase>(new TBlock(document, *this));
+}
+
+void TBlock::ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) {
+  FPaintList.clear();
+  while (!FInnerCell->Empty()) out.push_back(FInnerCell->Extract(FInnerCell->Count() - 1));
+}
+
+bool TBlock::SettleBottomMargin() {
+  if (FPositioning == posAbsolute) return false;
+  if (FBottomAuto) {
+    FBoxValues[piMarginBottom] = 0;
+    FBottomAuto = false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Widths
+
+void TBlock::ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& autoCount) {
+  if (FBoxCached && !FHasPercentBox) {
+    CopyBoxKeepingVerticalMargins(FCachedBox, result);
+    autoCount = FCachedAutoCount;
+    return;
+  }
+  TBoxValues box{};
+  ResolveBlockBox(FBoxValuesRaw, baseWidth, baseHeight, FEmPixels, FExPixels, box, autoCount);
+  SanitizeBox(box);
+  if (!FHasPercentBox) {
+    FCachedBox = box;
+    FCachedAutoCount = autoCount;
+    FBoxCached = true;
+  }
+  CopyBoxKeepingVerticalMargins(box, result);
+}
+
+void TBlock::ContentMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
+  int pass = FDocument ? FDocument->LayoutCounter() : -1;
+  if (pass < 0 || pass != FMinMaxPass) {
+    FInnerCell->MeasureMinMax(canvas, FContentMin, FContentMax);
+    FMinMaxPass = pass;
+  }
+  minWidth = FContentMin;
+  maxWidth = FContentMax;
+}
+
+void TBlock::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
+  minWidth = maxWidth = 0;
+  if (FHidden || TooDeep()) return;
+  int cmin = 0, cmax = 0;
+  ContentMinMax(canvas, cmin, cmax);
+  TBoxValues b{};
+  int autoCount = 0;
+  ResolveBox(0, 400, b, autoCount);
+  int hm = AutoAsZero(b[piMarginLeft]) + AutoAsZero(b[piMarginRight]) + b[piBorderLeftWidth] +
+           b[piBorderRightWidth] + b[piPaddingLeft] + b[piPaddingRight];
+  int w = AutoAsZero(b[piWidth]);
+  minWidth = ClampCoord(hm + std::max(cmin, w));
+  maxWidth = w >= 1 ? minWidth : ClampCoord(hm + std::max(cmax, w));
+}
+
+int TBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {
+  (void)availHeight;
+  int mn = 0, mx = 0;
+  ContentMinMax(canvas, mn, mx);
+  TBoxValues& b = FBoxValues;
+  int bp = b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] + b[piPaddingRight];
+  int& ml = b[piMarginLeft];
+  int& mr = b[piMarginRight];
+  int width = b[piWidth];
+  int w = availWidth - bp - AutoAsZero(ml) - AutoAsZero(mr);
+  if (FPositioning == posAbsolute) w -= FBoxLeft;
+  // Floats and absolutely positioned boxes without a width shrink to their content.
+  if (FPositioning == posAbsolute || IsFloating()) w = std::min(mx, w);
+  switch (autoCount) {
+    case 0:
+      width = std::max(width, mn);
+      break;
+    case 1:
+      if (width == AutoValue) {
+        width = std::max(mn, w);
+      } else {
+        width = std::max(width, mn);
+        if (mr != AutoValue)
+          ml = std::max(0, availWidth - bp - mr - width);
+        else
+          mr = IsFloating() ? 0 : std::max(0, availWidth - bp - ml - width);
+      }
+      break;
+    case 2:
+      if (width == AutoValue) {
+        if (ml == AutoValue)
+          ml = 0;
+        else
+          mr = 0;
+        width = std::max(mn, w);
+      } else {
+        width = std::max(width, mn);
+        ml = mr = std::max(0, availWidth - width - bp) / 2;
+      }
+      break;
+    default:
+      ml = mr = 0;
+      width = std::max(mn, w);
+      break;
+  }
+  ml = AutoAsZero(ml);
+  mr = AutoAsZero(mr);
+  if (HasPercent(FBoxValuesRaw[piWidth])) width = std::min(width, availWidth - ml - mr - bp);
+  return std::clamp(width, 0, MaxLayoutCoord);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+TRect TBlock::BorderBox() const {
+  const TBoxValues& b = FBoxValues;
+  return {FContentLeft - b[piPaddingLeft] - b[piBorderLeftWidth], FBoxTopY,
+          FContentLeft + FLaidWidth + b[piPaddingRight] + b[piBorderRightWidth],
+          FBlockContentBottom + b[piPaddingBottom] + b[piBorderBottomWidth]};
+}
+
+TRect TBlock::PaddingBox() const {
+  const TBoxValues& b = FBoxValues;
+  TRect r = BorderBox();
+  return {r.Left + b[piBorderLeftWidth], r.Top + b[piBorderTopWidth], r.Right - b[piBorderRightWidth],
+          r.Bottom - b[piBorderBottomWidth]};
+}
+
+int TBlock::LayoutAsNothing(int x, int y, int& maxWidth, int& cursor) {
+  FLayoutX = FContentLeft = x;
+  FFirstChar = cursor;
+  FCharCount = 0;
+  FBoxHeight = FPaintHeight = 0;
+  FDocY = FInnerTop = FPaintTop = FBoxTopY = FBlockContentBottom = y;
+  FInnerBottom = FPaintBottom = y;
+  FDrawTop = FDrawBottom = y;
+  FLaidWidth = 0;
+  FClearExtra = 0;
+  FBorderRect = {};
+  maxWidth = 0;
+  return 0;
+}
+
+namespace {
+void PaintExtent(const TSectionBase* s, int& top, int& bottom) {
+  if (s->IsBlock()) {
+    const TBlock* b = static_cast<const TBlock*>(s);
+    top = b->DrawTop();
+    bottom = b->DrawBottom();
+    return;
+  }
+  top = s->FPaintTop;
+  bottom = s->FPaintBottom;
+}
+}  // namespace
+
+int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                          int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
+  if (FHidden || TooDeep()) return LayoutAsNothing(x, y, maxWidth, cursor);
+  FFirstChar = cursor;
+  FInnerTop = y;
+
+  int autoCount = 0;
+  ResolveBox(availWidth, availHeight, FBoxValues, autoCount);
+  TBoxValues& b = FBoxValues;
+  bool positioned = FPositioning != posStatic;
+  FBoxTop = positioned ? AutoAsZero(b[piTop]) : 0;
+  FBoxLeft = positioned ? AutoAsZero(b[piLeft]) : 0;
+
+  FClearExtra = 0;
+  if (FPositioning == posAbsolute) {
+    x = ClampCoord(xRef + FBoxLeft);
+    y = ClampCoord(yRef + FBoxTop);
+    FInnerTop = y;
+  } else if (FClear != ccNone) {
+    int clearLeft = 0, clearRight = 0;
+    indents.ClearedY(clearLeft, clearRight);
+    int l = std::max(0, clearLeft - y - 1), r = std::max(0, clearRight - y - 1);
+    FClearExtra = FClear == ccLeft ? l : FClear == ccRight ? r : std::max(l, r);
+  }
+  FLayoutX = x;
+
+  FLaidWidth = ResolveBlockWidth(canvas, availWidth, autoCount, availHeight);
+  const int ml = b[piMarginLeft], mr = b[piMarginRight], mt = b[piMarginTop], mb = b[piMarginBottom];
+  const int pl = b[piPaddingLeft], pr = b[piPaddingRight], pt = b[piPaddingTop], pb = b[piPaddingBottom];
+  const int bl = b[piBorderLeftWidth], br = b[piBorderRightWidth], bt = b[piBorderTopWidth],
+            bb = b[piBorderBottomWidth];
+
+  const TBlock* savedOwner = indents.CurrentOwner;
+  indents.CurrentOwner = this;
+  BeforeLayout();
+
+  const int t = y + FClearExtra;
+  FPaintTop = mt < 0 ? t + mt : t;
+  if (FFloatMode == acLeft)
+    FIndent = std::max(x, indents.LeftEdgeAt(t)) + ml + pl + bl - x;
+  else if (FFloatMode == acRight)
+    FIndent = std::min(availWidth, indents.RightEdgeAt(t) - x) - mr - pr - br - FLaidWidth;
+  else
+    FIndent = ml + pl + bl;
+  int cx = ClampCoord(x + FIndent);
+  if (FIsListBlock) {
+    // Room for the markers of the items, clear of any float on the left.
+    int room = indents.LeftEdgeAt(t) + 35;
+    if (cx < room) {
+      FLaidWidth = std::max(0, FLaidWidth - (room - cx));
+      cx = room;
+    }
+  }
+  FContentLeft = cx;
+  FBoxTopY = ClampCoord(t + mt);
+  FDocY = ClampCoord(t + mt + pt + bt);
+  int leftIndex = indents.PushLeftIndent(cx, FDocY);
+  int rightIndex = indents.PushRightIndent(cx + FLaidWidth, FDocY);
+
+  int height = b[piHeight];
+  int innerBlockHeight = height > 0 ? height : availHeight > 0 ? availHeight : blockHeight;
+  int cxRef = xRef, cyRef = yRef;
+  if (FPositioning == posRelative) {
+    cxRef = cx;
+    cyRef = FDocY;
+  } else if (FPositioning == posAbsolute) {
+    cxRef = cx - pl;
+    cyRef = FDocY - pt;
+  }
+  int contentMax = 0;
+  FInnerCell->LayoutCell(canvas, cx, FDocY, cxRef, cyRef, FLaidWidth, height, innerBlockHeight, indents, contentMax,
+                         cursor);
+  FCharCount = cursor - FFirstChar;
+  maxWidth = ml + mr + bl + br + pl + pr + contentMax;
+  if (positioned) maxWidth += FBoxLeft - mr;
+  maxWidth = ClampCoord(maxWidth);
+
+  int contentBottom = FDocY, drawBottom = FDocY;
+  for (const auto& owned : *FInnerCell) {
+    TSectionBase* s = owned.get();
+    if (!(s->IsBlock() && static_cast<TBlock*>(s)->FPositioning == posAbsolute))
+      contentBottom = std::max(contentBottom, s->FInnerBottom);
+    drawBottom = std::max(drawBottom, s->FPaintBottom);
+  }
+  FBlockContentBottom = ClampCoord(std::max(FDocY, contentBottom));
+  if (FBlockContentBottom < FDocY + height) FBlockContentBottom = ClampCoord(FDocY + height);
+  FInnerBottom = ClampCoord(FBlockContentBottom + pb + bb + mb);
+  FPaintBottom = ClampCoord(std::max(FBlockContentBottom, drawBottom) + pb + bb);
+  FBoxHeight = ClampCoord(FInnerBottom - y);
+
+  if (!FBackImage.Name.empty() && !FBackImage.Ready() && FDocument && FDocument->Host().ViewImages())
+    FBackImage.Load(*FDocument);
+
+  indents.ReleaseRightIndents(rightIndex);
+  indents.ReleaseLeftIndents(leftIndex);
+  indents.CurrentOwner = savedOwner;
+
+  int result = FBoxHeight;
+  if (IsFloating()) {
+    FPaintHeight = FBoxHeight;
+    // The float's record starts where the float does (below any floats it clears).
+    int fx = FFloatMode == acLeft ? cx + FLaidWidth + pr + br + mr : cx - pl - bl - ml;
+    indents.PlaceFloatBlock(t, fx, FFloatMode == acRight, std::max(0, FPaintBottom - t));
+    FBoxHeight = 0;
+    result = 0;
+  } else if (FPositioning == posAbsolute) {
+    FPaintHeight = 0;
+    FBoxHeight = 0;
+    result = 0;
+  } else {
+    FPaintHeight = std::max(FBoxHeight, indents.FloatsBottom() - y);
+  }
+  BuildPaintList();
+
+  // What the block draws, for the clip test of the draw pass (children may reach outside it).
+  FDrawTop = FPaintTop;
+  FDrawBottom = FPaintBottom;
+  for (const auto& owned : *FInnerCell) {
+    TSectionBase* s = owned.get();
+    int top = 0, bottom = 0;
+    PaintExtent(s, top, bottom);
+    FDrawTop = std::min(FDrawTop, top);
+    FDrawBottom = std::max(FDrawBottom, bottom);
+  }
+  // A relatively positioned block is drawn, and so found by the mouse, where it is moved to.
+  const int dy = OffsetY();
+  FDrawTop += dy;
+  FDrawBottom += dy;
+  FPaintTop = ClampCoord(FPaintTop + dy);
+  FPaintBottom = ClampCoord(FPaintBottom + dy);
+  return result;
+}
+
+void TBlock::BuildPaintList() {
+  FPaintList.clear();
+  FPaintList.reserve(std::size_t(FInnerCell->Count()));
+  bool stacked = false;
+  for (const auto& owned : *FInnerCell) {
+    TSectionBase* s = owned.get();
+    FPaintList.push_back(s);
+    stacked = stacked || s->FStackLevel != 0;
+  }
+  if (stacked)
+    std::stable_sort(FPaintList.begin(), FPaintList.end(),
+                     [](const TSectionBase* a, const TSectionBase* b) { return a->FStackLevel < b->FStackLevel; });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+int TBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
+  (void)x;
+  int after = FInnerTop + FBoxHeight;
+  if (FHidden || TooDeep() || FDocY == NotLaidOutY) return after;
+
+  TSectionList* doc = FDocument;
+  if (doc && doc->FPrinting && FPositioning != posAbsolute) {
+    // Page breaks: the page ends above this block, or below it.
+    int top = FInnerTop + FClearExtra;
+    int bottom = FInnerBottom;
+    int pageTop = clip.Top, pageHeight = clip.Height();
+    int& pageBottom = doc->FPageBottom;
+    bool crosses = top < pageBottom && bottom > pageBottom;
+    bool fits = bottom - top <= pageHeight;
+    if (FPageBreakBefore && top > pageTop && top < pageBottom) {
+      pageBottom = top;
+      return after;
+    }
+    if (FPageBreakInside && top > pageTop && crosses && fits) {
+      pageBottom = top;
+      return after;
+    }
+    if (IsTableBlock() && top > pageTop && top >= pageTop + 2 * pageHeight / 3 && crosses && fits) {
+      pageBottom = top;
+      return after;
+    }
+    if (FPageBreakAfter && bottom > pageTop && bottom < pageBottom) pageBottom = bottom;
+  }
+  if (FVisibility == viHidden) return after;
+  if (FDrawBottom < clip.Top || FDrawTop > clip.Bottom) return after;
+
+  const int dx = OffsetX(), dy = OffsetY();
+  const TRect c = clip.Offset(-dx, -dy);
+  const TPoint origin = canvas.Origin();
+  if (dx != 0 || dy != 0) canvas.SetOrigin(origin.x + dx, origin.y + dy);
+
+  TRect border = BorderBox();
+  FBorderRect = border.Offset(dx, dy);
+  if (!IntersectRect(border, c).IsEmpty()) {
+    TRect padding = PaddingBox();
+    DrawBackground(canvas, c, padding);
+    DrawBlockBorder(canvas, border, padding);
+  }
+
+  const TBlock* savedOwner = indents.CurrentOwner;
+  indents.CurrentOwner = this;
+  for (TSectionBase* s : FPaintList)
+    if (MeetsClip(s, c)) s->Draw(canvas, c, indents, FContentLeft, xRef, yRef);
+  indents.CurrentOwner = savedOwner;
+  DrawAfterContent(canvas, c);
+
+  if (dx != 0 || dy != 0) canvas.SetOrigin(origin.x, origin.y);
+  return after;
+}
+
+void TBlock::DrawBackground(TCanvas& canvas, const TRect& clip, const TRect& paddingBox) {
+  bool printing = FDocument && FDocument->FPrinting;
+  if (printing && !FDocument->FPrintBackground) return;
+  TColor bg = TColor(FBoxValues[piBackgroundColor]);
+  if (bg != clNone) canvas.FillRect(paddingBox, bg | PaletteMatchFlag);
+  if (FBackImage.Ready()) {
+    try {
+      TileImage(canvas, clip, paddingBox);
+    } catch (const std::exception&) {
+      FBackImage.Release(FDocument);
+      FBackImage.Failed = true;
+    }
+  }
+}
+
+namespace {
+
+// The offset of a picture of length `tile` in a box of length `box` along one axis.
+int PlaceOnAxis(const TBackgroundPos& p, int box, int tile) {
+  switch (p.PosType) {
+    case bpTop:
+    case bpLeft:
+      return 0;
+    case bpCenter:
+      return (box - tile) / 2;
+    case bpBottom:
+    case bpRight:
+      return box - tile;
+    case bpPercent:
+      return MulDiv(box - tile, p.Value, 100);
+    default:
+      return p.Value;
+  }
+}
+
+int FloorDiv(int a, int b) {
+  int q = a / b;
+  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// A tile repeated n x m times, so that small pictures need fewer transfers.
+std::shared_ptr<TBitmap> Replicate(const TBitmap& src, int nx, int ny) {
+  int bpp = src.BitsPerPixel() == 1 ? 1 : src.BitsPerPixel() <= 8 ? 24 : src.BitsPerPixel();
+  std::shared_ptr<TBitmap> out = TBitmap::Create(src.Width() * nx, src.Height() * ny, bpp);
+  if (!out) return nullptr;
+  for (int j = 0; j < ny; ++j)
+    for (int i = 0; i < nx; ++i) BitBlt(*out, i * src.Width(), j * src.Height(), src.Width(), src.Height(), src, 0, 0);
+  out->SetPalette(src.Palette());
+  return out;
+}
+
+// Tiles are made at least this long along a repeated axis.
+constexpr int MinTileLength = 64;
+
+}  // namespace
+
+void TBlock::TileImage(TCanvas& canvas, const TRect& clip, const TRect& box) {
+  TBlockImage& im = FBackImage;
+  int bw = box.Width(), bh = box.Height();
+  TRect area = IntersectRect(box, clip);
+  if (bw <= 0 || bh <= 0 || area.IsEmpty()) return;
+  const bool rx = FBackImagePos[0].Repeat, ry = FBackImagePos[1].Repeat;
+
+  // One tile: a 1-pixel side is stretched (to at most 100) so that lines of it tile faster.
+  int iw = im.Frame->Width(), ih = im.Frame->Height();
+  int tw = iw == 1 ? std::clamp(bw, 1, 100) : iw;
+  int th = ih == 1 ? std::clamp(bh, 1, 100) : ih;
+  // Many transfers of a tiny picture are slow: repeat it inside a larger tile first.
+  int nx = rx && tw < MinTileLength ? (MinTileLength + tw - 1) / tw : 1;
+  int ny = ry && th < MinTileLength ? (MinTileLength + th - 1) / th : 1;
+  int bigW = tw * nx, bigH = th * ny;
+  if (!im.Tile || im.Tile->Width() != bigW || im.Tile->Height() != bigH) {
+    TImageGraphic g;
+    g.Bitmap = im.Frame;
+    TBitmapPtr tile = (tw != iw || th != ih) ? PrepareTile(g, bw, bh) : im.Frame;
+    TBitmapPtr mask = im.Mask;
+    if (mask && (tw != iw || th != ih)) {
+      std::shared_ptr<TBitmap> m = TBitmap::Create(tw, th, 1);
+      if (m) StretchBlt(*m, 0, 0, tw, th, *mask, 0, 0, mask->Width(), mask->Height());
+      mask = m;
+    }
+    if (tile && (nx > 1 || ny > 1)) {
+      tile = Replicate(*tile, nx, ny);
+      if (mask) mask = Replicate(*mask, nx, ny);
+    }
+    if (!tile) return;
+    im.Tile = tile;
+    im.TileMask = mask;
+  }
+
+  int x0 = box.Left + PlaceOnAxis(FBackImagePos[0], bw, tw);
+  int y0 = box.Top + PlaceOnAxis(FBackImagePos[1], bh, th);
+  int xs = rx ? x0 + FloorDiv(area.Left - x0, bigW) * bigW : x0;
+  int ys = ry ? y0 + FloorDiv(area.Top - y0, bigH) * bigH : y0;
+  int xe = rx ? area.Right : x0 + 1;
+  int ye = ry ? area.Bottom : y0 + 1;
+  canvas.SaveState();
+  canvas.IntersectClipRect(area);
+  for (int ty = ys; ty < ye; ty += bigH) {
+    if (ty + bigH <= area.Top || ty >= area.Bottom) continue;
+    for (int tx = xs; tx < xe; tx += bigW) {
+      if (tx + bigW <= area.Left || tx >= area.Right) continue;
+      if (im.TileMask)
+        canvas.MaskedStretchBlt(tx, ty, bigW, bigH, *im.Tile, *im.TileMask, 0, 0, bigW, bigH);
+      else
+        canvas.BitBlt(tx, ty, bigW, bigH, *im.Tile, 0, 0);
+    }
+  }
+  canvas.RestoreState();
+}
+
+TColor DarkenColor(TColor c) {
+  if (c == clNone) return clNone;
+  c = ColorToRGB(c);
+  auto d = [](int v) { return RoundHalfEven(v * 0.75); };
+  return RGBColor(d(GetRValue(c)), d(GetGValue(c)), d(GetBValue(c)));
+}
+
+namespace {
+
+enum TSide { sdLeft = 0, sdTop, sdRight, sdBottom };
+
+int Thickness(int side, const TRect& o, const TRect& i) {
+  switch (side) {
+    case sdLeft: return i.Left - o.Left;
+    case sdTop: return i.Top - o.Top;
+    case sdRight: return o.Right - i.Right;
+    default: return o.Bottom - i.Bottom;
+  }
+}
+
+TRect ClampVertically(TRect r, int lo, int hi) {
+  r.Top = std::clamp(r.Top, lo, hi);
+  r.Bottom = std::clamp(r.Bottom, lo, hi);
+  return r;
+}
+
+// One side's trapezoid between an outer and an inner rectangle; a piece 1 pixel thick is a
+// line along the outer edge.
+void DrawPiece(TCanvas& canvas, int side, TRect o, TRect i, TColor color, int lo, int hi) {
+  o = ClampVertically(o, lo, hi);
+  i = ClampVertically(i, lo, hi);
+  int w = Thickness(side, o, i);
+  if (w <= 0 || color == clNone) return;
+  if (w == 1) {
+    canvas.SetPen({color, 1, TPenStyle::Solid});
+    switch (side) {
+      case sdLeft:
+        canvas.MoveTo(o.Left, o.Top);
+        canvas.LineTo(o.Left, o.Bottom);
+        break;
+      case sdTop:
+        canvas.MoveTo(o.Left, o.Top);
+        canvas.LineTo(o.Right, o.Top);
+        break;
+      case sdRight:
+        canvas.MoveTo(o.Right - 1, o.Top);
+        canvas.LineTo(o.Right - 1, o.Bottom);
+        break;
+      default:
+        canvas.MoveTo(o.Left, o.Bottom - 1);
+        canvas.LineTo(o.Right, o.Bottom - 1);
+        break;
+    }
+    return;
+  }
+  std::vector<TPoint> pts;
+  switch (side) {
+    case sdLeft: pts = {{o.Left, o.Top}, {i.Left, i.Top}, {i.Left, i.Bottom}, {o.Left, o.Bottom}}; break;
+    case sdTop: pts = {{o.Left, o.Top}, {o.Right, o.Top}, {i.Right, i.Top}, {i.Left, i.Top}}; break;
+    case sdRight: pts = {{o.Right, o.Top}, {o.Right, o.Bottom}, {i.Right, i.Bottom}, {i.Right, i.Top}}; break;
+    default: pts = {{o.Left, o.Bottom}, {o.Right, o.Bottom}, {i.Right, i.Bottom}, {i.Left, i.Bottom}}; break;
+  }
+  canvas.SetPen({clNone, 1, TPenStyle::Clear});
+  canvas.SetBrush({color, TBrushStyle::Solid});
+  canvas.Polygon(pts, TFillMode::Alternate);
+}
+
+// The rectangle between o and i at the given depth into each side.
+TRect Inset(const TRect& o, const std::array<int, 4>& d) {
+  return {o.Left + d[sdLeft], o.Top + d[sdTop], o.Right - d[sdRight], o.Bottom - d[sdBottom]};
+}
+
+void AddRectFigure(TCanvas& canvas, const TRect& r) {
+  canvas.MoveTo(r.Left, r.Top);
+  canvas.LineTo(r.Right, r.Top);
+  canvas.LineTo(r.Right, r.Bottom);
+  canvas.LineTo(r.Left, r.Bottom);
+  canvas.CloseFigure();
+}
+
+bool IsLineStyle(int style) { return style == bssDashed || style == bssDotted; }
+
+}  // namespace
+
+void TBlock::DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRect& inner) {
+  if (FBoxBorderStyle == bssNone) return;
+  const TBoxValues& b = FBoxValues;
+  // Sides in the order left, top, right, bottom.
+  static constexpr int colorIndex[4] = {piBorderLeftColor, piBorderTopColor, piBorderRightColor, piBorderBottomColor};
+  static constexpr int styleIndex[4] = {piBorderLeftStyle, piBorderTopStyle, piBorderRightStyle, piBorderBottomStyle};
+  std::array<int, 4> width{}, style{};
+  std::array<TColor, 4> color{};
+  for (int s = 0; s < 4; ++s) {
+    width[s] = std::max(0, Thickness(s, outer, inner));
+    style[s] = b[styleIndex[s]];
+    // A side without its own colour takes the element's colour.
+    const TPropValue& raw = FBoxValuesRaw[colorIndex[s]];
+    color[s] = raw.IsInt() && raw.Int() != NotSetValue ? TColor(b[colorIndex[s]]) : FBlockColor;
+  }
+  // Coordinates far outside the visible area are cut back to it.
+  const TPoint origin = canvas.Origin();
+  const int lo = BorderClipTop - origin.y, hi = BorderClipBottom - origin.y;
+  const TPen savedPen = canvas.Pen();
+  const TBrush savedBrush = canvas.Brush();
+
+  TColor bg = TColor(b[piBackgroundColor]);
+  bool gapped = false;
+  for (int s = 0; s < 4; ++s)
+    gapped = gapped || (width[s] > 0 && (IsLineStyle(style[s]) || style[s] == bssDouble));
+  if (bg != clNone && gapped) {
+    canvas.SetBrush({bg | PaletteMatchFlag, TBrushStyle::Solid});
+    canvas.BeginPath();
+    AddRectFigure(canvas, ClampVertically(outer, lo, hi));
+    AddRectFigure(canvas, ClampVertically(inner, lo, hi));
+    canvas.EndPath();
+    canvas.FillPath();
+  }
+
+  std::array<int, 4> half{}, third{};
+  for (int s = 0; s < 4; ++s) {
+    half[s] = width[s] / 2;
+    third[s] = width[s] / 3 + (width[s] % 3 == 2 ? 1 : 0);
+    if (width[s] == 1) third[s] = 1;
+  }
+  const TRect mid = Inset(outer, half);
+  const TRect outerThird = Inset(outer, third);
+  const TRect innerThird = {inner.Left - third[sdLeft], inner.Top - third[sdTop], inner.Right + third[sdRight],
+                            inner.Bottom + third[sdBottom]};
+  for (int s = 0; s < 4; ++s) {
+    if (width[s] <= 0) continue;
+    const TColor c = color[s];
+    const bool leftTop = s == sdLeft || s == sdTop;
+    switch (style[s]) {
+      case bssSolid:
+        DrawPiece(canvas, s, outer, inner, c, lo, hi);
+        break;
+      case bssInset:
+        DrawPiece(canvas, s, outer, inner, leftTop ? DarkenColor(c) : c, lo, hi);
+        break;
+      case bssOutset:
+        DrawPiece(canvas, s, outer, inner, leftTop ? c : DarkenColor(c), lo, hi);
+        break;
+      case bssGroove:
+        DrawPiece(canvas, s, outer, mid, leftTop ? DarkenColor(c) : c, lo, hi);
+        DrawPiece(canvas, s, mid, inner, leftTop ? c : DarkenColor(c), lo, hi);
+        break;
+      case bssRidge:
+        DrawPiece(canvas, s, outer, mid, leftTop ? c : DarkenColor(c), lo, hi);
+        DrawPiece(canvas, s, mid, inner, leftTop ? DarkenColor(c) : c, lo, hi);
+        break;
+      case bssDouble:
+        DrawPiece(canvas, s, outer, outerThird, c, lo, hi);
+        DrawPiece(canvas, s, innerThird, inner, c, lo, hi);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Dashed and dotted sides: a pen as wide as the side along its middle; neighbouring sides
+  // alike are one path, so that the pattern runs round the corner.
+  const std::array<TPoint, 4> corner = {
+      TPoint{outer.Left + width[sdLeft] / 2, std::clamp(outer.Bottom - width[sdBottom] + width[sdBottom] / 2, lo, hi)},
+      TPoint{outer.Left + width[sdLeft] / 2, std::clamp(outer.Top + width[sdTop] / 2, lo, hi)},
+      TPoint{outer.Right - width[sdRight] + width[sdRight] / 2, std::clamp(outer.Top + width[sdTop] / 2, lo, hi)},
+      TPoint{outer.Right - width[sdRight] + width[sdRight] / 2,
+             std::clamp(outer.Bottom - width[sdBottom] + width[sdBottom] / 2, lo, hi)}};
+  auto lined = [&](int s) { return width[s] > 0 && IsLineStyle(style[s]) && color[s] != clNone; };
+  auto joins = [&](int a, int c) {
+    return lined(a) && lined(c) && style[a] == style[c] && color[a] == color[c] && width[a] == width[c];
+  };
+  auto penFor = [&](int s) {
+    bool dotted = style[s] == bssDotted;
+    return TPen{color[s], width[s], dotted ? TPenStyle::Dot : TPenStyle::Dash,
+                dotted ? TPenCap::Round : TPenCap::Square, TPenJoin::Miter};
+  };
+  if (joins(0, 1) && joins(1, 2) && joins(2, 3)) {
+    canvas.SetPen(penFor(0));
+    canvas.BeginPath();
+    canvas.MoveTo(corner[0].x, corner[0].y);
+    for (int k = 1; k < 4; ++k) canvas.LineTo(corner[k].x, corner[k].y);
+    canvas.CloseFigure();
+    canvas.EndPath();
+    canvas.StrokePath();
+  } else {
+    for (int s = 0; s < 4; ++s) {
+      if (!lined(s) || joins((s + 3) % 4, s)) continue;  // not the start of a run
+      canvas.SetPen(penFor(s));
+      canvas.BeginPath();
+      canvas.MoveTo(corner[s].x, corner[s].y);
+      int k = s;
+      for (int n = 0; n < 4; ++n) {
+        int next = (k + 1) % 4;
+        canvas.LineTo(corner[next].x, corner[next].y);
+        if (!joins(k, next)) break;
+        k = next;
+      }
+      canvas.EndPath();
+      canvas.StrokePath();
+    }
+  }
+  canvas.SetPen(savedPen);
+  canvas.SetBrush(savedBrush);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Queries
+
+bool TBlock::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
+  if (FHidden || TooDeep() || FVisibility == viHidden) return false;
+  bool titled = false;
+  if (!FTitleText.empty() && FBorderRect.Contains(x, y)) {
+    spot.Title = FTitleText;
+    spot.HasTitle = true;
+    titled = true;
+  }
+  bool hit = FInnerCell->HotSpotAt(canvas, x - OffsetX(), y - OffsetY(), spot);
+  return hit || titled;
+}
+
+bool TBlock::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
+  if (FHidden || TooDeep() || FVisibility == viHidden) return false;
+  x -= OffsetX();
+  y -= OffsetY();
+  for (auto it = FPaintList.rbegin(); it != FPaintList.rend(); ++it) {
+    TSectionBase* s = *it;
+    if (s->FPaintTop <= y && y < s->FPaintBottom && s->ObjectAt(x, y, object, ix, iy)) return true;
+  }
+  return false;
+}
+
+int TBlock::CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) {
+  if (FHidden || TooDeep()) return -1;
+  const int dx = OffsetX(), dy = OffsetY();
+  x -= dx;
+  y -= dy;
+  for (auto it = FPaintList.rbegin(); it != FPaintList.rend(); ++it) {
+    TSectionBase* s = *it;
+    if (s->FPaintTop <= y && y < s->FPaintBottom) {
+      int p = s->CaretFromPoint(canvas, x, y, xr, yr, caretHeight, inText);
+      if (p >= 0) {
+        xr += dx;
+        yr += dy;
+        return p;
+      }
+    }
+  }
+  return -1;
+}
+
+int TBlock::SearchForward(int from, const std::u16string& text, bool matchCase) {
+  if (FHidden || TooDeep()) return -1;
+  return FInnerCell->SearchForward(from, text, matchCase);
+}
+
+int TBlock::SearchBackward(int from, const std::u16string& text, bool matchCase) {
+  if (FHidden || TooDeep()) return -1;
+  return FInnerCell->SearchBackward(from, text, matchCase);
+}
+
+int TBlock::SourcePosOf(int docPos) {
+  if (FHidden || TooDeep()) return -1;
+  return FInnerCell->SourcePosOf(docPos);
+}
+
+int TBlock::DocPosOf(int sourcePos, bool previous) {
+  if (FHidden || TooDeep()) return -1;
+  return FInnerCell->DocPosOf(sourcePos, previous);
+}
+
+bool TBlock::PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) {
+  if (FHidden || TooDeep()) return false;
+  if (!FInnerCell->PointFromCaret(canvas, cursor, x, y)) return false;
+  x += OffsetX();
+  y += OffsetY();
+  return true;
+}
+
+bool TBlock::CharAt(int pos, char16_t& ch, TCharObject& object) {
+  if (FHidden || TooDeep()) return false;
+  return FInnerCell->CharAt(pos, ch, object);
+}
+
+void TBlock::CollectSections() {
+  if (FHidden || TooDeep()) return;
+  FInnerCell->CollectSections();
+}
+
+bool TBlock::LineYAt(int docPos, int& y) {
+  // The sections inside answer for their lines.
+  (void)docPos, (void)y;
+  return false;
+}
+
+void TBlock::AppendSelectedText(std::u16string& text) {
+  if (FHidden || TooDeep()) return;
+  FInnerCell->AppendSelectedText(text);
+  if (FTagName == "p" && FDocument && FFirstChar + FCharCount < FDocument->FSelE) text += u"\r\n";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dump
+
+std::string TBlock::DumpTag() const {
+  if (FTagAndClass.size() > FTagName.size() + 1) return FTagAndClass;
+  return FTagName;
+}
+
+void TBlock::Dump(TDumpWriter& out, int depth) const {
+  out.Line(depth) << DumpKind();
+  std::string tag = DumpTag();
+  if (!tag.empty()) out << " " << tag;
+  if (FHidden) {
+    out.Box(FLayoutX, FInnerTop, 0, 0) << " none";
+    return;
+  }
+  out.Box(BorderBox());
+  out << " content=" << FContentLeft << "," << FDocY << " " << FLaidWidth << "x" << (FBlockContentBottom - FDocY);
+  if (FFloatMode == acLeft) out << " float=left";
+  if (FFloatMode == acRight) out << " float=right";
+  if (FPositioning == posRelative) out << " pos=relative";
+  if (FPositioning == posAbsolute) out << " pos=absolute";
+  if (FVisibility == viHidden) out << " hidden";
+  if (TooDeep()) return;
+  FInnerCell->Dump(out, depth);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The body
+
+TBodyBlock::TBodyBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
+                       TProperties& props)
+    : TBlock(document, attributes, parentCell, props) {
+  FFloatMode = acNone;
+  FClear = ccNone;
+  FPositioning = posStatic;
+  FStackLevel = 0;
+  if (document) {
+    if (!FBackImage.Name.empty()) document->SetBackgroundSource(FBackImage.Name, FBackImagePos);
+    TColor bg = props.GetBackgroundColor();
+    if (bg != clNone) document->SetBackgroundColor(bg | PaletteMatchFlag);
+  }
+  FBackImage.Name.clear();
+}
+
+std::unique_ptr<TSectionBase> TBodyBlock::CloneForPrint(TSectionList* document) const {
+  return std::unique_ptr<TSectionBase>(new TBodyBlock(document, *this));
+}
+
+int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                              int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
+  if (FHidden || TooDeep()) return LayoutAsNothing(x, y, maxWidth, cursor);
+  FFirstChar = cursor;
+  FInnerTop = y;
+  FLayoutX = x;
+  FClearExtra = 0;
+  FBoxTop = FBoxLeft = 0;
+  int autoCount = 0;
+  ResolveBox(availWidth, availHeight, FBoxValues, autoCount);
+  TBoxValues& b = FBoxValues;
+  b[piMarginLeft] = AutoAsZero(b[piMarginLeft]);
+  b[piMarginRight] = AutoAsZero(b[piMarginRight]);
+  const int ml = b[piMarginLeft], mr = b[piMarginRight], mt = b[piMarginTop], mb = b[piMarginBottom];
+  const int pl = b[piPaddingLeft], pr = b[piPaddingRight], pt = b[piPaddingTop], pb = b[piPaddingBottom];
+  const int bl = b[piBorderLeftWidth], br = b[piBorderRightWidth], bt = b[piBorderTopWidth],
+            bb = b[piBorderBottomWidth];
+
+  FIndent = ml + pl + bl;
+  const int cx = ClampCoord(x + FIndent);
+  FLaidWidth = std::max(0, availWidth - ml - mr - pl - pr - bl - br);
+  FContentLeft = cx;
+  FPaintTop = mt < 0 ? y + mt : y;
+  FBoxTopY = ClampCoord(y + mt);
+  FDocY = ClampCoord(y + mt + pt + bt);
+
+  const TBlock* savedOwner = indents.CurrentOwner;
+  indents.CurrentOwner = this;
+  int leftIndex = indents.PushLeftIndent(cx, FDocY);
+  int rightIndex = indents.PushRightIndent(cx + FLaidWidth, FDocY);
+  int contentMax = 0;
+  FInnerCell->LayoutCell(canvas, cx, FDocY, xRef, yRef, FLaidWidth, std::max(0, availHeight - mt - mb), blockHeight,
+                         indents, contentMax, cursor);
+  FCharCount = cursor - FFirstChar;
+  int contentBottom = FDocY, drawBottom = FDocY;
+  FDrawTop = FPaintTop;
+  for (const auto& owned : *FInnerCell) {
+    TSectionBase* s = owned.get();
+    if (!(s->IsBlock() && static_cast<TBlock*>(s)->FPositioning == posAbsolute))
+      contentBottom = std::max(contentBottom, s->FInnerBottom);
+    int top = 0, bottom = 0;
+    PaintExtent(s, top, bottom);
+    drawBottom = std::max(drawBottom, bottom);
+    FDrawTop = std::min(FDrawTop, top);
+  }
+  FBlockContentBottom = ClampCoord(std::max({FDocY, contentBottom, FDocY + b[piHeight]}));
+  FPaintBottom = ClampCoord(std::max(FBlockContentBottom, drawBottom) + pb + bb);
+  FInnerBottom = ClampCoord(FPaintBottom + mb);
+  indents.ReleaseRightIndents(rightIndex);
+  indents.ReleaseLeftIndents(leftIndex);
+  indents.CurrentOwner = savedOwner;
+
+  FBoxHeight = ClampCoord(FInnerBottom - y);
+  FPaintHeight = std::max(FBoxHeight, indents.FloatsBottom() - y);
+  FDrawBottom = std::max(FPaintBottom, drawBottom);
+  maxWidth = ClampCoord(std::max(indents.Width, std::max(contentMax, FLaidWidth) + ml + mr));
+  BuildPaintList();
+  return FBoxHeight;
+}
+
+int TBodyBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
+  (void)x;
+  int after = FInnerTop + FBoxHeight;
+  if (FHidden || TooDeep() || FDocY == NotLaidOutY || FVisibility == viHidden) return after;
+  // The document's background is the viewer's to paint; the body draws its content only.
+  FBorderRect = BorderBox();
+  const TBlock* savedOwner = indents.CurrentOwner;
+  indents.CurrentOwner = this;
+  for (TSectionBase* s : FPaintList)
+    if (MeetsClip(s, clip)) s->Draw(canvas, clip, indents, FContentLeft, xRef, yRef);
+  indents.CurrentOwner = savedOwner;
+  return after;
+}
+
+bool TBodyBlock::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
+  if (FHidden || TooDeep()) return false;
+  bool titled = false;
+  if (!FTitleText.empty()) {
+    spot.Title = FTitleText;
+    spot.HasTitle = true;
+    titled = true;
+  }
+  return FInnerCell->HotSpotAt(canvas, x, y, spot) || titled;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The rule block
+
+THRBlock::THRBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
+                   TProperties& props, int align)
+    : TBlock(document, attributes, parentCell, props), FAlign(align) {}
+
+THRBlock::THRBlock(TSectionList* document, const THRBlock& source) : TBlock(document, source), FAlign(source.FAlign) {
+  int i = source.FRule ? source.FInnerCell->IndexOf(source.FRule) : -1;
+  FRule = i >= 0 && i < FInnerCell->Count() ? (*FInnerCell)[i] : nullptr;
+}
+
+std::unique_ptr<TSectionBase> THRBlock::CloneForPrint(TSectionList* document) const {
+  return std::unique_ptr<TSectionBase>(new THRBlock(document, *this));
+}
+
+TSectionBase* THRBlock::SetRule(std::unique_ptr<TSectionBase> rule) {
+  if (FRule) FInnerCell->Remove(FRule);
+  FRule = rule ? FInnerCell->AddSection(std::move(rule)) : nullptr;
+  return FRule;
+}
+
+int THRBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {
+  (void)canvas, (void)autoCount, (void)availHeight;
+  TBoxValues& b = FBoxValues;
+  int& ml = b[piMarginLeft];
+  int& mr = b[piMarginRight];
+  ml = AutoAsZero(ml);
+  mr = AutoAsZero(mr);
+  int room = availWidth - ml - mr - b[piBorderLeftWidth] - b[piBorderRightWidth] - b[piPaddingLeft] - b[piPaddingRight];
+  int width = b[piWidth] == AutoValue ? std::max(15, room) : std::min(b[piWidth], room);
+  width = std::max(0, width);
+  int align = FPositioning == posAbsolute ? 1 : FAlign;
+  int rest = room - width;
+  if (rest > 0) {
+    if (align == 2)
+      ml += rest / 2;
+    else if (align == 3)
+      ml += rest;
+  }
+  return width;
+}
+
+}  // namespace korva

@@ -1,0 +1,195 @@
+// Block boxes: an element that forms a box (div, p, headings, lists, list items, blockquote, the
+// body, table wrappers, rules) with margins, borders, padding, a background and a content cell.
+// The box's margins collapse with its neighbour's when it is created; its width is resolved and
+// its content laid out against the floats of the indent manager at each layout; it may float,
+// clear floats, or be positioned relatively or absolutely.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "images/ImageLoader.h"
+#include "layout/Cell.h"
+#include "layout/SectionBase.h"
+#include "platform/Canvas.h"
+#include "style/Properties.h"
+
+namespace korva {
+
+class TAttributeList;
+
+// A picture named by style (a block's background, a list item's marker), fetched through the
+// document's image cache on first use. A failed fetch drops the name, so it is tried once.
+struct TBlockImage {
+  std::string Name;
+  TImageGraphic Graphic;
+  TBitmapPtr Mask;
+  TBitmapPtr Frame;  // the bitmap drawn (the first frame of an animated picture)
+  TBitmapPtr Tile;      // the background tile (stretched or repeated so that it tiles faster)
+  TBitmapPtr TileMask;  // its mask, when the picture has one
+  bool Fetched = false;  // Graphic came from the cache and must be given back
+  bool Failed = false;
+
+  // Loads the picture once; false when there is none (now or ever).
+  bool Load(TSectionList& document);
+  void Release(TSectionList* document);
+  bool Ready() const { return Frame != nullptr; }
+};
+
+class TBlock : public TSectionBase {
+ public:
+  // A block for the element whose computed style is `props`, to be added to `parentCell`.
+  // `attributes` may be null. Table wrappers pass collapse = false.
+  TBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
+         bool isListBlock = false, bool collapse = true);
+  // The copy for another document (printing).
+  TBlock(TSectionList* document, const TBlock& source);
+  ~TBlock() override;
+
+  // ---- fields ----
+  TBoxValues FBoxValues{};
+  std::unique_ptr<TBlockCell> FInnerCell;
+  int FEmPixels = 0, FExPixels = 0;
+  TColor FBlockColor = clBlack;
+  TBorderStyleCode FBoxBorderStyle = bssNone;
+  TAlignCode FFloatMode = acNone;
+  TClearCode FClear = ccNone;
+  bool FIsListBlock = false;
+  TBackgroundPosArray FBackImagePos{};
+  TPositionCode FPositioning = posStatic;
+  TVisibilityCode FVisibility = viVisible;
+  bool FTopAuto = false;  // the top margin came from ParagraphSpaceValue
+  bool FBottomAuto = false;
+  bool FPageBreakBefore = false, FPageBreakAfter = false, FPageBreakInside = false;
+  bool FHidden = false;  // display: none
+  TVMarginArray FBoxValuesRaw{};
+  TCellBasic* FParentCell = nullptr;
+  std::string FTagName;
+  std::string FTagAndClass;
+  int FLaidWidth = 0;
+  int FClearExtra = 0;
+  int FIndent = 0;
+  TBlockImage FBackImage;
+  int FBoxTop = 0, FBoxLeft = 0;
+  std::vector<TSectionBase*> FPaintList;
+  int FBlockContentBottom = 0;
+  std::string FTitleText;
+  TRect FBorderRect{};
+  // Nesting depth: the containing cell's depth + 1. Deeper than MaxLayoutDepth, the block is
+  // laid out, drawn, measured and queried as if empty.
+  int FDepth = 1;
+
+  // Results of the last layout, in document coordinates (before any relative offset).
+  int FLayoutX = 0;       // the x the block was laid out at
+  int FContentLeft = 0;   // the content box
+  int FBoxTopY = 0;       // top of the border box
+
+  bool TooDeep() const { return FDepth > MaxLayoutDepth; }
+  // Vertical extent of everything the block drew in its last layout, its own offset included.
+  int DrawTop() const { return FDrawTop; }
+  int DrawBottom() const { return FDrawBottom; }
+  bool IsFloating() const { return FFloatMode == acLeft || FFloatMode == acRight; }
+  // The border box and the padding box of the last layout.
+  TRect BorderBox() const;
+  TRect PaddingBox() const;
+
+  // ---- section operations ----
+  std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
+  void AppendSelectedText(std::u16string& text) override;
+  int LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                    int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) override;
+  int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
+  bool HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) override;
+  bool ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) override;
+  int CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) override;
+  int SearchForward(int from, const std::u16string& text, bool matchCase) override;
+  int SearchBackward(int from, const std::u16string& text, bool matchCase) override;
+  int SourcePosOf(int docPos) override;
+  int DocPosOf(int sourcePos, bool previous) override;
+  bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) override;
+  bool CharAt(int pos, char16_t& ch, TCharObject& object) override;
+  void MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+  void CollectSections() override;
+
+  // Slot 16: the border between the border box and the padding box.
+  virtual void DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRect& inner);
+  // Slot 17: the content width for the available width; resolves auto margins in FBoxValues.
+  virtual int ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight);
+
+  // ---- beyond the slots ----
+  const char* DumpKind() const override { return "block"; }
+  std::string DumpTag() const override;
+  void Dump(TDumpWriter& out, int depth) const override;
+  void ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) override;
+  bool IsBlock() const override { return true; }
+  bool SettleBottomMargin() override;
+  bool LineYAt(int docPos, int& y) override;
+  // Table wrappers answer true (margin collapsing and page breaks treat them apart).
+  virtual bool IsTableBlock() const { return false; }
+
+ protected:
+  // Draws what comes after the content (list markers); called inside the block's offset.
+  virtual void DrawAfterContent(TCanvas& canvas, const TRect& clip) { (void)canvas, (void)clip; }
+  // Prepares images before the layout of the content (list marker pictures).
+  virtual void BeforeLayout() {}
+  // The minimum and maximum widths of the content, measured once per layout pass.
+  void ContentMinMax(TCanvas& canvas, int& minWidth, int& maxWidth);
+  // The box values for a base width and height (converted once when they hold no percentage).
+  void ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& autoCount);
+  // Sets the fields that nothing but a layout sets, for a block that takes no space.
+  int LayoutAsNothing(int x, int y, int& maxWidth, int& cursor);
+  void DrawBackground(TCanvas& canvas, const TRect& clip, const TRect& paddingBox);
+  void TileImage(TCanvas& canvas, const TRect& clip, const TRect& box);
+  // The offset at which the block draws (relative positioning).
+  int OffsetX() const { return FPositioning == posRelative ? FBoxLeft : 0; }
+  int OffsetY() const { return FPositioning == posRelative ? FBoxTop : 0; }
+  // Orders FPaintList by z-index.
+  void BuildPaintList();
+  // Margin collapsing against the last section of the cell the block goes into.
+  void CollapseMargins(TCellBasic* cell);
+
+  bool FHasPercentBox = false;  // a box value depends on the base width or height
+  bool FBoxCached = false;
+  TBoxValues FCachedBox{};
+  int FCachedAutoCount = 0;
+  int FMinMaxPass = -1;  // layout counter of the cached content widths
+  int FContentMin = 0, FContentMax = 0;
+  int FDrawTop = 0, FDrawBottom = 0;  // vertical extent of everything the block draws
+  bool FRegisteredId = false;
+};
+
+// The body: its background belongs to the document; it never floats, clears or is positioned.
+class TBodyBlock : public TBlock {
+ public:
+  TBodyBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props);
+  TBodyBlock(TSectionList* document, const TBodyBlock& source) : TBlock(document, source) {}
+  std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
+  int LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                    int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) override;
+  int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
+  bool HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) override;
+};
+
+// The block around a horizontal rule: it sizes and aligns the rule; the rule section sits in its
+// content cell (FRule points at it).
+class THRBlock : public TBlock {
+ public:
+  // align: 1 left, 2 centre, 3 right.
+  THRBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
+           int align = 2);
+  THRBlock(TSectionList* document, const THRBlock& source);
+  std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
+  int ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) override;
+  // The rule becomes the block's content.
+  TSectionBase* SetRule(std::unique_ptr<TSectionBase> rule);
+
+  int FAlign = 2;
+  TSectionBase* FRule = nullptr;  // owned by FInnerCell
+};
+
+// Darkens a colour for the shaded border styles: each of red, green and blue times 0.75.
+TColor DarkenColor(TColor c);
+
+}  // namespace korva
