@@ -1,7 +1,8 @@
 #include "style/Units.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
+#include <system_error>
 
 #include "platform/Font.h"
 #include "platform/Types.h"
@@ -54,15 +55,46 @@ size_t NumericPrefix(std::string_view s) {
   return i;
 }
 
+// Whether a decimal that from_chars found out of range is too large rather than too small:
+// its order of magnitude from the digits and the exponent.
+bool BeyondLargest(std::string_view s) {
+  std::size_t i = 0;
+  long long magnitude = 0;
+  bool seenNonZero = false, afterPoint = false;
+  for (; i < s.size() && s[i] != 'e' && s[i] != 'E'; ++i) {
+    if (s[i] == '.') {
+      afterPoint = true;
+    } else if (!seenNonZero && s[i] == '0') {
+      if (afterPoint) --magnitude;
+    } else if (!seenNonZero) {
+      seenNonZero = true;
+      if (afterPoint) --magnitude;
+    } else if (!afterPoint) {
+      ++magnitude;
+    }
+  }
+  long long exponent = 0;
+  bool negativeExponent = false;
+  if (++i < s.size() && (s[i] == '+' || s[i] == '-')) negativeExponent = s[i++] == '-';
+  for (; i < s.size(); ++i)
+    if (exponent < 1000000000LL) exponent = exponent * 10 + (s[i] - '0');
+  return magnitude + (negativeExponent ? -exponent : exponent) > 0;
+}
+
+// A numeric prefix as NumericPrefix accepts it, read without the C locale (whose decimal
+// separator may be a comma). Overflow saturates at +-1e300, underflow reads as 0.
 double ToDouble(std::string_view s) {
-  // The prefix grammar excludes "inf", "nan" and hex forms, so strtod sees plain decimals.
-  std::string copy(s);
-  char* end = nullptr;
-  double v = std::strtod(copy.c_str(), &end);
-  if (!(v == v)) return 0.0;
-  if (v > 1e300) return 1e300;
-  if (v < -1e300) return -1e300;
-  return v;
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  s = s.substr(i);
+  double v = 0.0;
+  std::errc ec = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general).ec;
+  if (ec == std::errc::result_out_of_range) v = BeyondLargest(s) ? 1e300 : 0.0;
+  else if (ec != std::errc() || !(v == v)) v = 0.0;
+  v = std::min(v, 1e300);
+  return negative ? -v : v;
 }
 
 int ClampRound(double v) {

@@ -7,6 +7,7 @@
 #include "platform/Types.h"
 #include "style/Colors.h"
 #include "style/Units.h"
+#include "CommaLocale.h"
 
 using namespace korva;
 
@@ -140,4 +141,35 @@ TEST(FontSizeToPoints, UnitsAndKeywords) {
   SetDefaultFontSize(10);
   EXPECT_DOUBLE_EQ(FontSizeToPoints("x-large", 10), 20.0);
   SetDefaultFontSize(12);
+}
+
+TEST(Numbers, ReadTheSameUnderACommaLocale) {
+  test::TCommaLocale comma;
+  ASSERT_TRUE(comma.Active()) << test::TCommaLocale::Missing;
+  EXPECT_EQ(LengthToPixels("1.5em", false, 0, -1, 10, 5), 15) << comma.Name();
+  EXPECT_EQ(LengthToPixels("2.75px", false, 0, -1, 0, 0), 3);
+  EXPECT_EQ(LengthToPixels("0.5in", false, 0, -1, 0, 0), ScreenPixelsPerInch() / 2);
+  EXPECT_DOUBLE_EQ(FontSizeToPoints("1.5em", 10), 15.0);
+  double n = 0;
+  ASSERT_TRUE(ReadWholeNumber(" 1.25 ", n));
+  EXPECT_DOUBLE_EQ(n, 1.25);
+  EXPECT_FALSE(ReadWholeNumber("1,25", n));  // a comma is never a decimal separator here
+  EXPECT_EQ(Parse("rgb(50.4%, 0, 0)"), 0x02000081u);
+}
+
+TEST(Numbers, ExponentsSaturateOrVanish) {
+  const struct {
+    const char* Text;
+    double Value;
+  } cases[] = {
+      {"1.5e2", 150.0},   {"+2.5E-1", 0.25},  {"-3e0", -3.0},       {".5", 0.5},
+      {"1e999", 1e300},   {"-1e999", -1e300}, {"1e-999", 0.0},      {"-1e-999", 0.0},
+      {"0.000000000000000000000000000000000000001e-300", 0.0},      {"12345678901234567890e300", 1e300},
+      {"1e99999999999999999999", 1e300},      {"5.", 5.0},
+  };
+  for (const auto& c : cases) {
+    double n = -7;
+    ASSERT_TRUE(ReadWholeNumber(c.Text, n)) << c.Text;
+    EXPECT_DOUBLE_EQ(n, c.Value) << c.Text;
+  }
 }
