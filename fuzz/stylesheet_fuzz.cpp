@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   TPropStack stack;
   stack.Reset(*styles.DefaultProps());
-  TProperties inlineStyle;
-  ParseInlineStyle(text.substr(0, 200), inlineStyle);
+  auto inlineStyle = std::make_shared<TProperties>();
+  ParseInlineStyle(text.substr(0, 200), *inlineStyle);
   stack.PushElement(styles, "body", {}, {}, nullptr, {}, {});
-  stack.PushElement(styles, "div", "note", "x", &inlineStyle, "t", {});
+  stack.PushElement(styles, "div", "note", "x", inlineStyle, "t", {});
   stack.PushElement(styles, "span", {}, {}, nullptr, {}, {});
   stack.PushElement(styles, "a", "note", {}, nullptr, {}, "link").BuildFont();
   stack.PushElement(styles, "p", "c", "y", nullptr, {}, {}).BuildFont();

@@ -65,10 +65,12 @@ void ParseText(std::string text, THtmlBuilder& builder, TReaderDocument* documen
     builder.BuildText(reader);
   } catch (...) {
     builder.EndParse(reader);
+    PropStack().Clear();
     reader.ReleaseText();
     throw;
   }
   builder.EndParse(reader);
+  PropStack().Clear();
   reader.ReleaseText();
 }
 

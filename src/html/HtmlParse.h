@@ -32,7 +32,8 @@ int CountLinks(THtmlReader& reader, int limit);
 // An HTML document: the counting prescan (sets document->ManyLinks beyond 400 links), then
 // the building pass, which any error ends quietly, keeping what was built.
 void ParseHtml(std::string text, THtmlBuilder& builder, TReaderDocument* document, const THtmlHandlers* handlers);
-// A plain-text document: no markup, no comments; errors reach the caller after the clean-up.
+// A plain-text document: no markup, no comments; errors reach the caller after the clean-up
+// (which, as for HTML, ends with an empty property stack).
 void ParseText(std::string text, THtmlBuilder& builder, TReaderDocument* document);
 
 }  // namespace korva

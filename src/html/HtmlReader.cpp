@@ -1,7 +1,7 @@
 #include "html/HtmlReader.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -579,7 +579,9 @@ int AttributeNumber(std::string_view text) {
     }
   }
   if (!anyDigit) return 0;
-  double v = std::strtod(number.c_str(), nullptr);
+  // Not strtod: the C locale's decimal separator may be a comma.
+  double v = 0.0;
+  std::from_chars(number.data(), number.data() + number.size(), v, std::chars_format::fixed);
   return RoundHalfEven(negative ? -v : v);
 }
 
@@ -725,7 +727,9 @@ THtmlReader::TReferenceKind THtmlReader::ScanReference(TRawReference& raw, std::
 }
 
 // A character reference in text (Ch is "&"): named ones and numbers of 256 and more go into
-// the token as characters; numbers 32 to 255 are bytes of the document's code page; anything
+// the token as characters; numbers 32 to 255 are bytes of the document's code page when that
+// has one byte per character (elsewhere a lone byte 128 to 255 is no character, or the lead
+// byte of one that swallows what follows, so 128 to 255 are U+0080 to U+00FF); anything
 // unrecognised stays as written.
 void THtmlReader::TextReference(unsigned codePage) {
   FlushGathered(codePage);
@@ -739,7 +743,7 @@ void THtmlReader::TextReference(unsigned codePage) {
       if (FCh == ';') GetCh();
       if (value == 9) Gather(' ', pos);
       else if (value < 32) Gather('?', pos);
-      else if (value <= 255) Gather(static_cast<unsigned char>(value), pos);
+      else if (value < 128 || (value <= 255 && FRunTable)) Gather(static_cast<unsigned char>(value), pos);
       else AddUnicodeValue(value, pos);
       return;
     case rkName: {
@@ -756,7 +760,8 @@ void THtmlReader::TextReference(unsigned codePage) {
   for (int i = 0; i < raw.Count; ++i) Gather(raw.Chars[i], raw.Positions[i]);
 }
 
-// A character reference in an attribute value (Ch is "&"), appended as bytes of the code page.
+// A character reference in an attribute value (Ch is "&"), appended as bytes of the code page
+// (numbers 128 to 255 as a byte only where the page has one byte per character, as in text).
 void THtmlReader::AttributeReference(std::string& out) {
   TRawReference raw;
   std::uint32_t value = 0;
@@ -767,7 +772,7 @@ void THtmlReader::AttributeReference(std::string& out) {
       if (FCh == ';') GetCh();
       if (value == 9) out.push_back(' ');
       else if (value < 32) out.push_back('?');
-      else if (value <= 255) out.push_back(static_cast<char>(value));
+      else if (value < 128 || (value <= 255 && !IsMultiByteCodePage(CodePage()))) out.push_back(static_cast<char>(value));
       else AppendInCodePage(out, value, CodePage());
       return;
     case rkName: {
@@ -857,13 +862,16 @@ void THtmlReader::ReadTextArea(const std::function<void(const std::string& text)
 // character once (the parser hands back the byte after a closing "<").
 class TReaderStyleSource final : public TStyleCharSource {
  public:
-  explicit TReaderStyleSource(THtmlReader& reader) : FReader(reader) {}
+  // `record`, when given, receives every character handed out (less those stepped back over).
+  TReaderStyleSource(THtmlReader& reader, std::string* record) : FReader(reader), FRecord(record) {}
   char GetChar() override {
     THtmlReader& r = FReader;
     FSaved = {r.FPtr, r.FIncPtr, r.FMode, r.FCharPos, r.FLineEnd, r.FCh, r.FChUp, r.FInclude.data()};
     FCanUnget = true;
     r.GetChBasic();
-    return r.FCh == 0 ? StyleEofChar : static_cast<char>(r.FCh);
+    if (r.FCh == 0) return StyleEofChar;
+    if (FRecord) FRecord->push_back(static_cast<char>(r.FCh));
+    return static_cast<char>(r.FCh);
   }
   void Unget() override {
     THtmlReader& r = FReader;
@@ -877,6 +885,7 @@ class TReaderStyleSource final : public TStyleCharSource {
     r.FChUp = FSaved.ChUp;
     r.UpdateFastEnd();
     FCanUnget = false;
+    if (FRecord && !FRecord->empty()) FRecord->pop_back();
   }
 
  private:
@@ -888,19 +897,21 @@ class TReaderStyleSource final : public TStyleCharSource {
     const char* Include;
   };
   THtmlReader& FReader;
+  std::string* FRecord;
   TState FSaved{};
   bool FCanUnget = false;
 };
 
-void THtmlReader::ReadStyle(TStyleList* styles, std::string_view basePath) {
+void THtmlReader::ReadStyle(TStyleList* styles, std::string_view basePath, std::string* text) {
+  if (text) text->clear();
   char stop = static_cast<char>(FCh);
   if (styles) {
-    TReaderStyleSource source(*this);
+    TReaderStyleSource source(*this, text);
     ParseStyleSheet(*styles, stop, source, basePath);
   } else {
     // No style list: skip to the first "<" outside a /* comment */ as the parser would (a
     // comment also ends at a "<", which it consumes).
-    TReaderStyleSource source(*this);
+    TReaderStyleSource source(*this, text);
     for (;;) {
       stop = source.GetChar();
       if (stop == StyleEofChar || stop == '<') break;
@@ -920,19 +931,20 @@ void THtmlReader::ReadStyle(TStyleList* styles, std::string_view basePath) {
       }
     }
   }
+  if (text && stop == '<' && !text->empty() && text->back() == '<') text->pop_back();
   unsigned char s = static_cast<unsigned char>(stop);
   if (s == static_cast<unsigned char>(StyleEofChar) && FCh == 0) s = 0;
   FCh = s;
   FChUp = UpCase(s);
 }
 
-TProperties* TheStyle(TAttributeList& attributes) {
+std::shared_ptr<TProperties> TheStyle(TAttributeList& attributes) {
   TAttribute* a = attributes.Find(syStyle);
   if (!a) return nullptr;
   auto props = std::make_shared<TProperties>();
   ParseInlineStyle(a->Text(), *props);
   attributes.SetOwnedStyle(props);
-  return props.get();
+  return props;
 }
 
 std::string THtmlReader::ReadTitle() {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -131,8 +132,9 @@ class THtmlReader {
   void ReadTextArea(const std::function<void(const std::string& text)>& addText);
   // At the STYLE start symbol (Ch on its ">"): the style sheet parser reads the contents into
   // `styles` up to the "<" of the end tag (without a style list they are skipped the same
-  // way). Next then reads the end tag.
-  void ReadStyle(TStyleList* styles, std::string_view basePath = {});
+  // way). Next then reads the end tag. `text`, when given, receives the characters the parser
+  // read (line ends and tabs treated), without that "<".
+  void ReadStyle(TStyleList* styles, std::string_view basePath = {}, std::string* text = nullptr);
   // At TITLE: the text of the following text symbols in the system code page; stops at the
   // first other symbol, which stays current.
   std::string ReadTitle();
@@ -227,9 +229,10 @@ class THtmlReader {
   TCharsetTarget* FCharsets = &FDefaultCharsets;
 };
 
-// The property set of the tag's STYLE attribute, made by the inline style parser and owned by
-// the list (replacing the previous one); null without a STYLE attribute.
-TProperties* TheStyle(TAttributeList& attributes);
+// The property set of the tag's STYLE attribute, made by the inline style parser; the list
+// keeps a share of it until its next STYLE attribute, the element's set keeps another for as
+// long as it needs it. Null without a STYLE attribute.
+std::shared_ptr<TProperties> TheStyle(TAttributeList& attributes);
 
 // The leading number of an attribute value (surrounding spaces and one trailing "%" ignored),
 // rounded to the nearest integer with halves to even; 0 when it does not start like a number.

@@ -65,7 +65,7 @@ void TSelectorBloom::Add(char kind, std::string_view text) {
 
 void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex, std::string_view tag,
                           std::string_view cls, std::string_view id, std::string_view pseudo,
-                          std::string_view title, TProperties* inlineStyle) {
+                          std::string_view title, const std::shared_ptr<const TProperties>& inlineStyle) {
   const TPropValue& inherited = FValues[piFontSize];
   const double parentSize = inherited.IsReal() && inherited.Real() > 0 ? inherited.Real() : DefaultFontSize();
   const bool hasPseudo = !pseudo.empty();
@@ -104,9 +104,7 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
   // Descendant rules: by the subject's leading tag, class, pseudo-class and id. Rules whose
   // ancestors cannot all be open are rejected by the filter before the stack is walked.
   if (styles.DescendantRuleCount() > 0) {
-    TSelectorBloom open;
-    const int top = std::min(stackIndex, stack.Count());
-    for (int j = 1; j < top; ++j) open.AddAll(stack[j].FSelfBloom);
+    const TSelectorBloom& open = stack.AncestorFilter(stackIndex);
     auto scan = [&](std::string_view piece) {
       const auto* rules = styles.DescendantRules(piece);
       if (!rules) return;
@@ -136,6 +134,7 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
   if (hasClass) FSelfBloom.Add('c', FClassName);
   if (!id.empty()) FSelfBloom.Add('i', FIdName);
   if (hasPseudo) FSelfBloom.Add('p', FPseudoClass);
+  stack.IdentityChanged(stackIndex);
   if (!title.empty()) {
     FTitleText = std::string(title);
     FHasOwnTitle = true;
@@ -202,6 +201,9 @@ void TProperties::Update(const TProperties& parent, TStyleList& styles, TPropSta
     } else if (parent.FHasLinkFonts && parent.FLinkFonts) {
       FLinkFonts = std::make_unique<TFontInfoArray>(*parent.FLinkFonts);
       FHasLinkFonts = true;
+      // What this element's own rules and style attribute gave its link fonts stays.
+      for (int i = piFontFamily; i <= piBackgroundColor; ++i)
+        if (FLocalFlags[i]) ApplyLinkFontChange(i, FValues[i]);
     } else {
       FLinkFonts.reset();
       FHasLinkFonts = false;
@@ -214,13 +216,35 @@ void TProperties::Update(const TProperties& parent, TStyleList& styles, TPropSta
 void TPropStack::Insert(int index, std::unique_ptr<TProperties> props) {
   index = std::clamp(index, 0, Count());
   FItems.insert(FItems.begin() + index, std::move(props));
+  IdentityChanged(index);
 }
 
 std::unique_ptr<TProperties> TPropStack::Extract(int index) {
   if (index < 0 || index >= Count()) return nullptr;
   std::unique_ptr<TProperties> p = std::move(FItems[std::size_t(index)]);
   FItems.erase(FItems.begin() + index);
+  IdentityChanged(index);
   return p;
+}
+
+const TSelectorBloom& TPropStack::AncestorFilter(int index) {
+  const int last = std::min(index, Count()) - 1;  // the nearest ancestor
+  if (last < 1) {
+    static const TSelectorBloom none;
+    return none;
+  }
+  if (FOpen.size() < std::size_t(last) + 1) FOpen.resize(std::max(std::size_t(last) + 1, FOpen.size() * 2));
+  if (FOpenValid == 0) {
+    FOpen[0] = TSelectorBloom{};
+    FOpenValid = 1;
+  }
+  for (; FOpenValid <= last; ++FOpenValid) {
+    TSelectorBloom& u = FOpen[std::size_t(FOpenValid)];
+    u = FOpen[std::size_t(FOpenValid) - 1];
+    u.AddAll(FItems[std::size_t(FOpenValid)]->FSelfBloom);
+    ++FFilterSteps;
+  }
+  return FOpen[std::size_t(last)];
 }
 
 void TPropStack::Reset(const TProperties& defaults) {
@@ -231,7 +255,7 @@ void TPropStack::Reset(const TProperties& defaults) {
 }
 
 TProperties& TPropStack::PushElement(TStyleList& styles, std::string_view tag, std::string_view className,
-                                     std::string_view id, TProperties* inlineStyle, std::string_view title,
+                                     std::string_view id, std::shared_ptr<const TProperties> inlineStyle, std::string_view title,
                                      std::string_view pseudo) {
   auto set = std::make_unique<TProperties>();
   TProperties& ref = *set;

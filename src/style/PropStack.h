@@ -2,6 +2,7 @@
 // set. The document builder pushes and pops; the cascade reads ancestors from it.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -19,25 +20,44 @@ class TPropStack {
   TProperties& operator[](int index) const { return *FItems[std::size_t(index)]; }
   TProperties& Last() const { return *FItems.back(); }
 
-  void Add(std::unique_ptr<TProperties> props) { FItems.push_back(std::move(props)); }
+  void Add(std::unique_ptr<TProperties> props) {
+    FItems.push_back(std::move(props));
+    IdentityChanged(Count() - 1);
+  }
   void Insert(int index, std::unique_ptr<TProperties> props);
   std::unique_ptr<TProperties> Extract(int index);
   void Delete(int index) { Extract(index); }
-  void Clear() { FItems.clear(); }
+  void Clear() {
+    FItems.clear();
+    FOpenValid = 0;
+  }
 
   // Empties the stack and pushes a copy of the document's default set (CopyDefault).
   void Reset(const TProperties& defaults);
   // Creates a set for an element, pushes it, inherits from the entry below and combines it
   // with the style list. Returns the new top.
   TProperties& PushElement(TStyleList& styles, std::string_view tag, std::string_view className,
-                           std::string_view id, TProperties* inlineStyle, std::string_view title,
+                           std::string_view id, std::shared_ptr<const TProperties> inlineStyle, std::string_view title,
                            std::string_view pseudo);
   // Removes the nearest entry above entry 0 with that tag name and makes the entries above it
   // inherit again (unless it was entry 1). Returns the removed set, or null when none matched.
   std::unique_ptr<TProperties> PopElement(TStyleList& styles, std::string_view tag);
 
+  // The selector pieces of the entries an element at `index` descends from (1 .. index - 1;
+  // entry 0 never takes part). Kept as running unions, so pushing and popping at the top costs
+  // the same at any depth; a change further down recomputes from there on the next call.
+  const TSelectorBloom& AncestorFilter(int index);
+  // The identity of the entry at `index` changed (Combine calls this).
+  void IdentityChanged(int index) { FOpenValid = std::min(FOpenValid, std::max(index, 0)); }
+  // Entries folded into the running unions since the stack was made (the cascade's cost).
+  long long FilterSteps() const { return FFilterSteps; }
+
  private:
   std::vector<std::unique_ptr<TProperties>> FItems;
+  // FOpen[i] is the union of entries 1 .. i; the first FOpenValid are up to date.
+  std::vector<TSelectorBloom> FOpen;
+  int FOpenValid = 0;
+  long long FFilterSteps = 0;
 };
 
 // The module-wide property stack used by the document builder.

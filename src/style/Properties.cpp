@@ -337,6 +337,9 @@ void TProperties::Merge(const TProperties& source) {
         break;
       default:
         if (IsBoxSide(i) && !(v.IsText() || (v.IsInt() && v.Int() != NotSetValue))) break;
+        // Every set starts with the integer 0 here; a rule that did not name z-index must not
+        // reset what an earlier rule gave (values written in a sheet are text).
+        if (i == piZIndex && v.IsInt() && v.Int() == 0) break;
         FValues[i] = v;
         FLocalFlags[i] = true;
     }

@@ -106,7 +106,9 @@ class TProperties {
   std::string FIdName;
   std::string FPseudoClass;
   std::string FTitleText;
-  TProperties* FInlineStyle = nullptr;  // not owned
+  // The set of the element's style attribute, shared with the tag that made it: the link state
+  // sets are combined with it again when a mis-nested end tag re-inherits the element.
+  std::shared_ptr<const TProperties> FInlineStyle;
   TColor FTextBackColor = clNone;
   std::uint8_t FCharsetCode = DEFAULT_CHARSET;
   int FCodePageNum = 0;
@@ -142,7 +144,7 @@ class TProperties {
   // The cascade for an element whose set sits at stack[stackIndex] (already inherited).
   void Combine(TStyleList& styles, TPropStack& stack, int stackIndex, std::string_view tag,
                std::string_view className, std::string_view id, std::string_view pseudo,
-               std::string_view title, TProperties* inlineStyle);
+               std::string_view title, const std::shared_ptr<const TProperties>& inlineStyle);
 
   // Getters.
   TColor GetBackgroundColor() const;

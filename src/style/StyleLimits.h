@@ -17,5 +17,8 @@ constexpr int MaxLengthPixels = 1000000;
 constexpr int MaxCharExtra = 1000;
 // Font sizes in points are clamped to this either way.
 constexpr double MaxFontPoints = 2000.0;
+// Open elements the document builder nests; deeper start tags are flattened into the innermost
+// element kept, so that neither the property stack nor any pass over the tree grows beyond it.
+constexpr int MaxNestingDepth = 512;
 
 }  // namespace korva

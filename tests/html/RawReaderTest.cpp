@@ -249,10 +249,8 @@ struct TRecordingBuilder : THtmlBuilder {
       r.GetCh();
     }
   }
-  void EndParse(THtmlReader&) override {
-    Ended = true;
-    PropStack().Clear();
-  }
+  // Leaves the property stack as it is: emptying it is the parse entry's job.
+  void EndParse(THtmlReader&) override { Ended = true; }
 };
 
 }  // namespace
@@ -321,6 +319,25 @@ TEST(ParseHtml, PrescanRegistersNoIdsAndTheBuildingPassDoes) {
   EXPECT_EQ(ids.Count(), 2);
 }
 
+TEST(ParseEntries, LeaveAnEmptyPropertyStackAlsoAfterAnError) {
+  struct TFailingBuilder : TRecordingBuilder {
+    void BuildBody(THtmlReader&) override { throw std::runtime_error("build"); }
+    void BuildText(THtmlReader&) override { throw std::runtime_error("build"); }
+  };
+  TRecordingBuilder b;
+  ParseText("plain text", b, nullptr);
+  EXPECT_TRUE(b.Ended);
+  EXPECT_TRUE(PropStack().Empty());
+  ParseHtml("<p>x", b, nullptr, nullptr);
+  EXPECT_TRUE(PropStack().Empty());
+  TFailingBuilder f;
+  EXPECT_THROW(ParseText("plain text", f, nullptr), std::runtime_error);
+  EXPECT_TRUE(f.Ended);
+  EXPECT_TRUE(PropStack().Empty());
+  ParseHtml("<p>x", f, nullptr, nullptr);  // ends quietly
+  EXPECT_TRUE(PropStack().Empty());
+}
+
 TEST(ParseHtml, ByteOrderMarkReachesThePropertyStack) {
   TRecordingBuilder b;
   ParseHtml("\xEF\xBB\xBFx", b, nullptr, nullptr);
@@ -334,12 +351,41 @@ TEST(TheStyle, MadeFromTheStyleAttribute) {
   TReaderRig rig;
   rig.Load("<p style=\"color: red; margin-left: 3px\">");
   rig.Reader.Next();
-  TProperties* p = TheStyle(rig.Reader.Attributes());
+  std::shared_ptr<TProperties> p = TheStyle(rig.Reader.Attributes());
   ASSERT_NE(p, nullptr);
-  EXPECT_EQ(rig.Reader.Attributes().OwnedStyle().get(), p);
+  EXPECT_EQ(rig.Reader.Attributes().OwnedStyle().get(), p.get());
   rig.Load("<p>");
   rig.Reader.Next();
   EXPECT_EQ(TheStyle(rig.Reader.Attributes()), nullptr);
+}
+
+TEST(TheStyle, LinkKeepsItsInlineStyleAfterAMisnestedEndTag) {
+  // "</b>" closes an element below the link, whose state fonts are then combined again with its
+  // inline style, long after the reader has moved on to other tags with style attributes.
+  TStyleList styles;
+  styles.Initialize(TStyleDefaults{});
+  TPropStack stack;
+  stack.Reset(*styles.DefaultProps());
+  TReaderRig rig;
+  THtmlReader& r = rig.Load(
+      "<div><b><a href=x style=\"color: red\"><i style=\"color: blue\"><u style=\"color: #00ff00\">t</b>");
+  for (r.Next(); r.Sy() != syEof; r.Next()) {
+    if (r.Sy() == syEndB) {
+      ASSERT_TRUE(stack.PopElement(styles, "b"));
+    } else if (r.Sy() != syText) {
+      std::string tag = LowerCase(std::string(SymbolName(r.Sy())));
+      stack.PushElement(styles, tag, {}, {}, TheStyle(r.Attributes()), {}, tag == "a" ? "link" : "");
+    }
+  }
+  rig.Load("<p style=\"color: yellow\">");  // and the reader's own sets are gone
+  r.Next();
+  TheStyle(r.Attributes());
+  ASSERT_EQ(stack.Count(), 5);
+  TProperties& a = stack[2];
+  ASSERT_EQ(a.FTagName, "a");
+  ASSERT_TRUE(a.FLinkFonts);
+  for (const ThtFontInfo& f : a.FLinkFonts->Ar) EXPECT_EQ(f.Color, 0xFFu);  // red in every state
+  EXPECT_EQ(stack[4].FLinkFonts->Ar[lfHover].Color, 0x0200FF00u);
 }
 
 // ---- hostile input ----

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "../style/CommaLocale.h"
 #include "ReaderTestUtil.h"
 
 using namespace korva;
@@ -266,6 +267,17 @@ TEST(AttributeNumber, LeadingNumberRoundedHalfToEven) {
   EXPECT_EQ(AttributeNumber("-99999999999999"), -2147483647 - 1);
 }
 
+TEST(AttributeNumber, ReadsTheSameUnderACommaLocale) {
+  test::TCommaLocale comma;
+  ASSERT_TRUE(comma.Active()) << test::TCommaLocale::Missing;
+  EXPECT_EQ(AttributeNumber("1.75"), 2) << comma.Name();
+  EXPECT_EQ(AttributeNumber("-0.75"), -1);
+  EXPECT_EQ(AttributeNumber("33.9%"), 34);
+  EXPECT_EQ(AttributeNumber("1,75"), 1);
+  TReaderRig rig;
+  EXPECT_EQ(Attr(rig, "<td width=\"49.6%\">", syWidth)->Value(), 50);
+}
+
 TEST(HtmlReaderAttributes, IdsAreRegisteredWithTheirPosition) {
   TReaderRig rig;
   rig.Symbols("ab <p id=Top>x<div id=\"\">");
@@ -372,6 +384,33 @@ TEST(HtmlReaderEntities, NumericReferencesInAttributes) {
   rig.Reader.GetCh();
   rig.Reader.Next();
   EXPECT_EQ(rig.Reader.Attributes().Find(syTitle)->Text(), "\xF0\x9F\x98\x80\xC3\xA9");
+}
+
+TEST(HtmlReaderEntities, NumbersFrom128To255OutsideSingleBytePages) {
+  // Only a page of one byte per character takes them as its bytes; elsewhere a lone byte would
+  // be no character (UTF-8) or a lead byte swallowing the next one (Shift-JIS).
+  const struct {
+    unsigned CodePage;
+    const char* Page;
+    const char* Text;       // UTF-8
+    const char* Attribute;  // bytes of the page
+  } cases[] = {
+      {65001, "caf&#233; &#xE9;t&#xe9;", "caf\u00E9 \u00E9t\u00E9", "caf\xC3\xA9 \xC3\xA9t\xC3\xA9"},
+      {65001, "&#150;&#128;&#255;", "\u0096\u0080\u00FF", "\xC2\x96\xC2\x80\xC3\xBF"},
+      {932, "x&#233;AB", "x\u00E9AB", "x?AB"},
+      {932, "&#163;&#x82;&#xA0;z", "\u00A3\u0082\u00A0z", "\x81\x92??z"},
+      {936, "&#233;A", "\u00E9A", "\xA8\xA6" "A"},
+      {1252, "caf&#233;&#150;", "caf\u00E9\u2013", "caf\xE9\x96"},
+      {1251, "&#192;&#233;", "\u0410\u0439", "\xC0\xE9"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Page) + " in " + std::to_string(c.CodePage));
+    TReaderRig rig;
+    EXPECT_EQ(rig.Symbols(c.Page, c.CodePage), Syms{"'" + std::string(c.Text) + "'"});
+    rig.Load("<a title=\"" + std::string(c.Page) + "\">", c.CodePage);
+    rig.Reader.Next();
+    EXPECT_EQ(rig.Reader.Attributes().Find(syTitle)->Text(), c.Attribute);
+  }
 }
 
 TEST(HtmlReaderEntities, PositionsOfReferencesAndTheirSurroundings) {

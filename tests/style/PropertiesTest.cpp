@@ -105,12 +105,14 @@ TEST(Properties, MergeFlagsAndSkipsUnsetSides) {
   rule.SetFromText(piColor, "red");
   TProperties element;
   element.SetFromText(piMarginLeft, "7px");
+  element.SetFromText(piZIndex, "3");
   element.Merge(rule);
   EXPECT_EQ(element.Value(piMarginTop), TPropValue("4px"));
   EXPECT_TRUE(element.FLocalFlags[piMarginTop]);
   EXPECT_EQ(element.Value(piMarginLeft), TPropValue("7px"));  // NotSetValue in the rule
   EXPECT_FALSE(element.FLocalFlags[piMarginLeft]);
-  EXPECT_FALSE(element.FLocalFlags[piZIndex] && false);
+  EXPECT_EQ(element.Value(piZIndex), TPropValue("3"));  // the rule's z-index is only its initial 0
+  EXPECT_FALSE(element.FLocalFlags[piZIndex]);
   EXPECT_TRUE(element.FLocalFlags[piColor]);
 
   // Attribute hints only fill what no rule has set.

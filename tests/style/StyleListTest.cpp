@@ -2,6 +2,7 @@
 
 #include "StyleTestEnv.h"
 #include "style/StyleLimits.h"
+#include "style/StyleLimits.h"
 #include "style/Units.h"
 
 using namespace korva;
@@ -111,9 +112,9 @@ TEST(Cascade, MergeOrderOfDirectRules) {
       "p { color: red; margin-right: 0; text-indent: 9px } .note#x { margin-bottom: 3px } p#x { margin-bottom: 2px }");
   TElementStack s(*styles);
   s.Push("body");
-  TProperties inlineStyle;
-  ParseInlineStyle("text-indent: 1px", inlineStyle);
-  TProperties& p = s.Push("p", "note", "x", {}, &inlineStyle, "A title");
+  auto inlineStyle = std::make_shared<TProperties>();
+  ParseInlineStyle("text-indent: 1px", *inlineStyle);
+  TProperties& p = s.Push("p", "note", "x", {}, inlineStyle, "A title");
   EXPECT_EQ(ColorOf(p), 0xFF0000u);                            // p.note over .note over p
   EXPECT_EQ(p.Value(piMarginTop), TPropValue("2px"));
   EXPECT_EQ(p.Value(piMarginRight), TPropValue("1px"));        // .note over p
@@ -124,8 +125,18 @@ TEST(Cascade, MergeOrderOfDirectRules) {
   EXPECT_EQ(p.FClassName, "note");
   EXPECT_EQ(p.FIdName, "x");
   EXPECT_EQ(p.FTitleText, "A title");
-  EXPECT_EQ(p.FInlineStyle, &inlineStyle);
+  EXPECT_EQ(p.FInlineStyle, inlineStyle);
   EXPECT_EQ(s.Push("span").FTitleText, "A title");
+}
+
+TEST(Cascade, ZIndexOfARuleSurvivesLaterRulesAndTheStyleAttribute) {
+  auto styles = StylesWith(".top { z-index: 5 } #x { color: red } #y { z-index: 0 }");
+  TElementStack s(*styles);
+  s.Push("body");
+  auto inlineStyle = std::make_shared<TProperties>();
+  ParseInlineStyle("color: green", *inlineStyle);
+  EXPECT_EQ(s.Push("div", "top", "x", {}, inlineStyle).GetZIndex(), 5);
+  EXPECT_EQ(s.Push("div", "top", "y").GetZIndex(), 0);  // a written 0 still counts
 }
 
 TEST(Cascade, MergeOrderWithPseudoClasses) {
@@ -323,4 +334,75 @@ TEST(PropStack, ResetCopiesTheDefaultSet) {
   EXPECT_EQ(stack[0].FTagName, "default");
   EXPECT_EQ(stack[0].Value(piFontSize), TPropValue(12.0));
   stack.Clear();
+}
+
+TEST(PropStack, MisnestedEndTagRecombinesTheLinkWithItsOwnInlineStyle) {
+  auto styles = DefaultStyles();
+  TElementStack s(*styles);
+  s.Push("body");
+  s.Push("b");
+  auto inlineStyle = std::make_shared<TProperties>();
+  ParseInlineStyle("color: red", *inlineStyle);
+  s.Push("a", {}, {}, "link", inlineStyle);
+  std::weak_ptr<const TProperties> watch = inlineStyle;
+  inlineStyle.reset();  // the tag that made it has been replaced by the next one
+  auto green = std::make_shared<TProperties>();
+  ParseInlineStyle("color: lime", *green);
+  s.Push("i", {}, {}, {}, green);
+  ASSERT_TRUE(s.Stack.PopElement(*styles, "b"));  // "</b>" before "</a>"
+  ASSERT_FALSE(watch.expired());
+  ASSERT_EQ(s.Stack[2].FTagName, "a");
+  for (const ThtFontInfo& f : s.Stack[2].FLinkFonts->Ar) EXPECT_EQ(f.Color, 0xFFu);
+  // The child takes the link's fonts again, with its own colour in them.
+  for (const ThtFontInfo& f : s.Stack[3].FLinkFonts->Ar) EXPECT_EQ(f.Color, 0x00FF00u);
+  s.Stack.PopElement(*styles, "i");
+  s.Stack.PopElement(*styles, "a");
+  EXPECT_TRUE(watch.expired());  // and goes with the element
+}
+
+TEST(PropStack, AncestorFilterCostsTheSameAtAnyDepth) {
+  // The default sheet has a descendant rule, so every element consults the ancestor filter.
+  auto styles = DefaultStyles();
+  for (int depth : {100, 2000}) {
+    TElementStack s(*styles);
+    for (int i = 0; i < depth; ++i) s.Push(i % 2 ? "div" : "span", "c" + std::to_string(i % 7));
+    s.Push("p");
+    EXPECT_LE(s.Stack.FilterSteps(), 2LL * (depth + 1)) << depth;
+    for (int i = depth - 1; i >= 0; --i) s.Stack.PopElement(*styles, i % 2 ? "div" : "span");
+  }
+  static_assert(MaxNestingDepth >= 256 && MaxNestingDepth <= 1024);
+}
+
+TEST(PropStack, AncestorFilterFollowsEntriesRemovedAndInserted) {
+  auto styles = StylesWith(
+      "ul.menu li a { margin-left: 3px } div#nav a { margin-top: 4px } p.x b { color: lime } li b { margin-right: 6px }");
+  {
+    // The entries above a removed one move down; the filter must follow them.
+    TElementStack s(*styles);
+    s.Push("body");
+    s.Push("ul");
+    s.Push("li");
+    s.Push("i");
+    ASSERT_TRUE(s.Stack.PopElement(*styles, "ul"));
+    ASSERT_TRUE(s.Stack.PopElement(*styles, "i"));
+    EXPECT_EQ(s.Push("b").Value(piMarginRight), TPropValue("6px"));
+  }
+  TElementStack s(*styles);
+  s.Push("body");
+  s.Push("div", {}, "nav");
+  s.Push("ul", "menu");
+  s.Push("li");
+  s.Push("a", {}, {}, "link");
+  EXPECT_EQ(s.Stack.Last().Value(piMarginLeft), TPropValue("3px"));
+  EXPECT_EQ(s.Stack.Last().Value(piMarginTop), TPropValue("4px"));
+  // "</ul>" while the link is open: what is pushed after sees the stack without it.
+  ASSERT_TRUE(s.Stack.PopElement(*styles, "ul"));
+  TProperties& after = s.Push("a");
+  EXPECT_EQ(after.Value(piMarginLeft), TPropValue(NotSetValue));
+  EXPECT_EQ(after.Value(piMarginTop), TPropValue("4px"));
+  ASSERT_TRUE(s.Stack.PopElement(*styles, "div"));
+  EXPECT_EQ(s.Push("a").Value(piMarginTop), TPropValue(NotSetValue));
+  // The state sets a link inserts for its fonts are gone again; a later subject still matches.
+  s.Push("p", "x");
+  EXPECT_EQ(ColorOf(s.Push("b")), 0x00FF00u);
 }

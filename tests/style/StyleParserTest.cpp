@@ -311,10 +311,10 @@ TEST(StyleParser, CrashersReplay) {
     auto styles = DefaultStyles();
     ParseStyleText(*styles, data, "http://h/d/");
     TElementStack s(*styles);
-    TProperties inlineStyle;
-    ParseInlineStyle(data, inlineStyle);
+    auto inlineStyle = std::make_shared<TProperties>();
+    ParseInlineStyle(data, *inlineStyle);
     s.Push("body");
-    s.Push("div", "note", "x", {}, &inlineStyle);
+    s.Push("div", "note", "x", {}, inlineStyle);
     s.Push("a", "note", {}, "link").BuildFont();
   }
 }

@@ -31,8 +31,9 @@ struct TElementStack {
   TPropStack Stack;
   explicit TElementStack(TStyleList& styles) : Styles(styles) { Stack.Reset(*styles.DefaultProps()); }
   TProperties& Push(std::string_view tag, std::string_view cls = {}, std::string_view id = {},
-                    std::string_view pseudo = {}, TProperties* inlineStyle = nullptr, std::string_view title = {}) {
-    return Stack.PushElement(Styles, tag, cls, id, inlineStyle, title, pseudo);
+                    std::string_view pseudo = {}, std::shared_ptr<const TProperties> inlineStyle = nullptr,
+                    std::string_view title = {}) {
+    return Stack.PushElement(Styles, tag, cls, id, std::move(inlineStyle), title, pseudo);
   }
 };
 
