@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the build, the tests, the benchmarks and the program need, with apt-get,
 # and only what is missing. Every entry point (README commands, CI) runs this first.
+# Fonts: Liberation draws the classic Windows faces; WenQuanYi Micro Hei (small, with Han, kana
+# and Hangul) is the fallback for CJK text. The test suite's first test (fonts) checks both.
 set -euo pipefail
 
 packages=(
@@ -9,7 +11,7 @@ packages=(
   zlib1g-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev libpng-dev libgumbo-dev
-  fonts-liberation2 fontconfig
+  fonts-liberation2 fonts-wqy-microhei fontconfig
   xvfb xauth zip unzip python3
 )
 

@@ -7,5 +7,8 @@ bash scripts/install-deps.sh
 for preset in asan release; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
+  # The fonts the tests will measure and draw with (the suite's first test checks them too and
+  # names the package of any that is missing).
+  QT_QPA_PLATFORM=offscreen "build/$preset/tests/platform/check_fonts"
   ctest --preset "$preset" -j2
 done
