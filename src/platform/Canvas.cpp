@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <vector>
 
 namespace korva {
 
@@ -27,26 +26,38 @@ int JustShare(const TTextJustification& j, int k) {
 
 bool JustActive(const TTextJustification& j) { return j.Breaks > 0 && j.Used < j.Breaks; }
 
+// Advances are asked of the font a run at a time, into the caller's array or a buffer of this
+// many units: one call per run rather than one per character.
+constexpr int AdvanceChunk = 256;
+
+// The length of the run starting at s[at] to measure next: at most AdvanceChunk units, never
+// ending between the halves of a surrogate pair.
+int ChunkLength(const char16_t* s, int n, int at) {
+  int len = std::min(AdvanceChunk, n - at);
+  if (at + len < n && IsHigh(s[at + len - 1]) && IsLow(s[at + len])) --len;
+  return len;
+}
+
+bool PairAt(const char16_t* s, int n, int i) { return IsHigh(s[i]) && i + 1 < n && IsLow(s[i + 1]); }
+
 }  // namespace
 
 std::int64_t TCanvas::TextAdvances(const TPlatformFont& font, const char16_t* s, int n, int extra,
                                    TTextJustification& just, int* out) {
+  int buffer[AdvanceChunk];
   std::int64_t total = 0;
-  for (int i = 0; i < n; ++i) {
-    const char16_t c = s[i];
-    std::int64_t a;
-    if (IsHigh(c) && i + 1 < n && IsLow(s[i + 1])) {
-      a = std::int64_t(font.CodePointWidth(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(s[i + 1]) - 0xDC00))) + extra;
+  for (int at = 0; at < n;) {
+    const int len = ChunkLength(s, n, at);
+    int* adv = out ? out + at : buffer;
+    font.CharAdvances(s + at, len, adv);
+    // The low half of a pair has 0 from the font and gets the extra like any unit.
+    for (int i = 0; i < len; ++i) {
+      std::int64_t a = std::int64_t(adv[i]) + extra;
+      if (s[at + i] == u' ' && JustActive(just)) a += JustShare(just, just.Used++);
       total += a;
-      if (out) out[i] = ClampInt(a);
-      ++i;
-      a = extra;
-    } else {
-      a = std::int64_t(font.CharWidth(c)) + extra;
-      if (c == u' ' && JustActive(just)) a += JustShare(just, just.Used++);
+      adv[i] = ClampInt(a);
     }
-    total += a;
-    if (out) out[i] = ClampInt(a);
+    at += len;
   }
   return total;
 }
@@ -67,24 +78,26 @@ int TCanvas::TextFit(const char16_t* s, int n, int maxWidth, int* fitCount, int*
   }
   TTextJustification just = TextJustification();
   if (!JustActive(just)) return font->FitText(s, n, maxWidth, TextCharacterExtra(), fitCount, partial);
-  std::vector<int> adv(static_cast<std::size_t>(n));
-  TextAdvances(*font, s, n, TextCharacterExtra(), just, adv.data());
+  // As the font does: measured a run at a time, up to the first unit that does not fit.
+  int adv[AdvanceChunk];
   std::int64_t total = 0, fitWidth = 0;
   int fit = 0;
-  bool stopped = false;
-  for (int i = 0; i < n; ++i) {
-    total += adv[std::size_t(i)];
-    if (partial) partial[i] = ClampInt(total);
-    if (stopped) continue;
-    if (total > maxWidth) {
-      stopped = true;
-      if (!partial) break;
-      continue;
-    }
-    if (!(IsHigh(s[i]) && i + 1 < n && IsLow(s[i + 1]))) {  // never between the halves of a pair
-      fit = i + 1;
+  for (int at = 0; at < n && fit == at;) {
+    const int len = ChunkLength(s, n, at);
+    TextAdvances(*font, s + at, len, TextCharacterExtra(), just, adv);
+    for (int i = 0; i < len; ++i) {
+      total += adv[i];
+      if (total > maxWidth) break;
+      if (PairAt(s, n, at + i)) continue;  // a pair fits whole or not at all (chunks keep it together)
+      const int k = at + i;
+      if (partial) {
+        if (k > fit) partial[k - 1] = ClampInt(total - adv[i]);  // the high half of the pair
+        partial[k] = ClampInt(total);
+      }
+      fit = k + 1;
       fitWidth = total;
     }
+    at += len;
   }
   if (fitCount) *fitCount = fit;
   return ClampInt(fitWidth);

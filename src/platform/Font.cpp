@@ -111,36 +111,36 @@ std::int64_t WidthImpl(const char16_t* s, int n, TAdv adv, TCpAdv cpAdv) {
   return w;
 }
 
+// Stops at the first prefix that does not fit: a line breaker hands over the rest of a
+// paragraph, and only the part up to the line's end may cost anything.
 template <class TAdv, class TCpAdv>
 int FitImpl(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial, TAdv adv,
             TCpAdv cpAdv) {
-  std::int64_t total = 0, fitWidth = 0;
+  std::int64_t total = 0;
   int fit = 0;
-  bool stopped = false;
-  for (int i = 0; i < n; ++i) {
-    const char16_t c = s[i];
-    const bool pair = IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1]);
-    if (pair) {
-      total += std::int64_t(cpAdv(CombineSurrogates(c, s[i + 1]))) + extra;
-      if (partial) partial[i] = ClampWidth(total);
-      total += extra;
-      ++i;
-    } else {
-      total += std::int64_t(adv(c)) + extra;
-    }
-    if (partial) partial[i] = ClampWidth(total);
-    if (!stopped) {
-      if (total <= maxWidth) {
-        fit = i + 1;
-        fitWidth = total;
-      } else {
-        stopped = true;
-        if (!partial) break;
+  while (fit < n) {
+    const char16_t c = s[fit];
+    if (IsHighSurrogate(c) && fit + 1 < n && IsLowSurrogate(s[fit + 1])) {
+      // A pair fits whole or not at all.
+      const std::int64_t high = total + cpAdv(CombineSurrogates(c, s[fit + 1])) + extra;
+      const std::int64_t low = high + extra;
+      if (low > maxWidth) break;
+      if (partial) {
+        partial[fit] = ClampWidth(high);
+        partial[fit + 1] = ClampWidth(low);
       }
+      total = low;
+      fit += 2;
+    } else {
+      const std::int64_t next = total + adv(c) + extra;
+      if (next > maxWidth) break;
+      if (partial) partial[fit] = ClampWidth(next);
+      total = next;
+      ++fit;
     }
   }
   if (fitCount) *fitCount = fit;
-  return ClampWidth(fitWidth);
+  return ClampWidth(total);
 }
 
 }  // namespace
@@ -379,6 +379,10 @@ int TQtFont::TextWidth(const char16_t* s, int n) const {
   return ClampWidth(FFace->Width(s, n));
 }
 
+void TQtFont::CharAdvances(const char16_t* s, int n, int* out) const {
+  if (s && n > 0) FFace->Advances(s, n, out);
+}
+
 int TQtFont::FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const {
   if (!s || n <= 0) {
     if (fitCount) *fitCount = 0;
@@ -408,6 +412,18 @@ int TPlatformFont::TextWidth(const char16_t* s, int n) const {
   if (!s || n <= 0) return 0;
   return ClampWidth(WidthImpl(
       s, n, [this](char16_t c) { return CharWidth(c); }, [this](char32_t cp) { return CodePointWidth(cp); }));
+}
+
+void TPlatformFont::CharAdvances(const char16_t* s, int n, int* out) const {
+  for (int i = 0; i < n; ++i) {
+    const char16_t c = s[i];
+    if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
+      out[i] = CodePointWidth(CombineSurrogates(c, s[i + 1]));
+      out[++i] = 0;
+    } else {
+      out[i] = CharWidth(c);
+    }
+  }
 }
 
 int TPlatformFont::FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const {

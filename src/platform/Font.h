@@ -72,11 +72,18 @@ class TPlatformFont {
   // Sum of the advances of s[0..n).
   virtual int TextWidth(const char16_t* s, int n) const;
   int TextWidth(std::u16string_view s) const { return TextWidth(s.data(), int(s.size())); }
+  // The advance of every code unit of s[0..n) into out[0..n) (a surrogate pair: its advance on
+  // the high half, 0 on the low half): the pieces TextWidth adds up and text is drawn at. One
+  // call for a whole run, so that a font can answer from its tables without a call per
+  // character (the canvases measure and draw through it).
+  virtual void CharAdvances(const char16_t* s, int n, int* out) const;
   // GetTextExtentExPoint: the largest count of leading characters whose extent (with `extra`
   // pixels after every code unit) is <= maxWidth; fills partial[i] = extent of s[0..i] for
-  // i < n when partial is given. Returns the extent of that count (0 when none fits). The
-  // count stops at the first prefix that does not fit (with a negative extra a longer prefix
-  // could fit again) and never ends between the halves of a surrogate pair.
+  // i < that count when partial is given, and leaves the rest of it alone. Returns the extent
+  // of that count (0 when none fits). The count stops at the first prefix that does not fit
+  // (with a negative extra a longer prefix could fit again) and never ends between the halves
+  // of a surrogate pair. Nothing past the first unit that does not fit is measured, so fitting
+  // the start of a long paragraph costs only the start.
   virtual int FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const;
 };
 

@@ -105,6 +105,7 @@ class TQtFont final : public TPlatformFont {
   int CharWidth(char16_t ch) const override { return FFace->Advance(ch); }
   int CodePointWidth(char32_t cp) const override { return FFace->CodePointAdvance(cp); }
   int TextWidth(const char16_t* s, int n) const override;
+  void CharAdvances(const char16_t* s, int n, int* out) const override;
   int FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const override;
   const TFontFace& Face() const { return *FFace; }
 

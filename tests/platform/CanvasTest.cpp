@@ -453,10 +453,17 @@ TEST(BitmapCanvasTest, TextFitAgreesWithTextExtent) {
           EXPECT_GT(s.C->TextExtent(text.data(), fit + 1).cx, width);
         }
       }
-      std::vector<int> partial(text.size());
+      std::vector<int> partial(text.size(), -1);
       int fit = 0;
-      s.C->TextFit(text.data(), int(text.size()), 0, &fit, partial.data());
+      s.C->TextFit(text.data(), int(text.size()), 1 << 30, &fit, partial.data());
+      EXPECT_EQ(fit, int(text.size()));
       for (std::size_t i = 0; i < text.size(); ++i) EXPECT_EQ(partial[i], s.C->TextExtent(text.data(), int(i + 1)).cx);
+      // Filled up to the fit only.
+      partial.assign(text.size(), -1);
+      s.C->TextFit(text.data(), int(text.size()), s.C->TextExtent(text.data(), 5).cx, &fit, partial.data());
+      EXPECT_EQ(fit, 5);
+      EXPECT_EQ(partial[4], s.C->TextExtent(text.data(), 5).cx);
+      EXPECT_EQ(partial[5], -1);
     }
   }
 }

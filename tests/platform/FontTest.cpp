@@ -76,7 +76,8 @@ TEST_F(FixedFontTest, FitIsTheLargestCountThatFits) {
   std::vector<int> partial(s.size(), -1);
   EXPECT_EQ(f->FitText(s.data(), int(s.size()), 35, 0, &fit, partial.data()), 30);
   EXPECT_EQ(fit, 3);
-  for (int i = 0; i < int(s.size()); ++i) EXPECT_EQ(partial[i], 10 * (i + 1));  // filled past the fit
+  // Filled up to the fit only; the rest is left as it was.
+  for (int i = 0; i < int(s.size()); ++i) EXPECT_EQ(partial[i], i < 3 ? 10 * (i + 1) : -1) << i;
 
   EXPECT_EQ(f->FitText(s.data(), int(s.size()), 40, 0, &fit, nullptr), 40);  // exact boundary fits
   EXPECT_EQ(fit, 4);
@@ -85,9 +86,13 @@ TEST_F(FixedFontTest, FitIsTheLargestCountThatFits) {
   EXPECT_EQ(f->FitText(s.data(), int(s.size()), 1000, 0, &fit, nullptr), 100);
   EXPECT_EQ(fit, 10);
   // Extra pixels after every character count against the width.
+  partial.assign(s.size(), -1);
   EXPECT_EQ(f->FitText(s.data(), int(s.size()), 38, 3, &fit, partial.data()), 26);
   EXPECT_EQ(fit, 2);
-  EXPECT_EQ(partial[2], 39);
+  EXPECT_EQ(partial[1], 26);
+  EXPECT_EQ(partial[2], -1);
+  EXPECT_EQ(f->FitText(s.data(), int(s.size()), 1000, 3, &fit, partial.data()), 130);
+  EXPECT_EQ(partial[9], 130);
   EXPECT_EQ(f->FitText(s.data(), int(s.size()), 38, 3, &fit, nullptr), 26);  // stops early, same answer
   // The fitted width is the extent of the fitted count, for every limit.
   for (int w = 0; w <= 110; ++w) {
@@ -106,14 +111,14 @@ TEST_F(FixedFontTest, FitNeverSplitsASurrogatePair) {
   auto f = MakeFont("Arial", -20);
   const std::u16string s = u"a\U0001F600b";
   int fit = -1;
-  std::vector<int> partial(s.size());
+  std::vector<int> partial(s.size(), -1);
   // With 2 pixels extra the pair costs 10 + 2 + 2: "a" (12) fits in 25, the pair would end at 26.
   EXPECT_EQ(f->FitText(s.data(), int(s.size()), 25, 2, &fit, partial.data()), 12);
   EXPECT_EQ(fit, 1);
-  EXPECT_EQ(partial[1], 24);
-  EXPECT_EQ(partial[2], 26);
-  EXPECT_EQ(f->FitText(s.data(), int(s.size()), 26, 2, &fit, nullptr), 26);
+  EXPECT_EQ(partial, (std::vector<int>{12, -1, -1, -1}));  // not even the pair's high half
+  EXPECT_EQ(f->FitText(s.data(), int(s.size()), 26, 2, &fit, partial.data()), 26);
   EXPECT_EQ(fit, 3);
+  EXPECT_EQ(partial, (std::vector<int>{12, 24, 26, -1}));
   EXPECT_EQ(f->CharWidth(0xDE00), 0);
 }
 
