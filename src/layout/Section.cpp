@@ -4,7 +4,10 @@
 #include <cstdint>
 
 #include "core/Attributes.h"
+#include "layout/FloatingObj.h"
+#include "layout/ImageObj.h"
 #include "layout/IndentManager.h"
+#include "layout/MapItem.h"
 #include "layout/LayoutDump.h"
 #include "layout/SectionList.h"
 #include "platform/Canvas.h"
@@ -39,6 +42,13 @@ char16_t ToLower16(char16_t c) {
   return c;
 }
 
+// Where floats end below y, so that a line may find more room; y when no float ends below.
+// Edges that last until removed (a cell's own edges) end nowhere.
+inline int NextWider(const IndentManager& indents, int y) {
+  int next = indents.NextWiderY(y);
+  return next >= OpenIndentBottom ? y : next;
+}
+
 inline int ClampCoord(std::int64_t v) {
   return int(std::clamp<std::int64_t>(v, -MaxLayoutCoord, MaxLayoutCoord));
 }
@@ -52,6 +62,53 @@ class TDeferredObject : public TDrawItem {
  private:
   TTextObject* FObj;
   int FDx, FDy;
+};
+
+// An image or panel in the text.
+class TFloatingTextObject : public TTextObject {
+ public:
+  TFloatingTextObject(std::unique_ptr<TFloatingObj> obj, const TUrlTarget& link)
+      : FObj(std::move(obj)), FLink(link) {}
+  void SizeFor(TCanvas& canvas, int usableWidth) override {
+    FObj->ComputeSize(canvas, 0, usableWidth, !FLink.Url().empty());
+  }
+  int ObjWidth() const override { return FObj->BoxWidth; }
+  int ObjHeight() const override { return FObj->BoxHeight; }
+  int HSpaceL() const override { return FObj->SpaceLeft; }
+  int HSpaceR() const override { return FObj->SpaceRight; }
+  int VSpaceT() const override { return FObj->SpaceTop; }
+  int VSpaceB() const override { return FObj->SpaceBottom; }
+  int FloatKind() const override { return FObj->Placement == acLeft ? 1 : FObj->Placement == acRight ? 2 : 0; }
+  TAlignCode VertAlign() const override { return FObj->Placement; }
+  bool PercentSized() const override { return FObj->WidthInPercent; }
+  void Place(int x, int y) override {
+    TTextObject::Place(x, y);
+    FObj->PlacedLeft = x;
+    FObj->PlacedTop = y;
+  }
+  void DrawObj(TCanvas& canvas, int dx, int dy) override {
+    // The box goes where layout put it: top and bottom lines are given so that it lands there.
+    const int top = FY + dy - FObj->SpaceTop;
+    FObj->DrawObject(canvas, FX + dx, FY + dy + FObj->BoxHeight + FObj->SpaceBottom, top, false);
+  }
+  TFloatingObj* AsImage() override { return FObj.get(); }
+  bool HotSpotAt(int x, int y, THotSpot& spot) override {
+    auto* img = dynamic_cast<TImageObj*>(FObj.get());
+    if (!img) return false;
+    const TMapItem* map = img->ClientSideMap ? img->Document->FindMap(img->ClientMapName) : nullptr;
+    spot.Image = img;
+    bool hit = ImageHotSpot(*img, map, x - FX, y - FY, FLink.Url().empty() ? nullptr : &FLink, spot);
+    return hit || spot.HasTitle;
+  }
+  std::unique_ptr<TTextObject> CloneForPrint(TSectionList* document) const override {
+    return std::make_unique<TFloatingTextObject>(FObj->CloneForPrint(document), FLink);
+  }
+  void SetTextIndex(int index) override { FObj->TextIndex = index; }
+  void DumpObj(TDumpWriter& out, int depth) const override { FObj->Dump(out, depth); }
+
+ private:
+  std::unique_ptr<TFloatingObj> FObj;
+  TUrlTarget FLink;
 };
 
 }  // namespace
@@ -111,7 +168,7 @@ TSection::TSection(TSectionList* document, const TSection& source)
       FPreFormated(source.FPreFormated) {
   for (const auto& f : source.FFonts) FFonts.Add(std::make_unique<TFontObj>(this, *f));
   for (const auto& o : source.FObjects)
-    if (auto copy = o.Obj->CloneForPrint()) FObjects.push_back({o.Pos, std::move(copy)});
+    if (auto copy = o.Obj->CloneForPrint(document)) FObjects.push_back({o.Pos, std::move(copy)});
 }
 
 TSection::~TSection() {
@@ -224,6 +281,14 @@ TTextObject* TSection::AddObject(std::unique_ptr<TTextObject> object, char16_t p
   return FObjects.back().Obj.get();
 }
 
+TFloatingObj* TSection::AddImage(std::unique_ptr<TFloatingObj> image, int sourcePos) {
+  if (!image) return nullptr;
+  TFloatingObj* raw = image.get();
+  raw->TextIndex = int(BuffS.size());
+  AddObject(std::make_unique<TFloatingTextObject>(std::move(image), FLink), ccObject, sourcePos);
+  return raw;
+}
+
 void TSection::Compact(const std::vector<char>& keep) {
   const int n = int(BuffS.size());
   std::vector<int> newIndex(std::size_t(n) + 1);
@@ -243,7 +308,10 @@ void TSection::Compact(const std::vector<char>& keep) {
   Brk.resize(std::size_t(k));
   XP.resize(std::size_t(k));
   for (const auto& f : FFonts) f->Pos = newIndex[std::size_t(std::min(f->Pos, n))];
-  for (auto& o : FObjects) o.Pos = newIndex[std::size_t(o.Pos)];
+  for (auto& o : FObjects) {
+    o.Pos = newIndex[std::size_t(o.Pos)];
+    o.Obj->SetTextIndex(o.Pos);
+  }
   // Runs that now start together: the later one wins; runs past the end hold nothing.
   for (int i = FFonts.Count() - 2; i >= 0; --i)
     if (FFonts[i]->Pos == FFonts[i + 1]->Pos) FFonts.Delete(i);
@@ -434,7 +502,7 @@ int TSection::FitLine(int start, int width, int y, IndentManager& indents, bool&
       if (o.FloatKind() != 0) {
         if (pos == start) {
           // A float first on the line is placed now and takes its room from the line.
-          if (tw > rem && indents.NextWiderY(y) > y) break;
+          if (tw > rem && NextWider(indents, y) > y) break;
           PlaceFloat(o, y, indents);
           placedFloat = true;
           ++pos;
@@ -531,7 +599,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     bool placed = false;
     int count = FitLine(start, right - left - lineIndent, ycur, indents, placed);
     if (count == 0) {
-      int next = indents.NextWiderY(ycur);
+      int next = NextWider(indents, ycur);
       if (next > ycur) {
         addEmpty(start, next - ycur);
         continue;
@@ -555,7 +623,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
         } else {
           // A word longer than the line: below the floats if they end somewhere, else overfull
           // up to the first place the text may break.
-          int next = indents.NextWiderY(ycur);
+          int next = NextWider(indents, ycur);
           if (next > ycur && !placed) {
             addEmpty(start, next - ycur);
             continue;

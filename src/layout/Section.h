@@ -84,7 +84,12 @@ class TTextObject {
     (void)x, (void)y, (void)spot;
     return false;
   }
-  virtual std::unique_ptr<TTextObject> CloneForPrint() const { return nullptr; }
+  virtual std::unique_ptr<TTextObject> CloneForPrint(TSectionList* document) const {
+    (void)document;
+    return nullptr;
+  }
+  // The placeholder moved (spaces before it were trimmed).
+  virtual void SetTextIndex(int index) { (void)index; }
   virtual void DumpObj(TDumpWriter& out, int depth) const;
 
  protected:
@@ -110,6 +115,8 @@ class TSection : public TSectionBase {
   void HRef(bool start, const TUrlTarget& link, const TProperties& props);
   // An image, panel (placeholder 4) or form control (placeholder 2) at the current end.
   TTextObject* AddObject(std::unique_ptr<TTextObject> object, char16_t placeholder, int sourcePos);
+  // An image or panel (made for the current end: its text index is the current length).
+  TFloatingObj* AddImage(std::unique_ptr<TFloatingObj> image, int sourcePos);
   virtual void Finish();
   // Takes the section's link runs out of the document's link list and the section out of the
   // id list (a section dropped before it is placed).

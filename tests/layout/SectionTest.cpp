@@ -1,0 +1,265 @@
+// Text sections: content and trimming, source positions, links, hit tests, search and copy.
+#include <gtest/gtest.h>
+
+#include "LayoutFixture.h"
+#include "TextTestUtil.h"
+#include "core/Attributes.h"
+#include "layout/HorzLine.h"
+#include "layout/PreFormated.h"
+
+namespace korva::test {
+namespace {
+
+struct TPiece {
+  std::u16string Text;
+  bool NoBreak;
+};
+
+// Finish trims: leading and trailing spaces, spaces merged across tokens, spaces around a line
+// break, a trailing break after text.
+TEST(SectionTest, FinishTrimsSpaces) {
+  struct TCase {
+    std::vector<TPiece> Pieces;
+    std::u16string Expected;
+  } cases[] = {
+      {{{u"  a ", false}, {u" b  ", false}}, u"a b"},
+      {{{u"a", false}, {u" ", true}, {u" b", false}}, u"a b"},
+      {{{u"abc \b", false}}, u"abc"},
+      {{{u" \b ", false}}, u"\b"},
+      {{{u"a \b b", false}}, u"a\bb"},
+      {{{u"   ", false}}, u""},
+  };
+  for (const TCase& c : cases) {
+    TLayoutFixture f;
+    TSection s(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+    int pos = 0;
+    for (const TPiece& p : c.Pieces) {
+      s.FNoBreak = p.NoBreak;
+      AddText(s, p.Text, pos);
+      pos += int(p.Text.size()) + 10;
+    }
+    s.Finish();
+    EXPECT_EQ(c.Expected, s.Text());
+    EXPECT_EQ(s.Text().size() + 1, s.BreakFlags().size());
+    EXPECT_EQ(c.Expected.empty(), s.IsEmptyText());
+  }
+}
+
+// Where spaces go, the font runs after them move back with the text.
+TEST(SectionTest, TrimmingShiftsFontRuns) {
+  TLayoutFixture f;
+  TSection s(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  AddText(s, u"  ab ", 0);
+  s.ChangeFont(f.Push("b"));
+  AddText(s, u" cd", 10);
+  s.Finish();
+  ASSERT_EQ(u"ab cd", s.Text());
+  ASSERT_EQ(2, s.Fonts().Count());
+  EXPECT_EQ(0, s.Fonts()[0]->Pos);
+  EXPECT_EQ(3, s.Fonts()[1]->Pos);  // the bold run starts at "cd"
+}
+
+// Source positions are kept as runs and map both ways; a gap (a tag) maps to the nearest
+// character after it, or before it on request.
+TEST(SectionTest, SourcePositionsBothWays) {
+  TLayoutFixture f;
+  TSection* s = nullptr;
+  {
+    TSection* made = new TSection(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+    AddText(*made, u"abc", 100);
+    AddText(*made, u"def", 120);
+    made->Finish();
+    s = static_cast<TSection*>(f.Doc.AddSection(std::unique_ptr<TSectionBase>(made)));
+  }
+  f.Layout(400);
+  ASSERT_EQ(2u, s->SourceIndex().size());
+  EXPECT_EQ(100, s->SourcePosOf(0));
+  EXPECT_EQ(102, s->SourcePosOf(2));
+  EXPECT_EQ(121, s->SourcePosOf(4));
+  EXPECT_EQ(-1, s->SourcePosOf(6));
+  EXPECT_EQ(1, s->DocPosOf(101, false));
+  EXPECT_EQ(5, s->DocPosOf(122, false));
+  EXPECT_EQ(3, s->DocPosOf(110, false));  // in the gap: the next character
+  EXPECT_EQ(2, s->DocPosOf(110, true));   // or the one before
+  EXPECT_EQ(0, s->DocPosOf(50, false));
+  EXPECT_EQ(-1, s->DocPosOf(500, false));
+}
+
+// A link over several font runs: its runs share hover, and it gets one keyboard stop.
+TEST(SectionTest, LinkOverRunsSharesHoverAndOneStop) {
+  TDocumentDefaults d;
+  d.HoverEffects = true;
+  TLayoutFixture f({}, d);
+  TSection* made = new TSection(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  AddText(*made, u"go ", 0);
+  TUrlTarget link;
+  link.Assign("page.htm", "");
+  made->HRef(true, link, f.Push("a"));
+  AddText(*made, u"to ", 3);
+  made->ChangeFont(f.Push("b"));
+  AddText(*made, u"page", 6);
+  f.Pop("b");
+  f.Pop("a");
+  made->HRef(false, link, f.Top());
+  AddText(*made, u" now", 10);
+  made->Finish();
+  auto* s = static_cast<TSection*>(f.Doc.AddSection(std::unique_ptr<TSectionBase>(made)));
+  f.Layout(400);
+  ASSERT_EQ(4, s->Fonts().Count());
+  int stops = 0;
+  for (auto* c : f.Host.Controls) stops += c->Kind() == TControlKind::LinkFocus;
+  EXPECT_EQ(1, stops);
+  ASSERT_EQ(2u, f.Doc.FLinkList.size());
+
+  // Hover over "to": both runs of the link change; the text after it does not.
+  const int adv = s->Fonts()[0]->Handle().CharWidth(u'a');
+  THotSpot spot;
+  ASSERT_TRUE(f.Doc.DocHotSpotAt(f.Canvas, 3 * adv + 2, 4, spot));
+  EXPECT_TRUE(spot.IsLink);
+  EXPECT_EQ("page.htm", spot.Link.Url());
+  EXPECT_TRUE(s->Fonts()[1]->FHover);
+  EXPECT_TRUE(s->Fonts()[2]->FHover);
+  EXPECT_FALSE(s->Fonts()[3]->IsLink());
+  f.Doc.DocHotSpotAt(f.Canvas, 12 * adv, 4, spot);  // over " now"
+  EXPECT_FALSE(s->Fonts()[1]->FHover);
+  EXPECT_FALSE(s->Fonts()[2]->FHover);
+}
+
+// With more than 400 links on the page, links get no keyboard stops.
+TEST(SectionTest, ManyLinksGetNoStops) {
+  TLayoutFixture f;
+  f.Doc.ManyLinks = true;
+  TSection s(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  TUrlTarget link;
+  link.Assign("x.htm", "");
+  s.HRef(true, link, f.Push("a"));
+  AddText(s, u"x", 0);
+  EXPECT_TRUE(f.Host.Controls.empty());
+  EXPECT_EQ(1u, f.Doc.FLinkList.size());
+}
+
+// Multi-line text: caret from a point and back, search both ways, copy of a selection.
+TEST(SectionTest, HitTestSearchAndCopyOverLines) {
+  TLayoutFixture f;
+  TSection* s = AddParagraph(f, u"alpha beta gamma delta", "", 0);
+  std::string dump = f.Layout(100);
+  ASSERT_GE(s->Lines().size(), 2u) << dump;
+  const LineRec& second = s->Lines()[1];
+  const int adv = s->Fonts()[0]->Handle().CharWidth(u'a');
+
+  int x = 0, y = 0, xr = 0, yr = 0, h = 0;
+  bool inText = false;
+  // The right half of the second character of the second line gives the position after it.
+  int p = s->CaretFromPoint(f.Canvas, second.DrawXX + adv + adv * 3 / 4, second.Top + 1, xr, yr, h, inText);
+  EXPECT_EQ(second.Start + 2, p);
+  EXPECT_EQ(second.DrawXX + 2 * adv, xr);
+  EXPECT_EQ(second.Top, yr);
+  p = s->CaretFromPoint(f.Canvas, second.DrawXX + adv + adv / 4, second.Top + 1, xr, yr, h, inText);
+  EXPECT_EQ(second.Start + 1, p);
+  ASSERT_TRUE(s->PointFromCaret(f.Canvas, second.Start + 3, x, y));
+  EXPECT_EQ(second.DrawXX + 3 * adv, x);
+  EXPECT_EQ(second.Top, y);
+  EXPECT_EQ(-1, s->CaretFromPoint(f.Canvas, 10, 100000, xr, yr, h, inText));
+
+  EXPECT_EQ(11, s->SearchForward(0, u"gamma", false));
+  EXPECT_EQ(-1, s->SearchForward(12, u"gamma", false));
+  EXPECT_EQ(11, f.Doc.SearchForward(0, u"gamma", true));
+  EXPECT_EQ(-1, s->SearchForward(0, u"GAMMA", true));
+  EXPECT_EQ(6, s->SearchBackward(11, u"beta", false));
+  EXPECT_EQ(-1, s->SearchBackward(6, u"beta", false));
+  EXPECT_EQ(17, s->SearchBackward(100, u"delta", false));
+
+  f.Doc.FSelB = 3;
+  f.Doc.FSelE = 13;
+  std::u16string copied;
+  f.Doc.AppendSelectedText(copied);
+  EXPECT_EQ(u"ha beta ga", copied);
+  f.Doc.FSelE = 40;
+  copied.clear();
+  f.Doc.AppendSelectedText(copied);
+  EXPECT_EQ(u"ha beta gamma delta\r\n", copied);
+
+  // The selected piece is drawn inverted over an opaque background.
+  f.Doc.FSelB = 0;
+  f.Doc.FSelE = 2;
+  std::string drawn = f.Draw();
+  EXPECT_NE(std::string::npos, drawn.find("TextOut 0,")) << drawn;
+  EXPECT_NE(std::string::npos, drawn.find("\"al\" w=" + std::to_string(2 * adv))) << drawn;
+  EXPECT_NE(std::string::npos, drawn.find("color=#FFFFFF bk=#000000")) << drawn;
+}
+
+// Minimum and maximum widths: the widest word (a hyphen and a question mark belong to the
+// word before them), the whole text; the first-line indent counts on the first piece.
+TEST(SectionTest, MinMaxWidths) {
+  TLayoutFixture f;
+  TSection* s = AddParagraph(f, u"ab cdef-gh why?x");
+  const int adv = s->Fonts()[0]->Handle().CharWidth(u'a');
+  int mn = 0, mx = 0;
+  s->MeasureMinMax(f.Canvas, mn, mx);
+  EXPECT_EQ(5 * adv, mn);  // "cdef-"
+  EXPECT_EQ(16 * adv, mx);
+  s->MeasureMinMax(f.Canvas, mn, mx);  // from the cache
+  EXPECT_EQ(5 * adv, mn);
+}
+
+// Preformatted lines never wrap, keep their spaces, and an empty line is one font high; the
+// minimum width they ask is at most 2000.
+TEST(SectionTest, PreformattedLines) {
+  TLayoutFixture f;
+  TProperties& p = f.Push("pre");
+  auto pre = std::make_unique<TPreFormated>(&f.Doc, nullptr, p, false, nullptr);
+  AddText(*pre, u"  a   b  c  ", 0);
+  pre->Finish();
+  auto empty = std::make_unique<TPreFormated>(&f.Doc, nullptr, p, false, nullptr);
+  empty->Finish();
+  auto longLine = std::make_unique<TPreFormated>(&f.Doc, nullptr, p, false, nullptr);
+  AddText(*longLine, std::u16string(600, u'x'), 20);
+  longLine->Finish();
+  auto* lp = longLine.get();
+  f.Pop("pre");
+  f.Doc.AddSection(std::move(pre));
+  f.Doc.AddSection(std::move(empty));
+  f.Doc.AddSection(std::move(longLine));
+  ExpectDump("text-pre", f.Layout(40));
+  int mn = 0, mx = 0;
+  lp->MeasureMinMax(f.Canvas, mn, mx);
+  EXPECT_EQ(2000, mn);
+  EXPECT_EQ(600 * lp->Fonts()[0]->Handle().CharWidth(u'x'), mx);
+}
+
+// Rules: SIZE within 1..20, NOSHADE black outline, COLOR a solid bar, percent widths up to 100.
+TEST(SectionTest, HorizontalRules) {
+  TLayoutFixture f;
+  struct TAttr {
+    TSymbol Sym;
+    const char* Name;
+    int Value;
+    const char* Text;
+  };
+  auto rule = [&](std::vector<TAttr> attrs) {
+    TAttributeList list;
+    for (const TAttr& a : attrs) list.Add(a.Sym, a.Name, a.Value, a.Text);
+    TProperties& p = f.Push("hr");
+    auto r = std::make_unique<THorzLine>(&f.Doc, p, &list);
+    std::string width(p.Value(piWidth).TextOrEmpty());
+    f.Pop("hr");
+    return std::make_pair(std::move(r), width);
+  };
+  auto [big, w1] = rule({{sySize, "SIZE", 30, "30"}, {syWidth, "WIDTH", 150, "150%"}});
+  EXPECT_EQ(2, big->VSize);
+  EXPECT_EQ("", w1);
+  auto [half, w2] = rule({{syWidth, "WIDTH", 50, "50%"}, {syAlign, "ALIGN", 0, "LEFT"}});
+  EXPECT_EQ("50%", w2);
+  EXPECT_EQ(1, half->Align);
+  auto [flat, w3] = rule({{sySize, "SIZE", 5, "5"}, {syNoshade, "NOSHADE", 0, ""}});
+  auto [red, w4] = rule({{syColor, "COLOR", 0, "red"}});
+  f.Doc.AddSection(std::move(flat));
+  f.Doc.AddSection(std::move(red));
+  ExpectDump("text-rules", f.Layout(100));
+  std::string drawn = f.Draw();
+  EXPECT_NE(std::string::npos, drawn.find("Line 99,0 99,4 pen=#000000")) << drawn;
+  EXPECT_NE(std::string::npos, drawn.find("FillRect 0,5,100,7 #FF0000")) << drawn;
+}
+
+}  // namespace
+}  // namespace korva::test
