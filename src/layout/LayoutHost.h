@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "images/ImageFetch.h"
+#include "platform/Bitmap.h"
 #include "platform/Types.h"
 
 namespace korva {
@@ -58,6 +59,14 @@ class TLayoutHost : public TImageHost {
   virtual bool Showing() const = 0;
   // Whether images are shown (when off, objects are sized as placeholders).
   virtual bool ViewImages() const = 0;
+
+  // The viewer's panel events: a PANEL element's control was made (the handler may size and
+  // fill it; name, type and source are the element's), is going away, or is to be printed
+  // into a bitmap of its size (without a handler a frame with its alt text is printed).
+  std::function<void(const std::string& name, const std::string& type, const std::string& src, TNativeControl& panel)>
+      OnPanelCreate;
+  std::function<void(TNativeControl& panel)> OnPanelDestroy;
+  std::function<void(TNativeControl& panel, TBitmap& bitmap)> OnPanelPrint;
 };
 
 // A headless control: keeps what it is told, so tests can read it back.

@@ -24,6 +24,7 @@ namespace korva {
 
 class TMapItem;
 class TInlineList;
+class TPanelObj;
 
 // Something drawn after the flow (floating images, positioned items), in the order added.
 class TDrawItem {
@@ -95,6 +96,8 @@ class TSectionList : public TCell,
   void AddMap(const std::string& name, std::shared_ptr<TMapItem> map);
   void AddAnimatedImage(TAnimatedGif* gif);
   void RemoveAnimatedImage(TAnimatedGif* gif);
+  // Panels of the page (PanelObj.h), not owned: each adds itself when made and leaves when freed.
+  std::vector<TPanelObj*> FPanelList;
   // An object going away: it leaves the pending list and stops being the active image.
   void ForgetObject(const void* object);
   // A section dropped from its cell: it leaves the position list and the id list.
@@ -143,6 +146,10 @@ class TSectionList : public TCell,
   void AddTabOrder(int tabIndex, TNativeControl* control);
   // Borders of inline elements; made by the first inline element with borders.
   std::shared_ptr<TInlineList> FInlineList;
+
+  // While a list item is laid out: where the first text line laid out stores its baseline (the
+  // line then sets this back to null). Set by TBlockLI.
+  int* FFirstLineBaseline = nullptr;
 
   // Printing state honoured by the drawing passes (nothing here turns printing on).
   bool FPrinting = false;

@@ -1,0 +1,96 @@
+// An image in the flow (IMG, and the background and bullet pictures of blocks, cells and list
+// items): fetched through the document's cache on first layout, sized from attributes and
+// style, drawn stretched (through its mask when transparent), with placeholder and error
+// pictures, alt text, the link border and the mouse states of ACTIVE animated GIFs.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "images/ImageLoader.h"
+#include "layout/FloatingObj.h"
+#include "platform/Region.h"
+
+namespace korva {
+
+class TAttributeList;
+class TCellBasic;
+class TFormControlObj;
+class TMapItem;
+
+class TImageObj : public TFloatingObj, public TMouseFeedback {
+ public:
+  // From an IMG element's attributes; texts are in the document's code page `codePage`.
+  TImageObj(TSectionList* document, const TAttributeList& attributes, int textIndex, unsigned codePage = 1252);
+  // From a bare source name: no border, bottom alignment (background and bullet pictures).
+  TImageObj(TSectionList* document, const std::string& sourceName, int textIndex = 0);
+  // The copy for another document (printing, preview): shares the picture.
+  TImageObj(TSectionList* document, const TImageObj& source);
+  ~TImageObj() override;
+
+  TBitmapPtr PrintBitmap;  // palette-matched copy made for printing
+  int MouseState = 0;      // 0 none, 1 hover, 2 pressed
+  bool MouseReactive = false;
+  int ShownHeight = 0, ShownWidth = 0;  // the picture itself
+  std::string SourceName;
+  bool BorderOff = false;
+  TImageGraphic ShownGraphic;    // what is drawn (a built-in picture when missing or pending)
+  TImageGraphic FetchedGraphic;  // what came from the cache (released on destruction)
+  TBitmapPtr ShownMask;
+  TransparencyMode TransparencyWanted = trNone;
+  bool ServerSideMap = false, ClientSideMap = false, LinkBorder = false;
+  std::string ClientMapName;  // upper case, without the leading "#"
+  TFormControlObj* ImageControl = nullptr;
+  TCellBasic* HoldingCell = nullptr;
+  bool AwaitingHost = false;
+
+  // Style after the attributes: alignment, float, title, margins, width and height, border.
+  void ApplyStyle(const TProperties& props);
+  void ComputeSize(TCanvas& canvas, int availHeight, int availWidth, bool inLink) override;
+  // Draws the picture with the box's left edge at x; records DrawnLeft and DrawnTop.
+  void PaintObject(TCanvas& canvas, int x, int baselineY, int topY, bool focused = false);
+  void DrawObject(TCanvas& canvas, int x, int baselineY, int topY, bool focused) override {
+    PaintObject(canvas, x, baselineY, topY, focused);
+  }
+  std::unique_ptr<TFloatingObj> CloneForPrint(TSectionList* document) const override;
+  void Dump(TDumpWriter& out, int depth) const override;
+  // Mouse feedback of ACTIVE animated GIFs: 0 none, 1 hover, 2 pressed.
+  void SetMouseState(int state) override;
+
+  // The error or pending picture stands in (or images are off).
+  bool IsPlaceholder() const;
+  TAnimatedGif* Gif() const { return ShownGraphic.Gif.get(); }
+  // The picture's box in document coordinates (inside the link border), as last drawn.
+  TRect DrawnRect() const { return Bounds(DrawnLeft, DrawnTop, ShownWidth, ShownHeight); }
+  // The text shown as a tool tip: the hint, else the alt text.
+  const std::string& TitleText() const { return HintText.empty() ? AltText : HintText; }
+
+ private:
+  void Fetch();
+  void DrawPicture(TCanvas& canvas, int x, int y, bool placeholder);
+  void DrawAltText(TCanvas& canvas, int x, int y);
+  void DrawSunkenFrame(TCanvas& canvas, int x, int y);
+  bool FPrintCopy = false;
+  bool FOwnsFetch = false;  // holds a cache entry under SourceName
+};
+
+// A link from a click at (rx, ry) relative to an image: the image's form control, an area of
+// its client-side map, or the link of the text around it (textLink, null when none), with the
+// server-side map's coordinates appended. Fills the hot spot's title with the image's hint, or
+// the map area's title. True when the spot is a link or a control.
+bool ImageHotSpot(TImageObj& image, const TMapItem* map, int rx, int ry, const TUrlTarget* textLink, THotSpot& spot);
+
+// ---- printing ----
+// Pictures are printed without raster operations against the destination (printers may lack
+// them): a masked picture goes through a clip region made from its opaque pixels.
+
+// Prints rows firstRow .. firstRow + rowCount - 1 (rowCount < 0: to the bottom) of a picture
+// stretched to w x h at (x, y); with a mask (white = transparent) only its opaque pixels.
+void PrintImage(TCanvas& canvas, int x, int y, int w, int h, const TBitmap& image, const TBitmap* mask,
+                int firstRow = 0, int rowCount = -1);
+// The destination pixels of that stretch whose source pixel is opaque in the mask.
+TRegion MaskRegion(const TBitmap& mask, int firstRow, int rowCount, int x, int y, int w, int h);
+// The picture matched to the shared palette on palette displays; itself elsewhere.
+TBitmapPtr PaletteMatched(const TBitmapPtr& bitmap);
+
+}  // namespace korva
