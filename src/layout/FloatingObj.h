@@ -64,7 +64,11 @@ class TFloatingObj : public TIDObject {
   // Draws the object with its box's left edge at x (left space already added); baselineY and
   // topY are those of its line (floats: topY is the top of their space). focused: the object's
   // link or form control has the keyboard focus.
-  virtual void DrawObject(TCanvas& canvas, int x, int baselineY, int topY, bool focused) = 0;
+  void DrawObject(TCanvas& canvas, int x, int baselineY, int topY, bool focused) {
+    DrawAt(canvas, x, BoxTopFor(canvas, baselineY, topY), focused);
+  }
+  // The same with the box's top-left given (where layout placed it, border included).
+  virtual void DrawAt(TCanvas& canvas, int x, int y, bool focused) = 0;
   virtual std::unique_ptr<TFloatingObj> CloneForPrint(TSectionList* document) const = 0;
   virtual bool IsPanel() const { return false; }
   // The layout dump: "<kind> x,y WxH" with the placed box, then the object's details.

@@ -211,10 +211,9 @@ void TImageObj::ComputeSize(TCanvas&, int availHeight, int availWidth, bool inLi
   }
 }
 
-void TImageObj::PaintObject(TCanvas& canvas, int x, int baselineY, int topY, bool focused) {
+void TImageObj::DrawAt(TCanvas& canvas, int x, int y, bool focused) {
   const bool show = Document->Host().ViewImages();
   const bool placeholder = !show || IsPlaceholder();
-  int y = BoxTopFor(canvas, baselineY, topY);
   if (LinkBorder) {
     ++x;
     ++y;

@@ -48,10 +48,10 @@ class TImageObj : public TFloatingObj, public TMouseFeedback {
   void ApplyStyle(const TProperties& props);
   void ComputeSize(TCanvas& canvas, int availHeight, int availWidth, bool inLink) override;
   // Draws the picture with the box's left edge at x; records DrawnLeft and DrawnTop.
-  void PaintObject(TCanvas& canvas, int x, int baselineY, int topY, bool focused = false);
-  void DrawObject(TCanvas& canvas, int x, int baselineY, int topY, bool focused) override {
-    PaintObject(canvas, x, baselineY, topY, focused);
+  void PaintObject(TCanvas& canvas, int x, int baselineY, int topY, bool focused = false) {
+    DrawObject(canvas, x, baselineY, topY, focused);
   }
+  void DrawAt(TCanvas& canvas, int x, int y, bool focused) override;
   std::unique_ptr<TFloatingObj> CloneForPrint(TSectionList* document) const override;
   void Dump(TDumpWriter& out, int depth) const override;
   // Mouse feedback of ACTIVE animated GIFs: 0 none, 1 hover, 2 pressed.

@@ -86,8 +86,7 @@ void TPanelObj::ComputeSize(TCanvas&, int availHeight, int availWidth, bool) {
   }
 }
 
-void TPanelObj::DrawObject(TCanvas& canvas, int x, int baselineY, int topY, bool) {
-  const int y = BoxTopFor(canvas, baselineY, topY);
+void TPanelObj::DrawAt(TCanvas& canvas, int x, int y, bool) {
   DrawnLeft = x;
   DrawnTop = y;
   if (Document->FPrinting) {

@@ -31,7 +31,7 @@ class TPanelObj : public TFloatingObj {
   void ComputeSize(TCanvas& canvas, int availHeight, int availWidth, bool inLink) override;
   // On screen: moves the control to its place in the paint panel and shows it. Printing: the
   // host's OnPanelPrint output, else a frame with the alt text.
-  void DrawObject(TCanvas& canvas, int x, int baselineY, int topY, bool focused) override;
+  void DrawAt(TCanvas& canvas, int x, int y, bool focused) override;
   std::unique_ptr<TFloatingObj> CloneForPrint(TSectionList* document) const override;
   void Dump(TDumpWriter& out, int depth) const override;
 
