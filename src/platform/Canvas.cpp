@@ -30,11 +30,11 @@ bool JustActive(const TTextJustification& j) { return j.Breaks > 0 && j.Used < j
 // many units: one call per run rather than one per character.
 constexpr int AdvanceChunk = 256;
 
-// The length of the run starting at s[at] to measure next: at most AdvanceChunk units, never
-// ending between the halves of a surrogate pair.
-int ChunkLength(const char16_t* s, int n, int at) {
-  int len = std::min(AdvanceChunk, n - at);
-  if (at + len < n && IsHigh(s[at + len - 1]) && IsLow(s[at + len])) --len;
+// The length of the run starting at s[at] to measure next: at most `limit` units, never ending
+// between the halves of a surrogate pair.
+int ChunkLength(const char16_t* s, int n, int at, int limit = AdvanceChunk) {
+  int len = std::min(limit, n - at);
+  if (at + len < n && len > 1 && IsHigh(s[at + len - 1]) && IsLow(s[at + len])) --len;
   return len;
 }
 
@@ -51,11 +51,23 @@ std::int64_t TCanvas::TextAdvances(const TPlatformFont& font, const char16_t* s,
     int* adv = out ? out + at : buffer;
     font.CharAdvances(s + at, len, adv);
     // The low half of a pair has 0 from the font and gets the extra like any unit.
-    for (int i = 0; i < len; ++i) {
-      std::int64_t a = std::int64_t(adv[i]) + extra;
-      if (s[at + i] == u' ' && JustActive(just)) a += JustShare(just, just.Used++);
-      total += a;
-      adv[i] = ClampInt(a);
+    if (JustActive(just)) {
+      for (int i = 0; i < len; ++i) {
+        std::int64_t a = std::int64_t(adv[i]) + extra;
+        if (s[at + i] == u' ' && JustActive(just)) a += JustShare(just, just.Used++);
+        total += a;
+        adv[i] = ClampInt(a);
+      }
+    } else if (out) {
+      for (int i = 0; i < len; ++i) {
+        const std::int64_t a = std::int64_t(adv[i]) + extra;
+        total += a;
+        adv[i] = ClampInt(a);
+      }
+    } else {
+      std::int64_t sum = 0;
+      for (int i = 0; i < len; ++i) sum += adv[i];
+      total += sum + std::int64_t(extra) * len;
     }
     at += len;
   }
@@ -78,12 +90,13 @@ int TCanvas::TextFit(const char16_t* s, int n, int maxWidth, int* fitCount, int*
   }
   TTextJustification just = TextJustification();
   if (!JustActive(just)) return font->FitText(s, n, maxWidth, TextCharacterExtra(), fitCount, partial);
-  // As the font does: measured a run at a time, up to the first unit that does not fit.
+  // As the font does: measured a run at a time, up to the first unit that does not fit. Runs
+  // start short and grow, so a short line measures little past its end.
   int adv[AdvanceChunk];
   std::int64_t total = 0, fitWidth = 0;
-  int fit = 0;
-  for (int at = 0; at < n && fit == at;) {
-    const int len = ChunkLength(s, n, at);
+  int fit = 0, limit = 32;
+  for (int at = 0; at < n && fit == at; limit = std::min(2 * limit, AdvanceChunk)) {
+    const int len = ChunkLength(s, n, at, limit);
     TextAdvances(*font, s + at, len, TextCharacterExtra(), just, adv);
     for (int i = 0; i < len; ++i) {
       total += adv[i];
