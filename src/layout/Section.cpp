@@ -662,6 +662,11 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
       line.DrawHeight = std::max(line.DrawHeight, o->Y() + o->ObjHeight() + o->VSpaceB() - line.Top);
     }
     FPaintBottom = std::max(FPaintBottom, line.Top + line.DrawHeight);
+    if (FDocument && FDocument->FFirstLineBaseline && line.LineHt > 0) {
+      // A list item waits for the baseline of its first line of text to place its marker.
+      *FDocument->FFirstLineBaseline = line.DrawY + line.LineHt - line.Descent;
+      FDocument->FFirstLineBaseline = nullptr;
+    }
     FLines.push_back(std::move(line));
     start = end;
   }
