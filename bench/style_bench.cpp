@@ -1,4 +1,5 @@
-// The cascade on a realistic page and the style sheet parser on a real-world-sized sheet.
+// The cascade on a realistic page and on ever deeper nesting, and the style sheet parser on a
+// real-world-sized sheet.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -160,6 +161,32 @@ void BM_Combine(benchmark::State& state) {
       benchmark::Counter(double(elements) * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Combine)->Arg(50)->Arg(200)->Arg(800)->Arg(3200)->Unit(benchmark::kMillisecond);
+
+// Cascade cost per element for `depth` elements each nested in the one before (div and span in
+// turn, a few classes), then closed again, against the default sheet, whose descendant rule
+// makes every element consult its ancestors. The cost per element should not grow with depth.
+void BM_CombineDepth(benchmark::State& state) {
+  Setup();
+  const int depth = int(state.range(0));
+  TStyleList styles;
+  styles.Initialize(TStyleDefaults{});
+  std::vector<std::string> classes;
+  for (int i = 0; i < 7; ++i) classes.push_back("c" + std::to_string(i));
+  TPropStack stack;
+  for (auto _ : state) {
+    stack.Reset(*styles.DefaultProps());
+    for (int i = 0; i < depth; ++i)
+      stack.PushElement(styles, i % 2 ? "div" : "span", classes[std::size_t(i % 7)], {}, nullptr, {}, {});
+    stack.PushElement(styles, "p", {}, {}, nullptr, {}, {});
+    benchmark::DoNotOptimize(stack.Count());
+    stack.PopElement(styles, "p");
+    for (int i = depth - 1; i >= 0; --i) stack.PopElement(styles, i % 2 ? "div" : "span");
+  }
+  state.counters["depth"] = depth;
+  state.counters["ns_per_element"] =
+      benchmark::Counter(double(depth + 1) * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_CombineDepth)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // Parsing a sheet of about 100 KB (and smaller/larger ones for the growth).
 void BM_ParseStyleSheet(benchmark::State& state) {

@@ -2,7 +2,9 @@
 // Prints the symbol stream the HTML reader makes of a page, one symbol a line: the symbol
 // with its attributes (text and numeric value), or a text run with the source position of its
 // first character. Raw contents (SCRIPT, STYLE, TEXTAREA), titles and META character sets are
-// read the way the document builder reads them. Texts are printed as UTF-8.
+// read the way the document builder reads them (STYLE by the style sheet parser, which also
+// prints the rules it made). Texts are printed as UTF-8.
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +16,8 @@
 #include "html/HtmlParse.h"
 #include "html/HtmlReader.h"
 #include "platform/CodePage.h"
+#include "style/Properties.h"
+#include "style/StyleList.h"
 
 using namespace korva;
 
@@ -128,15 +132,39 @@ class TPrintingBuilder : public THtmlBuilder {
     std::printf("\n");
   }
 
-  // STYLE contents as the parser would see them, printed instead of parsed.
+  // STYLE contents read by the style sheet parser, as the document builder has them read: the
+  // characters it took, then the rules it made of them (each key with the values its
+  // declarations set).
   static void ReadStyle(THtmlReader& r) {
+    TStyleList styles;
     std::string text;
-    for (;;) {
-      r.GetChBasic();
-      if (r.Ch() == 0 || r.Ch() == '<') break;
-      text.push_back(static_cast<char>(r.Ch()));
+    r.ReadStyle(&styles, {}, &text);
+    std::printf("  style %s\n", Quote(FromPage(text, r.CodePage())).c_str());
+    const TProperties fresh;
+    std::string previous;
+    for (const std::string& key : styles.Keys()) {
+      if (key == previous) continue;  // equal keys are merged together
+      previous = key;
+      TProperties merged;
+      styles.MergeKey(merged, key);
+      std::string line = "  rule " + Quote(key);
+      for (int i = 0; i < PropCount; ++i)
+        if (!(merged.Value(i) == fresh.Value(i)))
+          line += " " + std::string(PropNames[std::size_t(i)]) + "=" + Show(i, merged.Value(i));
+      std::printf("%s\n", line.c_str());
     }
-    std::printf("  style %s\n", Quote(text).c_str());
+  }
+
+  // Text quoted, colours in hex, other numbers as they are (not through the C locale).
+  static std::string Show(int index, const TPropValue& v) {
+    if (v.IsText()) return Quote(v.Text());
+    char buf[32];
+    if (v.IsReal()) return std::string(buf, std::to_chars(buf, buf + sizeof buf, v.Real()).ptr);
+    const bool colour = index == piColor || index == piBackgroundColor || index == piBorderColor ||
+                        (index >= piBorderTopColor && index <= piBorderLeftColor);
+    if (!colour) return std::to_string(v.Int());
+    std::snprintf(buf, sizeof buf, "0x%08X", unsigned(v.Int()));
+    return buf;
   }
 
   // Preformatted content is read as characters, not symbols, up to "</PRE>"; then the next
