@@ -13,6 +13,9 @@
 
 #include <cstdio>
 
+// Under LeakSanitizer: fontconfig's caches live until the process ends (as for the tests).
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace {
 
 constexpr const char* InstallHint = "scripts/install-deps.sh installs it";
