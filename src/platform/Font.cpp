@@ -315,13 +315,18 @@ int TFontFace::CodePointAdvance(char32_t cp) const {
 }
 
 void TFontFace::Advances(const char16_t* s, int n, int* out) const {
+  if (FFixed) {
+    // Every unit but the low half of a pair (or a lone low half) is one fixed advance.
+    for (int i = 0; i < n; ++i) out[i] = IsLowSurrogate(s[i]) ? 0 : FFixedAdvance;
+    return;
+  }
   for (int i = 0; i < n; ++i) {
     const char16_t c = s[i];
     if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
       out[i] = CodePointAdvance(CombineSurrogates(c, s[i + 1]));
       out[++i] = 0;
     } else {
-      out[i] = Advance(c);
+      out[i] = Ref(c).Advance;
     }
   }
 }
