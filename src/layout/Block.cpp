@@ -447,7 +447,7 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
   const int bl = b[piBorderLeftWidth], br = b[piBorderRightWidth], bt = b[piBorderTopWidth],
             bb = b[piBorderBottomWidth];
 
-  const TBlock* savedOwner = indents.CurrentOwner;
+  const void* savedOwner = indents.CurrentOwner;
   indents.CurrentOwner = this;
   BeforeLayout();
 
@@ -609,7 +609,7 @@ int TBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int
     DrawBlockBorder(canvas, border, padding);
   }
 
-  const TBlock* savedOwner = indents.CurrentOwner;
+  const void* savedOwner = indents.CurrentOwner;
   indents.CurrentOwner = this;
   for (TSectionBase* s : FPaintList)
     if (MeetsClip(s, c)) s->Draw(canvas, c, indents, FContentLeft, xRef, yRef);
@@ -1106,7 +1106,7 @@ int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   FBoxTopY = ClampCoord(y + mt);
   FDocY = ClampCoord(y + mt + pt + bt);
 
-  const TBlock* savedOwner = indents.CurrentOwner;
+  const void* savedOwner = indents.CurrentOwner;
   indents.CurrentOwner = this;
   int leftIndex = indents.PushLeftIndent(cx, FDocY);
   int rightIndex = indents.PushRightIndent(cx + FLaidWidth, FDocY);
@@ -1146,7 +1146,7 @@ int TBodyBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
   if (FHidden || TooDeep() || FDocY == NotLaidOutY || FVisibility == viHidden) return after;
   // The document's background is the viewer's to paint; the body draws its content only.
   FBorderRect = BorderBox();
-  const TBlock* savedOwner = indents.CurrentOwner;
+  const void* savedOwner = indents.CurrentOwner;
   indents.CurrentOwner = this;
   for (TSectionBase* s : FPaintList)
     if (MeetsClip(s, clip)) s->Draw(canvas, clip, indents, FContentLeft, xRef, yRef);

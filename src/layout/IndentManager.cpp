@@ -9,6 +9,11 @@ namespace korva {
 void IndentManagerBasic::Clear() {
   L.clear();
   R.clear();
+  FEndedL.clear();
+  FEndedR.clear();
+  FSettledY = -MaxSettledY;
+  FNextId = 0;
+  FLeftFloatsBottom = FRightFloatsBottom = -1;
   CurrentOwner = nullptr;
 }
 
@@ -21,98 +26,128 @@ void IndentManagerBasic::Reset(int left, int right) {
 namespace {
 // A record applies at y when y lies in its range and it is a float or an edge of the block
 // being laid out (edges of enclosing blocks are hidden by the current block's own).
-inline bool Applies(const IndentRec& r, int y, const TBlock* owner) {
+inline bool Applies(const IndentRec& r, int y, const void* owner) {
   return r.YTop <= y && y < r.YBottom && (r.Owner == nullptr || r.Owner == owner);
+}
+
+inline bool IsFloat(const IndentRec& r) { return !r.Edge && r.Owner == nullptr; }
+
+// The largest (left) or smallest (right) XPos applying at y; `any` says whether one did.
+template <bool Left>
+void Extreme(const std::vector<IndentRec>& list, int y, const void* owner, bool& any, int& best) {
+  for (const IndentRec& r : list)
+    if (Applies(r, y, owner) && (!any || (Left ? r.XPos > best : r.XPos < best))) {
+      best = r.XPos;
+      any = true;
+    }
+}
+
+void MoveEnded(std::vector<IndentRec>& list, std::vector<IndentRec>& ended, int y) {
+  auto keep = std::stable_partition(list.begin(), list.end(),
+                                    [y](const IndentRec& r) { return !(IsFloat(r) && r.YBottom <= y); });
+  ended.insert(ended.end(), keep, list.end());
+  list.erase(keep, list.end());
+}
+
+void Release(std::vector<IndentRec>& list, int handle) {
+  for (auto it = list.end(); it != list.begin();) {
+    --it;
+    if (it->Edge && it->Id == handle) {
+      list.erase(it);
+      return;
+    }
+  }
 }
 }  // namespace
 
 int IndentManagerBasic::LeftEdgeAt(int y) const {
   bool any = false;
   int best = 0;
-  for (const IndentRec& r : L)
-    if (Applies(r, y, CurrentOwner) && (!any || r.XPos > best)) {
-      best = r.XPos;
-      any = true;
-    }
+  Extreme<true>(L, y, CurrentOwner, any, best);
+  if (y < FSettledY) Extreme<true>(FEndedL, y, CurrentOwner, any, best);
   return any ? best + LeftLimit : LeftLimit;
 }
 
 int IndentManagerBasic::RightEdgeAt(int y) const {
   bool any = false;
   int best = 0;
-  for (const IndentRec& r : R)
-    if (Applies(r, y, CurrentOwner) && (!any || r.XPos < best)) {
-      best = r.XPos;
-      any = true;
-    }
+  Extreme<false>(R, y, CurrentOwner, any, best);
+  if (y < FSettledY) Extreme<false>(FEndedR, y, CurrentOwner, any, best);
   return any ? best + LeftLimit : RightLimit;
 }
 
+void IndentManagerBasic::Settle(int y) {
+  if (y <= FSettledY) return;
+  MoveEnded(L, FEndedL, y);
+  MoveEnded(R, FEndedR, y);
+  FSettledY = y;
+}
+
 int IndentManagerBasic::PushLeftIndent(int x, int y) {
-  L.push_back({x - LeftLimit, y, OpenIndentBottom, CurrentOwner, false});
-  return int(L.size()) - 1;
+  Settle(y);
+  L.push_back({x - LeftLimit, y, OpenIndentBottom, CurrentOwner, false, true, ++FNextId});
+  return FNextId;
 }
 
 int IndentManagerBasic::PushRightIndent(int x, int y) {
-  R.push_back({x - LeftLimit, y, OpenIndentBottom, CurrentOwner, false});
-  return int(R.size()) - 1;
+  Settle(y);
+  R.push_back({x - LeftLimit, y, OpenIndentBottom, CurrentOwner, false, true, ++FNextId});
+  return FNextId;
 }
 
-void IndentManagerBasic::ReleaseLeftIndents(int index) {
-  if (index >= 0 && index < int(L.size())) L.erase(L.begin() + index);
-}
+void IndentManagerBasic::ReleaseLeftIndents(int handle) { Release(L, handle); }
 
-void IndentManagerBasic::ReleaseRightIndents(int index) {
-  if (index >= 0 && index < int(R.size())) R.erase(R.begin() + index);
-}
+void IndentManagerBasic::ReleaseRightIndents(int handle) { Release(R, handle); }
 
-int IndentManager::FloatsBottom() const {
-  int bottom = 0;
-  for (const auto* list : {&L, &R})
-    for (const IndentRec& r : *list)
-      if (r.Owner == nullptr) bottom = std::max(bottom, r.YBottom);
-  return bottom;
-}
+int IndentManager::FloatsBottom() const { return std::max({0, FLeftFloatsBottom, FRightFloatsBottom}); }
 
 void IndentManager::ClearedY(int& left, int& right) const {
-  auto lowest = [](const std::vector<IndentRec>& list) {
-    int bottom = -1;
-    for (const IndentRec& r : list)
-      if (r.Owner == nullptr) bottom = std::max(bottom, r.YBottom);
-    return bottom + 1;
-  };
-  left = lowest(L);
-  right = lowest(R);
+  left = FLeftFloatsBottom + 1;
+  right = FRightFloatsBottom + 1;
 }
 
 int IndentManager::NextWiderY(int y) const {
   int next = y;
   bool any = false;
-  for (const auto* list : {&L, &R})
-    for (const IndentRec& r : *list)
-      if (r.Owner == nullptr && r.YBottom > y && (!any || r.YBottom < next)) {
+  auto scan = [&](const std::vector<IndentRec>& list) {
+    for (const IndentRec& r : list)
+      if (IsFloat(r) && r.YBottom > y && (!any || r.YBottom < next)) {
         next = r.YBottom;
         any = true;
       }
+  };
+  scan(L);
+  scan(R);
+  if (y < FSettledY) {
+    scan(FEndedL);
+    scan(FEndedR);
+  }
   return next;
 }
 
 int IndentManager::PlaceFloatImage(int y, bool right, int totalWidth, int spaceLeft, int totalHeight) {
+  Settle(y);
   if (!right) {
     int x0 = LeftEdgeAt(y);
     L.push_back({x0 + totalWidth - LeftLimit, y, y + totalHeight, nullptr, false});
+    FLeftFloatsBottom = std::max(FLeftFloatsBottom, y + totalHeight);
     return x0 + spaceLeft - LeftLimit;
   }
   int x0 = RightEdgeAt(y);
   R.push_back({x0 - totalWidth - LeftLimit, y, y + totalHeight, nullptr, false});
+  FRightFloatsBottom = std::max(FRightFloatsBottom, y + totalHeight);
   return x0 + spaceLeft - totalWidth - LeftLimit;
 }
 
 void IndentManager::PlaceFloatBlock(int y, int x, bool right, int height) {
-  if (!right)
+  Settle(y);
+  if (!right) {
     L.push_back({x - LeftLimit, y, y + height, nullptr, true});
-  else
+    FLeftFloatsBottom = std::max(FLeftFloatsBottom, y + height);
+  } else {
     R.push_back({x - LeftLimit, y, y + height, nullptr, true});
+    FRightFloatsBottom = std::max(FRightFloatsBottom, y + height);
+  }
 }
 
 }  // namespace korva

@@ -2,10 +2,10 @@
 // blocks being laid out and the floats placed so far. Line breaking asks it how wide each line
 // may be; floats record themselves in it.
 //
-// Queries look at every record alive at a y; floats that ended are kept, so a long page with
-// many floats costs a scan per query. Records are few in practice (the open block edges plus
-// the floats beside the current text), and the query skips records whose range ended before
-// the lowest y still asked for (see Prune).
+// Floats that have ended above the y of the last edge or float placed are moved aside (see
+// Settle): layout runs down the page, so queries at or below that y need not look at them, and
+// a long page costs per line only the records alive beside it. The lowest float bottoms are
+// kept as floats are placed.
 #pragma once
 
 #include <vector>
@@ -19,8 +19,10 @@ struct IndentRec {
   int XPos = 0;
   int YTop = 0;
   int YBottom = 0;
-  const TBlock* Owner = nullptr;  // the block whose content edge this is; null for a float
+  const void* Owner = nullptr;  // the block or cell whose content edge this is; null for a float
   bool FloatsBlock = false;
+  bool Edge = false;  // a content edge (PushLeftIndent, PushRightIndent), never a float
+  int Id = 0;         // the handle of an edge
 };
 
 class IndentManagerBasic {
@@ -28,18 +30,29 @@ class IndentManagerBasic {
   int Width = 0;
   int ClipWidth = 0;
   std::vector<IndentRec> L, R;
-  const TBlock* CurrentOwner = nullptr;
+  const void* CurrentOwner = nullptr;  // the block (or cell) being laid out
   int LeftLimit = 0, RightLimit = 0;
 
   void Clear();
   void Reset(int left, int right);
   int LeftEdgeAt(int y) const;
   int RightEdgeAt(int y) const;
-  // Content edges opened by the current owner until released.
+  // Content edges opened by the current owner until released; the result is the edge's handle.
   int PushLeftIndent(int x, int y);
   int PushRightIndent(int x, int y);
-  void ReleaseLeftIndents(int index);
-  void ReleaseRightIndents(int index);
+  void ReleaseLeftIndents(int handle);
+  void ReleaseRightIndents(int handle);
+
+ protected:
+  // Moves the floats that end at or above y out of L and R (queries below it skip them).
+  void Settle(int y);
+  // Floats of L and R that ended at or above FSettledY.
+  std::vector<IndentRec> FEndedL, FEndedR;
+  int FSettledY = -MaxSettledY;
+  int FNextId = 0;
+  // The lowest float bottom on each side, -1 with none.
+  int FLeftFloatsBottom = -1, FRightFloatsBottom = -1;
+  static constexpr int MaxSettledY = 2147483647;
 };
 
 class IndentManager : public IndentManagerBasic {

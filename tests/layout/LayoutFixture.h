@@ -46,7 +46,7 @@ struct TLayoutFixture {
   TSectionList Doc{&Host};
   TRecordingCanvas Canvas{TSize{1000, 1000}};
   TPropStack& Stack = PropStack();
-  std::vector<std::unique_ptr<TProperties>> InlineStyles;
+  std::vector<std::shared_ptr<TProperties>> InlineStyles;
 
   explicit TLayoutFixture(const std::string& sheet = {}, TDocumentDefaults defaults = {}) {
     Doc.ApplyDefaults(defaults);
@@ -58,11 +58,11 @@ struct TLayoutFixture {
   // Opens an element with an optional style attribute; returns its computed style.
   TProperties& Push(std::string_view tag, std::string_view style = {}, std::string_view cls = {},
                     std::string_view id = {}) {
-    TProperties* inlineStyle = nullptr;
+    std::shared_ptr<TProperties> inlineStyle;
     if (!style.empty()) {
-      InlineStyles.push_back(std::make_unique<TProperties>());
-      ParseInlineStyle(style, *InlineStyles.back());
-      inlineStyle = InlineStyles.back().get();
+      inlineStyle = std::make_shared<TProperties>();
+      ParseInlineStyle(style, *inlineStyle);
+      InlineStyles.push_back(inlineStyle);
     }
     return Stack.PushElement(Doc.Styles(), tag, cls, id, inlineStyle, {}, {});
   }
