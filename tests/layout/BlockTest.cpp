@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "BlockTestSupport.h"
+#include "core/Attributes.h"
 
 namespace korva::test {
 namespace {
@@ -219,6 +220,147 @@ TEST(BlockTest, PrintCopyLaysOutAsTheOriginal) {
   int sw = 0;
   copy.DoLayout(f.Canvas, 400, 0, sw);
   EXPECT_EQ(original, copy.LayoutDump());
+}
+
+TEST(BlockTest, RuleBlocksSizeAndAlignTheirRule) {
+  struct TCase {
+    const char* Style;
+    int Align, Width, Left, Laid;
+  } cases[] = {
+      {"", 2, 300, 0, 300},                              // as wide as the room
+      {"", 2, 10, 0, 15},                                // but never narrower than 15
+      {"width: 100px", 1, 300, 0, 100},                  // left
+      {"width: 100px", 2, 300, 100, 100},                // centred
+      {"width: 100px", 3, 300, 200, 100},                // right
+      {"width: 50%", 2, 300, 75, 150},                   // a share of the room
+      {"width: 500px", 2, 300, 0, 300},                  // no wider than the room
+      {"width: 100px; position: absolute", 3, 300, 0, 100},  // positioned rules stay left
+  };
+  for (const TCase& c : cases) {
+    TLayoutFixture f;
+    TProperties& p = f.Push("hr", c.Style);
+    auto* hr = static_cast<THRBlock*>(f.Doc.AddSection(std::make_unique<THRBlock>(&f.Doc, nullptr, &f.Doc, p, c.Align)));
+    TSectionBase* rule = hr->SetRule(std::make_unique<TLineProbe>(&f.Doc, 0, 0, 2));
+    f.Pop("hr");
+    f.Layout(c.Width);
+    EXPECT_EQ(c.Left, hr->FContentLeft) << c.Style << " align " << c.Align;
+    EXPECT_EQ(c.Laid, hr->FLaidWidth) << c.Style << " align " << c.Align;
+    EXPECT_EQ(hr->FDocY, rule->FDocY);
+  }
+}
+
+TEST(BlockTest, TheBodyHandsItsBackgroundToTheDocument) {
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("background-color: #ff0000; background-image: url(back.gif); background-repeat: repeat-y");
+  t.Line();
+  t.Close();
+  EXPECT_EQ(TColor(0x0000FF) | PaletteMatchFlag, f.Doc.BackgroundColor());
+  EXPECT_EQ("back.gif", f.Doc.BackgroundSource());
+  EXPECT_FALSE(f.Doc.BackgroundPos()[0].Repeat);
+  f.Layout(200);
+  EXPECT_EQ("", f.Draw());  // the viewer paints the document's background
+}
+
+TEST(BlockTest, AnIdNamesTheBlock) {
+  TLayoutFixture f;
+  TAttributeList attrs;
+  attrs.Add(syId, "ID", 0, "intro");
+  TTreeBuilder t(f);
+  t.Body();
+  t.Line();
+  TProperties& p = f.Push("div");
+  TBlock* b = t.Enter(std::make_unique<TBlock>(&f.Doc, &attrs, &t.Cell(), p), "div");
+  t.Close();
+  t.Close();
+  f.Layout(200);
+  EXPECT_EQ(b, f.Doc.IDNameList().Find("intro"));
+  EXPECT_EQ(21, f.Doc.IDNameList().Find("intro")->DocumentY());
+}
+
+TEST(BlockTest, DrawingVisitsOnlyWhatMeetsTheClip) {
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  std::vector<TLineProbe*> lines;
+  for (int i = 0; i < 100; ++i) {
+    t.Open("div", i == 20 ? "position: relative; top: 500px" : "");
+    lines.push_back(t.Line());
+    t.Close();
+  }
+  t.Close();
+  f.Layout(300);
+  f.Draw({0, 801, 300, 831});
+  int drawn = 0;
+  for (TLineProbe* l : lines) drawn += l->Draws;
+  // Lines 50 (800..816) and 51 meet it, and line 20, which is drawn 500 pixels lower.
+  EXPECT_EQ(1, lines[50]->Draws);
+  EXPECT_EQ(1, lines[51]->Draws);
+  EXPECT_EQ(1, lines[20]->Draws);
+  EXPECT_EQ(3, drawn);
+}
+
+// A stand-in for a table wrapper, for the page-break rule of tables.
+class TTableLikeBlock : public TBlock {
+ public:
+  using TBlock::TBlock;
+  bool IsTableBlock() const override { return true; }
+};
+
+TEST(BlockTest, PrintingBreaksPagesAroundBlocks) {
+  // A page of 100 pixels from the top; the block under test follows a spacer.
+  struct TCase {
+    const char* Name;
+    int Top;
+    const char* Style;
+    bool Table;
+    int PageBottom;
+    bool Drawn;
+  } cases[] = {
+      {"break before", 40, "page-break-before: always; height: 30px", false, 40, false},
+      {"break before at the page top", 0, "page-break-before: always; height: 30px", false, 100, true},
+      {"avoid inside, crossing", 80, "page-break-inside: avoid; height: 50px", false, 80, false},
+      {"avoid inside, too tall for a page", 80, "page-break-inside: avoid; height: 150px", false, 100, true},
+      {"avoid inside, fits", 20, "page-break-inside: avoid; height: 50px", false, 100, true},
+      {"break after", 20, "page-break-after: always; height: 30px", false, 50, true},
+      {"table in the lowest third, crossing", 70, "height: 50px", true, 70, false},
+      {"table higher up, crossing", 50, "height: 60px", true, 100, true},
+      {"table in the lowest third, fitting", 70, "height: 20px", true, 100, true},
+      {"absolute blocks never break", 40, "page-break-before: always; height: 30px; width: 10px; position: absolute; top: 40px",
+       false, 100, true},
+  };
+  for (const TCase& c : cases) {
+    TLayoutFixture f;
+    TTreeBuilder t(f);
+    t.Body("margin: 0");
+    t.Open("div", c.Top ? "height: " + std::to_string(c.Top) + "px" : "display: none");
+    t.Close();
+    TProperties& p = f.Push("div", std::string(c.Style) + "; background-color: #00ff00");
+    if (c.Table)
+      t.Enter(std::make_unique<TTableLikeBlock>(&f.Doc, nullptr, &t.Cell(), p), "div");
+    else
+      t.Enter(std::make_unique<TBlock>(&f.Doc, nullptr, &t.Cell(), p), "div");
+    t.Close();
+    t.Close();
+    f.Layout(300);
+    f.Doc.FPrinting = true;
+    f.Doc.FPrintBackground = true;
+    f.Doc.FPageBottom = 100;
+    std::string drawn = f.Draw({0, 0, 300, 100});
+    EXPECT_EQ(c.PageBottom, f.Doc.FPageBottom) << c.Name;
+    EXPECT_EQ(c.Drawn, drawn.find("#00FF00") != std::string::npos) << c.Name << "\n" << drawn;
+  }
+  // Backgrounds are printed only when asked for.
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Open("div", "height: 10px; background-color: #00ff00; border: 1px solid black");
+  t.Close();
+  f.Layout(100);
+  f.Doc.FPrinting = true;
+  f.Doc.FPageBottom = 100;
+  std::string drawn = f.Draw({0, 0, 100, 100});
+  EXPECT_EQ(std::string::npos, drawn.find("FillRect")) << drawn;
+  EXPECT_NE(std::string::npos, drawn.find("Line")) << drawn;
 }
 
 TEST(BlockTest, DeepNestingNeitherRecursesNorLeaks) {

@@ -4,6 +4,7 @@
 
 #include "BlockTestSupport.h"
 #include "images/BitmapCache.h"
+#include "layout/InlineList.h"
 
 namespace korva::test {
 namespace {
@@ -203,6 +204,60 @@ TEST(BorderTest, OnlyThePartInTheClipIsTiled) {
 
 TEST(BorderTest, AMissingPictureIsDroppedQuietly) {
   EXPECT_EQ("", DrawBox("background-image: url(no-such-picture.bmp)"));
+}
+
+// Maps source positions to document positions as text sections do (every other byte is markup).
+class THalfPositions : public TSectionBase {
+ public:
+  using TSectionBase::TSectionBase;
+  int DocPosOf(int sourcePos, bool) override { return sourcePos / 2; }
+};
+
+TEST(InlineBorderTest, RangesBecomeDocumentPositionsAndSplitIntoLines) {
+  TLayoutFixture f;
+  f.Doc.AddSection(std::make_unique<THalfPositions>(&f.Doc));
+  TProperties& outer = f.Push("span", "border: 2px solid red; padding: 10%");
+  TProperties& inner = f.Push("b", "border: 1px dashed blue");
+  TProperties& empty = f.Push("i", "border: 1px solid");
+  TInlineList list(&f.Doc);
+  list.AddStart(10, outer, 16, 8);
+  list.AddStart(20, inner, 16, 8);
+  list.AddEnd(30, inner.FSerial);
+  list.AddStart(50, empty, 16, 8);
+  list.AddEnd(50, empty.FSerial);
+  list.AddEnd(40, outer.FSerial);
+  f.Pop("i");
+  f.Pop("b");
+  f.Pop("span");
+
+  EXPECT_EQ(5, list.StartB(0));
+  EXPECT_EQ(20, list.EndB(0));
+  EXPECT_EQ(10, list.StartB(1));
+  EXPECT_EQ(15, list.EndB(1));
+  EXPECT_EQ(24, list.StartB(2));  // an empty range keeps one position
+  EXPECT_EQ(25, list.EndB(2));
+  EXPECT_EQ(TInlineList::OutOfRange, list.StartB(3));
+  EXPECT_EQ(TInlineList::OutOfRange, list.EndB(-1));
+  const TBoxValues& box = list[0]->MargArray;
+  EXPECT_EQ(20, box[piPaddingLeft]);  // 10% of 200
+  EXPECT_EQ(2, box[piBorderTopWidth]);
+  EXPECT_EQ(int(bssSolid), box[piBorderLeftStyle]);
+
+  std::vector<BorderRec> pieces;
+  list.BordersForLine(8, 18, pieces);
+  ASSERT_EQ(2u, pieces.size());
+  EXPECT_EQ(8, pieces[0].BStart);
+  EXPECT_EQ(18, pieces[0].BEnd);
+  EXPECT_TRUE(pieces[0].OpenStart);
+  EXPECT_TRUE(pieces[0].OpenEnd);
+  EXPECT_EQ(10, pieces[1].BStart);
+  EXPECT_EQ(15, pieces[1].BEnd);
+  EXPECT_FALSE(pieces[1].OpenStart);
+  EXPECT_FALSE(pieces[1].OpenEnd);
+  EXPECT_EQ(int(bssDashed), pieces[1].MargArray[piBorderTopStyle]);
+  pieces.clear();
+  list.BordersForLine(20, 24, pieces);  // the outer one has ended, the empty one not begun
+  EXPECT_TRUE(pieces.empty());
 }
 
 }  // namespace
