@@ -193,7 +193,8 @@ int TCell::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int wid
   own.Reset(x, x + width);
   own.Width = width;
   own.ClipWidth = width;
-  own.CurrentOwner = nullptr;
+  // The cell owns its two base edges, so that they never count as floats.
+  own.CurrentOwner = this;
   FWidth = width;
   int li = own.PushLeftIndent(x, y);
   int ri = own.PushRightIndent(x + width, y);

@@ -5,6 +5,7 @@
 
 #include "images/DisplayState.h"
 #include "layout/LayoutDump.h"
+#include "layout/PanelObj.h"
 #include "platform/Canvas.h"
 #include "platform/System.h"
 
@@ -141,7 +142,7 @@ TFetchResult TSectionList::FetchImage(const std::string& sourceName, Transparenc
   return korva::FetchImage(*FImageCache, this, sourceName, mode);
 }
 
-void TSectionList::ReleaseImage(const std::string& sourceName) { FImageCache->ReleaseImage(sourceName); }
+void TSectionList::ReleaseImage(const std::string& sourceName) { FImageCache->ReleaseImage(ImageCacheKey(sourceName)); }
 
 TMapItem* TSectionList::FindMap(const std::string& name) const {
   for (const auto& [n, map] : FMapList)
@@ -262,14 +263,20 @@ void TSectionList::AnimationTick() {
 int TSectionList::DrawDocument(TCanvas& canvas, const TRect& clip, int x) {
   FHost->StopTimer();
   for (TAnimatedGif* gif : FAnimatedImages) gif->SetPaintedLately(false);
-  canvas.SaveState();
+  // Palette displays draw through the shared palette for the length of the pass.
+  bool palette = false;
   if (ScreenColorBits() <= 8) {
-    if (TPalettePtr palette = GlobalPalette()) canvas.SelectPalette(palette);
+    if (TPalettePtr shared = GlobalPalette()) {
+      canvas.SaveState();
+      canvas.SelectPalette(shared);
+      palette = true;
+    }
   }
   FDrawList.clear();
   int y = Draw(canvas, clip, Indents(), x, x, 0);
   for (auto& item : FDrawList) item->DrawItem(canvas);
-  canvas.RestoreState();
+  if (palette) canvas.RestoreState();
+  if (FScrollTopChanged) HidePanelsNotDrawn(*this);
   FScrollTopChanged = false;
   StartAnimationTimer();
   return y;
@@ -322,6 +329,7 @@ bool TSectionList::FindLineY(int sourcePos, int& y) {
 void TSectionList::SetScrollTop(int y) {
   FYOff = y;
   FScrollTopChanged = true;
+  MarkPanelsNotDrawn(*this);
 }
 
 void TSectionList::AddTabOrder(int tabIndex, TNativeControl* control) {
