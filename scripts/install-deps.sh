@@ -3,6 +3,8 @@
 # and only what is missing. Every entry point (README commands, CI) runs this first.
 # Fonts: Liberation draws the classic Windows faces; WenQuanYi Micro Hei (small, with Han, kana
 # and Hangul) is the fallback for CJK text. The test suite's first test (fonts) checks both.
+# Locales: a German locale (decimal comma) lets the tests show that numbers are read the same
+# whatever the user's locale.
 set -euo pipefail
 
 packages=(
@@ -12,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev libpng-dev libgumbo-dev
   fonts-liberation2 fonts-wqy-microhei fontconfig
-  xvfb xauth zip unzip python3
+  xvfb xauth zip unzip python3 locales
 )
 
 missing=()
@@ -21,11 +23,15 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  echo "Generating the de_DE.UTF-8 locale"
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi

@@ -1,4 +1,5 @@
 #include "images/BitmapCache.h"
+#include "core/CharCase.h"
 
 #include <cctype>
 
@@ -9,7 +10,7 @@ namespace {
 int CompareNoCase(std::string_view a, std::string_view b) {
   std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
-    int ca = std::toupper(static_cast<unsigned char>(a[i])), cb = std::toupper(static_cast<unsigned char>(b[i]));
+    int ca = korva::UpCase(static_cast<unsigned char>(a[i])), cb = korva::UpCase(static_cast<unsigned char>(b[i]));
     if (ca != cb) return ca < cb ? -1 : 1;
   }
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
@@ -20,7 +21,7 @@ int CompareNoCase(std::string_view a, std::string_view b) {
 std::string ImageCacheKey(std::string_view name) {
   std::string key;
   key.reserve(name.size());
-  for (char c : name) key += char(std::toupper(static_cast<unsigned char>(c)));
+  for (char c : name) key += char(korva::UpCase(static_cast<unsigned char>(c)));
   std::size_t b = 0, e = key.size();
   while (b < e && static_cast<unsigned char>(key[b]) <= ' ') ++b;
   while (e > b && static_cast<unsigned char>(key[e - 1]) <= ' ') --e;

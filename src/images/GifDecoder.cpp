@@ -1,5 +1,6 @@
 // GIF decoding: blocks, extensions, LZW, interlacing, and the composed strip.
 #include <algorithm>
+#include "core/CharCase.h"
 #include <cstdio>
 #include <cstring>
 
@@ -240,7 +241,7 @@ class TGifReader {
     for (char& c : sig) c = char(Byte());
     FGif.FSignature.assign(sig, 6);
     std::string upper = FGif.FSignature;
-    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper) c = char(korva::UpCase(static_cast<unsigned char>(c)));
     if (upper != "GIF87A" && upper != "GIF89A") GifError(gifSignature);
     ReadScreen();
     for (;;) {

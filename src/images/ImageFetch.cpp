@@ -1,4 +1,5 @@
 #include "images/ImageFetch.h"
+#include "core/CharCase.h"
 
 #include <cctype>
 
@@ -41,7 +42,7 @@ std::string ExtensionOf(const std::string& name) {
 TImageGraphic LoadImageFile(const std::string& fileName, TransparencyMode& mode, TBitmapPtr& mask) {
   mask.reset();
   std::string ext = ExtensionOf(fileName);
-  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : ext) c = char(korva::LowCase(static_cast<unsigned char>(c)));
   TImageGraphic out;
   if (ext != ".gif") {
     out.Bitmap = LoadImageFromFile(fileName, mode, mask);

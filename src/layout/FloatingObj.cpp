@@ -1,4 +1,5 @@
 #include "layout/FloatingObj.h"
+#include "core/CharCase.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -142,7 +143,7 @@ void TFloatingObj::ApplyCommonAttributes(const TAttributeList& attributes, bool 
         break;
       case syAlign: {
         std::string v = StyleTrim(a.Text());
-        for (char& c : v) c = char(std::toupper(static_cast<unsigned char>(c)));
+        for (char& c : v) c = char(korva::UpCase(static_cast<unsigned char>(c)));
         if (v == "TOP") Placement = acTop;
         else if (v == "MIDDLE" || v == "ABSMIDDLE") Placement = acMiddle;
         else if (v == "LEFT") Placement = acLeft;

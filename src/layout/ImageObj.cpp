@@ -1,4 +1,5 @@
 #include "layout/ImageObj.h"
+#include "core/CharCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -70,7 +71,7 @@ TImageObj::TImageObj(TSectionList* document, const TAttributeList& attributes, i
       case syUsemap: {
         ClientSideMap = true;
         std::string name = StyleTrim(a.Text());
-        for (char& c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
+        for (char& c : name) c = char(korva::UpCase(static_cast<unsigned char>(c)));
         if (name.size() > 1 && name[0] == '#') name.erase(0, 1);
         ClientMapName = name;
         break;

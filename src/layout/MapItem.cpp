@@ -1,4 +1,5 @@
 #include "layout/MapItem.h"
+#include "core/CharCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -52,7 +53,7 @@ std::vector<int> ParseAreaCoords(std::string_view text) {
 
 TAreaShape ParseAreaShape(std::string_view text) {
   std::string head;
-  for (char c : text.substr(0, 4)) head += char(std::tolower(static_cast<unsigned char>(c)));
+  for (char c : text.substr(0, 4)) head += char(korva::LowCase(static_cast<unsigned char>(c)));
   if (head == "circ") return TAreaShape::Circle;
   if (head == "poly") return TAreaShape::Polygon;
   return TAreaShape::Rect;

@@ -1,4 +1,5 @@
 #include "layout/Section.h"
+#include "core/CharCase.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -132,7 +133,7 @@ TSection::TSection(TSectionList* document, const TUrlTarget* link, const TProper
   if (attributes) {
     if (TAttribute* a = attributes->Find(syClear)) {
       std::string v = a->Text();
-      std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+      std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return char(LowCase(c)); });
       FClearAttr = v == "left" ? 1 : v == "right" ? 2 : 3;
     }
   }
