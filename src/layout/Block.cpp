@@ -16,7 +16,9 @@ namespace {
 int ClampCoord(int v) { return std::clamp(v, -MaxLayoutCoord, MaxLayoutCoord); }
 int AutoAsZero(int v) { return v == AutoValue ? 0 : v; }
 
-bool HasPercent(const TPropValue& v) { return v.IsText() && v.Text().find('%') != std::string::npos; }
+bool HasPercent(const TPropValue& v) {
+  return v.IsPercent() || (v.IsText() && v.Text().find('%') != std::string::npos);
+}
 
 // Keeps converted lengths within the coordinate limit so that sums of them cannot overflow;
 // paddings and border widths are never negative.
@@ -121,6 +123,8 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
     FEmPixels = props.FEmPixels;
     FExPixels = props.FExPixels;
   }
+  // Lengths are read here once; layout passes only scale percentages.
+  PrepareBoxLengths(FBoxValuesRaw, FEmPixels, FExPixels);
   FHidden = props.DisplayNone();
   FTitleText = props.FTitleText;
   std::string url;

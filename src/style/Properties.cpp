@@ -114,6 +114,8 @@ std::string GenericFace(std::string_view name) {
 // A length value in pixels: text through LengthToPixels, a number other than NotSetValue as
 // it is, anything else `notGiven`.
 int ConvertLength(const TPropValue& v, int base, int defaultValue, int emSize, int exSize, int notGiven) {
+  if (v.IsPercent())
+    return RoundHalfEven(std::clamp(v.Percent() * base / 100.0, -double(MaxLengthPixels), double(MaxLengthPixels)));
   if (v.IsText()) return LengthToPixels(v.Text(), false, base, defaultValue, emSize, exSize);
   if (v.IsNumber()) {
     double n = v.Number();
@@ -676,7 +678,7 @@ void ResolveBlockBox(const TVMarginArray& m, int baseWidth, int baseHeight, int 
   for (int i = piPaddingTop; i <= piPaddingLeft; ++i) r[i] = ConvertLength(m[i], baseWidth, 0, emSize, exSize, 0);
   for (int i = piBorderTopWidth; i <= piBorderLeftWidth; ++i) r[i] = BorderWidth(m, i, emSize, exSize);
   r[piHeight] = ConvertLength(m[piHeight], baseHeight, 0, emSize, exSize, 0);
-  if (m[piHeight].IsText() && m[piHeight].Text().find('%') != std::string::npos)
+  if (m[piHeight].IsPercent() || (m[piHeight].IsText() && m[piHeight].Text().find('%') != std::string::npos))
     r[piHeight] -= r[piPaddingTop] + r[piPaddingBottom] + r[piBorderTopWidth] + r[piBorderBottomWidth];
   r[piWidth] = ConvertLength(m[piWidth], baseWidth, AutoValue, emSize, exSize, AutoValue);
   if (r[piWidth] == AutoValue) ++autoCount;
@@ -713,6 +715,31 @@ void ResolveInlineBox(const TVMarginArray& m, int baseWidth, int baseHeight, int
 
 void ResolveCellPadding(const TVMarginArray& m, int emSize, int exSize, TBoxValues& r) {
   for (int i = piPaddingTop; i <= piPaddingLeft; ++i) r[i] = ConvertLength(m[i], -100, 0, emSize, exSize, -1);
+}
+
+void PrepareBoxLengths(TVMarginArray& m, int emSize, int exSize) {
+  auto prepare = [&](int i, int defaultValue) {
+    TPropValue& v = m[i];
+    if (!v.IsText()) return;
+    const std::string& t = v.Text();
+    if (t == "auto") return;
+    if (i >= piBorderTopWidth && i <= piBorderLeftWidth) {
+      if (t == "thin") v = 2;
+      else if (t == "medium") v = 4;
+      else if (t == "thick") v = 6;
+      else v = LengthToPixels(t, false, 0, defaultValue, emSize, exSize);
+      return;
+    }
+    double number = 0;
+    std::string unit;
+    SplitNumberUnit(t, number, unit);
+    if (unit == "%") v = TPercent{number};
+    else v = LengthToPixels(t, false, 0, defaultValue, emSize, exSize);
+  };
+  for (int i = piMarginTop; i <= piPaddingLeft; ++i) prepare(i, 0);
+  for (int i = piBorderTopWidth; i <= piBorderLeftWidth; ++i) prepare(i, 4);
+  prepare(piHeight, 0);
+  for (int i : {piWidth, piTop, piLeft}) prepare(i, AutoValue);
 }
 
 }  // namespace korva

@@ -201,6 +201,9 @@ void ResolveVerticalBox(const TVMarginArray& margins, int baseHeight, int emSize
 // Writes margins 11..14, border widths 19..22, width and height; leaves the rest of `result`.
 void ResolveInlineBox(const TVMarginArray& margins, int baseWidth, int baseHeight, int emSize, int exSize,
                       TBoxValues& result);
+// Reads every length of a box array once, for an element whose em and ex are known: lengths
+// become pixels, percentages TPercent; "auto" stays. The Resolve functions then read no text.
+void PrepareBoxLengths(TVMarginArray& margins, int emSize, int exSize);
 // Writes paddings 15..18 only: a percentage comes out as minus the percentage, -1 = not given.
 void ResolveCellPadding(const TVMarginArray& margins, int emSize, int exSize, TBoxValues& result);
 

@@ -453,3 +453,50 @@ TEST(ResolveBox, VerticalInlineAndCell) {
   EXPECT_EQ(c[piPaddingLeft], 5);
   EXPECT_EQ(c[piPaddingRight], -1);
 }
+
+namespace korva {
+namespace {
+
+// Box lengths read once at creation must resolve exactly as the text they came from, at any base.
+TEST(PrepareBoxLengths, ResolvesAsTheTextDoes) {
+  const std::vector<std::vector<std::string>> rows = {
+      {"10px", "2em", "50%", "auto", "3ex", "1in", "7", "12pt", "bogus", "-25%"},
+      {"auto", "auto", "33.3%", "0", "1.5em", "2cm", "4mm", "1pc", "%", "100%"},
+  };
+  const std::vector<std::string> borders = {"thin", "medium", "thick", "3px", "50%", "x", "1em", "0"};
+  for (const auto& row : rows) {
+    for (std::size_t shift = 0; shift < row.size(); ++shift) {
+      TVMarginArray raw;
+      for (int i = BoxFirst; i <= BoxLast; ++i) raw[i] = NotSetValue;
+      int k = int(shift);
+      for (int i : {piMarginTop, piMarginRight, piMarginBottom, piMarginLeft, piPaddingTop, piPaddingRight,
+                    piPaddingBottom, piPaddingLeft, piWidth, piHeight, piTop, piLeft})
+        raw[i] = row[std::size_t(k++) % row.size()];
+      for (int i = piBorderTopWidth; i <= piBorderLeftWidth; ++i) raw[i] = borders[(shift + std::size_t(i)) % borders.size()];
+      for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) raw[i] = int(bssSolid);
+      TVMarginArray prepared = raw;
+      PrepareBoxLengths(prepared, 16, 8);
+      for (int i = BoxFirst; i <= BoxLast; ++i)
+        EXPECT_FALSE(prepared[i].IsText() && prepared[i].Text() != "auto") << "index " << i << " still text";
+      for (int width : {0, 333, 800})
+        for (int height : {0, 400, 1001}) {
+          TBoxValues a{}, b{};
+          int autoA = 0, autoB = 0;
+          ResolveBlockBox(raw, width, height, 16, 8, a, autoA);
+          ResolveBlockBox(prepared, width, height, 16, 8, b, autoB);
+          EXPECT_EQ(a, b) << "row shift " << shift << " at " << width << "x" << height;
+          EXPECT_EQ(autoA, autoB);
+          bool t1, b1, t2, b2;
+          ResolveVerticalBox(raw, height, 16, 8, a, t1, b1);
+          ResolveVerticalBox(prepared, height, 16, 8, b, t2, b2);
+          EXPECT_EQ(a, b);
+          ResolveCellPadding(raw, 16, 8, a);
+          ResolveCellPadding(prepared, 16, 8, b);
+          EXPECT_EQ(a, b);
+        }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korva
