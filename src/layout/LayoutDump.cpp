@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/CodePage.h"
+
 namespace korva {
 
 TDumpWriter& TDumpWriter::Line(int depth) {
@@ -46,20 +48,8 @@ TDumpWriter& TDumpWriter::Quoted(std::u16string_view text) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(c));
       FOut += buf;
-    } else if (c < 0x80) {
-      FOut += char(c);
-    } else if (c < 0x800) {
-      FOut += char(0xC0 | (c >> 6));
-      FOut += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      FOut += char(0xE0 | (c >> 12));
-      FOut += char(0x80 | ((c >> 6) & 0x3F));
-      FOut += char(0x80 | (c & 0x3F));
     } else {
-      FOut += char(0xF0 | (c >> 18));
-      FOut += char(0x80 | ((c >> 12) & 0x3F));
-      FOut += char(0x80 | ((c >> 6) & 0x3F));
-      FOut += char(0x80 | (c & 0x3F));
+      AppendUtf8(FOut, c);
     }
   }
   FOut += '"';

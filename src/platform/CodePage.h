@@ -31,6 +31,8 @@ bool IsDoubleByteCodePage(unsigned codePage);
 // The valid UTF-8 sequence at p (shortest form, no surrogates, at most U+10FFFF): its length
 // with its code point in cp, or 0 when the bytes there do not form one.
 int DecodeUtf8(const unsigned char* p, const unsigned char* end, char32_t& cp);
+// Appends the UTF-8 form of a code point (at most U+10FFFF, not a surrogate).
+void AppendUtf8(std::string& out, char32_t cp);
 
 // OemToCharA / CharToOemA between the OEM page (437) and the ANSI page (1252).
 std::string OemToAnsi(std::string_view s);

@@ -1,4 +1,5 @@
 #include "platform/RecordingCanvas.h"
+#include "platform/CodePage.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,23 +20,6 @@ std::string ColorText(TColor c) {
 
 std::string Num(std::int64_t v) { return std::to_string(v); }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += char(cp);
-  } else if (cp < 0x800) {
-    out += char(0xC0 | (cp >> 6));
-    out += char(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += char(0xE0 | (cp >> 12));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  } else {
-    out += char(0xF0 | (cp >> 18));
-    out += char(0x80 | ((cp >> 12) & 0x3F));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
-}
 
 std::string Quoted(const char16_t* s, int n) {
   std::string out = "\"";
