@@ -36,6 +36,7 @@ TFontObj::TFontObj(TSection* section, const TFontObj& source)
 }
 
 TFontObj::~TFontObj() {
+  DropTabControl();
   TSectionList* doc = FSection ? FSection->FDocument : nullptr;
   if (!doc) return;
   if (FInLinkList) std::erase(doc->FLinkList, static_cast<TLinkRun*>(this));
@@ -79,6 +80,10 @@ void TFontObj::MakeLink(const TUrlTarget& link, const TProperties& props, bool t
     FTabControl = doc->Host().CreateControl(TControlKind::LinkFocus);
     if (FTabControl) {
       FTabControl->SetBounds(TRect{TabStopLeft, 0, TabStopLeft + 1, 1});
+      FTabControl->OnFocusChange = [this](bool focused) { SetFocused(focused); };
+      FTabControl->OnEnterKey = [this] {
+        if (FFocused && IsLink()) FSection->FDocument->LinkClicked(FUrlTarget);
+      };
       if (link.TabIndex() > 0) doc->AddTabOrder(link.TabIndex(), FTabControl.get());
     }
   }
@@ -90,7 +95,7 @@ void TFontObj::ClearLink() {
   FInLinkList = false;
   FUrlTarget.Clear();
   FLinkFonts.reset();
-  FTabControl.reset();
+  DropTabControl();
   FHover = FVisited = FFocused = false;
 }
 
@@ -112,19 +117,29 @@ void TFontObj::SetVisited(bool on) {
   SelectLinkFont();
 }
 
+void TFontObj::DropTabControl() {
+  if (!FTabControl) return;
+  // A control going away may still report a focus change: it must not reach this run.
+  FTabControl->OnFocusChange = nullptr;
+  FTabControl->OnEnterKey = nullptr;
+  FTabControl.reset();
+}
+
 void TFontObj::SetFocused(bool on) {
   TSectionList* doc = FSection->FDocument;
-  auto& links = doc->FLinkList;
-  auto it = std::find(links.begin(), links.end(), static_cast<TLinkRun*>(this));
-  if (it == links.end()) {
-    FFocused = on;
+  FFocused = on;
+  // Every run of the link, wherever it lies (a link may cross lines, sections and blocks).
+  if (IsLink())
+    for (TLinkRun* r : doc->FLinkList)
+      if (r->LinkID() == LinkID())
+        if (auto* run = dynamic_cast<TFontObj*>(r)) run->FFocused = on;
+  if (!on) {
+    doc->Host().InvalidateAll();
     return;
   }
-  // The runs of one link follow one another in the link list.
-  for (; it != links.end() && (*it)->LinkID() == LinkID(); ++it)
-    if (auto* run = dynamic_cast<TFontObj*>(*it)) run->FFocused = on;
-  if (on && FTabControl) doc->Host().ScrollIntoView(TRect{0, FYValue, 1, FYValue + FHeight});
-  doc->Host().InvalidateAll();
+  TRect box;
+  if (!FSection->RunBox(Pos, box)) box = TRect{0, FYValue, 1, FYValue + FHeight};
+  doc->LinkFocused(box);
 }
 
 // ---- TFontList ----

@@ -57,10 +57,12 @@ class TFontObj : public TLinkRun {
   int LinkID() const override { return FUrlTarget.ID(); }
   void SetHover(bool on) override;
   void SetVisited(bool on);
-  // Keyboard focus on the link: this and the following runs of the same link.
+  // Keyboard focus on the link (its stop reports it): every run of the link is marked, and the
+  // document scrolls the link into view; losing it clears the marks and repaints.
   void SetFocused(bool on);
 
  private:
+  void DropTabControl();
   void SelectLinkFont();
   void UseFont(const TDocFont& font);
   const TMyFont* FFont = nullptr;

@@ -30,6 +30,11 @@ class TNativeControl {
   virtual void SetTabOrder(int order) = 0;
   virtual void SetText(const std::u16string& text) = 0;
   virtual std::u16string Text() const = 0;
+
+  // Set by the document's object behind the control; the viewer calls them when the control
+  // gains (true) or loses (false) the keyboard focus, and when Enter is pressed on it.
+  std::function<void(bool focused)> OnFocusChange;
+  std::function<void()> OnEnterKey;
 };
 
 // The seam between the document and its viewer. Rectangles are in document coordinates (y counts

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "layout/IndentManager.h"
+#include "platform/Canvas.h"
 
 namespace korva {
 
@@ -17,8 +18,9 @@ std::unique_ptr<TSectionBase> TPreFormated::CloneForPrint(TSectionList* document
   return std::make_unique<TPreFormated>(document, *this);
 }
 
-int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int, int availHeight,
+int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
                                 int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
+  FContentWidth = std::max(0, availWidth);
   if (BuffS.empty() && !FFonts.Empty()) {
     // An empty line is one line of its font.
     FFirstChar = cursor;
@@ -51,6 +53,21 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
   indents.RightLimit = savedLimit;
   maxWidth = FLayoutWidth = MeasureRange(0, int(BuffS.size()));
   return h;
+}
+
+int TPreFormated::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
+  if (FLines.empty()) return TSection::Draw(canvas, clip, indents, x, xRef, yRef);
+  canvas.SaveState();
+  canvas.IntersectClipRect(TRect{x, clip.Top, x + FContentWidth, clip.Bottom});
+  int after = 0;
+  try {
+    after = TSection::Draw(canvas, clip, indents, x, xRef, yRef);
+  } catch (...) {
+    canvas.RestoreState();
+    throw;
+  }
+  canvas.RestoreState();
+  return after;
 }
 
 void TPreFormated::MeasureMinMax(TCanvas&, int& minWidth, int& maxWidth) {

@@ -19,12 +19,15 @@ class TPreFormated : public TSection {
   int LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
                     int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) override;
   void MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+  // Lines are clipped at the sides of the containing block's content (they never wrap).
+  int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
   const char* DumpKind() const override { return "pre"; }
   // An empty preformatted line keeps its height.
   bool IsEmptyText() const override { return false; }
 
  private:
-  int FFullWidth = -1;  // cached full text width
+  int FFullWidth = -1;    // cached full text width
+  int FContentWidth = 0;  // width of the containing block's content at the last layout
 };
 
 }  // namespace korva

@@ -2,9 +2,12 @@
 #include "core/CharCase.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "core/Attributes.h"
+#include "core/Progress.h"
+#include "layout/Block.h"
 #include "layout/FloatingObj.h"
 #include "layout/ImageObj.h"
 #include "layout/IndentManager.h"
@@ -88,9 +91,8 @@ class TFloatingTextObject : public TTextObject {
     FObj->PlacedTop = y;
   }
   void DrawObj(TCanvas& canvas, int dx, int dy) override {
-    // The box goes where layout put it: top and bottom lines are given so that it lands there.
-    const int top = FY + dy - FObj->SpaceTop;
-    FObj->DrawObject(canvas, FX + dx, FY + dy + FObj->BoxHeight + FObj->SpaceBottom, top, false);
+    // Layout placed the box by the line's own metrics; the canvas's font may differ.
+    FObj->DrawAt(canvas, FX + dx, FY + dy, FLinkFocused);
   }
   TFloatingObj* AsImage() override { return FObj.get(); }
   bool HotSpotAt(int x, int y, THotSpot& spot) override {
@@ -98,7 +100,9 @@ class TFloatingTextObject : public TTextObject {
     if (!img) return false;
     const TMapItem* map = img->ClientSideMap ? img->Document->FindMap(img->ClientMapName) : nullptr;
     spot.Image = img;
-    bool hit = ImageHotSpot(*img, map, x - FX, y - FY, FLink.Url().empty() ? nullptr : &FLink, spot);
+    // Maps and server-side coordinates count from the picture, inside the link border.
+    const int border = img->LinkBorder ? 1 : 0;
+    bool hit = ImageHotSpot(*img, map, x - FX - border, y - FY - border, FLink.Url().empty() ? nullptr : &FLink, spot);
     return hit || spot.HasTitle;
   }
   std::unique_ptr<TTextObject> CloneForPrint(TSectionList* document) const override {
@@ -375,6 +379,7 @@ void TSection::Finish() {
   FFinished = true;
   FCharCount = int(BuffS.size());
   FMinWidthCache = 0;
+  if (!BuffS.empty() && FDocument) FSectionNumber = ++FDocument->FSectionCount;
 }
 
 void TSection::BuildSourceIndex() {
@@ -678,7 +683,20 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   FPaintBottom = std::max(FPaintBottom, FInnerBottom);
   FPaintHeight = FPaintBottom - y;
   FLayoutWidth = maxWidth;
+  ReportProgress();
   return FBoxHeight;
+}
+
+void TSection::ReportProgress() {
+  constexpr int ProgressEvery = 50;
+  TSectionList* doc = FDocument;
+  if (!doc || doc->FPrinting || !doc->OnProgress || FSectionNumber <= 0 || FSectionNumber % ProgressEvery != 0)
+    return;
+  if (FProgressCycle == doc->LayoutCounter()) return;
+  FProgressCycle = doc->LayoutCounter();
+  const int start = std::clamp(doc->ProgressShare, 0, 100);
+  const int sections = std::max(doc->FSectionCount, FSectionNumber);
+  doc->OnProgress(psRunning, start + int(std::int64_t(FSectionNumber) * (100 - start) / sections));
 }
 
 void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLine) {
@@ -777,11 +795,10 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
     xacc += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
     prev = p + 1;
   }
-  if (FDocument && FDocument->FInlineList) {
-    line.BorderList.clear();
-    FDocument->FInlineList->BordersForLine(FFirstChar + start, FFirstChar + end, line.BorderList);
-    line.FirstDraw = true;
-  }
+  // Inline borders are found at the first drawing: the document turns their source positions
+  // into document positions once, which needs every section's place.
+  line.BorderList.clear();
+  line.FirstDraw = true;
 }
 
 // ---- drawing ----
@@ -819,12 +836,13 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
   int run = 0;
   FFonts.GetFontObjAt(line.Start, &run);
   int pos = line.Start;
-  std::vector<std::pair<int, int>> pieceX;  // for inline borders: document position, x
-  const bool borders = !line.BorderList.empty();
+  if (FDocument && FDocument->FInlineList) DrawInlineBorders(canvas, line, dx, dy);
   while (pos < e) {
     if (oi < FObjects.size() && FObjects[oi].Pos == pos) {
       TTextObject& o = *FObjects[oi].Obj;
       ++oi;
+      const TFontObj* around = FFonts.GetFontObjAt(pos);
+      o.SetLinkFocused(around && around->IsLink() && around->FFocused);
       if (o.FloatKind() == 0) {
         o.DrawObj(canvas, dx, dy);
         xcur += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
@@ -862,7 +880,6 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
     else if (f->SScript == ssSub) yy += f->FDescent / 2 + 1;
     const int len = pieceEnd - pos;
     const int w = canvas.TextExtent(BuffS.data() + pos, len).cx;
-    if (borders) pieceX.emplace_back(pos, xcur);
     canvas.TextOut(xcur, yy, BuffS.data() + pos, len);
     if (f->FFocused && f->IsLink())
       canvas.DrawFocusRect(TRect{xcur, yy + f->FDescent - f->FHeight, xcur + w, yy + f->FDescent});
@@ -871,18 +888,159 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
     if (pieceEnd >= e) break;
   }
   if (justified) canvas.SetTextJustification(0, 0);
-  if (borders) {
-    pieceX.emplace_back(e, xcur);
-    for (BorderRec& b : line.BorderList) {
-      auto xAt = [&](int docPos) {
-        int p = std::clamp(docPos - FFirstChar, line.Start, e);
-        return line.DrawXX + dx + MeasureInLine(line, line.Start, p);
-      };
-      b.BRect = TRect{xAt(b.BStart), line.DrawY + dy, xAt(b.BEnd), line.DrawY + line.LineHt + dy};
-      b.DrawPending = line.FirstDraw;
+}
+
+namespace {
+
+enum TInlineSide { isLeft = 0, isTop, isRight, isBottom };
+
+// One side of an inline box: the trapezoid between the outer and inner rectangles, a line when
+// it is one pixel thick.
+void DrawInlineSide(TCanvas& canvas, int side, const TRect& o, const TRect& i, TColor color) {
+  if (color == clNone) return;
+  const int w = side == isLeft ? i.Left - o.Left : side == isTop ? i.Top - o.Top : side == isRight ? o.Right - i.Right
+                                                                                                 : o.Bottom - i.Bottom;
+  if (w <= 0) return;
+  if (w == 1) {
+    canvas.SetPen({color, 1, TPenStyle::Solid});
+    switch (side) {
+      case isLeft: canvas.MoveTo(o.Left, o.Top), canvas.LineTo(o.Left, o.Bottom); break;
+      case isTop: canvas.MoveTo(o.Left, o.Top), canvas.LineTo(o.Right, o.Top); break;
+      case isRight: canvas.MoveTo(o.Right - 1, o.Top), canvas.LineTo(o.Right - 1, o.Bottom); break;
+      default: canvas.MoveTo(o.Left, o.Bottom - 1), canvas.LineTo(o.Right, o.Bottom - 1); break;
     }
-    line.FirstDraw = false;
+    return;
   }
+  std::vector<TPoint> pts;
+  switch (side) {
+    case isLeft: pts = {{o.Left, o.Top}, {i.Left, i.Top}, {i.Left, i.Bottom}, {o.Left, o.Bottom}}; break;
+    case isTop: pts = {{o.Left, o.Top}, {o.Right, o.Top}, {i.Right, i.Top}, {i.Left, i.Top}}; break;
+    case isRight: pts = {{o.Right, o.Top}, {o.Right, o.Bottom}, {i.Right, i.Bottom}, {i.Right, i.Top}}; break;
+    default: pts = {{o.Left, o.Bottom}, {o.Right, o.Bottom}, {i.Right, i.Bottom}, {i.Left, i.Bottom}}; break;
+  }
+  canvas.SetPen({clNone, 1, TPenStyle::Clear});
+  canvas.SetBrush({color, TBrushStyle::Solid});
+  canvas.Polygon(pts, TFillMode::Alternate);
+}
+
+TRect InsetBy(const TRect& r, const std::array<int, 4>& d, int sign) {
+  return {r.Left + sign * d[isLeft], r.Top + sign * d[isTop], r.Right - sign * d[isRight],
+          r.Bottom - sign * d[isBottom]};
+}
+
+// An inline element's piece on one line: `text` is the box of its text; the sides it does not
+// start or end on this line are left open (no padding, no border).
+TRect DrawInlineBox(TCanvas& canvas, const BorderRec& b, const TRect& text, bool paintBackground) {
+  const TBoxValues& m = b.MargArray;
+  static constexpr int padIndex[4] = {piPaddingLeft, piPaddingTop, piPaddingRight, piPaddingBottom};
+  static constexpr int widthIndex[4] = {piBorderLeftWidth, piBorderTopWidth, piBorderRightWidth, piBorderBottomWidth};
+  static constexpr int colorIndex[4] = {piBorderLeftColor, piBorderTopColor, piBorderRightColor, piBorderBottomColor};
+  static constexpr int styleIndex[4] = {piBorderLeftStyle, piBorderTopStyle, piBorderRightStyle, piBorderBottomStyle};
+  constexpr int MaxInlineEdge = 1000;  // keeps the sums below far from overflowing
+  std::array<int, 4> pad{}, width{};
+  for (int s = 0; s < 4; ++s) {
+    const bool open = (s == isLeft && b.OpenStart) || (s == isRight && b.OpenEnd);
+    pad[std::size_t(s)] = open ? 0 : std::clamp(m[padIndex[s]], 0, MaxInlineEdge);
+    width[std::size_t(s)] = open || m[styleIndex[s]] == bssNone ? 0 : std::clamp(m[widthIndex[s]], 0, MaxInlineEdge);
+  }
+  const TRect inner = InsetBy(text, pad, -1);
+  const TRect outer = InsetBy(inner, width, -1);
+  const TColor bg = TColor(m[piBackgroundColor]);
+  if (paintBackground && bg != clNone) canvas.FillRect(inner, bg | PaletteMatchFlag);
+
+  std::array<int, 4> half{}, third{};
+  for (std::size_t s = 0; s < 4; ++s) {
+    half[s] = width[s] / 2;
+    third[s] = width[s] == 1 ? 1 : width[s] / 3 + (width[s] % 3 == 2 ? 1 : 0);
+  }
+  const TRect mid = InsetBy(outer, half, 1);
+  const TRect outerThird = InsetBy(outer, third, 1);
+  const TRect innerThird = InsetBy(inner, third, -1);
+  for (int s = 0; s < 4; ++s) {
+    const int w = width[std::size_t(s)];
+    if (w <= 0) continue;
+    const TColor c = TColor(m[colorIndex[s]]);
+    const bool leftTop = s == isLeft || s == isTop;
+    switch (m[styleIndex[s]]) {
+      case bssSolid: DrawInlineSide(canvas, s, outer, inner, c); break;
+      case bssInset: DrawInlineSide(canvas, s, outer, inner, leftTop ? DarkenColor(c) : c); break;
+      case bssOutset: DrawInlineSide(canvas, s, outer, inner, leftTop ? c : DarkenColor(c)); break;
+      case bssGroove:
+        DrawInlineSide(canvas, s, outer, mid, leftTop ? DarkenColor(c) : c);
+        DrawInlineSide(canvas, s, mid, inner, leftTop ? c : DarkenColor(c));
+        break;
+      case bssRidge:
+        DrawInlineSide(canvas, s, outer, mid, leftTop ? c : DarkenColor(c));
+        DrawInlineSide(canvas, s, mid, inner, leftTop ? DarkenColor(c) : c);
+        break;
+      case bssDouble:
+        DrawInlineSide(canvas, s, outer, outerThird, c);
+        DrawInlineSide(canvas, s, innerThird, inner, c);
+        break;
+      case bssDashed:
+      case bssDotted: {
+        const bool dotted = m[styleIndex[s]] == bssDotted;
+        canvas.SetPen({c, w, dotted ? TPenStyle::Dot : TPenStyle::Dash, dotted ? TPenCap::Round : TPenCap::Square,
+                       TPenJoin::Miter});
+        // Along the middle of the side.
+        const int along = (s == isLeft || s == isTop) ? w / 2 : w - 1 - w / 2;
+        if (s == isLeft || s == isRight) {
+          const int x = s == isLeft ? outer.Left + along : outer.Right - 1 - along;
+          canvas.MoveTo(x, outer.Top);
+          canvas.LineTo(x, outer.Bottom);
+        } else {
+          const int y = s == isTop ? outer.Top + along : outer.Bottom - 1 - along;
+          canvas.MoveTo(outer.Left, y);
+          canvas.LineTo(outer.Right, y);
+        }
+        break;
+      }
+      default: break;
+    }
+  }
+  return outer;
+}
+
+}  // namespace
+
+void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy) {
+  if (line.FirstDraw) {
+    line.BorderList.clear();
+    FDocument->FInlineList->BordersForLine(FFirstChar + line.Start, FFirstChar + line.Start + line.Ln,
+                                           line.BorderList);
+  }
+  if (line.BorderList.empty()) {
+    line.FirstDraw = false;
+    return;
+  }
+  const int e = EndOfText(line);
+  auto xAt = [&](int docPos) {
+    const int p = std::clamp(docPos - FFirstChar, line.Start, e);
+    return line.DrawXX + dx + MeasureInLine(line, line.Start, p);
+  };
+  const bool background = !FDocument->FPrinting || FDocument->FPrintBackground;
+  const TPen pen = canvas.Pen();
+  const TBrush brush = canvas.Brush();
+  for (BorderRec& b : line.BorderList) {
+    const TRect text{xAt(b.BStart), line.DrawY + dy, xAt(b.BEnd), line.DrawY + line.LineHt + dy};
+    b.BRect = DrawInlineBox(canvas, b, text, background);
+    b.DrawPending = false;
+  }
+  canvas.SetPen(pen);
+  canvas.SetBrush(brush);
+  line.FirstDraw = false;
+}
+
+bool TSection::RunBox(int index, TRect& box) const {
+  if (index < 0 || index >= int(BuffS.size())) return false;
+  const int li = LineOfIndex(index);
+  if (li < 0) return false;
+  const LineRec& line = FLines[std::size_t(li)];
+  const int lineEnd = line.Start + line.Ln;
+  const int runEnd = std::min(lineEnd, index + FFonts.GetFontCountAt(index, lineEnd));
+  const int left = line.DrawXX + MeasureInLine(line, line.Start, index);
+  box = TRect{left, line.Top, left + MeasureInLine(line, index, runEnd), line.Top + line.Height()};
+  return true;
 }
 
 // ---- hit testing ----

@@ -76,6 +76,8 @@ class TTextObject {
   int Y() const { return FY; }
   // Draws the box at its place moved by (dx, dy).
   virtual void DrawObj(TCanvas& canvas, int dx, int dy) = 0;
+  // The link the object stands in has the keyboard focus (set before drawing).
+  void SetLinkFocused(bool on) { FLinkFocused = on; }
   // For hit tests and the character-object query.
   virtual TFloatingObj* AsImage() { return nullptr; }
   virtual TFormControlObj* AsControl() { return nullptr; }
@@ -94,6 +96,7 @@ class TTextObject {
 
  protected:
   int FX = 0, FY = 0;
+  bool FLinkFocused = false;
 };
 
 class TSection : public TSectionBase {
@@ -132,6 +135,11 @@ class TSection : public TSectionBase {
   const std::vector<IndexObj>& SourceIndex() const { return SIndexList; }
   int Justify() const { return FJustify; }
   bool Finished() const { return FFinished; }
+  // The document-wide number given at Finish to a section holding characters; 0 otherwise.
+  int SectionNumber() const { return FSectionNumber; }
+  // The box of the line part from character index `index` to the end of its run (document
+  // coordinates, as last laid out); false when the index is on no line.
+  bool RunBox(int index, TRect& box) const;
   // Bytes held per character (text, flags, positions, runs, lines), for memory reports.
   std::size_t MemoryBytes() const;
 
@@ -182,6 +190,10 @@ class TSection : public TSectionBase {
   void BuildSourceIndex();
   void StartRun(const TProperties& props, const TUrlTarget* link, bool setLink);
   void DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy);
+  // Backgrounds and borders of the inline elements crossing a line, under its text.
+  void DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy);
+  // Tells the viewer how far formatting has come (once per layout pass for every 50th section).
+  void ReportProgress();
   int EndOfText(const LineRec& line) const;
 
   std::u16string BuffS;
@@ -199,6 +211,7 @@ class TSection : public TSectionBase {
   int FFLPercent = 0;
   int FMinWidthCache = 0, FMaxWidthCache = 0;
   int FSectionNumber = 0;
+  int FProgressCycle = -1;  // the layout pass that last reported progress
   int FLayoutX = 0;        // left x of the last layout
   int FLayoutWidth = 0;    // reported width of the last layout
   int FSectionLeft = 0, FSectionRight = 0;

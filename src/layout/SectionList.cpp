@@ -61,6 +61,7 @@ void TSectionList::Clear() {
   FTabOrderList.clear();
   FDrawList.clear();
   FDocHeight = 0;
+  FSectionCount = 0;
   TCell::Clear();
   FFonts.clear();
 }
@@ -212,6 +213,11 @@ void TSectionList::ClearActiveLinks() {
   if (FActiveImage) FActiveImage->SetMouseState(0);
   FActiveLink = nullptr;
   FActiveImage = nullptr;
+  FHost->InvalidateAll();
+}
+
+void TSectionList::LinkFocused(const TRect& box) {
+  FHost->ScrollIntoView(box);
   FHost->InvalidateAll();
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/IDNameList.h"
+#include "core/Progress.h"
 #include "core/ReaderDocument.h"
 #include "images/AnimatedGif.h"
 #include "images/BitmapCache.h"
@@ -146,6 +147,20 @@ class TSectionList : public TCell,
   void AddTabOrder(int tabIndex, TNativeControl* control);
   // Borders of inline elements; made by the first inline element with borders.
   std::shared_ptr<TInlineList> FInlineList;
+
+  // ---- section numbers, progress, link focus ----
+  // The last number given to a finished text section that holds characters.
+  int FSectionCount = 0;
+  // Formatting progress for the viewer (stage, percentage done).
+  std::function<void(TProgressStage stage, int percentDone)> OnProgress;
+  // A link's keyboard stop got the focus: the link's box (document coordinates) is scrolled
+  // into view.
+  void LinkFocused(const TRect& box);
+  // Enter on a focused link: the viewer takes the link as its pending click and follows it.
+  std::function<void(const TUrlTarget& link)> OnLinkClick;
+  void LinkClicked(const TUrlTarget& link) {
+    if (OnLinkClick) OnLinkClick(link);
+  }
 
   // While a list item is laid out: where the first text line laid out stores its baseline (the
   // line then sets this back to null). Set by TBlockLI.
