@@ -9,6 +9,7 @@
 #include "core/Progress.h"
 #include "layout/Block.h"
 #include "layout/FloatingObj.h"
+#include "layout/FormControl.h"
 #include "layout/ImageObj.h"
 #include "layout/IndentManager.h"
 #include "layout/MapItem.h"
@@ -292,6 +293,16 @@ TFloatingObj* TSection::AddImage(std::unique_ptr<TFloatingObj> image, int source
   raw->TextIndex = int(BuffS.size());
   AddObject(std::make_unique<TFloatingTextObject>(std::move(image), FLink), ccObject, sourcePos);
   return raw;
+}
+
+TFormControlObj* TSection::AddFormControl(TSymbol which, const TAttributeList& attributes, const TProperties& props,
+                                          ThtmlForm*& form, TCellBasic* cell, int sourcePos) {
+  if (FFinished || !FDocument) return nullptr;
+  TNewFormControl made = CreateFormControl(*FDocument, which, attributes, props, form, cell, int(BuffS.size()));
+  if (made.Image) AddImage(std::move(made.Image), sourcePos);
+  else if (made.Control && made.Control->InText()) AddObject(MakeControlTextObject(*made.Control), ccControl, sourcePos);
+  if (made.Browse) AddObject(MakeControlTextObject(*made.Browse), ccControl, sourcePos);
+  return made.Control;
 }
 
 void TSection::Compact(const std::vector<char>& keep) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Symbols.h"
 #include "core/TokenObj.h"
 #include "layout/FontObj.h"
 #include "layout/InlineList.h"
@@ -21,6 +22,8 @@
 namespace korva {
 
 class TAttributeList;
+class TCellBasic;
+class ThtmlForm;
 
 enum : char16_t { ccControl = 2, ccObject = 4, ccLineBreak = 8 };
 
@@ -120,6 +123,11 @@ class TSection : public TSectionBase {
   TTextObject* AddObject(std::unique_ptr<TTextObject> object, char16_t placeholder, int sourcePos);
   // An image or panel (made for the current end: its text index is the current length).
   TFloatingObj* AddImage(std::unique_ptr<TFloatingObj> image, int sourcePos);
+  // The form control of an INPUT, SELECT or TEXTAREA at the current end (placeholder 2; a file
+  // input adds its browse button after it, an image input an image instead, a hidden one
+  // nothing). It joins `form`, which is made when there is none.
+  TFormControlObj* AddFormControl(TSymbol which, const TAttributeList& attributes, const TProperties& props,
+                                  ThtmlForm*& form, TCellBasic* cell, int sourcePos);
   virtual void Finish();
   // Takes the section's link runs out of the document's link list and the section out of the
   // id list (a section dropped before it is placed).

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "images/DisplayState.h"
+#include "layout/FormControl.h"
 #include "layout/LayoutDump.h"
 #include "layout/PanelObj.h"
 #include "platform/Canvas.h"
@@ -63,6 +64,8 @@ void TSectionList::Clear() {
   FDocHeight = 0;
   FSectionCount = 0;
   TCell::Clear();
+  FFormControlList.clear();
+  FHtmlFormList.clear();
   FFonts.clear();
 }
 
@@ -233,6 +236,7 @@ void TSectionList::MouseDownAt(bool down) {
 int TSectionList::DoLayout(TCanvas& canvas, int width, int availHeight, int& scrollWidth) {
   ++FLayoutCounter;
   FHost->StopTimer();
+  PrepareFormControls(*this, canvas);
   canvas.SetTextJustification(0, 0);
   if (!FTabOrderList.empty()) {
     int order = 0;
@@ -246,6 +250,7 @@ int TSectionList::DoLayout(TCanvas& canvas, int width, int availHeight, int& scr
     gif->SetRunning(false);
     if (!FIsCopy) gif->SetRunning(true);
   }
+  if (!FIsCopy && FHost->Showing()) ParkFormControlsNotShown(*this);
   if (!FIsCopy && FPositionList.empty()) CollectSections();
   if (!FIsCopy) StartAnimationTimer();
   return FDocHeight;
@@ -282,7 +287,10 @@ int TSectionList::DrawDocument(TCanvas& canvas, const TRect& clip, int x) {
   int y = Draw(canvas, clip, Indents(), x, x, 0);
   for (auto& item : FDrawList) item->DrawItem(canvas);
   if (palette) canvas.RestoreState();
-  if (FScrollTopChanged) HidePanelsNotDrawn(*this);
+  if (FScrollTopChanged) {
+    if (FHost->Showing()) ParkFormControlsNotShown(*this);
+    HidePanelsNotDrawn(*this);
+  }
   FScrollTopChanged = false;
   StartAnimationTimer();
   return y;
@@ -336,7 +344,10 @@ void TSectionList::SetScrollTop(int y) {
   FYOff = y;
   FScrollTopChanged = true;
   MarkPanelsNotDrawn(*this);
+  MarkFormControlsNotShown(*this);
 }
+
+std::unique_ptr<TFormValues> TSectionList::CollectFormValues() const { return korva::CollectFormValues(*this); }
 
 void TSectionList::AddTabOrder(int tabIndex, TNativeControl* control) {
   char key[16];

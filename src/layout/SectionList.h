@@ -26,6 +26,11 @@ namespace korva {
 class TMapItem;
 class TInlineList;
 class TPanelObj;
+class ThtmlForm;
+class TFormControlObj;
+
+// The state of a page's form controls: per form, per control, the control's own record.
+using TFormValues = std::vector<std::vector<std::vector<std::u16string>>>;
 
 // Something drawn after the flow (floating images, positioned items), in the order added.
 class TDrawItem {
@@ -103,6 +108,12 @@ class TSectionList : public TCell,
   void ForgetObject(const void* object);
   // A section dropped from its cell: it leaves the position list and the id list.
   void ForgetSection(TSectionBase* section);
+
+  // ---- forms ----
+  std::vector<std::unique_ptr<ThtmlForm>> FHtmlFormList;  // each form owns its controls
+  std::vector<TFormControlObj*> FFormControlList;         // every control, in document order
+  // What the page's controls hold (for the history), or null when the page has no forms.
+  std::unique_ptr<TFormValues> CollectFormValues() const;
 
   // ---- links and hover ----
   std::vector<TLinkRun*> FLinkList;  // not owned
