@@ -353,26 +353,24 @@ void TFormControlObj::Print(TCanvas& canvas, int x, int y) {
 
 void TFormControlObj::DrawFramedText(TCanvas& canvas, const TRect& box, const std::u16string& text, bool centred,
                                      bool framed) {
+  // The line being drawn goes on with its own pen, font and alignment.
+  canvas.SaveState();
   if (framed) {
-    const TPen oldPen = canvas.Pen();
-    const TBrush oldBrush = canvas.Brush();
     canvas.SetPen(TPen{clBlack});
     canvas.SetBrush(TBrush{clWhite});
     canvas.Rectangle(box);
-    canvas.SetPen(oldPen);
-    canvas.SetBrush(oldBrush);
   }
-  if (text.empty() || !FFont) return;
-  canvas.SetFont(FFont);
-  canvas.SetTextColor(clBlack);
-  canvas.SetBkMode(TBkMode::Transparent);
-  canvas.SetTextAlign(TA_TOP);
-  const int w = FFont->TextWidth(text);
-  const int tx = centred ? box.Left + (box.Width() - w) / 2 : box.Left + 3;
-  const int ty = box.Top + (box.Height() - FFont->Metrics().Height) / 2;
-  canvas.SaveState();
-  canvas.IntersectClipRect(box);
-  canvas.TextOut(tx, ty, text);
+  if (!text.empty() && FFont) {
+    canvas.SetFont(FFont);
+    canvas.SetTextColor(clBlack);
+    canvas.SetBkMode(TBkMode::Transparent);
+    canvas.SetTextAlign(TA_TOP);
+    const int w = FFont->TextWidth(text);
+    const int tx = centred ? box.Left + (box.Width() - w) / 2 : box.Left + 3;
+    const int ty = box.Top + (box.Height() - FFont->Metrics().Height) / 2;
+    canvas.IntersectClipRect(box);
+    canvas.TextOut(tx, ty, text);
+  }
   canvas.RestoreState();
 }
 
@@ -383,7 +381,7 @@ void TFormControlObj::FormControlEnter() {
   TLayoutHost& host = Document->Host();
   Active = true;
   host.InvalidateAll();
-  host.ScrollIntoView(Bounds(Left, Top, Width, Height));
+  host.ScrollIntoView(FocusBox());
   if (!OnFocusMessage.empty() && host.OnObjectFocus) host.OnObjectFocus(*this, OnFocusMessage);
   if (!OnChangeMessage.empty()) SaveContents();
 }

@@ -141,6 +141,8 @@ class TFormControlObj : public TIDObject {
   // Whether the control sits in the text (hidden ones do not).
   virtual bool InText() const { return true; }
   virtual bool PercentSized() const { return PercentWidth; }
+  // What the viewer scrolls into view when the control takes the focus.
+  virtual TRect FocusBox() const { return Bounds(Left, Top, Width, Height); }
   virtual const char* KindName() const = 0;
   // Its state for the page history, and back.
   virtual std::vector<std::u16string> SaveState() const;
@@ -277,6 +279,9 @@ class TImageFormControlObj : public TFormControlObj {
   bool InText() const override { return false; }
   void TakeStyle(const TProperties& props) override;
   void Print(TCanvas&, int, int) override {}
+  // The picture's place, not the hidden button's.
+  TRect FocusBox() const override;
+  int DocumentY() override { return FocusBox().Top; }
   const char* KindName() const override { return "image"; }
 };
 

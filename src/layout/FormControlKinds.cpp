@@ -278,6 +278,11 @@ bool TImageFormControlObj::GetSubmission(int index, std::string& item) {
   return true;
 }
 
+TRect TImageFormControlObj::FocusBox() const {
+  if (!MyImage) return {};
+  return Bounds(MyImage->PlacedLeft, MyImage->PlacedTop, MyImage->BoxWidth, MyImage->BoxHeight);
+}
+
 void TImageFormControlObj::TakeStyle(const TProperties& props) {
   if (MyImage) MyImage->ApplyStyle(props);
 }

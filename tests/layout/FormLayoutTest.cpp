@@ -45,6 +45,33 @@ TEST(FormLayoutTest, ControlsInALine) {
   EXPECT_EQ(e->Control()->Bounds(), Bounds(e->Left, e->Top - 2, e->Width, e->Height));
 }
 
+TEST(FormLayoutTest, PrintingDrawsPicturesAndLeavesTheWidgetsAlone) {
+  TFormFixture f;
+  f.OpenParagraph();
+  auto* e = f.Add(syInput, {{syName, "NAME", "e"}, {syValue, "VALUE", "abc"}});
+  auto* p = f.Add(syInput, {{syType, "TYPE", "password"}, {syValue, "VALUE", "pw"}});
+  f.Text(u" after");
+  f.LayoutAt(400);
+  f.Doc.FPrinting = true;
+  f.Doc.FPageBottom = 100000;
+  const std::string drawn = f.Draw();
+  f.Doc.FPrinting = false;
+  EXPECT_NE(drawn.find("\"abc\""), std::string::npos) << drawn;
+  EXPECT_NE(drawn.find("\"**\""), std::string::npos) << drawn;  // a password is not printed
+  EXPECT_EQ(drawn.find("pw"), std::string::npos) << drawn;
+  EXPECT_EQ(e->Control()->Bounds().Left, -4000);
+  EXPECT_EQ(p->Control()->Bounds().Left, -4000);
+}
+
+TEST(FormLayoutTest, AFocusedCheckBoxGetsAFocusRectangle) {
+  TFormFixture f;
+  auto* c = f.Add(syInput, {{syType, "TYPE", "checkbox"}});
+  f.LayoutAt(400);
+  EXPECT_EQ(f.Draw().find("FocusRect"), std::string::npos);
+  Native(c).SetFocus();
+  EXPECT_NE(f.Draw().find("FocusRect"), std::string::npos);
+}
+
 TEST(FormLayoutTest, PercentWidthsTakeTheLineAndAbove100AreIgnored) {
   constexpr int Auto = -1;  // the width of 15 characters plus 20
   struct {

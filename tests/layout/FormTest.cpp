@@ -213,9 +213,15 @@ TEST(FormTest, ImageInputAddsAnImageAndSubmitsItsClickOnce) {
   EXPECT_FALSE(hidden->InText());
   EXPECT_EQ(f.Form->NonHiddenCount, 2);
 
+  f.LayoutAt(400);
   img->ImageClick(5, 7);
   EXPECT_EQ(f.LastItems(), (Items{"pt.x=5", "pt.y=7", "h=v", "e="}));
   EXPECT_EQ(f.Host.FocusedControl(), &Native(img));
+  // The focus shows the picture, not the hidden button that holds it.
+  const TImageObj& pic = *img->MyImage;
+  ASSERT_FALSE(f.Host.ScrolledTo.empty());
+  EXPECT_EQ(f.Host.ScrolledTo.back(), Bounds(pic.PlacedLeft, pic.PlacedTop, pic.BoxWidth, pic.BoxHeight));
+  EXPECT_GT(pic.PlacedLeft, 0);
   Native(e).PressEnter();
   EXPECT_EQ(f.LastItems(), (Items{"h=v", "e="}));
 
