@@ -13,5 +13,8 @@ constexpr int MaxLayoutCoord = 100000000;
 constexpr int NotLaidOutY = 999999999;
 // The bottom of an indent that lasts until it is removed.
 constexpr int OpenIndentBottom = 9999999;
+// Grid positions of one table (cells and the placeholders that spans make): spans are cut back
+// so that a few attributes cannot make a huge grid.
+constexpr int MaxTableGridCells = 1000000;
 
 }  // namespace korva

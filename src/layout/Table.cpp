@@ -1,0 +1,1519 @@
+#include "layout/Table.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "core/Attributes.h"
+#include "core/CharCase.h"
+#include "layout/IndentManager.h"
+#include "layout/LayoutDump.h"
+#include "layout/SectionList.h"
+#include "style/Colors.h"
+
+namespace korva {
+
+namespace {
+
+constexpr int MaxBorderAttr = 100;
+constexpr int MaxCellPadding = 50;
+constexpr int MaxCellSpacing = 40;
+constexpr int MaxHSpace = 40;
+constexpr int MaxVSpace = 200;
+// Deeper than this, a nested table laid out again within a pass keeps its row heights.
+constexpr int MaxHeightRecomputeLevel = 4;
+
+int ClampCoord(int v) { return std::clamp(v, -MaxLayoutCoord, MaxLayoutCoord); }
+int ClampSum(std::int64_t v) { return int(std::clamp<std::int64_t>(v, -MaxLayoutCoord, MaxLayoutCoord)); }
+
+// a * b / c rounded, 0 when c is 0 (shares of an empty total).
+int Share(int a, int b, int c) {
+  if (c == 0) return 0;
+  std::int64_t p = std::int64_t(a) * b;
+  std::int64_t q = (p >= 0 ? p + std::abs(std::int64_t(c)) / 2 : p - std::abs(std::int64_t(c)) / 2) / c;
+  return ClampSum(q);
+}
+
+bool HasPercentSign(const std::string& text) { return text.find('%') != std::string::npos; }
+
+std::int64_t Sum(const std::vector<int>& v, int from, int count) {
+  std::int64_t s = 0;
+  for (int i = from; i < from + count; ++i) s += v[std::size_t(i)];
+  return s;
+}
+
+// Shares `extra` among columns [from, from+n) in proportion to `weights` (equally when they sum
+// to 0); the rounding remainder goes to the first column.
+void Spread(std::vector<int>& target, const std::vector<int>& weights, int from, int n, int extra) {
+  if (extra <= 0 || n <= 0) return;
+  std::int64_t total = Sum(weights, from, n);
+  std::int64_t given = 0;
+  for (int i = from; i < from + n; ++i) {
+    int part = total > 0 ? Share(extra, weights[std::size_t(i)], int(std::min<std::int64_t>(total, INT_MAX)))
+                         : extra / n;
+    target[std::size_t(i)] = ClampSum(std::int64_t(target[std::size_t(i)]) + part);
+    given += part;
+  }
+  target[std::size_t(from)] = ClampSum(target[std::size_t(from)] + (extra - given));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Bevelled frames
+
+void DrawFrameSides(TCanvas& canvas, const TRect& outer, const std::array<int, 4>& widths,
+                    const std::array<TColor, 4>& colors) {
+  const int t = widths[0], r = widths[1], b = widths[2], l = widths[3];
+  const TRect inner{outer.Left + l, outer.Top + t, outer.Right - r, outer.Bottom - b};
+  const TPen savedPen = canvas.Pen();
+  const TBrush savedBrush = canvas.Brush();
+  for (int s = 0; s < 4; ++s) {
+    if (widths[std::size_t(s)] <= 0 || colors[std::size_t(s)] == clNone) continue;
+    const TColor c = colors[std::size_t(s)];
+    if (widths[std::size_t(s)] == 1) {
+      // A 1-pixel side is a line.
+      TRect line = s == 0   ? TRect{outer.Left, outer.Top, outer.Right, outer.Top + 1}
+                   : s == 1 ? TRect{outer.Right - 1, outer.Top, outer.Right, outer.Bottom}
+                   : s == 2 ? TRect{outer.Left, outer.Bottom - 1, outer.Right, outer.Bottom}
+                            : TRect{outer.Left, outer.Top, outer.Left + 1, outer.Bottom};
+      canvas.FillRect(line, c);
+      continue;
+    }
+    std::vector<TPoint> pts;
+    switch (s) {
+      case 0:
+        pts = {{outer.Left, outer.Top}, {outer.Right, outer.Top}, {inner.Right, inner.Top}, {inner.Left, inner.Top}};
+        break;
+      case 1:
+        pts = {{outer.Right, outer.Top}, {outer.Right, outer.Bottom}, {inner.Right, inner.Bottom},
+               {inner.Right, inner.Top}};
+        break;
+      case 2:
+        pts = {{outer.Right, outer.Bottom}, {outer.Left, outer.Bottom}, {inner.Left, inner.Bottom},
+               {inner.Right, inner.Bottom}};
+        break;
+      default:
+        pts = {{outer.Left, outer.Bottom}, {outer.Left, outer.Top}, {inner.Left, inner.Top},
+               {inner.Left, inner.Bottom}};
+        break;
+    }
+    canvas.SetPen({c, 1, TPenStyle::Solid});
+    canvas.SetBrush({c, TBrushStyle::Solid});
+    canvas.Polygon(pts);
+  }
+  canvas.SetPen(savedPen);
+  canvas.SetBrush(savedBrush);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rows
+
+TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
+  if (attributes) {
+    TAttribute* a = nullptr;
+    if (attributes->Find(syHeight, a)) {
+      if (HasPercentSign(a->Text()))
+        FRowHeightPercent = std::clamp(a->Value(), 0, 100);
+      else
+        FRowHeight = std::clamp(a->Value(), 0, MaxLayoutCoord);
+    }
+    TColor c = clNone;
+    if (attributes->Find(syBgcolor, a) && ParseColor(a->Text(), false, c)) {
+      FHasBackColor = true;
+      FBackColor = c;
+    }
+    if (attributes->Find(syBackground, a) && !a->Text().empty()) FRowBackImage = a->Text();
+  }
+  TColor bg = props.GetBackgroundColor();
+  if (bg != clNone) {
+    FHasBackColor = true;
+    FBackColor = bg;
+  }
+  std::string url;
+  if (props.GetBackgroundImage(url)) FRowBackImage = url;
+  props.GetBackgroundPos(props.FEmPixels, props.FExPixels, FRowBackPos);
+  props.GetPageBreaks(FBreakBefore, FBreakAfter, FBreakInside);
+}
+
+TCellList::TCellList(TSectionList* document, const TCellList& s)
+    : FRowHeight(s.FRowHeight),
+      FRowHeightPercent(s.FRowHeightPercent),
+      FHasBackColor(s.FHasBackColor),
+      FBackColor(s.FBackColor),
+      FRowBackImage(s.FRowBackImage),
+      FRowBackPos(s.FRowBackPos),
+      FBreakBefore(s.FBreakBefore),
+      FBreakAfter(s.FBreakAfter),
+      FBreakInside(s.FBreakInside) {
+  FCells.reserve(s.FCells.size());
+  for (const auto& c : s.FCells) FCells.push_back(c ? std::make_unique<TCellObj>(document, *c) : nullptr);
+  // The cover of the copy points at the copy's cells.
+  FCover.assign(s.FCover.size(), nullptr);
+}
+
+TCellObj* TCellList::Add(std::unique_ptr<TCellObj> cell) {
+  if (!cell) return nullptr;
+  if (FRowHeight > 0)
+    cell->FGivenH = std::max(cell->FGivenH, FRowHeight);
+  else if (FRowHeightPercent > 0)
+    cell->FGivenHPercent = std::max(cell->FGivenHPercent, FRowHeightPercent);
+  FBreakBefore = FBreakBefore || cell->FBreakBefore;
+  FBreakAfter = FBreakAfter || cell->FBreakAfter;
+  FBreakInside = FBreakInside || cell->FBreakInside;
+  FCells.push_back(std::move(cell));
+  return FCells.back().get();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The table: creation
+
+ThtmlTable::ThtmlTable(TSectionList* document, const TAttributeList* attributes) : TSectionBase(document) {
+  if (!attributes) return;
+  TAttribute* a = nullptr;
+  if (attributes->Find(syBorder, a))
+    FTableBorderWidth = a->Text().empty() ? 1 : std::clamp(a->Value(), 0, MaxBorderAttr);
+  if (attributes->Find(syCellpadding, a)) FCellPadding = std::clamp(a->Value(), 0, MaxCellPadding);
+  if (attributes->Find(syCellspacing, a)) FCellSpacing = std::clamp(a->Value(), 0, MaxCellSpacing);
+  TColor c = clNone;
+  if (attributes->Find(syBordercolor, a) && ParseColor(a->Text(), false, c)) FBorderColorLight = FBorderColorDark = c;
+  if (attributes->Find(syBordercolorlight, a) && ParseColor(a->Text(), false, c)) FBorderColorLight = c;
+  if (attributes->Find(syBordercolordark, a) && ParseColor(a->Text(), false, c)) FBorderColorDark = c;
+}
+
+ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
+    : TSectionBase(document, s),
+      FInitialized(s.FInitialized),
+      FTableBorderWidth(s.FTableBorderWidth),
+      FIsFloating(s.FIsFloating),
+      FNumCols(s.FNumCols),
+      FTableWidth(s.FTableWidth),
+      FGivenTableWidth(s.FGivenTableWidth),
+      FHasFixedWidths(s.FHasFixedWidths),
+      FCellPadding(s.FCellPadding),
+      FCellSpacing(s.FCellSpacing),
+      FBorderColorLight(s.FBorderColorLight),
+      FBorderColorDark(s.FBorderColorDark),
+      FTableLeft(s.FTableLeft),
+      FTableTop(s.FTableTop),
+      FHasBackColor(s.FHasBackColor),
+      FBackColor(s.FBackColor),
+      FColInfo(s.FColInfo),
+      FWidths(s.FWidths),
+      FMaxWidths(s.FMaxWidths),
+      FMinWidths(s.FMinWidths),
+      FPercents(s.FPercents),
+      FHeights(s.FHeights),
+      FSpecHeight(s.FSpecHeight),
+      FDepth(s.FDepth) {
+  FFirstChar = s.FFirstChar;
+  FCharCount = s.FCharCount;
+  FDocY = s.FDocY;
+  FInnerTop = s.FInnerTop;
+  FInnerBottom = s.FInnerBottom;
+  FPaintTop = s.FPaintTop;
+  FPaintBottom = s.FPaintBottom;
+  FPaintHeight = s.FPaintHeight;
+  FBoxHeight = s.FBoxHeight;
+  for (const auto& row : s.FRows) FRows.push_back(std::make_unique<TCellList>(document, *row));
+  // Grid lookups of the copy point at its own cells.
+  for (std::size_t r = 0; r < FRows.size(); ++r) {
+    TCellList& row = *FRows[r];
+    for (std::size_t c = 0; c < row.FCover.size(); ++c) {
+      const TCellObj* orig = s.FRows[r]->FCover[c];
+      if (!orig) continue;
+      row.FCover[c] = FRows[std::size_t(orig->FRow)]->FCells[std::size_t(orig->FCol)].get();
+    }
+    for (auto& cell : row.FCells)
+      if (cell) cell->FCell->FTable = this;
+  }
+  ForEachCell([this](TCellObj& c) {
+    FByColSpan.push_back(&c);
+    FByRowSpan.push_back(&c);
+  });
+  std::stable_sort(FByColSpan.begin(), FByColSpan.end(),
+                   [](const TCellObj* a, const TCellObj* b) { return a->FColSpan < b->FColSpan; });
+  std::stable_sort(FByRowSpan.begin(), FByRowSpan.end(),
+                   [](const TCellObj* a, const TCellObj* b) { return a->FRowSpan < b->FRowSpan; });
+}
+
+ThtmlTable::~ThtmlTable() = default;
+
+std::unique_ptr<TSectionBase> ThtmlTable::CloneForPrint(TSectionList* document) const {
+  return std::unique_ptr<TSectionBase>(new ThtmlTable(document, *this));
+}
+
+void ThtmlTable::ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) {
+  for (auto& row : FRows)
+    for (auto& c : row->FCells)
+      if (c)
+        while (!c->FCell->Empty()) out.push_back(c->FCell->Extract(c->FCell->Count() - 1));
+}
+
+void ThtmlTable::AddColumnSpec(int width, bool isPercent, const std::string& align, int vAlign) {
+  FColInfo.push_back({width, isPercent, align, vAlign});
+}
+
+TCellList* ThtmlTable::AddRow(std::unique_ptr<TCellList> row) {
+  if (!row) return nullptr;
+  FRows.push_back(std::move(row));
+  FInitialized = false;
+  return FRows.back().get();
+}
+
+TCellObj* ThtmlTable::CellAt(int row, int col) const {
+  if (row < 0 || row >= int(FRows.size())) return nullptr;
+  const TCellList& r = *FRows[std::size_t(row)];
+  if (col < 0 || col >= r.Count()) return nullptr;
+  return r.FCells[std::size_t(col)].get();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Initialisation: the grid
+
+void ThtmlTable::Initialize() {
+  if (FInitialized) return;
+  FInitialized = true;
+  const int n = int(FRows.size());
+
+  // Cells without their own background take the row's, then the table's.
+  std::int64_t realCells = 0;
+  for (auto& row : FRows) {
+    // Drop holes a builder may have left; the grid below decides what is covered.
+    std::vector<std::unique_ptr<TCellObj>> cells;
+    cells.reserve(row->FCells.size());
+    for (auto& c : row->FCells)
+      if (c) cells.push_back(std::move(c));
+    row->FCells = std::move(cells);
+    for (auto& c : row->FCells) {
+      if (!c->HasBackColor() && row->FHasBackColor) c->SetBackColor(row->FBackColor);
+      c->Finish(FCellPadding, FTableBorderWidth > 0);
+      if (c->FBackImage.Name.empty() && !row->FRowBackImage.empty()) {
+        c->FBackImage.Name = row->FRowBackImage;
+        c->FBGPos = row->FRowBackPos;
+      }
+      if (FHasBackColor && !c->HasBackColor()) c->SetBackColor(FBackColor);
+      c->FCell->FTable = this;
+      ++realCells;
+    }
+  }
+
+  FHasFixedWidths = false;
+  ForEachCell([this](TCellObj& c) {
+    if (c.FGivenW > 0 && !c.FGivenWIsPercent) FHasFixedWidths = true;
+  });
+
+  // The grid, row by row: a cell takes the first column not covered by a row span from above,
+  // followed by placeholders for its column span. Spans are cut back when the grid would pass
+  // its limit, and row spans stop at the last row.
+  std::int64_t budget = std::max<std::int64_t>(0, std::int64_t(MaxTableGridCells) - realCells);
+  std::vector<int> from, until;  // a column is covered in rows from < r <= until
+  std::vector<TCellObj*> coverCell;
+  int hiCol = -1;  // the highest column that may still be covered
+  auto covered = [&](int c, int r) { return c < int(from.size()) && from[std::size_t(c)] < r && r <= until[std::size_t(c)]; };
+  auto cut = [&](TCellObj* cell, int r) {
+    // The cell's row span ends above row r.
+    cell->FRowSpan = std::max(1, r - cell->FRow);
+    for (int k = cell->FCol; k < cell->FCol + cell->FColSpan && k < int(until.size()); ++k)
+      if (coverCell[std::size_t(k)] == cell) until[std::size_t(k)] = r - 1;
+  };
+  FNumCols = 0;
+  for (int r = 0; r < n; ++r) {
+    TCellList& row = *FRows[std::size_t(r)];
+    std::vector<std::unique_ptr<TCellObj>> src = std::move(row.FCells);
+    row.FCells.clear();
+    row.FCover.clear();
+    row.FCells.reserve(src.size());
+    while (hiCol >= 0 && !covered(hiCol, r)) --hiCol;
+    int col = 0;
+    auto pushCovered = [&](int c) {
+      row.FCells.push_back(nullptr);
+      row.FCover.push_back(covered(c, r) ? coverCell[std::size_t(c)] : nullptr);
+      --budget;
+    };
+    for (auto& owned : src) {
+      while (covered(col, r)) {
+        if (budget <= 0) {
+          cut(coverCell[std::size_t(col)], r);
+          continue;
+        }
+        pushCovered(col);
+        ++col;
+      }
+      TCellObj* cell = owned.get();
+      cell->FRow = r;
+      cell->FCol = col;
+      cell->FRowSpan = std::clamp(cell->FRowSpan, 1, n - r);
+      cell->FColSpan = std::clamp(cell->FColSpan, 1, MaxColSpan);
+      row.FCells.push_back(std::move(owned));
+      row.FCover.push_back(cell);
+      ++col;
+      for (int k = 1; k < cell->FColSpan; ++k) {
+        if (budget <= 0) {
+          cell->FColSpan = k;
+          break;
+        }
+        row.FCells.push_back(nullptr);
+        row.FCover.push_back(cell);
+        --budget;
+        ++col;
+      }
+      if (cell->FRowSpan > 1) {
+        std::int64_t cost = std::int64_t(cell->FColSpan) * (cell->FRowSpan - 1);
+        if (cost > budget) cell->FRowSpan = int(1 + budget / cell->FColSpan);
+        if (cell->FRowSpan > 1) {
+          if (int(from.size()) < col) {
+            from.resize(std::size_t(col), INT_MAX);
+            until.resize(std::size_t(col), -1);
+            coverCell.resize(std::size_t(col), nullptr);
+          }
+          for (int k = cell->FCol; k < col; ++k) {
+            from[std::size_t(k)] = r;
+            until[std::size_t(k)] = r + cell->FRowSpan - 1;
+            coverCell[std::size_t(k)] = cell;
+          }
+          hiCol = std::max(hiCol, col - 1);
+        }
+      }
+    }
+    // Covered columns right of the row's own cells.
+    for (int c = col; c <= hiCol; ++c) {
+      if (!covered(c, r)) continue;
+      std::int64_t cost = c - col + 1;
+      if (cost > budget) {
+        cut(coverCell[std::size_t(c)], r);
+        continue;
+      }
+      while (col < c) {
+        row.FCells.push_back(nullptr);
+        row.FCover.push_back(nullptr);
+        --budget;
+        ++col;
+      }
+      pushCovered(c);
+      ++col;
+    }
+    FNumCols = std::max(FNumCols, col);
+  }
+
+  // Column descriptions give their widths to the cells of their columns.
+  if (!FColInfo.empty()) {
+    ForEachCell([this](TCellObj& c) {
+      if (c.FCol >= int(FColInfo.size())) return;
+      const TColObj& info = FColInfo[std::size_t(c.FCol)];
+      if (info.FColWidth <= 0) return;
+      c.FGivenW = info.FColWidth;
+      c.FGivenWIsPercent = info.FColIsPercent;
+      if (!info.FColIsPercent) FHasFixedWidths = true;
+    });
+    FColInfo.clear();
+  }
+
+  FByColSpan.clear();
+  FByRowSpan.clear();
+  ForEachCell([this](TCellObj& c) {
+    FByColSpan.push_back(&c);
+    FByRowSpan.push_back(&c);
+  });
+  std::stable_sort(FByColSpan.begin(), FByColSpan.end(),
+                   [](const TCellObj* a, const TCellObj* b) { return a->FColSpan < b->FColSpan; });
+  std::stable_sort(FByRowSpan.begin(), FByRowSpan.end(),
+                   [](const TCellObj* a, const TCellObj* b) { return a->FRowSpan < b->FRowSpan; });
+  const std::size_t cols = std::size_t(FNumCols);
+  FWidths.assign(cols, 0);
+  FMaxWidths.assign(cols, 0);
+  FMinWidths.assign(cols, 0);
+  FPercents.assign(cols, 0);
+  FHeights.clear();
+  FMinMaxStamp = -1;
+}
+
+int ThtmlTable::NestLevel() {
+  if (!FNestKnown) {
+    FNestKnown = true;
+    FParentTable = nullptr;
+    TCellBasic* c = FTableBlock ? FTableBlock->FParentCell : nullptr;
+    // Up through the blocks around the table block to the cell of a table, if any.
+    for (int guard = 0; c && guard <= 4 * MaxLayoutDepth; ++guard) {
+      if (auto* content = dynamic_cast<TTableCellContent*>(c)) {
+        FParentTable = content->FTable;
+        break;
+      }
+      if (!c->FParentBlock) break;
+      c = c->FParentBlock->FParentCell;
+    }
+    if (FParentTable == this) FParentTable = nullptr;
+    FNestLevel = FParentTable ? std::min(FParentTable->NestLevel() + 1, MaxLayoutDepth) : 1;
+  }
+  return FNestLevel;
+}
+
+ThtmlTable* ThtmlTable::Outermost() {
+  ThtmlTable* t = this;
+  for (int guard = 0; guard <= MaxLayoutDepth; ++guard) {
+    t->NestLevel();
+    if (!t->FParentTable) break;
+    t = t->FParentTable;
+  }
+  return t;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Column minimums and maximums
+
+bool ThtmlTable::EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth) {
+  int stamp = FDocument ? FDocument->LayoutCounter() : -1;
+  if (stamp >= 0 && stamp == FMinMaxStamp && withPercents == FMinMaxWithPercents &&
+      (!withPercents || refWidth == FMinMaxRef))
+    return false;
+  std::fill(FMinWidths.begin(), FMinWidths.end(), 0);
+  std::fill(FMaxWidths.begin(), FMaxWidths.end(), 0);
+  std::fill(FPercents.begin(), FPercents.end(), 0);
+  if (withPercents)
+    MinMaxWithPercents(canvas, refWidth);
+  else
+    MinMaxWithoutPercents(canvas);
+  for (int i = 0; i < FNumCols; ++i)
+    FMaxWidths[std::size_t(i)] = std::max(FMaxWidths[std::size_t(i)], FMinWidths[std::size_t(i)]);
+  FMinMaxStamp = stamp;
+  FMinMaxWithPercents = withPercents;
+  FMinMaxRef = refWidth;
+  FHeights.clear();
+  return true;
+}
+
+void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
+  for (TCellObj* cell : FByColSpan) {
+    int cmin = 0, cmax = 0;
+    cell->FCell->MeasureMinMax(canvas, cmin, cmax);
+    const int extra = cell->FHorzSpace + FCellSpacing;
+    int mn = ClampCoord(cmin + extra), mx = ClampCoord(cmax + extra);
+    const bool pixels = cell->FGivenW > 0 && !cell->FGivenWIsPercent;
+    const std::size_t c = std::size_t(cell->FCol);
+    if (cell->FColSpan == 1) {
+      if (pixels) mx = std::max(mn, ClampCoord(cell->FGivenW + extra));
+      FMinWidths[c] = std::max(FMinWidths[c], mn);
+      FMaxWidths[c] = std::max(FMaxWidths[c], mx);
+      continue;
+    }
+    if (pixels) {
+      mn = std::max(mn, cell->FGivenW);
+      mx = mn;
+    }
+    const int n = cell->FColSpan;
+    std::int64_t minSum = Sum(FMinWidths, cell->FCol, n), maxSum = Sum(FMaxWidths, cell->FCol, n);
+    if (mn > minSum) {
+      if (minSum == 0)
+        FMinWidths[c] += ClampSum(mn);
+      else
+        Spread(FMinWidths, FMinWidths, cell->FCol, n, ClampSum(mn - minSum));
+    }
+    if (mx > maxSum) {
+      if (maxSum == 0)
+        FMaxWidths[c] += ClampSum(mx);
+      else
+        Spread(FMaxWidths, FMaxWidths, cell->FCol, n, ClampSum(mx - maxSum));
+    }
+  }
+}
+
+void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
+  for (TCellObj* cell : FByColSpan) {
+    int cmin = 0, cmax = 0;
+    cell->FCell->MeasureMinMax(canvas, cmin, cmax);
+    const int extra = cell->FHorzSpace + FCellSpacing;
+    const int mn = ClampCoord(cmin + extra), mx = ClampCoord(cmax + extra);
+    int p = 0;
+    if (cell->FGivenWIsPercent)
+      p = cell->FGivenW;
+    else if (cell->FGivenW > 0 && refWidth > 0)
+      p = std::min(1000, Share(cell->FGivenW, 1000, refWidth));
+    const std::size_t c = std::size_t(cell->FCol);
+    if (cell->FColSpan == 1) {
+      FMinWidths[c] = std::max(FMinWidths[c], mn);
+      FMaxWidths[c] = std::max(FMaxWidths[c], mx);
+      FPercents[c] = std::max(FPercents[c], p);
+      continue;
+    }
+    const int first = cell->FCol, n = cell->FColSpan;
+    std::int64_t minSum = Sum(FMinWidths, first, n), maxSum = Sum(FMaxWidths, first, n);
+    int pctSum = int(std::min<std::int64_t>(Sum(FPercents, first, n), INT_MAX));
+    int without = 0;
+    for (int i = first; i < first + n; ++i)
+      if (FPercents[std::size_t(i)] == 0) ++without;
+    if (p > 0 || pctSum > 0) {
+      if (without > 0) {
+        int share = std::max(0, (p - pctSum) / without);
+        if (share > 0)
+          for (int i = first; i < first + n; ++i)
+            if (FPercents[std::size_t(i)] == 0) FPercents[std::size_t(i)] = share;
+      } else if (pctSum < p) {
+        for (int i = first; i < first + n; ++i) FPercents[std::size_t(i)] = Share(FPercents[std::size_t(i)], p, pctSum);
+      }
+      const int pct = std::max(pctSum, p);
+      auto spreadBy = [&](std::vector<int>& target, const std::vector<int>& weights, std::int64_t missing) {
+        int m = ClampSum(missing);
+        std::int64_t given = 0;
+        int total = weights.data() == FPercents.data() ? pct : int(std::min<std::int64_t>(Sum(weights, first, n), INT_MAX));
+        for (int i = first; i < first + n; ++i) {
+          int part = total > 0 ? Share(m, weights[std::size_t(i)], total) : m / n;
+          target[std::size_t(i)] = ClampSum(std::int64_t(target[std::size_t(i)]) + part);
+          given += part;
+        }
+        target[std::size_t(first)] = ClampSum(target[std::size_t(first)] + (m - given));
+      };
+      if (mn > minSum) spreadBy(FMinWidths, without == 0 || maxSum <= 0 ? FPercents : FMaxWidths, mn - minSum);
+      if (mx > maxSum) spreadBy(FMaxWidths, FPercents, mx - maxSum);
+    } else {
+      if (mn > minSum) Spread(FMinWidths, FMinWidths, first, n, ClampSum(mn - minSum));
+      if (mx > maxSum) Spread(FMaxWidths, FMaxWidths, first, n, ClampSum(mx - maxSum));
+    }
+  }
+  for (int& p : FPercents) p = std::clamp(p, 0, 1000);
+}
+
+void ThtmlTable::Totals(int& minTotal, int& maxTotal) const {
+  minTotal = ClampSum(Sum(FMinWidths, 0, FNumCols));
+  maxTotal = ClampSum(Sum(FMaxWidths, 0, FNumCols));
+}
+
+int ThtmlTable::NeededWidth() const {
+  std::int64_t pctSum = Sum(FPercents, 0, FNumCols);
+  if (pctSum < 1 || pctSum > 1000) return 0;
+  std::int64_t nonPctMax = 0;
+  int a = 0;
+  for (int i = 0; i < FNumCols; ++i) {
+    const int p = FPercents[std::size_t(i)], mx = FMaxWidths[std::size_t(i)];
+    if (p == 0)
+      nonPctMax += mx;
+    else
+      a = std::max(a, Share(mx, 1000, p));
+  }
+  int np = ClampSum(nonPctMax);
+  int b = pctSum < 1000 ? Share(np, 1000, int(1000 - pctSum)) : np == 0 ? 0 : 30000;
+  return std::max(a, b);
+}
+
+void ThtmlTable::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
+  minWidth = maxWidth = 0;
+  if (TooDeep()) return;
+  Initialize();
+  const bool withPercents = !FHasFixedWidths || FGivenTableWidth > 0;
+  EnsureMinMax(canvas, withPercents, FGivenTableWidth);
+  int mn = 0, mx = 0;
+  Totals(mn, mx);
+  // A table with percentage columns wants the width at which they get their share.
+  if (withPercents) mx = std::max(mx, NeededWidth());
+  minWidth = std::max(ClampCoord(mn + FCellSpacing), FGivenTableWidth);
+  maxWidth = std::max(ClampCoord(mx + FCellSpacing), FGivenTableWidth);
+  maxWidth = std::max(maxWidth, minWidth);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Column widths
+
+void ThtmlTable::WidthsFixed(int avail) {
+  int minT = 0, maxT = 0;
+  Totals(minT, maxT);
+  if (avail < minT) {
+    FWidths = FMinWidths;
+    return;
+  }
+  if (avail >= maxT) {
+    FWidths = FMaxWidths;
+    return;
+  }
+  std::int64_t sum = 0;
+  for (int i = 0; i < FNumCols; ++i) {
+    const int mn = FMinWidths[std::size_t(i)], mx = FMaxWidths[std::size_t(i)];
+    int w = maxT == minT ? mn + Share(mn, avail - minT, minT) : mn + Share(mx - mn, avail - minT, maxT - minT);
+    FWidths[std::size_t(i)] = w;
+    sum += w;
+  }
+  int diff = ClampSum(avail - sum);
+  for (int i = 0; i < FNumCols && diff != 0; ++i) {
+    if (diff > 0) {
+      ++FWidths[std::size_t(i)];
+      --diff;
+    } else if (FMaxWidths[std::size_t(i)] > FMinWidths[std::size_t(i)]) {
+      --FWidths[std::size_t(i)];
+      ++diff;
+    }
+  }
+}
+
+void ThtmlTable::WidthsGeneral(int avail) {
+  int minT = 0, maxT = 0;
+  Totals(minT, maxT);
+  if (minT >= avail) {
+    FWidths = FMinWidths;
+    return;
+  }
+  std::vector<int> mins = FMinWidths, maxs = FMaxWidths, pcts = FPercents;
+  const int pctSum = ClampSum(Sum(pcts, 0, FNumCols));
+  if (pctSum >= 1 && pctSum <= 1000) {
+    const int needed = NeededWidth();
+    if (avail >= needed) {
+      std::int64_t nonPctMax = 0;
+      for (int i = 0; i < FNumCols; ++i)
+        if (pcts[std::size_t(i)] == 0) nonPctMax += maxs[std::size_t(i)];
+      const int rest = Share(needed, 1000 - pctSum, 1000);
+      for (int i = 0; i < FNumCols; ++i) {
+        const std::size_t k = std::size_t(i);
+        FWidths[k] = pcts[k] > 0 ? Share(needed, pcts[k], 1000)
+                                 : Share(maxs[k], rest, int(std::min<std::int64_t>(nonPctMax, INT_MAX)));
+      }
+      return;
+    }
+    // Percentage columns that cannot have their share fall back to plain columns; the others
+    // shrink together until everything fits.
+    int lastNumerator = INT_MAX;
+    for (int round = 0; round <= FNumCols + 1; ++round) {
+      std::int64_t fixedMin = 0, pctWidth = 0;
+      bool any = false;
+      for (int i = 0; i < FNumCols; ++i) {
+        const std::size_t k = std::size_t(i);
+        if (pcts[k] > 0 && Share(avail, pcts[k], 1000) < mins[k]) pcts[k] = 0;
+        if (pcts[k] > 0) {
+          pctWidth += Share(avail, pcts[k], 1000);
+          any = true;
+        } else {
+          fixedMin += mins[k];
+        }
+      }
+      if (!any) break;
+      if (fixedMin + pctWidth > avail) {
+        const int numerator = ClampSum(avail - fixedMin);
+        if (numerator >= lastNumerator || pctWidth <= 0) break;
+        lastNumerator = numerator;
+        for (int& p : pcts) p = Share(p, numerator, ClampSum(pctWidth));
+        continue;
+      }
+      for (int i = 0; i < FNumCols; ++i) {
+        const std::size_t k = std::size_t(i);
+        if (pcts[k] > 0) mins[k] = maxs[k] = Share(avail, pcts[k], 1000);
+      }
+      break;
+    }
+    minT = ClampSum(Sum(mins, 0, FNumCols));
+    maxT = ClampSum(Sum(maxs, 0, FNumCols));
+  }
+  if (FNumCols == 0) return;
+  std::int64_t sum = 0;
+  if (maxT == minT) {
+    for (int i = 0; i < FNumCols; ++i) {
+      FWidths[std::size_t(i)] = mins[std::size_t(i)] + (avail - minT) / FNumCols;
+      sum += FWidths[std::size_t(i)];
+    }
+    FWidths[0] = ClampSum(FWidths[0] + (avail - sum));
+    return;
+  }
+  int widest = 0;
+  for (int i = 0; i < FNumCols; ++i) {
+    const std::size_t k = std::size_t(i);
+    FWidths[k] = mins[k] + Share(maxs[k] - mins[k], avail - minT, maxT - minT);
+    sum += FWidths[k];
+    if (maxs[k] - mins[k] > maxs[std::size_t(widest)] - mins[std::size_t(widest)]) widest = i;
+  }
+  FWidths[std::size_t(widest)] = ClampSum(FWidths[std::size_t(widest)] + (avail - sum));
+}
+
+void ThtmlTable::WidthsImposed(int avail) {
+  const int w = avail;
+  std::vector<char> frozen(std::size_t(FNumCols), 0);
+  std::int64_t extra = 0, sum = 0;
+  int plain = 0;
+  for (int i = 0; i < FNumCols; ++i) {
+    const std::size_t k = std::size_t(i);
+    if (FPercents[k] == 0) {
+      FWidths[k] = FMinWidths[k];
+      extra += FMaxWidths[k] - FMinWidths[k];
+      ++plain;
+    } else {
+      int share = Share(w, FPercents[k], 1000);
+      if (FMinWidths[k] > share) {
+        FWidths[k] = FMinWidths[k];
+        frozen[k] = 1;
+      } else {
+        FWidths[k] = share;
+      }
+    }
+    sum += FWidths[k];
+  }
+  if (sum < w) {
+    const int shortfall = ClampSum(w - sum);
+    if (plain == 0) {
+      std::int64_t pcts = 0;
+      for (int i = 0; i < FNumCols; ++i)
+        if (!frozen[std::size_t(i)]) pcts += FPercents[std::size_t(i)];
+      if (pcts > 0)
+        for (int i = 0; i < FNumCols; ++i)
+          if (!frozen[std::size_t(i)])
+            FWidths[std::size_t(i)] += Share(shortfall, FPercents[std::size_t(i)], ClampSum(pcts));
+    } else if (extra > 0 && 4 * extra >= shortfall) {
+      for (int i = 0; i < FNumCols; ++i) {
+        const std::size_t k = std::size_t(i);
+        if (FPercents[k] == 0)
+          FWidths[k] += Share(shortfall, FMaxWidths[k] - FMinWidths[k], int(std::min<std::int64_t>(extra, INT_MAX)));
+      }
+    } else {
+      for (int i = 0; i < FNumCols; ++i)
+        if (FPercents[std::size_t(i)] == 0) FWidths[std::size_t(i)] += shortfall / plain;
+    }
+  } else if (sum > w) {
+    std::int64_t excess = sum - w;
+    std::int64_t pcts = 0;
+    for (int i = 0; i < FNumCols; ++i)
+      if (FPercents[std::size_t(i)] > 0 && !frozen[std::size_t(i)]) pcts += FPercents[std::size_t(i)];
+    for (int round = 0; round < 4 && pcts > 0; ++round) {
+      bool changed = false;
+      for (int i = 0; i < FNumCols; ++i) {
+        const std::size_t k = std::size_t(i);
+        if (FPercents[k] == 0 || frozen[k]) continue;
+        int part = Share(ClampSum(excess), FPercents[k], ClampSum(pcts));
+        if (FWidths[k] - part < FMinWidths[k]) {
+          excess -= FWidths[k] - FMinWidths[k];
+          pcts -= FPercents[k];
+          FWidths[k] = FMinWidths[k];
+          frozen[k] = 1;
+          changed = true;
+        }
+      }
+      if (!changed) break;
+    }
+    if (pcts > 0 && excess > 0) {
+      std::int64_t taken = 0;
+      for (int i = 0; i < FNumCols; ++i) {
+        const std::size_t k = std::size_t(i);
+        if (FPercents[k] == 0 || frozen[k]) continue;
+        int part = Share(ClampSum(excess), FPercents[k], ClampSum(pcts));
+        FWidths[k] -= part;
+        taken += part;
+      }
+      (void)taken;
+    }
+  }
+  std::int64_t total = Sum(FWidths, 0, FNumCols);
+  if (total > w) {
+    // Taken from the first columns that may give, none below its minimum.
+    std::int64_t over = total - w;
+    for (int i = 0; i < FNumCols && over > 0; ++i) {
+      const std::size_t k = std::size_t(i);
+      if (frozen[k]) continue;
+      int give = int(std::min<std::int64_t>(over, FWidths[k] - FMinWidths[k]));
+      if (give <= 0) continue;
+      FWidths[k] -= give;
+      over -= give;
+    }
+  } else if (total < w && FNumCols > 0) {
+    FWidths[0] = ClampSum(FWidths[0] + (w - total));
+  }
+}
+
+int ThtmlTable::SpanWidth(const TCellObj& cell) const {
+  return ClampSum(Sum(FWidths, cell.FCol, std::min(cell.FColSpan, FNumCols - cell.FCol)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, bool wantBaseline) {
+  const int w = std::max(0, SpanWidth(cell) - FCellSpacing - cell.FHorzSpace);
+  int baseline = 0;
+  int* saved = FDocument ? FDocument->FFirstLineBaseline : nullptr;
+  if (FDocument) FDocument->FFirstLineBaseline = wantBaseline ? &baseline : nullptr;
+  int scrollWidth = 0;
+  int h = cell.FCell->LayoutOwn(canvas, x, y, w, 0, 0, scrollWidth, cursor);
+  if (FDocument) FDocument->FFirstLineBaseline = saved;
+  if (wantBaseline) cell.FBaseline = baseline > 0 ? baseline - y : 0;
+  ++FCellLayouts;
+  return std::max(0, h);
+}
+
+void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
+  const int n = int(FRows.size());
+  const int sp = FCellSpacing;
+  const int a = FSpecHeight > 0 ? FSpecHeight - sp : 0;
+  std::vector<int> desired(std::size_t(n), 0), spec(std::size_t(n), 0);
+  std::vector<char> hasSpec(std::size_t(n), 0);
+  int scratch = 0;
+  std::vector<TCellObj*> group;
+  std::size_t i = 0;
+  while (i < FByRowSpan.size()) {
+    // Cells of one span starting in one row (the list is by span, then in grid order).
+    const int span = FByRowSpan[i]->FRowSpan, r = FByRowSpan[i]->FRow;
+    group.clear();
+    while (i < FByRowSpan.size() && FByRowSpan[i]->FRowSpan == span && FByRowSpan[i]->FRow == r)
+      group.push_back(FByRowSpan[i++]);
+    int rowD = 0, rowS = 0, rowBase = 0;
+    bool rowHas = false;
+    for (TCellObj* cell : group) {
+      const bool baseline = span == 1 && cell->FVAlign == acBaseline;
+      cell->FCellVSize = LayoutCellContent(canvas, *cell, 0, y, scratch, baseline);
+      cell->FCellYIndent = 0;
+      if (baseline) rowBase = std::max(rowBase, cell->FBaseline);
+    }
+    for (TCellObj* cell : group) {
+      int content = cell->FGivenH > 0 ? std::max(cell->FCellVSize, cell->FGivenH) : cell->FCellVSize;
+      if (span == 1 && cell->FVAlign == acBaseline) {
+        // Cells aligned on their first baseline move down to the lowest of them.
+        cell->FCellYIndent = rowBase - cell->FBaseline;
+        content += cell->FCellYIndent;
+      }
+      rowD = std::max(rowD, ClampCoord(content + cell->FVertSpace));
+      if (cell->FGivenHPercent > 0) rowS = std::max(rowS, Share(cell->FGivenHPercent, a - n * sp, 100));
+      rowHas = rowHas || cell->FGivenH > 0 || cell->FGivenHPercent > 0;
+    }
+    rowS = std::max(rowS, rowD);
+    rowD = ClampCoord(rowD + sp);
+    rowS = ClampCoord(rowS + sp);
+    if (span == 1) {
+      desired[std::size_t(r)] = std::max(desired[std::size_t(r)], rowD);
+      spec[std::size_t(r)] = std::max(spec[std::size_t(r)], rowS);
+      hasSpec[std::size_t(r)] = hasSpec[std::size_t(r)] || rowHas;
+      continue;
+    }
+    const int last = std::min(r + span, n) - 1;
+    const int count = last - r + 1;
+    auto stretch = [&](std::vector<int>& v, int need) {
+      std::int64_t have = 0;
+      for (int k = r; k <= last; ++k) have += v[std::size_t(k)];
+      if (need <= have) return;
+      int more = ClampSum(need - have);
+      for (int k = r; k <= last; ++k) v[std::size_t(k)] += more / count;
+      v[std::size_t(last)] += more % count;
+    };
+    stretch(desired, rowD);
+    stretch(spec, rowS);
+    for (int k = r; k <= last; ++k) {
+      spec[std::size_t(k)] = std::max(spec[std::size_t(k)], desired[std::size_t(k)]);
+      if (rowHas) hasSpec[std::size_t(k)] = 1;
+    }
+  }
+  for (int k = 0; k < n; ++k) spec[std::size_t(k)] = std::max(spec[std::size_t(k)], desired[std::size_t(k)]);
+
+  std::int64_t desiredTotal = 0, specTotal = 0;
+  int without = 0;
+  for (int k = 0; k < n; ++k) {
+    desiredTotal += desired[std::size_t(k)];
+    specTotal += spec[std::size_t(k)];
+    if (!hasSpec[std::size_t(k)]) ++without;
+  }
+  FHeights = desired;
+  if (n == 0 || desiredTotal >= a) return;
+  if (specTotal < a) {
+    if (without == 0) {
+      std::int64_t used = 0;
+      for (int k = 0; k < n - 1; ++k) {
+        FHeights[std::size_t(k)] = RoundHalfEven(double(spec[std::size_t(k)]) * a / double(specTotal));
+        used += FHeights[std::size_t(k)];
+      }
+      FHeights[std::size_t(n - 1)] = ClampSum(a - used);
+    } else {
+      const int free = ClampSum(a - specTotal);
+      int lastWithout = -1;
+      for (int k = 0; k < n; ++k) {
+        FHeights[std::size_t(k)] = spec[std::size_t(k)];
+        if (!hasSpec[std::size_t(k)]) {
+          FHeights[std::size_t(k)] += free / without;
+          lastWithout = k;
+        }
+      }
+      FHeights[std::size_t(lastWithout)] += free % without;
+    }
+    return;
+  }
+  std::int64_t used = 0;
+  const int range = ClampSum(specTotal - desiredTotal), room = ClampSum(a - desiredTotal);
+  for (int k = 0; k < n - 1; ++k) {
+    FHeights[std::size_t(k)] = desired[std::size_t(k)] +
+                               Share(spec[std::size_t(k)] - desired[std::size_t(k)], room, range);
+    used += FHeights[std::size_t(k)];
+  }
+  FHeights[std::size_t(n - 1)] = ClampSum(a - used);
+}
+
+int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                              int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
+  (void)xRef, (void)yRef, (void)availWidth, (void)availHeight, (void)blockHeight;
+  FFirstChar = cursor;
+  FDocY = FInnerTop = FPaintTop = FTableTop = y;
+  FTableLeft = x;
+  Initialize();
+  if (TooDeep() || FRows.empty() || FNumCols == 0) {
+    FTableWidth = 0;
+    FBoxHeight = FPaintHeight = 0;
+    FInnerBottom = FPaintBottom = y;
+    FCharCount = 0;
+    maxWidth = 0;
+    return 0;
+  }
+  const int sp = FCellSpacing;
+  int avail = FGivenTableWidth > 0 ? FGivenTableWidth : indents.RightEdgeAt(y) - indents.LeftEdgeAt(y);
+  avail = std::max(0, avail - sp);
+
+  ThtmlTable* outermost = Outermost();
+  const int level = NestLevel();
+  const bool nestedPlacing = outermost != this && outermost->FPlacing;
+
+  const bool withPercents = !FHasFixedWidths || FGivenTableWidth > 0;
+  EnsureMinMax(canvas, withPercents, FGivenTableWidth);
+  if (FGivenTableWidth > 0)
+    WidthsImposed(avail);
+  else if (FHasFixedWidths)
+    WidthsFixed(avail);
+  else
+    WidthsGeneral(avail);
+  FTableWidth = ClampSum(sp + Sum(FWidths, 0, FNumCols));
+  maxWidth = FTableWidth;
+
+  // A list item waiting for its first line gets the table's bottom, not a line inside it.
+  int* pendingBaseline = FDocument ? FDocument->FFirstLineBaseline : nullptr;
+  if (FDocument) FDocument->FFirstLineBaseline = nullptr;
+
+  const int stamp = FDocument ? FDocument->LayoutCounter() : -1;
+  bool recompute = FHeights.size() != FRows.size() || stamp < 0 || FHeightsStamp != stamp ||
+                   FHeightsWidths != FWidths || (nestedPlacing && level <= MaxHeightRecomputeLevel);
+  if (recompute) {
+    ComputeRowHeights(canvas, y);
+    FHeightsStamp = stamp;
+    FHeightsWidths = FWidths;
+  }
+
+  // Cell boxes; the contents are laid out in place by the outermost table, and by a nested
+  // one only while the outermost is placing.
+  std::vector<int> colLeft(std::size_t(FNumCols) + 1, x);
+  for (int c = 0; c < FNumCols; ++c)
+    colLeft[std::size_t(c) + 1] = ClampSum(std::int64_t(colLeft[std::size_t(c)]) + FWidths[std::size_t(c)]);
+  const int n = int(FRows.size());
+  std::vector<int> rowTop(std::size_t(n) + 1, y);
+  for (int r = 0; r < n; ++r)
+    rowTop[std::size_t(r) + 1] = ClampSum(std::int64_t(rowTop[std::size_t(r)]) + FHeights[std::size_t(r)]);
+  const bool place = outermost == this || nestedPlacing;
+  if (outermost == this) FPlacing = true;
+  int paintBottom = rowTop[std::size_t(n)] + sp;
+  for (int r = 0; r < n; ++r) {
+    for (auto& owned : FRows[std::size_t(r)]->FCells) {
+      if (!owned) continue;
+      TCellObj& cell = *owned;
+      const int last = std::min(r + cell.FRowSpan, n);
+      cell.FBoxLeft = colLeft[std::size_t(cell.FCol)];
+      cell.FBoxTop = rowTop[std::size_t(r)];
+      cell.FCellWidth = SpanWidth(cell);
+      cell.FCellHeight = rowTop[std::size_t(last)] - rowTop[std::size_t(r)];
+      const int free = cell.FCellHeight - cell.FCellVSize - sp - cell.FVertSpace;
+      switch (cell.FVAlign) {
+        case acTop: cell.FCellYIndent = 0; break;
+        case acBottom: cell.FCellYIndent = std::max(0, free); break;
+        case acBaseline: break;  // found with the row heights
+        default: cell.FCellYIndent = std::max(0, free / 2); break;
+      }
+      cell.FContentLeft = cell.FBoxLeft + sp + cell.FPad[3] + cell.FBrd[3];
+      const int cy = cell.FBoxTop + sp + cell.FPad[0] + cell.FBrd[0] + cell.FCellYIndent;
+      if (place) {
+        LayoutCellContent(canvas, cell, cell.FContentLeft, cy, cursor, false);
+        for (const auto& s : *cell.FCell) paintBottom = std::max(paintBottom, s->FPaintBottom);
+      }
+    }
+  }
+  if (outermost == this) FPlacing = false;
+
+  FCharCount = cursor - FFirstChar;
+  FBoxHeight = ClampSum(std::int64_t(rowTop[std::size_t(n)]) - y + sp);
+  FInnerBottom = y + FBoxHeight;
+  FPaintBottom = std::max(FInnerBottom, paintBottom);
+  FPaintHeight = FPaintBottom - y;
+  if (pendingBaseline) *pendingBaseline = FInnerBottom;
+  return FBoxHeight;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing and queries
+
+int ThtmlTable::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
+  (void)indents, (void)x, (void)xRef, (void)yRef;
+  const int after = FInnerTop + FBoxHeight;
+  if (TooDeep() || FDocY == NotLaidOutY || FHeights.size() != FRows.size()) return after;
+  const int top = FDocY, bottom = FDocY + FBoxHeight;
+  if (bottom <= clip.Top || top >= clip.Bottom) return after;
+  if (FDocument && FDocument->FPrinting && top >= FDocument->FPageBottom) return after;
+  // The first row in view, moved up to the first row of any cell that spans into it.
+  int first = 0;
+  {
+    int rowY = FDocY;
+    const int n = int(FRows.size());
+    while (first < n - 1 && rowY + FHeights[std::size_t(first)] <= clip.Top) rowY += FHeights[std::size_t(first++)];
+    int start = first;
+    for (TCellObj* c : FRows[std::size_t(first)]->FCover)
+      if (c) start = std::min(start, c->FRow);
+    first = start;
+  }
+  for (int r = first; r < int(FRows.size()); ++r) {
+    const TCellList& row = *FRows[std::size_t(r)];
+    bool below = true;
+    for (const auto& c : row.FCells) {
+      if (!c) continue;
+      if (c->FBoxTop < clip.Bottom) below = false;
+      c->DrawCell(canvas, clip, FCellSpacing, *this);
+    }
+    if (below && !row.FCells.empty()) break;
+  }
+  return after;
+}
+
+bool ThtmlTable::GridAt(int x, int y, int& row, int& col) const {
+  if (FDocY == NotLaidOutY || FHeights.size() != FRows.size() || FWidths.size() != std::size_t(FNumCols)) return false;
+  if (x < FTableLeft || x >= FTableLeft + FTableWidth || y < FDocY || y >= FDocY + FBoxHeight) return false;
+  int cx = FTableLeft;
+  col = -1;
+  for (int c = 0; c < FNumCols; ++c) {
+    cx += FWidths[std::size_t(c)];
+    if (x < cx) {
+      col = c;
+      break;
+    }
+  }
+  int ry = FDocY;
+  row = -1;
+  for (int r = 0; r < int(FRows.size()); ++r) {
+    ry += FHeights[std::size_t(r)];
+    if (y < ry) {
+      row = r;
+      break;
+    }
+  }
+  return row >= 0 && col >= 0;
+}
+
+TCellObj* ThtmlTable::CellUnder(int x, int y) const {
+  int row = 0, col = 0;
+  if (!GridAt(x, y, row, col)) return nullptr;
+  const TCellList& r = *FRows[std::size_t(row)];
+  if (col >= int(r.FCover.size())) return nullptr;
+  return r.FCover[std::size_t(col)];
+}
+
+bool ThtmlTable::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
+  TCellObj* c = CellUnder(x, y);
+  return c && c->FCell->HotSpotAt(canvas, x, y, spot);
+}
+
+bool ThtmlTable::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
+  TCellObj* c = CellUnder(x, y);
+  return c && c->FCell->ObjectAt(x, y, object, ix, iy);
+}
+
+int ThtmlTable::CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) {
+  TCellObj* c = CellUnder(x, y);
+  return c ? c->FCell->CaretFromPoint(canvas, x, y, xr, yr, caretHeight, inText) : -1;
+}
+
+int ThtmlTable::SearchForward(int from, const std::u16string& text, bool matchCase) {
+  for (const auto& row : FRows)
+    for (const auto& c : row->FCells)
+      if (c) {
+        int p = c->FCell->SearchForward(from, text, matchCase);
+        if (p >= 0) return p;
+      }
+  return -1;
+}
+
+int ThtmlTable::SearchBackward(int from, const std::u16string& text, bool matchCase) {
+  for (auto r = FRows.rbegin(); r != FRows.rend(); ++r)
+    for (auto c = (*r)->FCells.rbegin(); c != (*r)->FCells.rend(); ++c)
+      if (*c) {
+        int p = (*c)->FCell->SearchBackward(from, text, matchCase);
+        if (p >= 0) return p;
+      }
+  return -1;
+}
+
+int ThtmlTable::SourcePosOf(int docPos) {
+  if (docPos < FFirstChar || docPos >= FFirstChar + FCharCount) return -1;
+  for (const auto& row : FRows)
+    for (const auto& c : row->FCells)
+      if (c) {
+        int p = c->FCell->SourcePosOf(docPos);
+        if (p >= 0) return p;
+      }
+  return -1;
+}
+
+int ThtmlTable::DocPosOf(int sourcePos, bool previous) {
+  if (previous) {
+    for (auto r = FRows.rbegin(); r != FRows.rend(); ++r)
+      for (auto c = (*r)->FCells.rbegin(); c != (*r)->FCells.rend(); ++c)
+        if (*c) {
+          int p = (*c)->FCell->DocPosOf(sourcePos, previous);
+          if (p >= 0) return p;
+        }
+    return -1;
+  }
+  for (const auto& row : FRows)
+    for (const auto& c : row->FCells)
+      if (c) {
+        int p = c->FCell->DocPosOf(sourcePos, previous);
+        if (p >= 0) return p;
+      }
+  return -1;
+}
+
+bool ThtmlTable::PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) {
+  if (cursor < FFirstChar || cursor >= FFirstChar + FCharCount) return false;
+  for (const auto& row : FRows)
+    for (const auto& c : row->FCells)
+      if (c && c->FCell->PointFromCaret(canvas, cursor, x, y)) return true;
+  return false;
+}
+
+bool ThtmlTable::CharAt(int pos, char16_t& ch, TCharObject& object) {
+  if (pos < FFirstChar || pos >= FFirstChar + FCharCount) return false;
+  for (const auto& row : FRows)
+    for (const auto& c : row->FCells)
+      if (c && c->FCell->CharAt(pos, ch, object)) return true;
+  return false;
+}
+
+void ThtmlTable::AppendSelectedText(std::u16string& text) {
+  if (!FDocument) return;
+  for (const auto& row : FRows)
+    for (const auto& c : row->FCells)
+      if (c) c->FCell->AppendSelectedText(text);
+}
+
+void ThtmlTable::CollectSections() { TSectionBase::CollectSections(); }
+
+void ThtmlTable::Dump(TDumpWriter& out, int depth) const {
+  out.Line(depth) << "table";
+  out.Box(FTableLeft, FDocY, FTableWidth, FBoxHeight);
+  out << " cols=" << FNumCols << " spacing=" << FCellSpacing << " padding=" << FCellPadding;
+  if (FTableBorderWidth > 0) out << " border=" << FTableBorderWidth;
+  if (TooDeep() || FHeights.size() != FRows.size()) return;
+  int rowY = FDocY;
+  for (std::size_t r = 0; r < FRows.size(); ++r) {
+    out.Line(depth + 1) << "row";
+    out.Box(FTableLeft, rowY, FTableWidth, FHeights[r]);
+    for (const auto& c : FRows[r]->FCells)
+      if (c) c->Dump(out, depth + 2, FCellSpacing);
+    rowY += FHeights[r];
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The table block
+
+TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
+                         TProperties& props, std::unique_ptr<ThtmlTable> table)
+    : TBlock(document, attributes, parentCell, props, false, false) {
+  if (!table) table = std::make_unique<ThtmlTable>(document, nullptr);
+  FTable = table.get();
+  FTable->FTableBlock = this;
+  FTable->FDepth = FDepth;
+  FInnerCell->AddSection(std::move(table));
+
+  if (attributes) {
+    TAttribute* a = nullptr;
+    if (attributes->Find(syAlign, a)) {
+      std::string align = LowerCase(a->Text());
+      if (align == "center") {
+        FCentered = true;
+      } else if ((align == "left" || align == "right") && FFloatMode == acNone && FPositioning != posAbsolute) {
+        FFloatMode = align == "left" ? acLeft : acRight;
+        if (FStackLevel == 0) FStackLevel = 1;
+      }
+    }
+    TColor c = clNone;
+    if (attributes->Find(syBgcolor, a) && ParseColor(a->Text(), false, c)) {
+      FHasBgColor = true;
+      FBgColor = c;
+      FTable->FHasBackColor = true;
+      FTable->FBackColor = c;
+      if (!FBoxValuesRaw[piBackgroundColor].IsInt()) {
+        FBoxValuesRaw[piBackgroundColor] = TPropValue(int(c));
+        FBoxValues[piBackgroundColor] = int(c);
+        FBoxCached = false;
+      }
+    }
+    if (attributes->Find(syBackground, a) && !a->Text().empty() && FBackImage.Name.empty()) {
+      FBackImage.Name = a->Text();
+      FBackImagePos = {TBackgroundPos{bpDim, 0, true, false}, TBackgroundPos{bpDim, 0, true, false}};
+    }
+    if (attributes->Find(syWidth, a)) {
+      if (HasPercentSign(a->Text())) {
+        if (a->Value() >= 1 && a->Value() <= 100) {
+          FSpecWidth = a->Value() * 10;
+          FSpecWidthIsPercent = true;
+        }
+      } else if (a->Value() > 0) {
+        FSpecWidth = std::min(a->Value(), MaxLayoutCoord);
+      }
+    }
+    if (attributes->Find(syHeight, a) && !HasPercentSign(a->Text())) FSpecHeight = std::clamp(a->Value(), 0, MaxLayoutCoord);
+    if (attributes->Find(syHspace, a)) FHSpace = std::min(std::abs(std::max(a->Value(), -MaxHSpace)), MaxHSpace);
+    if (attributes->Find(syVspace, a)) FVSpace = std::min(std::abs(std::max(a->Value(), -MaxVSpace)), MaxVSpace);
+  }
+  // A style width: a percentage as tenths (at most 1000); pixels are handled at layout, where
+  // the paddings and borders it includes are known.
+  const TPropValue& w = FBoxValuesRaw[piWidth];
+  if (w.IsPercent() && w.Percent() > 0) {
+    FSpecWidth = std::min(1000, int(w.Percent() * 10));
+    FSpecWidthIsPercent = true;
+  }
+  // The HTML border: a raised frame, unless the style draws a border of its own.
+  if (FTable->FTableBorderWidth > 0) {
+    bool styled = false;
+    for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i)
+      styled = styled || (FBoxValuesRaw[i].IsInt() && FBoxValuesRaw[i].Int() != bssNone);
+    if (!styled) {
+      FHtmlBorder = true;
+      for (int i = piBorderTopWidth; i <= piBorderLeftWidth; ++i)
+        FBoxValuesRaw[i] = TPropValue(FTable->FTableBorderWidth);
+      for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) FBoxValuesRaw[i] = TPropValue(int(bssOutset));
+      FBoxBorderStyle = bssOutset;
+      FBoxCached = false;
+    }
+  }
+  if (IsFloating()) {
+    if (FBoxValues[piMarginTop] == 0) FBoxValues[piMarginTop] = FVSpace;
+    if (FBoxValues[piMarginBottom] == 0) FBoxValues[piMarginBottom] = FVSpace;
+  }
+  FTable->FIsFloating = IsFloating();
+}
+
+TTableBlock::TTableBlock(TSectionList* document, const TTableBlock& s)
+    : TBlock(document, s),
+      FSpecWidth(s.FSpecWidth),
+      FSpecWidthIsPercent(s.FSpecWidthIsPercent),
+      FHasBgColor(s.FHasBgColor),
+      FBgColor(s.FBgColor),
+      FHSpace(s.FHSpace),
+      FVSpace(s.FVSpace),
+      FInCaptionBlock(s.FInCaptionBlock),
+      FHtmlBorder(s.FHtmlBorder),
+      FCentered(s.FCentered),
+      FXOffset(s.FXOffset),
+      FSpecHeight(s.FSpecHeight) {
+  for (const auto& owned : *FInnerCell)
+    if (auto* t = dynamic_cast<ThtmlTable*>(owned.get())) {
+      FTable = t;
+      t->FTableBlock = this;
+    }
+}
+
+std::unique_ptr<TSectionBase> TTableBlock::CloneForPrint(TSectionList* document) const {
+  return std::unique_ptr<TSectionBase>(new TTableBlock(document, *this));
+}
+
+void TTableBlock::SideMargins(int& ml, int& mr) const {
+  ml = FBoxValues[piMarginLeft] == AutoValue ? 0 : FBoxValues[piMarginLeft];
+  mr = FBoxValues[piMarginRight] == AutoValue ? 0 : FBoxValues[piMarginRight];
+  if (IsFloating()) {
+    if (ml == 0) ml = FHSpace;
+    if (mr == 0) mr = FHSpace;
+  }
+}
+
+int TTableBlock::TableWidthFor(TCanvas& canvas, int fill) {
+  const TBoxValues& b = FBoxValues;
+  const int bp = b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] + b[piPaddingRight];
+  const TPropValue& styleWidth = FBoxValuesRaw[piWidth];
+  int given = 0;
+  if (styleWidth.IsInt() && styleWidth.Int() > 0 && styleWidth.Int() != AutoValue)
+    given = std::max(1, styleWidth.Int() - bp);
+  else if (FSpecWidth > 0)
+    given = FSpecWidthIsPercent ? std::max(1, Share(fill, FSpecWidth, 1000)) : FSpecWidth;
+  int mn = 0, mx = 0;
+  if (given > 0) {
+    FTable->FGivenTableWidth = given;
+    FTable->MeasureMinMax(canvas, mn, mx);
+    FTable->FGivenTableWidth = std::max(mn, given);
+    return FTable->FGivenTableWidth;
+  }
+  FTable->FGivenTableWidth = 0;
+  FTable->MeasureMinMax(canvas, mn, mx);
+  return std::max(mn, std::min(mx, fill));
+}
+
+int TTableBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {
+  (void)autoCount, (void)availHeight;
+  TBoxValues& b = FBoxValues;
+  const bool noMargins = (b[piMarginLeft] == AutoValue || b[piMarginLeft] == 0) &&
+                         (b[piMarginRight] == AutoValue || b[piMarginRight] == 0);
+  int ml = 0, mr = 0;
+  SideMargins(ml, mr);
+  b[piMarginLeft] = ml;
+  b[piMarginRight] = mr;
+  const int bp = b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] + b[piPaddingRight];
+  const int fill = std::max(0, availWidth - ml - mr - bp);
+  const int width = TableWidthFor(canvas, fill);
+  if (FCentered && !IsFloating() && noMargins) b[piMarginLeft] = std::max(0, (fill - width) / 2);
+  return std::clamp(width, 0, MaxLayoutCoord);
+}
+
+int TTableBlock::OuterWidth(TCanvas& canvas, int availWidth) {
+  if (FHidden || TooDeep()) return 0;
+  int autoCount = 0;
+  ResolveBox(availWidth, 0, FBoxValues, autoCount);
+  // Without the margin that centres it.
+  int ml = 0, mr = 0;
+  SideMargins(ml, mr);
+  int width = ResolveBlockWidth(canvas, availWidth, autoCount, 0);
+  const TBoxValues& b = FBoxValues;
+  return ClampSum(std::int64_t(width) + ml + mr + b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] +
+                  b[piPaddingRight]);
+}
+
+void TTableBlock::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
+  minWidth = maxWidth = 0;
+  if (FHidden || TooDeep()) return;
+  TBoxValues box{};
+  int autoCount = 0;
+  ResolveBox(0, 400, box, autoCount);
+  int ml = box[piMarginLeft] == AutoValue ? 0 : box[piMarginLeft];
+  int mr = box[piMarginRight] == AutoValue ? 0 : box[piMarginRight];
+  if (IsFloating()) {
+    if (ml == 0) ml = FHSpace;
+    if (mr == 0) mr = FHSpace;
+  }
+  const int bp = box[piBorderLeftWidth] + box[piBorderRightWidth] + box[piPaddingLeft] + box[piPaddingRight];
+  const TPropValue& styleWidth = FBoxValuesRaw[piWidth];
+  int pixels = 0;
+  if (styleWidth.IsInt() && styleWidth.Int() > 0 && styleWidth.Int() != AutoValue)
+    pixels = std::max(1, styleWidth.Int() - bp);
+  else if (FSpecWidth > 0 && !FSpecWidthIsPercent)
+    pixels = FSpecWidth;
+  const int saved = FTable->FGivenTableWidth;
+  FTable->FGivenTableWidth = pixels;
+  int mn = 0, mx = 0;
+  FTable->MeasureMinMax(canvas, mn, mx);
+  FTable->FGivenTableWidth = saved;
+  if (pixels > 0) mn = mx = std::max(mn, pixels);
+  const int hm = ml + mr + bp;
+  minWidth = ClampCoord(hm + mn);
+  maxWidth = ClampCoord(hm + mx);
+}
+
+int TTableBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                               int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
+  FXOffset = 0;
+  if (FHidden || TooDeep())
+    return TBlock::LayoutSection(canvas, x, y, xRef, yRef, availWidth, availHeight, blockHeight, indents, maxWidth,
+                                 cursor);
+  // The table's own height: the style's, else HEIGHT.
+  const TPropValue& h = FBoxValuesRaw[piHeight];
+  int height = FSpecHeight;
+  if (h.IsInt() && h.Int() > 0)
+    height = h.Int();
+  else if (h.IsPercent() && availHeight > 0)
+    height = Share(availHeight, int(h.Percent()), 100);
+  FTable->FSpecHeight = height;
+  FTable->FIsFloating = IsFloating();
+  if (!IsFloating() && FPositioning == posStatic) {
+    // Placed between the floats at its top.
+    const int left = std::max(x, indents.LeftEdgeAt(y));
+    const int room = std::max(0, indents.RightEdgeAt(y) - left);
+    FXOffset = left - x;
+    return TBlock::LayoutSection(canvas, left, y, xRef, yRef, room, availHeight, blockHeight, indents, maxWidth,
+                                 cursor);
+  }
+  return TBlock::LayoutSection(canvas, x, y, xRef, yRef, availWidth, availHeight, blockHeight, indents, maxWidth,
+                               cursor);
+}
+
+void TTableBlock::DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRect& inner) {
+  if (!FHtmlBorder) {
+    TBlock::DrawBlockBorder(canvas, outer, inner);
+    return;
+  }
+  // Raised: light above and on the left, dark below and on the right.
+  const TColor light = FTable->FBorderColorLight, dark = FTable->FBorderColorDark;
+  DrawFrameSides(canvas, outer,
+                 {inner.Top - outer.Top, outer.Right - inner.Right, outer.Bottom - inner.Bottom, inner.Left - outer.Left},
+                 {light, dark, dark, light});
+}
+
+// ---------------------------------------------------------------------------------------------
+// The caption block
+
+TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TAttributeList* attributes,
+                                             TCellBasic* parentCell, TProperties& props)
+    : TBlock(document, attributes, parentCell, props, false, false) {
+  // No box of its own: the table block inside has the margins, borders and background.
+  for (int i = piMarginTop; i <= piBorderLeftWidth; ++i) FBoxValuesRaw[i] = TPropValue(0);
+  for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) FBoxValuesRaw[i] = TPropValue(int(bssNone));
+  FBoxValuesRaw[piBackgroundColor] = TPropValue();
+  FBoxValuesRaw[piWidth] = TPropValue();
+  FBoxValuesRaw[piHeight] = TPropValue();
+  FBoxValues[piMarginTop] = FBoxValues[piMarginBottom] = 0;
+  FBoxBorderStyle = bssNone;
+  FBackImage.Name.clear();
+  FHasPercentBox = false;
+  FBoxCached = false;
+  if (attributes) {
+    TAttribute* a = nullptr;
+    if (attributes->Find(syAlign, a)) {
+      std::string align = LowerCase(a->Text());
+      if (align == "center") {
+        FCentered = true;
+      } else if ((align == "left" || align == "right") && FFloatMode == acNone && FPositioning != posAbsolute) {
+        FFloatMode = align == "left" ? acLeft : acRight;
+        if (FStackLevel == 0) FStackLevel = 1;
+      }
+    }
+  }
+}
+
+TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TTableAndCaptionBlock& s)
+    : TBlock(document, s), FTableIndex(s.FTableIndex), FCentered(s.FCentered) {
+  if (FInnerCell->Count() == 2) {
+    FTableBlock = dynamic_cast<TTableBlock*>((*FInnerCell)[FTableIndex]);
+    FCaptionBlock = dynamic_cast<TBlock*>((*FInnerCell)[1 - FTableIndex]);
+  } else if (FInnerCell->Count() == 1) {
+    FTableBlock = dynamic_cast<TTableBlock*>((*FInnerCell)[0]);
+  }
+}
+
+std::unique_ptr<TSectionBase> TTableAndCaptionBlock::CloneForPrint(TSectionList* document) const {
+  return std::unique_ptr<TSectionBase>(new TTableAndCaptionBlock(document, *this));
+}
+
+void TTableAndCaptionBlock::SetContent(std::unique_ptr<TTableBlock> table, std::unique_ptr<TBlock> caption,
+                                       bool captionBelow) {
+  FInnerCell->Clear();
+  FTableBlock = nullptr;
+  FCaptionBlock = nullptr;
+  if (table) {
+    table->FInCaptionBlock = true;
+    table->FFloatMode = acNone;
+    table->FTable->FIsFloating = false;
+    table->FParentCell = FInnerCell.get();
+  }
+  if (caption) caption->FParentCell = FInnerCell.get();
+  auto add = [&](std::unique_ptr<TBlock> b) { return b ? static_cast<TBlock*>(FInnerCell->AddSection(std::move(b))) : nullptr; };
+  if (captionBelow) {
+    FTableBlock = static_cast<TTableBlock*>(add(std::move(table)));
+    FCaptionBlock = add(std::move(caption));
+    FTableIndex = 0;
+  } else {
+    FCaptionBlock = add(std::move(caption));
+    FTableBlock = static_cast<TTableBlock*>(add(std::move(table)));
+    FTableIndex = FCaptionBlock ? 1 : 0;
+  }
+  FPaintList.clear();
+}
+
+int TTableAndCaptionBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {
+  (void)autoCount, (void)availHeight;
+  TBoxValues& b = FBoxValues;
+  b[piMarginLeft] = b[piMarginRight] = 0;
+  int width = FTableBlock ? FTableBlock->OuterWidth(canvas, availWidth) : 0;
+  if (FCaptionBlock) {
+    int mn = 0, mx = 0;
+    FCaptionBlock->MeasureMinMax(canvas, mn, mx);
+    width = std::max(width, mn);
+  }
+  if (FCentered && !IsFloating() && width < availWidth) b[piMarginLeft] = (availWidth - width) / 2;
+  return std::clamp(width, 0, MaxLayoutCoord);
+}
+
+}  // namespace korva

@@ -1,0 +1,223 @@
+// Tables: the table section that holds the rows and does the column and row arithmetic, its
+// rows, its column descriptions, and the two blocks around it (the table block gives it
+// margins, alignment, width, background and the outer border; the caption block stacks a
+// caption above or below it).
+//
+// Layout runs in two passes over nested tables: the outermost table first measures its cells
+// (row heights), then places them. A nested table lays its cells out at their final place only
+// while the outermost one is placing, and deep ones keep the row heights they found, so the work
+// grows linearly with the nesting depth instead of doubling at every level.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "layout/Block.h"
+#include "layout/SectionBase.h"
+#include "layout/TableCell.h"
+
+namespace korva {
+
+class TAttributeList;
+class TTableBlock;
+
+// A COL description.
+struct TColObj {
+  int FColWidth = 0;  // pixels, or tenths of a percent
+  bool FColIsPercent = false;
+  std::string FColAlign;
+  int FColVAlign = 0;
+};
+
+// A row. Positions covered by a span (or missing at the end of a short row) are null.
+class TCellList {
+ public:
+  TCellList(const TAttributeList* attributes, TProperties& props);
+  TCellList(TSectionList* document, const TCellList& source);
+
+  std::vector<std::unique_ptr<TCellObj>> FCells;
+  // For every position, the cell whose box covers it (null for a missing position); built with
+  // the grid.
+  std::vector<TCellObj*> FCover;
+  int FRowHeight = 0;
+  int FRowHeightPercent = 0;
+  bool FHasBackColor = false;
+  TColor FBackColor = clNone;
+  std::string FRowBackImage;
+  TBackgroundPosArray FRowBackPos{};
+  bool FBreakBefore = false, FBreakAfter = false, FBreakInside = false;
+
+  // Appends a cell; the row's height becomes the least height of the cell.
+  TCellObj* Add(std::unique_ptr<TCellObj> cell);
+  int Count() const { return int(FCells.size()); }
+};
+
+class ThtmlTable : public TSectionBase {
+ public:
+  ThtmlTable(TSectionList* document, const TAttributeList* attributes);
+  ThtmlTable(TSectionList* document, const ThtmlTable& source);
+  ~ThtmlTable() override;
+
+  std::vector<std::unique_ptr<TCellList>> FRows;
+  bool FInitialized = false;
+  int FTableBorderWidth = 0;
+  bool FIsFloating = false;
+  int FNumCols = 0;
+  int FTableWidth = 0;
+  int FGivenTableWidth = 0;
+  bool FHasFixedWidths = false;
+  int FCellPadding = 1;
+  int FCellSpacing = 2;
+  TColor FBorderColorLight = clBtnHighlight, FBorderColorDark = clBtnShadow;
+  int FTableLeft = 0, FTableTop = 0;
+  bool FHasBackColor = false;
+  TColor FBackColor = clNone;
+  std::vector<TColObj> FColInfo;
+  int FMinMaxStamp = -1;
+  std::vector<int> FWidths, FMaxWidths, FMinWidths, FPercents;
+  std::vector<int> FHeights;
+
+  // Beyond the fields of the model: the block's own height (0 when none), set by the table
+  // block before each layout; the nesting depth of the table block (blocks inside cells count
+  // from it); the table block itself.
+  int FSpecHeight = 0;
+  int FDepth = 1;
+  TTableBlock* FTableBlock = nullptr;
+
+  void AddColumnSpec(int width, bool isPercent, const std::string& align, int vAlign);
+  TCellList* AddRow(std::unique_ptr<TCellList> row);
+  // Normalises the grid once: spans, placeholders, column descriptions, cell finishing.
+  void Initialize();
+  bool TooDeep() const { return FDepth > MaxLayoutDepth; }
+  // The nesting level of the table among tables (1 for a table in no table cell), and the
+  // outermost table; found through the cells the table blocks sit in.
+  int NestLevel();
+  ThtmlTable* Outermost();
+  // The cell at a grid position (null for a covered or missing position).
+  TCellObj* CellAt(int row, int col) const;
+
+  // ---- section operations ----
+  std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
+  void AppendSelectedText(std::u16string& text) override;
+  int LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                    int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) override;
+  int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
+  bool HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) override;
+  bool ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) override;
+  int CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) override;
+  int SearchForward(int from, const std::u16string& text, bool matchCase) override;
+  int SearchBackward(int from, const std::u16string& text, bool matchCase) override;
+  int SourcePosOf(int docPos) override;
+  int DocPosOf(int sourcePos, bool previous) override;
+  bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) override;
+  bool CharAt(int pos, char16_t& ch, TCharObject& object) override;
+  void MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+  void CollectSections() override;
+
+  const char* DumpKind() const override { return "table"; }
+  void Dump(TDumpWriter& out, int depth) const override;
+  void ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) override;
+  bool LineYAt(int docPos, int& y) override {
+    (void)docPos, (void)y;
+    return false;
+  }
+
+  // Counters for tests and benchmarks: cell content layouts since the table was made.
+  long long FCellLayouts = 0;
+
+ private:
+  // Column minimums and maximums (with or without percentages) for a reference width; cached
+  // per document layout pass. Returns true when they were recomputed.
+  bool EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth);
+  void MinMaxWithoutPercents(TCanvas& canvas);
+  void MinMaxWithPercents(TCanvas& canvas, int refWidth);
+  void Totals(int& minTotal, int& maxTotal) const;
+  int NeededWidth() const;  // the width at which percentage columns get their share, 0 if none
+  void WidthsFixed(int avail);
+  void WidthsGeneral(int avail);
+  void WidthsImposed(int avail);
+  // Lays a cell's content out for its spanned width at y; returns its height.
+  int LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, bool wantBaseline);
+  void ComputeRowHeights(TCanvas& canvas, int y);
+  int SpanWidth(const TCellObj& cell) const;
+  // The row and column at a point inside the table (false outside).
+  bool GridAt(int x, int y, int& row, int& col) const;
+  TCellObj* CellUnder(int x, int y) const;
+  template <class F>
+  void ForEachCell(F f) const {
+    for (const auto& row : FRows)
+      for (const auto& c : row->FCells)
+        if (c) f(*c);
+  }
+
+  bool FMinMaxWithPercents = false;
+  int FMinMaxRef = -1;
+  int FHeightsStamp = -1;              // layout counter of FHeights
+  std::vector<int> FHeightsWidths;     // column widths FHeights were found with
+  bool FPlacing = false;               // the outermost table is placing its cells
+  bool FNestKnown = false;
+  int FNestLevel = 1;
+  ThtmlTable* FParentTable = nullptr;
+  // Cells by column span and by row span, ascending (the width and height passes go by span).
+  std::vector<TCellObj*> FByColSpan, FByRowSpan;
+};
+
+// The block around a table.
+class TTableBlock : public TBlock {
+ public:
+  TTableBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
+              std::unique_ptr<ThtmlTable> table);
+  TTableBlock(TSectionList* document, const TTableBlock& source);
+
+  ThtmlTable* FTable = nullptr;  // owned by the content cell
+  int FSpecWidth = 0;            // pixels, or tenths of a percent; 0 when none
+  bool FSpecWidthIsPercent = false;
+  bool FHasBgColor = false;
+  TColor FBgColor = clNone;
+  int FHSpace = 0, FVSpace = 0;
+  bool FInCaptionBlock = false;
+  bool FHtmlBorder = false;
+  bool FCentered = false;
+  int FXOffset = 0;
+  int FSpecHeight = 0;  // HEIGHT, used when the style gives none
+
+  // The table's outer width (margins included) for an available width.
+  int OuterWidth(TCanvas& canvas, int availWidth);
+
+  std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
+  int LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                    int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) override;
+  void MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+  void DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRect& inner) override;
+  int ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) override;
+  bool IsTableBlock() const override { return true; }
+
+ private:
+  void SideMargins(int& ml, int& mr) const;
+  int TableWidthFor(TCanvas& canvas, int fill);
+};
+
+// A table with its caption: the caption block and the table block stacked in the content cell.
+class TTableAndCaptionBlock : public TBlock {
+ public:
+  TTableAndCaptionBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
+                        TProperties& props);
+  TTableAndCaptionBlock(TSectionList* document, const TTableAndCaptionBlock& source);
+
+  TTableBlock* FTableBlock = nullptr;  // owned by the content cell
+  TBlock* FCaptionBlock = nullptr;     // owned by the content cell
+  int FTableIndex = 0;                 // which of the two content sections is the table
+  bool FCentered = false;
+
+  // Puts the table block and the caption into the content cell, the caption below the table
+  // or above it. The table block stops floating on its own: the caption block floats.
+  void SetContent(std::unique_ptr<TTableBlock> table, std::unique_ptr<TBlock> caption, bool captionBelow);
+
+  std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
+  int ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) override;
+  bool IsTableBlock() const override { return true; }
+  std::string DumpTag() const override { return "table+caption"; }
+};
+
+}  // namespace korva

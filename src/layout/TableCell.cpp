@@ -1,0 +1,276 @@
+#include "layout/TableCell.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "core/Attributes.h"
+#include "layout/LayoutDump.h"
+#include "layout/SectionList.h"
+#include "layout/Table.h"
+#include "style/Colors.h"
+
+namespace korva {
+
+namespace {
+
+bool HasPercentSign(const std::string& text) { return text.find('%') != std::string::npos; }
+
+// Drawing more tiles than this for one cell means a tiny picture in a huge cell: the rest of
+// the cell is left plain rather than spend a paint on it.
+constexpr int MaxTilesPerCell = 20000;
+
+}  // namespace
+
+TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeList* attributes, int rowVAlign,
+                   const ThtmlTable* table)
+    : FVAlign(rowVAlign >= acTop && rowVAlign <= acBottom ? rowVAlign : acMiddle) {
+  FCell = std::make_unique<TTableCellContent>(document);
+  FCell->FOwnerTag = props.FTagName;
+  if (table) FCell->FDepth = table->FDepth + 1;
+  if (document) {
+    const TDocFont& font = document->FontFor(props);
+    FEmPixels = font.EmPixels;
+    FExPixels = font.ExPixels;
+  } else {
+    FEmPixels = props.FEmPixels;
+    FExPixels = props.FExPixels;
+  }
+
+  if (attributes) {
+    TAttribute* a = nullptr;
+    TColor c = clNone;
+    if (attributes->Find(syBgcolor, a) && ParseColor(a->Text(), false, c)) SetBackColor(c);
+    if (attributes->Find(syBackground, a) && !a->Text().empty()) FBackImage.Name = a->Text();
+    if (attributes->Find(syColspan, a) && a->Value() > 1) FColSpan = std::min(a->Value(), MaxColSpan);
+    if (attributes->Find(syRowspan, a) && a->Value() > 1) FRowSpan = std::min(a->Value(), MaxRowSpan);
+    if (attributes->Find(syWidth, a)) {
+      if (HasPercentSign(a->Text())) {
+        if (a->Value() >= 1 && a->Value() <= 100) {
+          FGivenW = a->Value() * 10;
+          FGivenWIsPercent = true;
+        }
+      } else if (a->Value() > 0) {
+        FGivenW = std::min(a->Value(), MaxLayoutCoord);
+      }
+    }
+    if (attributes->Find(syHeight, a)) {
+      if (HasPercentSign(a->Text()))
+        FGivenHPercent = std::clamp(a->Value(), 0, 100);
+      else
+        FGivenH = std::clamp(a->Value(), 0, MaxLayoutCoord);
+    }
+  }
+
+  TAlignCode v;
+  if (props.GetVertAlign(v) && (v == acTop || v == acMiddle || v == acBottom || v == acBaseline)) FVAlign = v;
+
+  TVMarginArray raw{};
+  props.GetVerticalBox(raw);
+  PrepareBoxLengths(raw, FEmPixels, FExPixels);
+  const TPropValue& w = raw[piWidth];
+  if (w.IsPercent()) {
+    if (w.Percent() > 0 && w.Percent() < 100) {
+      FGivenW = int(w.Percent() * 10);
+      FGivenWIsPercent = true;
+    }
+  } else if (w.IsInt() && w.Int() > 0 && w.Int() != AutoValue) {
+    FGivenW = std::min(w.Int(), MaxLayoutCoord);
+    FGivenWIsPercent = false;
+  }
+  const TPropValue& h = raw[piHeight];
+  if (h.IsPercent()) {
+    FGivenHPercent = std::clamp(int(h.Percent()), 0, 100);
+    FGivenH = 0;
+  } else if (h.IsInt() && h.Int() > 0) {
+    FGivenH = std::min(h.Int(), MaxLayoutCoord);
+    FGivenHPercent = 0;
+  }
+
+  TColor bg = props.GetBackgroundColor();
+  if (bg != clNone) SetBackColor(bg);
+  std::string url;
+  if (props.GetBackgroundImage(url)) FBackImage.Name = url;
+  props.GetBackgroundPos(FEmPixels, FExPixels, FBGPos);
+
+  TBoxValues pads{};
+  ResolveCellPadding(raw, FEmPixels, FExPixels, pads);
+  FPad = {pads[piPaddingTop], pads[piPaddingRight], pads[piPaddingBottom], pads[piPaddingLeft]};
+
+  for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i)
+    if (raw[i].IsInt() && raw[i].Int() != bssNone) FHasCssBorder = true;
+  int autoCount = 0;
+  ResolveBlockBox(raw, 0, 0, FEmPixels, FExPixels, FBoxValues, autoCount);
+  if (FHasCssBorder) {
+    FBrd = {std::clamp(FBoxValues[piBorderTopWidth], 0, MaxLayoutCoord),
+            std::clamp(FBoxValues[piBorderRightWidth], 0, MaxLayoutCoord),
+            std::clamp(FBoxValues[piBorderBottomWidth], 0, MaxLayoutCoord),
+            std::clamp(FBoxValues[piBorderLeftWidth], 0, MaxLayoutCoord)};
+    // A side without its own colour takes the element's colour.
+    const TPropValue& color = props.Value(piColor);
+    TColor text = color.IsInt() ? TColor(color.Int()) : clBlack;
+    for (int i = piBorderTopColor; i <= piBorderLeftColor; ++i)
+      if (!raw[i].IsInt() || raw[i].Int() == NotSetValue) FBoxValues[i] = int(text);
+  }
+  props.GetPageBreaks(FBreakBefore, FBreakAfter, FBreakInside);
+}
+
+TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
+    : FColSpan(s.FColSpan),
+      FRowSpan(s.FRowSpan),
+      FCellWidth(s.FCellWidth),
+      FCellHeight(s.FCellHeight),
+      FCellVSize(s.FCellVSize),
+      FGivenH(s.FGivenH),
+      FGivenHPercent(s.FGivenHPercent),
+      FCellYIndent(s.FCellYIndent),
+      FVAlign(s.FVAlign),
+      FGivenW(s.FGivenW),
+      FGivenWIsPercent(s.FGivenWIsPercent),
+      FEmPixels(s.FEmPixels),
+      FExPixels(s.FExPixels),
+      FBGPos(s.FBGPos),
+      FPad(s.FPad),
+      FBrd(s.FBrd),
+      FHorzSpace(s.FHorzSpace),
+      FVertSpace(s.FVertSpace),
+      FHasCssBorder(s.FHasCssBorder),
+      FBoxValues(s.FBoxValues),
+      FBreakBefore(s.FBreakBefore),
+      FBreakAfter(s.FBreakAfter),
+      FBreakInside(s.FBreakInside),
+      FRow(s.FRow),
+      FCol(s.FCol),
+      FBoxLeft(s.FBoxLeft),
+      FBoxTop(s.FBoxTop),
+      FContentLeft(s.FContentLeft),
+      FBaseline(s.FBaseline) {
+  FCell = std::make_unique<TTableCellContent>(document);
+  FCell->FDepth = s.FCell->FDepth;
+  FCell->FWidth = s.FCell->FWidth;
+  FCell->FBkColor = s.FCell->FBkColor;
+  FCell->FHasBkColor = s.FCell->FHasBkColor;
+  FCell->CopyFrom(*s.FCell, document);
+  // The copy shares the picture without holding the cache entry.
+  FBackImage.Name = s.FBackImage.Name;
+  FBackImage.Graphic = s.FBackImage.Graphic;
+  FBackImage.Mask = s.FBackImage.Mask;
+  FBackImage.Frame = s.FBackImage.Frame;
+  FBackImage.Failed = s.FBackImage.Failed;
+}
+
+TCellObj::~TCellObj() { FBackImage.Release(FCell ? FCell->FDocument : nullptr); }
+
+void TCellObj::Finish(int cellPadding, bool tableBorder) {
+  for (int& p : FPad)
+    if (p < 0) p = cellPadding;
+  if (tableBorder && !FHasCssBorder)
+    for (int& b : FBrd) b = std::max(b, 1);
+  FHorzSpace = FPad[3] + FBrd[3] + FBrd[1] + FPad[1];
+  FVertSpace = FPad[0] + FBrd[0] + FBrd[2] + FPad[2];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, int spacing, const ThtmlTable& table) {
+  const TRect box{FBoxLeft + spacing, FBoxTop + spacing, FBoxLeft + FCellWidth, FBoxTop + FCellHeight};
+  if (box.Right <= box.Left || box.Bottom <= box.Top) return;
+  if (box.Bottom <= clip.Top || box.Top >= clip.Bottom) return;
+  TSectionList* doc = FCell->FDocument;
+  bool backgrounds = !(doc && doc->FPrinting && !doc->FPrintBackground);
+  if (backgrounds && HasBackColor() && BackColor() != clNone) canvas.FillRect(box, BackColor() | PaletteMatchFlag);
+  if (backgrounds && FBackImage.Ready()) {
+    try {
+      TileBackground(canvas, clip, box);
+    } catch (const std::exception&) {
+      FBackImage.Release(doc);
+      FBackImage.Failed = true;
+    }
+  }
+  FCell->Draw(canvas, clip, FCell->Indents(), FContentLeft, 0, 0);
+  DrawBorder(canvas, box, table);
+}
+
+void TCellObj::TileBackground(TCanvas& canvas, const TRect& clip, const TRect& box) {
+  const TBitmap& pic = *FBackImage.Frame;
+  const int tw = pic.Width(), th = pic.Height();
+  TRect area = IntersectRect(box, clip);
+  if (tw <= 0 || th <= 0 || area.IsEmpty()) return;
+  auto origin = [](const TBackgroundPos& p, int length, int tile) {
+    switch (p.PosType) {
+      case bpCenter: return (length - tile) / 2;
+      case bpBottom:
+      case bpRight: return length - tile;
+      case bpPercent: return MulDiv(length - tile, p.Value, 100);
+      case bpDim: return p.Value;
+      default: return 0;
+    }
+  };
+  int x0 = box.Left + origin(FBGPos[0], box.Width(), tw);
+  int y0 = box.Top + origin(FBGPos[1], box.Height(), th);
+  // Back up to the first tile that reaches into the visible area.
+  if (FBGPos[0].Repeat && x0 > area.Left) x0 -= ((x0 - area.Left + tw - 1) / tw) * tw;
+  if (FBGPos[1].Repeat && y0 > area.Top) y0 -= ((y0 - area.Top + th - 1) / th) * th;
+  if (FBGPos[0].Repeat && x0 + tw <= area.Left) x0 += ((area.Left - x0) / tw) * tw;
+  if (FBGPos[1].Repeat && y0 + th <= area.Top) y0 += ((area.Top - y0) / th) * th;
+  canvas.SaveState();
+  canvas.IntersectClipRect(area);
+  int drawn = 0;
+  for (int y = y0; y < area.Bottom && drawn < MaxTilesPerCell; y += th) {
+    for (int x = x0; x < area.Right && drawn < MaxTilesPerCell; x += tw) {
+      if (FBackImage.Mask)
+        canvas.MaskedStretchBlt(x, y, tw, th, pic, *FBackImage.Mask, 0, 0, tw, th);
+      else
+        canvas.BitBlt(x, y, tw, th, pic, 0, 0);
+      ++drawn;
+      if (!FBGPos[0].Repeat) break;
+    }
+    if (!FBGPos[1].Repeat) break;
+  }
+  canvas.RestoreState();
+}
+
+void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable& table) {
+  if (FHasCssBorder) {
+    const int t = FBrd[0], r = FBrd[1], b = FBrd[2], l = FBrd[3];
+    if (t + r + b + l == 0) return;
+    const int colors[4] = {FBoxValues[piBorderTopColor], FBoxValues[piBorderRightColor],
+                           FBoxValues[piBorderBottomColor], FBoxValues[piBorderLeftColor]};
+    const int styles[4] = {FBoxValues[piBorderTopStyle], FBoxValues[piBorderRightStyle],
+                           FBoxValues[piBorderBottomStyle], FBoxValues[piBorderLeftStyle]};
+    bool flat = t == 1 && r == 1 && b == 1 && l == 1;
+    for (int s = 0; s < 4; ++s) flat = flat && styles[s] == bssSolid && colors[s] == colors[0];
+    if (flat) {
+      canvas.FrameRect(outer, TColor(colors[0]));
+      return;
+    }
+    // The shaded styles darken the sides the light does not reach.
+    std::array<TColor, 4> c{};
+    for (int s = 0; s < 4; ++s) {
+      c[std::size_t(s)] = styles[s] == bssNone ? clNone : TColor(colors[s]);
+      bool leftTop = s == 0 || s == 3;
+      if ((styles[s] == bssInset || styles[s] == bssGroove) && leftTop) c[std::size_t(s)] = DarkenColor(c[std::size_t(s)]);
+      if ((styles[s] == bssOutset || styles[s] == bssRidge) && !leftTop) c[std::size_t(s)] = DarkenColor(c[std::size_t(s)]);
+    }
+    DrawFrameSides(canvas, outer, FBrd, c);
+    return;
+  }
+  if (table.FTableBorderWidth <= 0) return;
+  // A sunken frame: dark above and on the left, light below and on the right.
+  TColor dark = table.FBorderColorDark, light = table.FBorderColorLight;
+  canvas.FillRect({outer.Left, outer.Top, outer.Right, outer.Top + 1}, dark);
+  canvas.FillRect({outer.Left, outer.Top, outer.Left + 1, outer.Bottom}, dark);
+  canvas.FillRect({outer.Left, outer.Bottom - 1, outer.Right, outer.Bottom}, light);
+  canvas.FillRect({outer.Right - 1, outer.Top, outer.Right, outer.Bottom}, light);
+}
+
+void TCellObj::Dump(TDumpWriter& out, int depth, int spacing) const {
+  out.Line(depth) << "cell";
+  out.Box(FBoxLeft + spacing, FBoxTop + spacing, FCellWidth - spacing, FCellHeight - spacing);
+  if (FColSpan > 1) out << " colspan=" << FColSpan;
+  if (FRowSpan > 1) out << " rowspan=" << FRowSpan;
+  out << " content=" << FContentLeft << "," << FCell->FCellY << " " << FCell->FWidth << "x" << FCellVSize;
+  FCell->Dump(out, depth);
+}
+
+}  // namespace korva
