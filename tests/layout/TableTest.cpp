@@ -51,15 +51,12 @@ TEST(TableTest, PercentColumnBesideAnAutoColumn) {
 
 TEST(TableTest, FullWidthTableInsideItsMarginsBordersAndPaddings) {
   TLayoutFixture f;
-  ThtmlTable* table = nullptr;
   std::string dump = LayoutBody(f, 600, [&](TTreeBuilder&, TTableBuilder& tb) {
     tb.Table({"WIDTH=100%", "BORDER=3", "CELLPADDING=2"}, "margin: 0 10px; padding: 5px");
     tb.ProbeCell(30, 60);
     tb.ProbeCell(30, 90);
     tb.End();
-    table = tb.Open.empty() ? nullptr : nullptr;
   });
-  (void)table;
   // 600 - 2 x 10 margin - 2 x 3 border - 2 x 5 padding.
   EXPECT_NE(dump.find("table 18,8 564x"), std::string::npos) << dump;
   ExpectDump("table-width-100", dump);

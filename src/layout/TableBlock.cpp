@@ -1,0 +1,344 @@
+// The blocks around a table: the table block (margins, alignment, width, background, the outer
+// frame) and the block that stacks a caption above or below it.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+#include "core/Attributes.h"
+#include "core/CharCase.h"
+#include "layout/IndentManager.h"
+#include "layout/SectionList.h"
+#include "layout/Table.h"
+#include "style/Colors.h"
+
+namespace korva {
+
+namespace {
+
+constexpr int MaxHSpace = 40;
+constexpr int MaxVSpace = 200;
+
+int ClampCoord(int v) { return std::clamp(v, -MaxLayoutCoord, MaxLayoutCoord); }
+int ClampSum(std::int64_t v) { return int(std::clamp<std::int64_t>(v, -MaxLayoutCoord, MaxLayoutCoord)); }
+bool HasPercentSign(const std::string& text) { return text.find('%') != std::string::npos; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The table block
+
+TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
+                         TProperties& props, std::unique_ptr<ThtmlTable> table)
+    : TBlock(document, attributes, parentCell, props, false, false) {
+  if (!table) table = std::make_unique<ThtmlTable>(document, nullptr);
+  FTable = table.get();
+  FTable->FTableBlock = this;
+  FTable->FDepth = FDepth;
+  FInnerCell->AddSection(std::move(table));
+
+  if (attributes) {
+    TAttribute* a = nullptr;
+    if (attributes->Find(syAlign, a)) {
+      std::string align = LowerCase(a->Text());
+      if (align == "center") {
+        FCentered = true;
+      } else if ((align == "left" || align == "right") && FFloatMode == acNone && FPositioning != posAbsolute) {
+        FFloatMode = align == "left" ? acLeft : acRight;
+        if (FStackLevel == 0) FStackLevel = 1;
+      }
+    }
+    TColor c = clNone;
+    if (attributes->Find(syBgcolor, a) && ParseColor(a->Text(), false, c)) {
+      FHasBgColor = true;
+      FBgColor = c;
+      FTable->FHasBackColor = true;
+      FTable->FBackColor = c;
+      if (!FBoxValuesRaw[piBackgroundColor].IsInt()) {
+        FBoxValuesRaw[piBackgroundColor] = TPropValue(int(c));
+        FBoxValues[piBackgroundColor] = int(c);
+        FBoxCached = false;
+      }
+    }
+    if (attributes->Find(syBackground, a) && !a->Text().empty() && FBackImage.Name.empty()) {
+      FBackImage.Name = a->Text();
+      FBackImagePos = {TBackgroundPos{bpDim, 0, true, false}, TBackgroundPos{bpDim, 0, true, false}};
+    }
+    if (attributes->Find(syWidth, a)) {
+      if (HasPercentSign(a->Text())) {
+        if (a->Value() >= 1 && a->Value() <= 100) {
+          FSpecWidth = a->Value() * 10;
+          FSpecWidthIsPercent = true;
+        }
+      } else if (a->Value() > 0) {
+        FSpecWidth = std::min(a->Value(), MaxLayoutCoord);
+      }
+    }
+    if (attributes->Find(syHeight, a) && !HasPercentSign(a->Text())) FSpecHeight = std::clamp(a->Value(), 0, MaxLayoutCoord);
+    if (attributes->Find(syHspace, a)) FHSpace = std::min(std::abs(std::max(a->Value(), -MaxHSpace)), MaxHSpace);
+    if (attributes->Find(syVspace, a)) FVSpace = std::min(std::abs(std::max(a->Value(), -MaxVSpace)), MaxVSpace);
+  }
+  // A style width: a percentage as tenths (at most 1000); pixels are handled at layout, where
+  // the paddings and borders it includes are known.
+  const TPropValue& w = FBoxValuesRaw[piWidth];
+  if (w.IsPercent() && w.Percent() > 0) {
+    FSpecWidth = std::min(1000, int(w.Percent() * 10));
+    FSpecWidthIsPercent = true;
+  }
+  // The HTML border: a raised frame, unless the style draws a border of its own.
+  if (FTable->FTableBorderWidth > 0) {
+    bool styled = false;
+    for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i)
+      styled = styled || (FBoxValuesRaw[i].IsInt() && FBoxValuesRaw[i].Int() != bssNone);
+    if (!styled) {
+      FHtmlBorder = true;
+      for (int i = piBorderTopWidth; i <= piBorderLeftWidth; ++i)
+        FBoxValuesRaw[i] = TPropValue(FTable->FTableBorderWidth);
+      for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) FBoxValuesRaw[i] = TPropValue(int(bssOutset));
+      FBoxBorderStyle = bssOutset;
+      FBoxCached = false;
+    }
+  }
+  if (IsFloating()) {
+    if (FBoxValues[piMarginTop] == 0) FBoxValues[piMarginTop] = FVSpace;
+    if (FBoxValues[piMarginBottom] == 0) FBoxValues[piMarginBottom] = FVSpace;
+  }
+  FTable->FIsFloating = IsFloating();
+}
+
+TTableBlock::TTableBlock(TSectionList* document, const TTableBlock& s)
+    : TBlock(document, s),
+      FSpecWidth(s.FSpecWidth),
+      FSpecWidthIsPercent(s.FSpecWidthIsPercent),
+      FHasBgColor(s.FHasBgColor),
+      FBgColor(s.FBgColor),
+      FHSpace(s.FHSpace),
+      FVSpace(s.FVSpace),
+      FInCaptionBlock(s.FInCaptionBlock),
+      FHtmlBorder(s.FHtmlBorder),
+      FCentered(s.FCentered),
+      FXOffset(s.FXOffset),
+      FSpecHeight(s.FSpecHeight) {
+  for (const auto& owned : *FInnerCell)
+    if (auto* t = dynamic_cast<ThtmlTable*>(owned.get())) {
+      FTable = t;
+      t->FTableBlock = this;
+    }
+}
+
+std::unique_ptr<TSectionBase> TTableBlock::CloneForPrint(TSectionList* document) const {
+  return std::unique_ptr<TSectionBase>(new TTableBlock(document, *this));
+}
+
+void TTableBlock::SideMargins(int& ml, int& mr) const {
+  ml = FBoxValues[piMarginLeft] == AutoValue ? 0 : FBoxValues[piMarginLeft];
+  mr = FBoxValues[piMarginRight] == AutoValue ? 0 : FBoxValues[piMarginRight];
+  if (IsFloating()) {
+    if (ml == 0) ml = FHSpace;
+    if (mr == 0) mr = FHSpace;
+  }
+}
+
+int TTableBlock::TableWidthFor(TCanvas& canvas, int fill) {
+  const TBoxValues& b = FBoxValues;
+  const int bp = b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] + b[piPaddingRight];
+  const TPropValue& styleWidth = FBoxValuesRaw[piWidth];
+  int given = 0;
+  if (styleWidth.IsInt() && styleWidth.Int() > 0 && styleWidth.Int() != AutoValue)
+    given = std::max(1, styleWidth.Int() - bp);
+  else if (FSpecWidth > 0)
+    given = FSpecWidthIsPercent ? std::max(1, MulDiv(fill, FSpecWidth, 1000)) : FSpecWidth;
+  int mn = 0, mx = 0;
+  if (given > 0) {
+    FTable->FGivenTableWidth = given;
+    FTable->MeasureMinMax(canvas, mn, mx);
+    FTable->FGivenTableWidth = std::max(mn, given);
+    return FTable->FGivenTableWidth;
+  }
+  FTable->FGivenTableWidth = 0;
+  FTable->MeasureMinMax(canvas, mn, mx);
+  return std::max(mn, std::min(mx, fill));
+}
+
+int TTableBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {
+  (void)autoCount, (void)availHeight;
+  TBoxValues& b = FBoxValues;
+  const bool noMargins = (b[piMarginLeft] == AutoValue || b[piMarginLeft] == 0) &&
+                         (b[piMarginRight] == AutoValue || b[piMarginRight] == 0);
+  int ml = 0, mr = 0;
+  SideMargins(ml, mr);
+  b[piMarginLeft] = ml;
+  b[piMarginRight] = mr;
+  const int bp = b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] + b[piPaddingRight];
+  const int fill = std::max(0, availWidth - ml - mr - bp);
+  const int width = TableWidthFor(canvas, fill);
+  if (FCentered && !IsFloating() && noMargins) b[piMarginLeft] = std::max(0, (fill - width) / 2);
+  return std::clamp(width, 0, MaxLayoutCoord);
+}
+
+int TTableBlock::OuterWidth(TCanvas& canvas, int availWidth) {
+  if (FHidden || TooDeep()) return 0;
+  int autoCount = 0;
+  ResolveBox(availWidth, 0, FBoxValues, autoCount);
+  // Without the margin that centres it.
+  int ml = 0, mr = 0;
+  SideMargins(ml, mr);
+  int width = ResolveBlockWidth(canvas, availWidth, autoCount, 0);
+  const TBoxValues& b = FBoxValues;
+  return ClampSum(std::int64_t(width) + ml + mr + b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] +
+                  b[piPaddingRight]);
+}
+
+void TTableBlock::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
+  minWidth = maxWidth = 0;
+  if (FHidden || TooDeep()) return;
+  TBoxValues box{};
+  int autoCount = 0;
+  ResolveBox(0, 400, box, autoCount);
+  int ml = box[piMarginLeft] == AutoValue ? 0 : box[piMarginLeft];
+  int mr = box[piMarginRight] == AutoValue ? 0 : box[piMarginRight];
+  if (IsFloating()) {
+    if (ml == 0) ml = FHSpace;
+    if (mr == 0) mr = FHSpace;
+  }
+  const int bp = box[piBorderLeftWidth] + box[piBorderRightWidth] + box[piPaddingLeft] + box[piPaddingRight];
+  const TPropValue& styleWidth = FBoxValuesRaw[piWidth];
+  int pixels = 0;
+  if (styleWidth.IsInt() && styleWidth.Int() > 0 && styleWidth.Int() != AutoValue)
+    pixels = std::max(1, styleWidth.Int() - bp);
+  else if (FSpecWidth > 0 && !FSpecWidthIsPercent)
+    pixels = FSpecWidth;
+  const int saved = FTable->FGivenTableWidth;
+  FTable->FGivenTableWidth = pixels;
+  int mn = 0, mx = 0;
+  FTable->MeasureMinMax(canvas, mn, mx);
+  FTable->FGivenTableWidth = saved;
+  if (pixels > 0) mn = mx = std::max(mn, pixels);
+  const int hm = ml + mr + bp;
+  minWidth = ClampCoord(hm + mn);
+  maxWidth = ClampCoord(hm + mx);
+}
+
+int TTableBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
+                               int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
+  FXOffset = 0;
+  if (FHidden || TooDeep())
+    return TBlock::LayoutSection(canvas, x, y, xRef, yRef, availWidth, availHeight, blockHeight, indents, maxWidth,
+                                 cursor);
+  // The table's own height: the style's, else HEIGHT.
+  const TPropValue& h = FBoxValuesRaw[piHeight];
+  int height = FSpecHeight;
+  if (h.IsInt() && h.Int() > 0)
+    height = h.Int();
+  else if (h.IsPercent() && availHeight > 0)
+    height = MulDiv(availHeight, int(h.Percent()), 100);
+  FTable->FSpecHeight = height;
+  FTable->FIsFloating = IsFloating();
+  if (!IsFloating() && FPositioning == posStatic) {
+    // Placed between the floats at its top.
+    const int left = std::max(x, indents.LeftEdgeAt(y));
+    const int room = std::max(0, indents.RightEdgeAt(y) - left);
+    FXOffset = left - x;
+    return TBlock::LayoutSection(canvas, left, y, xRef, yRef, room, availHeight, blockHeight, indents, maxWidth,
+                                 cursor);
+  }
+  return TBlock::LayoutSection(canvas, x, y, xRef, yRef, availWidth, availHeight, blockHeight, indents, maxWidth,
+                               cursor);
+}
+
+void TTableBlock::DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRect& inner) {
+  if (!FHtmlBorder) {
+    TBlock::DrawBlockBorder(canvas, outer, inner);
+    return;
+  }
+  // Raised: light above and on the left, dark below and on the right.
+  const TColor light = FTable->FBorderColorLight, dark = FTable->FBorderColorDark;
+  DrawFrameSides(canvas, outer,
+                 {inner.Top - outer.Top, outer.Right - inner.Right, outer.Bottom - inner.Bottom, inner.Left - outer.Left},
+                 {light, dark, dark, light});
+}
+
+// ---------------------------------------------------------------------------------------------
+// The caption block
+
+TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TAttributeList* attributes,
+                                             TCellBasic* parentCell, TProperties& props)
+    : TBlock(document, attributes, parentCell, props, false, false) {
+  // No box of its own: the table block inside has the margins, borders and background.
+  for (int i = piMarginTop; i <= piBorderLeftWidth; ++i) FBoxValuesRaw[i] = TPropValue(0);
+  for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) FBoxValuesRaw[i] = TPropValue(int(bssNone));
+  FBoxValuesRaw[piBackgroundColor] = TPropValue();
+  FBoxValuesRaw[piWidth] = TPropValue();
+  FBoxValuesRaw[piHeight] = TPropValue();
+  FBoxValues[piMarginTop] = FBoxValues[piMarginBottom] = 0;
+  FBoxBorderStyle = bssNone;
+  FBackImage.Name.clear();
+  FHasPercentBox = false;
+  FBoxCached = false;
+  if (attributes) {
+    TAttribute* a = nullptr;
+    if (attributes->Find(syAlign, a)) {
+      std::string align = LowerCase(a->Text());
+      if (align == "center") {
+        FCentered = true;
+      } else if ((align == "left" || align == "right") && FFloatMode == acNone && FPositioning != posAbsolute) {
+        FFloatMode = align == "left" ? acLeft : acRight;
+        if (FStackLevel == 0) FStackLevel = 1;
+      }
+    }
+  }
+}
+
+TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TTableAndCaptionBlock& s)
+    : TBlock(document, s), FTableIndex(s.FTableIndex), FCentered(s.FCentered) {
+  if (FInnerCell->Count() == 2) {
+    FTableBlock = dynamic_cast<TTableBlock*>((*FInnerCell)[FTableIndex]);
+    FCaptionBlock = dynamic_cast<TBlock*>((*FInnerCell)[1 - FTableIndex]);
+  } else if (FInnerCell->Count() == 1) {
+    FTableBlock = dynamic_cast<TTableBlock*>((*FInnerCell)[0]);
+  }
+}
+
+std::unique_ptr<TSectionBase> TTableAndCaptionBlock::CloneForPrint(TSectionList* document) const {
+  return std::unique_ptr<TSectionBase>(new TTableAndCaptionBlock(document, *this));
+}
+
+void TTableAndCaptionBlock::SetContent(std::unique_ptr<TTableBlock> table, std::unique_ptr<TBlock> caption,
+                                       bool captionBelow) {
+  FInnerCell->Clear();
+  FTableBlock = nullptr;
+  FCaptionBlock = nullptr;
+  if (table) {
+    table->FInCaptionBlock = true;
+    table->FFloatMode = acNone;
+    table->FTable->FIsFloating = false;
+    table->FParentCell = FInnerCell.get();
+  }
+  if (caption) caption->FParentCell = FInnerCell.get();
+  auto add = [&](std::unique_ptr<TBlock> b) { return b ? static_cast<TBlock*>(FInnerCell->AddSection(std::move(b))) : nullptr; };
+  if (captionBelow) {
+    FTableBlock = static_cast<TTableBlock*>(add(std::move(table)));
+    FCaptionBlock = add(std::move(caption));
+    FTableIndex = 0;
+  } else {
+    FCaptionBlock = add(std::move(caption));
+    FTableBlock = static_cast<TTableBlock*>(add(std::move(table)));
+    FTableIndex = FCaptionBlock ? 1 : 0;
+  }
+  FPaintList.clear();
+}
+
+int TTableAndCaptionBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {
+  (void)autoCount, (void)availHeight;
+  TBoxValues& b = FBoxValues;
+  b[piMarginLeft] = b[piMarginRight] = 0;
+  int width = FTableBlock ? FTableBlock->OuterWidth(canvas, availWidth) : 0;
+  if (FCaptionBlock) {
+    int mn = 0, mx = 0;
+    FCaptionBlock->MeasureMinMax(canvas, mn, mx);
+    width = std::max(width, mn);
+  }
+  if (FCentered && !IsFloating() && width < availWidth) b[piMarginLeft] = (availWidth - width) / 2;
+  return std::clamp(width, 0, MaxLayoutCoord);
+}
+
+}  // namespace korva
