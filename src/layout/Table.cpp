@@ -430,6 +430,7 @@ int ThtmlTable::NestLevel() {
   if (!FNestKnown) {
     FNestKnown = true;
     FParentTable = nullptr;
+    FOutermost = nullptr;
     TCellBasic* c = FTableBlock ? FTableBlock->FParentCell : nullptr;
     // Up through the blocks around the table block to the cell of a table, if any.
     for (int guard = 0; c && guard <= 4 * MaxLayoutDepth; ++guard) {
@@ -447,13 +448,11 @@ int ThtmlTable::NestLevel() {
 }
 
 ThtmlTable* ThtmlTable::Outermost() {
-  ThtmlTable* t = this;
-  for (int guard = 0; guard <= MaxLayoutDepth; ++guard) {
-    t->NestLevel();
-    if (!t->FParentTable) break;
-    t = t->FParentTable;
+  if (!FOutermost) {
+    NestLevel();
+    FOutermost = FParentTable ? FParentTable->Outermost() : this;
   }
-  return t;
+  return FOutermost;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -159,6 +159,7 @@ class ThtmlTable : public TSectionBase {
   bool FNestKnown = false;
   int FNestLevel = 1;
   ThtmlTable* FParentTable = nullptr;
+  ThtmlTable* FOutermost = nullptr;
   // Cells by column span and by row span, ascending (the width and height passes go by span).
   std::vector<TCellObj*> FByColSpan, FByRowSpan;
 };
