@@ -1,0 +1,169 @@
+// The document builder on whole pages: which blocks and sections each construct makes, what ends
+// an element that was not closed, and which style reaches the text.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "BuildTestSupport.h"
+#include "core/IDNameList.h"
+#include "layout/Block.h"
+#include "layout/BlockLI.h"
+#include "layout/Section.h"
+#include "platform/Font.h"
+#include "platform/QtBridge.h"
+#include "style/PropStack.h"
+
+namespace korva::test {
+namespace {
+
+class TBuildEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    EnsureGuiApplication();
+    SetFixedFontMetrics(true);
+  }
+};
+const auto* const GEnvironment = ::testing::AddGlobalTestEnvironment(new TBuildEnvironment);
+
+struct TDumpCase {
+  const char* Name;
+  const char* Html;
+};
+
+// Each page's layout dump is the expected file of its name.
+TEST(BuildTest, PagesBuildTheExpectedTrees) {
+  const TDumpCase cases[] = {
+      // Two paragraphs; empty paragraphs merge into the one that follows.
+      {"para-two", "<p>a<p>b"},
+      {"para-empty-merge", "<p><p><p>a"},
+      // A DIV ends the paragraph; c is a new section after the division.
+      {"para-div-ends", "<p>a<div>b</div>c"},
+      // Closing B from under I: c keeps italics and loses bold.
+      {"misnested-b-i", "<p><b>a<i>b</b>c</i>"},
+      // CENTER ends a heading; a CENTER right after the heading's tag centres it.
+      {"heading-center-ends", "<h2>Title<center>x</center>"},
+      {"heading-centered", "<h2><center>Title</center></h2>"},
+      // A line break ends its section; CLEAR starts a section that clears floats.
+      {"br-plain", "a<br>b"},
+      {"br-clear", "<img src=x.gif width=40 height=40 align=left>a<br clear=all>b"},
+      // Sizes relative to the base font, clamped to 1..7.
+      {"font-sizes",
+       "<font size=+2>five</font><font size=9>seven</font><basefont size=5><font size=+1>six</font>"},
+      // A line end right after PRE gives an empty first line; a tab is one space.
+      {"pre-lines", "<pre>\nx\ty\n<b>z</b><br>w</pre>after"},
+      // BODY after text changes nothing.
+      {"body-late", "text<body bgcolor=red text=blue marginwidth=50>more"},
+      {"body-early", "<title>t</title><body marginwidth=50 marginheight=0>text"},
+      {"lists-nested", "<ul><li>a<ol start=5><li>b<li value=9>c<li>d</ol><li>e</ul>"},
+      {"hr-and-blocks", "<blockquote>q</blockquote><hr width=50%><address>ad</address>"},
+  };
+  for (const TDumpCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TBuiltPage page(c.Html);
+    ExpectBuildDump(c.Name, page.Layout());
+  }
+}
+
+// The style of the text is what the elements left open say, whatever the order they close in.
+TEST(BuildTest, MisnestedInlineElementsReinherit) {
+  TBuiltPage page("<p><b>a<i>b</b>c</i>");
+  page.Layout();
+  auto* body = dynamic_cast<TBlock*>(page.Doc[0]);
+  ASSERT_NE(nullptr, body);
+  auto* p = dynamic_cast<TBlock*>((*body->FInnerCell)[0]);
+  ASSERT_NE(nullptr, p);
+  auto* s = dynamic_cast<TSection*>((*p->FInnerCell)[0]);
+  ASSERT_NE(nullptr, s);
+  ASSERT_EQ(u"abc", s->Text());
+  const TFontList& fonts = s->Fonts();
+  ASSERT_GE(fonts.Count(), 3);
+  auto style = [&](int i) { return fonts[i]->Font().Style() & (fsBold | fsItalic); };
+  EXPECT_EQ(fsBold, style(0));
+  EXPECT_EQ(fsBold | fsItalic, style(1));
+  EXPECT_EQ(fsItalic, style(2));
+  EXPECT_EQ(0, PropStack().Count()) << "the parse empties the stack";
+}
+
+// Anchors are found by the upper-cased name without its "#"; a second one replaces the first.
+TEST(BuildTest, AnchorsRegisteredUpperCase) {
+  TBuiltPage page("<a name=\"#top\">x</a><p>para<a name=Top>second</a>");
+  TIDNameList& ids = page.Doc.IDNameList();
+  auto* obj = dynamic_cast<TChPosObj*>(ids.Find("TOP"));
+  ASSERT_NE(nullptr, obj);
+  EXPECT_EQ(std::string("<a name=\"#top\">x</a><p>para<a name=Top>").size(), std::size_t(obj->ChPos()));
+  EXPECT_EQ(nullptr, ids.Find("#TOP"));
+}
+
+// Deep nesting is flattened: the tree, the style stack and the builder's own recursion stay
+// bounded, so the page builds, lays out and draws.
+TEST(BuildTest, HundredThousandNestedDivs) {
+  std::string html;
+  const int depth = 100000;
+  html.reserve(depth * 12);
+  for (int i = 0; i < depth; ++i) html += "<div><b>";
+  html += "deep";
+  TBuiltPage page(html);
+  std::string dump = page.Layout();
+  EXPECT_NE(std::string::npos, dump.find("\"deep\""));
+  page.Canvas.Clear();
+  page.Doc.DrawDocument(page.Canvas, {0, 0, 1000, 100000}, 0);
+}
+
+// Every section of a kind, in document order (blocks are looked into).
+template <class T>
+void Collect(const TCellBasic& cell, std::vector<T*>& out) {
+  for (int i = 0; i < cell.Count(); ++i) {
+    if (auto* t = dynamic_cast<T*>(cell[i])) out.push_back(t);
+    if (auto* b = dynamic_cast<TBlock*>(cell[i])) Collect(*b->FInnerCell, out);
+  }
+}
+
+// Realised sizes are whole pixels, so they come within half a point of the table.
+TEST(BuildTest, FontSizesFollowTheBaseFont) {
+  TBuiltPage page("<font size=+2>a</font><font size=9>b</font><font size=-9>c</font>"
+                  "<basefont size=5><font size=+1>d</font><font size=2>e</font>");
+  std::vector<TSection*> sections;
+  Collect(page.Doc, sections);
+  ASSERT_EQ(1u, sections.size());
+  const auto& sizes = page.Doc.Styles().FontSizes;
+  const std::u16string& text = sections[0]->Text();
+  const TFontList& fonts = sections[0]->Fonts();
+  auto sizeAt = [&](char16_t c) {
+    int index = int(text.find(c));
+    double size = 0;
+    for (int i = 0; i < fonts.Count(); ++i)
+      if (fonts[i]->Pos <= index) size = fonts[i]->Font().Size();
+    return size;
+  };
+  EXPECT_NEAR(sizes[4], sizeAt(u'a'), 0.5);  // 3 + 2
+  EXPECT_NEAR(sizes[6], sizeAt(u'b'), 0.5);  // clamped to 7
+  EXPECT_NEAR(sizes[0], sizeAt(u'c'), 0.5);  // clamped to 1
+  EXPECT_NEAR(sizes[5], sizeAt(u'd'), 0.5);  // 5 + 1
+  EXPECT_NEAR(sizes[1], sizeAt(u'e'), 0.5);  // absolute
+}
+
+TEST(BuildTest, ListNumbersFromStartAndValue) {
+  TBuiltPage page("<ol start=5><li>a<li value=9>b<li>c</ol><ol start=-3><li>d</ol><ul><li>e</ul><li>f<p>g");
+  std::vector<TBlockLI*> items;
+  Collect(page.Doc, items);
+  ASSERT_EQ(6u, items.size());
+  EXPECT_EQ(5, items[0]->FListNumber);
+  EXPECT_EQ(9, items[1]->FListNumber);
+  EXPECT_EQ(10, items[2]->FListNumber);
+  EXPECT_EQ(u"10.", items[2]->MarkerText());
+  EXPECT_EQ(1, items[3]->FListNumber) << "a negative START is ignored";
+  EXPECT_EQ(syUl, items[4]->FListKind);
+  // An item outside any list ends at P.
+  std::vector<TSection*> inF;
+  Collect(*items[5]->FInnerCell, inF);
+  ASSERT_EQ(1u, inF.size());
+  EXPECT_EQ(u"f", inF[0]->Text());
+}
+
+TEST(BuildTest, PlainTextLinesArePreformatted) {
+  TBuiltPage page("one\r\n<b>two</b>\n\nfour", true);
+  ExpectBuildDump("plain-text", page.Layout());
+}
+
+}  // namespace
+}  // namespace korva::test
