@@ -101,6 +101,10 @@ class TFormControlObj : public TIDObject {
   TFormControlObj(const TFormControlObj&) = delete;
   TFormControlObj& operator=(const TFormControlObj&) = delete;
 
+  // The image object showing this control is being freed with its section (a dropped table can
+  // take it while the form lives on).
+  virtual void ImageGone(const TImageObj* image) { (void)image; }
+
   int Pos;  // character index of the placeholder in its section
   TSectionList* Document;
   ThtmlForm* MasterList;
@@ -270,6 +274,9 @@ class TImageFormControlObj : public TFormControlObj {
  public:
   TImageFormControlObj(ThtmlForm& form, const TAttributeList& attributes, const TProperties& props, int pos);
   TImageObj* MyImage = nullptr;  // owned by the section that shows it
+  void ImageGone(const TImageObj* image) override {
+    if (MyImage == image) MyImage = nullptr;
+  }
   int XPos = -1, YPos = -1;      // the last click, relative to the image; x = -1: none
   // A click at (x, y) relative to the image: focus, the click event, and (unless disabled) the
   // form is submitted.

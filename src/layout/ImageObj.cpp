@@ -10,6 +10,7 @@
 #include "images/AnimatedGif.h"
 #include "images/BitmapCache.h"
 #include "images/DisplayState.h"
+#include "layout/FormControl.h"
 #include "layout/LayoutDump.h"
 #include "layout/MapItem.h"
 #include "platform/Canvas.h"
@@ -103,6 +104,7 @@ TImageObj::TImageObj(TSectionList* document, const TImageObj& s)
       FPrintCopy(true) {}
 
 TImageObj::~TImageObj() {
+  if (ImageControl && !FPrintCopy) ImageControl->ImageGone(this);
   if (FPrintCopy || !Document) return;
   if (TAnimatedGif* gif = Gif()) Document->RemoveAnimatedImage(gif);
   // The pending list holds the object itself, the hover tracking its mouse-feedback part.

@@ -360,5 +360,19 @@ TEST(FormTest, ClearingTheDocumentDropsFormsAndControls) {
   EXPECT_EQ(f.Doc.IDNameList().Find("x"), nullptr);
 }
 
+// The picture of an image input goes with its section (a dropped table frees it) while the form
+// lives on: the control must not keep pointing at it.
+TEST(FormTest, ImageInputOutlivesItsPicture) {
+  TFormFixture f;
+  f.OpenForm();
+  auto* c = static_cast<TImageFormControlObj*>(f.Add(syInput, {{syType, "TYPE", "image"}, {sySrc, "SRC", "go.gif"}}));
+  ASSERT_NE(nullptr, c);
+  ASSERT_NE(nullptr, c->MyImage);
+  f.CloseParagraph();
+  f.Doc.Delete(f.Doc.Count() - 1);
+  EXPECT_EQ(nullptr, c->MyImage);
+  EXPECT_TRUE(c->FocusBox().IsEmpty());
+}
+
 }  // namespace
 }  // namespace korva::test
