@@ -258,8 +258,9 @@ void TDocumentBuilder::BodyProduction(const TSymbolSet& term) {
         Title = R->ReadTitle();
         break;
       case syBody: {
-        bool empty = FBody && FBody->FInnerCell->Count() == 0 && (!FSection || FSection->Text().empty()) &&
-                     FCell == FBody->FInnerCell.get();
+        // White space between the head's tags does not count as text.
+        bool empty = FBody && FBody->FInnerCell->Count() == 0 && FCell == FBody->FInnerCell.get() &&
+                     (!FSection || FSection->Text().find_first_not_of(u' ') == std::u16string::npos);
         if (empty && FTableDepth == 0) StartBody();
         else R->Next();
         break;
@@ -493,8 +494,7 @@ void TDocumentBuilder::BlockProduction(const TSymbolSet& term) {
         CloseSection();
         Push("form", true);
         TBlock* block = NewBlock(true);
-        FDoc.FHtmlFormList.push_back(std::make_unique<ThtmlForm>(&FDoc, &R->Attributes()));
-        FForm = FDoc.FHtmlFormList.back().get();
+        FForm = NewHtmlForm(FDoc, &R->Attributes());
         R->Next();
         TSymbolSet t = term;
         t.Include(syForm);
@@ -724,7 +724,7 @@ void TDocumentBuilder::CommonProduction(const TSymbolSet& term) {
     case syInput:
     case sySelect:
     case syTextarea:
-      FormControlProduction(term);
+      if (!FormControlProduction(term)) return;
       break;
     case syH:
       HeadingProduction(term);
@@ -872,8 +872,7 @@ void TDocumentBuilder::PreProduction() {
         FormControlProduction(TSymbolSet{});
         break;
       case syForm:
-        FDoc.FHtmlFormList.push_back(std::make_unique<ThtmlForm>(&FDoc, &R->Attributes()));
-        FForm = FDoc.FHtmlFormList.back().get();
+        FForm = NewHtmlForm(FDoc, &R->Attributes());
         break;
       case syEndForm:
         FForm = nullptr;

@@ -29,7 +29,6 @@ class TBodyBlock;
 class TProperties;
 class ThtmlForm;
 class TCellManager;
-struct TTableState;
 
 // What the viewer offers the builder beyond the reader's handlers. All are optional.
 struct TBuilderHandlers {
@@ -62,7 +61,6 @@ class TDocumentBuilder : public THtmlBuilder {
   void EndParse(THtmlReader& reader) override;
 
  private:
-  friend struct TTableState;
   TSectionList& FDoc;
   THtmlReader* R = nullptr;
   TCellBasic* FCell = nullptr;
@@ -124,7 +122,8 @@ class TDocumentBuilder : public THtmlBuilder {
   void ListItemProduction(TSymbol list, TSymbol item, int number, const TSymbolSet& term, bool plain,
                           char numberingType);
   void TableProduction(const TSymbolSet& term);
-  void FormControlProduction(const TSymbolSet& term);
+  // False when the symbol that ended the control is not its own and must not be read past.
+  bool FormControlProduction(const TSymbolSet& term);
   void ReadOptions(class TListBoxFormControlObj* control);
   void MapProduction();
 };

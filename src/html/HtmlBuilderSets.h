@@ -1,6 +1,7 @@
 // Shared by the builder's source files: the symbol sets of its productions and small helpers.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,8 @@ constexpr int ParagraphSpacePixels = 14;
 constexpr int MaxForeignInMap = 3;
 // Tables nested deeper than this are read as if their TABLE tag were not there.
 constexpr int MaxTableNesting = 10;
+// Bytes of text kept for one OPTION.
+constexpr std::size_t MaxOptionTextBytes = 64 * 1024;
 
 std::string LowerText(std::string_view s);
 std::string UpperText(std::string_view s);

@@ -8,6 +8,9 @@
 #include "core/IDNameList.h"
 #include "layout/Block.h"
 #include "layout/BlockLI.h"
+#include "layout/FormControl.h"
+#include "layout/MapItem.h"
+#include "layout/Table.h"
 #include "layout/Section.h"
 #include "platform/Font.h"
 #include "platform/QtBridge.h"
@@ -53,9 +56,15 @@ TEST(BuildTest, PagesBuildTheExpectedTrees) {
       {"pre-lines", "<pre>\nx\ty\n<b>z</b><br>w</pre>after"},
       // BODY after text changes nothing.
       {"body-late", "text<body bgcolor=red text=blue marginwidth=50>more"},
-      {"body-early", "<title>t</title><body marginwidth=50 marginheight=0>text"},
+      {"body-early", "<html>\n<head>\n<title>t</title>\n</head>\n<body marginwidth=50 marginheight=0>text"},
       {"lists-nested", "<ul><li>a<ol start=5><li>b<li value=9>c<li>d</ol><li>e</ul>"},
       {"hr-and-blocks", "<blockquote>q</blockquote><hr width=50%><address>ad</address>"},
+      // Cells without rows get one implicit row; text before the first row goes before the table.
+      {"table-implicit-row", "<table border=1>word<td>a<td>b</table>after"},
+      // The second TD ends the list and its item.
+      {"table-list-ends-at-cell", "<table><tr><td><ul><li>x</td><td>y</table>"},
+      {"table-caption-cols", "<table><caption align=bottom>cap</caption><col align=right><col>"
+                             "<tr><td width=80>r<th>h</table>"},
   };
   for (const TDumpCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -158,6 +167,54 @@ TEST(BuildTest, ListNumbersFromStartAndValue) {
   Collect(*items[5]->FInnerCell, inF);
   ASSERT_EQ(1u, inF.size());
   EXPECT_EQ(u"f", inF[0]->Text());
+}
+
+TEST(BuildTest, ImplicitRowsAndCellsAndSpansCutByDeclaredColumns) {
+  TBuiltPage page("<table><td>a<td>b<tr><td>c</table>"
+                  "<table><col><col><tr><td colspan=5>x<td>y<tr><td rowspan=2>z<td>w<tr><td>v</table>");
+  std::vector<ThtmlTable*> tables;
+  Collect(page.Doc, tables);
+  ASSERT_EQ(2u, tables.size());
+  ASSERT_EQ(2u, tables[0]->FRows.size());
+  EXPECT_EQ(2, tables[0]->FRows[0]->Count());
+  EXPECT_EQ(1, tables[0]->FRows[1]->Count());
+  // Two declared columns: a span of 5 is cut to 2; the rowspan takes column 0 of the next row.
+  ThtmlTable& t = *tables[1];
+  ASSERT_EQ(3u, t.FRows.size());
+  EXPECT_EQ(2, t.FRows[0]->FCells[0]->FColSpan);
+  EXPECT_EQ(1, t.FRows[2]->FCells[0]->FColSpan);
+  page.Layout();
+}
+
+TEST(BuildTest, SelectOptionsAndControls) {
+  TBuiltPage page("<form><select name=s><option>a <option selected value=2> b </option><option>c</select>"
+                  "<select size=3><option>x<option>y<td>after</select>"
+                  "<input name=t value=v><textarea>l1\nl2</textarea></form>");
+  ASSERT_EQ(1u, page.Doc.FHtmlFormList.size());
+  const auto& controls = page.Doc.FHtmlFormList[0]->Controls();
+  ASSERT_EQ(4u, controls.size());
+  auto* combo = dynamic_cast<TComboFormControlObj*>(controls[0].get());
+  ASSERT_NE(nullptr, combo);
+  ASSERT_EQ(3, combo->TheOptions.Count());
+  EXPECT_EQ(u"b", combo->TheOptions.Strings(1));
+  EXPECT_TRUE(combo->TheOptions[1].Selected);
+  EXPECT_FALSE(combo->TheOptions[0].Selected);
+  auto* list = dynamic_cast<TListBoxFormControlObj*>(controls[1].get());
+  ASSERT_NE(nullptr, list);
+  EXPECT_EQ(nullptr, dynamic_cast<TComboFormControlObj*>(list));
+  EXPECT_EQ(2, list->TheOptions.Count()) << "TD ends the options";
+  EXPECT_STREQ("edit", controls[2]->KindName());
+  EXPECT_STREQ("textarea", controls[3]->KindName());
+  ExpectBuildDump("form-controls", page.Layout());
+}
+
+TEST(BuildTest, MapsKeptOnlyWhenClosed) {
+  TBuiltPage page("<map name=m><area href=a.html coords=0,0,5,5></map>"
+                  "<map name=open><area href=b.html coords=0,0,5,5><p>x<b>y</b>z");
+  ASSERT_NE(nullptr, page.Doc.FindMap("M"));
+  EXPECT_EQ(1, page.Doc.FindMap("M")->AreaCount());
+  EXPECT_EQ(nullptr, page.Doc.FindMap("OPEN"));
+  ExpectBuildDump("map-dropped", page.Layout());
 }
 
 TEST(BuildTest, PlainTextLinesArePreformatted) {
