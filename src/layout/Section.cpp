@@ -733,12 +733,21 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
   }
   const std::size_t firstObj = std::size_t(FirstObjectFrom(start));
   for (std::size_t oi = firstObj; oi < FObjects.size() && FObjects[oi].Pos < end; ++oi) {
-    const TTextObject& o = *FObjects[oi].Obj;
+    TTextObject& o = *FObjects[oi].Obj;
     if (o.FloatKind() != 0) continue;
     const int h = o.ObjHeight() + o.VSpaceT() + o.VSpaceB();
     switch (o.VertAlign()) {
       case acTop:
         line.SpaceAfter = std::max(line.SpaceAfter, h - line.LineHt);
+        break;
+      case acBottom:
+        // A form control aligned at the bottom stands on the bottom of the text, not on its
+        // baseline as pictures do.
+        if (o.AsControl()) {
+          line.SpaceBefore = std::max(line.SpaceBefore, h - line.LineHt);
+          break;
+        }
+        line.SpaceBefore = std::max(line.SpaceBefore, h - line.LineHt + line.Descent);
         break;
       case acMiddle: {
         if (line.LineHt == 0) {
@@ -798,6 +807,9 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
         break;
       case acMiddle:
         top = line.DrawY + (line.LineHt - h) / 2;
+        break;
+      case acBottom:
+        top = line.DrawY + line.LineHt - (o.AsControl() ? 0 : line.Descent) - h;
         break;
       default:
         top = line.DrawY + line.LineHt - line.Descent - h;
