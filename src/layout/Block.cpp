@@ -452,6 +452,7 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
             bb = b[piBorderBottomWidth];
 
   const void* savedOwner = indents.CurrentOwner;
+  const void* savedContext = indents.CurrentContext;
   indents.CurrentOwner = this;
   BeforeLayout();
 
@@ -489,8 +490,11 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
     cyRef = FDocY - pt;
   }
   int contentMax = 0;
+  // A floated or absolutely positioned block keeps the floats inside it to itself.
+  if (IsFloating() || FPositioning == posAbsolute) indents.CurrentContext = this;
   FInnerCell->LayoutCell(canvas, cx, FDocY, cxRef, cyRef, FLaidWidth, height, innerBlockHeight, indents, contentMax,
                          cursor);
+  indents.CurrentContext = savedContext;
   FCharCount = cursor - FFirstChar;
   maxWidth = ml + mr + bl + br + pl + pr + contentMax;
   if (positioned) maxWidth += FBoxLeft - mr;

@@ -15,6 +15,7 @@ void IndentManagerBasic::Clear() {
   FNextId = 0;
   FLeftFloatsBottom = FRightFloatsBottom = -1;
   CurrentOwner = nullptr;
+  CurrentContext = nullptr;
 }
 
 void IndentManagerBasic::Reset(int left, int right) {
@@ -26,17 +27,18 @@ void IndentManagerBasic::Reset(int left, int right) {
 namespace {
 // A record applies at y when y lies in its range and it is a float or an edge of the block
 // being laid out (edges of enclosing blocks are hidden by the current block's own).
-inline bool Applies(const IndentRec& r, int y, const void* owner) {
-  return r.YTop <= y && y < r.YBottom && (r.Owner == nullptr || r.Owner == owner);
+inline bool Applies(const IndentRec& r, int y, const void* owner, const void* context) {
+  return r.YTop <= y && y < r.YBottom && (r.Owner == nullptr ? r.Context == context : r.Owner == owner);
 }
 
 inline bool IsFloat(const IndentRec& r) { return !r.Edge && r.Owner == nullptr; }
 
 // The largest (left) or smallest (right) XPos applying at y; `any` says whether one did.
 template <bool Left>
-void Extreme(const std::vector<IndentRec>& list, int y, const void* owner, bool& any, int& best) {
+void Extreme(const std::vector<IndentRec>& list, int y, const void* owner, const void* context, bool& any,
+             int& best) {
   for (const IndentRec& r : list)
-    if (Applies(r, y, owner) && (!any || (Left ? r.XPos > best : r.XPos < best))) {
+    if (Applies(r, y, owner, context) && (!any || (Left ? r.XPos > best : r.XPos < best))) {
       best = r.XPos;
       any = true;
     }
@@ -63,16 +65,16 @@ void Release(std::vector<IndentRec>& list, int handle) {
 int IndentManagerBasic::LeftEdgeAt(int y) const {
   bool any = false;
   int best = 0;
-  Extreme<true>(L, y, CurrentOwner, any, best);
-  if (y < FSettledY) Extreme<true>(FEndedL, y, CurrentOwner, any, best);
+  Extreme<true>(L, y, CurrentOwner, CurrentContext, any, best);
+  if (y < FSettledY) Extreme<true>(FEndedL, y, CurrentOwner, CurrentContext, any, best);
   return any ? best + LeftLimit : LeftLimit;
 }
 
 int IndentManagerBasic::RightEdgeAt(int y) const {
   bool any = false;
   int best = 0;
-  Extreme<false>(R, y, CurrentOwner, any, best);
-  if (y < FSettledY) Extreme<false>(FEndedR, y, CurrentOwner, any, best);
+  Extreme<false>(R, y, CurrentOwner, CurrentContext, any, best);
+  if (y < FSettledY) Extreme<false>(FEndedR, y, CurrentOwner, CurrentContext, any, best);
   return any ? best + LeftLimit : RightLimit;
 }
 
@@ -111,7 +113,7 @@ int IndentManager::NextWiderY(int y) const {
   bool any = false;
   auto scan = [&](const std::vector<IndentRec>& list) {
     for (const IndentRec& r : list)
-      if (IsFloat(r) && r.YBottom > y && (!any || r.YBottom < next)) {
+      if (IsFloat(r) && r.Context == CurrentContext && r.YBottom > y && (!any || r.YBottom < next)) {
         next = r.YBottom;
         any = true;
       }
@@ -129,12 +131,12 @@ int IndentManager::PlaceFloatImage(int y, bool right, int totalWidth, int spaceL
   Settle(y);
   if (!right) {
     int x0 = LeftEdgeAt(y);
-    L.push_back({x0 + totalWidth - LeftLimit, y, y + totalHeight, nullptr, false});
+    L.push_back({x0 + totalWidth - LeftLimit, y, y + totalHeight, nullptr, false, false, 0, CurrentContext});
     FLeftFloatsBottom = std::max(FLeftFloatsBottom, y + totalHeight);
     return x0 + spaceLeft - LeftLimit;
   }
   int x0 = RightEdgeAt(y);
-  R.push_back({x0 - totalWidth - LeftLimit, y, y + totalHeight, nullptr, false});
+  R.push_back({x0 - totalWidth - LeftLimit, y, y + totalHeight, nullptr, false, false, 0, CurrentContext});
   FRightFloatsBottom = std::max(FRightFloatsBottom, y + totalHeight);
   return x0 + spaceLeft - totalWidth - LeftLimit;
 }
@@ -142,10 +144,10 @@ int IndentManager::PlaceFloatImage(int y, bool right, int totalWidth, int spaceL
 void IndentManager::PlaceFloatBlock(int y, int x, bool right, int height) {
   Settle(y);
   if (!right) {
-    L.push_back({x - LeftLimit, y, y + height, nullptr, true});
+    L.push_back({x - LeftLimit, y, y + height, nullptr, true, false, 0, CurrentContext});
     FLeftFloatsBottom = std::max(FLeftFloatsBottom, y + height);
   } else {
-    R.push_back({x - LeftLimit, y, y + height, nullptr, true});
+    R.push_back({x - LeftLimit, y, y + height, nullptr, true, false, 0, CurrentContext});
     FRightFloatsBottom = std::max(FRightFloatsBottom, y + height);
   }
 }

@@ -23,6 +23,9 @@ struct IndentRec {
   bool FloatsBlock = false;
   bool Edge = false;  // a content edge (PushLeftIndent, PushRightIndent), never a float
   int Id = 0;         // the handle of an edge
+  // The floated or positioned block a float was placed in (null: the cell's own flow). Floats
+  // inside such a block do not narrow the lines outside it, nor outer floats its content.
+  const void* Context = nullptr;
 };
 
 class IndentManagerBasic {
@@ -31,6 +34,7 @@ class IndentManagerBasic {
   int ClipWidth = 0;
   std::vector<IndentRec> L, R;
   const void* CurrentOwner = nullptr;  // the block (or cell) being laid out
+  const void* CurrentContext = nullptr;  // the floated or positioned block being laid out, if any
   int LeftLimit = 0, RightLimit = 0;
 
   void Clear();

@@ -54,5 +54,23 @@ TEST(FlowTest, ListMarkersSitOnTheFirstTextLine) {
   ExpectDump("flow-list-items", f.Doc.LayoutDump());
 }
 
+// A float inside a floated block stays inside it: the text beside the outer float is narrowed
+// by that float alone.
+TEST(FlowTest, FloatsInsideAFloatStayInside) {
+  TLayoutFixture f;
+  TTreeBuilder b(f);
+  b.Body("margin: 0");
+  b.Open("div", "float: right; width: 100px; margin: 0");
+  b.Open("div", "float: left; width: 30px; height: 40px; margin: 0");
+  b.Close();
+  Text(b, u"inside the side bar");
+  b.Close();
+  b.Open("p", "margin: 0");
+  Text(b, u"text beside the side bar runs from the left edge");
+  b.Close();
+  b.Close();
+  ExpectDump("flow-float-in-float", f.Layout(300));
+}
+
 }  // namespace
 }  // namespace korva::test
