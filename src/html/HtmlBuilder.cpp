@@ -594,6 +594,16 @@ void TDocumentBuilder::DoBr() {
   NewSection(true, false);
 }
 
+// An A end tag: the link (if one is open) ends, and the text after it leaves the link's runs.
+void TDocumentBuilder::LinkEnd() {
+  if (FLinkOpen) {
+    FLink.Clear();
+    FLinkOpen = false;
+  }
+  Pop("a");
+  if (FSection) FSection->HRef(false, FLink, Top());
+}
+
 void TDocumentBuilder::LinkStart() {
   TAttributeList& a = R->Attributes();
   TAttribute* href = a.Find(syHref);
@@ -708,12 +718,7 @@ void TDocumentBuilder::CommonProduction(const TSymbolSet& term) {
       LinkStart();
       break;
     case syEndA:
-      if (FLinkOpen) {
-        FLink.Clear();
-        FLinkOpen = false;
-      }
-      Pop("a");
-      if (FSection) FSection->HRef(false, FLink, Top());
+      LinkEnd();
       break;
     case syImg:
       DoImage(false);
@@ -853,12 +858,7 @@ void TDocumentBuilder::PreProduction() {
         LinkStart();
         break;
       case syEndA:
-        if (FLinkOpen) {
-          FLink.Clear();
-          FLinkOpen = false;
-        }
-        Pop("a");
-        if (FSection) FSection->HRef(false, FLink, Top());
+        LinkEnd();
         break;
       case syImg:
         DoImage(false);

@@ -107,6 +107,7 @@ class TDocumentBuilder : public THtmlBuilder {
   void BlockProduction(const TSymbolSet& term);
   void PreProduction();
   void LinkStart();
+  void LinkEnd();
   void FontStart(bool baseFont);
   void InlineStart(std::string_view tag, bool needSection);
   void InlineEnd(std::string_view tag);

@@ -219,41 +219,41 @@ class TButtonFormControlObj : public TFormControlObj {
   const char* KindName() const override;
 };
 
-class TCheckBoxFormControlObj : public TFormControlObj {
+// Check boxes and radio buttons: a checked state that reset restores and focus changes compare.
+class TCheckedFormControlObj : public TFormControlObj {
  public:
-  TCheckBoxFormControlObj(ThtmlForm& form, const TAttributeList& attributes, const TProperties& props, int pos);
+  using TFormControlObj::TFormControlObj;
   bool IsChecked = false;  // initially
   bool IsChanged() const override { return FControl->Checked() != FWasChecked; }
   void SaveContents() override { FWasChecked = FControl->Checked(); }
   void ResetToValue() override { FControl->SetChecked(IsChecked); }
-  bool GetSubmission(int index, std::string& item) override;
-  void SetData(int index, const std::string& value) override;
   bool PercentSized() const override { return false; }
-  void Print(TCanvas& canvas, int x, int y) override;
-  const char* KindName() const override { return "checkbox"; }
 
  private:
   bool FWasChecked = false;
 };
 
-class TRadioButtonFormControlObj : public TFormControlObj {
+class TCheckBoxFormControlObj : public TCheckedFormControlObj {
+ public:
+  TCheckBoxFormControlObj(ThtmlForm& form, const TAttributeList& attributes, const TProperties& props, int pos);
+  bool GetSubmission(int index, std::string& item) override;
+  void SetData(int index, const std::string& value) override;
+  void Print(TCanvas& canvas, int x, int y) override;
+  const char* KindName() const override { return "checkbox"; }
+};
+
+class TRadioButtonFormControlObj : public TCheckedFormControlObj {
  public:
   TRadioButtonFormControlObj(ThtmlForm& form, const TAttributeList& attributes, const TProperties& props, int pos,
                              TCellBasic* cell);
-  bool IsChecked = false;  // initially
   TCellBasic* FCell;
-  bool IsChanged() const override { return FControl->Checked() != FWasChecked; }
-  void SaveContents() override { FWasChecked = FControl->Checked(); }
-  void ResetToValue() override { FControl->SetChecked(IsChecked); }
   bool GetSubmission(int index, std::string& item) override;
   void SetData(int index, const std::string& value) override;
-  bool PercentSized() const override { return false; }
   void Print(TCanvas& canvas, int x, int y) override;
   const char* KindName() const override { return "radio"; }
 
  private:
   bool ArrowKey(TControlKey key);
-  bool FWasChecked = false;
 };
 
 class THiddenFormControlObj : public TFormControlObj {

@@ -144,7 +144,7 @@ const char* TButtonFormControlObj::KindName() const {
 
 TCheckBoxFormControlObj::TCheckBoxFormControlObj(ThtmlForm& form, const TAttributeList& attributes,
                                                  const TProperties& props, int pos)
-    : TFormControlObj(form, attributes, props, pos, &KindCheckBox) {
+    : TCheckedFormControlObj(form, attributes, props, pos, &KindCheckBox) {
   if (!attributes.Find(syValue)) Value = "on";
   IsChecked = attributes.Find(syChecked) != nullptr;
   VertAlign = acBaseline;
@@ -175,7 +175,7 @@ void TCheckBoxFormControlObj::Print(TCanvas& canvas, int x, int y) {
 
 TRadioButtonFormControlObj::TRadioButtonFormControlObj(ThtmlForm& form, const TAttributeList& attributes,
                                                        const TProperties& props, int pos, TCellBasic* cell)
-    : TFormControlObj(form, attributes, props, pos, &KindRadio), FCell(cell) {
+    : TCheckedFormControlObj(form, attributes, props, pos, &KindRadio), FCell(cell) {
   IsChecked = attributes.Find(syChecked) != nullptr;
   VertAlign = acBaseline;
   if (ScreenPixelsPerInch() < RadioHighDpi) {
