@@ -1,5 +1,6 @@
 // korva-api-loader: the documentation browser. With --screenshot FILE.png it runs the main
-// window off-screen, lets start-up finish and writes the window as a picture.
+// window off-screen, lets start-up finish and writes the window as a picture. The command line
+// is read by ParseCommandLine (app/CommandLine.h).
 #include <QApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -7,8 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "app/MainForm.h"
+#include "platform/System.h"
 
 namespace {
 
@@ -31,27 +35,29 @@ void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext&, const QStrin
   std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
-int Usage() {
-  std::fprintf(stderr, "usage: korva-api-loader [--screenshot FILE.png]\n");
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string screenshot;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--screenshot" && i + 1 < argc)
-      screenshot = argv[++i];
-    else if (arg.rfind("--screenshot=", 0) == 0)
-      screenshot = arg.substr(13);
-    else if (arg == "--help" || arg == "-h")
-      return Usage(), 0;
-    else if (arg.rfind("-", 0) == 0 && arg.rfind("-platform", 0) != 0 && arg != "--screenshot")
-      return Usage();
+  const korva::TCommandLine line = korva::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  switch (line.Action) {
+    case korva::TCommandLine::caHelp:
+      std::fputs(korva::UsageText().c_str(), stdout);
+      return 0;
+    case korva::TCommandLine::caVersion:
+      std::fputs(korva::VersionText().c_str(), stdout);
+      return 0;
+    case korva::TCommandLine::caError:
+      std::fprintf(stderr, "korva-api-loader: %s\n%s", line.Error.c_str(), korva::ShortUsageText().c_str());
+      return 2;
+    case korva::TCommandLine::caRun:
+      break;
   }
-  if (argc > 1 && std::string(argv[argc - 1]) == "--screenshot" && screenshot.empty()) return Usage();
+  // Said here, once, rather than by the archive for every page it cannot give.
+  if (!line.Archive.empty() && !korva::FileExists(line.Archive)) {
+    std::fprintf(stderr, "korva-api-loader: %s: no such file\n", line.Archive.c_str());
+    return 1;
+  }
+  const std::string& screenshot = line.Screenshot;
 
   const bool display = HasDisplay();
   if (!screenshot.empty() && !display) {

@@ -1,0 +1,362 @@
+// Page navigation over real archives: start pages, link clicks, the history with Back, Forward
+// and the list, deferred anchors, archives with folders, missing members and external links.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "../archive/ZipWriter.h"
+#include "app/Navigation.h"
+#include "archive/ZipArchive.h"
+
+namespace korva {
+namespace {
+
+using test::BuildZip;
+using test::TTempDir;
+using test::TZipMember;
+using Log = std::vector<std::string>;
+
+// The window as the navigator sees it: every call written down as one line.
+class NavigationTest : public ::testing::Test {
+ protected:
+  TTempDir Dir;
+  TZipArchive Zip;
+  Log Calls;
+  Log ArchiveMessages;
+  bool ExternalAccepted = true;
+  std::unique_ptr<TPageNavigator> Nav;
+
+  // Opens an archive of these members (written under sub/ of the temporary folder) and loads
+  // the start pages.
+  void Open(const std::vector<TZipMember>& members, const std::string& title = "Ref") {
+    std::filesystem::create_directories(Dir / "docs");
+    const std::string file = Dir.Write("docs/test.zip", BuildZip(members));
+    TZipUserInterface ui;
+    ui.ShowMessage = [this](const std::string& text) { ArchiveMessages.push_back(text); };
+    Zip.SetUserInterface(ui);
+    Zip.SetDLLDirectory(KORVA_BIN_DIR);
+    Zip.SetActive(false);
+    TNavigatorView view;
+    view.ClearDocument = [this] { Calls.push_back("clear"); };
+    view.LoadContent = [this](const std::string& bytes, const std::string& base) {
+      Calls.push_back("load " + bytes + (base.empty() ? "" : " base " + base));
+    };
+    view.GoToAnchor = [this](const std::string& anchor) {
+      Calls.push_back("anchor " + anchor);
+      return true;
+    };
+    view.LoadNavigation = [this](const std::string& bytes, const std::string&) { Calls.push_back("nav " + bytes); };
+    view.HistoryAppend = [this](const std::string& entry) { Calls.push_back("append " + entry); };
+    view.HistorySelect = [this](int row) { Calls.push_back("select " + std::to_string(row)); };
+    view.SetCaption = [this](const std::string& caption) { Calls.push_back("caption " + caption); };
+    view.ShowStatus = [this](const std::string& text) { Calls.push_back("status " + text); };
+    view.OpenExternal = [this](const std::string& url) {
+      Calls.push_back("open " + url);
+      return ExternalAccepted;
+    };
+    Nav = std::make_unique<TPageNavigator>(Zip, view);
+    Nav->SetArchiveFileName(file);
+    Nav->SetIndexTitle(title);
+    Nav->LoadStartPages();
+  }
+  void OpenFlat() {
+    Open({{"NavigationFrame.html", "N"}, {"Overview.html", "O"}, {"a.html", "A"}, {"b.html", "B"}, {"c.html", "C"}});
+    Calls.clear();
+  }
+  // Clicks a link and returns the calls it made.
+  Log Click(const std::string& url, bool* handledOut = nullptr, TPane pane = TPane::pnContent) {
+    Calls.clear();
+    bool handled = !handledOut;  // a value the click must overwrite
+    Nav->PageViewerHotSpotClick(pane, url, handled);
+    if (handledOut) *handledOut = handled;
+    return std::exchange(Calls, {});
+  }
+  Log Idle(TPageNavigator::TIdleState* state = nullptr) {
+    Calls.clear();
+    TPageNavigator::TIdleState s = Nav->AppIdle();
+    if (state) *state = s;
+    return std::exchange(Calls, {});
+  }
+  Log Back(bool back) {
+    Calls.clear();
+    Nav->BackForwardButtonClick(back);
+    return std::exchange(Calls, {});
+  }
+  std::string Read(TPane pane, const std::string& reference) {
+    std::optional<std::string> data = Nav->ReaderFor(pane)(reference);
+    return data ? *data : "(none)";
+  }
+};
+
+TEST_F(NavigationTest, StartPagesFillBothPanesAndStartTheHistory) {
+  Open({{"NavigationFrame.html", "N"}, {"Overview.html", "O"}});
+  // No clear at start-up; the history starts with the overview, selected.
+  EXPECT_EQ(Calls, (Log{"nav N", "load O", "append Overview.html", "select 0"}));
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html"}));
+  EXPECT_EQ(Nav->ContentMember(), "Overview.html");
+  EXPECT_EQ(Nav->NavigationMember(), "NavigationFrame.html");
+  EXPECT_TRUE(ArchiveMessages.empty());
+}
+
+TEST_F(NavigationTest, WithoutTheOverviewALinkStartsTheHistory) {
+  Open({{"NavigationFrame.html", "N"}, {"a.html", "A"}});
+  EXPECT_EQ(Calls, (Log{"nav N"}));
+  EXPECT_TRUE(Nav->PageHistory().empty());
+  TPageNavigator::TIdleState state{true, true};
+  Idle(&state);
+  EXPECT_FALSE(state.BackEnabled);
+  EXPECT_FALSE(state.ForwardEnabled);
+  EXPECT_EQ(Click("a.html", nullptr, TPane::pnNavigation),
+            (Log{"append a.html", "caption Ref - a.html", "select 0", "clear", "load A"}));
+  EXPECT_EQ(Nav->HistoryIndex(), 0);
+}
+
+TEST_F(NavigationTest, AnchorLinkClickedTwiceRecordsThePageOnceAndJumpsEachTime) {
+  OpenFlat();
+  bool handled = false;
+  EXPECT_EQ(Click("a.html#sec", &handled), (Log{"append a.html", "caption Ref - a.html", "select 1", "clear", "load A"}));
+  EXPECT_TRUE(handled);
+  EXPECT_EQ(Idle(), (Log{"anchor #sec"}));
+  EXPECT_EQ(Click("a.html#sec"), (Log{"select 1", "clear", "load A"}));
+  EXPECT_EQ(Idle(), (Log{"anchor #sec"}));
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html", "a.html"}));
+  // Once delivered, nothing is left for the next idle moment.
+  EXPECT_EQ(Idle(), Log{});
+}
+
+TEST_F(NavigationTest, FirstPendingAnchorWinsUntilIdle) {
+  OpenFlat();
+  Click("a.html#one");
+  Click("b.html#two", nullptr, TPane::pnNavigation);
+  // Always to the content pane, whichever pane's link set it.
+  EXPECT_EQ(Idle(), (Log{"anchor #one"}));
+  Click("c.html#three");
+  EXPECT_EQ(Idle(), (Log{"anchor #three"}));
+}
+
+TEST_F(NavigationTest, HashLinkIsLeftToThePane) {
+  OpenFlat();
+  bool handled = true;
+  EXPECT_EQ(Click("#sec", &handled), Log{});
+  EXPECT_FALSE(handled);
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html"}));
+  EXPECT_TRUE(Nav->PendingAnchor().empty());
+  EXPECT_EQ(Idle(), Log{});
+}
+
+TEST_F(NavigationTest, AfterGoingBackLinksMoveToTheEndOrAppend) {
+  OpenFlat();
+  Click("a.html");
+  Click("b.html");
+  EXPECT_EQ(Back(true), (Log{"clear", "load A", "select 1"}));
+  EXPECT_EQ(Back(true), (Log{"clear", "load O", "select 0"}));
+  ASSERT_EQ(Nav->HistoryIndex(), 0);
+  // The last entry: the index moves to it, nothing appended, the caption kept.
+  EXPECT_EQ(Click("b.html"), (Log{"select 2", "clear", "load B"}));
+  EXPECT_EQ(Nav->HistoryIndex(), 2);
+  EXPECT_EQ(Back(true), (Log{"clear", "load A", "select 1"}));
+  // A new page goes to the end; the entries after the old index stay.
+  EXPECT_EQ(Click("c.html"), (Log{"append c.html", "caption Ref - c.html", "select 3", "clear", "load C"}));
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html", "a.html", "b.html", "c.html"}));
+  EXPECT_EQ(Nav->HistoryIndex(), 3);
+}
+
+TEST_F(NavigationTest, BackAtTheStartAndForwardAtTheEndOnlyReselect) {
+  OpenFlat();
+  Click("a.html");
+  TPageNavigator::TIdleState state;
+  Idle(&state);
+  EXPECT_TRUE(state.BackEnabled);
+  EXPECT_FALSE(state.ForwardEnabled);
+  EXPECT_EQ(Back(false), (Log{"select 1"}));
+  EXPECT_EQ(Back(true), (Log{"clear", "load O", "select 0"}));
+  EXPECT_EQ(Back(true), (Log{"select 0"}));
+  Idle(&state);
+  EXPECT_FALSE(state.BackEnabled);
+  EXPECT_TRUE(state.ForwardEnabled);
+  EXPECT_EQ(Back(false), (Log{"clear", "load A", "select 1"}));
+}
+
+TEST_F(NavigationTest, EmptyLinkIsRecordedAndLoadsNothing) {
+  OpenFlat();
+  bool handled = false;
+  EXPECT_EQ(Click("", &handled), (Log{"append ", "caption Ref - ", "select 1"}));
+  EXPECT_TRUE(handled);
+  // Not twice in a row.
+  EXPECT_EQ(Click(""), (Log{"select 1"}));
+  // Back shows the overview again; Forward to the empty entry keeps it.
+  EXPECT_EQ(Back(true), (Log{"clear", "load O", "select 0"}));
+  EXPECT_EQ(Back(false), (Log{"select 1"}));
+}
+
+TEST_F(NavigationTest, HistoryListDoubleClickShowsTheRowWithoutRecording) {
+  OpenFlat();
+  Click("a.html");
+  Click("b.html");
+  Calls.clear();
+  Nav->HistoryListBoxDblClick(0);
+  EXPECT_EQ(Calls, (Log{"clear", "load O"}));
+  EXPECT_EQ(Nav->HistoryIndex(), 0);
+  Calls.clear();
+  Nav->HistoryListBoxDblClick(-1);
+  Nav->HistoryListBoxDblClick(3);
+  EXPECT_EQ(Calls, Log{});
+  EXPECT_EQ(Nav->HistoryIndex(), 0);
+  EXPECT_EQ(Nav->PageHistory().size(), 3u);
+}
+
+TEST_F(NavigationTest, MissingMemberKeepsThePageAndSaysSo) {
+  OpenFlat();
+  EXPECT_EQ(Click("gone.html#x"), (Log{"append gone.html", "caption Ref - gone.html", "select 1",
+                                       "status Page not found in the archive: gone.html"}));
+  // No dialog from the archive: the status line is the only word of it.
+  EXPECT_TRUE(ArchiveMessages.empty());
+  EXPECT_EQ(Nav->ContentMember(), "Overview.html");
+  // Back from the missing page shows the overview and clears the message.
+  EXPECT_EQ(Back(true), (Log{"clear", "load O", "status ", "select 0"}));
+  EXPECT_EQ(Back(false), (Log{"status Page not found in the archive: gone.html", "select 1"}));
+}
+
+TEST_F(NavigationTest, ExternalLinksGoToTheDesktopAndLeaveTheHistory) {
+  OpenFlat();
+  struct Case {
+    std::string Url, Opened;
+  } cases[] = {
+      {"http://example.com/a.html#top", "http://example.com/a.html#top"},
+      {"HTTPS://example.com/", "HTTPS://example.com/"},
+      {"mailto:docs@example.com", "mailto:docs@example.com"},
+      {"ftp://example.com/f.txt", "ftp://example.com/f.txt"},
+      {"  https://example.com/x  ", "https://example.com/x"},
+      {"//example.com/x", "http://example.com/x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Url);
+    bool handled = false;
+    EXPECT_EQ(Click(c.Url, &handled), (Log{"open " + c.Opened}));
+    EXPECT_TRUE(handled);
+  }
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html"}));
+  EXPECT_TRUE(Nav->PendingAnchor().empty());
+  // Nothing took it: the status line says so.
+  ExternalAccepted = false;
+  EXPECT_EQ(Click("http://x.org/"), (Log{"open http://x.org/", "status No program could open http://x.org/"}));
+}
+
+TEST_F(NavigationTest, LinksThatCouldRunSomethingAreNotFollowed) {
+  OpenFlat();
+  for (const char* url : {"javascript:alert(1)", "file:///etc/passwd", "data:text/html,x", "vbscript:x"}) {
+    SCOPED_TRACE(url);
+    bool handled = false;
+    EXPECT_EQ(Click(url, &handled), (Log{std::string("status Link not followed: ") + url}));
+    EXPECT_TRUE(handled);
+  }
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html"}));
+  // A drive letter is no scheme: a member name that is not there.
+  EXPECT_EQ(Click("c:a.html").back(), "status Page not found in the archive: c:a.html");
+}
+
+// A documentation set with folders: pages in html/guide and html/ref, pictures and the style
+// sheet in sibling folders, one member stored with backslashes.
+class FolderArchiveTest : public NavigationTest {
+ protected:
+  void SetUp() override {
+    Open({{"NavigationFrame.html", "N"},
+          {"Overview.html", "O"},
+          {"html/guide/intro.html", "INTRO"},
+          {"html/guide/next page.html", "NEXT"},
+          {"html/ref/api.html", "API"},
+          {"html\\ref\\types.html", "TYPES"},
+          {"html/images/logo.png", "PNG"},
+          {"html/css/style.css", "CSS"},
+          {"index.html", "INDEX"}});
+    Calls.clear();
+    Click("html/guide/intro.html", nullptr, TPane::pnNavigation);
+  }
+};
+
+TEST_F(FolderArchiveTest, LinksResolveAgainstThePageThatNamesThem) {
+  EXPECT_EQ(Nav->ContentMember(), "html\\guide\\intro.html");
+  EXPECT_EQ(Click("../ref/api.html#Open"),
+            (Log{"append html\\ref\\api.html", "caption Ref - html\\ref\\api.html", "select 2", "clear", "load API"}));
+  EXPECT_EQ(Idle(), (Log{"anchor #Open"}));
+  // From api.html: a sibling stored with backslashes, a "./" link, and one climbing to the root.
+  EXPECT_EQ(Click("./types.html").back(), "load TYPES");
+  EXPECT_EQ(Click("../../index.html").back(), "load INDEX");
+  EXPECT_EQ(Click("/html/guide/intro.html").back(), "load INTRO");
+  // Climbing above the root stops at the root.
+  EXPECT_EQ(Click("../../../../Overview.html").back(), "load O");
+  // Case is the archive's business: it finds members whatever the case; history keeps the link's.
+  EXPECT_EQ(Click("HTML/GUIDE/INTRO.HTML").back(), "load INTRO");
+  EXPECT_EQ(Nav->PageHistory().back(), "HTML\\GUIDE\\INTRO.HTML");
+  // Escaped names and queries find their member.
+  EXPECT_EQ(Click("next%20page.html?x=1").back(), "load NEXT");
+  EXPECT_EQ(Nav->PageHistory().back(), "HTML\\GUIDE\\next page.html");
+  EXPECT_EQ(Nav->PageHistory(),
+            (Log{"Overview.html", "html\\guide\\intro.html", "html\\ref\\api.html", "html\\ref\\types.html",
+                 "index.html", "html\\guide\\intro.html", "Overview.html", "HTML\\GUIDE\\INTRO.HTML",
+                 "HTML\\GUIDE\\next page.html"}));
+}
+
+TEST_F(FolderArchiveTest, EachPaneResolvesAgainstItsOwnPage) {
+  // The same link names different members in the two panes.
+  EXPECT_EQ(Click("../ref/api.html", nullptr, TPane::pnNavigation).back(),
+            "status Page not found in the archive: ref\\api.html");
+  EXPECT_EQ(Click("../ref/api.html", nullptr, TPane::pnContent),
+            (Log{"append html\\ref\\api.html", "caption Ref - html\\ref\\api.html", "select 3", "clear",
+                 "load API", "status "}));
+  // Back uses the recorded names, not the page on show.
+  EXPECT_EQ(Back(true), (Log{"status Page not found in the archive: ref\\api.html", "select 2"}));
+  EXPECT_EQ(Back(true), (Log{"clear", "load INTRO", "status ", "select 1"}));
+}
+
+TEST_F(FolderArchiveTest, PicturesAndStyleSheetsComeFromTheArchive) {
+  EXPECT_EQ(Read(TPane::pnContent, "../images/logo.png"), "PNG");
+  EXPECT_EQ(Read(TPane::pnContent, "../css/style.css"), "CSS");
+  EXPECT_EQ(Read(TPane::pnContent, "../IMAGES/LOGO.PNG"), "PNG");
+  EXPECT_EQ(Read(TPane::pnContent, "..\\images\\logo.png#frag"), "PNG");
+  EXPECT_EQ(Read(TPane::pnNavigation, "html/images/logo.png"), "PNG");
+  EXPECT_EQ(Read(TPane::pnNavigation, "../images/logo.png"), "(none)");
+  EXPECT_EQ(Read(TPane::pnContent, "http://example.com/logo.png"), "(none)");
+  EXPECT_EQ(Read(TPane::pnContent, ""), "(none)");
+  // The referring member may be given directly, with either separator.
+  EXPECT_EQ(Nav->Reader()("html/ref/api.html", "../css/style.css").value_or("(none)"), "CSS");
+  // The pane's reader follows the page on show.
+  Click("../ref/api.html");
+  EXPECT_EQ(Read(TPane::pnContent, "../images/logo.png"), "PNG");
+  EXPECT_EQ(Read(TPane::pnContent, "types.html"), "TYPES");
+}
+
+TEST_F(FolderArchiveTest, FilesBesideTheArchiveAreTheFallbackButNothingAboveIt) {
+  std::filesystem::create_directories(Dir / "docs/html/images");
+  Dir.Write("docs/html/images/beside.gif", "GIF");
+  Dir.Write("secret.txt", "SECRET");
+  EXPECT_EQ(Read(TPane::pnContent, "../images/beside.gif"), "GIF");
+  // The archive wins over a file of the same name.
+  Dir.Write("docs/html/images/logo.png", "FILE");
+  EXPECT_EQ(Read(TPane::pnContent, "../images/logo.png"), "PNG");
+  // ".." stops at the archive's folder.
+  EXPECT_EQ(Read(TPane::pnContent, "../../../secret.txt"), "(none)");
+  EXPECT_EQ(Read(TPane::pnContent, "/../secret.txt"), "(none)");
+  EXPECT_EQ(Read(TPane::pnContent, "file:///etc/hostname"), "(none)");
+  // A folder is not a file.
+  EXPECT_EQ(Read(TPane::pnContent, "../images/"), "(none)");
+}
+
+TEST_F(FolderArchiveTest, CommandLinePageOpensFromTheRootLikeALink) {
+  Click("../ref/api.html");
+  Calls.clear();
+  Nav->OpenStartMember("html/guide/intro.html", "Setup");
+  EXPECT_EQ(Calls, (Log{"append html\\guide\\intro.html", "caption Ref - html\\guide\\intro.html", "select 3",
+                        "clear", "load INTRO"}));
+  EXPECT_EQ(Idle(), (Log{"anchor #Setup"}));
+  // Only an anchor: for the page on show.
+  Calls.clear();
+  Nav->OpenStartMember("", "Top");
+  EXPECT_EQ(Calls, Log{});
+  EXPECT_EQ(Idle(), (Log{"anchor #Top"}));
+  Nav->OpenStartMember("http://example.com/", "");
+  EXPECT_EQ(Calls, (Log{"status Not a page of the archive: http://example.com/"}));
+}
+
+}  // namespace
+}  // namespace korva
