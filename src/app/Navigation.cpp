@@ -38,12 +38,14 @@ void TPageNavigator::LoadStartPages() {
     if (!FArchiveFileName.empty()) FZip.SetZipFileName(FArchiveFileName);
     FZip.SetActive(true);
   }
-  if (std::optional<std::string> nav = Extract(NavigationPage)) {
+  // Looked up before extraction: an archive that could not be opened has already said so once,
+  // and need not say it again for each page.
+  if (std::optional<std::string> nav = ExtractPresent(NavigationPage)) {
     // Set first: the page's pictures are asked for while it loads.
     FNavigationMember = NavigationPage;
     if (FView.LoadNavigation) FView.LoadNavigation(*nav, std::string());
   }
-  std::optional<std::string> start = Extract(StartPage);
+  std::optional<std::string> start = ExtractPresent(StartPage);
   if (!start) return;
   FContentMember = StartPage;
   if (FView.LoadContent) FView.LoadContent(*start, std::string());
@@ -192,6 +194,14 @@ void TPageNavigator::ShowPage(const std::string& member, bool quiet) {
   if (FView.ClearDocument) FView.ClearDocument();
   if (FView.LoadContent) FView.LoadContent(*bytes, std::string());
   if (FStatusShown) Status(std::string());
+}
+
+std::optional<std::string> TPageNavigator::ExtractPresent(const std::string& member) {
+  if (FZip.FindMember(member) < 0) {
+    Status(std::string("Page not found in the archive: ") + member);
+    return std::nullopt;
+  }
+  return Extract(member);
 }
 
 std::optional<std::string> TPageNavigator::Extract(const std::string& member) {

@@ -100,6 +100,8 @@ class TPageNavigator {
   // and, unless quiet, the status bar says why.
   void ShowPage(const std::string& member, bool quiet = false);
   std::optional<std::string> Extract(const std::string& member);
+  // Extract for a member the directory lists; otherwise the status bar says it is missing.
+  std::optional<std::string> ExtractPresent(const std::string& member);
   void AppendHistory(const std::string& entry);
   void SelectCurrentRow();
   void Status(const std::string& text);

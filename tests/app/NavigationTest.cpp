@@ -100,15 +100,36 @@ TEST_F(NavigationTest, StartPagesFillBothPanesAndStartTheHistory) {
 
 TEST_F(NavigationTest, WithoutTheOverviewALinkStartsTheHistory) {
   Open({{"NavigationFrame.html", "N"}, {"a.html", "A"}});
-  EXPECT_EQ(Calls, (Log{"nav N"}));
+  EXPECT_EQ(Calls, (Log{"nav N", "status Page not found in the archive: Overview.html"}));
   EXPECT_TRUE(Nav->PageHistory().empty());
   TPageNavigator::TIdleState state{true, true};
   Idle(&state);
   EXPECT_FALSE(state.BackEnabled);
   EXPECT_FALSE(state.ForwardEnabled);
   EXPECT_EQ(Click("a.html", nullptr, TPane::pnNavigation),
-            (Log{"append a.html", "caption Ref - a.html", "select 0", "clear", "load A"}));
+            (Log{"append a.html", "caption Ref - a.html", "select 0", "clear", "load A", "status "}));
   EXPECT_EQ(Nav->HistoryIndex(), 0);
+}
+
+TEST_F(NavigationTest, MissingArchiveIsReportedOnceAndLeavesThePanesEmpty) {
+  TZipUserInterface ui;
+  ui.ShowMessage = [this](const std::string& text) { ArchiveMessages.push_back(text); };
+  Zip.SetUserInterface(ui);
+  Zip.SetDLLDirectory(KORVA_BIN_DIR);
+  Nav = std::make_unique<TPageNavigator>(Zip, TNavigatorView{});
+  Nav->SetArchiveFileName(Dir / "none.zip");
+  Zip.SetActive(false);
+  // Opening a missing archive says nothing; the window's title has said it could not be opened,
+  // and each start page or link does not say it again.
+  Nav->LoadStartPages();
+  EXPECT_TRUE(Zip.Active());
+  EXPECT_EQ(Zip.ZipFileName(), Dir / "none.zip");
+  EXPECT_TRUE(ArchiveMessages.empty());
+  EXPECT_TRUE(Nav->PageHistory().empty());
+  bool handled = false;
+  Nav->PageViewerHotSpotClick(TPane::pnContent, "a.html", handled);
+  EXPECT_TRUE(ArchiveMessages.empty());
+  EXPECT_EQ(Nav->PageHistory(), (Log{"a.html"}));
 }
 
 TEST_F(NavigationTest, AnchorLinkClickedTwiceRecordsThePageOnceAndJumpsEachTime) {
