@@ -177,7 +177,7 @@ std::string TPageNavigator::ResolveLink(const std::string& referrer, const std::
   return candidates.front();
 }
 
-void TPageNavigator::ShowPage(const std::string& member, bool quiet) {
+void TPageNavigator::ShowPage(std::string member, bool quiet) {
   if (member.empty()) return;
   // Looked up first: a missing page is ours to report, and needs no extraction.
   if (FZip.FindMember(member) < 0) {

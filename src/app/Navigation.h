@@ -97,8 +97,9 @@ class TPageNavigator {
   void FollowLink(std::string referrer, const std::string& url, bool& handled);
   std::string ResolveLink(const std::string& referrer, const std::string& page) const;
   // Shows member in the content pane when the archive has it; otherwise the pane keeps its page
-  // and, unless quiet, the status bar says why.
-  void ShowPage(const std::string& member, bool quiet = false);
+  // and, unless quiet, the status bar says why. A copy: the extraction lets other clicks in,
+  // which may grow the history it could come from.
+  void ShowPage(std::string member, bool quiet = false);
   std::optional<std::string> Extract(const std::string& member);
   // Extract for a member the directory lists; otherwise the status bar says it is missing.
   std::optional<std::string> ExtractPresent(const std::string& member);

@@ -226,6 +226,31 @@ TEST_F(NavigationTest, HistoryListDoubleClickShowsTheRowWithoutRecording) {
   EXPECT_EQ(Nav->PageHistory().size(), 3u);
 }
 
+TEST_F(NavigationTest, ClickDuringAnExtractionDoesNotDisturbIt) {
+  OpenFlat();
+  Click("a.html");
+  Click("b.html");
+  Click("c.html");
+  // The archive lets the window handle its events while it extracts: another click comes in
+  // then, and grows the history under the page being shown.
+  bool nested = false;
+  TZipUserInterface ui;
+  ui.ProcessMessages = [&] {
+    if (std::exchange(nested, true)) return;
+    bool handled = false;
+    Nav->PageViewerHotSpotClick(TPane::pnContent, "gone.html", handled);
+  };
+  Zip.SetUserInterface(ui);
+  Calls.clear();
+  Nav->HistoryListBoxDblClick(1);
+  ASSERT_TRUE(nested);
+  // The nested click's message about the missing page, then the page the double click asked for.
+  EXPECT_EQ(Log(Calls.end() - 4, Calls.end()),
+            (Log{"status Page not found in the archive: gone.html", "clear", "load A", "status "}));
+  EXPECT_EQ(Nav->ContentMember(), "a.html");
+  EXPECT_EQ(Nav->PageHistory().back(), "gone.html");
+}
+
 TEST_F(NavigationTest, MissingMemberKeepsThePageAndSaysSo) {
   OpenFlat();
   EXPECT_EQ(Click("gone.html#x"), (Log{"append gone.html", "caption Ref - gone.html", "select 1",
