@@ -258,6 +258,10 @@ class TPageViewer : public QWidget {
   // The layout's error dialog; without a handler a message box is shown.
   std::function<void(TPageViewer* sender, const std::string& message)> OnErrorDialog;
 
+  // The system's wheel setting: lines a wheel notch scrolls (0 or less: half the wheel's delta
+  // in pixels). Reads the application's setting unless replaced.
+  std::function<int()> WheelScrollLines;
+
   // How many times the document has been formatted (each width tried counts).
   int FormatCount() const { return FDocument->LayoutCounter(); }
   // Paints of the paint panel so far.

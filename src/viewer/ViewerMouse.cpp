@@ -392,7 +392,7 @@ void TPageViewer::wheelEvent(QWheelEvent* event) {
     event->ignore();
     return;
   }
-  const int lines = QApplication::wheelScrollLines();
+  const int lines = WheelScrollLines ? WheelScrollLines() : QApplication::wheelScrollLines();
   const int p = Position();
   int y = p;
   if (lines > 0) y = delta > 0 ? p - lines * FVScrollBar->SmallChange() : p + lines * FVScrollBar->SmallChange();
