@@ -12,7 +12,7 @@ packages=(
   qt6-base-dev libgl-dev
   zlib1g-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgif-dev libpng-dev libgumbo-dev
+  libgif-dev libpng-dev libgumbo-dev liblitehtml-dev
   fonts-liberation2 fonts-wqy-microhei fontconfig
   xvfb xauth zip unzip python3 locales
 )
