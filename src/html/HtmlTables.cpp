@@ -130,8 +130,16 @@ void TDocumentBuilder::TableProduction(const TSymbolSet& term) {
   auto table = std::make_unique<ThtmlTable>(&FDoc, &attrs);
   ThtmlTable* tbl = table.get();
   auto tableBlock = std::make_unique<TTableBlock>(&FDoc, &attrs, savedCell, tableProps, std::move(table));
-  if (enclosingAlign == "center" && !tableBlock->FCentered && !tableBlock->IsFloating()) tableBlock->FCentered = true;
+  if (!tableBlock->FCentered && !tableBlock->IsFloating()) {
+    if (enclosingAlign == "center") tableBlock->FCentered = true;
+    else if (enclosingAlign == "right") tableBlock->FRightAligned = true;
+  }
   auto wrapper = std::make_unique<TTableAndCaptionBlock>(&FDoc, &attrs, savedCell, tableProps);
+  // With a caption, the wrapper is what the enclosing alignment moves.
+  if (!wrapper->FCentered && !wrapper->IsFloating()) {
+    wrapper->FCentered = tableBlock->FCentered && enclosingAlign == "center";
+    wrapper->FRightAligned = tableBlock->FRightAligned;
+  }
 
   std::unique_ptr<TCellList> row;
   int rowIndex = -1, rowVAlign = acMiddle, rowLevel = tableLevel;

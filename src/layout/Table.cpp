@@ -1030,7 +1030,7 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
 int ThtmlTable::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
   (void)indents, (void)x, (void)xRef, (void)yRef;
   const int after = FInnerTop + FBoxHeight;
-  if (TooDeep() || FDocY == NotLaidOutY || FHeights.size() != FRows.size()) return after;
+  if (TooDeep() || FDocY == NotLaidOutY || FRows.empty() || FHeights.size() != FRows.size()) return after;
   const int top = FDocY, bottom = FDocY + FBoxHeight;
   if (bottom <= clip.Top || top >= clip.Bottom) return after;
   if (FDocument && FDocument->FPrinting && top >= FDocument->FPageBottom) return after;

@@ -180,6 +180,7 @@ class TTableBlock : public TBlock {
   bool FInCaptionBlock = false;
   bool FHtmlBorder = false;
   bool FCentered = false;
+  bool FRightAligned = false;  // from the enclosing text-align; pushed right when it has no margins
   int FXOffset = 0;
   int FSpecHeight = 0;  // HEIGHT, used when the style gives none
 
@@ -210,6 +211,7 @@ class TTableAndCaptionBlock : public TBlock {
   TBlock* FCaptionBlock = nullptr;     // owned by the content cell
   int FTableIndex = 0;                 // which of the two content sections is the table
   bool FCentered = false;
+  bool FRightAligned = false;
 
   // Puts the table block and the caption into the content cell, the caption below the table
   // or above it. The table block stops floating on its own: the caption block floats.

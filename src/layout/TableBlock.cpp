@@ -116,6 +116,7 @@ TTableBlock::TTableBlock(TSectionList* document, const TTableBlock& s)
       FInCaptionBlock(s.FInCaptionBlock),
       FHtmlBorder(s.FHtmlBorder),
       FCentered(s.FCentered),
+      FRightAligned(s.FRightAligned),
       FXOffset(s.FXOffset),
       FSpecHeight(s.FSpecHeight) {
   for (const auto& owned : *FInnerCell)
@@ -172,6 +173,7 @@ int TTableBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCoun
   const int fill = std::max(0, availWidth - ml - mr - bp);
   const int width = TableWidthFor(canvas, fill);
   if (FCentered && !IsFloating() && noMargins) b[piMarginLeft] = std::max(0, (fill - width) / 2);
+  else if (FRightAligned && !IsFloating() && noMargins) b[piMarginLeft] = std::max(0, fill - width);
   return std::clamp(width, 0, MaxLayoutCoord);
 }
 
@@ -289,7 +291,7 @@ TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TAttr
 }
 
 TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TTableAndCaptionBlock& s)
-    : TBlock(document, s), FTableIndex(s.FTableIndex), FCentered(s.FCentered) {
+    : TBlock(document, s), FTableIndex(s.FTableIndex), FCentered(s.FCentered), FRightAligned(s.FRightAligned) {
   if (FInnerCell->Count() == 2) {
     FTableBlock = dynamic_cast<TTableBlock*>((*FInnerCell)[FTableIndex]);
     FCaptionBlock = dynamic_cast<TBlock*>((*FInnerCell)[1 - FTableIndex]);
@@ -338,6 +340,7 @@ int TTableAndCaptionBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, in
     width = std::max(width, mn);
   }
   if (FCentered && !IsFloating() && width < availWidth) b[piMarginLeft] = (availWidth - width) / 2;
+  else if (FRightAligned && !IsFloating() && width < availWidth) b[piMarginLeft] = availWidth - width;
   return std::clamp(width, 0, MaxLayoutCoord);
 }
 

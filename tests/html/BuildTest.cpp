@@ -65,6 +65,11 @@ TEST(BuildTest, PagesBuildTheExpectedTrees) {
       {"table-list-ends-at-cell", "<table><tr><td><ul><li>x</td><td>y</table>"},
       {"table-caption-cols", "<table><caption align=bottom>cap</caption><col align=right><col>"
                              "<tr><td width=80>r<th>h</table>"},
+      // The enclosing text-align pushes a table without margins right, with or without caption.
+      {"table-right", "<div align=right><table border=1><tr><td>x</table>"
+                      "<table><caption>cap</caption><tr><td>y</table></div>"},
+      // A panel is an inline object of the given size, floated by ALIGN.
+      {"panel", "a<panel width=40 height=30 align=left>b<panel width=20 height=10>c"},
   };
   for (const TDumpCase& c : cases) {
     SCOPED_TRACE(c.Name);
