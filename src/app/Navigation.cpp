@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "app/Limits.h"
 #include "app/MemberLinks.h"
 #include "archive/ZipArchive.h"
 #include "platform/System.h"
@@ -153,7 +154,7 @@ std::optional<std::string> TPageNavigator::ReadReference(const std::string& refe
   // is reached this way.
   const std::string folder = FolderOf(FZip.ZipFileName().empty() ? FArchiveFileName : FZip.ZipFileName());
   for (const std::string& name : candidates)
-    if (std::optional<std::string> data = ReadSmallFile(folder + NativePath(name), MaxFileBesideSize)) return data;
+    if (std::optional<std::string> data = ReadSmallFile(folder + NativePath(name), MaxFileBesideArchiveSize)) return data;
   return std::nullopt;
 }
 

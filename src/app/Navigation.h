@@ -3,7 +3,6 @@
 // that pages name. It knows no widgets: the window hands it a set of hooks.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,8 +44,6 @@ class TPageNavigator {
  public:
   static constexpr const char* NavigationPage = "NavigationFrame.html";
   static constexpr const char* StartPage = "Overview.html";
-  // Files beside the archive larger than this are not read for a page.
-  static constexpr std::uintmax_t MaxFileBesideSize = 64u * 1024 * 1024;
 
   TPageNavigator(TZipArchive& zip, TNavigatorView view);
 
