@@ -2,6 +2,8 @@
 // leaves to the viewer, selection by dragging (with the automatic scroll) and double-clicking,
 // middle-button scrolling.
 #include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -288,6 +290,30 @@ TEST_F(InteractionTest, RightClickReportsTheLinkAndTheWord) {
   EXPECT_EQ(reports[0].ClickedWord, u"anchor");
   EXPECT_EQ(reports[1].URL, "");
   EXPECT_EQ(reports[1].ClickedWord, u"words");
+}
+
+TEST_F(InteractionTest, EnterOnAFocusedLinkFollowsItFromTheEventQueue) {
+  V->LoadStream(Paragraphs(60) + "<p><a href=\"far.html\">far away</a>", "");
+  QWidget* stop = nullptr;
+  for (QObject* c : V->PaintPanel()->children()) {
+    auto* w = qobject_cast<QWidget*>(c);
+    if (w && w->focusPolicy() == Qt::TabFocus) stop = w;
+  }
+  ASSERT_NE(stop, nullptr);
+  std::vector<std::string> clicks;
+  V->OnHotSpotClick = [&](TPageViewer*, const std::string& src, bool& handled) {
+    clicks.push_back(src);
+    handled = true;
+  };
+  // Taking the focus brings the link, far below the window, to the middle of it.
+  QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(stop, &in);
+  EXPECT_GT(V->Position(), 0);
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(stop, &enter);
+  EXPECT_TRUE(clicks.empty());
+  Settle();
+  EXPECT_EQ(clicks, std::vector<std::string>{"far.html"});
 }
 
 TEST_F(InteractionTest, BorderFollowsTheFocus) {
