@@ -170,143 +170,156 @@ void TDocumentBuilder::TableProduction(const TSymbolSet& term) {
     popTo(tableLevel);
   };
 
-  R->Next();
-  for (;;) {
-    TSymbol sy = R->Sy();
-    if (sy == syEof || sy == syEndTable || sy == syEndCaption) break;
-    switch (sy) {
-      case syTd:
-      case syTh: {
-        CloseLink();
-        if (!row) {
-          Push("tr", false);
-          row = std::make_unique<TCellList>(nullptr, Top());
-          rowVAlign = acMiddle;
+  // Also run when an error ends the page inside the table, so that what was read is kept and
+  // no pointer into the table's cells outlives them.
+  auto finishTable = [&] {
+    CloseLink();
+    finishCell();
+    endRow();
+    popTo(tableLevel);
+    FCell = savedCell;
+    if (caption) {
+      wrapper->SetContent(std::move(tableBlock), std::move(caption), captionBelow);
+      savedCell->AddSection(std::move(wrapper));
+    } else {
+      savedCell->AddSection(std::move(tableBlock));
+    }
+    Pop("table");
+    FNoBreak = savedNoBreak;
+    FListLevel = savedListLevel;
+    --FTableDepth;
+  };
+
+  try {
+    R->Next();
+    for (;;) {
+      TSymbol sy = R->Sy();
+      if (sy == syEof || sy == syEndTable || sy == syEndCaption) break;
+      switch (sy) {
+        case syTd:
+        case syTh: {
+          CloseLink();
+          if (!row) {
+            Push("tr", false);
+            row = std::make_unique<TCellList>(nullptr, Top());
+            rowVAlign = acMiddle;
+            rowLevel = PropStack().Count();
+            ++rowIndex;
+          } else {
+            finishCell();
+            popTo(rowLevel);
+          }
+          // The columns are all declared once the first cell comes.
+          if (!cellsSeen && !columns.empty()) manager = std::make_unique<TCellManager>(int(columns.size()));
+          cellsSeen = true;
+          FListLevel = 0;
+          TAttributeList& a = R->Attributes();
+          TProperties& p = Push(sy == syTd ? "td" : "th", true);
+          int vAlign = VAlignOf(a, rowVAlign);
+          if (manager) {
+            int col = manager->FirstFree(rowIndex);
+            if (col >= 0 && col < int(columns.size())) {
+              if (!columns[std::size_t(col)].Align.empty())
+                p.SetFromAttribute(TPropValue(columns[std::size_t(col)].Align), piTextAlign);
+              if (columns[std::size_t(col)].VAlign) vAlign = columns[std::size_t(col)].VAlign;
+            }
+          }
+          if (TAttribute* al = a.Find(syAlign)) ApplyAlign(p, al->Text());
+          if (!p.FLocalFlags[piTextAlign]) p.SetFromAttribute(TPropValue(sy == syTh ? "center" : "left"), piTextAlign);
+          cell = std::make_unique<TCellObj>(&FDoc, p, &a, vAlign, tbl);
+          FCell = cell->FCell.get();
+          bool absoluteWidth = cell->FGivenW > 0 && !cell->FGivenWIsPercent;
+          FNoBreak = a.Find(syNowrap) != nullptr && !absoluteWidth;
+          R->SkipSpaces();
+          R->Next();
+          BodyProduction(CellTermSet);
+          break;
+        }
+        case syEndTd:
+        case syEndTh:
+          finishCell();
+          FNoBreak = savedNoBreak;
+          R->Next();
+          break;
+        case syTr: {
+          CloseLink();
+          endRow();
+          TAttributeList& a = R->Attributes();
+          TProperties& p = Push("tr", true);
+          if (TAttribute* al = a.Find(syAlign)) ApplyAlign(p, al->Text());
+          row = std::make_unique<TCellList>(&a, p);
+          rowVAlign = VAlignOf(a, acMiddle);
           rowLevel = PropStack().Count();
           ++rowIndex;
-        } else {
-          finishCell();
-          popTo(rowLevel);
-        }
-        // The columns are all declared once the first cell comes.
-        if (!cellsSeen && !columns.empty()) manager = std::make_unique<TCellManager>(int(columns.size()));
-        cellsSeen = true;
-        FListLevel = 0;
-        TAttributeList& a = R->Attributes();
-        TProperties& p = Push(sy == syTd ? "td" : "th", true);
-        int vAlign = VAlignOf(a, rowVAlign);
-        if (manager) {
-          int col = manager->FirstFree(rowIndex);
-          if (col >= 0 && col < int(columns.size())) {
-            if (!columns[std::size_t(col)].Align.empty())
-              p.SetFromAttribute(TPropValue(columns[std::size_t(col)].Align), piTextAlign);
-            if (columns[std::size_t(col)].VAlign) vAlign = columns[std::size_t(col)].VAlign;
-          }
-        }
-        if (TAttribute* al = a.Find(syAlign)) ApplyAlign(p, al->Text());
-        if (!p.FLocalFlags[piTextAlign]) p.SetFromAttribute(TPropValue(sy == syTh ? "center" : "left"), piTextAlign);
-        cell = std::make_unique<TCellObj>(&FDoc, p, &a, vAlign, tbl);
-        FCell = cell->FCell.get();
-        bool absoluteWidth = cell->FGivenW > 0 && !cell->FGivenWIsPercent;
-        FNoBreak = a.Find(syNowrap) != nullptr && !absoluteWidth;
-        R->SkipSpaces();
-        R->Next();
-        BodyProduction(CellTermSet);
-        break;
-      }
-      case syEndTd:
-      case syEndTh:
-        finishCell();
-        FNoBreak = savedNoBreak;
-        R->Next();
-        break;
-      case syTr: {
-        CloseLink();
-        endRow();
-        TAttributeList& a = R->Attributes();
-        TProperties& p = Push("tr", true);
-        if (TAttribute* al = a.Find(syAlign)) ApplyAlign(p, al->Text());
-        row = std::make_unique<TCellList>(&a, p);
-        rowVAlign = VAlignOf(a, acMiddle);
-        rowLevel = PropStack().Count();
-        ++rowIndex;
-        R->Next();
-        break;
-      }
-      case syEndTr:
-        CloseLink();
-        endRow();
-        R->Next();
-        break;
-      case syCaption: {
-        CloseLink();
-        finishCell();
-        TAttributeList& a = R->Attributes();
-        TAttribute* al = a.Find(syAlign);
-        captionBelow = al && SameText(al->Text(), "bottom");
-        TProperties& p = Push("caption", true);
-        if (!caption) caption = std::make_unique<TBlock>(&FDoc, &a, savedCell, p, false, false);
-        FCell = caption->FInnerCell.get();
-        R->Next();
-        BodyProduction(CellTermSet);
-        CloseSection();
-        Pop("caption");
-        FCell = savedCell;
-        if (R->Sy() == syEndCaption) R->Next();
-        break;
-      }
-      case syColgroup:
-        if (!cellsSeen) {
-          groupDefaults = TColDesc{};
-          ReadColDesc(R->Attributes(), groupDefaults);
-        }
-        R->Next();
-        break;
-      case syCol:
-        if (!cellsSeen) {
-          TColDesc d = groupDefaults;
-          d.Span = 1;
-          ReadColDesc(R->Attributes(), d);
-          for (int i = 0; i < std::min(d.Span, 100) && int(columns.size()) < MaxDeclaredColumns; ++i) {
-            columns.push_back(d);
-            tbl->AddColumnSpec(d.Width, d.Percent, d.Align, d.VAlign);
-          }
-        }
-        R->Next();
-        break;
-      case syEndColgroup:
-      case syUnknownTag:
-        R->Next();
-        break;
-      case syText:
-        if (IsSpaceText(R->Token())) {
           R->Next();
           break;
         }
-        [[fallthrough]];
-      default:
-        // Content outside any cell goes before the table.
-        FCell = savedCell;
-        BodyProduction(CellTermSet);
-        CloseSection();
-        break;
+        case syEndTr:
+          CloseLink();
+          endRow();
+          R->Next();
+          break;
+        case syCaption: {
+          CloseLink();
+          finishCell();
+          TAttributeList& a = R->Attributes();
+          TAttribute* al = a.Find(syAlign);
+          captionBelow = al && SameText(al->Text(), "bottom");
+          TProperties& p = Push("caption", true);
+          if (!caption) caption = std::make_unique<TBlock>(&FDoc, &a, savedCell, p, false, false);
+          FCell = caption->FInnerCell.get();
+          R->Next();
+          BodyProduction(CellTermSet);
+          CloseSection();
+          Pop("caption");
+          FCell = savedCell;
+          if (R->Sy() == syEndCaption) R->Next();
+          break;
+        }
+        case syColgroup:
+          if (!cellsSeen) {
+            groupDefaults = TColDesc{};
+            ReadColDesc(R->Attributes(), groupDefaults);
+          }
+          R->Next();
+          break;
+        case syCol:
+          if (!cellsSeen) {
+            TColDesc d = groupDefaults;
+            d.Span = 1;
+            ReadColDesc(R->Attributes(), d);
+            for (int i = 0; i < std::min(d.Span, 100) && int(columns.size()) < MaxDeclaredColumns; ++i) {
+              columns.push_back(d);
+              tbl->AddColumnSpec(d.Width, d.Percent, d.Align, d.VAlign);
+            }
+          }
+          R->Next();
+          break;
+        case syEndColgroup:
+        case syUnknownTag:
+          R->Next();
+          break;
+        case syText:
+          if (IsSpaceText(R->Token())) {
+            R->Next();
+            break;
+          }
+          [[fallthrough]];
+        default:
+          // Content outside any cell goes before the table.
+          FCell = savedCell;
+          BodyProduction(CellTermSet);
+          CloseSection();
+          break;
+      }
     }
+  } catch (...) {
+    // The caption may be open: its section belongs to the caption's cell.
+    if (FCell != savedCell && !(cell && FCell == cell->FCell.get())) CloseSection();
+    finishTable();
+    throw;
   }
-  CloseLink();
-  finishCell();
-  endRow();
-  popTo(tableLevel);
-  FCell = savedCell;
-  if (caption) {
-    wrapper->SetContent(std::move(tableBlock), std::move(caption), captionBelow);
-    savedCell->AddSection(std::move(wrapper));
-  } else {
-    savedCell->AddSection(std::move(tableBlock));
-  }
-  Pop("table");
-  FNoBreak = savedNoBreak;
-  FListLevel = savedListLevel;
-  --FTableDepth;
+  finishTable();
   R->Next();
 }
 
