@@ -127,6 +127,18 @@ TEST_F(FormatTest, ResizingKeepsTheSameTextAtTheTop) {
   EXPECT_EQ(V->Position(), p30->DocumentY() + 5);
 }
 
+TEST_F(FormatTest, TheBarIsToldOnlyOfChanges) {
+  V->LoadStream(Paragraphs(60), "");
+  const int calls = V->VScrollBar()->ParamsCalls();
+  EXPECT_EQ(V->VScrollBar()->Max(), V->DocHeight());
+  EXPECT_EQ(V->VScrollBar()->Page(), V->PaintPanel()->height() + 1);
+  V->Reformat();
+  EXPECT_EQ(V->VScrollBar()->ParamsCalls(), calls);
+  V->SetPosition(40);
+  EXPECT_EQ(V->VScrollBar()->value(), 40);
+  EXPECT_EQ(V->VScrollBar()->maximum(), V->MaxVertical());
+}
+
 TEST_F(FormatTest, ResizingToTheSameSizeDoesNotFormat) {
   V->LoadStream(Paragraphs(30), "");
   const int formats = V->FormatCount();
