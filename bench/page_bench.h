@@ -246,4 +246,26 @@ inline std::string DocumentationPage(std::size_t target) {
   return w.Out;
 }
 
+// The sample pages' bodies one after another, repeated up to `target` bytes, in one document
+// with their style sheet inline: real documentation text at the size of a large page.
+inline std::string SamplesPage(const std::vector<TSamplePage>& pages, const std::string& css, std::size_t target) {
+  std::vector<std::string> bodies;
+  for (const TSamplePage& p : pages) {
+    std::string lower = p.Html;
+    for (char& c : lower)
+      if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    std::size_t a = lower.find("<body");
+    a = a == std::string::npos ? std::string::npos : lower.find('>', a);
+    const std::size_t b = lower.rfind("</body");
+    if (a != std::string::npos && b != std::string::npos && b > a) bodies.push_back(p.Html.substr(a + 1, b - a - 1));
+  }
+  std::string out = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n<html><head><title>Samples"
+                    "</title>\n<style type=\"text/css\">\n" + css + "</style></head>\n<body>\n";
+  if (bodies.empty()) return out + "</body></html>\n";
+  out.reserve(target + (64u << 10));
+  while (out.size() < target)
+    for (const std::string& b : bodies) out += b;
+  return out + "</body></html>\n";
+}
+
 }  // namespace pagebench

@@ -1,5 +1,6 @@
 // Resident memory of a loaded page, per byte of its HTML: generates a documentation-like page
-// (about 10 MB by default; the first argument gives the size in MB), builds and lays it out at
+// (about 10 MB by default; a number gives the size in MB; --samples takes the sample pages'
+// text, repeated, instead of generated text), builds and lays it out at
 // 800 px with the program's real fonts, and reads VmRSS and VmHWM from /proc/self/status.
 //
 // The baseline is taken after Qt, the fonts and the engine's code have been brought in by a
@@ -8,12 +9,14 @@
 // keeps after frees shows in VmRSS too, so the figure is also given after malloc_trim.
 #include <malloc.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "html/HtmlBuilder.h"
 #include "layout/LayoutHost.h"
@@ -51,13 +54,19 @@ struct TLoadedPage {
   TSectionList Doc{&Host};
   TDocumentBuilder Builder{Doc};
   int Height = 0;
+  double BuildMs = 0, LayoutMs = 0;
 
   TLoadedPage(std::string html, TCanvas& measure) {
     Host.ShowImages = false;
     Doc.ApplyDefaults(TDocumentDefaults{});
+    auto t0 = std::chrono::steady_clock::now();
     BuildHtmlDocument(Doc, std::move(html), Builder);
+    auto t1 = std::chrono::steady_clock::now();
     int scrollWidth = 0;
     Height = Doc.DoLayout(measure, PageWidth, 0, scrollWidth);
+    auto t2 = std::chrono::steady_clock::now();
+    BuildMs = std::chrono::duration<double, std::milli>(t1 - t0).count();
+    LayoutMs = std::chrono::duration<double, std::milli>(t2 - t1).count();
   }
 };
 
@@ -65,12 +74,28 @@ struct TLoadedPage {
 
 int main(int argc, char** argv) {
   double megabytes = 10;
-  if (argc > 1) {
+  bool samples = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--samples") == 0) {
+      samples = true;
+      continue;
+    }
     char* end = nullptr;
-    megabytes = std::strtod(argv[1], &end);  // digits and a point only; no locale is set here
+    megabytes = std::strtod(argv[i], &end);  // digits and a point only; no locale is set here
     if (!end || *end || !(megabytes > 0 && megabytes <= 1024)) {
-      std::fprintf(stderr, "usage: bench_page_memory [MB (default 10)]\n");
+      std::fprintf(stderr, "usage: bench_page_memory [--samples] [MB (default 10)]\n"
+                           "  --samples: the sample pages' text repeated, instead of a generated page\n");
       return 2;
+    }
+  }
+  std::vector<pagebench::TSamplePage> samplePages;
+  std::string sampleCss;
+  if (samples) {
+    samplePages = pagebench::SamplePages(KORVA_SAMPLES_DIR);
+    sampleCss = pagebench::ReadFile(std::filesystem::path(KORVA_SAMPLES_DIR) / "korva.css");
+    if (samplePages.empty()) {
+      std::fprintf(stderr, "bench_page_memory: no sample pages in %s\n", KORVA_SAMPLES_DIR);
+      return 1;
     }
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -83,7 +108,9 @@ int main(int argc, char** argv) {
   malloc_trim(0);
 
   const long long before = StatusBytes("VmRSS");
-  std::string html = pagebench::DocumentationPage(std::size_t(megabytes * (1 << 20)));
+  const std::size_t target = std::size_t(megabytes * (1 << 20));
+  std::string html = samples ? pagebench::SamplesPage(samplePages, sampleCss, target)
+                             : pagebench::DocumentationPage(target);
   const double bytes = double(html.size());
   auto page = std::make_unique<TLoadedPage>(std::move(html), *measure);
   const long long after = StatusBytes("VmRSS");
@@ -96,7 +123,8 @@ int main(int argc, char** argv) {
   }
 
   const double perByte = double(after - before) / bytes;
-  std::printf("page: %.0f bytes of HTML, laid out %d px high at %d px\n", bytes, page->Height, PageWidth);
+  std::printf("page: %.0f bytes of HTML, laid out %d px high at %d px (build %.0f ms, layout %.0f ms)\n", bytes,
+              page->Height, PageWidth, page->BuildMs, page->LayoutMs);
   std::printf("VmRSS before %.1f MB, loaded %.1f MB, after malloc_trim %.1f MB; VmHWM %.1f MB\n", before / 1048576.0,
               after / 1048576.0, trimmed / 1048576.0, peak / 1048576.0);
   std::printf("resident bytes per HTML byte: %.2f (after malloc_trim %.2f, peak %.2f); goal at most %.0f: %s\n",
