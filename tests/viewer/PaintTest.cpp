@@ -115,18 +115,39 @@ TEST_F(PaintTest, ANewPageRemovesTheOldControls) {
   EXPECT_EQ(edits, 0);
 }
 
-// Pictures of sample pages for a person to look at: set KORVA_GRAB_DIR to a folder.
+// Pictures of sample pages for a person to look at: set KORVA_GRAB_DIR to a folder. The pages
+// come as streams with their pictures and style sheets from request handlers, as the program
+// gives them from its archive.
 TEST(ViewerGrab, SamplePages) {
   const char* dir = std::getenv("KORVA_GRAB_DIR");
   if (!dir) GTEST_SKIP() << "KORVA_GRAB_DIR not set";
   App();
+  const std::string samples = KORVA_SAMPLES_DIR;
+  auto read = [&](const std::string& name, std::string& data) {
+    std::ifstream in(samples + "/" + name, std::ios::binary);
+    if (!in) return false;
+    data.assign(std::istreambuf_iterator<char>(in), {});
+    return true;
+  };
+  std::vector<std::unique_ptr<TMemoryStream>> streams;
   for (const char* page : {"Overview.html", "NavigationFrame.html", "Core.html", "KvRect.html", "Examples.html",
-                           "Settings.html", "Feedback.html", "Credits.html", "Glossary.html", "Types.html"}) {
+                           "Settings.html", "Feedback.html", "Credits.html", "Changelog.html", "Types.html"}) {
     TPageViewer v;
+    v.OnhtStreamRequest = [&](TPageViewer*, const std::string& src, std::string& data) { return read(src, data); };
+    v.OnImageRequest = [&](TPageViewer*, const std::string& src, TMemoryStream*& stream) {
+      std::string data;
+      if (!read(src, data)) return;
+      streams.push_back(std::make_unique<TMemoryStream>());
+      streams.back()->Write(data.data(), data.size());
+      streams.back()->SetPosition(0);
+      stream = streams.back().get();
+    };
     v.resize(800, 600);
     v.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&v));
-    v.LoadDocumentFile(std::string(KORVA_SAMPLES_DIR) + "/" + page, dkHtml);
+    std::string html;
+    ASSERT_TRUE(read(page, html));
+    v.LoadStream(html, page);
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
     const std::string out = std::string(dir) + "/" + page + ".png";
     EXPECT_TRUE(v.grab().save(QString::fromStdString(out))) << out;
