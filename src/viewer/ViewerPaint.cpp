@@ -87,10 +87,14 @@ void TPageViewer::PaintTo(TCanvas& canvas, const TRect& clip) {
   canvas.SetBrush(TBrush{FPaintPanel->Color(), TBrushStyle::Solid});
   DrawBackground(canvas, clip);
   if (!FFormatting) {
-    // The document draws in its own coordinates: y from its top, x from its left edge.
+    // The document draws in its own coordinates: y from its top, x from its left edge. It is
+    // given the whole panel, not the clip: what it draws for a line (a float hanging below it)
+    // may reach into the clip from a line outside it. The bitmap cuts the drawing to the clip.
     const int yOff = FDocument->FYOff;
     canvas.SetOrigin(-clip.Left, -clip.Top - yOff);
-    FDocument->DrawDocument(canvas, clip.Offset(0, yOff), -HScrollPos());
+    canvas.IntersectClipRect(clip.Offset(0, yOff));
+    const TRect panel{0, 0, FPaintPanel->width(), FPaintPanel->height()};
+    FDocument->DrawDocument(canvas, panel.Offset(0, yOff), -HScrollPos());
   }
   canvas.RestoreState();
 }

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QImage>
+#include <QScreen>
 #include <QLineEdit>
 
 #include "ViewerTestSupport.h"
@@ -66,6 +67,28 @@ TEST_F(PaintTest, OnePixelBackgroundIsStretchedOverThePanel) {
   V->SetPosition(100);
   img = Grab();
   EXPECT_EQ(img.pixel(x, 10) & 0xFFFFFF, Rgb(0, 200, 0) & 0xFFFFFF);
+}
+
+// Line scrolling moves the picture on screen and paints only the uncovered strip; what is on
+// screen must then be what a full paint gives. A float hanging from a line above the strip (the
+// picture on the right) is drawn into the strip too.
+TEST_F(PaintTest, LineScrollingLooksLikeAFullPaint) {
+  V->resize(500, 300);
+  V->LoadStream("<body bgcolor=white><p>An anchor line with a float.<img src=\"x\" width=120 height=400 align=right "
+                "style=\"background-color:black\">" +
+                    Paragraphs(60) + "</body>",
+                "");
+  Settle();
+  for (int i = 0; i < 6; ++i) {
+    Key(Qt::Key_Down);
+    Settle();
+  }
+  ASSERT_EQ(V->Position(), 96);
+  const QImage moved = V->screen()->grabWindow(V->winId()).toImage();
+  V->PaintPanel()->repaint();
+  const QImage fresh = V->screen()->grabWindow(V->winId()).toImage();
+  ASSERT_FALSE(moved.isNull());
+  EXPECT_EQ(moved, fresh);
 }
 
 TEST_F(PaintTest, FormControlsAreWidgetsPlacedOnThePanel) {
@@ -151,6 +174,15 @@ TEST(ViewerGrab, SamplePages) {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
     const std::string out = std::string(dir) + "/" + page + ".png";
     EXPECT_TRUE(v.grab().save(QString::fromStdString(out))) << out;
+    // Scrolled by lines (the picture moved, strips painted): must look like a fresh paint.
+    for (int i = 0; i < 5; ++i) QTest::keyClick(&v, Qt::Key_Down);
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    const QImage moved = v.screen()->grabWindow(v.winId()).toImage();
+    v.PaintPanel()->repaint();
+    const QImage fresh = v.screen()->grabWindow(v.winId()).toImage();
+    EXPECT_FALSE(moved.isNull());
+    EXPECT_EQ(moved, fresh) << page;
+    EXPECT_TRUE(v.grab().save(QString::fromStdString(out + ".scrolled.png"))) << out;
   }
 }
 
