@@ -1028,9 +1028,10 @@ void TBlock::CollectSections() {
 }
 
 bool TBlock::LineYAt(int docPos, int& y) {
-  // The sections inside answer for their lines.
-  (void)docPos, (void)y;
-  return false;
+  // The sections inside answer for their lines. Only a table asks a block: elsewhere the
+  // sections inside are in the document's position list themselves.
+  if (FHidden || TooDeep()) return false;
+  return FInnerCell->LineYAt(docPos, y);
 }
 
 void TBlock::AppendSelectedText(std::u16string& text) {

@@ -169,6 +169,12 @@ void TCellBasic::AppendSelectedText(std::u16string& text) {
   }
 }
 
+bool TCellBasic::LineYAt(int docPos, int& y) {
+  for (const auto& s : *this)
+    if (s->LineYAt(docPos, y)) return true;
+  return false;
+}
+
 void TCellBasic::CollectSections() {
   for (const auto& s : *this) s->CollectSections();
 }

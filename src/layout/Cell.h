@@ -56,6 +56,8 @@ class TCellBasic : public TFreeList<TSectionBase> {
   bool CharAt(int pos, char16_t& ch, TCharObject& object);
   void AppendSelectedText(std::u16string& text);
   void CollectSections();
+  // The y of the line holding a document position, asked of the sections in turn.
+  bool LineYAt(int docPos, int& y);
   // Copies every section for another document.
   void CopyFrom(const TCellBasic& source, TSectionList* document);
 

@@ -1180,6 +1180,14 @@ void ThtmlTable::AppendSelectedText(std::u16string& text) {
 
 void ThtmlTable::CollectSections() { TSectionBase::CollectSections(); }
 
+bool ThtmlTable::LineYAt(int docPos, int& y) {
+  if (TooDeep() || FDocY == NotLaidOutY) return false;
+  for (const auto& row : FRows)
+    for (const auto& c : row->FCells)
+      if (c && c->FCell->LineYAt(docPos, y)) return true;
+  return false;
+}
+
 void ThtmlTable::Dump(TDumpWriter& out, int depth) const {
   out.Line(depth) << "table";
   out.Box(FTableLeft, FDocY, FTableWidth, FBoxHeight);

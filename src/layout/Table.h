@@ -118,10 +118,8 @@ class ThtmlTable : public TSectionBase {
   const char* DumpKind() const override { return "table"; }
   void Dump(TDumpWriter& out, int depth) const override;
   void ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) override;
-  bool LineYAt(int docPos, int& y) override {
-    (void)docPos, (void)y;
-    return false;
-  }
+  // The table stands for its cells in the position list, so it asks their content.
+  bool LineYAt(int docPos, int& y) override;
 
   // Counters for tests and benchmarks: cell content layouts since the table was made.
   long long FCellLayouts = 0;

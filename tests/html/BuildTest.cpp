@@ -108,6 +108,27 @@ TEST(BuildTest, AnchorsRegisteredUpperCase) {
   EXPECT_EQ(nullptr, ids.Find("#TOP"));
 }
 
+// A table stands for its cells among the document's sections: an anchor inside a cell, also in a
+// division or a nested table there, is found at its own line, not at the top of the page.
+TEST(BuildTest, AnchorsInsideTablesHaveTheirLinesY) {
+  std::string html = "<p>top<table>";
+  for (int i = 0; i < 20; ++i) html += "<tr><td>row " + std::to_string(i);
+  html += "<tr><td><a name=cell>c</a><tr><td><div><a name=div>d</a></div>"
+          "<tr><td><table><tr><td>x<tr><td><a name=nested>n</a></table></table>";
+  TBuiltPage page(html);
+  const std::string dump = page.Layout();
+  TIDNameList& ids = page.Doc.IDNameList();
+  int previous = 20 * 16;  // twenty rows of at least a line each
+  for (const char* name : {"CELL", "DIV", "NESTED"}) {
+    SCOPED_TRACE(name);
+    TIDObject* obj = ids.Find(name);
+    ASSERT_NE(nullptr, obj);
+    const int y = obj->DocumentY();
+    EXPECT_GT(y, previous) << dump;
+    previous = y;
+  }
+}
+
 // Deep nesting is flattened: the tree, the style stack and the builder's own recursion stay
 // bounded, so the page builds, lays out and draws.
 TEST(BuildTest, HundredThousandNestedDivs) {
