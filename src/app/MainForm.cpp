@@ -1,18 +1,25 @@
 #include "app/MainForm.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/Glyphs.h"
-#include "app/ViewerPlaceholder.h"
+#include "app/Navigation.h"
 #include "platform/CodePage.h"
+#include "platform/Font.h"
 #include "platform/IniFile.h"
+#include "platform/MemoryStream.h"
 #include "platform/System.h"
+#include "viewer/PageViewer.h"
 
 namespace korva {
 
@@ -26,6 +33,8 @@ constexpr int ButtonPanelHeight = 41;
 constexpr int ButtonWidth = 100, ButtonHeight = 32, ButtonTop = 4, ButtonGap = 4;
 constexpr int HistoryItemHeight = 13;
 constexpr int GlyphSize = 16;
+// The status line sits in the button row between the history button and the Back button.
+constexpr int StatusLeft = 108;
 constexpr std::size_t TitleScanBytes = 500;
 
 QWidget* MakePanel(const char* name, QWidget* parent) {
@@ -68,12 +77,22 @@ class TResizeWatcher : public QObject {
 TMainForm::TMainForm(const TMainFormOptions& options, QWidget* parent) : QWidget(parent) {
   setObjectName("MainForm");
   setWindowTitle(DefaultCaption);
+  FArchiveOverride = options.ArchiveFile;
   CreateComponents();
   InstallShellServices(options);
+  CreateNavigator(options);
   FormCreate();
+  if (!options.StartMember.empty() || !options.StartAnchor.empty())
+    FNavigator->OpenStartMember(options.StartMember, options.StartAnchor);
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+  FormDestroy();
+  // The viewers ask the navigator for pictures until they are gone.
+  delete FPageViewer;
+  delete FNavPageViewer;
+  FPageViewer = FNavPageViewer = nullptr;
+}
 
 void TMainForm::CreateComponents() {
   FPanel = MakePanel("Panel", this);
@@ -85,7 +104,9 @@ void TMainForm::CreateComponents() {
   FNavSplitter->setHandleWidth(NavSplitterWidth);
   FNavSplitter->setChildrenCollapsible(false);
   FNavPanel = MakePanel("NavPanel", FNavSplitter);
-  FNavPageViewer = new TViewerPlaceholder("NavPageViewer", FNavPanel);
+  FNavPageViewer = new TPageViewer(FNavPanel);
+  FNavPageViewer->setObjectName("NavPageViewer");
+  SetUpViewer(FNavPageViewer);
   ClientLayout(FNavPanel)->addWidget(FNavPageViewer);
 
   FRightPanel = MakePanel("RightPanel", FNavSplitter);
@@ -101,7 +122,9 @@ void TMainForm::CreateComponents() {
   FHistoryListBox->setUniformItemSizes(true);
   FHistoryListBox->setStyleSheet(QString("QListWidget::item { height: %1px; }").arg(HistoryItemHeight));
   ClientLayout(FHistoryPanel)->addWidget(FHistoryListBox);
-  FPageViewer = new TViewerPlaceholder("PageViewer", FHistorySplitter);
+  FPageViewer = new TPageViewer(FHistorySplitter);
+  FPageViewer->setObjectName("PageViewer");
+  SetUpViewer(FPageViewer);
 
   // The left panes keep their width when the window is resized; the page viewer takes the rest.
   FNavSplitter->setStretchFactor(0, 0);
@@ -137,6 +160,13 @@ void TMainForm::CreateComponents() {
   FForwardButton = makeButton("ForwardButton", "Forward", TGlyph::Forward, 315);
   FCloseButton = makeButton("CloseButton", "Close", TGlyph::Close, 418);
   connect(FCloseButton, &QPushButton::clicked, this, &TMainForm::CloseButtonClick);
+  connect(FHistoryButton, &QPushButton::clicked, this, [this] { HistoryButtonClick(); });
+  connect(FBackButton, &QPushButton::clicked, this, [this] { BackForwardButtonClick(FBackButton); });
+  connect(FForwardButton, &QPushButton::clicked, this, [this] { BackForwardButtonClick(FForwardButton); });
+  connect(FHistoryListBox, &QListWidget::itemDoubleClicked, this, [this] { HistoryListBoxDblClick(); });
+  FStatusLabel = new QLabel(FButtonPanel);
+  FStatusLabel->setObjectName("StatusLabel");
+  FStatusLabel->setGeometry(StatusLeft, ButtonTop, 1, ButtonHeight);
   FButtonPanel->installEventFilter(new TResizeWatcher(this, [this] { ButtonPanelResize(); }));
 
   // Stored inactive; nothing is read until the form opens it.
@@ -167,14 +197,145 @@ void TMainForm::InstallShellServices(const TMainFormOptions& options) {
   FZipArchive.SetDLLDirectory(options.DLLDirectory);
 }
 
+void TMainForm::SetUpViewer(TPageViewer* viewer) {
+  viewer->SetBorderStyle(THtBorderStyle::htFocused);
+  viewer->SetHistoryMaxCount(0);  // the window keeps the history
+  viewer->SetDefFontName("Times New Roman");
+  viewer->SetDefPreFontName("Courier New");
+  viewer->SetNoSelect(false);
+  viewer->SetCharSet(DEFAULT_CHARSET);
+  viewer->SetPrintMarginLeft(2.0);
+  viewer->SetPrintMarginRight(2.0);
+  viewer->SetPrintMarginTop(2.0);
+  viewer->SetPrintMarginBottom(2.0);
+  viewer->SetPrintScale(1.0);
+  viewer->OnHotSpotClick = [this](TPageViewer* sender, const std::string& url, bool& handled) {
+    PageViewerHotSpotClick(sender, url, handled);
+  };
+}
+
+void TMainForm::CreateNavigator(const TMainFormOptions& options) {
+  TNavigatorView view;
+  view.ClearDocument = [this] { FPageViewer->ClearDocument(); };
+  view.LoadContent = [this](const std::string& bytes, const std::string& base) { FPageViewer->LoadStream(bytes, base); };
+  view.GoToAnchor = [this](const std::string& anchor) { return FPageViewer->GoToAnchor(anchor); };
+  view.LoadNavigation = [this](const std::string& bytes, const std::string& base) {
+    FNavPageViewer->LoadStream(bytes, base);
+  };
+  view.HistoryAppend = [this](const std::string& entry) { FHistoryListBox->addItem(BytesToText(entry)); };
+  view.HistorySelect = [this](int row) { FHistoryListBox->setCurrentRow(row); };
+  view.SetCaption = [this](const std::string& caption) { setWindowTitle(BytesToText(caption)); };
+  view.ShowStatus = [this](const std::string& text) {
+    FStatusLabel->setText(BytesToText(text));
+    FStatusLabel->setToolTip(FStatusLabel->text());
+  };
+  if (options.OpenExternal) {
+    view.OpenExternal = options.OpenExternal;
+  } else {
+    view.OpenExternal = [](const std::string& url) {
+      return QDesktopServices::openUrl(QUrl(QString::fromUtf8(url.data(), qsizetype(url.size()))));
+    };
+  }
+  FNavigator = std::make_unique<TPageNavigator>(FZipArchive, std::move(view));
+
+  // Pictures and style sheets come from the archive, relative to the page that names them.
+  FImageStream = std::make_unique<TMemoryStream>();
+  for (TPageViewer* viewer : {FNavPageViewer, FPageViewer}) {
+    const TPane pane = viewer == FPageViewer ? TPane::pnContent : TPane::pnNavigation;
+    viewer->OnImageRequest = [this, pane](TPageViewer*, const std::string& src, TMemoryStream*& stream) {
+      std::optional<std::string> bytes = FNavigator->ReaderFor(pane)(src);
+      if (!bytes) return;
+      FImageStream->Clear();
+      FImageStream->Write(bytes->data(), bytes->size());
+      FImageStream->SetPosition(0);
+      stream = FImageStream.get();
+    };
+    viewer->OnhtStreamRequest = [this, pane](TPageViewer*, const std::string& src, std::string& data) {
+      std::optional<std::string> bytes = FNavigator->ReaderFor(pane)(src);
+      if (!bytes) return false;
+      data = std::move(*bytes);
+      return true;
+    };
+  }
+}
+
 void TMainForm::FormCreate() {
   // The designed client size first, then the panel fills the client area; the window is shown
   // maximised by the caller.
   resize(PanelWidth, PanelHeight);
   ClientLayout(this)->addWidget(FPanel);
+  ShowHistory(false);
   FZipArchive.SetActive(false);
-  FApiPath = ReadApiPath();
+  // An archive named on the command line leaves the configuration alone.
+  if (FArchiveOverride.empty()) {
+    FApiPath = ReadApiPath();
+  } else {
+    const std::size_t slash = FArchiveOverride.find_last_of('/');
+    FApiPath = slash == std::string::npos ? std::string() : FArchiveOverride.substr(0, slash + 1);
+  }
   LoadTitle();
+  FNavigator->SetArchiveFileName(ArchiveFileName());
+  FNavigator->SetIndexTitle(FIndexTitle);
+  LoadStartPages();
+  // Qt has no idle event: the moment the event loop is about to wait is the same moment.
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+      bool done = false;
+      AppIdle(done);
+    });
+  }
+}
+
+std::string TMainForm::ArchiveFileName() const {
+  // A plain prefix: a configured folder must end with its separator.
+  return FArchiveOverride.empty() ? FApiPath + ArchiveName : FArchiveOverride;
+}
+
+void TMainForm::LoadStartPages() { FNavigator->LoadStartPages(); }
+
+void TMainForm::PageViewerHotSpotClick(TPageViewer* sender, const std::string& url, bool& handled) {
+  FNavigator->PageViewerHotSpotClick(sender == FNavPageViewer ? TPane::pnNavigation : TPane::pnContent, url,
+                                     handled);
+}
+
+void TMainForm::BackForwardButtonClick(QObject* sender) {
+  if (sender == FBackButton || sender == FForwardButton) FNavigator->BackForwardButtonClick(sender == FBackButton);
+}
+
+void TMainForm::HistoryListBoxDblClick() { FNavigator->HistoryListBoxDblClick(FHistoryListBox->currentRow()); }
+
+void TMainForm::HistoryButtonClick() {
+  if (FHistoryButton->isChecked()) {
+    ShowHistory(true);
+    FHistoryButton->setText("Hide History");
+  } else {
+    ShowHistory(false);
+    FHistoryButton->setText("Show History");
+  }
+  FHistoryListBox->setCurrentRow(FNavigator->PageHistory().empty() ? -1 : FNavigator->HistoryIndex());
+}
+
+void TMainForm::AppIdle(bool& done) {
+  if (FDestroyed || !FNavigator) return;
+  const TPageNavigator::TIdleState state = FNavigator->AppIdle();
+  if (FBackButton->isEnabled() != state.BackEnabled) FBackButton->setEnabled(state.BackEnabled);
+  if (FForwardButton->isEnabled() != state.ForwardEnabled) FForwardButton->setEnabled(state.ForwardEnabled);
+  done = true;
+}
+
+void TMainForm::ShowHistory(bool show) {
+  QList<int> sizes = FHistorySplitter->sizes();
+  if (sizes.size() != 2) return;
+  const int total = sizes[0] + sizes[1];
+  int width;
+  if (show) {
+    width = FHistoryWidth;
+  } else {
+    FHistoryWidth = sizes[0];
+    width = 1;
+  }
+  FHistorySplitter->setSizes({width, std::max(1, total - width)});
+  FHistoryPanel->setMinimumWidth(1);
 }
 
 std::string TMainForm::ReadApiPath() {
@@ -188,8 +349,7 @@ std::string TMainForm::ReadApiPath() {
 
 void TMainForm::LoadTitle() {
   if (!FZipArchive.Active()) {
-    // A plain prefix: a configured folder must end with its separator.
-    FZipArchive.SetZipFileName(FApiPath + ArchiveName);
+    FZipArchive.SetZipFileName(ArchiveFileName());
     FZipArchive.SetActive(true);
   }
   TZipStream* stream = FZipArchive.ExtractMemberToStream(IndexPage);
@@ -214,6 +374,7 @@ void TMainForm::ButtonPanelResize() {
   FCloseButton->move(width - (FCloseButton->width() + ButtonGap), FCloseButton->y());
   FForwardButton->move(FCloseButton->x() - (FForwardButton->width() + ButtonGap), FForwardButton->y());
   FBackButton->move(FForwardButton->x() - (FBackButton->width() + ButtonGap), FBackButton->y());
+  FStatusLabel->resize(std::max(1, FBackButton->x() - ButtonGap - StatusLeft), FStatusLabel->height());
 }
 
 void TMainForm::CloseButtonClick() { close(); }

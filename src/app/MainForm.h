@@ -1,26 +1,39 @@
 // The main window: two page panes (navigation left, content right) over a row of buttons, the
-// history list beside the content pane, and the archive the pages come from.
+// history list beside the content pane, and the archive the pages come from. Links, the history
+// and the deferred anchor jump are the navigator's (Navigation.h); the form wires it to the
+// widgets.
 #pragma once
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "archive/ZipArchive.h"
 
+class QLabel;
 class QListWidget;
 class QPushButton;
 class QSplitter;
 
 namespace korva {
 
-class TViewerPlaceholder;
+class TMemoryStream;
+class TPageNavigator;
+class TPageViewer;
 
 struct TMainFormOptions {
   // Where the archive's messages go instead of a modal dialog (off-screen runs, tests).
   std::function<void(const std::string& text)> ShowMessage;
   // Folder searched first for the unzip library; empty: beside the program and along its run path.
   std::string DLLDirectory;
+  // An archive to open instead of the configured one; the configuration file is then neither
+  // read nor written.
+  std::string ArchiveFile;
+  // A page (and anchor) to open after the start pages, as a link to it would.
+  std::string StartMember, StartAnchor;
+  // Hands external links to the desktop; empty: the desktop's default handler.
+  std::function<bool(const std::string& url)> OpenExternal;
 };
 
 class TMainForm : public QWidget {
@@ -42,6 +55,17 @@ class TMainForm : public QWidget {
   void ButtonPanelResize();
   void FormDestroy();
 
+  // Page navigation (the navigator does the work).
+  void LoadStartPages();
+  void PageViewerHotSpotClick(TPageViewer* sender, const std::string& url, bool& handled);
+  void BackForwardButtonClick(QObject* sender);
+  void HistoryListBoxDblClick();
+  void HistoryButtonClick();
+  // Run whenever the event queue has been emptied: button states and the pending anchor.
+  void AppIdle(bool& done);
+  // Hides the history panel (width 1, its width remembered) or shows it again.
+  void ShowHistory(bool show);
+
   const std::string& ApiPath() const { return FApiPath; }
   const std::string& IndexTitle() const { return FIndexTitle; }
   TZipArchive& ZipArchive() { return FZipArchive; }
@@ -57,8 +81,10 @@ class TMainForm : public QWidget {
   QPushButton* ForwardButton() const { return FForwardButton; }
   QPushButton* CloseButton() const { return FCloseButton; }
   QListWidget* HistoryListBox() const { return FHistoryListBox; }
-  TViewerPlaceholder* NavPageViewer() const { return FNavPageViewer; }
-  TViewerPlaceholder* PageViewer() const { return FPageViewer; }
+  TPageViewer* NavPageViewer() const { return FNavPageViewer; }
+  TPageViewer* PageViewer() const { return FPageViewer; }
+  QLabel* StatusLabel() const { return FStatusLabel; }
+  TPageNavigator& Navigator() { return *FNavigator; }
 
  private slots:
   void CloseButtonClick();
@@ -67,8 +93,14 @@ class TMainForm : public QWidget {
   void CreateComponents();
   void FormCreate();
   void InstallShellServices(const TMainFormOptions& options);
+  void CreateNavigator(const TMainFormOptions& options);
+  // The archive opened: the one named on the command line, else the configured folder's.
+  std::string ArchiveFileName() const;
+  void SetUpViewer(TPageViewer* viewer);
 
   std::string FApiPath;
+  std::string FArchiveOverride;
+  int FHistoryWidth = 0;
   std::string FIndexTitle;
   bool FDestroyed = false;
   TZipArchive FZipArchive;
@@ -84,8 +116,13 @@ class TMainForm : public QWidget {
   QPushButton* FForwardButton = nullptr;
   QPushButton* FCloseButton = nullptr;
   QListWidget* FHistoryListBox = nullptr;
-  TViewerPlaceholder* FNavPageViewer = nullptr;
-  TViewerPlaceholder* FPageViewer = nullptr;
+  QLabel* FStatusLabel = nullptr;
+  TPageViewer* FNavPageViewer = nullptr;
+  TPageViewer* FPageViewer = nullptr;
+  // Picture bytes handed to a viewer; it decodes them before asking again.
+  std::unique_ptr<TMemoryStream> FImageStream;
+  // The viewers' readers call into it: the destructor deletes the viewers first.
+  std::unique_ptr<TPageNavigator> FNavigator;
 };
 
 }  // namespace korva

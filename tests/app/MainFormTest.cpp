@@ -9,7 +9,7 @@
 
 #include "../archive/ZipWriter.h"
 #include "app/MainForm.h"
-#include "app/ViewerPlaceholder.h"
+#include "viewer/PageViewer.h"
 #include "platform/IniFile.h"
 #include "platform/System.h"
 
@@ -144,12 +144,13 @@ TEST_F(MainFormTest, LayoutFollowsTheDesign) {
   EXPECT_EQ(form->NavPanel()->width(), 220);
   EXPECT_EQ(form->NavSplitter()->handleWidth(), 4);
   EXPECT_EQ(form->HistorySplitter()->handleWidth(), 3);
-  EXPECT_EQ(form->HistoryPanel()->width(), 84);
+  // The history starts hidden: one pixel wide.
+  EXPECT_EQ(form->HistoryPanel()->width(), 1);
   EXPECT_EQ(form->NavPageViewer()->parentWidget(), form->NavPanel());
   EXPECT_EQ(form->HistoryListBox()->parentWidget(), form->HistoryPanel());
   EXPECT_EQ(form->NavPanel()->height(), 768 - 41);
   // The content pane takes what is left.
-  EXPECT_EQ(form->PageViewer()->width(), 1024 - 220 - 4 - 84 - 3);
+  EXPECT_EQ(form->PageViewer()->width(), 1024 - 220 - 4 - 1 - 3);
   EXPECT_EQ(form->HistoryButton()->text().toStdString(), "Show History");
   EXPECT_TRUE(form->HistoryButton()->isCheckable());
   EXPECT_FALSE(form->HistoryButton()->icon().isNull());
@@ -192,6 +193,64 @@ TEST_F(MainFormTest, SampleArchiveGivesItsCaption) {
   auto form = Create();
   EXPECT_FALSE(form->IndexTitle().empty());
   EXPECT_EQ(form->windowTitle().toStdString(), form->IndexTitle());
+  EXPECT_TRUE(Messages.empty());
+}
+
+// The window wired to its viewers: a page and anchor from the command line, links clicked in the
+// content pane, Back, and the history panel shown and hidden.
+TEST_F(MainFormTest, PagesLinksAndHistoryReachTheViewers) {
+  std::string longPage = "<p><a href=\"b.html\">to b</a>";
+  for (int i = 0; i < 200; ++i) longPage += "<p>line " + std::to_string(i);
+  longPage += "<p><a name=end>end</a>";
+  const std::string archive = Dir / "other.zip";
+  Dir.Write("other.zip", BuildZip({{"KorvaAPI_Index.html", "<title>T</title>"},
+                                   {"NavigationFrame.html", "<a href=a.html>a</a>"},
+                                   {"Overview.html", "<p>overview"},
+                                   {"a.html", longPage},
+                                   {"b.html", "<p>page b"}}));
+  TMainFormOptions options;
+  options.ShowMessage = [this](const std::string& text) { Messages.push_back(text); };
+  options.DLLDirectory = KORVA_BIN_DIR;
+  options.ArchiveFile = archive;
+  options.StartMember = "a.html";
+  options.StartAnchor = "END";
+  TMainForm form(options);
+  form.resize(800, 600);
+  form.show();
+  QApplication::processEvents();
+  bool done = false;
+  form.AppIdle(done);
+  EXPECT_TRUE(done);
+  // The named archive is used and the configuration file is left alone.
+  EXPECT_FALSE(FileExists(Dir / "KORVAAPILoader.ini"));
+  EXPECT_EQ(form.windowTitle().toStdString(), "T - a.html");
+  EXPECT_GT(form.PageViewer()->Position(), 0) << "the anchor at the end was not scrolled to";
+  EXPECT_NE(form.NavPageViewer()->DocHeight(), 0);
+  EXPECT_EQ(form.HistoryListBox()->count(), 2);
+  EXPECT_TRUE(form.BackButton()->isEnabled());
+  EXPECT_FALSE(form.ForwardButton()->isEnabled());
+
+  // A link clicked in the content pane is followed by the window.
+  bool handled = false;
+  form.PageViewerHotSpotClick(form.PageViewer(), "b.html", handled);
+  EXPECT_TRUE(handled);
+  EXPECT_EQ(form.HistoryListBox()->count(), 3);
+  EXPECT_EQ(form.HistoryListBox()->currentRow(), 2);
+  EXPECT_NE(form.PageViewer()->SourceText().find("page b"), std::string::npos);
+  form.BackButton()->click();
+  EXPECT_NE(form.PageViewer()->SourceText().find("line 199"), std::string::npos);
+  EXPECT_EQ(form.HistoryListBox()->currentRow(), 1);
+
+  // The history panel starts one pixel wide and comes back at its designed width.
+  EXPECT_EQ(form.HistoryPanel()->width(), 1);
+  form.HistoryButton()->click();
+  QApplication::processEvents();
+  EXPECT_EQ(form.HistoryButton()->text().toStdString(), "Hide History");
+  EXPECT_EQ(form.HistoryPanel()->width(), 84);
+  form.HistoryButton()->click();
+  QApplication::processEvents();
+  EXPECT_EQ(form.HistoryButton()->text().toStdString(), "Show History");
+  EXPECT_EQ(form.HistoryPanel()->width(), 1);
   EXPECT_TRUE(Messages.empty());
 }
 

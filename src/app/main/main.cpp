@@ -12,6 +12,7 @@
 
 #include "app/CommandLine.h"
 #include "app/MainForm.h"
+#include "app/Navigation.h"
 #include "platform/System.h"
 
 namespace {
@@ -73,8 +74,12 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  korva::TMainFormOptions options;
+  options.ArchiveFile = line.Archive;
+  options.StartMember = line.StartMember;
+  options.StartAnchor = line.StartAnchor;
   if (screenshot.empty()) {
-    korva::TMainForm form;
+    korva::TMainForm form(options);
     // Without a window manager a maximise request is never granted: fill the screen ourselves too.
     if (QScreen* screen = form.screen()) form.setGeometry(screen->availableGeometry());
     form.showMaximized();
@@ -82,12 +87,17 @@ int main(int argc, char** argv) {
   }
 
   // Nobody can answer a dialog here: archive messages go to standard error.
-  korva::TMainFormOptions options;
   options.ShowMessage = [](const std::string& text) { std::fprintf(stderr, "korva-api-loader: %s\n", text.c_str()); };
   korva::TMainForm form(options);
   form.resize(ScreenshotWidth, ScreenshotHeight);
   form.show();
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  // The pages are laid out when the panes get their size; a pending anchor is scrolled to at the
+  // next idle moment.
+  for (int i = 0; i < 5 || (!form.Navigator().PendingAnchor().empty() && i < 100); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    bool done = false;
+    form.AppIdle(done);
+  }
   const QPixmap picture = form.grab();
   if (!picture.save(QString::fromStdString(screenshot), "PNG")) {
     std::fprintf(stderr, "korva-api-loader: cannot write %s\n", screenshot.c_str());
