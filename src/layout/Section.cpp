@@ -204,14 +204,17 @@ void TSection::StartRun(const TProperties& props, const TUrlTarget* link, bool s
   last->FTitle = props.FTitleText;
   FLink = link ? *link : TUrlTarget{};
   if (!FLink.Url().empty()) {
-    // One keyboard stop per link: its first run, unless the page has too many links.
-    bool first = true;
-    for (const auto& f : FFonts)
-      if (f.get() != last && f->IsLink() && f->LinkID() == FLink.ID()) first = false;
-    if (first && FDocument)
+    // One keyboard stop per link: its first run, unless the page has too many links. The
+    // search is bounded by that limit: past it nothing is looked for.
+    bool first = FDocument && !FDocument->ManyLinks;
+    for (int i = 0; first && i < FFonts.Count(); ++i) {
+      const TFontObj* f = FFonts[i];
+      if (f != last && f->IsLink() && f->LinkID() == FLink.ID()) first = false;
+    }
+    if (first)
       for (TLinkRun* r : FDocument->FLinkList)
         if (r->LinkID() == FLink.ID()) first = false;
-    last->MakeLink(FLink, props, first && FDocument && !FDocument->ManyLinks);
+    last->MakeLink(FLink, props, first);
   }
 }
 
