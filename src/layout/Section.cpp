@@ -843,6 +843,18 @@ int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, in
     }
     DrawLine(canvas, line, dx, 0);
   }
+  // Floats hang below the line that holds them, so they are drawn by their own box, not by
+  // whether that line is in the clip.
+  for (const auto& entry : FObjects) {
+    TTextObject& o = *entry.Obj;
+    if (o.FloatKind() == 0) continue;
+    const int top = o.Y() - o.VSpaceT(), bottom = o.Y() + o.ObjHeight() + o.VSpaceB();
+    if (bottom <= clip.Top || top >= clip.Bottom) continue;
+    const TFontObj* around = FFonts.GetFontObjAt(entry.Pos);
+    o.SetLinkFocused(around && around->IsLink() && around->FFocused);
+    if (FDocument) FDocument->AddDrawItem(std::make_unique<TDeferredObject>(&o, dx, 0));
+    else o.DrawObj(canvas, dx, 0);
+  }
   return FInnerTop + FBoxHeight;
 }
 
@@ -867,15 +879,12 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
     if (oi < FObjects.size() && FObjects[oi].Pos == pos) {
       TTextObject& o = *FObjects[oi].Obj;
       ++oi;
-      const TFontObj* around = FFonts.GetFontObjAt(pos);
-      o.SetLinkFocused(around && around->IsLink() && around->FFocused);
+      // Floats are drawn by Draw.
       if (o.FloatKind() == 0) {
+        const TFontObj* around = FFonts.GetFontObjAt(pos);
+        o.SetLinkFocused(around && around->IsLink() && around->FFocused);
         o.DrawObj(canvas, dx, dy);
         xcur += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
-      } else if (FDocument) {
-        FDocument->AddDrawItem(std::make_unique<TDeferredObject>(&o, dx, dy));
-      } else {
-        o.DrawObj(canvas, dx, dy);
       }
       ++pos;
       continue;

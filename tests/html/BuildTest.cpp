@@ -129,6 +129,23 @@ TEST(BuildTest, AnchorsInsideTablesHaveTheirLinesY) {
   }
 }
 
+// A float hangs below the line that holds it: a window that starts below that line still draws
+// it, also when the float stands alone in a section with no height.
+TEST(BuildTest, FloatsDrawnBelowTheirLine) {
+  for (const char* html : {"<img width=60 height=80 align=left alt=pic>text beside",
+                           "<div><img width=60 height=80 align=left alt=pic></div><div>text beside</div>"}) {
+    SCOPED_TRACE(html);
+    TBuiltPage page(html);
+    page.Layout();
+    page.Canvas.Clear();
+    page.Doc.DrawDocument(page.Canvas, {0, 40, 300, 60}, 0);
+    EXPECT_NE(std::string::npos, page.Canvas.Text().find("pic")) << page.Canvas.Text();
+    page.Canvas.Clear();
+    page.Doc.DrawDocument(page.Canvas, {0, 0, 300, 200}, 0);
+    EXPECT_NE(std::string::npos, page.Canvas.Text().find("pic")) << page.Canvas.Text();
+  }
+}
+
 // Deep nesting is flattened: the tree, the style stack and the builder's own recursion stay
 // bounded, so the page builds, lays out and draws.
 TEST(BuildTest, HundredThousandNestedDivs) {
