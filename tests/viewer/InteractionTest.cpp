@@ -194,7 +194,9 @@ TEST_F(InteractionTest, DoubleClickSelectsTheWordUnderThePoint) {
     V->Document().FSelB = V->Document().FSelE = -1;
     DoubleClick(QPoint(c.x, 8));
     EXPECT_EQ(V->SelLength(), c.length) << c.x;
-    if (c.length) EXPECT_EQ(V->SelStart(), c.start) << c.x;
+    if (c.length) {
+      EXPECT_EQ(V->SelStart(), c.start) << c.x;
+    }
   }
 }
 
