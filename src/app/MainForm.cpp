@@ -212,6 +212,10 @@ void TMainForm::SetUpViewer(TPageViewer* viewer) {
   viewer->OnHotSpotClick = [this](TPageViewer* sender, const std::string& url, bool& handled) {
     PageViewerHotSpotClick(sender, url, handled);
   };
+  // The status line shows the target of the link under the mouse, and its message again after.
+  viewer->OnHotSpotCovered = [this](TPageViewer*, const std::string& url) {
+    FStatusLabel->setText(url.empty() ? FStatusMessage : BytesToText(url));
+  };
 }
 
 void TMainForm::CreateNavigator(const TMainFormOptions& options) {
@@ -226,8 +230,9 @@ void TMainForm::CreateNavigator(const TMainFormOptions& options) {
   view.HistorySelect = [this](int row) { FHistoryListBox->setCurrentRow(row); };
   view.SetCaption = [this](const std::string& caption) { setWindowTitle(BytesToText(caption)); };
   view.ShowStatus = [this](const std::string& text) {
-    FStatusLabel->setText(BytesToText(text));
-    FStatusLabel->setToolTip(FStatusLabel->text());
+    FStatusMessage = BytesToText(text);
+    FStatusLabel->setText(FStatusMessage);
+    FStatusLabel->setToolTip(FStatusMessage);
   };
   if (options.OpenExternal) {
     view.OpenExternal = options.OpenExternal;

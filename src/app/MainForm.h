@@ -4,6 +4,7 @@
 // widgets.
 #pragma once
 
+#include <QString>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -117,6 +118,7 @@ class TMainForm : public QWidget {
   QPushButton* FCloseButton = nullptr;
   QListWidget* FHistoryListBox = nullptr;
   QLabel* FStatusLabel = nullptr;
+  QString FStatusMessage;  // the navigator's last message, shown when no link is under the mouse
   TPageViewer* FNavPageViewer = nullptr;
   TPageViewer* FPageViewer = nullptr;
   // Picture bytes handed to a viewer; it decodes them before asking again.

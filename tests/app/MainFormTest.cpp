@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSplitter>
@@ -240,6 +241,17 @@ TEST_F(MainFormTest, PagesLinksAndHistoryReachTheViewers) {
   form.BackButton()->click();
   EXPECT_NE(form.PageViewer()->SourceText().find("line 199"), std::string::npos);
   EXPECT_EQ(form.HistoryListBox()->currentRow(), 1);
+
+  // A page the archive does not hold keeps the page on show and says so in the status line; the
+  // link under the mouse takes the line while it is there.
+  form.PageViewerHotSpotClick(form.PageViewer(), "missing.html", handled);
+  EXPECT_NE(form.PageViewer()->SourceText().find("line 199"), std::string::npos);
+  const QString message = form.StatusLabel()->text();
+  EXPECT_TRUE(message.contains("missing.html")) << message.toStdString();
+  form.PageViewer()->OnHotSpotCovered(form.PageViewer(), "b.html");
+  EXPECT_EQ(form.StatusLabel()->text().toStdString(), "b.html");
+  form.PageViewer()->OnHotSpotCovered(form.PageViewer(), "");
+  EXPECT_EQ(form.StatusLabel()->text(), message);
 
   // The history panel starts one pixel wide and comes back at its designed width.
   EXPECT_EQ(form.HistoryPanel()->width(), 1);
