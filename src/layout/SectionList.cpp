@@ -1,6 +1,8 @@
 #include "layout/SectionList.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 
 #include "images/DisplayState.h"
@@ -81,26 +83,47 @@ void TSectionList::ApplyDefaults(const TDocumentDefaults& d) {
 
 // ---- fonts ----
 
-const TDocFont& TSectionList::FontFor(const ThtFontInfo& info) {
-  char num[64];
-  std::snprintf(num, sizeof num, "|%.6g|%u|%u|%u|%u|", info.Size, unsigned(info.Style), unsigned(info.Color),
-                unsigned(info.BGColor), unsigned(info.CharSet));
-  std::string key = info.Name + num;
+namespace {
+
+// Sizes compare by their bits so that a NaN finds its own entry again; both zeros are one size.
+std::uint64_t SizeBits(double size) { return std::bit_cast<std::uint64_t>(size == 0.0 ? 0.0 : size); }
+
+// Letter spacing as the font uses it: a number (integer or real alike), a text, or nothing.
+bool SameSpacing(const TPropValue& a, const TPropValue& b) {
+  if (a.IsNumber() || b.IsNumber()) return a.IsNumber() && b.IsNumber() && SizeBits(a.Number()) == SizeBits(b.Number());
+  if (a.IsText() || b.IsText()) return a.IsText() && b.IsText() && a.Text() == b.Text();
+  return true;
+}
+
+void HashMix(std::size_t& h, std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2); }
+
+}  // namespace
+
+std::size_t TSectionList::TFontInfoHash::operator()(const ThtFontInfo& info) const {
+  std::size_t h = std::hash<std::string>()(info.Name);
+  HashMix(h, std::size_t(SizeBits(info.Size)));
+  HashMix(h, (std::size_t(info.Style) << 8) | info.CharSet);
+  HashMix(h, (std::size_t(info.Color) << 32) ^ std::size_t(info.BGColor));
   const TPropValue& ls = info.LetterSpacing;
-  if (ls.IsNumber()) {
-    std::snprintf(num, sizeof num, "n%.6g", ls.Number());
-    key += num;
-  } else if (ls.IsText()) {
-    key += "t" + ls.Text();
-  }
-  auto it = FFonts.find(key);
+  if (ls.IsNumber()) HashMix(h, std::size_t(SizeBits(ls.Number())));
+  else if (ls.IsText()) HashMix(h, std::hash<std::string>()(ls.Text()));
+  return h;
+}
+
+bool TSectionList::TFontInfoEqual::operator()(const ThtFontInfo& a, const ThtFontInfo& b) const {
+  return SizeBits(a.Size) == SizeBits(b.Size) && a.Style == b.Style && a.Color == b.Color && a.BGColor == b.BGColor &&
+         a.CharSet == b.CharSet && a.Name == b.Name && SameSpacing(a.LetterSpacing, b.LetterSpacing);
+}
+
+const TDocFont& TSectionList::FontFor(const ThtFontInfo& info) {
+  auto it = FFonts.find(info);
   if (it != FFonts.end()) return *it->second;
   auto f = std::make_unique<TDocFont>();
   int em = 0;
   f->Font.SetFromInfo(info, &em);
   f->EmPixels = em;
   f->ExPixels = em / 2;
-  return *FFonts.emplace(std::move(key), std::move(f)).first->second;
+  return *FFonts.emplace(info, std::move(f)).first->second;
 }
 
 const TDocFont& TSectionList::FontFor(const TProperties& props) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/IDNameList.h"
@@ -208,7 +209,14 @@ class TSectionList : public TCell,
   TStringBitmapList* FImageCache;
   TStyleList FStyles;
   TIDNameList FIDNames;
-  std::map<std::string, std::unique_ptr<TDocFont>> FFonts;
+  // Fonts by their whole description: looked up for every run of text, so no text key is made.
+  struct TFontInfoHash {
+    std::size_t operator()(const ThtFontInfo& info) const;
+  };
+  struct TFontInfoEqual {
+    bool operator()(const ThtFontInfo& a, const ThtFontInfo& b) const;
+  };
+  std::unordered_map<ThtFontInfo, std::unique_ptr<TDocFont>, TFontInfoHash, TFontInfoEqual> FFonts;
   TColor FBackgroundColor = clWindow;
   std::string FBackgroundName;
   TBackgroundPosArray FBackgroundPos{};

@@ -1,6 +1,7 @@
 #include "style/Properties.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "platform/CodePage.h"
 #include "platform/Font.h"
@@ -113,7 +114,8 @@ std::string GenericFace(std::string_view name) {
 
 // A length value in pixels: text through LengthToPixels, a number other than NotSetValue as
 // it is, anything else `notGiven`.
-int ConvertLength(const TPropValue& v, int base, int defaultValue, int emSize, int exSize, int notGiven) {
+template <class V>
+int ConvertLength(const V& v, int base, int defaultValue, int emSize, int exSize, int notGiven) {
   if (v.IsPercent())
     return RoundHalfEven(std::clamp(v.Percent() * base / 100.0, -double(MaxLengthPixels), double(MaxLengthPixels)));
   if (v.IsText()) return LengthToPixels(v.Text(), false, base, defaultValue, emSize, exSize);
@@ -126,10 +128,11 @@ int ConvertLength(const TPropValue& v, int base, int defaultValue, int emSize, i
   return notGiven;
 }
 
-int BorderWidth(const TVMarginArray& m, int side, int emSize, int exSize) {
-  const TPropValue& style = m[piBorderTopStyle + (side - piBorderTopWidth)];
+template <class M>
+int BorderWidth(const M& m, int side, int emSize, int exSize) {
+  const auto& style = m[piBorderTopStyle + (side - piBorderTopWidth)];
   if (!style.IsInt() || style.Int() == bssNone) return 0;
-  const TPropValue& v = m[side];
+  const auto& v = m[side];
   if (v.IsText()) {
     const std::string& t = v.Text();
     if (t == "thin") return 2;
@@ -567,7 +570,9 @@ void TProperties::GetVerticalBox(TVMarginArray& margins) const {
 
 // ---- fonts ----
 
-std::string FirstInstalledFace(std::string_view families) {
+namespace {
+
+std::string FindInstalledFace(std::string_view families) {
   size_t start = 0;
   while (start <= families.size()) {
     size_t comma = families.find(',', start);
@@ -580,6 +585,25 @@ std::string FirstInstalledFace(std::string_view families) {
     start = comma + 1;
   }
   return {};
+}
+
+struct TTextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+
+}  // namespace
+
+std::string FirstInstalledFace(std::string_view families) {
+  // Every run of text asks for its family list; the installed faces do not change while the
+  // program runs, so each list is resolved once (up to a bound, past which lists are resolved
+  // every time).
+  constexpr std::size_t MaxRemembered = 1024;
+  static std::unordered_map<std::string, std::string, TTextHash, std::equal_to<>> resolved;
+  if (auto it = resolved.find(families); it != resolved.end()) return it->second;
+  std::string face = FindInstalledFace(families);
+  if (resolved.size() < MaxRemembered) resolved.emplace(std::string(families), face);
+  return face;
 }
 
 void TProperties::GetFontInfo(ThtFontInfo& info) const {
@@ -663,8 +687,11 @@ TAlignCode ParseAlignment(std::string_view raw) {
   return acNone;
 }
 
-void ResolveBlockBox(const TVMarginArray& m, int baseWidth, int baseHeight, int emSize, int exSize,
-                     TBoxValues& r, int& autoCount) {
+namespace {
+
+template <class M>
+void ResolveBlockBoxOf(const M& m, int baseWidth, int baseHeight, int emSize, int exSize, TBoxValues& r,
+                       int& autoCount) {
   autoCount = 0;
   for (int i : {piBackgroundColor, piBorderColor}) r[i] = m[i].IsInt() ? m[i].Int() : int(clNone);
   for (int i : {piMarginRight, piMarginLeft}) {
@@ -687,12 +714,13 @@ void ResolveBlockBox(const TVMarginArray& m, int baseWidth, int baseHeight, int 
   for (int i = piBorderTopColor; i <= piBorderLeftStyle; ++i) r[i] = ConvertLength(m[i], 0, 0, emSize, exSize, 0);
 }
 
-void ResolveVerticalBox(const TVMarginArray& m, int baseHeight, int emSize, int exSize, TBoxValues& r,
-                        bool& topAuto, bool& bottomAuto) {
+template <class M>
+void ResolveVerticalBoxOf(const M& m, int baseHeight, int emSize, int exSize, TBoxValues& r, bool& topAuto,
+                          bool& bottomAuto) {
   topAuto = bottomAuto = false;
   for (int i : {piMarginTop, piMarginBottom}) {
     bool& autoFlag = i == piMarginTop ? topAuto : bottomAuto;
-    const TPropValue& v = m[i];
+    const auto& v = m[i];
     if (v.IsInt() && v.Int() == ParagraphSpaceValue) {
       r[i] = 14;
       autoFlag = true;
@@ -700,6 +728,25 @@ void ResolveVerticalBox(const TVMarginArray& m, int baseHeight, int emSize, int 
       r[i] = ConvertLength(v, baseHeight, 0, emSize, exSize, 0);
     }
   }
+}
+
+}  // namespace
+
+void ResolveBlockBox(const TVMarginArray& m, int baseWidth, int baseHeight, int emSize, int exSize,
+                     TBoxValues& r, int& autoCount) {
+  ResolveBlockBoxOf(m, baseWidth, baseHeight, emSize, exSize, r, autoCount);
+}
+void ResolveBlockBox(const TCompactBox& m, int baseWidth, int baseHeight, int emSize, int exSize, TBoxValues& r,
+                     int& autoCount) {
+  ResolveBlockBoxOf(m, baseWidth, baseHeight, emSize, exSize, r, autoCount);
+}
+void ResolveVerticalBox(const TVMarginArray& m, int baseHeight, int emSize, int exSize, TBoxValues& r,
+                        bool& topAuto, bool& bottomAuto) {
+  ResolveVerticalBoxOf(m, baseHeight, emSize, exSize, r, topAuto, bottomAuto);
+}
+void ResolveVerticalBox(const TCompactBox& m, int baseHeight, int emSize, int exSize, TBoxValues& r,
+                        bool& topAuto, bool& bottomAuto) {
+  ResolveVerticalBoxOf(m, baseHeight, emSize, exSize, r, topAuto, bottomAuto);
 }
 
 void ResolveInlineBox(const TVMarginArray& m, int baseWidth, int baseHeight, int emSize, int exSize,
