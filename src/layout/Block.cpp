@@ -105,9 +105,10 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
   FInnerCell->FOwnerTag = FTagName;
   FTagAndClass = FTagName + "." + props.FClassName;
 
-  props.GetVerticalBox(FBoxValuesRaw);
+  TVMarginArray raw;
+  props.GetVerticalBox(raw);
   for (int i = BoxFirst; i <= BoxLast; ++i)
-    if (i != piMarginTop && i != piMarginBottom && HasPercent(FBoxValuesRaw[i])) FHasPercentBox = true;
+    if (i != piMarginTop && i != piMarginBottom && HasPercent(raw[i])) FHasPercentBox = true;
   TClearCode clear;
   if (props.GetClear(clear)) FClear = clear;
   TAlignCode floatMode;
@@ -124,7 +125,8 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
     FExPixels = props.FExPixels;
   }
   // Lengths are read here once; layout passes only scale percentages.
-  PrepareBoxLengths(FBoxValuesRaw, FEmPixels, FExPixels);
+  PrepareBoxLengths(raw, FEmPixels, FExPixels);
+  FBoxValuesRaw = TCompactBox(raw);
   FHidden = props.DisplayNone();
   FTitleText = props.FTitleText;
   std::string url;

@@ -64,7 +64,7 @@ class TBlock : public TSectionBase {
   bool FBottomAuto = false;
   bool FPageBreakBefore = false, FPageBreakAfter = false, FPageBreakInside = false;
   bool FHidden = false;  // display: none
-  TVMarginArray FBoxValuesRaw{};
+  TCompactBox FBoxValuesRaw;  // prepared box values, for layouts at any width
   TCellBasic* FParentCell = nullptr;
   std::string FTagName;
   std::string FTagAndClass;

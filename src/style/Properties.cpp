@@ -114,7 +114,8 @@ std::string GenericFace(std::string_view name) {
 
 // A length value in pixels: text through LengthToPixels, a number other than NotSetValue as
 // it is, anything else `notGiven`.
-int ConvertLength(const TPropValue& v, int base, int defaultValue, int emSize, int exSize, int notGiven) {
+template <class V>
+int ConvertLength(const V& v, int base, int defaultValue, int emSize, int exSize, int notGiven) {
   if (v.IsPercent())
     return RoundHalfEven(std::clamp(v.Percent() * base / 100.0, -double(MaxLengthPixels), double(MaxLengthPixels)));
   if (v.IsText()) return LengthToPixels(v.Text(), false, base, defaultValue, emSize, exSize);
@@ -127,10 +128,11 @@ int ConvertLength(const TPropValue& v, int base, int defaultValue, int emSize, i
   return notGiven;
 }
 
-int BorderWidth(const TVMarginArray& m, int side, int emSize, int exSize) {
-  const TPropValue& style = m[piBorderTopStyle + (side - piBorderTopWidth)];
+template <class M>
+int BorderWidth(const M& m, int side, int emSize, int exSize) {
+  const auto& style = m[piBorderTopStyle + (side - piBorderTopWidth)];
   if (!style.IsInt() || style.Int() == bssNone) return 0;
-  const TPropValue& v = m[side];
+  const auto& v = m[side];
   if (v.IsText()) {
     const std::string& t = v.Text();
     if (t == "thin") return 2;
@@ -685,8 +687,11 @@ TAlignCode ParseAlignment(std::string_view raw) {
   return acNone;
 }
 
-void ResolveBlockBox(const TVMarginArray& m, int baseWidth, int baseHeight, int emSize, int exSize,
-                     TBoxValues& r, int& autoCount) {
+namespace {
+
+template <class M>
+void ResolveBlockBoxOf(const M& m, int baseWidth, int baseHeight, int emSize, int exSize, TBoxValues& r,
+                       int& autoCount) {
   autoCount = 0;
   for (int i : {piBackgroundColor, piBorderColor}) r[i] = m[i].IsInt() ? m[i].Int() : int(clNone);
   for (int i : {piMarginRight, piMarginLeft}) {
@@ -709,12 +714,13 @@ void ResolveBlockBox(const TVMarginArray& m, int baseWidth, int baseHeight, int 
   for (int i = piBorderTopColor; i <= piBorderLeftStyle; ++i) r[i] = ConvertLength(m[i], 0, 0, emSize, exSize, 0);
 }
 
-void ResolveVerticalBox(const TVMarginArray& m, int baseHeight, int emSize, int exSize, TBoxValues& r,
-                        bool& topAuto, bool& bottomAuto) {
+template <class M>
+void ResolveVerticalBoxOf(const M& m, int baseHeight, int emSize, int exSize, TBoxValues& r, bool& topAuto,
+                          bool& bottomAuto) {
   topAuto = bottomAuto = false;
   for (int i : {piMarginTop, piMarginBottom}) {
     bool& autoFlag = i == piMarginTop ? topAuto : bottomAuto;
-    const TPropValue& v = m[i];
+    const auto& v = m[i];
     if (v.IsInt() && v.Int() == ParagraphSpaceValue) {
       r[i] = 14;
       autoFlag = true;
@@ -722,6 +728,25 @@ void ResolveVerticalBox(const TVMarginArray& m, int baseHeight, int emSize, int 
       r[i] = ConvertLength(v, baseHeight, 0, emSize, exSize, 0);
     }
   }
+}
+
+}  // namespace
+
+void ResolveBlockBox(const TVMarginArray& m, int baseWidth, int baseHeight, int emSize, int exSize,
+                     TBoxValues& r, int& autoCount) {
+  ResolveBlockBoxOf(m, baseWidth, baseHeight, emSize, exSize, r, autoCount);
+}
+void ResolveBlockBox(const TCompactBox& m, int baseWidth, int baseHeight, int emSize, int exSize, TBoxValues& r,
+                     int& autoCount) {
+  ResolveBlockBoxOf(m, baseWidth, baseHeight, emSize, exSize, r, autoCount);
+}
+void ResolveVerticalBox(const TVMarginArray& m, int baseHeight, int emSize, int exSize, TBoxValues& r,
+                        bool& topAuto, bool& bottomAuto) {
+  ResolveVerticalBoxOf(m, baseHeight, emSize, exSize, r, topAuto, bottomAuto);
+}
+void ResolveVerticalBox(const TCompactBox& m, int baseHeight, int emSize, int exSize, TBoxValues& r,
+                        bool& topAuto, bool& bottomAuto) {
+  ResolveVerticalBoxOf(m, baseHeight, emSize, exSize, r, topAuto, bottomAuto);
 }
 
 void ResolveInlineBox(const TVMarginArray& m, int baseWidth, int baseHeight, int emSize, int exSize,

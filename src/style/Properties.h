@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Types.h"
 #include "style/MyFont.h"
@@ -67,6 +68,88 @@ struct TBoxArray {
 using TVMarginArray = TBoxArray<TPropValue>;
 // The converted integers.
 using TBoxValues = TBoxArray<int>;
+
+// The box values a block keeps for its layouts, once its lengths are prepared: integers
+// (pixels, colours, border styles, sentinels) take 5 bytes each in place; the few other values
+// ("auto", percentages, reals, text) go to a side list. Reads answer as the TPropValue would.
+class TCompactBox {
+  enum : std::uint8_t { kEmpty = 0, kInt, kSide };
+
+ public:
+  // A read view of one value, with the reading interface of TPropValue.
+  class Ref {
+   public:
+    Ref(const TCompactBox& box, int propIndex) : FBox(&box), FSlot(propIndex - BoxFirst) {}
+    bool IsEmpty() const { return Kind() == kEmpty; }
+    bool IsInt() const { return Kind() == kInt; }
+    bool IsReal() const { return Kind() == kSide && Side().IsReal(); }
+    bool IsText() const { return Kind() == kSide && Side().IsText(); }
+    bool IsNumber() const { return IsInt() || IsReal(); }
+    bool IsPercent() const { return Kind() == kSide && Side().IsPercent(); }
+    int Int() const { return IsInt() ? FBox->FInt[FSlot] : Side().Int(); }  // Side() throws like the variant
+    double Real() const { return Side().Real(); }
+    const std::string& Text() const { return Side().Text(); }
+    double Percent() const { return Side().Percent(); }
+    double Number() const { return IsInt() ? double(FBox->FInt[FSlot]) : IsReal() ? Real() : 0.0; }
+    bool TextIs(std::string_view s) const { return IsText() && Text() == s; }
+    std::string_view TextOrEmpty() const { return IsText() ? std::string_view(Text()) : std::string_view(); }
+    TPropValue Value() const { return FBox->Get(FSlot + BoxFirst); }
+    operator TPropValue() const { return Value(); }
+
+   protected:
+    std::uint8_t Kind() const { return FBox->FKind[FSlot]; }
+    const TPropValue& Side() const {
+      static const TPropValue none;
+      return Kind() == kSide ? FBox->FSide[std::size_t(FBox->FInt[FSlot])] : none;
+    }
+    const TCompactBox* FBox;
+    int FSlot;
+  };
+  // A writable view: assigning a TPropValue stores it.
+  class MutRef : public Ref {
+   public:
+    MutRef(TCompactBox& box, int propIndex) : Ref(box, propIndex), FOwner(&box) {}
+    MutRef& operator=(const TPropValue& v) {
+      FOwner->Set(FSlot + BoxFirst, v);
+      return *this;
+    }
+    MutRef& operator=(const MutRef& other) { return *this = other.Value(); }
+
+   private:
+    TCompactBox* FOwner;
+  };
+
+  TCompactBox() = default;
+  explicit TCompactBox(const TVMarginArray& values) {
+    for (int i = BoxFirst; i <= BoxLast; ++i) Set(i, values[i]);
+  }
+  Ref operator[](int propIndex) const { return Ref(*this, propIndex); }
+  MutRef operator[](int propIndex) { return MutRef(*this, propIndex); }
+  TPropValue Get(int propIndex) const {
+    const int k = propIndex - BoxFirst;
+    if (FKind[k] == kInt) return TPropValue(FInt[k]);
+    if (FKind[k] == kSide) return FSide[std::size_t(FInt[k])];
+    return TPropValue();
+  }
+  void Set(int propIndex, const TPropValue& v) {
+    const int k = propIndex - BoxFirst;
+    if (v.IsEmpty() || v.IsInt()) {
+      FKind[k] = v.IsInt() ? kInt : kEmpty;
+      FInt[k] = v.IsInt() ? v.Int() : 0;
+    } else if (FKind[k] == kSide) {
+      FSide[std::size_t(FInt[k])] = v;
+    } else {
+      FKind[k] = kSide;
+      FInt[k] = int(FSide.size());
+      FSide.push_back(v);
+    }
+  }
+
+ private:
+  std::array<std::int32_t, BoxCount> FInt{};
+  std::array<std::uint8_t, BoxCount> FKind{};
+  std::vector<TPropValue> FSide;  // slots left behind by later integers stay unused
+};
 
 // One axis of a background position.
 struct TBackgroundPos {
@@ -197,6 +280,10 @@ TAlignCode ParseAlignment(std::string_view text);
 void ResolveBlockBox(const TVMarginArray& margins, int baseWidth, int baseHeight, int emSize, int exSize,
                      TBoxValues& result, int& autoCount);
 void ResolveVerticalBox(const TVMarginArray& margins, int baseHeight, int emSize, int exSize, TBoxValues& result,
+                        bool& topAuto, bool& bottomAuto);
+void ResolveBlockBox(const TCompactBox& margins, int baseWidth, int baseHeight, int emSize, int exSize,
+                     TBoxValues& result, int& autoCount);
+void ResolveVerticalBox(const TCompactBox& margins, int baseHeight, int emSize, int exSize, TBoxValues& result,
                         bool& topAuto, bool& bottomAuto);
 // Writes margins 11..14, border widths 19..22, width and height; leaves the rest of `result`.
 void ResolveInlineBox(const TVMarginArray& margins, int baseWidth, int baseHeight, int emSize, int exSize,

@@ -498,5 +498,59 @@ TEST(PrepareBoxLengths, ResolvesAsTheTextDoes) {
   }
 }
 
+// The compact form a block keeps must hold every kind of value and resolve as the array does.
+TEST(CompactBox, HoldsAndResolvesAsTheArray) {
+  const std::vector<TPropValue> values = {TPropValue(),       TPropValue(NotSetValue), TPropValue(ParagraphSpaceValue),
+                                          TPropValue(-7),     TPropValue(0x00FF8040u), TPropValue(2.5),
+                                          TPropValue("auto"), TPropValue("red"),       TPropValue(TPercent{33.3}),
+                                          TPropValue(TPercent{-25}), TPropValue("12%")};
+  for (std::size_t shift = 0; shift < values.size(); ++shift) {
+    TVMarginArray raw;
+    for (int i = BoxFirst; i <= BoxLast; ++i) raw[i] = values[(shift + std::size_t(i)) % values.size()];
+    for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) raw[i] = int((shift + std::size_t(i)) % 3);
+    const TCompactBox box(raw);
+    for (int i = BoxFirst; i <= BoxLast; ++i) {
+      EXPECT_EQ(box.Get(i), raw[i]) << "index " << i;
+      EXPECT_EQ(box[i].IsInt(), raw[i].IsInt());
+      EXPECT_EQ(box[i].IsPercent(), raw[i].IsPercent());
+      EXPECT_EQ(box[i].TextOrEmpty(), raw[i].TextOrEmpty());
+      EXPECT_EQ(box[i].Number(), raw[i].Number());
+    }
+    for (int width : {0, 333})
+      for (int height : {0, 1001}) {
+        TBoxValues a{}, b{};
+        int autoA = 0, autoB = 0;
+        ResolveBlockBox(raw, width, height, 16, 8, a, autoA);
+        ResolveBlockBox(box, width, height, 16, 8, b, autoB);
+        EXPECT_EQ(a, b) << "shift " << shift;
+        EXPECT_EQ(autoA, autoB);
+        bool t1, b1, t2, b2;
+        ResolveVerticalBox(raw, height, 16, 8, a, t1, b1);
+        ResolveVerticalBox(box, height, 16, 8, b, t2, b2);
+        EXPECT_EQ(a, b);
+        EXPECT_EQ(t1, t2);
+        EXPECT_EQ(b1, b2);
+      }
+  }
+}
+
+// Values written later replace earlier ones of any kind, and leave the other slots alone.
+TEST(CompactBox, OverwritesAnyKind) {
+  TCompactBox box;
+  EXPECT_TRUE(box[piWidth].IsEmpty());
+  const std::vector<TPropValue> sequence = {TPropValue(TPercent{50}), TPropValue(12), TPropValue("auto"),
+                                            TPropValue(2.25), TPropValue(), TPropValue(TPercent{1}), TPropValue(-3)};
+  box[piLeft] = TPropValue("auto");
+  for (const TPropValue& v : sequence) {
+    box[piWidth] = v;
+    EXPECT_EQ(box.Get(piWidth), v);
+    const TPropValue copy = box[piWidth];
+    EXPECT_EQ(copy, v);
+    EXPECT_TRUE(box[piLeft].TextIs("auto"));
+    EXPECT_TRUE(box[piHeight].IsEmpty());
+  }
+  EXPECT_THROW((void)box[piHeight].Int(), std::bad_variant_access);
+}
+
 }  // namespace
 }  // namespace korva
