@@ -1,6 +1,8 @@
 // The cascade: how an element's property set is computed from its parent's, the style list
 // and its inline style, and the fonts of the four link states.
 #include <algorithm>
+#include <array>
+#include <vector>
 
 #include "style/PropStack.h"
 #include "style/StyleList.h"
@@ -46,6 +48,86 @@ class TKeyBuilder {
  private:
   std::string FBuf;
 };
+
+// The visited, hover and visited-hover fonts of a link depend only on the link's font values,
+// its text background and character set, its identity and the rules, as long as it has no
+// style attribute and no descendant rule can pick it out by its ancestors. Pages repeat the
+// same links many times, so those fonts are remembered for such links.
+constexpr int LinkFontProps[] = {piFontFamily,     piFontSize,      piFontStyle, piFontWeight,
+                                 piTextDecoration, piLetterSpacing, piColor};
+constexpr std::size_t LinkFontPropCount = std::size(LinkFontProps);
+
+struct TLinkFontsEntry {
+  std::array<TPropValue, LinkFontPropCount> Values;
+  TColor TextBack = clNone;
+  std::uint8_t CharSet = 0;
+  std::string Tag, Class, Id;
+  ThtFontInfo Visited, Hover, VisitedHover;
+
+  bool Matches(const TProperties& p) const {
+    if (TextBack != p.FTextBackColor || CharSet != p.FCharsetCode || Tag != p.FTagName || Class != p.FClassName ||
+        Id != p.FIdName)
+      return false;
+    for (std::size_t i = 0; i < LinkFontPropCount; ++i)
+      if (!(Values[i] == p.FValues[std::size_t(LinkFontProps[i])])) return false;
+    return true;
+  }
+};
+
+class TLinkFontsMemo {
+ public:
+  // The entry for `p` under these rules, or null.
+  const TLinkFontsEntry* Find(const TStyleList& styles, const TProperties& p) {
+    Sync(styles);
+    for (const TLinkFontsEntry& e : FEntries)
+      if (e.Matches(p)) return &e;
+    return nullptr;
+  }
+  void Add(const TStyleList& styles, const TProperties& p, const TFontInfoArray& fonts) {
+    Sync(styles);
+    TLinkFontsEntry e;
+    for (std::size_t i = 0; i < LinkFontPropCount; ++i) e.Values[i] = p.FValues[std::size_t(LinkFontProps[i])];
+    e.TextBack = p.FTextBackColor;
+    e.CharSet = p.FCharsetCode;
+    e.Tag = p.FTagName;
+    e.Class = p.FClassName;
+    e.Id = p.FIdName;
+    e.Visited = fonts.Ar[lfVisited];
+    e.Hover = fonts.Ar[lfHover];
+    e.VisitedHover = fonts.Ar[lfVisitedHover];
+    if (FEntries.size() < MaxEntries) FEntries.push_back(std::move(e));
+    else FEntries[FNext++ % MaxEntries] = std::move(e);
+  }
+
+ private:
+  static constexpr std::size_t MaxEntries = 32;
+  // Entries made under other rules (or another default size) are dropped.
+  void Sync(const TStyleList& styles) {
+    const double size = DefaultFontSize();
+    if (styles.Version() == FVersion && size == FDefaultSize) return;
+    FEntries.clear();
+    FVersion = styles.Version();
+    FDefaultSize = size;
+  }
+  std::vector<TLinkFontsEntry> FEntries;
+  std::uint64_t FVersion = 0;
+  double FDefaultSize = 0;
+  std::size_t FNext = 0;
+};
+
+TLinkFontsMemo& LinkFontsMemo() {
+  static TLinkFontsMemo memo;
+  return memo;
+}
+
+// Whether some descendant rule's subject leads with one of the link state's pieces.
+bool DescendantRulesMayApply(const TStyleList& styles, const TProperties& p) {
+  if (styles.DescendantRuleCount() == 0) return false;
+  auto any = [&](const std::string& piece) { return styles.DescendantRules(piece) != nullptr; };
+  if (any(StyleLower(p.FTagName)) || any(":visited") || any(":hover")) return true;
+  if (!p.FClassName.empty() && any("." + StyleLower(p.FClassName))) return true;
+  return !p.FIdName.empty() && any("#" + StyleLower(p.FIdName));
+}
 
 }  // namespace
 
@@ -148,6 +230,20 @@ void TProperties::BuildLinkFonts(TStyleList& styles, TPropStack& stack, int k) {
   SetTextBackColor();
   GetFontInfo(fonts->Ar[lfLink]);
 
+  const bool rememberable = !FInlineStyle && !DescendantRulesMayApply(styles, *this);
+  if (rememberable) {
+    if (const TLinkFontsEntry* known = LinkFontsMemo().Find(styles, *this)) {
+      fonts->Ar[lfVisited] = known->Visited;
+      fonts->Ar[lfHover] = known->Hover;
+      fonts->Ar[lfVisitedHover] = known->VisitedHover;
+      // The three state sets are not made, but the sets made after them keep their numbers.
+      StyleState().PropertySerial += 3;
+      FLinkFonts = std::move(fonts);
+      FHasLinkFonts = true;
+      return;
+    }
+  }
+
   const int at = std::clamp(k + 1, 0, stack.Count());
   // A state's set inherits from the set it derives from and is combined with the same element
   // identity; it stands on the stack while combined so descendant rules see its ancestors.
@@ -170,6 +266,7 @@ void TProperties::BuildLinkFonts(TStyleList& styles, TPropStack& stack, int k) {
   TProperties* hover = state(*this, at, "hover");
   hover->GetFontInfo(fonts->Ar[lfHover]);
   stack.Delete(at);
+  if (rememberable) LinkFontsMemo().Add(styles, *this, *fonts);
 
   FLinkFonts = std::move(fonts);
   FHasLinkFonts = true;

@@ -44,11 +44,17 @@ TSelectorPart SplitSelectorPart(std::string_view part) {
   return p;
 }
 
-TStyleList::TStyleList(TStyleListDocument* document) : FDocument(document) {}
+TStyleList::TStyleList(TStyleListDocument* document) : FDocument(document) { Changed(); }
+
+void TStyleList::Changed() {
+  static std::uint64_t lastVersion = 0;
+  FVersion = ++lastVersion;
+}
 
 TStyleList::~TStyleList() { Clear(); }
 
 void TStyleList::Clear() {
+  Changed();
   FList.clear();
   FDescendants.clear();
   FDescendantCount = 0;
@@ -78,6 +84,7 @@ void TStyleList::MergeKey(TProperties& target, std::string_view key) const {
 }
 
 TProperties& TStyleList::AddNew(std::string_view key) {
+  Changed();
   auto props = std::make_unique<TProperties>();
   TProperties* raw = props.get();
   raw->FTagName = std::string(key);
@@ -148,11 +155,13 @@ TProperties* TStyleList::AddCopyUnderKey(std::string_view key, const TProperties
   if (Count() >= MaxStyleKeys) return nullptr;
   TProperties& copy = AddNew(key);
   copy.Copy(set);
+  Changed();
   return &copy;
 }
 
 void TStyleList::SetLinkColor(std::string_view pseudo, TColor color) {
   std::string key = "::" + std::string(pseudo);
+  Changed();
   if (TProperties* p = Find(key)) {
     p->FValues[piColor] = int(color);
     p->FCachedFont.reset();
@@ -160,6 +169,7 @@ void TStyleList::SetLinkColor(std::string_view pseudo, TColor color) {
 }
 
 void TStyleList::SetRulePropertyOnce(std::string_view key, int index, std::string_view value) {
+  Changed();
   TProperties* props = Find(key);
   if (!props) {
     if (Count() >= MaxStyleKeys) return;

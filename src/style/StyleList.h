@@ -109,6 +109,9 @@ class TStyleList {
     return it == FDescendants.end() ? nullptr : &it->second;
   }
   int DescendantRuleCount() const { return FDescendantCount; }
+  // Changes whenever a rule may have changed (never the same for two lists), so that results
+  // computed from the rules can be remembered.
+  std::uint64_t Version() const { return FVersion; }
 
  private:
   struct TKeyLess {
@@ -120,7 +123,9 @@ class TStyleList {
   void IndexDescendantKey(const std::string& key, TProperties* props);
   void SetRulePropertyOnce(std::string_view key, int index, std::string_view value);
 
+  void Changed();
   TStyleListDocument* FDocument = nullptr;
+  std::uint64_t FVersion = 0;
   int FDescendantSerial = 10;
   TProperties* FDefaultProps = nullptr;
   // Equal keys stay in insertion order (a multimap inserts at the end of an equal range).

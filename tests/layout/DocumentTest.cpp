@@ -230,6 +230,42 @@ TEST(DocumentTest, FontsAreMadeOncePerDescription) {
   EXPECT_EQ(0, f.Doc.FontCount());
 }
 
+// Fonts are found again by every field of their description; a number spacing is the same
+// whether integer or real.
+TEST(DocumentTest, FontDescriptionsFindTheirFontAgain) {
+  TLayoutFixture f;
+  ThtFontInfo base;
+  base.Name = "Arial";
+  base.Size = 12;
+  base.LetterSpacing = 2;
+  struct TCase {
+    const char* What;
+    void (*Change)(ThtFontInfo&);
+    bool Same;
+  } cases[] = {
+      {"unchanged", [](ThtFontInfo&) {}, true},
+      {"real spacing", [](ThtFontInfo& i) { i.LetterSpacing = 2.0; }, true},
+      {"text spacing", [](ThtFontInfo& i) { i.LetterSpacing = "2px"; }, false},
+      {"no spacing", [](ThtFontInfo& i) { i.LetterSpacing.Clear(); }, false},
+      {"size", [](ThtFontInfo& i) { i.Size = 12.5; }, false},
+      {"name", [](ThtFontInfo& i) { i.Name = "Courier New"; }, false},
+      {"style", [](ThtFontInfo& i) { i.Style = fsItalic; }, false},
+      {"colour", [](ThtFontInfo& i) { i.Color = 0xFF; }, false},
+      {"background", [](ThtFontInfo& i) { i.BGColor = 0xFF; }, false},
+      {"character set", [](ThtFontInfo& i) { i.CharSet = 2; }, false},
+  };
+  const int before = f.Doc.FontCount();
+  const TDocFont& first = f.Doc.FontFor(base);
+  int different = 0;
+  for (const TCase& c : cases) {
+    different += c.Same ? 0 : 1;
+    ThtFontInfo info = base;
+    c.Change(info);
+    EXPECT_EQ(c.Same, &f.Doc.FontFor(info) == &first) << c.What;
+  }
+  EXPECT_EQ(before + 1 + different, f.Doc.FontCount());
+}
+
 TEST(IndentManagerTest, EdgesFloatsAndOwners) {
   IndentManager im;
   im.Reset(100, 500);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "StyleTestEnv.h"
 #include "style/StyleLimits.h"
 #include "style/StyleLimits.h"
@@ -303,6 +305,69 @@ TEST(Cascade, LinkColourRules) {
     EXPECT_EQ(f[lfVisited].Color, 0xFFu);
     EXPECT_EQ(f[lfLink].Style & fsUnderline, 0);
   }
+}
+
+// Links met again in the same context reuse their state fonts; these must still follow the
+// rules as they are now, the list they come from, and the link's ancestors.
+TEST(Cascade, RepeatedLinksFollowTheRulesOfTheirMoment) {
+  auto styles = DefaultStyles();
+  TElementStack s(*styles);
+  s.Push("body");
+  auto hoverColor = [&](std::string_view cls = {}) {
+    TProperties& a = s.Push("a", cls, {}, "link");
+    TColor c = a.FLinkFonts->Ar[lfHover].Color;
+    s.Stack.PopElement(*styles, "a");
+    return c;
+  };
+  EXPECT_EQ(hoverColor(), clBlue | PaletteMatchFlag);
+  EXPECT_EQ(hoverColor(), clBlue | PaletteMatchFlag);
+  styles->SetLinkColor("hover", 0x00FF00);  // a body attribute
+  EXPECT_EQ(hoverColor(), 0x00FF00u);
+  ParseStyleText(*styles, "a:hover { color: red }", "");  // a sheet later in the page
+  EXPECT_EQ(hoverColor(), 0xFFu);
+
+  // A rule that picks the link by an ancestor: the same link differs inside and outside.
+  ParseStyleText(*styles, ".x:hover { font-weight: bold } div .x:visited { font-style: italic }", "");
+  auto states = [&] {
+    TProperties& a = s.Push("a", "x", {}, "link");
+    TFontInfoArray f = *a.FLinkFonts;
+    s.Stack.PopElement(*styles, "a");
+    return f;
+  };
+  TFontInfoArray outside = states();
+  s.Push("div");
+  TFontInfoArray inside = states();
+  s.Stack.PopElement(*styles, "div");
+  TFontInfoArray outsideAgain = states();
+  EXPECT_TRUE(outside.Ar[lfHover].Style & fsBold);
+  EXPECT_FALSE(outside.Ar[lfVisited].Style & fsItalic);
+  EXPECT_TRUE(inside.Ar[lfVisited].Style & fsItalic);
+  EXPECT_TRUE(outside == outsideAgain);
+
+  // Another list, even at the same address, has its own rules.
+  styles.reset();
+  TStyleDefaults d;
+  d.HoverColor = 0x123456;
+  auto other = std::make_unique<TStyleList>();
+  other->Initialize(d);
+  TElementStack t(*other);
+  t.Push("body");
+  EXPECT_EQ(t.Push("a", {}, {}, "link").FLinkFonts->Ar[lfHover].Color, 0x123456u | PaletteMatchFlag);
+}
+
+// Sets are numbered in the order they are made, remembered link fonts or not (inline borders
+// pair their ends by number).
+TEST(Cascade, SetNumbersDoNotDependOnRememberedLinkFonts) {
+  auto styles = DefaultStyles();
+  TElementStack s(*styles);
+  s.Push("body");
+  std::vector<int> serials;
+  for (int i = 0; i < 3; ++i) {
+    serials.push_back(s.Push("a", {}, {}, "link").FSerial);
+    s.Stack.PopElement(*styles, "a");
+  }
+  EXPECT_EQ(serials[1] - serials[0], serials[2] - serials[1]);
+  EXPECT_EQ(serials[1] - serials[0], 4);  // the link and its three state sets
 }
 
 TEST(PropStack, PopReinheritsTheEntriesAbove) {
