@@ -181,9 +181,12 @@ void TProperties::CopyDefault(const TProperties& source) {
 void TProperties::InheritFrom(const TProperties& parent) {
   const bool span = parent.FTagName == "span";
   for (int i = 0; i < PropCount; ++i) {
-    if ((span && i != piBorderStyle) || IsInherited(i)) FValues[i] = parent.FValues[i];
-    else if (IsBoxSide(i)) FValues[i] = NotSetValue;
-    else FValues[i].Clear();
+    TPropValue& v = FValues[i];
+    // A new set already holds the reset values; assigning them again costs a copy each.
+    if ((span && i != piBorderStyle) || IsInherited(i)) v = parent.FValues[i];
+    else if (IsBoxSide(i)) {
+      if (!v.IsInt() || v.Int() != NotSetValue) v = NotSetValue;
+    } else if (!v.IsEmpty()) v.Clear();
   }
   FTextBackColor = parent.FTextBackColor;
   FCharsetCode = parent.FCharsetCode;
