@@ -79,8 +79,9 @@ bool TStyleList::HasKeysStartingWith(char c) const { return FFirstChars[Fold(c)]
 
 void TStyleList::MergeKey(TProperties& target, std::string_view key) const {
   if (key.empty() || !FFirstChars[Fold(key[0])]) return;
-  auto [first, last] = FList.equal_range(key);
-  for (auto it = first; it != last; ++it) target.Merge(*it->second);
+  // One search: equal keys follow the first one.
+  for (auto it = FList.lower_bound(key); it != FList.end() && CompareKeys(it->first, key) == 0; ++it)
+    target.Merge(*it->second);
 }
 
 TProperties& TStyleList::AddNew(std::string_view key) {
