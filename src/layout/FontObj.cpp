@@ -11,28 +11,38 @@ namespace korva {
 namespace {
 // Keyboard stops of links sit off screen: the control only lets the keyboard reach the link.
 constexpr int TabStopLeft = -4000;
+
+// Consecutive links nearly always carry the same four state fonts: they share one copy.
+std::shared_ptr<const TFontInfoArray> SharedLinkFonts(const TFontInfoArray& fonts) {
+  thread_local std::shared_ptr<const TFontInfoArray> last;
+  if (!last || !(*last == fonts)) last = std::make_shared<const TFontInfoArray>(fonts);
+  return last;
+}
 }  // namespace
 
 TFontObj::TFontObj(TSection* section, int pos, const TProperties& props) : FSection(section), Pos(pos) {
-  FTitle = props.FTitleText;
+  SetTitle(props.FTitleText);
   SetFontFrom(props);
 }
 
 TFontObj::TFontObj(TSection* section, const TFontObj& source)
     : FSection(section),
       Pos(source.Pos),
-      FTitle(source.FTitle),
-      FUrlTarget(source.FUrlTarget),
-      FVisited(source.FVisited),
       SScript(source.SScript),
-      FYValue(source.FYValue) {
-  if (source.FLinkFonts) FLinkFonts = std::make_unique<TFontInfoArray>(*source.FLinkFonts);
-  FFont = source.FFont;
-  FHandle = source.FHandle;
-  FHeight = source.FHeight;
-  FDescent = source.FDescent;
-  FMaxCharWidth = source.FMaxCharWidth;
-  FOverhang = source.FOverhang;
+      FHeight(source.FHeight),
+      FDescent(source.FDescent),
+      FMaxCharWidth(source.FMaxCharWidth),
+      FOverhang(source.FOverhang),
+      FVisited(source.FVisited),
+      FFont(source.FFont),
+      FHandle(source.FHandle) {
+  if (source.FExtra) {
+    FExtra = std::make_unique<TRunExtra>();
+    FExtra->Title = source.FExtra->Title;
+    FExtra->UrlTarget = source.FExtra->UrlTarget;
+    FExtra->LinkFonts = source.FExtra->LinkFonts;
+    FExtra->YValue = source.FExtra->YValue;
+  }
 }
 
 TFontObj::~TFontObj() {
@@ -41,6 +51,28 @@ TFontObj::~TFontObj() {
   if (!doc) return;
   if (FInLinkList) std::erase(doc->FLinkList, static_cast<TLinkRun*>(this));
   if (doc->FActiveLink == this) doc->FActiveLink = nullptr;
+}
+
+const TRunExtra& TFontObj::Info() const {
+  static const TRunExtra none;
+  return FExtra ? *FExtra : none;
+}
+
+TRunExtra& TFontObj::Extra() {
+  if (!FExtra) FExtra = std::make_unique<TRunExtra>();
+  return *FExtra;
+}
+
+void TFontObj::DropExtraIfUnused() {
+  if (FExtra && FExtra->Title.empty() && FExtra->UrlTarget.Url().empty() && !FExtra->LinkFonts &&
+      !FExtra->TabControl && FExtra->YValue == 0)
+    FExtra.reset();
+}
+
+void TFontObj::SetTitle(const std::string& title) {
+  if (title.empty() && !FExtra) return;
+  Extra().Title = title;
+  DropExtraIfUnused();
 }
 
 void TFontObj::UseFont(const TDocFont& font) {
@@ -52,6 +84,10 @@ void TFontObj::UseFont(const TDocFont& font) {
   FOverhang = (FFont->Style() & fsItalic) ? FHeight / 10 : 0;
 }
 
+void TFontObj::TakeLinkFonts(const TProperties& props) {
+  if (props.FLinkFonts) Extra().LinkFonts = SharedLinkFonts(*props.FLinkFonts);
+}
+
 void TFontObj::SetFontFrom(const TProperties& props) {
   UseFont(FSection->FDocument->FontFor(props));
   TAlignCode va = acNone;
@@ -61,30 +97,38 @@ void TFontObj::SetFontFrom(const TProperties& props) {
     else if (va == acSuper) SScript = ssSuper;
   }
   if (IsLink()) {
-    if (props.FLinkFonts) FLinkFonts = std::make_unique<TFontInfoArray>(*props.FLinkFonts);
+    TakeLinkFonts(props);
     SelectLinkFont();
   }
 }
 
 void TFontObj::MakeLink(const TUrlTarget& link, const TProperties& props, bool tabStop) {
   TSectionList* doc = FSection->FDocument;
-  FUrlTarget = link;
-  if (!IsLink()) return;
-  if (props.FLinkFonts) FLinkFonts = std::make_unique<TFontInfoArray>(*props.FLinkFonts);
+  if (link.Url().empty()) {
+    // Not a link after all: the run keeps what it had besides the target.
+    if (FExtra) {
+      FExtra->UrlTarget = link;
+      DropExtraIfUnused();
+    }
+    return;
+  }
+  Extra().UrlTarget = link;
+  TakeLinkFonts(props);
   SelectLinkFont();
   if (!FInLinkList) {
     doc->FLinkList.push_back(this);
     FInLinkList = true;
   }
-  if (tabStop && !FTabControl) {
-    FTabControl = doc->Host().CreateControl(TControlKind::LinkFocus);
-    if (FTabControl) {
-      FTabControl->SetBounds(TRect{TabStopLeft, 0, TabStopLeft + 1, 1});
-      FTabControl->OnFocusChange = [this](bool focused) { SetFocused(focused); };
-      FTabControl->OnEnterKey = [this] {
-        if (FFocused && IsLink()) FSection->FDocument->LinkClicked(FUrlTarget);
+  if (tabStop && !FExtra->TabControl) {
+    std::unique_ptr<TNativeControl> control = doc->Host().CreateControl(TControlKind::LinkFocus);
+    if (control) {
+      control->SetBounds(TRect{TabStopLeft, 0, TabStopLeft + 1, 1});
+      control->OnFocusChange = [this](bool focused) { SetFocused(focused); };
+      control->OnEnterKey = [this] {
+        if (FFocused && IsLink()) FSection->FDocument->LinkClicked(UrlTarget());
       };
-      if (link.TabIndex() > 0) doc->AddTabOrder(link.TabIndex(), FTabControl.get());
+      if (link.TabIndex() > 0) doc->AddTabOrder(link.TabIndex(), control.get());
+      FExtra->TabControl = std::move(control);
     }
   }
 }
@@ -93,16 +137,19 @@ void TFontObj::ClearLink() {
   TSectionList* doc = FSection->FDocument;
   if (FInLinkList) std::erase(doc->FLinkList, static_cast<TLinkRun*>(this));
   FInLinkList = false;
-  FUrlTarget.Clear();
-  FLinkFonts.reset();
   DropTabControl();
+  if (FExtra) {
+    FExtra->UrlTarget.Clear();
+    FExtra->LinkFonts.reset();
+    DropExtraIfUnused();
+  }
   FHover = FVisited = FFocused = false;
 }
 
 void TFontObj::SelectLinkFont() {
-  if (!FLinkFonts) return;
+  if (!FExtra || !FExtra->LinkFonts) return;
   int i = FVisited ? (FHover ? lfVisitedHover : lfVisited) : (FHover ? lfHover : lfLink);
-  UseFont(FSection->FDocument->FontFor(FLinkFonts->Ar[std::size_t(i)]));
+  UseFont(FSection->FDocument->FontFor(FExtra->LinkFonts->Ar[std::size_t(i)]));
 }
 
 void TFontObj::SetHover(bool on) {
@@ -118,11 +165,11 @@ void TFontObj::SetVisited(bool on) {
 }
 
 void TFontObj::DropTabControl() {
-  if (!FTabControl) return;
+  if (!FExtra || !FExtra->TabControl) return;
   // A control going away may still report a focus change: it must not reach this run.
-  FTabControl->OnFocusChange = nullptr;
-  FTabControl->OnEnterKey = nullptr;
-  FTabControl.reset();
+  FExtra->TabControl->OnFocusChange = nullptr;
+  FExtra->TabControl->OnEnterKey = nullptr;
+  FExtra->TabControl.reset();
 }
 
 void TFontObj::SetFocused(bool on) {
@@ -138,10 +185,9 @@ void TFontObj::SetFocused(bool on) {
     return;
   }
   TRect box;
-  if (!FSection->RunBox(Pos, box)) box = TRect{0, FYValue, 1, FYValue + FHeight};
+  if (!FSection->RunBox(Pos, box)) box = TRect{0, YValue(), 1, YValue() + FHeight};
   doc->LinkFocused(box);
 }
-
 // ---- TFontList ----
 
 TFontObj* TFontList::GetFontObjAt(int index, int* runIndex) const {

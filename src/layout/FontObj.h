@@ -21,6 +21,16 @@ struct TDocFont;
 // Vertical shift of a run.
 enum : int { ssNone = 0, ssSub = 8, ssSuper = 9 };
 
+// What few runs have: an element title, or a link with its state fonts and keyboard stop. Kept
+// apart so that a plain run stays small.
+struct TRunExtra {
+  std::string Title;
+  TUrlTarget UrlTarget;
+  std::shared_ptr<const TFontInfoArray> LinkFonts;  // shared by the runs of links styled alike
+  std::unique_ptr<TNativeControl> TabControl;       // keyboard stop of the link's first run
+  int YValue = 0;                                   // y of the link's line, for scrolling to it
+};
+
 class TFontObj : public TLinkRun {
  public:
   TFontObj(TSection* section, int pos, const TProperties& props);
@@ -32,17 +42,20 @@ class TFontObj : public TLinkRun {
 
   TSection* FSection;
   int Pos;  // index of the run's first character
-  std::string FTitle;
-  TUrlTarget FUrlTarget;
-  std::unique_ptr<TFontInfoArray> FLinkFonts;  // the four state fonts of a link run
-  bool FVisited = false, FHover = false, FFocused = false;
   int SScript = ssNone;
   // Measured from the font whenever it changes.
   int FHeight = 0, FDescent = 0, FMaxCharWidth = 0, FOverhang = 0;
-  std::unique_ptr<TNativeControl> FTabControl;  // keyboard stop of the link's first run
-  int FYValue = 0;                              // y of the link's line, for scrolling to it
+  bool FVisited = false, FHover = false, FFocused = false;
 
-  bool IsLink() const { return !FUrlTarget.Url().empty(); }
+  bool IsLink() const { return FExtra && !FExtra->UrlTarget.Url().empty(); }
+  const TUrlTarget& UrlTarget() const { return Info().UrlTarget; }
+  const std::string& Title() const { return Info().Title; }
+  void SetTitle(const std::string& title);
+  TNativeControl* TabControl() const { return Info().TabControl.get(); }
+  int YValue() const { return Info().YValue; }
+  void SetYValue(int y) {
+    if (FExtra) FExtra->YValue = y;
+  }
   const TMyFont& Font() const { return *FFont; }
   const TPlatformFont& Handle() const { return *FHandle; }
   int CharExtra() const { return FFont->CharExtra; }
@@ -54,7 +67,7 @@ class TFontObj : public TLinkRun {
   void MakeLink(const TUrlTarget& link, const TProperties& props, bool tabStop);
   void ClearLink();
 
-  int LinkID() const override { return FUrlTarget.ID(); }
+  int LinkID() const override { return UrlTarget().ID(); }
   void SetHover(bool on) override;
   void SetVisited(bool on);
   // Keyboard focus on the link (its stop reports it): every run of the link is marked, and the
@@ -62,11 +75,16 @@ class TFontObj : public TLinkRun {
   void SetFocused(bool on);
 
  private:
+  const TRunExtra& Info() const;
+  TRunExtra& Extra();
+  void DropExtraIfUnused();
+  void TakeLinkFonts(const TProperties& props);
   void DropTabControl();
   void SelectLinkFont();
   void UseFont(const TDocFont& font);
   const TMyFont* FFont = nullptr;
   const TPlatformFont* FHandle = nullptr;
+  std::unique_ptr<TRunExtra> FExtra;
   bool FInLinkList = false;
 };
 
@@ -78,6 +96,7 @@ class TFontList : public TFreeList<TFontObj> {
   // Characters from index to the start of the next run, or to `length`.
   int GetFontCountAt(int index, int length) const;
   const TMyFont& GetFontAt(int index, int& overhang) const;
+  void ShrinkToFit() { FItems.shrink_to_fit(); }
 };
 
 }  // namespace korva

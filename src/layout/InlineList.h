@@ -3,6 +3,7 @@
 // them cross the line and draw a BorderRec for each.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "core/FreeList.h"
@@ -32,6 +33,39 @@ struct BorderRec {
   // Where the text section drew the piece (document coordinates), for the border pass.
   TRect BRect{};
   bool DrawPending = true;
+};
+
+// The inline borders crossing one line, found at its first drawing. Most lines have none, so
+// the list is made only when there is one.
+class TBorderList {
+ public:
+  TBorderList() = default;
+  TBorderList(const TBorderList& other) { *this = other; }
+  TBorderList& operator=(const TBorderList& other) {
+    if (this != &other)
+      FItems = other.FItems ? std::make_unique<std::vector<BorderRec>>(*other.FItems) : nullptr;
+    return *this;
+  }
+  TBorderList(TBorderList&&) noexcept = default;
+  TBorderList& operator=(TBorderList&&) noexcept = default;
+
+  std::size_t size() const { return FItems ? FItems->size() : 0; }
+  bool empty() const { return size() == 0; }
+  BorderRec& operator[](std::size_t i) { return (*FItems)[i]; }
+  const BorderRec& operator[](std::size_t i) const { return (*FItems)[i]; }
+  BorderRec* begin() { return FItems ? FItems->data() : nullptr; }
+  BorderRec* end() { return begin() + size(); }
+  const BorderRec* begin() const { return FItems ? FItems->data() : nullptr; }
+  const BorderRec* end() const { return begin() + size(); }
+  void clear() { FItems.reset(); }
+  // Takes the borders found (an empty list keeps nothing).
+  void Assign(std::vector<BorderRec>&& items) {
+    if (items.empty()) FItems.reset();
+    else FItems = std::make_unique<std::vector<BorderRec>>(std::move(items));
+  }
+
+ private:
+  std::unique_ptr<std::vector<BorderRec>> FItems;
 };
 
 class TInlineList : public TFreeList<InlineRec> {

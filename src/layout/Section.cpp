@@ -163,7 +163,7 @@ TSection::TSection(TSectionList* document, const TSection& source)
       BuffS(source.BuffS),
       Brk(source.Brk),
       SIndexList(source.SIndexList),
-      FLink(source.FLink),
+      FLink(source.FLink ? std::make_unique<TUrlTarget>(*source.FLink) : nullptr),
       FJustify(source.FJustify),
       FClearAttr(source.FClearAttr),
       FLineHeight(source.FLineHeight),
@@ -197,24 +197,24 @@ void TSection::StartRun(const TProperties& props, const TUrlTarget* link, bool s
   } else {
     last = FFonts.Add(std::make_unique<TFontObj>(this, pos, props));
     if (!setLink) {
-      if (!FLink.Url().empty()) last->MakeLink(FLink, props, false);
+      if (FLink) last->MakeLink(*FLink, props, false);
       return;
     }
   }
-  last->FTitle = props.FTitleText;
-  FLink = link ? *link : TUrlTarget{};
-  if (!FLink.Url().empty()) {
+  last->SetTitle(props.FTitleText);
+  FLink = link && !link->Url().empty() ? std::make_unique<TUrlTarget>(*link) : nullptr;
+  if (FLink) {
     // One keyboard stop per link: its first run, unless the page has too many links. The
     // search is bounded by that limit: past it nothing is looked for.
     bool first = FDocument && !FDocument->ManyLinks;
     for (int i = 0; first && i < FFonts.Count(); ++i) {
       const TFontObj* f = FFonts[i];
-      if (f != last && f->IsLink() && f->LinkID() == FLink.ID()) first = false;
+      if (f != last && f->IsLink() && f->LinkID() == FLink->ID()) first = false;
     }
     if (first)
       for (TLinkRun* r : FDocument->FLinkList)
-        if (r->LinkID() == FLink.ID()) first = false;
-    last->MakeLink(FLink, props, first);
+        if (r->LinkID() == FLink->ID()) first = false;
+    last->MakeLink(*FLink, props, first);
   }
 }
 
@@ -294,7 +294,7 @@ TFloatingObj* TSection::AddImage(std::unique_ptr<TFloatingObj> image, int source
   if (!image) return nullptr;
   TFloatingObj* raw = image.get();
   raw->TextIndex = int(BuffS.size());
-  AddObject(std::make_unique<TFloatingTextObject>(std::move(image), FLink), ccObject, sourcePos);
+  AddObject(std::make_unique<TFloatingTextObject>(std::move(image), FLink ? *FLink : TUrlTarget{}), ccObject, sourcePos);
   return raw;
 }
 
@@ -390,6 +390,12 @@ void TSection::Finish() {
   BuildSourceIndex();
   XP.clear();
   XP.shrink_to_fit();
+  // The text is read from here on, never grown: no room is kept for more.
+  BuffS.shrink_to_fit();
+  Brk.shrink_to_fit();
+  SIndexList.shrink_to_fit();
+  FObjects.shrink_to_fit();
+  FFonts.ShrinkToFit();
   FFinished = true;
   FCharCount = int(BuffS.size());
   FMinWidthCache = 0;
@@ -770,7 +776,7 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
     }
   }
   for (int k = run; k < FFonts.Count() && FFonts[k]->Pos < std::max(end, start + 1); ++k)
-    if (FFonts[k]->IsLink()) FFonts[k]->FYValue = line.Top;
+    if (FFonts[k]->IsLink()) FFonts[k]->SetYValue(line.Top);
 
   switch (FJustify) {
     case 2:
@@ -1040,9 +1046,9 @@ TRect DrawInlineBox(TCanvas& canvas, const BorderRec& b, const TRect& text, bool
 
 void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy) {
   if (line.FirstDraw) {
-    line.BorderList.clear();
-    FDocument->FInlineList->BordersForLine(FFirstChar + line.Start, FFirstChar + line.Start + line.Ln,
-                                           line.BorderList);
+    std::vector<BorderRec> found;
+    FDocument->FInlineList->BordersForLine(FFirstChar + line.Start, FFirstChar + line.Start + line.Ln, found);
+    line.BorderList.Assign(std::move(found));
   }
   if (line.BorderList.empty()) {
     line.FirstDraw = false;
@@ -1179,11 +1185,11 @@ bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
   if (!f) return false;
   if (f->IsLink()) {
     spot.IsLink = true;
-    spot.Link = f->FUrlTarget;
+    spot.Link = f->UrlTarget();
     spot.LinkRun = f;
   }
-  if (!f->FTitle.empty()) {
-    spot.Title = f->FTitle;
+  if (!f->Title().empty()) {
+    spot.Title = f->Title();
     spot.HasTitle = true;
   }
   return spot.IsLink || spot.HasTitle;

@@ -47,7 +47,7 @@ struct LineRec {
   int Top = 0;         // top of the line (space above included)
   int Width = 0;       // measured without trailing spaces and line break
   int Spaces = 0, Extra = 0;  // justification of all but the last line
-  std::vector<BorderRec> BorderList;
+  TBorderList BorderList;
   bool FirstDraw = true;
   int Height() const { return LineHt + SpaceBefore + SpaceAfter; }
 };
@@ -211,7 +211,7 @@ class TSection : public TSectionBase {
   TFontList FFonts;
   std::vector<TObjRef> FObjects;  // in text order
   std::vector<LineRec> FLines;
-  TUrlTarget FLink;  // the link of the last run
+  std::unique_ptr<TUrlTarget> FLink;  // the link of the last run; null when it is none
   int FJustify = 1;  // 1 left, 2 center, 3 right, 4 justify
   int FClearAttr = 0;
   int FLineHeight = -1;

@@ -705,7 +705,7 @@ void TPageViewer::AddVisited(const std::string& s) {
     bool marked = false;
     for (TLinkRun* run : FDocument->FLinkList) {
       auto* f = dynamic_cast<TFontObj*>(run);
-      if (f && !f->FVisited && SameText(LinkFullTarget(f->FUrlTarget.Url()), s)) {
+      if (f && !f->FVisited && SameText(LinkFullTarget(f->UrlTarget().Url()), s)) {
         f->SetVisited(true);
         marked = true;
       }
@@ -721,7 +721,7 @@ void TPageViewer::MarkVisitedLinks() {
   for (TLinkRun* run : FDocument->FLinkList) {
     auto* f = dynamic_cast<TFontObj*>(run);
     if (!f) continue;
-    const std::string full = LinkFullTarget(f->FUrlTarget.Url());
+    const std::string full = LinkFullTarget(f->UrlTarget().Url());
     for (const std::string& v : FVisited)
       if (SameText(full, v)) {
         f->SetVisited(true);

@@ -261,5 +261,43 @@ TEST(SectionTest, HorizontalRules) {
   EXPECT_NE(std::string::npos, drawn.find("FillRect 0,5,100,7 #FF0000")) << drawn;
 }
 
+// A run carries its element's title whether or not it is a link; the end of a link drops the
+// link and keeps the title; a run after both has neither.
+TEST(SectionTest, RunsKeepTitlesApartFromLinks) {
+  TLayoutFixture f;
+  TSection s(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  AddText(s, u"a ", 0);
+  TProperties& span = f.Push("span");
+  span.FTitleText = "tip";
+  s.ChangeFont(span);
+  AddText(s, u"b ", 2);
+  TUrlTarget link;
+  link.Assign("x.htm", "");
+  TProperties& anchor = f.Push("a");
+  anchor.FTitleText = "tip";
+  s.HRef(true, link, anchor);
+  AddText(s, u"c ", 4);
+  f.Pop("a");
+  s.HRef(false, link, f.Top());
+  AddText(s, u"d ", 6);
+  f.Pop("span");
+  s.ChangeFont(f.Top());
+  AddText(s, u"e", 8);
+  s.Finish();
+  ASSERT_EQ(5, s.Fonts().Count());
+  struct TExpect {
+    const char* Title;
+    const char* Url;
+  } expected[] = {{"", ""}, {"tip", ""}, {"tip", "x.htm"}, {"tip", ""}, {"", ""}};
+  for (int i = 0; i < 5; ++i) {
+    const TFontObj& run = *s.Fonts()[i];
+    EXPECT_EQ(expected[i].Title, run.Title()) << "run " << i;
+    EXPECT_EQ(expected[i].Url, run.UrlTarget().Url()) << "run " << i;
+    EXPECT_EQ(*expected[i].Url != 0, run.IsLink()) << "run " << i;
+    EXPECT_EQ(i == 2, run.TabControl() != nullptr) << "run " << i;
+  }
+  EXPECT_EQ(1u, f.Doc.FLinkList.size());
+}
+
 }  // namespace
 }  // namespace korva::test
