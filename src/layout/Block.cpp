@@ -56,7 +56,7 @@ constexpr int BorderClipBottom = 5000;
 // TBlockImage
 
 bool TBlockImage::Load(TSectionList& document) {
-  if (Frame) return true;
+  if (Pic && Pic->Frame) return true;
   if (Failed || Name.empty()) return false;
   TransparencyMode mode = trNone;
   TFetchResult r = document.FetchImage(Name, mode);
@@ -65,16 +65,17 @@ bool TBlockImage::Load(TSectionList& document) {
     Failed = true;
     return false;
   }
-  Graphic = r.Image;
-  Fetched = true;
-  Mask = r.Mask;
-  if (Graphic.Bitmap) {
-    Frame = Graphic.Bitmap;
-  } else if (Graphic.Gif) {
-    Frame = Graphic.Gif->FrameBitmap(1);
-    if (!Mask) Mask = Graphic.Gif->FrameMask(1);
+  Pic = std::make_unique<TPicture>();
+  Pic->Graphic = r.Image;
+  Pic->Fetched = true;
+  Pic->Mask = r.Mask;
+  if (Pic->Graphic.Bitmap) {
+    Pic->Frame = Pic->Graphic.Bitmap;
+  } else if (Pic->Graphic.Gif) {
+    Pic->Frame = Pic->Graphic.Gif->FrameBitmap(1);
+    if (!Pic->Mask) Pic->Mask = Pic->Graphic.Gif->FrameMask(1);
   }
-  if (!Frame || Frame->Width() <= 0 || Frame->Height() <= 0) {
+  if (!Pic->Frame || Pic->Frame->Width() <= 0 || Pic->Frame->Height() <= 0) {
     Release(&document);
     Failed = true;
     return false;
@@ -83,12 +84,20 @@ bool TBlockImage::Load(TSectionList& document) {
 }
 
 void TBlockImage::Release(TSectionList* document) {
-  if (Fetched && document && !document->FIsCopy) document->ReleaseImage(ImageCacheKey(Name));
-  Fetched = false;
-  Graphic = {};
-  Mask.reset();
-  Frame.reset();
-  Tile.reset();
+  if (!Pic) return;
+  if (Pic->Fetched && document && !document->FIsCopy) document->ReleaseImage(ImageCacheKey(Name));
+  Pic.reset();
+}
+
+void TBlockImage::ShareFrom(const TBlockImage& s) {
+  Name = s.Name;
+  Failed = s.Failed;
+  Pic.reset();
+  if (!s.Pic) return;
+  Pic = std::make_unique<TPicture>();
+  Pic->Graphic = s.Pic->Graphic;
+  Pic->Mask = s.Pic->Mask;
+  Pic->Frame = s.Pic->Frame;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -252,11 +261,7 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
   FInnerCell->FOwnerTag = FTagName;
   FInnerCell->FParentBlock = this;
   // The copy shares the picture without holding the cache entry.
-  FBackImage.Name = s.FBackImage.Name;
-  FBackImage.Graphic = s.FBackImage.Graphic;
-  FBackImage.Mask = s.FBackImage.Mask;
-  FBackImage.Frame = s.FBackImage.Frame;
-  FBackImage.Failed = s.FBackImage.Failed;
+  FBackImage.ShareFrom(s.FBackImage);
   BuildPaintList();
 }
 
@@ -687,7 +692,7 @@ constexpr int MinTileLength = 64;
 }  // namespace
 
 void TBlock::TileImage(TCanvas& canvas, const TRect& clip, const TRect& box) {
-  TBlockImage& im = FBackImage;
+  TBlockImage::TPicture& im = *FBackImage.Pic;
   int bw = box.Width(), bh = box.Height();
   TRect area = IntersectRect(box, clip);
   if (bw <= 0 || bh <= 0 || area.IsEmpty()) return;

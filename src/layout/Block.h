@@ -22,20 +22,26 @@ class TAttributeList;
 
 // A picture named by style (a block's background, a list item's marker), fetched through the
 // document's image cache on first use. A failed fetch drops the name, so it is tried once.
+// Most boxes name none: what a loaded picture needs is made only when one is loaded.
 struct TBlockImage {
+  struct TPicture {
+    TImageGraphic Graphic;
+    TBitmapPtr Mask;
+    TBitmapPtr Frame;     // the bitmap drawn (the first frame of an animated picture)
+    TBitmapPtr Tile;      // the background tile (stretched or repeated so that it tiles faster)
+    TBitmapPtr TileMask;  // its mask, when the picture has one
+    bool Fetched = false;  // Graphic came from the cache and must be given back
+  };
   std::string Name;
-  TImageGraphic Graphic;
-  TBitmapPtr Mask;
-  TBitmapPtr Frame;  // the bitmap drawn (the first frame of an animated picture)
-  TBitmapPtr Tile;      // the background tile (stretched or repeated so that it tiles faster)
-  TBitmapPtr TileMask;  // its mask, when the picture has one
-  bool Fetched = false;  // Graphic came from the cache and must be given back
+  std::unique_ptr<TPicture> Pic;  // set while loaded
   bool Failed = false;
 
   // Loads the picture once; false when there is none (now or ever).
   bool Load(TSectionList& document);
   void Release(TSectionList* document);
-  bool Ready() const { return Frame != nullptr; }
+  bool Ready() const { return Pic && Pic->Frame != nullptr; }
+  // For a copy in another document: the name and the loaded picture, without the cache entry.
+  void ShareFrom(const TBlockImage& source);
 };
 
 class TBlock : public TSectionBase {

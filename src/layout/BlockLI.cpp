@@ -87,11 +87,7 @@ TBlockLI::TBlockLI(TSectionList* document, const TBlockLI& s)
       FListStyleType(s.FListStyleType),
       FFirstLineBaseline(s.FFirstLineBaseline) {
   FMarkerFont.Assign(s.FMarkerFont);
-  FMarkerImage.Name = s.FMarkerImage.Name;
-  FMarkerImage.Graphic = s.FMarkerImage.Graphic;
-  FMarkerImage.Mask = s.FMarkerImage.Mask;
-  FMarkerImage.Frame = s.FMarkerImage.Frame;
-  FMarkerImage.Failed = s.FMarkerImage.Failed;
+  FMarkerImage.ShareFrom(s.FMarkerImage);
 }
 
 TBlockLI::~TBlockLI() { FMarkerImage.Release(FDocument); }
@@ -147,10 +143,10 @@ void TBlockLI::DrawAfterContent(TCanvas& canvas, const TRect& clip) {
   if (base <= 0 || base < clip.Top - MarkerClipSlack || base > clip.Bottom + MarkerClipSlack) return;
   const int x = FContentLeft;
   if (FMarkerImage.Ready()) {
-    const TBitmap& pic = *FMarkerImage.Frame;
+    const TBitmap& pic = *FMarkerImage.Pic->Frame;
     int w = pic.Width(), h = pic.Height();
-    if (FMarkerImage.Mask)
-      canvas.MaskedStretchBlt(x - MarkerImageIndent, base - h, w, h, pic, *FMarkerImage.Mask, 0, 0, w, h);
+    if (FMarkerImage.Pic->Mask)
+      canvas.MaskedStretchBlt(x - MarkerImageIndent, base - h, w, h, pic, *FMarkerImage.Pic->Mask, 0, 0, w, h);
     else
       canvas.BitBlt(x - MarkerImageIndent, base - h, w, h, pic, 0, 0);
     return;

@@ -99,17 +99,21 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
   for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i)
     if (raw[i].IsInt() && raw[i].Int() != bssNone) FHasCssBorder = true;
   int autoCount = 0;
-  ResolveBlockBox(raw, 0, 0, FEmPixels, FExPixels, FBoxValues, autoCount);
+  TBoxValues box{};
+  ResolveBlockBox(raw, 0, 0, FEmPixels, FExPixels, box, autoCount);
   if (FHasCssBorder) {
-    FBrd = {std::clamp(FBoxValues[piBorderTopWidth], 0, MaxLayoutCoord),
-            std::clamp(FBoxValues[piBorderRightWidth], 0, MaxLayoutCoord),
-            std::clamp(FBoxValues[piBorderBottomWidth], 0, MaxLayoutCoord),
-            std::clamp(FBoxValues[piBorderLeftWidth], 0, MaxLayoutCoord)};
+    FBrd = {std::clamp(box[piBorderTopWidth], 0, MaxLayoutCoord), std::clamp(box[piBorderRightWidth], 0, MaxLayoutCoord),
+            std::clamp(box[piBorderBottomWidth], 0, MaxLayoutCoord),
+            std::clamp(box[piBorderLeftWidth], 0, MaxLayoutCoord)};
     // A side without its own colour takes the element's colour.
     const TPropValue& color = props.Value(piColor);
     TColor text = color.IsInt() ? TColor(color.Int()) : clBlack;
     for (int i = piBorderTopColor; i <= piBorderLeftColor; ++i)
-      if (!raw[i].IsInt() || raw[i].Int() == NotSetValue) FBoxValues[i] = int(text);
+      if (!raw[i].IsInt() || raw[i].Int() == NotSetValue) box[i] = int(text);
+  }
+  for (int s = 0; s < 4; ++s) {
+    FBorderColors[std::size_t(s)] = box[piBorderTopColor + s];
+    FBorderStyles[std::size_t(s)] = box[piBorderTopStyle + s];
   }
   props.GetPageBreaks(FBreakBefore, FBreakAfter, FBreakInside);
 }
@@ -134,7 +138,8 @@ TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
       FHorzSpace(s.FHorzSpace),
       FVertSpace(s.FVertSpace),
       FHasCssBorder(s.FHasCssBorder),
-      FBoxValues(s.FBoxValues),
+      FBorderColors(s.FBorderColors),
+      FBorderStyles(s.FBorderStyles),
       FBreakBefore(s.FBreakBefore),
       FBreakAfter(s.FBreakAfter),
       FBreakInside(s.FBreakInside),
@@ -151,11 +156,7 @@ TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
   FCell->FHasBkColor = s.FCell->FHasBkColor;
   FCell->CopyFrom(*s.FCell, document);
   // The copy shares the picture without holding the cache entry.
-  FBackImage.Name = s.FBackImage.Name;
-  FBackImage.Graphic = s.FBackImage.Graphic;
-  FBackImage.Mask = s.FBackImage.Mask;
-  FBackImage.Frame = s.FBackImage.Frame;
-  FBackImage.Failed = s.FBackImage.Failed;
+  FBackImage.ShareFrom(s.FBackImage);
 }
 
 TCellObj::~TCellObj() { FBackImage.Release(FCell ? FCell->FDocument : nullptr); }
@@ -192,7 +193,7 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, int spacing, const T
 }
 
 void TCellObj::TileBackground(TCanvas& canvas, const TRect& clip, const TRect& box) {
-  const TBitmap& pic = *FBackImage.Frame;
+  const TBitmap& pic = *FBackImage.Pic->Frame;
   const int tw = pic.Width(), th = pic.Height();
   TRect area = IntersectRect(box, clip);
   if (tw <= 0 || th <= 0 || area.IsEmpty()) return;
@@ -218,8 +219,8 @@ void TCellObj::TileBackground(TCanvas& canvas, const TRect& clip, const TRect& b
   int drawn = 0;
   for (int y = y0; y < area.Bottom && drawn < MaxTilesPerCell; y += th) {
     for (int x = x0; x < area.Right && drawn < MaxTilesPerCell; x += tw) {
-      if (FBackImage.Mask)
-        canvas.MaskedStretchBlt(x, y, tw, th, pic, *FBackImage.Mask, 0, 0, tw, th);
+      if (FBackImage.Pic->Mask)
+        canvas.MaskedStretchBlt(x, y, tw, th, pic, *FBackImage.Pic->Mask, 0, 0, tw, th);
       else
         canvas.BitBlt(x, y, tw, th, pic, 0, 0);
       ++drawn;
@@ -234,10 +235,8 @@ void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable&
   if (FHasCssBorder) {
     const int t = FBrd[0], r = FBrd[1], b = FBrd[2], l = FBrd[3];
     if (t + r + b + l == 0) return;
-    const int colors[4] = {FBoxValues[piBorderTopColor], FBoxValues[piBorderRightColor],
-                           FBoxValues[piBorderBottomColor], FBoxValues[piBorderLeftColor]};
-    const int styles[4] = {FBoxValues[piBorderTopStyle], FBoxValues[piBorderRightStyle],
-                           FBoxValues[piBorderBottomStyle], FBoxValues[piBorderLeftStyle]};
+    const std::array<int, 4>& colors = FBorderColors;
+    const std::array<int, 4>& styles = FBorderStyles;
     bool flat = t == 1 && r == 1 && b == 1 && l == 1;
     for (int s = 0; s < 4; ++s) flat = flat && styles[s] == bssSolid && colors[s] == colors[0];
     if (flat) {

@@ -61,7 +61,7 @@ class TCellObj {
   bool FHasCssBorder = false;
   std::unique_ptr<TTableCellContent> FCell;
   TBlockImage FBackImage;
-  TBoxValues FBoxValues{};  // converted border colours and styles
+  std::array<int, 4> FBorderColors{}, FBorderStyles{};  // top, right, bottom, left
   bool FBreakBefore = false, FBreakAfter = false, FBreakInside = false;
 
   // Grid position and layout results (document coordinates).
