@@ -8,6 +8,7 @@
 #include "layout/IndentManager.h"
 #include "layout/LayoutDump.h"
 #include "layout/SectionList.h"
+#include "layout/Tiling.h"
 
 namespace korva {
 
@@ -650,47 +651,6 @@ void TBlock::DrawBackground(TCanvas& canvas, const TRect& clip, const TRect& pad
   }
 }
 
-namespace {
-
-// The offset of a picture of length `tile` in a box of length `box` along one axis.
-int PlaceOnAxis(const TBackgroundPos& p, int box, int tile) {
-  switch (p.PosType) {
-    case bpTop:
-    case bpLeft:
-      return 0;
-    case bpCenter:
-      return (box - tile) / 2;
-    case bpBottom:
-    case bpRight:
-      return box - tile;
-    case bpPercent:
-      return MulDiv(box - tile, p.Value, 100);
-    default:
-      return p.Value;
-  }
-}
-
-int FloorDiv(int a, int b) {
-  int q = a / b;
-  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
-// A tile repeated n x m times, so that small pictures need fewer transfers.
-std::shared_ptr<TBitmap> Replicate(const TBitmap& src, int nx, int ny) {
-  int bpp = src.BitsPerPixel() == 1 ? 1 : src.BitsPerPixel() <= 8 ? 24 : src.BitsPerPixel();
-  std::shared_ptr<TBitmap> out = TBitmap::Create(src.Width() * nx, src.Height() * ny, bpp);
-  if (!out) return nullptr;
-  for (int j = 0; j < ny; ++j)
-    for (int i = 0; i < nx; ++i) BitBlt(*out, i * src.Width(), j * src.Height(), src.Width(), src.Height(), src, 0, 0);
-  out->SetPalette(src.Palette());
-  return out;
-}
-
-// Tiles are made at least this long along a repeated axis.
-constexpr int MinTileLength = 64;
-
-}  // namespace
-
 void TBlock::TileImage(TCanvas& canvas, const TRect& clip, const TRect& box) {
   TBlockImage::TPicture& im = *FBackImage.Pic;
   int bw = box.Width(), bh = box.Height();
@@ -703,8 +663,8 @@ void TBlock::TileImage(TCanvas& canvas, const TRect& clip, const TRect& box) {
   int tw = iw == 1 ? std::clamp(bw, 1, 100) : iw;
   int th = ih == 1 ? std::clamp(bh, 1, 100) : ih;
   // Many transfers of a tiny picture are slow: repeat it inside a larger tile first.
-  int nx = rx && tw < MinTileLength ? (MinTileLength + tw - 1) / tw : 1;
-  int ny = ry && th < MinTileLength ? (MinTileLength + th - 1) / th : 1;
+  int nx = TileRepeats(tw, rx);
+  int ny = TileRepeats(th, ry);
   int bigW = tw * nx, bigH = th * ny;
   if (!im.Tile || im.Tile->Width() != bigW || im.Tile->Height() != bigH) {
     TImageGraphic g;
@@ -717,8 +677,8 @@ void TBlock::TileImage(TCanvas& canvas, const TRect& clip, const TRect& box) {
       mask = m;
     }
     if (tile && (nx > 1 || ny > 1)) {
-      tile = Replicate(*tile, nx, ny);
-      if (mask) mask = Replicate(*mask, nx, ny);
+      tile = ReplicateTile(*tile, nx, ny);
+      if (mask) mask = ReplicateTile(*mask, nx, ny);
     }
     if (!tile) return;
     im.Tile = tile;

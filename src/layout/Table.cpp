@@ -225,14 +225,7 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
     for (auto& cell : row.FCells)
       if (cell) cell->FCell->FTable = this;
   }
-  ForEachCell([this](TCellObj& c) {
-    FByColSpan.push_back(&c);
-    FByRowSpan.push_back(&c);
-  });
-  std::stable_sort(FByColSpan.begin(), FByColSpan.end(),
-                   [](const TCellObj* a, const TCellObj* b) { return a->FColSpan < b->FColSpan; });
-  std::stable_sort(FByRowSpan.begin(), FByRowSpan.end(),
-                   [](const TCellObj* a, const TCellObj* b) { return a->FRowSpan < b->FRowSpan; });
+  SortCellsBySpan();
 }
 
 ThtmlTable::~ThtmlTable() = default;
@@ -407,16 +400,7 @@ void ThtmlTable::Initialize() {
     FColInfo.clear();
   }
 
-  FByColSpan.clear();
-  FByRowSpan.clear();
-  ForEachCell([this](TCellObj& c) {
-    FByColSpan.push_back(&c);
-    FByRowSpan.push_back(&c);
-  });
-  std::stable_sort(FByColSpan.begin(), FByColSpan.end(),
-                   [](const TCellObj* a, const TCellObj* b) { return a->FColSpan < b->FColSpan; });
-  std::stable_sort(FByRowSpan.begin(), FByRowSpan.end(),
-                   [](const TCellObj* a, const TCellObj* b) { return a->FRowSpan < b->FRowSpan; });
+  SortCellsBySpan();
   const std::size_t cols = std::size_t(FNumCols);
   FWidths.assign(cols, 0);
   FMaxWidths.assign(cols, 0);
@@ -1176,6 +1160,19 @@ void ThtmlTable::AppendSelectedText(std::u16string& text) {
   for (const auto& row : FRows)
     for (const auto& c : row->FCells)
       if (c) c->FCell->AppendSelectedText(text);
+}
+
+void ThtmlTable::SortCellsBySpan() {
+  FByColSpan.clear();
+  FByRowSpan.clear();
+  ForEachCell([this](TCellObj& c) {
+    FByColSpan.push_back(&c);
+    FByRowSpan.push_back(&c);
+  });
+  std::stable_sort(FByColSpan.begin(), FByColSpan.end(),
+                   [](const TCellObj* a, const TCellObj* b) { return a->FColSpan < b->FColSpan; });
+  std::stable_sort(FByRowSpan.begin(), FByRowSpan.end(),
+                   [](const TCellObj* a, const TCellObj* b) { return a->FRowSpan < b->FRowSpan; });
 }
 
 void ThtmlTable::CollectSections() { TSectionBase::CollectSections(); }

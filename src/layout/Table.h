@@ -125,6 +125,8 @@ class ThtmlTable : public TSectionBase {
   long long FCellLayouts = 0;
 
  private:
+  // The cells in order of their column spans and of their row spans (stable).
+  void SortCellsBySpan();
   // Column minimums and maximums (with or without percentages) for a reference width; cached
   // per document layout pass. Returns true when they were recomputed.
   bool EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth);

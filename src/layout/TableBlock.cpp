@@ -27,6 +27,25 @@ bool HasPercentSign(const std::string& text) { return text.find('%') != std::str
 // ---------------------------------------------------------------------------------------------
 // The table block
 
+namespace {
+
+// ALIGN of a table: CENTER centres it; LEFT and RIGHT float it unless it floats or is placed
+// already.
+void ApplyTableAlign(const TAttributeList& attributes, TBlock& block, bool& centered) {
+  TAttribute* a = nullptr;
+  if (!attributes.Find(syAlign, a)) return;
+  const std::string align = LowerCase(a->Text());
+  if (align == "center") {
+    centered = true;
+  } else if ((align == "left" || align == "right") && block.FFloatMode == acNone &&
+             block.FPositioning != posAbsolute) {
+    block.FFloatMode = align == "left" ? acLeft : acRight;
+    if (block.FStackLevel == 0) block.FStackLevel = 1;
+  }
+}
+
+}  // namespace
+
 TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
                          TProperties& props, std::unique_ptr<ThtmlTable> table)
     : TBlock(document, attributes, parentCell, props, false, false) {
@@ -37,16 +56,8 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
   FInnerCell->AddSection(std::move(table));
 
   if (attributes) {
+    ApplyTableAlign(*attributes, *this, FCentered);
     TAttribute* a = nullptr;
-    if (attributes->Find(syAlign, a)) {
-      std::string align = LowerCase(a->Text());
-      if (align == "center") {
-        FCentered = true;
-      } else if ((align == "left" || align == "right") && FFloatMode == acNone && FPositioning != posAbsolute) {
-        FFloatMode = align == "left" ? acLeft : acRight;
-        if (FStackLevel == 0) FStackLevel = 1;
-      }
-    }
     TColor c = clNone;
     if (attributes->Find(syBgcolor, a) && ParseColor(a->Text(), false, c)) {
       FHasBgColor = true;
@@ -276,18 +287,7 @@ TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TAttr
   FBackImage.Name.clear();
   FHasPercentBox = false;
   FBoxCached = false;
-  if (attributes) {
-    TAttribute* a = nullptr;
-    if (attributes->Find(syAlign, a)) {
-      std::string align = LowerCase(a->Text());
-      if (align == "center") {
-        FCentered = true;
-      } else if ((align == "left" || align == "right") && FFloatMode == acNone && FPositioning != posAbsolute) {
-        FFloatMode = align == "left" ? acLeft : acRight;
-        if (FStackLevel == 0) FStackLevel = 1;
-      }
-    }
-  }
+  if (attributes) ApplyTableAlign(*attributes, *this, FCentered);
 }
 
 TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TTableAndCaptionBlock& s)

@@ -9,51 +9,12 @@
 #include "images/AnimatedGif.h"
 #include "platform/Bitmap.h"
 #include "platform/Canvas.h"
+#include "layout/Tiling.h"
 #include "platform/QtBridge.h"
 #include "viewer/PageViewer.h"
 #include "viewer/ViewerWidgets.h"
 
 namespace korva {
-
-namespace {
-
-// A background tile is repeated inside itself to at least this length, so small pictures take
-// fewer transfers.
-constexpr int MinTileLength = 64;
-
-// Where a picture of length `tile` starts in a box of length `box`.
-int PlaceOnAxis(const TBackgroundPos& p, int box, int tile) {
-  switch (p.PosType) {
-    case bpTop:
-    case bpLeft:
-      return 0;
-    case bpCenter:
-      return (box - tile) / 2;
-    case bpBottom:
-    case bpRight:
-      return box - tile;
-    case bpPercent:
-      return MulDiv(box - tile, p.Value, 100);
-    default:
-      return p.Value;
-  }
-}
-
-int FloorDiv(int a, int b) {
-  int q = a / b;
-  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
-std::shared_ptr<TBitmap> Replicate(const TBitmap& src, int nx, int ny) {
-  const int bpp = src.BitsPerPixel() == 1 ? 1 : 32;
-  std::shared_ptr<TBitmap> out = TBitmap::Create(src.Width() * nx, src.Height() * ny, bpp);
-  if (!out) return nullptr;
-  for (int j = 0; j < ny; ++j)
-    for (int i = 0; i < nx; ++i) BitBlt(*out, i * src.Width(), j * src.Height(), src.Width(), src.Height(), src, 0, 0);
-  return out;
-}
-
-}  // namespace
 
 // ---- painting ----
 
@@ -87,14 +48,15 @@ void TPageViewer::PaintTo(TCanvas& canvas, const TRect& clip) {
   canvas.SetBrush(TBrush{FPaintPanel->Color(), TBrushStyle::Solid});
   DrawBackground(canvas, clip);
   if (!FFormatting) {
-    // The document draws in its own coordinates: y from its top, x from its left edge. It is
-    // given the whole panel, not the clip: what it draws for a line (a float hanging below it)
-    // may reach into the clip from a line outside it. The bitmap cuts the drawing to the clip.
+    // The document draws in its own coordinates: y from its top, x from its left edge. Lines
+    // near the clip are drawn too, since glyphs and underlines may reach a little beyond their
+    // line's box; the bitmap cuts the drawing to the clip.
+    constexpr int InkReach = 16;
     const int yOff = FDocument->FYOff;
     canvas.SetOrigin(-clip.Left, -clip.Top - yOff);
     canvas.IntersectClipRect(clip.Offset(0, yOff));
-    const TRect panel{0, 0, FPaintPanel->width(), FPaintPanel->height()};
-    FDocument->DrawDocument(canvas, panel.Offset(0, yOff), -HScrollPos());
+    const TRect reach{clip.Left, clip.Top + yOff - InkReach, clip.Right, clip.Bottom + yOff + InkReach};
+    FDocument->DrawDocument(canvas, reach, -HScrollPos());
   }
   canvas.RestoreState();
 }
@@ -127,10 +89,11 @@ void TPageViewer::DrawBackground(TCanvas& canvas, const TRect& clip) {
     }
     if (!image || image->Width() <= 0 || image->Height() <= 0) return;
     const int iw = image->Width(), ih = image->Height();
-    const int nx = iw > 1 && pos[0].Repeat && iw < MinTileLength ? (MinTileLength + iw - 1) / iw : 1;
-    const int ny = ih > 1 && pos[1].Repeat && ih < MinTileLength ? (MinTileLength + ih - 1) / ih : 1;
-    FBgTile = Replicate(*image, nx, ny);
-    FBgTileMask = imageMask ? Replicate(*imageMask, nx, ny) : nullptr;
+    // A 1-pixel side is stretched when drawn, not repeated.
+    const int nx = TileRepeats(iw, iw > 1 && pos[0].Repeat);
+    const int ny = TileRepeats(ih, ih > 1 && pos[1].Repeat);
+    FBgTile = ReplicateTile(*image, nx, ny);
+    FBgTileMask = imageMask ? ReplicateTile(*imageMask, nx, ny) : nullptr;
     FBgSource = *graphic;
     FBgImageW = iw;
     FBgImageH = ih;
