@@ -36,17 +36,26 @@ bool AncestorsMatch(const std::vector<TSelectorPart>& ancestors, const TPropStac
   return next == ancestors.size();
 }
 
-// Builds keys without reallocating for every lookup.
+// Builds lower-case keys in place: the cascade looks up several for every element.
 class TKeyBuilder {
  public:
   std::string_view operator()(std::initializer_list<std::string_view> pieces) {
-    FBuf.clear();
-    for (std::string_view p : pieces) FBuf += p;
-    return FBuf;
+    std::size_t n = 0;
+    for (std::string_view p : pieces) n += p.size();
+    char* out = FFixed;
+    if (n > sizeof FFixed) {
+      FLong.resize(n);
+      out = FLong.data();
+    }
+    char* w = out;
+    for (std::string_view p : pieces)
+      for (char c : p) *w++ = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+    return std::string_view(out, n);
   }
 
  private:
-  std::string FBuf;
+  char FFixed[128];
+  std::string FLong;
 };
 
 // The visited, hover and visited-hover fonts of a link depend only on the link's font values,
@@ -154,7 +163,7 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
   const bool plain = !hasPseudo || (pseudo != "hover" && pseudo != "visited");
   const bool hasClass = !cls.empty();
   TKeyBuilder key;
-  auto merge = [&](std::initializer_list<std::string_view> pieces) { styles.MergeKey(*this, key(pieces)); };
+  auto merge = [&](std::initializer_list<std::string_view> pieces) { styles.MergeLowerKey(*this, key(pieces)); };
 
   if (tag == "a" && hasPseudo) merge({"::", pseudo});
   if (plain) merge({tag});
@@ -195,11 +204,10 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
             AncestorsMatch(rule.Ancestors, stack, stackIndex))
           Merge(*rule.Props);
     };
-    std::string piece;
-    if (!tag.empty()) scan(piece = StyleLower(tag));
-    if (hasClass) scan(piece = "." + StyleLower(cls));
-    if (hasPseudo) scan(piece = ":" + StyleLower(pseudo));
-    if (!id.empty()) scan(piece = "#" + StyleLower(id));
+    if (!tag.empty()) scan(key({tag}));
+    if (hasClass) scan(key({".", cls}));
+    if (hasPseudo) scan(key({":", pseudo}));
+    if (!id.empty()) scan(key({"#", id}));
   }
 
   if (inlineStyle) Merge(*inlineStyle);

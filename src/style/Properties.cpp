@@ -178,6 +178,27 @@ void TProperties::CopyDefault(const TProperties& source) {
   FTagName = "default";
 }
 
+void TProperties::CopyRule(const TProperties& source) {
+  FTagName = source.FTagName;
+  FClassName = source.FClassName;
+  FIdName = source.FIdName;
+  FPseudoClass = source.FPseudoClass;
+  FTitleText = source.FTitleText;
+  FInlineStyle = source.FInlineStyle;
+  FTextBackColor = source.FTextBackColor;
+  FCharsetCode = source.FCharsetCode;
+  FCodePageNum = source.FCodePageNum;
+  FEmPixels = source.FEmPixels;
+  FExPixels = source.FExPixels;
+  FValues = source.FValues;
+  FLocalFlags = source.FLocalFlags;
+  FHasOwnTitle = source.FHasOwnTitle;
+  FSelfBloom = source.FSelfBloom;
+  FOwnCharset = source.FOwnCharset;
+  FOwnTextBack = source.FOwnTextBack;
+  FCachedFont.reset();
+}
+
 void TProperties::InheritFrom(const TProperties& parent) {
   const bool span = parent.FTagName == "span";
   for (int i = 0; i < PropCount; ++i) {

@@ -211,6 +211,8 @@ class TProperties {
   // Copying.
   void Copy(const TProperties& source);         // the 55 values only
   void CopyDefault(const TProperties& source);  // values, character set, tag "default"
+  // Everything but the serial, the cached font and the link fonts (a rule of a copied list).
+  void CopyRule(const TProperties& source);
   void InheritFrom(const TProperties& parent);
   // Re-inherits from a changed parent, keeping what was set at this element. Link fonts are
   // rebuilt for a "link" set, which needs the style list and this set's stack position.

@@ -21,4 +21,12 @@ constexpr double MaxFontPoints = 2000.0;
 // element kept, so that neither the property stack nor any pass over the tree grows beyond it.
 constexpr int MaxNestingDepth = 512;
 
+// Style lists made in this process share the rules of identical default sheets and of a sheet
+// parsed again onto the same rules. Kept: this many default sheets; parsed sheets up to a count,
+// a total of their text and a total of their keys (one sheet may use half of either at most).
+constexpr int MaxSharedDefaultSheets = 4;
+constexpr int MaxSharedSheets = 8;
+constexpr int MaxSharedSheetBytes = 1 << 20;
+constexpr int MaxSharedSheetKeys = 4000;
+
 }  // namespace korva

@@ -1,6 +1,8 @@
 #include "style/StyleList.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 
 #include "style/Colors.h"
 #include "style/StyleLimits.h"
@@ -44,53 +46,191 @@ TSelectorPart SplitSelectorPart(std::string_view part) {
   return p;
 }
 
-TStyleList::TStyleList(TStyleListDocument* document) : FDocument(document) { Changed(); }
+namespace {
 
-void TStyleList::Changed() {
-  static std::uint64_t lastVersion = 0;
-  FVersion = ++lastVersion;
+std::uint64_t NewVersion() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
 }
 
-TStyleList::~TStyleList() { Clear(); }
-
-void TStyleList::Clear() {
-  Changed();
-  FList.clear();
-  FDescendants.clear();
-  FDescendantCount = 0;
-  FFirstChars.fill(false);
-  FDefaultProps = nullptr;
-  FDescendantSerial = 10;
+std::string FoldedKey(std::string_view key) {
+  std::string folded(key);
+  for (char& c : folded) c = char(Fold(c));
+  return folded;
 }
+
+// The rules of a cleared list, shared by all of them.
+const std::shared_ptr<TStyleList::TRules>& EmptyRules() {
+  static const std::shared_ptr<TStyleList::TRules> empty = [] {
+    auto r = std::make_shared<TStyleList::TRules>();
+    r->Version = NewVersion();
+    r->Frozen = true;
+    return r;
+  }();
+  return empty;
+}
+
+// A private copy of shared rules: every set copied, the indexes pointed at the copies.
+std::shared_ptr<TStyleList::TRules> CloneRules(const TStyleList::TRules& from) {
+  auto to = std::make_shared<TStyleList::TRules>();
+  to->DescendantSerial = from.DescendantSerial;
+  to->DescendantCount = from.DescendantCount;
+  to->FirstChars = from.FirstChars;
+  std::unordered_map<const TProperties*, TProperties*> moved;
+  moved.reserve(from.List.size());
+  for (const auto& [key, props] : from.List) {
+    auto copy = std::make_unique<TProperties>();
+    copy->CopyRule(*props);
+    moved.emplace(props.get(), copy.get());
+    to->List.emplace_hint(to->List.end(), key, std::move(copy));
+  }
+  to->DefaultProps = from.DefaultProps ? moved.at(from.DefaultProps) : nullptr;
+  to->ByKey = from.ByKey;
+  for (auto& [key, sets] : to->ByKey)
+    for (TProperties*& p : sets) p = moved.at(p);
+  to->Descendants = from.Descendants;
+  for (auto& [piece, rules] : to->Descendants)
+    for (TStyleList::TDescendantRule& rule : rules) rule.Props = moved.at(rule.Props);
+  return to;
+}
+
+bool SameDefaults(const TStyleDefaults& a, const TStyleDefaults& b) {
+  return a.FontName == b.FontName && a.PreFontName == b.PreFontName && a.FontSize == b.FontSize &&
+         a.FontColor == b.FontColor && a.LinkColor == b.LinkColor && a.VisitedColor == b.VisitedColor &&
+         a.HoverColor == b.HoverColor && a.UnderlineLinks == b.UnderlineLinks && a.CharSet == b.CharSet &&
+         a.MarginWidth == b.MarginWidth && a.MarginHeight == b.MarginHeight;
+}
+
+// The shared default sheets and parsed sheets, bounded (StyleLimits.h): past a bound the oldest
+// are dropped; a sheet too big for half the bounds is not kept at all. Lists that hold dropped
+// rules keep them alive until they let go.
+class TSharedSheets {
+ public:
+  static constexpr std::size_t MaxDefaults = MaxSharedDefaultSheets;
+  static constexpr std::size_t MaxSheets = MaxSharedSheets;
+  static constexpr std::size_t MaxSheetBytes = MaxSharedSheetBytes;
+  static constexpr std::size_t MaxSheetKeys = MaxSharedSheetKeys;
+
+  std::shared_ptr<TStyleList::TRules> FindDefaults(const TStyleDefaults& d) {
+    std::lock_guard lock(FMutex);
+    for (const auto& [defaults, rules] : FDefaults)
+      if (SameDefaults(defaults, d)) return rules;
+    return nullptr;
+  }
+  void AddDefaults(const TStyleDefaults& d, std::shared_ptr<TStyleList::TRules> rules) {
+    rules->Frozen = true;
+    std::lock_guard lock(FMutex);
+    if (FDefaults.size() >= MaxDefaults) FDefaults.erase(FDefaults.begin());
+    FDefaults.emplace_back(d, std::move(rules));
+  }
+
+  struct TSheet {
+    std::shared_ptr<TStyleList::TRules> Prior, Result;
+    std::string Text, Base;
+    long long HoverNotices = 0;
+  };
+  const TSheet* FindSheet(const TStyleList::TRules* prior, std::string_view text, std::string_view base,
+                          TSheet& found) {
+    std::lock_guard lock(FMutex);
+    for (const TSheet& s : FSheets)
+      if (s.Prior.get() == prior && s.Text == text && s.Base == base) {
+        found = s;
+        return &found;
+      }
+    return nullptr;
+  }
+  void AddSheet(TSheet sheet) {
+    const std::size_t keys = sheet.Result->List.size();
+    if (sheet.Text.size() > MaxSheetBytes / 2 || keys > MaxSheetKeys / 2) return;
+    sheet.Result->Frozen = true;
+    std::lock_guard lock(FMutex);
+    FSheets.push_back(std::move(sheet));
+    auto totals = [&] {
+      std::size_t bytes = 0, n = 0;
+      for (const TSheet& s : FSheets) {
+        bytes += s.Text.size() + s.Base.size();
+        n += s.Result->List.size();
+      }
+      return std::pair(bytes, n);
+    };
+    for (auto t = totals(); FSheets.size() > MaxSheets || t.first > MaxSheetBytes || t.second > MaxSheetKeys;
+         t = totals())
+      FSheets.erase(FSheets.begin());
+  }
+
+  void Forget() {
+    std::lock_guard lock(FMutex);
+    FDefaults.clear();
+    FSheets.clear();
+  }
+
+ private:
+  std::mutex FMutex;
+  std::vector<std::pair<TStyleDefaults, std::shared_ptr<TStyleList::TRules>>> FDefaults;
+  std::vector<TSheet> FSheets;
+};
+
+TSharedSheets& SharedSheets() {
+  static TSharedSheets sheets;
+  return sheets;
+}
+
+}  // namespace
+
+TStyleList::TStyleList(TStyleListDocument* document) : FDocument(document), FRules(EmptyRules()) {}
+
+TStyleList::~TStyleList() = default;
+
+TStyleList::TRules& TStyleList::Own() {
+  if (FRules->Frozen) FRules = CloneRules(*FRules);
+  FRules->Version = NewVersion();
+  return *FRules;
+}
+
+void TStyleList::Clear() { FRules = EmptyRules(); }
+
+void TStyleList::ForgetSharedSheets() { SharedSheets().Forget(); }
 
 std::vector<std::string> TStyleList::Keys() const {
   std::vector<std::string> keys;
-  keys.reserve(FList.size());
-  for (const auto& [key, props] : FList) keys.push_back(key);
+  keys.reserve(FRules->List.size());
+  for (const auto& [key, props] : FRules->List) keys.push_back(key);
   return keys;
 }
 
-TProperties* TStyleList::Find(std::string_view key) const {
-  auto it = FList.find(key);
-  return it == FList.end() ? nullptr : it->second.get();
+const TProperties* TStyleList::Find(std::string_view key) const {
+  auto it = FRules->List.find(key);
+  return it == FRules->List.end() ? nullptr : it->second.get();
 }
 
-bool TStyleList::HasKeysStartingWith(char c) const { return FFirstChars[Fold(c)]; }
+TProperties* TStyleList::FindOwn(std::string_view key) {
+  TRules& r = Own();
+  auto it = r.List.find(key);
+  return it == r.List.end() ? nullptr : it->second.get();
+}
+
+bool TStyleList::HasKeysStartingWith(char c) const { return FRules->FirstChars[Fold(c)]; }
+
+void TStyleList::MergeLowerKey(TProperties& target, std::string_view key) const {
+  if (key.empty() || !FRules->FirstChars[static_cast<unsigned char>(key[0])]) return;
+  auto it = FRules->ByKey.find(key);
+  if (it == FRules->ByKey.end()) return;
+  for (const TProperties* p : it->second) target.Merge(*p);
+}
 
 void TStyleList::MergeKey(TProperties& target, std::string_view key) const {
-  if (key.empty() || !FFirstChars[Fold(key[0])]) return;
-  // One search: equal keys follow the first one.
-  for (auto it = FList.lower_bound(key); it != FList.end() && CompareKeys(it->first, key) == 0; ++it)
-    target.Merge(*it->second);
+  if (key.empty() || !FRules->FirstChars[Fold(key[0])]) return;
+  MergeLowerKey(target, FoldedKey(key));
 }
 
 TProperties& TStyleList::AddNew(std::string_view key) {
-  Changed();
+  TRules& r = Own();
   auto props = std::make_unique<TProperties>();
   TProperties* raw = props.get();
   raw->FTagName = std::string(key);
-  FList.emplace(std::string(key), std::move(props));
-  if (!key.empty()) FFirstChars[Fold(key[0])] = true;
+  r.List.emplace(std::string(key), std::move(props));
+  r.ByKey[FoldedKey(key)].push_back(raw);
+  if (!key.empty()) r.FirstChars[Fold(key[0])] = true;
   if (key.find(' ') != std::string_view::npos) IndexDescendantKey(raw->FTagName, raw);
   return *raw;
 }
@@ -140,38 +280,37 @@ void TStyleList::IndexDescendantKey(const std::string& key, TProperties* props) 
   std::string_view subject(rule.Subject);
   std::size_t cut = subject.find_first_of(".#:", 1);
   std::string bucketKey(subject.substr(0, cut));
-  std::vector<TDescendantRule>& bucket = FDescendants[bucketKey];
+  TRules& r = Own();
+  std::vector<TDescendantRule>& bucket = r.Descendants[bucketKey];
   auto less = [](const TDescendantRule& a, const TDescendantRule& b) {
     if (int c = a.Subject.compare(b.Subject)) return c < 0;
     if (a.AncestorCount != b.AncestorCount) return a.AncestorCount < b.AncestorCount;
     return a.Serial < b.Serial;
   };
   bucket.insert(std::upper_bound(bucket.begin(), bucket.end(), rule, less), std::move(rule));
-  ++FDescendantCount;
+  ++r.DescendantCount;
 }
 
-std::string TStyleList::NextDescendantSerial() { return std::to_string(FDescendantSerial++); }
+std::string TStyleList::NextDescendantSerial() { return std::to_string(Own().DescendantSerial++); }
 
 TProperties* TStyleList::AddCopyUnderKey(std::string_view key, const TProperties& set) {
   if (Count() >= MaxStyleKeys) return nullptr;
   TProperties& copy = AddNew(key);
   copy.Copy(set);
-  Changed();
+  Own();
   return &copy;
 }
 
 void TStyleList::SetLinkColor(std::string_view pseudo, TColor color) {
   std::string key = "::" + std::string(pseudo);
-  Changed();
-  if (TProperties* p = Find(key)) {
+  if (TProperties* p = FindOwn(key)) {
     p->FValues[piColor] = int(color);
     p->FCachedFont.reset();
   }
 }
 
 void TStyleList::SetRulePropertyOnce(std::string_view key, int index, std::string_view value) {
-  Changed();
-  TProperties* props = Find(key);
+  TProperties* props = FindOwn(key);
   if (!props) {
     if (Count() >= MaxStyleKeys) return;
     props = &AddNew(key);
@@ -196,12 +335,42 @@ void TStyleList::SetRuleProperty(std::string_view key, std::string_view name, st
   int index;
   if (!PropIndexFromName(name, index)) return;
   SetRulePropertyOnce(key, index, value);
-  if (FDocument && key.find(":hover") != std::string_view::npos) FDocument->HoverStyleAdded();
+  if (key.find(":hover") != std::string_view::npos) {
+    ++FHoverNotices;
+    if (FDocument) FDocument->HoverStyleAdded();
+  }
   if (key == "a") SetRulePropertyOnce("::link", index, value);
 }
 
+void TStyleList::AddSheetText(std::string_view text, std::string_view basePath, TSheetParser parse) {
+  // Only rules that are shared (and so never change) can stand for the state a sheet was
+  // parsed onto.
+  if (!FRules->Frozen) {
+    parse(*this, text, basePath);
+    return;
+  }
+  TSharedSheets& shared = SharedSheets();
+  TSharedSheets::TSheet known;
+  if (shared.FindSheet(FRules.get(), text, basePath, known)) {
+    FRules = known.Result;
+    FHoverNotices += known.HoverNotices;
+    if (FDocument)
+      for (long long i = 0; i < known.HoverNotices; ++i) FDocument->HoverStyleAdded();
+    return;
+  }
+  TSharedSheets::TSheet sheet;
+  sheet.Prior = FRules;
+  const long long notices = FHoverNotices;
+  parse(*this, text, basePath);
+  if (FRules == sheet.Prior) return;  // nothing was added
+  sheet.Result = FRules;
+  sheet.Text = std::string(text);
+  sheet.Base = std::string(basePath);
+  sheet.HoverNotices = FHoverNotices - notices;
+  shared.AddSheet(std::move(sheet));
+}
+
 void TStyleList::Initialize(const TStyleDefaults& d) {
-  Clear();
   const double size = d.FontSize;
   SetDefaultFontSize(size);
   static constexpr int steps[7] = {8, 10, 12, 14, 18, 24, 36};
@@ -210,6 +379,17 @@ void TStyleList::Initialize(const TStyleDefaults& d) {
     FontSizes[std::size_t(i)] = size * steps[i] / 12.0;
     PreFontSizes[std::size_t(i)] = size * preSteps[i] / 12.0;
   }
+  if (std::shared_ptr<TRules> known = SharedSheets().FindDefaults(d)) {
+    FRules = std::move(known);
+    return;
+  }
+  Clear();
+  BuildDefaultSheet(d);
+  SharedSheets().AddDefaults(d, FRules);
+}
+
+void TStyleList::BuildDefaultSheet(const TStyleDefaults& d) {
+  const double size = d.FontSize;
 
   TProperties& def = AddNew("default");
   def.FValues[piFontFamily] = d.FontName;
@@ -228,7 +408,7 @@ void TStyleList::Initialize(const TStyleDefaults& d) {
   def.FValues[piVisibility] = int(viVisible);
   def.FValues[piLetterSpacing] = 0;
   def.SetCharsetCode(d.CharSet);
-  FDefaultProps = &def;
+  Own().DefaultProps = &def;
 
   TProperties& link = AddNew("::link");
   link.FValues[piColor] = int(d.LinkColor | PaletteMatchFlag);

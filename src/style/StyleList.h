@@ -64,7 +64,8 @@ class TStyleList {
   // Frees every set and resets the descendant serial to 10.
   void Clear();
   // Clears the list and loads the default style sheet; sets the document default font size
-  // and the HTML font size steps.
+  // and the HTML font size steps. The sheet for given defaults is built once per process and
+  // then shared (see the rule sharing below).
   void Initialize(const TStyleDefaults& defaults);
 
   // One declaration of a rule (the parser's entry): unknown names do nothing.
@@ -75,12 +76,20 @@ class TStyleList {
   // The serial for the next descendant key, as decimal text (then incremented).
   std::string NextDescendantSerial();
 
-  int Count() const { return int(FList.size()); }
+  // Adds the rules of a whole sheet held in memory by calling `parse`. When the same text with
+  // the same base path was parsed before onto the same shared rules, that result is taken over
+  // instead (and the document told of hover rules as often as the parse told it).
+  using TSheetParser = void (*)(TStyleList& styles, std::string_view text, std::string_view basePath);
+  void AddSheetText(std::string_view text, std::string_view basePath, TSheetParser parse);
+  // Drops every shared default sheet and parsed sheet this process remembers.
+  static void ForgetSharedSheets();
+
+  int Count() const { return int(FRules->List.size()); }
   // The keys in list order.
   std::vector<std::string> Keys() const;
-  // The first set under the key, or null (logarithmic).
-  TProperties* Find(std::string_view key) const;
-  TProperties* DefaultProps() const { return FDefaultProps; }
+  // The first set under the key, or null (constant time).
+  const TProperties* Find(std::string_view key) const;
+  const TProperties* DefaultProps() const { return FRules->DefaultProps; }
 
   // HTML font sizes 1..7 in points (index 0..6) for normal and preformatted text.
   std::array<double, 7> FontSizes{};
@@ -88,6 +97,8 @@ class TStyleList {
 
   // For the cascade: merges every entry under `key` into `target`, in list order.
   void MergeKey(TProperties& target, std::string_view key) const;
+  // The same for a key already in lower case (ASCII letters).
+  void MergeLowerKey(TProperties& target, std::string_view key) const;
   // Whether any key starts with `c` (used to skip lookups that cannot hit).
   bool HasKeysStartingWith(char c) const;
 
@@ -105,38 +116,56 @@ class TStyleList {
   };
   // The rules whose subject leads with `piece` (lower case), or null.
   const std::vector<TDescendantRule>* DescendantRules(std::string_view piece) const {
-    auto it = FDescendants.find(piece);
-    return it == FDescendants.end() ? nullptr : &it->second;
+    auto it = FRules->Descendants.find(piece);
+    return it == FRules->Descendants.end() ? nullptr : &it->second;
   }
-  int DescendantRuleCount() const { return FDescendantCount; }
-  // Changes whenever a rule may have changed (never the same for two lists), so that results
-  // computed from the rules can be remembered.
-  std::uint64_t Version() const { return FVersion; }
+  int DescendantRuleCount() const { return FRules->DescendantCount; }
+  // Changes whenever a rule may have changed; two lists holding the same shared rules have the
+  // same version, any other two never do. Results computed from the rules can be remembered
+  // under it.
+  std::uint64_t Version() const { return FRules->Version; }
+  // Whether this list holds rules shared with other lists (tests).
+  bool SharesRules() const { return FRules->Frozen; }
 
  private:
   struct TKeyLess {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const { return CompareKeys(a, b) < 0; }
   };
-
-  TProperties& AddNew(std::string_view key);
-  void IndexDescendantKey(const std::string& key, TProperties* props);
-  void SetRulePropertyOnce(std::string_view key, int index, std::string_view value);
-
-  void Changed();
-  TStyleListDocument* FDocument = nullptr;
-  std::uint64_t FVersion = 0;
-  int FDescendantSerial = 10;
-  TProperties* FDefaultProps = nullptr;
-  // Equal keys stay in insertion order (a multimap inserts at the end of an equal range).
-  std::multimap<std::string, std::unique_ptr<TProperties>, TKeyLess> FList;
   struct TStringHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
   };
-  std::unordered_map<std::string, std::vector<TDescendantRule>, TStringHash, std::equal_to<>> FDescendants;
-  int FDescendantCount = 0;
-  std::array<bool, 256> FFirstChars{};
+
+ public:
+  // The rules proper. Lists share them: the default sheet and parsed sheets are built once and
+  // frozen; a list writes to a private copy it makes on its first change (copy on write).
+  struct TRules {
+    std::uint64_t Version = 0;
+    bool Frozen = false;  // shared; never changed again
+    int DescendantSerial = 10;
+    TProperties* DefaultProps = nullptr;
+    // Equal keys stay in insertion order (a multimap inserts at the end of an equal range).
+    std::multimap<std::string, std::unique_ptr<TProperties>, TKeyLess> List;
+    // The same sets by lower-case key, each in list order: the cascade's lookups.
+    std::unordered_map<std::string, std::vector<TProperties*>, TStringHash, std::equal_to<>> ByKey;
+    std::unordered_map<std::string, std::vector<TDescendantRule>, TStringHash, std::equal_to<>> Descendants;
+    int DescendantCount = 0;
+    std::array<bool, 256> FirstChars{};
+  };
+
+ private:
+  TProperties& AddNew(std::string_view key);
+  void IndexDescendantKey(const std::string& key, TProperties* props);
+  void SetRulePropertyOnce(std::string_view key, int index, std::string_view value);
+  TProperties* FindOwn(std::string_view key);
+  void BuildDefaultSheet(const TStyleDefaults& defaults);
+  // The rules, made private to this list first; the version changes.
+  TRules& Own();
+
+  TStyleListDocument* FDocument = nullptr;
+  std::shared_ptr<TRules> FRules;
+  long long FHoverNotices = 0;  // HoverStyleAdded calls made for this list
 };
 
 // Splits one part of a descendant key ("tag.class#id:pseudo").

@@ -504,9 +504,11 @@ void ParseStyleSheet(TStyleList& styles, char& ch, TStyleCharSource& source, std
 }
 
 void ParseStyleText(TStyleList& styles, std::string_view text, std::string_view basePath) {
-  TStringStyleSource source(text);
-  char ch = ' ';
-  ParseStyleSheet(styles, ch, source, basePath);
+  styles.AddSheetText(text, basePath, [](TStyleList& into, std::string_view sheet, std::string_view base) {
+    TStringStyleSource source(sheet);
+    char ch = ' ';
+    ParseStyleSheet(into, ch, source, base);
+  });
 }
 
 void ParseInlineStyle(std::string_view text, TProperties& props) {

@@ -23,7 +23,7 @@ TColor ColorOf(const TProperties& p) { return TColor(p.Value(piColor).Int()); }
 
 TEST(StyleList, DefaultSheet) {
   auto styles = DefaultStyles(12);
-  TProperties* def = styles->DefaultProps();
+  const TProperties* def = styles->DefaultProps();
   ASSERT_NE(def, nullptr);
   EXPECT_EQ(def, styles->Find("default"));
   EXPECT_EQ(def->FTagName, "default");
