@@ -28,7 +28,7 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
     FLines.clear();
     FLayoutX = x;
     FDocY = FInnerTop = FPaintTop = y;
-    FBoxHeight = FPaintHeight = FFonts[0]->FHeight;
+    FBoxHeight = FPaintHeight = FFonts[0]->Height();
     FInnerBottom = FPaintBottom = y + FBoxHeight;
     maxWidth = FLayoutWidth = 0;
     return FBoxHeight;

@@ -139,17 +139,17 @@ TSection::TSection(TSectionList* document, const TUrlTarget* link, const TProper
     if (TAttribute* a = attributes->Find(syClear)) {
       std::string v = a->Text();
       std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return char(LowCase(c)); });
-      FClearAttr = v == "left" ? 1 : v == "right" ? 2 : 3;
+      FClearAttr = std::uint8_t(v == "left" ? 1 : v == "right" ? 2 : 3);
     }
   }
   TClearCode cc = ccNone;
-  if (props.GetClear(cc)) FClearAttr = int(cc);
+  if (props.GetClear(cc)) FClearAttr = std::uint8_t(cc);
   StartRun(props, link, true);
-  FLineHeight = props.GetLineHeight(FFonts[0]->FHeight);
+  FLineHeight = props.GetLineHeight(FFonts[0]->Height());
   if (firstInBlock) {
     bool percent = false;
     int indent = props.GetTextIndent(percent);
-    if (percent) FFLPercent = std::clamp(indent, 0, 90);
+    if (percent) FFLPercent = std::uint8_t(std::clamp(indent, 0, 90));
     else FFirstLineIndent = std::clamp(indent, -MaxLayoutCoord, MaxLayoutCoord);
   }
   if (attributes && document) {
@@ -172,7 +172,7 @@ TSection::TSection(TSectionList* document, const TSection& source)
       FSectionNumber(source.FSectionNumber),
       FFinished(source.FFinished),
       FPreFormated(source.FPreFormated) {
-  for (const auto& f : source.FFonts) FFonts.Add(std::make_unique<TFontObj>(this, *f));
+  for (const TFontObj& f : source.FFonts) FFonts.Add(TFontObj(this, f));
   for (const auto& o : source.FObjects)
     if (auto copy = o.Obj->CloneForPrint(document)) FObjects.push_back({o.Pos, std::move(copy)});
 }
@@ -189,19 +189,19 @@ void TSection::StartRun(const TProperties& props, const TUrlTarget* link, bool s
     // Nothing was added since the last run began: it takes the new font instead.
     if (setLink) {
       last->ClearLink();
-      last->SetFontFrom(props);
+      last->SetFontFrom(this, props);
     } else {
-      last->SetFontFrom(props);
+      last->SetFontFrom(this, props);
       return;
     }
   } else {
-    last = FFonts.Add(std::make_unique<TFontObj>(this, pos, props));
+    last = FFonts.Add(TFontObj(this, pos, props));
     if (!setLink) {
-      if (FLink) last->MakeLink(*FLink, props, false);
+      if (FLink) last->MakeLink(this, *FLink, props, false);
       return;
     }
   }
-  last->SetTitle(props.FTitleText);
+  last->SetTitle(this, props.FTitleText);
   FLink = link && !link->Url().empty() ? std::make_unique<TUrlTarget>(*link) : nullptr;
   if (FLink) {
     // One keyboard stop per link: its first run, unless the page has too many links. The
@@ -209,12 +209,12 @@ void TSection::StartRun(const TProperties& props, const TUrlTarget* link, bool s
     bool first = FDocument && !FDocument->ManyLinks;
     for (int i = 0; first && i < FFonts.Count(); ++i) {
       const TFontObj* f = FFonts[i];
-      if (f != last && f->IsLink() && f->LinkID() == FLink->ID()) first = false;
+      if (f != last && f->IsLink() && f->UrlTarget().ID() == FLink->ID()) first = false;
     }
     if (first)
       for (TLinkRun* r : FDocument->FLinkList)
         if (r->LinkID() == FLink->ID()) first = false;
-    last->MakeLink(*FLink, props, first);
+    last->MakeLink(this, *FLink, props, first);
   }
 }
 
@@ -326,7 +326,7 @@ void TSection::Compact(const std::vector<char>& keep) {
   BuffS.resize(std::size_t(k));
   Brk.resize(std::size_t(k));
   XP.resize(std::size_t(k));
-  for (const auto& f : FFonts) f->Pos = newIndex[std::size_t(std::min(f->Pos, n))];
+  for (TFontObj& f : FFonts) f.Pos = newIndex[std::size_t(std::min(f.Pos, n))];
   for (auto& o : FObjects) {
     o.Pos = newIndex[std::size_t(o.Pos)];
     o.Obj->SetTextIndex(o.Pos);
@@ -411,14 +411,14 @@ void TSection::BuildSourceIndex() {
 
 void TSection::RemoveFromDocumentLists() {
   if (!FDocument) return;
-  for (const auto& f : FFonts)
-    if (f->IsLink()) f->ClearLink();
+  for (TFontObj& f : FFonts)
+    if (f.IsLink()) f.ClearLink();
   FDocument->ForgetSection(this);
 }
 
 std::size_t TSection::MemoryBytes() const {
   return sizeof(*this) + BuffS.capacity() * sizeof(char16_t) + Brk.capacity() + XP.capacity() * 4 +
-         SIndexList.capacity() * sizeof(IndexObj) + std::size_t(FFonts.Count()) * sizeof(TFontObj) +
+         SIndexList.capacity() * sizeof(IndexObj) + FFonts.CapacityBytes() +
          FLines.capacity() * sizeof(LineRec) + FObjects.capacity() * sizeof(TObjRef);
 }
 
@@ -484,7 +484,7 @@ int TSection::MeasureInLine(const LineRec& line, int a, int b) const {
 
 int TSection::MaxCharWidthAll() const {
   int m = 0;
-  for (const auto& f : FFonts) m = std::max(m, f->FMaxCharWidth + f->CharExtra());
+  for (const TFontObj& f : FFonts) m = std::max(m, f.MaxCharWidth() + f.CharExtra());
   return m;
 }
 
@@ -504,16 +504,16 @@ void TSection::PlaceFloat(TTextObject& obj, int y, IndentManager& indents) {
   FPaintBottom = std::max(FPaintBottom, y + th);
 }
 
-int TSection::FitLine(int start, int width, int y, IndentManager& indents, bool& placedFloat) {
+int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentManager& indents, bool& placedFloat) {
   const int n = int(BuffS.size());
   // The nearest line break at or after start (start only grows during one layout).
-  if (FNextBreakFrom < 0 || start < FNextBreakFrom || FNextBreak < start) {
+  if (scratch.NextBreakFrom < 0 || start < scratch.NextBreakFrom || scratch.NextBreak < start) {
     int p = start;
     while (p < n && BuffS[std::size_t(p)] != ccLineBreak) ++p;
-    FNextBreak = p;
+    scratch.NextBreak = p;
   }
-  FNextBreakFrom = start;
-  const int end = FNextBreak;
+  scratch.NextBreakFrom = start;
+  const int end = scratch.NextBreak;
   if (end == start) return 1;  // a line break alone makes a line
   int pos = start;
   int rem = width;
@@ -535,7 +535,7 @@ int TSection::FitLine(int start, int width, int y, IndentManager& indents, bool&
           if (tw > rem) break;
           rem -= tw;
         } else {
-          FPendingFloats.push_back(pos);
+          scratch.PendingFloats.push_back(pos);
           ++pos;
         }
         continue;
@@ -580,7 +580,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   FLayoutX = x;
   FLines.clear();
   FFitLine = -1;
-  FNextBreakFrom = -1;
+  TFitScratch scratch;
   const int n = FCharCount;
   int clearY = y;
   if (FClearAttr != 0) {
@@ -619,11 +619,11 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
 
   int start = 0;
   while (start < n) {
-    FPendingFloats.clear();
+    scratch.PendingFloats.clear();
     const int lineIndent = start == 0 ? fli : 0;
     int left = indents.LeftEdgeAt(ycur), right = indents.RightEdgeAt(ycur);
     bool placed = false;
-    int count = FitLine(start, right - left - lineIndent, ycur, indents, placed);
+    int count = FitLine(scratch, start, right - left - lineIndent, ycur, indents, placed);
     if (count == 0) {
       int next = NextWider(indents, ycur);
       if (next > ycur) {
@@ -681,7 +681,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
       maxWidth = std::max(maxWidth, line.Width + lineIndent + (left - FSectionLeft));
     ycur += line.Height();
     line.DrawHeight = line.Height();
-    for (int p : FPendingFloats) {
+    for (int p : scratch.PendingFloats) {
       if (p >= end) break;
       TTextObject* o = ObjectAtIndex(p);
       PlaceFloat(*o, ycur, indents);
@@ -696,8 +696,9 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     FLines.push_back(std::move(line));
     start = end;
   }
-  FPendingFloats.clear();
   cursor += n;
+  // A layout at another width makes about as many lines again: no spare room is kept.
+  if (FLines.capacity() > FLines.size()) FLines.shrink_to_fit();
   FBoxHeight = ycur - y;
   FInnerBottom = y + FBoxHeight;
   FPaintBottom = std::max(FPaintBottom, FInnerBottom);
@@ -731,8 +732,8 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
   FFonts.GetFontObjAt(start, &run);
   if (!onlyObjects) {
     for (int k = run; k < FFonts.Count() && FFonts[k]->Pos < std::max(end, start + 1); ++k) {
-      line.LineHt = std::max(line.LineHt, FFonts[k]->FHeight);
-      line.Descent = std::max(line.Descent, FFonts[k]->FDescent);
+      line.LineHt = std::max(line.LineHt, FFonts[k]->Height());
+      line.Descent = std::max(line.Descent, FFonts[k]->Descent());
     }
   }
   if (FLineHeight >= 0) {
@@ -762,8 +763,8 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
         if (line.LineHt == 0) {
           // Centred on a line of its own font: the line is as tall as the object.
           const TFontObj* f = FFonts.GetFontObjAt(FObjects[oi].Pos);
-          line.LineHt = f->FHeight;
-          line.Descent = f->FDescent;
+          line.LineHt = f->Height();
+          line.Descent = f->Descent();
         }
         int g = h - line.LineHt;
         line.SpaceAfter = std::max(line.SpaceAfter, g / 2);
@@ -857,7 +858,7 @@ int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, in
     const int top = o.Y() - o.VSpaceT(), bottom = o.Y() + o.ObjHeight() + o.VSpaceB();
     if (bottom <= clip.Top || top >= clip.Bottom) continue;
     const TFontObj* around = FFonts.GetFontObjAt(entry.Pos);
-    o.SetLinkFocused(around && around->IsLink() && around->FFocused);
+    o.SetLinkFocused(around && around->IsLink() && around->Focused());
     if (FDocument) FDocument->AddDrawItem(std::make_unique<TDeferredObject>(&o, dx, 0));
     else o.DrawObj(canvas, dx, 0);
   }
@@ -888,7 +889,7 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
       // Floats are drawn by Draw.
       if (o.FloatKind() == 0) {
         const TFontObj* around = FFonts.GetFontObjAt(pos);
-        o.SetLinkFocused(around && around->IsLink() && around->FFocused);
+        o.SetLinkFocused(around && around->IsLink() && around->Focused());
         o.DrawObj(canvas, dx, dy);
         xcur += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
       }
@@ -917,13 +918,13 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
       canvas.SetBkMode(TBkMode::Transparent);
     }
     int yy = baseline;
-    if (f->SScript == ssSuper) yy -= f->FHeight / 3;
-    else if (f->SScript == ssSub) yy += f->FDescent / 2 + 1;
+    if (f->SScript == ssSuper) yy -= f->Height() / 3;
+    else if (f->SScript == ssSub) yy += f->Descent() / 2 + 1;
     const int len = pieceEnd - pos;
     const int w = canvas.TextExtent(BuffS.data() + pos, len).cx;
     canvas.TextOut(xcur, yy, BuffS.data() + pos, len);
-    if (f->FFocused && f->IsLink())
-      canvas.DrawFocusRect(TRect{xcur, yy + f->FDescent - f->FHeight, xcur + w, yy + f->FDescent});
+    if (f->Focused() && f->IsLink())
+      canvas.DrawFocusRect(TRect{xcur, yy + f->Descent() - f->Height(), xcur + w, yy + f->Descent()});
     xcur += w;
     pos = pieceEnd;
     if (pieceEnd >= e) break;
@@ -1186,7 +1187,7 @@ bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
   if (f->IsLink()) {
     spot.IsLink = true;
     spot.Link = f->UrlTarget();
-    spot.LinkRun = f;
+    spot.LinkRun = f->Link();
   }
   if (!f->Title().empty()) {
     spot.Title = f->Title();

@@ -183,8 +183,14 @@ class TSection : public TSectionBase {
   int MeasureRange(int a, int b) const;
   // Width of [a, b) with a line's justification applied.
   int MeasureInLine(const LineRec& line, int a, int b) const;
+  // What fitting lines needs across one layout pass and no longer.
+  struct TFitScratch {
+    std::vector<int> PendingFloats;  // floats met inside the line being fitted
+    // Where the nearest line break at or after an index lies.
+    int NextBreakFrom = -1, NextBreak = 0;
+  };
   // Count of characters from `start` that fit into `width` (see LayoutSection).
-  int FitLine(int start, int width, int y, IndentManager& indents, bool& placedFloat);
+  int FitLine(TFitScratch& scratch, int start, int width, int y, IndentManager& indents, bool& placedFloat);
   void FinishLine(LineRec& line, int x, int left, int right, bool lastLine);
   void PlaceFloat(TTextObject& obj, int y, IndentManager& indents);
   TTextObject* ObjectAtIndex(int index) const;
@@ -212,11 +218,11 @@ class TSection : public TSectionBase {
   std::vector<TObjRef> FObjects;  // in text order
   std::vector<LineRec> FLines;
   std::unique_ptr<TUrlTarget> FLink;  // the link of the last run; null when it is none
-  int FJustify = 1;  // 1 left, 2 center, 3 right, 4 justify
-  int FClearAttr = 0;
+  std::uint8_t FJustify = 1;    // 1 left, 2 center, 3 right, 4 justify
+  std::uint8_t FClearAttr = 0;  // 1 left, 2 right, 3 both
+  std::uint8_t FFLPercent = 0;  // first-line indent in percent, 0 to 90
   int FLineHeight = -1;
   int FFirstLineIndent = 0;
-  int FFLPercent = 0;
   int FMinWidthCache = 0, FMaxWidthCache = 0;
   int FSectionNumber = 0;
   int FProgressCycle = -1;  // the layout pass that last reported progress
@@ -228,9 +234,6 @@ class TSection : public TSectionBase {
   friend class TPreFormated;
   // The last hit-test fit: line, pixel offset, answer.
   mutable int FFitLine = -1, FFitX = 0, FFitCount = 0;
-  std::vector<int> FPendingFloats;  // floats met inside the line being fitted
-  // Where the nearest line break at or after an index lies (kept across one layout pass).
-  int FNextBreakFrom = -1, FNextBreak = 0;
 };
 
 }  // namespace korva

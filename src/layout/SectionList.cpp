@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "images/DisplayState.h"
+#include "layout/FontObj.h"
 #include "layout/FormControl.h"
 #include "layout/LayoutDump.h"
 #include "layout/PanelObj.h"
@@ -68,6 +69,8 @@ void TSectionList::Clear() {
   TCell::Clear();
   FFormControlList.clear();
   FHtmlFormList.clear();
+  FLinkFontSets.clear();
+  FLastLinkSet = nullptr;
   FFonts.clear();
 }
 
@@ -123,7 +126,23 @@ const TDocFont& TSectionList::FontFor(const ThtFontInfo& info) {
   f->Font.SetFromInfo(info, &em);
   f->EmPixels = em;
   f->ExPixels = em / 2;
+  f->Handle = f->Font.Handle().get();
+  f->Overhang = (f->Font.Style() & fsItalic) ? f->Font.tmHeight / 10 : 0;
   return *FFonts.emplace(info, std::move(f)).first->second;
+}
+
+const TLinkFontSet& TSectionList::LinkFontsFor(const TFontInfoArray& fonts) {
+  if (FLastLinkSet && FLastLinkInfo == fonts) return *FLastLinkSet;
+  std::array<const TDocFont*, 4> key{};
+  for (std::size_t i = 0; i < key.size(); ++i) key[i] = &FontFor(fonts.Ar[i]);
+  std::unique_ptr<TLinkFontSet>& set = FLinkFontSets[key];
+  if (!set) {
+    set = std::make_unique<TLinkFontSet>();
+    set->Fonts = key;
+  }
+  FLastLinkInfo = fonts;
+  FLastLinkSet = set.get();
+  return *set;
 }
 
 const TDocFont& TSectionList::FontFor(const TProperties& props) {

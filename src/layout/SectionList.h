@@ -18,6 +18,7 @@
 #include "images/BitmapCache.h"
 #include "images/ImageFetch.h"
 #include "layout/Cell.h"
+#include "layout/FontObj.h"
 #include "layout/LayoutHost.h"
 #include "style/Properties.h"
 #include "style/StyleList.h"
@@ -46,12 +47,6 @@ struct TDocumentDefaults : TStyleDefaults {
   bool HoverEffects = false;  // the viewer asks for hover effects
 };
 
-// A font made once per document for one description, with the em and ex sizes of its face.
-struct TDocFont {
-  TMyFont Font;
-  int EmPixels = 0;
-  int ExPixels = 0;
-};
 
 class TSectionList : public TCell,
                      public TLineLocator,
@@ -78,6 +73,8 @@ class TSectionList : public TCell,
   // The font of a property set, made once per document for each description.
   const TDocFont& FontFor(const TProperties& props);
   const TDocFont& FontFor(const ThtFontInfo& info);
+  // The four state fonts of a link's property set, made once per document for each description.
+  const TLinkFontSet& LinkFontsFor(const TFontInfoArray& fonts);
   int FontCount() const { return int(FFonts.size()); }
 
   // ---- background ----
@@ -217,6 +214,10 @@ class TSectionList : public TCell,
     bool operator()(const ThtFontInfo& a, const ThtFontInfo& b) const;
   };
   std::unordered_map<ThtFontInfo, std::unique_ptr<TDocFont>, TFontInfoHash, TFontInfoEqual> FFonts;
+  // Link state font sets by their four fonts; consecutive links nearly always ask for the last.
+  std::map<std::array<const TDocFont*, 4>, std::unique_ptr<TLinkFontSet>> FLinkFontSets;
+  TFontInfoArray FLastLinkInfo;
+  const TLinkFontSet* FLastLinkSet = nullptr;
   TColor FBackgroundColor = clWindow;
   std::string FBackgroundName;
   TBackgroundPosArray FBackgroundPos{};

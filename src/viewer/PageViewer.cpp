@@ -215,7 +215,7 @@ void TPageViewer::SetVisitedMaxCount(int n) {
   if (n == 0) {
     FVisited.clear();
     for (TLinkRun* run : FDocument->FLinkList)
-      if (auto* f = dynamic_cast<TFontObj*>(run)) f->SetVisited(false);
+      if (auto* f = dynamic_cast<TRunExtra*>(run)) f->SetVisited(false);
     FPaintPanel->update();
   } else if (int(FVisited.size()) > n) {
     FVisited.resize(std::size_t(n));
@@ -704,8 +704,8 @@ void TPageViewer::AddVisited(const std::string& s) {
   } else {
     bool marked = false;
     for (TLinkRun* run : FDocument->FLinkList) {
-      auto* f = dynamic_cast<TFontObj*>(run);
-      if (f && !f->FVisited && SameText(LinkFullTarget(f->UrlTarget().Url()), s)) {
+      auto* f = dynamic_cast<TRunExtra*>(run);
+      if (f && !f->Visited && SameText(LinkFullTarget(f->UrlTarget.Url()), s)) {
         f->SetVisited(true);
         marked = true;
       }
@@ -719,9 +719,9 @@ void TPageViewer::AddVisited(const std::string& s) {
 void TPageViewer::MarkVisitedLinks() {
   if (FVisited.empty()) return;
   for (TLinkRun* run : FDocument->FLinkList) {
-    auto* f = dynamic_cast<TFontObj*>(run);
+    auto* f = dynamic_cast<TRunExtra*>(run);
     if (!f) continue;
-    const std::string full = LinkFullTarget(f->UrlTarget().Url());
+    const std::string full = LinkFullTarget(f->UrlTarget.Url());
     for (const std::string& v : FVisited)
       if (SameText(full, v)) {
         f->SetVisited(true);

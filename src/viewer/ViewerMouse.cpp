@@ -261,10 +261,10 @@ void TPageViewer::PanelMouseUp(QMouseEvent* event) {
   FOverTarget = spot.Link.Target();
   // The link's keyboard stop takes the focus; the view stays where the user clicked.
   for (TLinkRun* run : FDocument->FLinkList) {
-    auto* f = dynamic_cast<TFontObj*>(run);
-    if (f && f->LinkID() == spot.Link.ID() && f->TabControl()) {
+    auto* f = dynamic_cast<TRunExtra*>(run);
+    if (f && f->LinkID() == spot.Link.ID() && f->TabControl) {
       FFocusingControl = true;
-      f->TabControl()->SetFocus();
+      f->TabControl->SetFocus();
       FFocusingControl = false;
       break;
     }

@@ -117,12 +117,12 @@ TEST(SectionTest, LinkOverRunsSharesHoverAndOneStop) {
   ASSERT_TRUE(f.Doc.DocHotSpotAt(f.Canvas, 3 * adv + 2, 4, spot));
   EXPECT_TRUE(spot.IsLink);
   EXPECT_EQ("page.htm", spot.Link.Url());
-  EXPECT_TRUE(s->Fonts()[1]->FHover);
-  EXPECT_TRUE(s->Fonts()[2]->FHover);
+  EXPECT_TRUE(s->Fonts()[1]->Hover());
+  EXPECT_TRUE(s->Fonts()[2]->Hover());
   EXPECT_FALSE(s->Fonts()[3]->IsLink());
   f.Doc.DocHotSpotAt(f.Canvas, 12 * adv, 4, spot);  // over " now"
-  EXPECT_FALSE(s->Fonts()[1]->FHover);
-  EXPECT_FALSE(s->Fonts()[2]->FHover);
+  EXPECT_FALSE(s->Fonts()[1]->Hover());
+  EXPECT_FALSE(s->Fonts()[2]->Hover());
 }
 
 // With more than 400 links on the page, links get no keyboard stops.

@@ -282,10 +282,10 @@ TEST(LinkFocusTest, StopFocusesEveryRunScrollsAndFollowsOnEnter) {
   EXPECT_TRUE(clicks.empty());
 
   stops[0]->OnFocusChange(true);
-  EXPECT_TRUE(s1->Fonts()[1]->FFocused);
-  EXPECT_TRUE(s2->Fonts()[0]->FFocused);
-  EXPECT_FALSE(s1->Fonts()[0]->FFocused);
-  EXPECT_FALSE(s2->Fonts()[1]->FFocused);
+  EXPECT_TRUE(s1->Fonts()[1]->Focused());
+  EXPECT_TRUE(s2->Fonts()[0]->Focused());
+  EXPECT_FALSE(s1->Fonts()[0]->Focused());
+  EXPECT_FALSE(s2->Fonts()[1]->Focused());
   const int a = s1->Fonts()[0]->Handle().CharWidth(u'a');
   const LineRec& line = s1->Lines()[0];
   ASSERT_EQ(1u, f.Host.ScrolledTo.size());
@@ -300,8 +300,8 @@ TEST(LinkFocusTest, StopFocusesEveryRunScrollsAndFollowsOnEnter) {
 
   const int repaints = f.Host.InvalidateAllCount;
   stops[0]->OnFocusChange(false);
-  EXPECT_FALSE(s1->Fonts()[1]->FFocused);
-  EXPECT_FALSE(s2->Fonts()[0]->FFocused);
+  EXPECT_FALSE(s1->Fonts()[1]->Focused());
+  EXPECT_FALSE(s2->Fonts()[0]->Focused());
   EXPECT_GT(f.Host.InvalidateAllCount, repaints);
   f.Draw();
   EXPECT_TRUE(LinesOf(f.Canvas, "FocusRect ").empty());
