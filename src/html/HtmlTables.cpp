@@ -158,7 +158,11 @@ void TDocumentBuilder::TableProduction(const TSymbolSet& term) {
     if (!cell) return;
     CloseSection();
     if (FCell == cell->FCell.get()) FCell->SettleLastBottomMargin();
-    if (manager) manager->Mark(rowIndex, cell->FRowSpan, cell->FColSpan);
+    if (manager) {
+      int colSpan = cell->FColSpan;
+      manager->Mark(rowIndex, cell->FRowSpan, colSpan);
+      cell->FColSpan = std::uint16_t(colSpan);
+    }
     if (row) row->Add(std::move(cell));
     cell.reset();
     FCell = savedCell;

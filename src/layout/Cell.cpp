@@ -42,7 +42,6 @@ int TCellBasic::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, in
                            int blockHeight, IndentManager& indents, int& scrollWidth, int& cursor) {
   FCellY = y;
   FFirstChar = cursor;
-  FIndents = &indents;
   scrollWidth = 0;
   int h = 0;
   for (int i = 0; i < Count();) {
@@ -194,26 +193,39 @@ void TCellBasic::Dump(TDumpWriter& out, int depth) const {
 
 int TCell::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
                       IndentManager&, int& scrollWidth, int& cursor) {
-  IndentManager& own = FOwnIndents;
-  own.Clear();
+  TScratchIndents scratch;
+  IndentManager& own = *scratch;
   own.Reset(x, x + width);
   own.Width = width;
   own.ClipWidth = width;
   // The cell owns its two base edges, so that they never count as floats.
   own.CurrentOwner = this;
   FWidth = width;
-  int li = own.PushLeftIndent(x, y);
-  int ri = own.PushRightIndent(x + width, y);
+  own.PushLeftIndent(x, y);
+  own.PushRightIndent(x + width, y);
   int h = TCellBasic::LayoutCell(canvas, x, y, xRef, yRef, width, availHeight, blockHeight, own, scrollWidth, cursor);
-  // The two base edges are the first records of their lists; floats pushed later stay.
-  own.ReleaseRightIndents(ri);
-  own.ReleaseLeftIndents(li);
   return std::max(h, own.FloatsBottom() - y);
 }
 
+int TCell::LayoutOwn(TCanvas& canvas, int x, int y, int width, int availHeight, int blockHeight, int& scrollWidth,
+                     int& cursor) {
+  return LayoutCell(canvas, x, y, x, y, width, availHeight, blockHeight, Indents(), scrollWidth, cursor);
+}
+
 int TCell::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, int xRef, int yRef) {
-  FOwnIndents.Reset(x, x + FWidth);
-  return TCellBasic::Draw(canvas, clip, FOwnIndents, x, xRef, yRef);
+  return DrawOwn(canvas, clip, x, xRef, yRef);
+}
+
+int TCell::DrawOwn(TCanvas& canvas, const TRect& clip, int x, int xRef, int yRef) {
+  // Drawing asks a manager nothing but its current owner: an empty one costs no allocation.
+  IndentManager own;
+  own.Reset(x, x + FWidth);
+  return TCellBasic::Draw(canvas, clip, own, x, xRef, yRef);
+}
+
+IndentManager& TCell::Indents() {
+  thread_local IndentManager unused;
+  return unused;
 }
 
 }  // namespace korva

@@ -1,10 +1,11 @@
-// Cells: ordered lists of sections. TCellBasic holds and visits them; TCell also owns the indent
-// manager its sections lay out against (the document and table cells); TBlockCell is a block's
-// content, using its block's manager.
+// Cells: ordered lists of sections. TCellBasic holds and visits them; TCell lays its sections out
+// against an indent manager of its own, borrowed for the layout (the document and table cells);
+// TBlockCell is a block's content, using its block's manager.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/FreeList.h"
@@ -24,14 +25,15 @@ class TCellBasic : public TFreeList<TSectionBase> {
 
   TSectionList* FDocument;
   int FCellY = 0;
-  IndentManager* FIndents = nullptr;
   int FFirstChar = 0;
   int FCharCount = 0;
-  std::string FOwnerTag;
-  TBlock* FParentBlock = nullptr;
   // Nesting depth of the cell: 0 for the document and table cells, the block's depth for its
   // content.
   int FDepth = 0;
+  // The tag of the element owning the cell ("default" for the document). It views text that
+  // lives as long as the cell: a literal, or the tag its block keeps.
+  std::string_view FOwnerTag;
+  TBlock* FParentBlock = nullptr;
 
   // Appends a section (its document becomes ours). A finished text section with no characters
   // and no objects is freed instead; returns the section kept, or null.
@@ -67,21 +69,20 @@ class TCellBasic : public TFreeList<TSectionBase> {
 
 class TCell : public TCellBasic {
  public:
-  explicit TCell(TSectionList* document) : TCellBasic(document) { FIndents = &FOwnIndents; }
-  // Lays out against its own indent manager from 0 to width; floats extend the cell's height.
+  explicit TCell(TSectionList* document) : TCellBasic(document) {}
+  // Lays out against an indent manager of its own from 0 to width (not the one given); floats
+  // extend the cell's height.
   int LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
                  IndentManager& indents, int& scrollWidth, int& cursor) override;
-  // The convenient form for the document and table cells: their own manager.
+  // The convenient form for the document and table cells.
   int LayoutOwn(TCanvas& canvas, int x, int y, int width, int availHeight, int blockHeight, int& scrollWidth,
-                int& cursor) {
-    return LayoutCell(canvas, x, y, x, y, width, availHeight, blockHeight, FOwnIndents, scrollWidth, cursor);
-  }
+                int& cursor);
+  // Draws against a manager of its own too (not the one given).
   int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
-  IndentManager& Indents() { return FOwnIndents; }
+  int DrawOwn(TCanvas& canvas, const TRect& clip, int x, int xRef, int yRef);
+  // An empty manager for callers of Draw that have none; the cell does not use it.
+  static IndentManager& Indents();
   int FWidth = 0;  // the width of the last layout
-
- private:
-  IndentManager FOwnIndents;
 };
 
 class TBlockCell : public TCellBasic {

@@ -1,6 +1,7 @@
 #include "layout/IndentManager.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "layout/LayoutLimits.h"
 
@@ -16,6 +17,11 @@ void IndentManagerBasic::Clear() {
   FLeftFloatsBottom = FRightFloatsBottom = -1;
   CurrentOwner = nullptr;
   CurrentContext = nullptr;
+}
+
+void IndentManagerBasic::Trim(std::size_t keep) {
+  for (std::vector<IndentRec>* v : {&L, &R, &FEndedL, &FEndedR})
+    if (v->capacity() > keep) std::vector<IndentRec>().swap(*v);
 }
 
 void IndentManagerBasic::Reset(int left, int right) {
@@ -150,6 +156,30 @@ void IndentManager::PlaceFloatBlock(int y, int x, bool right, int height) {
     R.push_back({x - LeftLimit, y, y + height, nullptr, true, false, 0, CurrentContext});
     FRightFloatsBottom = std::max(FRightFloatsBottom, y + height);
   }
+}
+
+namespace {
+// Managers lent by TScratchIndents, one per nesting level in use.
+struct TScratchStack {
+  std::vector<std::unique_ptr<IndentManager>> Managers;
+  std::size_t Depth = 0;
+};
+thread_local TScratchStack ScratchStack;
+// Records kept between layouts by an idle manager; a huge page's lists are given back.
+constexpr std::size_t MaxIdleRecords = 4096;
+}  // namespace
+
+TScratchIndents::TScratchIndents() {
+  TScratchStack& st = ScratchStack;
+  if (st.Depth == st.Managers.size()) st.Managers.push_back(std::make_unique<IndentManager>());
+  FManager = st.Managers[st.Depth++].get();
+  FManager->Clear();
+}
+
+TScratchIndents::~TScratchIndents() {
+  FManager->Clear();
+  FManager->Trim(MaxIdleRecords);
+  --ScratchStack.Depth;
 }
 
 }  // namespace korva

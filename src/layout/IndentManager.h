@@ -8,6 +8,7 @@
 // kept as floats are placed.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 namespace korva {
@@ -46,6 +47,8 @@ class IndentManagerBasic {
   int PushRightIndent(int x, int y);
   void ReleaseLeftIndents(int handle);
   void ReleaseRightIndents(int handle);
+  // Gives back the memory of lists that have grown beyond `keep` records (after Clear).
+  void Trim(std::size_t keep);
 
  protected:
   // Moves the floats that end at or above y out of L and R (queries below it skip them).
@@ -72,6 +75,22 @@ class IndentManager : public IndentManagerBasic {
   // Records a floated block of the given height: left floats end at x, right floats start at x
   // (both absolute).
   void PlaceFloatBlock(int y, int x, bool right, int height);
+};
+
+// A cleared manager lent for one cell's layout. Managers are layout scratch: the cells of a
+// loaded page keep none. Nested cells (tables in table cells) each borrow the next manager of a
+// per-thread stack, so records keep their capacity from one cell to the next.
+class TScratchIndents {
+ public:
+  TScratchIndents();
+  ~TScratchIndents();
+  TScratchIndents(const TScratchIndents&) = delete;
+  TScratchIndents& operator=(const TScratchIndents&) = delete;
+  IndentManager& operator*() const { return *FManager; }
+  IndentManager* operator->() const { return FManager; }
+
+ private:
+  IndentManager* FManager;
 };
 
 }  // namespace korva

@@ -108,6 +108,7 @@ void DrawFrameSides(TCanvas& canvas, const TRect& outer, const std::array<int, 4
 // Rows
 
 TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
+  std::string backImage;
   if (attributes) {
     TAttribute* a = nullptr;
     if (attributes->Find(syHeight, a)) {
@@ -121,7 +122,7 @@ TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
       FHasBackColor = true;
       FBackColor = c;
     }
-    if (attributes->Find(syBackground, a) && !a->Text().empty()) FRowBackImage = a->Text();
+    if (attributes->Find(syBackground, a) && !a->Text().empty()) backImage = a->Text();
   }
   TColor bg = props.GetBackgroundColor();
   if (bg != clNone) {
@@ -129,8 +130,12 @@ TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
     FBackColor = bg;
   }
   std::string url;
-  if (props.GetBackgroundImage(url)) FRowBackImage = url;
-  props.GetBackgroundPos(props.FEmPixels, props.FExPixels, FRowBackPos);
+  if (props.GetBackgroundImage(url)) backImage = url;
+  if (!backImage.empty()) {
+    FBackImage = std::make_unique<TRowBackImage>();
+    FBackImage->Name = std::move(backImage);
+    props.GetBackgroundPos(props.FEmPixels, props.FExPixels, FBackImage->Pos);
+  }
   props.GetPageBreaks(FBreakBefore, FBreakAfter, FBreakInside);
 }
 
@@ -139,11 +144,10 @@ TCellList::TCellList(TSectionList* document, const TCellList& s)
       FRowHeightPercent(s.FRowHeightPercent),
       FHasBackColor(s.FHasBackColor),
       FBackColor(s.FBackColor),
-      FRowBackImage(s.FRowBackImage),
-      FRowBackPos(s.FRowBackPos),
       FBreakBefore(s.FBreakBefore),
       FBreakAfter(s.FBreakAfter),
       FBreakInside(s.FBreakInside) {
+  if (s.FBackImage) FBackImage = std::make_unique<TRowBackImage>(*s.FBackImage);
   FCells.reserve(s.FCells.size());
   for (const auto& c : s.FCells) FCells.push_back(c ? std::make_unique<TCellObj>(document, *c) : nullptr);
   // The cover of the copy points at the copy's cells.
@@ -155,7 +159,7 @@ TCellObj* TCellList::Add(std::unique_ptr<TCellObj> cell) {
   if (FRowHeight > 0)
     cell->FGivenH = std::max(cell->FGivenH, FRowHeight);
   else if (FRowHeightPercent > 0)
-    cell->FGivenHPercent = std::max(cell->FGivenHPercent, FRowHeightPercent);
+    cell->FGivenHPercent = std::uint8_t(std::max<int>(cell->FGivenHPercent, FRowHeightPercent));
   FBreakBefore = FBreakBefore || cell->FBreakBefore;
   FBreakAfter = FBreakAfter || cell->FBreakAfter;
   FBreakInside = FBreakInside || cell->FBreakInside;
@@ -279,10 +283,7 @@ void ThtmlTable::Initialize() {
     for (auto& c : row->FCells) {
       if (!c->HasBackColor() && row->FHasBackColor) c->SetBackColor(row->FBackColor);
       c->Finish(FCellPadding, FTableBorderWidth > 0);
-      if (c->FBackImage.Name.empty() && !row->FRowBackImage.empty()) {
-        c->FBackImage.Name = row->FRowBackImage;
-        c->FBGPos = row->FRowBackPos;
-      }
+      if (c->BackImageName().empty() && row->FBackImage) c->SetBackImage(row->FBackImage->Name, row->FBackImage->Pos);
       if (FHasBackColor && !c->HasBackColor()) c->SetBackColor(FBackColor);
       c->FCell->FTable = this;
       ++realCells;
@@ -304,7 +305,7 @@ void ThtmlTable::Initialize() {
   auto covered = [&](int c, int r) { return c < int(from.size()) && from[std::size_t(c)] < r && r <= until[std::size_t(c)]; };
   auto cut = [&](TCellObj* cell, int r) {
     // The cell's row span ends above row r.
-    cell->FRowSpan = std::max(1, r - cell->FRow);
+    cell->FRowSpan = std::uint16_t(std::max(1, r - cell->FRow));
     for (int k = cell->FCol; k < cell->FCol + cell->FColSpan && k < int(until.size()); ++k)
       if (coverCell[std::size_t(k)] == cell) until[std::size_t(k)] = r - 1;
   };
@@ -334,8 +335,8 @@ void ThtmlTable::Initialize() {
       TCellObj* cell = owned.get();
       cell->FRow = r;
       cell->FCol = col;
-      cell->FRowSpan = std::clamp(cell->FRowSpan, 1, n - r);
-      cell->FColSpan = std::clamp(cell->FColSpan, 1, MaxColSpan);
+      cell->FRowSpan = std::uint16_t(std::clamp<int>(cell->FRowSpan, 1, n - r));
+      cell->FColSpan = std::uint16_t(std::clamp<int>(cell->FColSpan, 1, MaxColSpan));
       row.FCells.push_back(std::move(owned));
       row.FCover.push_back(cell);
       ++col;
@@ -351,7 +352,7 @@ void ThtmlTable::Initialize() {
       }
       if (cell->FRowSpan > 1) {
         std::int64_t cost = std::int64_t(cell->FColSpan) * (cell->FRowSpan - 1);
-        if (cost > budget) cell->FRowSpan = int(1 + budget / cell->FColSpan);
+        if (cost > budget) cell->FRowSpan = std::uint16_t(1 + budget / cell->FColSpan);
         if (cell->FRowSpan > 1) {
           if (int(from.size()) < col) {
             from.resize(std::size_t(col), INT_MAX);
@@ -385,6 +386,9 @@ void ThtmlTable::Initialize() {
       ++col;
     }
     FNumCols = std::max(FNumCols, col);
+    // Spans grew the row past what was reserved; a loaded page keeps no spare room.
+    row.FCells.shrink_to_fit();
+    row.FCover.shrink_to_fit();
   }
 
   // Column descriptions give their widths to the cells of their columns.
@@ -792,7 +796,7 @@ void ThtmlTable::WidthsImposed(int avail) {
 }
 
 int ThtmlTable::SpanWidth(const TCellObj& cell) const {
-  return ClampSum(Sum(FWidths, cell.FCol, std::min(cell.FColSpan, FNumCols - cell.FCol)));
+  return ClampSum(Sum(FWidths, cell.FCol, std::min<int>(cell.FColSpan, FNumCols - cell.FCol)));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -30,6 +30,12 @@ struct TColObj {
   int FColVAlign = 0;
 };
 
+// A row's background picture (few rows have one): given to its cells that have none.
+struct TRowBackImage {
+  std::string Name;
+  TBackgroundPosArray Pos{};
+};
+
 // A row. Positions covered by a span (or missing at the end of a short row) are null.
 class TCellList {
  public:
@@ -44,8 +50,7 @@ class TCellList {
   int FRowHeightPercent = 0;
   bool FHasBackColor = false;
   TColor FBackColor = clNone;
-  std::string FRowBackImage;
-  TBackgroundPosArray FRowBackPos{};
+  std::unique_ptr<TRowBackImage> FBackImage;  // null without a background picture
   bool FBreakBefore = false, FBreakAfter = false, FBreakInside = false;
 
   // Appends a cell; the row's height becomes the least height of the cell.

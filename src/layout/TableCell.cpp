@@ -23,24 +23,22 @@ constexpr int MaxTilesPerCell = 20000;
 
 TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeList* attributes, int rowVAlign,
                    const ThtmlTable* table)
-    : FVAlign(rowVAlign >= acTop && rowVAlign <= acBottom ? rowVAlign : acMiddle) {
-  FCell = std::make_unique<TTableCellContent>(document);
-  FCell->FOwnerTag = props.FTagName;
+    : FCell(document), FVAlign(std::uint8_t(rowVAlign >= acTop && rowVAlign <= acBottom ? rowVAlign : acMiddle)) {
+  FCell->FOwnerTag = props.FTagName == "th" ? "th" : "td";
   if (table) FCell->FDepth = table->FDepth + 1;
+  int emPixels = props.FEmPixels, exPixels = props.FExPixels;
   if (document) {
     const TDocFont& font = document->FontFor(props);
-    FEmPixels = font.EmPixels;
-    FExPixels = font.ExPixels;
-  } else {
-    FEmPixels = props.FEmPixels;
-    FExPixels = props.FExPixels;
+    emPixels = font.EmPixels;
+    exPixels = font.ExPixels;
   }
+  std::string backImage;
 
   if (attributes) {
     TAttribute* a = nullptr;
     TColor c = clNone;
     if (attributes->Find(syBgcolor, a) && ParseColor(a->Text(), false, c)) SetBackColor(c);
-    if (attributes->Find(syBackground, a) && !a->Text().empty()) FBackImage.Name = a->Text();
+    if (attributes->Find(syBackground, a) && !a->Text().empty()) backImage = a->Text();
     if (attributes->Find(syColspan, a) && a->Value() > 1) FColSpan = std::min(a->Value(), MaxColSpan);
     if (attributes->Find(syRowspan, a) && a->Value() > 1) FRowSpan = std::min(a->Value(), MaxRowSpan);
     if (attributes->Find(syWidth, a)) {
@@ -55,18 +53,19 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
     }
     if (attributes->Find(syHeight, a)) {
       if (HasPercentSign(a->Text()))
-        FGivenHPercent = std::clamp(a->Value(), 0, 100);
+        FGivenHPercent = std::uint8_t(std::clamp(a->Value(), 0, 100));
       else
         FGivenH = std::clamp(a->Value(), 0, MaxLayoutCoord);
     }
   }
 
   TAlignCode v;
-  if (props.GetVertAlign(v) && (v == acTop || v == acMiddle || v == acBottom || v == acBaseline)) FVAlign = v;
+  if (props.GetVertAlign(v) && (v == acTop || v == acMiddle || v == acBottom || v == acBaseline))
+    FVAlign = std::uint8_t(v);
 
   TVMarginArray raw{};
   props.GetVerticalBox(raw);
-  PrepareBoxLengths(raw, FEmPixels, FExPixels);
+  PrepareBoxLengths(raw, emPixels, exPixels);
   const TPropValue& w = raw[piWidth];
   if (w.IsPercent()) {
     if (w.Percent() > 0 && w.Percent() < 100) {
@@ -79,7 +78,7 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
   }
   const TPropValue& h = raw[piHeight];
   if (h.IsPercent()) {
-    FGivenHPercent = std::clamp(int(h.Percent()), 0, 100);
+    FGivenHPercent = std::uint8_t(std::clamp(int(h.Percent()), 0, 100));
     FGivenH = 0;
   } else if (h.IsInt() && h.Int() > 0) {
     FGivenH = std::min(h.Int(), MaxLayoutCoord);
@@ -89,18 +88,22 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
   TColor bg = props.GetBackgroundColor();
   if (bg != clNone) SetBackColor(bg);
   std::string url;
-  if (props.GetBackgroundImage(url)) FBackImage.Name = url;
-  props.GetBackgroundPos(FEmPixels, FExPixels, FBGPos);
+  if (props.GetBackgroundImage(url)) backImage = url;
+  if (!backImage.empty()) {
+    TBackgroundPosArray pos{};
+    props.GetBackgroundPos(emPixels, exPixels, pos);
+    SetBackImage(backImage, pos);
+  }
 
   TBoxValues pads{};
-  ResolveCellPadding(raw, FEmPixels, FExPixels, pads);
+  ResolveCellPadding(raw, emPixels, exPixels, pads);
   FPad = {pads[piPaddingTop], pads[piPaddingRight], pads[piPaddingBottom], pads[piPaddingLeft]};
 
   for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i)
     if (raw[i].IsInt() && raw[i].Int() != bssNone) FHasCssBorder = true;
   int autoCount = 0;
   TBoxValues box{};
-  ResolveBlockBox(raw, 0, 0, FEmPixels, FExPixels, box, autoCount);
+  ResolveBlockBox(raw, 0, 0, emPixels, exPixels, box, autoCount);
   if (FHasCssBorder) {
     FBrd = {std::clamp(box[piBorderTopWidth], 0, MaxLayoutCoord), std::clamp(box[piBorderRightWidth], 0, MaxLayoutCoord),
             std::clamp(box[piBorderBottomWidth], 0, MaxLayoutCoord),
@@ -111,35 +114,34 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
     for (int i = piBorderTopColor; i <= piBorderLeftColor; ++i)
       if (!raw[i].IsInt() || raw[i].Int() == NotSetValue) box[i] = int(text);
   }
-  for (int s = 0; s < 4; ++s) {
-    FBorderColors[std::size_t(s)] = box[piBorderTopColor + s];
-    FBorderStyles[std::size_t(s)] = box[piBorderTopStyle + s];
-  }
+  if (FHasCssBorder)
+    for (int s = 0; s < 4; ++s) {
+      FBorderColors[std::size_t(s)] = TColor(box[piBorderTopColor + s]);
+      FBorderStyles[std::size_t(s)] = std::uint8_t(box[piBorderTopStyle + s]);
+    }
   props.GetPageBreaks(FBreakBefore, FBreakAfter, FBreakInside);
 }
 
 TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
-    : FColSpan(s.FColSpan),
-      FRowSpan(s.FRowSpan),
+    : FCell(document),
       FCellWidth(s.FCellWidth),
       FCellHeight(s.FCellHeight),
       FCellVSize(s.FCellVSize),
       FGivenH(s.FGivenH),
-      FGivenHPercent(s.FGivenHPercent),
       FCellYIndent(s.FCellYIndent),
-      FVAlign(s.FVAlign),
       FGivenW(s.FGivenW),
-      FGivenWIsPercent(s.FGivenWIsPercent),
-      FEmPixels(s.FEmPixels),
-      FExPixels(s.FExPixels),
-      FBGPos(s.FBGPos),
       FPad(s.FPad),
       FBrd(s.FBrd),
       FHorzSpace(s.FHorzSpace),
       FVertSpace(s.FVertSpace),
-      FHasCssBorder(s.FHasCssBorder),
       FBorderColors(s.FBorderColors),
       FBorderStyles(s.FBorderStyles),
+      FColSpan(s.FColSpan),
+      FRowSpan(s.FRowSpan),
+      FGivenHPercent(s.FGivenHPercent),
+      FVAlign(s.FVAlign),
+      FGivenWIsPercent(s.FGivenWIsPercent),
+      FHasCssBorder(s.FHasCssBorder),
       FBreakBefore(s.FBreakBefore),
       FBreakAfter(s.FBreakAfter),
       FBreakInside(s.FBreakInside),
@@ -149,17 +151,35 @@ TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
       FBoxTop(s.FBoxTop),
       FContentLeft(s.FContentLeft),
       FBaseline(s.FBaseline) {
-  FCell = std::make_unique<TTableCellContent>(document);
+  FCell->FOwnerTag = s.FCell->FOwnerTag;
   FCell->FDepth = s.FCell->FDepth;
   FCell->FWidth = s.FCell->FWidth;
   FCell->FBkColor = s.FCell->FBkColor;
   FCell->FHasBkColor = s.FCell->FHasBkColor;
   FCell->CopyFrom(*s.FCell, document);
-  // The copy shares the picture without holding the cache entry.
-  FBackImage.ShareFrom(s.FBackImage);
+  if (s.FBackImage) {
+    FBackImage = std::make_unique<TCellBackImage>();
+    FBackImage->Pos = s.FBackImage->Pos;
+    // The copy shares the picture without holding the cache entry.
+    FBackImage->Image.ShareFrom(s.FBackImage->Image);
+  }
 }
 
-TCellObj::~TCellObj() { FBackImage.Release(FCell ? FCell->FDocument : nullptr); }
+TCellObj::~TCellObj() {
+  if (FBackImage) FBackImage->Image.Release(FCell->FDocument);
+}
+
+const std::string& TCellObj::BackImageName() const {
+  static const std::string none;
+  return FBackImage ? FBackImage->Image.Name : none;
+}
+
+void TCellObj::SetBackImage(const std::string& name, const TBackgroundPosArray& pos) {
+  if (FBackImage) FBackImage->Image.Release(FCell->FDocument);
+  FBackImage = std::make_unique<TCellBackImage>();
+  FBackImage->Image.Name = name;
+  FBackImage->Pos = pos;
+}
 
 void TCellObj::Finish(int cellPadding, bool tableBorder) {
   for (int& p : FPad)
@@ -180,20 +200,22 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, int spacing, const T
   TSectionList* doc = FCell->FDocument;
   bool backgrounds = !(doc && doc->FPrinting && !doc->FPrintBackground);
   if (backgrounds && HasBackColor() && BackColor() != clNone) canvas.FillRect(box, BackColor() | PaletteMatchFlag);
-  if (backgrounds && FBackImage.Ready()) {
+  if (backgrounds && FBackImage && FBackImage->Image.Ready()) {
     try {
       TileBackground(canvas, clip, box);
     } catch (const std::exception&) {
-      FBackImage.Release(doc);
-      FBackImage.Failed = true;
+      FBackImage->Image.Release(doc);
+      FBackImage->Image.Failed = true;
     }
   }
-  FCell->Draw(canvas, clip, FCell->Indents(), FContentLeft, 0, 0);
+  FCell->DrawOwn(canvas, clip, FContentLeft, 0, 0);
   DrawBorder(canvas, box, table);
 }
 
 void TCellObj::TileBackground(TCanvas& canvas, const TRect& clip, const TRect& box) {
-  const TBitmap& pic = *FBackImage.Pic->Frame;
+  const TBlockImage::TPicture& im = *FBackImage->Image.Pic;
+  const TBackgroundPosArray& pos = FBackImage->Pos;
+  const TBitmap& pic = *im.Frame;
   const int tw = pic.Width(), th = pic.Height();
   TRect area = IntersectRect(box, clip);
   if (tw <= 0 || th <= 0 || area.IsEmpty()) return;
@@ -207,26 +229,26 @@ void TCellObj::TileBackground(TCanvas& canvas, const TRect& clip, const TRect& b
       default: return 0;
     }
   };
-  int x0 = box.Left + origin(FBGPos[0], box.Width(), tw);
-  int y0 = box.Top + origin(FBGPos[1], box.Height(), th);
+  int x0 = box.Left + origin(pos[0], box.Width(), tw);
+  int y0 = box.Top + origin(pos[1], box.Height(), th);
   // Back up to the first tile that reaches into the visible area.
-  if (FBGPos[0].Repeat && x0 > area.Left) x0 -= ((x0 - area.Left + tw - 1) / tw) * tw;
-  if (FBGPos[1].Repeat && y0 > area.Top) y0 -= ((y0 - area.Top + th - 1) / th) * th;
-  if (FBGPos[0].Repeat && x0 + tw <= area.Left) x0 += ((area.Left - x0) / tw) * tw;
-  if (FBGPos[1].Repeat && y0 + th <= area.Top) y0 += ((area.Top - y0) / th) * th;
+  if (pos[0].Repeat && x0 > area.Left) x0 -= ((x0 - area.Left + tw - 1) / tw) * tw;
+  if (pos[1].Repeat && y0 > area.Top) y0 -= ((y0 - area.Top + th - 1) / th) * th;
+  if (pos[0].Repeat && x0 + tw <= area.Left) x0 += ((area.Left - x0) / tw) * tw;
+  if (pos[1].Repeat && y0 + th <= area.Top) y0 += ((area.Top - y0) / th) * th;
   canvas.SaveState();
   canvas.IntersectClipRect(area);
   int drawn = 0;
   for (int y = y0; y < area.Bottom && drawn < MaxTilesPerCell; y += th) {
     for (int x = x0; x < area.Right && drawn < MaxTilesPerCell; x += tw) {
-      if (FBackImage.Pic->Mask)
-        canvas.MaskedStretchBlt(x, y, tw, th, pic, *FBackImage.Pic->Mask, 0, 0, tw, th);
+      if (im.Mask)
+        canvas.MaskedStretchBlt(x, y, tw, th, pic, *im.Mask, 0, 0, tw, th);
       else
         canvas.BitBlt(x, y, tw, th, pic, 0, 0);
       ++drawn;
-      if (!FBGPos[0].Repeat) break;
+      if (!pos[0].Repeat) break;
     }
-    if (!FBGPos[1].Repeat) break;
+    if (!pos[1].Repeat) break;
   }
   canvas.RestoreState();
 }
@@ -235,8 +257,8 @@ void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable&
   if (FHasCssBorder) {
     const int t = FBrd[0], r = FBrd[1], b = FBrd[2], l = FBrd[3];
     if (t + r + b + l == 0) return;
-    const std::array<int, 4>& colors = FBorderColors;
-    const std::array<int, 4>& styles = FBorderStyles;
+    const std::array<TColor, 4>& colors = FBorderColors;
+    const std::array<std::uint8_t, 4>& styles = FBorderStyles;
     bool flat = t == 1 && r == 1 && b == 1 && l == 1;
     for (int s = 0; s < 4; ++s) flat = flat && styles[s] == bssSolid && colors[s] == colors[0];
     if (flat) {
@@ -246,7 +268,7 @@ void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable&
     // The shaded styles darken the sides the light does not reach.
     std::array<TColor, 4> c{};
     for (int s = 0; s < 4; ++s) {
-      c[std::size_t(s)] = styles[s] == bssNone ? clNone : TColor(colors[s]);
+      c[std::size_t(s)] = styles[s] == bssNone ? clNone : colors[s];
       bool leftTop = s == 0 || s == 3;
       if ((styles[s] == bssInset || styles[s] == bssGroove) && leftTop) c[std::size_t(s)] = DarkenColor(c[std::size_t(s)]);
       if ((styles[s] == bssOutset || styles[s] == bssRidge) && !leftTop) c[std::size_t(s)] = DarkenColor(c[std::size_t(s)]);

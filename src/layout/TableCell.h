@@ -1,8 +1,10 @@
 // One cell of a table: its spans, its given sizes, its paddings and borders, its background,
-// and its content as a cell with its own indent manager (floats inside a table cell stay in it).
+// and its content as a cell laid out against its own indent manager (floats inside a table cell
+// stay in it).
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -30,6 +32,28 @@ class TTableCellContent : public TCell {
   bool FHasBkColor = false;
 };
 
+// A table cell's content lives inside the cell object (one allocation per cell); it is reached
+// as through a pointer, as the content of a block is.
+class TEmbeddedCellContent {
+ public:
+  explicit TEmbeddedCellContent(TSectionList* document) : FContent(document) {}
+  TTableCellContent* operator->() { return &FContent; }
+  const TTableCellContent* operator->() const { return &FContent; }
+  TTableCellContent& operator*() { return FContent; }
+  const TTableCellContent& operator*() const { return FContent; }
+  TTableCellContent* get() { return &FContent; }
+  const TTableCellContent* get() const { return &FContent; }
+
+ private:
+  TTableCellContent FContent;
+};
+
+// What few cells have: a background picture and where it is placed.
+struct TCellBackImage {
+  TBlockImage Image;
+  TBackgroundPosArray Pos{};
+};
+
 class TCellObj {
  public:
   // A cell made by the builder: `rowVAlign` is the row's vertical alignment code (1 top,
@@ -43,25 +67,25 @@ class TCellObj {
   TCellObj(const TCellObj&) = delete;
   TCellObj& operator=(const TCellObj&) = delete;
 
-  int FColSpan = 1, FRowSpan = 1;
+  TEmbeddedCellContent FCell;
   int FCellWidth = 0, FCellHeight = 0;  // the cell box from the last layout
   int FCellVSize = 0;                   // content height
-  int FGivenH = 0, FGivenHPercent = 0;
+  int FGivenH = 0;
   int FCellYIndent = 0;  // content offset from the vertical alignment
-  int FVAlign = acMiddle;
-  int FGivenW = 0;  // pixels, or tenths of a percent
-  bool FGivenWIsPercent = false;
-  int FEmPixels = 0, FExPixels = 0;
-  TBackgroundPosArray FBGPos{};
+  int FGivenW = 0;       // pixels, or tenths of a percent
   // Paddings and borders in the order top, right, bottom, left; a padding of -1 was not given
   // (a percentage padding is kept negative until the table's padding replaces it).
   std::array<int, 4> FPad{-1, -1, -1, -1};
   std::array<int, 4> FBrd{};
   int FHorzSpace = 0, FVertSpace = 0;
+  std::array<TColor, 4> FBorderColors{};  // top, right, bottom, left (with FHasCssBorder)
+  std::array<std::uint8_t, 4> FBorderStyles{};  // TBorderStyleCode of each side
+  std::uint16_t FColSpan = 1;  // at most MaxColSpan
+  std::uint16_t FRowSpan = 1;  // at most MaxRowSpan
+  std::uint8_t FGivenHPercent = 0;  // 0 to 100
+  std::uint8_t FVAlign = acMiddle;
+  bool FGivenWIsPercent = false;
   bool FHasCssBorder = false;
-  std::unique_ptr<TTableCellContent> FCell;
-  TBlockImage FBackImage;
-  std::array<int, 4> FBorderColors{}, FBorderStyles{};  // top, right, bottom, left
   bool FBreakBefore = false, FBreakAfter = false, FBreakInside = false;
 
   // Grid position and layout results (document coordinates).
@@ -70,6 +94,9 @@ class TCellObj {
   int FContentLeft = 0;           // x of the content
   int FBaseline = 0;              // first-line baseline below the content top, 0 when none
 
+  // The background picture's name (empty when none), and its setting with its placement.
+  const std::string& BackImageName() const;
+  void SetBackImage(const std::string& name, const TBackgroundPosArray& pos);
   bool HasBackColor() const { return FCell->FHasBkColor; }
   TColor BackColor() const { return FCell->FBkColor; }
   void SetBackColor(TColor c) {
@@ -88,6 +115,8 @@ class TCellObj {
  private:
   void DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable& table);
   void TileBackground(TCanvas& canvas, const TRect& clip, const TRect& box);
+
+  std::unique_ptr<TCellBackImage> FBackImage;  // null without a background picture
 };
 
 // A frame of four sides (widths and colours top, right, bottom, left), each a trapezoid between
