@@ -236,8 +236,6 @@ void TSection::AddTokenObj(const TokenObj& token) {
     transform = stack.Last().GetTextTransform();
     smallCaps = stack.Last().GetFontVariant() == "small-caps";
   }
-  std::size_t need = BuffS.size() + std::size_t(n);
-  if (XP.capacity() < need) XP.reserve(need + 500);
   const char flag = (FNoBreak || FPreFormated) ? 'n' : 'y';
   if (!smallCaps) {
     for (int i = 0; i < n; ++i) {
@@ -247,7 +245,7 @@ void TSection::AddTokenObj(const TokenObj& token) {
       BuffS.push_back(c);
     }
     Brk.append(std::size_t(n), flag);
-    XP.insert(XP.end(), p, p + n);
+    AppendSource(int(BuffS.size()) - n, p, n);
     return;
   }
   // Small capitals: lower-case letters upper-cased in the "small" style, others as they are.
@@ -263,9 +261,9 @@ void TSection::AddTokenObj(const TokenObj& token) {
       ChangeFont(stack.Last());
       inSmall = false;
     }
+    AppendSource(int(BuffS.size()), p + i, 1);
     BuffS.push_back(up);
     Brk.push_back(flag);
-    XP.push_back(p[i]);
   }
   if (inSmall) {
     stack.PopElement(FDocument->Styles(), "small");
@@ -282,9 +280,10 @@ void TSection::AddChar(char16_t ch, int sourcePos) {
 TTextObject* TSection::AddObject(std::unique_ptr<TTextObject> object, char16_t placeholder, int sourcePos) {
   if (!object || FFinished) return nullptr;
   int pos = int(BuffS.size());
+  const std::int32_t source = sourcePos;
+  AppendSource(pos, &source, 1);
   BuffS.push_back(placeholder);
   Brk.push_back((FNoBreak || FPreFormated) ? 'n' : 'y');
-  XP.push_back(sourcePos);
   FObjects.push_back({pos, std::move(object)});
   FMinWidthCache = 0;
   return FObjects.back().Obj.get();
@@ -308,8 +307,26 @@ TFormControlObj* TSection::AddFormControl(TSymbol which, const TAttributeList& a
   return made.Control;
 }
 
+void TSection::AppendSource(int index, const std::int32_t* positions, int n) {
+  for (int i = 0; i < n; ++i) {
+    if (!SIndexList.empty()) {
+      const IndexObj& last = SIndexList.back();
+      if (positions[i] == last.Pos + (index + i - last.Index)) continue;
+    }
+    SIndexList.push_back({index + i, positions[i]});
+  }
+}
+
 void TSection::Compact(const std::vector<char>& keep) {
   const int n = int(BuffS.size());
+  if (std::find(keep.begin(), keep.end(), 0) == keep.end()) return;
+  // Every character's source position, compacted with the text, then made runs again.
+  std::vector<std::int32_t> xp(std::size_t(n), 0);
+  for (std::size_t r = 0; r < SIndexList.size(); ++r) {
+    const int from = SIndexList[r].Index;
+    const int to = r + 1 < SIndexList.size() ? SIndexList[r + 1].Index : n;
+    for (int i = from; i < to && i < n; ++i) xp[std::size_t(i)] = SIndexList[r].Pos + (i - from);
+  }
   std::vector<int> newIndex(std::size_t(n) + 1);
   int k = 0;
   for (int i = 0; i < n; ++i) {
@@ -317,15 +334,15 @@ void TSection::Compact(const std::vector<char>& keep) {
     if (keep[std::size_t(i)]) {
       BuffS[std::size_t(k)] = BuffS[std::size_t(i)];
       Brk[std::size_t(k)] = Brk[std::size_t(i)];
-      XP[std::size_t(k)] = XP[std::size_t(i)];
+      xp[std::size_t(k)] = xp[std::size_t(i)];
       ++k;
     }
   }
   newIndex[std::size_t(n)] = k;
-  if (k == n) return;
   BuffS.resize(std::size_t(k));
   Brk.resize(std::size_t(k));
-  XP.resize(std::size_t(k));
+  SIndexList.clear();
+  AppendSource(0, xp.data(), k);
   for (TFontObj& f : FFonts) f.Pos = newIndex[std::size_t(std::min(f.Pos, n))];
   for (auto& o : FObjects) {
     o.Pos = newIndex[std::size_t(o.Pos)];
@@ -387,9 +404,6 @@ void TSection::Finish() {
     }
   }
   Brk.push_back('y');
-  BuildSourceIndex();
-  XP.clear();
-  XP.shrink_to_fit();
   // The text is read from here on, never grown: no room is kept for more.
   BuffS.shrink_to_fit();
   Brk.shrink_to_fit();
@@ -402,13 +416,6 @@ void TSection::Finish() {
   if (!BuffS.empty() && FDocument) FSectionNumber = ++FDocument->FSectionCount;
 }
 
-void TSection::BuildSourceIndex() {
-  SIndexList.clear();
-  for (std::size_t i = 0; i < XP.size(); ++i)
-    if (i == 0 || XP[i] != XP[i - 1] + 1) SIndexList.push_back({int(i), XP[i]});
-  SIndexList.shrink_to_fit();
-}
-
 void TSection::RemoveFromDocumentLists() {
   if (!FDocument) return;
   for (TFontObj& f : FFonts)
@@ -417,7 +424,7 @@ void TSection::RemoveFromDocumentLists() {
 }
 
 std::size_t TSection::MemoryBytes() const {
-  return sizeof(*this) + BuffS.capacity() * sizeof(char16_t) + Brk.capacity() + XP.capacity() * 4 +
+  return sizeof(*this) + BuffS.capacity() * sizeof(char16_t) + Brk.capacity() +
          SIndexList.capacity() * sizeof(IndexObj) + FFonts.CapacityBytes() +
          FLines.capacity() * sizeof(LineRec) + FObjects.capacity() * sizeof(TObjRef);
 }

@@ -201,7 +201,8 @@ class TSection : public TSectionBase {
   int MaxCharWidthAll() const;
   // Deletes the characters not kept, shifting font runs and objects.
   void Compact(const std::vector<char>& keep);
-  void BuildSourceIndex();
+  // Records the source positions of n characters added at `index`.
+  void AppendSource(int index, const std::int32_t* positions, int n);
   void StartRun(const TProperties& props, const TUrlTarget* link, bool setLink);
   void DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy);
   // Backgrounds and borders of the inline elements crossing a line, under its text.
@@ -212,8 +213,7 @@ class TSection : public TSectionBase {
 
   std::u16string BuffS;
   std::string Brk;
-  std::vector<std::int32_t> XP;  // source positions while open
-  std::vector<IndexObj> SIndexList;
+  std::vector<IndexObj> SIndexList;  // runs of characters with consecutive source positions
   TFontList FFonts;
   std::vector<TObjRef> FObjects;  // in text order
   std::vector<LineRec> FLines;

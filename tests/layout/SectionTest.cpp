@@ -85,6 +85,24 @@ TEST(SectionTest, SourcePositionsBothWays) {
   EXPECT_EQ(-1, s->DocPosOf(500, false));
 }
 
+// Spaces dropped when the text is finished take their source positions with them: every
+// character kept still maps to where it was read.
+TEST(SectionTest, CollapsedSpacesKeepTheirSourcePositions) {
+  TLayoutFixture f;
+  TSection* made = new TSection(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  AddText(*made, u"  ab  cd", 10);  // leading spaces and one of the pair go
+  AddText(*made, u" ef ", 40);      // the trailing space goes
+  made->Finish();
+  auto* s = static_cast<TSection*>(f.Doc.AddSection(std::unique_ptr<TSectionBase>(made)));
+  f.Layout(400);
+  ASSERT_EQ(u"ab cd ef", s->Text());
+  const int expected[] = {12, 13, 14, 16, 17, 40, 41, 42};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(expected[i], s->SourcePosOf(i)) << "character " << i;
+  EXPECT_EQ(3u, s->SourceIndex().size());
+  EXPECT_EQ(3, s->DocPosOf(15, false));  // the dropped space: the next character kept
+  EXPECT_EQ(2, s->DocPosOf(15, true));
+}
+
 // A link over several font runs: its runs share hover, and it gets one keyboard stop.
 TEST(SectionTest, LinkOverRunsSharesHoverAndOneStop) {
   TDocumentDefaults d;
