@@ -70,27 +70,10 @@ const std::shared_ptr<TStyleList::TRules>& EmptyRules() {
   return empty;
 }
 
-// A private copy of shared rules: every set copied, the indexes pointed at the copies.
+// A private copy of shared rules. The sets stay shared until the copy writes to one.
 std::shared_ptr<TStyleList::TRules> CloneRules(const TStyleList::TRules& from) {
-  auto to = std::make_shared<TStyleList::TRules>();
-  to->DescendantSerial = from.DescendantSerial;
-  to->DescendantCount = from.DescendantCount;
-  to->FirstChars = from.FirstChars;
-  std::unordered_map<const TProperties*, TProperties*> moved;
-  moved.reserve(from.List.size());
-  for (const auto& [key, props] : from.List) {
-    auto copy = std::make_unique<TProperties>();
-    copy->CopyRule(*props);
-    moved.emplace(props.get(), copy.get());
-    to->List.emplace_hint(to->List.end(), key, std::move(copy));
-  }
-  to->DefaultProps = from.DefaultProps ? moved.at(from.DefaultProps) : nullptr;
-  to->ByKey = from.ByKey;
-  for (auto& [key, sets] : to->ByKey)
-    for (TProperties*& p : sets) p = moved.at(p);
-  to->Descendants = from.Descendants;
-  for (auto& [piece, rules] : to->Descendants)
-    for (TStyleList::TDescendantRule& rule : rules) rule.Props = moved.at(rule.Props);
+  auto to = std::make_shared<TStyleList::TRules>(from);
+  to->Frozen = false;
   return to;
 }
 
@@ -206,7 +189,24 @@ const TProperties* TStyleList::Find(std::string_view key) const {
 TProperties* TStyleList::FindOwn(std::string_view key) {
   TRules& r = Own();
   auto it = r.List.find(key);
-  return it == r.List.end() ? nullptr : it->second.get();
+  if (it == r.List.end()) return nullptr;
+  // Only this list's rules refer to a set held once; any other is copied and the copy put in
+  // its place everywhere the rules refer to it.
+  if (it->second.use_count() > 1) {
+    TProperties* old = it->second.get();
+    auto copy = std::make_shared<TProperties>();
+    copy->CopyRule(*old);
+    TProperties* raw = copy.get();
+    it->second = std::move(copy);
+    if (r.DefaultProps == old) r.DefaultProps = raw;
+    if (auto k = r.ByKey.find(FoldedKey(it->first)); k != r.ByKey.end())
+      std::replace(k->second.begin(), k->second.end(), old, raw);
+    if (it->first.find(' ') != std::string::npos)
+      for (auto& [piece, rules] : r.Descendants)
+        for (TDescendantRule& rule : rules)
+          if (rule.Props == old) rule.Props = raw;
+  }
+  return it->second.get();
 }
 
 bool TStyleList::HasKeysStartingWith(char c) const { return FRules->FirstChars[Fold(c)]; }
@@ -225,7 +225,7 @@ void TStyleList::MergeKey(TProperties& target, std::string_view key) const {
 
 TProperties& TStyleList::AddNew(std::string_view key) {
   TRules& r = Own();
-  auto props = std::make_unique<TProperties>();
+  auto props = std::make_shared<TProperties>();
   TProperties* raw = props.get();
   raw->FTagName = std::string(key);
   r.List.emplace(std::string(key), std::move(props));

@@ -139,14 +139,16 @@ class TStyleList {
 
  public:
   // The rules proper. Lists share them: the default sheet and parsed sheets are built once and
-  // frozen; a list writes to a private copy it makes on its first change (copy on write).
+  // frozen; a list writes to a private copy it makes on its first change (copy on write), and
+  // to a private copy of a set it changes.
   struct TRules {
     std::uint64_t Version = 0;
     bool Frozen = false;  // shared; never changed again
     int DescendantSerial = 10;
     TProperties* DefaultProps = nullptr;
     // Equal keys stay in insertion order (a multimap inserts at the end of an equal range).
-    std::multimap<std::string, std::unique_ptr<TProperties>, TKeyLess> List;
+    // A copy of shared rules shares their sets too, until it writes to one (see FindOwn).
+    std::multimap<std::string, std::shared_ptr<TProperties>, TKeyLess> List;
     // The same sets by lower-case key, each in list order: the cascade's lookups.
     std::unordered_map<std::string, std::vector<TProperties*>, TStringHash, std::equal_to<>> ByKey;
     std::unordered_map<std::string, std::vector<TDescendantRule>, TStringHash, std::equal_to<>> Descendants;
@@ -158,6 +160,7 @@ class TStyleList {
   TProperties& AddNew(std::string_view key);
   void IndexDescendantKey(const std::string& key, TProperties* props);
   void SetRulePropertyOnce(std::string_view key, int index, std::string_view value);
+  // The first set under the key, made private to this list first, or null.
   TProperties* FindOwn(std::string_view key);
   void BuildDefaultSheet(const TStyleDefaults& defaults);
   // The rules, made private to this list first; the version changes.

@@ -117,8 +117,15 @@ TEST(SharedRules, WritingToSharedRulesCopiesThem) {
   EXPECT_EQ(ParagraphInDivColour(*a), 0x0000FFu);
   EXPECT_EQ(ParagraphInDivColour(*StylesWith("div p { color: red }")), 0x0000FFu);
   EXPECT_EQ(b->DescendantRuleCount(), a->DescendantRuleCount());
-  EXPECT_EQ(b->DefaultProps(), b->Find("default"));
+  // Sets the copy did not write to stay shared; one it writes to is its own everywhere.
+  EXPECT_EQ(b->DefaultProps(), a->DefaultProps());
+  b->SetRuleProperty("default", "color", "red");
   EXPECT_NE(b->DefaultProps(), a->DefaultProps());
+  EXPECT_EQ(b->DefaultProps(), b->Find("default"));
+  EXPECT_EQ(ColorOf(*b->DefaultProps()), 0x0000FFu);
+  EXPECT_EQ(ColorOf(*a->DefaultProps()), 0u);
+  TElementStack s(*b);
+  EXPECT_EQ(ColorOf(s.Push("default")), 0x0000FFu);  // the cascade finds the copy by its key
 }
 
 TEST(SharedRules, SharingIsBounded) {
