@@ -106,14 +106,16 @@ void TBlockImage::ShareFrom(const TBlockImage& s) {
 
 TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
                bool isListBlock, bool collapse)
-    : TSectionBase(document), FIsListBlock(isListBlock), FParentCell(parentCell) {
+    : TSectionBase(document), FParentCell(parentCell), FIsListBlock(isListBlock) {
   FDepth = (parentCell ? parentCell->FDepth : 0) + 1;
+  FTag = props.FTagName;
+  FTagLength = std::uint32_t(FTag.size());
+  if (!props.FClassName.empty()) FTag += "." + props.FClassName;
   FInnerCell = std::make_unique<TBlockCell>(document);
   FInnerCell->FDepth = FDepth;
   FInnerCell->FParentBlock = this;
-  FTagName = props.FTagName;
-  FInnerCell->FOwnerTag = FTagName;
-  FTagAndClass = FTagName + "." + props.FClassName;
+  // The view stays valid: FTag does not change after this and the block does not move.
+  FInnerCell->FOwnerTag = TagName();
 
   TVMarginArray raw;
   props.GetVerticalBox(raw);
@@ -138,14 +140,21 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
   PrepareBoxLengths(raw, FEmPixels, FExPixels);
   FBoxValuesRaw = TCompactBox(raw);
   FHidden = props.DisplayNone();
-  FTitleText = props.FTitleText;
+  if (!props.FTitleText.empty()) Extra().TitleText = props.FTitleText;
   std::string url;
-  if (props.GetBackgroundImage(url)) FBackImage.Name = url;
-  props.GetBackgroundPos(FEmPixels, FExPixels, FBackImagePos);
+  if (props.GetBackgroundImage(url) && !url.empty()) {
+    TBackgroundPosArray pos{};
+    props.GetBackgroundPos(FEmPixels, FExPixels, pos);
+    SetBackImage(url, pos);
+  }
   FPositioning = props.GetPositionMode();
   if (FPositioning == posAbsolute) FFloatMode = acNone;  // a positioned box does not float
   FVisibility = props.GetVisibility();
-  props.GetPageBreaks(FPageBreakBefore, FPageBreakAfter, FPageBreakInside);
+  bool breakBefore = false, breakAfter = false, breakInside = false;
+  props.GetPageBreaks(breakBefore, breakAfter, breakInside);
+  FPageBreakBefore = breakBefore;
+  FPageBreakAfter = breakAfter;
+  FPageBreakInside = breakInside;
 
   int z = std::clamp(props.GetZIndex(), -MaxLayoutCoord, MaxLayoutCoord);
   if (FPositioning != posStatic) {
@@ -193,7 +202,7 @@ void TBlock::CollapseMargins(TCellBasic* cell) {
   }
   if (!prev->IsBlock()) {
     // After text in a list item, a nested list sits right under it.
-    if (cell->FOwnerTag == "li" && FTopAuto && (FTagName == "ul" || FTagName == "ol")) t = 0;
+    if (cell->FOwnerTag == "li" && FTopAuto && (TagName() == "ul" || TagName() == "ol")) t = 0;
     return;
   }
   TBlock* p = static_cast<TBlock*>(prev);
@@ -214,40 +223,38 @@ void TBlock::CollapseMargins(TCellBasic* cell) {
 TBlock::TBlock(TSectionList* document, const TBlock& s)
     : TSectionBase(document, s),
       FBoxValues(s.FBoxValues),
+      FBoxValuesRaw(s.FBoxValuesRaw),
       FEmPixels(s.FEmPixels),
       FExPixels(s.FExPixels),
       FBlockColor(s.FBlockColor),
-      FBoxBorderStyle(s.FBoxBorderStyle),
-      FFloatMode(s.FFloatMode),
-      FClear(s.FClear),
-      FIsListBlock(s.FIsListBlock),
-      FBackImagePos(s.FBackImagePos),
-      FPositioning(s.FPositioning),
-      FVisibility(s.FVisibility),
-      FTopAuto(s.FTopAuto),
-      FBottomAuto(s.FBottomAuto),
-      FPageBreakBefore(s.FPageBreakBefore),
-      FPageBreakAfter(s.FPageBreakAfter),
-      FPageBreakInside(s.FPageBreakInside),
-      FHidden(s.FHidden),
-      FBoxValuesRaw(s.FBoxValuesRaw),
-      FTagName(s.FTagName),
-      FTagAndClass(s.FTagAndClass),
       FLaidWidth(s.FLaidWidth),
       FClearExtra(s.FClearExtra),
       FIndent(s.FIndent),
       FBoxTop(s.FBoxTop),
       FBoxLeft(s.FBoxLeft),
       FBlockContentBottom(s.FBlockContentBottom),
-      FTitleText(s.FTitleText),
       FBorderRect(s.FBorderRect),
       FDepth(s.FDepth),
       FLayoutX(s.FLayoutX),
       FContentLeft(s.FContentLeft),
       FBoxTopY(s.FBoxTopY),
-      FHasPercentBox(s.FHasPercentBox),
+      FBoxBorderStyle(s.FBoxBorderStyle),
+      FFloatMode(s.FFloatMode),
+      FClear(s.FClear),
+      FPositioning(s.FPositioning),
+      FVisibility(s.FVisibility),
+      FIsListBlock(s.FIsListBlock),
+      FTopAuto(s.FTopAuto),
+      FBottomAuto(s.FBottomAuto),
+      FPageBreakBefore(s.FPageBreakBefore),
+      FPageBreakAfter(s.FPageBreakAfter),
+      FPageBreakInside(s.FPageBreakInside),
+      FHidden(s.FHidden),
+      FTag(s.FTag),
+      FTagLength(s.FTagLength),
       FDrawTop(s.FDrawTop),
-      FDrawBottom(s.FDrawBottom) {
+      FDrawBottom(s.FDrawBottom),
+      FHasPercentBox(s.FHasPercentBox) {
   FPaintHeight = s.FPaintHeight;
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
@@ -259,21 +266,58 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
   FInnerCell = std::make_unique<TBlockCell>(document);
   if (!s.TooDeep()) FInnerCell->CopyFrom(*s.FInnerCell, document);
   FInnerCell->FDepth = FDepth;
-  FInnerCell->FOwnerTag = FTagName;
+  FInnerCell->FOwnerTag = TagName();
   FInnerCell->FParentBlock = this;
-  // The copy shares the picture without holding the cache entry.
-  FBackImage.ShareFrom(s.FBackImage);
+  if (s.FExtra) {
+    TBlockExtra& e = Extra();
+    e.TitleText = s.FExtra->TitleText;
+    e.BackImagePos = s.FExtra->BackImagePos;
+    if (s.FExtra->BackImage) {
+      // The copy shares the picture without holding the cache entry.
+      e.BackImage = std::make_unique<TBlockImage>();
+      e.BackImage->ShareFrom(*s.FExtra->BackImage);
+    }
+  }
   BuildPaintList();
 }
 
-TBlock::~TBlock() { FBackImage.Release(FDocument); }
+TBlock::~TBlock() { DropBackImage(); }
+
+TBlock::TBlockExtra& TBlock::Extra() {
+  if (!FExtra) FExtra = std::make_unique<TBlockExtra>();
+  return *FExtra;
+}
+
+const std::string& TBlock::TitleText() const {
+  static const std::string none;
+  return FExtra ? FExtra->TitleText : none;
+}
+
+const TBackgroundPosArray& TBlock::BackImagePos() const {
+  static const TBackgroundPosArray none{};
+  return FExtra ? FExtra->BackImagePos : none;
+}
+
+void TBlock::SetBackImage(const std::string& name, const TBackgroundPosArray& pos) {
+  DropBackImage();
+  TBlockExtra& e = Extra();
+  e.BackImage = std::make_unique<TBlockImage>();
+  e.BackImage->Name = name;
+  e.BackImagePos = pos;
+}
+
+void TBlock::DropBackImage() {
+  if (!FExtra || !FExtra->BackImage) return;
+  FExtra->BackImage->Release(FDocument);
+  FExtra->BackImage.reset();
+}
 
 std::unique_ptr<TSectionBase> TBlock::CloneForPrint(TSectionList* document) const {
   return std::unique_ptr<TSectionBase>(new TBlock(document, *this));
 }
 
 void TBlock::ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) {
-  FPaintList.clear();
+  if (FExtra) FExtra->PaintList.clear();
   while (!FInnerCell->Empty()) out.push_back(FInnerCell->Extract(FInnerCell->Count() - 1));
 }
 
@@ -291,7 +335,9 @@ bool TBlock::SettleBottomMargin() {
 
 void TBlock::ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& autoCount) {
   if (FBoxCached && !FHasPercentBox) {
-    CopyBoxKeepingVerticalMargins(FCachedBox, result);
+    if (&result != &FBoxValues) CopyBoxKeepingVerticalMargins(FBoxValues, result);
+    result[piMarginLeft] = FCachedMarginLeft;
+    result[piMarginRight] = FCachedMarginRight;
     autoCount = FCachedAutoCount;
     return;
   }
@@ -299,8 +345,14 @@ void TBlock::ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& 
   ResolveBlockBox(FBoxValuesRaw, baseWidth, baseHeight, FEmPixels, FExPixels, box, autoCount);
   SanitizeBox(box);
   if (!FHasPercentBox) {
-    FCachedBox = box;
-    FCachedAutoCount = autoCount;
+    // FBoxValues keeps the box from now on; its margins stay as they are until a layout.
+    const int ml = FBoxValues[piMarginLeft], mr = FBoxValues[piMarginRight];
+    CopyBoxKeepingVerticalMargins(box, FBoxValues);
+    FBoxValues[piMarginLeft] = ml;
+    FBoxValues[piMarginRight] = mr;
+    FCachedMarginLeft = box[piMarginLeft];
+    FCachedMarginRight = box[piMarginRight];
+    FCachedAutoCount = std::uint8_t(autoCount);
     FBoxCached = true;
   }
   CopyBoxKeepingVerticalMargins(box, result);
@@ -521,8 +573,9 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
   FPaintBottom = ClampCoord(std::max(FBlockContentBottom, drawBottom) + pb + bb);
   FBoxHeight = ClampCoord(FInnerBottom - y);
 
-  if (!FBackImage.Name.empty() && !FBackImage.Ready() && FDocument && FDocument->Host().ViewImages())
-    FBackImage.Load(*FDocument);
+  TBlockImage* back = BackImage();
+  if (back && !back->Name.empty() && !back->Ready() && FDocument && FDocument->Host().ViewImages())
+    back->Load(*FDocument);
 
   indents.ReleaseRightIndents(rightIndex);
   indents.ReleaseLeftIndents(leftIndex);
@@ -565,17 +618,23 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
 }
 
 void TBlock::BuildPaintList() {
-  FPaintList.clear();
-  FPaintList.reserve(std::size_t(FInnerCell->Count()));
+  if (FExtra) FExtra->PaintList.clear();
   bool stacked = false;
-  for (const auto& owned : *FInnerCell) {
-    TSectionBase* s = owned.get();
-    FPaintList.push_back(s);
-    stacked = stacked || s->FStackLevel != 0;
-  }
-  if (stacked)
-    std::stable_sort(FPaintList.begin(), FPaintList.end(),
-                     [](const TSectionBase* a, const TSectionBase* b) { return a->FStackLevel < b->FStackLevel; });
+  for (const auto& owned : *FInnerCell) stacked = stacked || owned->FStackLevel != 0;
+  if (!stacked) return;
+  std::vector<TSectionBase*>& list = Extra().PaintList;
+  list.reserve(std::size_t(FInnerCell->Count()));
+  for (const auto& owned : *FInnerCell) list.push_back(owned.get());
+  std::stable_sort(list.begin(), list.end(),
+                   [](const TSectionBase* a, const TSectionBase* b) { return a->FStackLevel < b->FStackLevel; });
+}
+
+int TBlock::PaintCount() const {
+  return FExtra && !FExtra->PaintList.empty() ? int(FExtra->PaintList.size()) : FInnerCell->Count();
+}
+
+TSectionBase* TBlock::PaintAt(int i) const {
+  return FExtra && !FExtra->PaintList.empty() ? FExtra->PaintList[std::size_t(i)] : (*FInnerCell)[i];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -627,8 +686,8 @@ int TBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int
 
   const void* savedOwner = indents.CurrentOwner;
   indents.CurrentOwner = this;
-  for (TSectionBase* s : FPaintList)
-    if (MeetsClip(s, c)) s->Draw(canvas, c, indents, FContentLeft, xRef, yRef);
+  for (int i = 0, n = PaintCount(); i < n; ++i)
+    if (TSectionBase* s = PaintAt(i); MeetsClip(s, c)) s->Draw(canvas, c, indents, FContentLeft, xRef, yRef);
   indents.CurrentOwner = savedOwner;
   DrawAfterContent(canvas, c);
 
@@ -641,22 +700,24 @@ void TBlock::DrawBackground(TCanvas& canvas, const TRect& clip, const TRect& pad
   if (printing && !FDocument->FPrintBackground) return;
   TColor bg = TColor(FBoxValues[piBackgroundColor]);
   if (bg != clNone) canvas.FillRect(paddingBox, bg | PaletteMatchFlag);
-  if (FBackImage.Ready()) {
+  TBlockImage* back = BackImage();
+  if (back && back->Ready()) {
     try {
       TileImage(canvas, clip, paddingBox);
     } catch (const std::exception&) {
-      FBackImage.Release(FDocument);
-      FBackImage.Failed = true;
+      back->Release(FDocument);
+      back->Failed = true;
     }
   }
 }
 
 void TBlock::TileImage(TCanvas& canvas, const TRect& clip, const TRect& box) {
-  TBlockImage::TPicture& im = *FBackImage.Pic;
+  TBlockImage::TPicture& im = *BackImage()->Pic;
+  const TBackgroundPosArray& pos = BackImagePos();
   int bw = box.Width(), bh = box.Height();
   TRect area = IntersectRect(box, clip);
   if (bw <= 0 || bh <= 0 || area.IsEmpty()) return;
-  const bool rx = FBackImagePos[0].Repeat, ry = FBackImagePos[1].Repeat;
+  const bool rx = pos[0].Repeat, ry = pos[1].Repeat;
 
   // One tile: a 1-pixel side is stretched (to at most 100) so that lines of it tile faster.
   int iw = im.Frame->Width(), ih = im.Frame->Height();
@@ -685,8 +746,8 @@ void TBlock::TileImage(TCanvas& canvas, const TRect& clip, const TRect& box) {
     im.TileMask = mask;
   }
 
-  int x0 = box.Left + PlaceOnAxis(FBackImagePos[0], bw, tw);
-  int y0 = box.Top + PlaceOnAxis(FBackImagePos[1], bh, th);
+  int x0 = box.Left + PlaceOnAxis(pos[0], bw, tw);
+  int y0 = box.Top + PlaceOnAxis(pos[1], bh, th);
   int xs = rx ? x0 + FloorDiv(area.Left - x0, bigW) * bigW : x0;
   int ys = ry ? y0 + FloorDiv(area.Top - y0, bigH) * bigH : y0;
   int xe = rx ? area.Right : x0 + 1;
@@ -917,8 +978,8 @@ void TBlock::DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRect& i
 bool TBlock::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
   if (FHidden || TooDeep() || FVisibility == viHidden) return false;
   bool titled = false;
-  if (!FTitleText.empty() && FBorderRect.Contains(x, y)) {
-    spot.Title = FTitleText;
+  if (!TitleText().empty() && FBorderRect.Contains(x, y)) {
+    spot.Title = TitleText();
     spot.HasTitle = true;
     titled = true;
   }
@@ -930,8 +991,8 @@ bool TBlock::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
   if (FHidden || TooDeep() || FVisibility == viHidden) return false;
   x -= OffsetX();
   y -= OffsetY();
-  for (auto it = FPaintList.rbegin(); it != FPaintList.rend(); ++it) {
-    TSectionBase* s = *it;
+  for (int i = PaintCount() - 1; i >= 0; --i) {
+    TSectionBase* s = PaintAt(i);
     if (s->FPaintTop <= y && y < s->FPaintBottom && s->ObjectAt(x, y, object, ix, iy)) return true;
   }
   return false;
@@ -942,8 +1003,8 @@ int TBlock::CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int&
   const int dx = OffsetX(), dy = OffsetY();
   x -= dx;
   y -= dy;
-  for (auto it = FPaintList.rbegin(); it != FPaintList.rend(); ++it) {
-    TSectionBase* s = *it;
+  for (int i = PaintCount() - 1; i >= 0; --i) {
+    TSectionBase* s = PaintAt(i);
     if (s->FPaintTop <= y && y < s->FPaintBottom) {
       int p = s->CaretFromPoint(canvas, x, y, xr, yr, caretHeight, inText);
       if (p >= 0) {
@@ -1004,16 +1065,13 @@ bool TBlock::LineYAt(int docPos, int& y) {
 void TBlock::AppendSelectedText(std::u16string& text) {
   if (FHidden || TooDeep()) return;
   FInnerCell->AppendSelectedText(text);
-  if (FTagName == "p" && FDocument && FFirstChar + FCharCount < FDocument->FSelE) text += u"\r\n";
+  if (TagName() == "p" && FDocument && FFirstChar + FCharCount < FDocument->FSelE) text += u"\r\n";
 }
 
 // ---------------------------------------------------------------------------------------------
 // Dump
 
-std::string TBlock::DumpTag() const {
-  if (FTagAndClass.size() > FTagName.size() + 1) return FTagAndClass;
-  return FTagName;
-}
+std::string TBlock::DumpTag() const { return FTag; }
 
 void TBlock::Dump(TDumpWriter& out, int depth) const {
   out.Line(depth) << DumpKind();
@@ -1045,11 +1103,11 @@ TBodyBlock::TBodyBlock(TSectionList* document, const TAttributeList* attributes,
   FPositioning = posStatic;
   FStackLevel = 0;
   if (document) {
-    if (!FBackImage.Name.empty()) document->SetBackgroundSource(FBackImage.Name, FBackImagePos);
+    if (BackImage()) document->SetBackgroundSource(BackImage()->Name, BackImagePos());
     TColor bg = props.GetBackgroundColor();
     if (bg != clNone) document->SetBackgroundColor(bg | PaletteMatchFlag);
   }
-  FBackImage.Name.clear();
+  DropBackImage();
 }
 
 std::unique_ptr<TSectionBase> TBodyBlock::CloneForPrint(TSectionList* document) const {
@@ -1124,8 +1182,8 @@ int TBodyBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
   FBorderRect = BorderBox();
   const void* savedOwner = indents.CurrentOwner;
   indents.CurrentOwner = this;
-  for (TSectionBase* s : FPaintList)
-    if (MeetsClip(s, clip)) s->Draw(canvas, clip, indents, FContentLeft, xRef, yRef);
+  for (int i = 0, n = PaintCount(); i < n; ++i)
+    if (TSectionBase* s = PaintAt(i); MeetsClip(s, clip)) s->Draw(canvas, clip, indents, FContentLeft, xRef, yRef);
   indents.CurrentOwner = savedOwner;
   return after;
 }
@@ -1133,8 +1191,8 @@ int TBodyBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
 bool TBodyBlock::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
   if (FHidden || TooDeep()) return false;
   bool titled = false;
-  if (!FTitleText.empty()) {
-    spot.Title = FTitleText;
+  if (!TitleText().empty()) {
+    spot.Title = TitleText();
     spot.HasTitle = true;
     titled = true;
   }

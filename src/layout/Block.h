@@ -7,7 +7,9 @@
 
 #include <array>
 #include <memory>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "images/ImageLoader.h"
@@ -57,31 +59,15 @@ class TBlock : public TSectionBase {
   // ---- fields ----
   TBoxValues FBoxValues{};
   std::unique_ptr<TBlockCell> FInnerCell;
-  int FEmPixels = 0, FExPixels = 0;
-  TColor FBlockColor = clBlack;
-  TBorderStyleCode FBoxBorderStyle = bssNone;
-  TAlignCode FFloatMode = acNone;
-  TClearCode FClear = ccNone;
-  bool FIsListBlock = false;
-  TBackgroundPosArray FBackImagePos{};
-  TPositionCode FPositioning = posStatic;
-  TVisibilityCode FVisibility = viVisible;
-  bool FTopAuto = false;  // the top margin came from ParagraphSpaceValue
-  bool FBottomAuto = false;
-  bool FPageBreakBefore = false, FPageBreakAfter = false, FPageBreakInside = false;
-  bool FHidden = false;  // display: none
   TCompactBox FBoxValuesRaw;  // prepared box values, for layouts at any width
   TCellBasic* FParentCell = nullptr;
-  std::string FTagName;
-  std::string FTagAndClass;
+  int FEmPixels = 0, FExPixels = 0;
+  TColor FBlockColor = clBlack;
   int FLaidWidth = 0;
   int FClearExtra = 0;
   int FIndent = 0;
-  TBlockImage FBackImage;
   int FBoxTop = 0, FBoxLeft = 0;
-  std::vector<TSectionBase*> FPaintList;
   int FBlockContentBottom = 0;
-  std::string FTitleText;
   TRect FBorderRect{};
   // Nesting depth: the containing cell's depth + 1. Deeper than MaxLayoutDepth, the block is
   // laid out, drawn, measured and queried as if empty.
@@ -91,6 +77,24 @@ class TBlock : public TSectionBase {
   int FLayoutX = 0;       // the x the block was laid out at
   int FContentLeft = 0;   // the content box
   int FBoxTopY = 0;       // top of the border box
+
+  TBorderStyleCode FBoxBorderStyle : 8 = bssNone;
+  TAlignCode FFloatMode : 8 = acNone;
+  TClearCode FClear : 8 = ccNone;
+  TPositionCode FPositioning : 8 = posStatic;
+  TVisibilityCode FVisibility : 8 = viVisible;
+  bool FIsListBlock : 1 = false;
+  bool FTopAuto : 1 = false;  // the top margin came from ParagraphSpaceValue
+  bool FBottomAuto : 1 = false;
+  bool FPageBreakBefore : 1 = false, FPageBreakAfter : 1 = false, FPageBreakInside : 1 = false;
+  bool FHidden : 1 = false;  // display: none
+
+  // The element's tag, and the tag with the class as the dump shows it ("p.note").
+  std::string_view TagName() const { return std::string_view(FTag).substr(0, FTagLength); }
+  const std::string& TitleText() const;
+  // The background picture, null when none was named.
+  TBlockImage* BackImage() const { return FExtra ? FExtra->BackImage.get() : nullptr; }
+  const TBackgroundPosArray& BackImagePos() const;
 
   bool TooDeep() const { return FDepth > MaxLayoutDepth; }
   // Vertical extent of everything the block drew in its last layout, its own offset included.
@@ -151,19 +155,39 @@ class TBlock : public TSectionBase {
   // The offset at which the block draws (relative positioning).
   int OffsetX() const { return FPositioning == posRelative ? FBoxLeft : 0; }
   int OffsetY() const { return FPositioning == posRelative ? FBoxTop : 0; }
-  // Orders FPaintList by z-index.
+  // Orders the content by z-index for drawing, when some section has a stack level.
   void BuildPaintList();
+  // The content in drawing order (the content's own order unless stack levels reorder it).
+  int PaintCount() const;
+  TSectionBase* PaintAt(int i) const;
+  // Names the background picture and its placement.
+  void SetBackImage(const std::string& name, const TBackgroundPosArray& pos);
+  void DropBackImage();
   // Margin collapsing against the last section of the cell the block goes into.
   void CollapseMargins(TCellBasic* cell);
 
-  bool FHasPercentBox = false;  // a box value depends on the base width or height
-  bool FBoxCached = false;
-  TBoxValues FCachedBox{};
-  int FCachedAutoCount = 0;
+  // What few blocks have: a title, a background picture, a stacking order of their content.
+  struct TBlockExtra {
+    std::string TitleText;
+    std::unique_ptr<TBlockImage> BackImage;
+    TBackgroundPosArray BackImagePos{};
+    std::vector<TSectionBase*> PaintList;  // the content by stack level, when reordered
+  };
+  TBlockExtra& Extra();
+  std::unique_ptr<TBlockExtra> FExtra;
+
+  std::string FTag;  // the tag, then "." and the class when there is one
+  std::uint32_t FTagLength = 0;
+  // A box without percentages resolves alike at every width: FBoxValues then keeps it, but for
+  // the margins, which layout and margin collapsing change; the horizontal ones are kept here.
+  int FCachedMarginLeft = 0, FCachedMarginRight = 0;
   int FMinMaxPass = -1;  // layout counter of the cached content widths
   int FContentMin = 0, FContentMax = 0;
   int FDrawTop = 0, FDrawBottom = 0;  // vertical extent of everything the block draws
-  bool FRegisteredId = false;
+  std::uint8_t FCachedAutoCount = 0;
+  bool FHasPercentBox : 1 = false;  // a box value depends on the base width or height
+  bool FBoxCached : 1 = false;
+  bool FRegisteredId : 1 = false;
 };
 
 // The body: its background belongs to the document; it never floats, clears or is positioned.

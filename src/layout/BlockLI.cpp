@@ -74,23 +74,38 @@ TBlockLI::TBlockLI(TSectionList* document, const TAttributeList* attributes, TCe
   }
   TListStyleCode styled = props.GetListStyleType();
   if (styled != lsBlank) FListStyleType = styled;
-  if (document)
-    FMarkerFont.Assign(document->FontFor(props).Font);
+  if (document) {
+    FMarkerFont = &document->FontFor(props).Font;
+  } else {
+    FOwnMarkerFont = std::make_unique<TMyFont>();
+    FMarkerFont = FOwnMarkerFont.get();
+  }
   std::string url;
-  if (props.GetListStyleImage(url)) FMarkerImage.Name = url;
+  if (props.GetListStyleImage(url) && !url.empty()) {
+    FMarkerImage = std::make_unique<TBlockImage>();
+    FMarkerImage->Name = url;
+  }
 }
 
 TBlockLI::TBlockLI(TSectionList* document, const TBlockLI& s)
     : TBlock(document, s),
       FListKind(s.FListKind),
       FListNumber(s.FListNumber),
-      FListStyleType(s.FListStyleType),
-      FFirstLineBaseline(s.FFirstLineBaseline) {
-  FMarkerFont.Assign(s.FMarkerFont);
-  FMarkerImage.ShareFrom(s.FMarkerImage);
+      FFirstLineBaseline(s.FFirstLineBaseline),
+      FListStyleType(s.FListStyleType) {
+  // The source's font belongs to its document, which may go first.
+  FOwnMarkerFont = std::make_unique<TMyFont>();
+  FOwnMarkerFont->Assign(*s.FMarkerFont);
+  FMarkerFont = FOwnMarkerFont.get();
+  if (s.FMarkerImage) {
+    FMarkerImage = std::make_unique<TBlockImage>();
+    FMarkerImage->ShareFrom(*s.FMarkerImage);
+  }
 }
 
-TBlockLI::~TBlockLI() { FMarkerImage.Release(FDocument); }
+TBlockLI::~TBlockLI() {
+  if (FMarkerImage) FMarkerImage->Release(FDocument);
+}
 
 std::unique_ptr<TSectionBase> TBlockLI::CloneForPrint(TSectionList* document) const {
   return std::unique_ptr<TSectionBase>(new TBlockLI(document, *this));
@@ -120,7 +135,7 @@ int TBlockLI::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, i
     return TBlock::LayoutSection(canvas, x, y, xRef, yRef, availWidth, availHeight, blockHeight, indents, maxWidth,
                                  cursor);
   }
-  if (!FMarkerImage.Name.empty() && FDocument->Host().ViewImages()) FMarkerImage.Load(*FDocument);
+  if (FMarkerImage && FDocument->Host().ViewImages()) FMarkerImage->Load(*FDocument);
   // The first text line laid out inside the item reports its baseline here.
   int* outer = FDocument->FFirstLineBaseline;
   FFirstLineBaseline = 0;
@@ -142,16 +157,17 @@ void TBlockLI::DrawAfterContent(TCanvas& canvas, const TRect& clip) {
   const int base = FFirstLineBaseline;
   if (base <= 0 || base < clip.Top - MarkerClipSlack || base > clip.Bottom + MarkerClipSlack) return;
   const int x = FContentLeft;
-  if (FMarkerImage.Ready()) {
-    const TBitmap& pic = *FMarkerImage.Pic->Frame;
+  if (FMarkerImage && FMarkerImage->Ready()) {
+    const TBlockImage::TPicture& im = *FMarkerImage->Pic;
+    const TBitmap& pic = *im.Frame;
     int w = pic.Width(), h = pic.Height();
-    if (FMarkerImage.Pic->Mask)
-      canvas.MaskedStretchBlt(x - MarkerImageIndent, base - h, w, h, pic, *FMarkerImage.Pic->Mask, 0, 0, w, h);
+    if (im.Mask)
+      canvas.MaskedStretchBlt(x - MarkerImageIndent, base - h, w, h, pic, *im.Mask, 0, 0, w, h);
     else
       canvas.BitBlt(x - MarkerImageIndent, base - h, w, h, pic, 0, 0);
     return;
   }
-  const TColor color = FMarkerFont.Color();
+  const TColor color = FMarkerFont->Color();
   const TPen savedPen = canvas.Pen();
   const TBrush savedBrush = canvas.Brush();
   switch (FListStyleType) {
@@ -176,7 +192,7 @@ void TBlockLI::DrawAfterContent(TCanvas& canvas, const TRect& clip) {
       const TBkMode savedMode = canvas.BkMode();
       const unsigned savedAlign = canvas.TextAlign();
       const int savedExtra = canvas.TextCharacterExtra();
-      FMarkerFont.ApplyTo(canvas);
+      FMarkerFont->ApplyTo(canvas);
       canvas.SetBkMode(TBkMode::Transparent);
       canvas.SetTextAlign(TA_RIGHT | TA_BASELINE);
       canvas.TextOut(x - MarkerTextGap, base, text);

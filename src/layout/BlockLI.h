@@ -2,6 +2,7 @@
 // a roman numeral or a picture).
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/Symbols.h"
@@ -22,12 +23,15 @@ class TBlockLI : public TBlock {
 
   TSymbol FListKind;
   int FListNumber = 1;
-  TListStyleCode FListStyleType = lsDisc;
-  TMyFont FMarkerFont;
-  TBlockImage FMarkerImage;
   // The baseline of the item's first text line (document y); the first line sets it, 0 when
   // there is none.
   int FFirstLineBaseline = 0;
+  TListStyleCode FListStyleType : 8 = lsDisc;
+  // The font numbered markers are drawn in: the document's font for the item, shared by the
+  // items styled alike (a copy for another document, or an item without one, owns its own).
+  const TMyFont& MarkerFont() const { return *FMarkerFont; }
+  // The marker picture, null when the style names none.
+  const TBlockImage* MarkerImage() const { return FMarkerImage.get(); }
 
   // The text of a numbered marker ("3.", "c.", "iv."), empty for bullets and none.
   std::u16string MarkerText() const;
@@ -39,6 +43,11 @@ class TBlockLI : public TBlock {
 
  protected:
   void DrawAfterContent(TCanvas& canvas, const TRect& clip) override;
+
+ private:
+  const TMyFont* FMarkerFont = nullptr;
+  std::unique_ptr<TMyFont> FOwnMarkerFont;
+  std::unique_ptr<TBlockImage> FMarkerImage;
 };
 
 // Marker numerals: a letter for 1 to 26 (higher numbers keep the last letter) and roman numerals

@@ -70,10 +70,8 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
         FBoxCached = false;
       }
     }
-    if (attributes->Find(syBackground, a) && !a->Text().empty() && FBackImage.Name.empty()) {
-      FBackImage.Name = a->Text();
-      FBackImagePos = {TBackgroundPos{bpDim, 0, true, false}, TBackgroundPos{bpDim, 0, true, false}};
-    }
+    if (attributes->Find(syBackground, a) && !a->Text().empty() && !BackImage())
+      SetBackImage(a->Text(), {TBackgroundPos{bpDim, 0, true, false}, TBackgroundPos{bpDim, 0, true, false}});
     if (attributes->Find(syWidth, a)) {
       if (HasPercentSign(a->Text())) {
         if (a->Value() >= 1 && a->Value() <= 100) {
@@ -284,7 +282,7 @@ TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TAttr
   FBoxValuesRaw[piHeight] = TPropValue();
   FBoxValues[piMarginTop] = FBoxValues[piMarginBottom] = 0;
   FBoxBorderStyle = bssNone;
-  FBackImage.Name.clear();
+  DropBackImage();
   FHasPercentBox = false;
   FBoxCached = false;
   if (attributes) ApplyTableAlign(*attributes, *this, FCentered);
@@ -326,7 +324,7 @@ void TTableAndCaptionBlock::SetContent(std::unique_ptr<TTableBlock> table, std::
     FTableBlock = static_cast<TTableBlock*>(add(std::move(table)));
     FTableIndex = FCaptionBlock ? 1 : 0;
   }
-  FPaintList.clear();
+  BuildPaintList();
 }
 
 int TTableAndCaptionBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {

@@ -1,0 +1,195 @@
+// What blocks, list items and table cells keep once loaded: the resolved box reused across
+// layouts, the records made only for the few that need them, and the indent managers lent for
+// a layout instead of kept.
+#include <gtest/gtest.h>
+
+#include "TableTestSupport.h"
+#include "layout/IndentManager.h"
+
+namespace korva::test {
+namespace {
+
+// A body without margins holding what `build` makes, laid out at `width`.
+template <class F>
+void LayoutBody(TLayoutFixture& f, int width, F build) {
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  TTableBuilder tb(t);
+  build(t, tb);
+  t.Close();
+  f.Layout(width);
+}
+
+ThtmlTable* TableOf(TBlock* b) { return static_cast<TTableBlock*>(b)->FTable; }
+
+TEST(BlockStorage, BoxResolvedOnceStillCentresAtEveryWidth) {
+  // The box has no percentage, so it is resolved once; its auto margins must still follow the
+  // width of each layout, and measuring between layouts must not disturb them.
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  TBlock* centred = t.Open("div", "width: 200px; margin: 0 auto; padding: 10px");
+  t.Line();
+  t.Close();
+  TBlock* right = t.Open("div", "width: 100px; margin-left: auto");
+  t.Line();
+  t.Close();
+  t.Close();
+  const struct {
+    int Width, CentredLeft, RightLeft;
+  } cases[] = {{600, 190, 500}, {400, 90, 300}, {600, 190, 500}};
+  for (const auto& c : cases) {
+    f.Layout(c.Width);
+    EXPECT_EQ(c.CentredLeft, centred->BorderBox().Left) << c.Width;
+    EXPECT_EQ(c.RightLeft, right->FContentLeft) << c.Width;
+    int mn = 0, mx = 0;
+    centred->MeasureMinMax(f.Canvas, mn, mx);
+    EXPECT_EQ(220, mn);
+  }
+}
+
+TEST(BlockStorage, TagClassTitleAndBackgroundOnlyWhereGiven) {
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body();
+  TBlock* plain = t.Open("div");
+  t.Close();
+  TBlock* styled = t.Open("p", "background-image: url(b.png)", "note");
+  t.Close();
+  t.Close();
+  EXPECT_EQ("div", plain->DumpTag());
+  EXPECT_EQ("p.note", styled->DumpTag());
+  EXPECT_EQ("p", styled->TagName());
+  EXPECT_EQ(nullptr, plain->BackImage());
+  ASSERT_NE(nullptr, styled->BackImage());
+  EXPECT_EQ("b.png", styled->BackImage()->Name);
+  EXPECT_TRUE(plain->TitleText().empty());
+  // The copy for printing keeps them.
+  auto copy = styled->CloneForPrint(&f.Doc);
+  auto* b = static_cast<TBlock*>(copy.get());
+  EXPECT_EQ("p.note", b->DumpTag());
+  ASSERT_NE(nullptr, b->BackImage());
+  EXPECT_EQ("b.png", b->BackImage()->Name);
+}
+
+TEST(BlockStorage, ListInsideAClassedItemStillLosesItsTopMargin) {
+  // The item's content cell names its owner by the tag alone, not "li.x".
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  t.Open("ul");
+  TProperties& p = f.Push("li", {}, "x");
+  TBlockLI* li = t.Enter(std::make_unique<TBlockLI>(&f.Doc, nullptr, &t.Cell(), p, syUl, 1, 1), "li");
+  t.Line();
+  TBlock* inner = t.Open("ul");
+  t.Close();
+  t.Close();
+  t.Close();
+  t.Close();
+  EXPECT_EQ("li", li->FInnerCell->FOwnerTag);
+  EXPECT_EQ(0, inner->FBoxValues[piMarginTop]);
+}
+
+TEST(BlockStorage, PrintCopyOfAListItemOwnsItsMarkerFont) {
+  auto source = std::make_unique<TLayoutFixture>();
+  TTreeBuilder t(*source);
+  t.Body();
+  t.Open("ol");
+  TBlockLI* a = t.Item(syOl, 1, 1, '1', "color: red");
+  t.Close();
+  TBlockLI* b = t.Item(syOl, 2, 1, '1', "color: red");
+  t.Close();
+  t.Close();
+  t.Close();
+  // Items styled alike share the document's font.
+  EXPECT_EQ(&a->MarkerFont(), &b->MarkerFont());
+  TLayoutFixture target;
+  auto copy = a->CloneForPrint(&target.Doc);
+  const TColor red = a->MarkerFont().Color();
+  source.reset();  // the source document and its fonts go first
+  EXPECT_EQ(red, static_cast<TBlockLI*>(copy.get())->MarkerFont().Color());
+}
+
+TEST(ScratchIndents, NestedLayoutsBorrowSeparateClearedManagers) {
+  TScratchIndents outer;
+  outer->PlaceFloatBlock(0, 50, false, 40);
+  {
+    TScratchIndents inner;
+    EXPECT_NE(&*outer, &*inner);
+    EXPECT_EQ(0, inner->FloatsBottom());
+    inner->PlaceFloatBlock(0, 10, true, 90);
+    EXPECT_EQ(90, inner->FloatsBottom());
+  }
+  {
+    TScratchIndents again;  // the same manager, cleared
+    EXPECT_EQ(0, again->FloatsBottom());
+    EXPECT_EQ(again->LeftLimit, again->LeftEdgeAt(5));
+  }
+  EXPECT_EQ(40, outer->FloatsBottom());
+}
+
+TEST(ScratchIndents, FloatsInANestedCellStayInIt) {
+  // A cell's floats end with its layout: the next cell at the same depth starts clear.
+  TLayoutFixture f;
+  TCellObj* first = nullptr;
+  TCellObj* second = nullptr;
+  LayoutBody(f, 400, [&](TTreeBuilder& t, TTableBuilder& tb) {
+    tb.Table({"CELLSPACING=0", "CELLPADDING=0"});
+    first = tb.Cell();
+    t.Open("div", "float: left; width: 50px; height: 100px");
+    t.Close();
+    t.Line();
+    tb.Row();
+    second = tb.Cell();
+    t.Line();
+    tb.End();
+  });
+  auto* firstLine = static_cast<TLineProbe*>((*first->FCell)[1]);
+  auto* secondLine = static_cast<TLineProbe*>((*second->FCell)[0]);
+  EXPECT_EQ(first->FContentLeft + 50, firstLine->Left);
+  EXPECT_EQ(second->FContentLeft, secondLine->Left);
+  EXPECT_EQ(100, first->FCellVSize);  // the float extends its cell
+}
+
+TEST(CellStorage, BackgroundPicturesComeFromTheCellElseTheRow) {
+  TLayoutFixture f;
+  TCellObj* own = nullptr;
+  TCellObj* fromRow = nullptr;
+  TCellObj* none = nullptr;
+  LayoutBody(f, 400, [&](TTreeBuilder&, TTableBuilder& tb) {
+    tb.Table();
+    tb.Row({"BACKGROUND=row.png"});
+    own = tb.ProbeCell(10, 10, {"BACKGROUND=cell.png"});
+    fromRow = tb.ProbeCell(10, 10);
+    tb.Row();
+    none = tb.ProbeCell(10, 10);
+    tb.End();
+  });
+  EXPECT_EQ("cell.png", own->BackImageName());
+  EXPECT_EQ("row.png", fromRow->BackImageName());
+  EXPECT_EQ("", none->BackImageName());
+}
+
+TEST(CellStorage, SpansKeepTheirFullRange) {
+  // Spans are kept in narrow fields: the largest allowed must survive the grid.
+  TLayoutFixture f;
+  TCellObj* wide = nullptr;
+  TCellObj* tall = nullptr;
+  ThtmlTable* table = nullptr;
+  LayoutBody(f, 400, [&](TTreeBuilder&, TTableBuilder& tb) {
+    tb.Table({"CELLSPACING=0", "CELLPADDING=0"});
+    wide = tb.ProbeCell(1, 1, {"COLSPAN=5000"});
+    tall = tb.ProbeCell(1, 1, {"ROWSPAN=70000"});
+    for (int r = 0; r < 3; ++r) {
+      tb.Row();
+      tb.ProbeCell(1, 1);
+    }
+    table = TableOf(tb.End());
+  });
+  EXPECT_EQ(MaxColSpan, wide->FColSpan);
+  EXPECT_EQ(4, tall->FRowSpan);  // cut at the last row
+  EXPECT_EQ(MaxColSpan + 1, table->FNumCols);
+}
+
+}  // namespace
+}  // namespace korva::test
