@@ -326,7 +326,7 @@ int TSectionList::DrawDocument(TCanvas& canvas, const TRect& clip, int x) {
     }
   }
   FDrawList.clear();
-  int y = Draw(canvas, clip, Indents(), x, x, 0);
+  int y = DrawOwn(canvas, clip, x, x, 0);
   for (auto& item : FDrawList) item->DrawItem(canvas);
   if (palette) canvas.RestoreState();
   if (FScrollTopChanged) {
