@@ -808,6 +808,7 @@ int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y,
   int* saved = FDocument ? FDocument->FFirstLineBaseline : nullptr;
   if (FDocument) FDocument->FFirstLineBaseline = wantBaseline ? &baseline : nullptr;
   int scrollWidth = 0;
+  cell.LoadBackImage();
   int h = cell.FCell->LayoutOwn(canvas, x, y, w, 0, 0, scrollWidth, cursor);
   if (FDocument) FDocument->FFirstLineBaseline = saved;
   if (wantBaseline) cell.FBaseline = baseline > 0 ? baseline - y : 0;

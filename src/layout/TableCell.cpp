@@ -190,6 +190,11 @@ void TCellObj::Finish(int cellPadding, bool tableBorder) {
   FVertSpace = FPad[0] + FBrd[0] + FBrd[2] + FPad[2];
 }
 
+void TCellObj::LoadBackImage() {
+  TSectionList* doc = FCell->FDocument;
+  if (FBackImage && !FBackImage->Image.Ready() && doc && doc->Host().ViewImages()) FBackImage->Image.Load(*doc);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Drawing
 

@@ -97,6 +97,9 @@ class TCellObj {
   // The background picture's name (empty when none), and its setting with its placement.
   const std::string& BackImageName() const;
   void SetBackImage(const std::string& name, const TBackgroundPosArray& pos);
+  // Fetches the background picture when one is named and pictures are shown (at each layout
+  // until it is loaded or has failed).
+  void LoadBackImage();
   bool HasBackColor() const { return FCell->FHasBkColor; }
   TColor BackColor() const { return FCell->FBkColor; }
   void SetBackColor(TColor c) {

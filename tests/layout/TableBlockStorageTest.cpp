@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TableTestSupport.h"
+#include "images/BitmapCache.h"
 #include "layout/IndentManager.h"
 
 namespace korva::test {
@@ -168,6 +169,42 @@ TEST(CellStorage, BackgroundPicturesComeFromTheCellElseTheRow) {
   EXPECT_EQ("cell.png", own->BackImageName());
   EXPECT_EQ("row.png", fromRow->BackImageName());
   EXPECT_EQ("", none->BackImageName());
+}
+
+// A cell's background picture (its own, or its row's) is fetched at layout and tiled under the
+// cell; without pictures shown it is not fetched at all.
+TEST(CellStorage, BackgroundPicturesAreFetchedAndDrawn) {
+  for (bool show : {true, false}) {
+    TLayoutFixture f;
+    f.Host.ShowImages = show;
+    TImageGraphic g;
+    g.Bitmap = TBitmap::Create(16, 16, 24);
+    f.Doc.ImageCache().AddEntry(ImageCacheKey("cell.png"), std::make_unique<TBitmapItem>(g, nullptr, trNone));
+    TCellObj* own = nullptr;
+    TCellObj* fromRow = nullptr;
+    LayoutBody(f, 400, [&](TTreeBuilder&, TTableBuilder& tb) {
+      tb.Table({"CELLSPACING=0", "CELLPADDING=0"});
+      own = tb.ProbeCell(10, 10, {"BACKGROUND=cell.png", "WIDTH=20", "HEIGHT=20"});
+      tb.Row({"BACKGROUND=cell.png"});
+      fromRow = tb.ProbeCell(10, 10, {"WIDTH=20", "HEIGHT=20"});
+      tb.End();
+    });
+    const std::string drawn = f.Draw();
+    int tiles = 0;
+    for (std::size_t at = drawn.find("from 24bpp"); at != std::string::npos; at = drawn.find("from 24bpp", at + 1))
+      ++tiles;
+    if (show) {
+      EXPECT_GE(tiles, 2) << drawn;  // both cells, each tiled at least once
+      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(own->FBoxLeft) + "," +
+                                              std::to_string(own->FBoxTop)))
+          << drawn;
+      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(fromRow->FBoxLeft) + "," +
+                                              std::to_string(fromRow->FBoxTop)))
+          << drawn;
+    } else {
+      EXPECT_EQ(0, tiles) << drawn;
+    }
+  }
 }
 
 TEST(CellStorage, SpansKeepTheirFullRange) {
