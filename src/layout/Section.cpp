@@ -308,12 +308,14 @@ TFormControlObj* TSection::AddFormControl(TSymbol which, const TAttributeList& a
 }
 
 void TSection::AppendSource(int index, const std::int32_t* positions, int n) {
-  for (int i = 0; i < n; ++i) {
-    if (!SIndexList.empty()) {
-      const IndexObj& last = SIndexList.back();
-      if (positions[i] == last.Pos + (index + i - last.Index)) continue;
-    }
-    SIndexList.push_back({index + i, positions[i]});
+  int i = 0;
+  while (i < n) {
+    // A new run unless the character follows the last run on from where it stands.
+    const bool follows = !SIndexList.empty() &&
+                         positions[i] == SIndexList.back().Pos + (index + i - SIndexList.back().Index);
+    if (!follows) SIndexList.push_back({index + i, positions[i]});
+    ++i;
+    while (i < n && positions[i] == positions[i - 1] + 1) ++i;
   }
 }
 
