@@ -617,10 +617,9 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   auto addEmpty = [&](int start, int h) {
     LineRec e;
     e.Start = start;
-    e.Top = e.DrawY = ycur;
+    e.Top = ycur;
     e.LineHt = e.DrawHeight = h;
     e.DrawXX = indents.LeftEdgeAt(ycur);
-    e.LineIndent = e.DrawXX - x;
     FLines.push_back(std::move(e));
     ycur += h;
   };
@@ -699,7 +698,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     FPaintBottom = std::max(FPaintBottom, line.Top + line.DrawHeight);
     if (FDocument && FDocument->FFirstLineBaseline && line.LineHt > 0) {
       // A list item waits for the baseline of its first line of text to place its marker.
-      *FDocument->FFirstLineBaseline = line.DrawY + line.LineHt - line.Descent;
+      *FDocument->FFirstLineBaseline = line.DrawY() + line.LineHt - line.Descent;
       FDocument->FFirstLineBaseline = nullptr;
     }
     FLines.push_back(std::move(line));
@@ -788,19 +787,19 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
   for (int k = run; k < FFonts.Count() && FFonts[k]->Pos < std::max(end, start + 1); ++k)
     if (FFonts[k]->IsLink()) FFonts[k]->SetYValue(line.Top);
 
+  int indent = 0;  // x of the line start from the section's left x
   switch (FJustify) {
     case 2:
-      line.LineIndent = (right + left - line.Width) / 2 - x;
+      indent = (right + left - line.Width) / 2 - x;
       break;
     case 3:
-      line.LineIndent = right - x - line.Width;
+      indent = right - x - line.Width;
       break;
     default:
-      line.LineIndent = left - x;
+      indent = left - x;
   }
-  line.DrawXX = x + line.LineIndent;
+  line.DrawXX = x + indent;
   line.DrawWidth = right - left;
-  line.DrawY = line.Top + line.SpaceBefore;
   if (FJustify == 4 && !lastLine) {
     int spaces = 0;
     for (int i = start; i < e; ++i)
@@ -822,16 +821,16 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
     int top;
     switch (o.VertAlign()) {
       case acTop:
-        top = line.DrawY;
+        top = line.DrawY();
         break;
       case acMiddle:
-        top = line.DrawY + (line.LineHt - h) / 2;
+        top = line.DrawY() + (line.LineHt - h) / 2;
         break;
       case acBottom:
-        top = line.DrawY + line.LineHt - (o.AsControl() ? 0 : line.Descent) - h;
+        top = line.DrawY() + line.LineHt - (o.AsControl() ? 0 : line.Descent) - h;
         break;
       default:
-        top = line.DrawY + line.LineHt - line.Descent - h;
+        top = line.DrawY() + line.LineHt - line.Descent - h;
     }
     o.Place(xacc + o.HSpaceL(), top + o.VSpaceT());
     xacc += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
@@ -875,7 +874,7 @@ int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, in
 }
 
 void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
-  const int baseline = line.DrawY + line.LineHt - line.Descent + dy;
+  const int baseline = line.DrawY() + line.LineHt - line.Descent + dy;
   const int e = EndOfText(line);
   int selB = -1, selE = -1;
   if (FDocument && FDocument->FSelB >= 0 && FDocument->FSelE > FDocument->FSelB) {
@@ -1073,7 +1072,7 @@ void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy)
   const TPen pen = canvas.Pen();
   const TBrush brush = canvas.Brush();
   for (BorderRec& b : line.BorderList) {
-    const TRect text{xAt(b.BStart), line.DrawY + dy, xAt(b.BEnd), line.DrawY + line.LineHt + dy};
+    const TRect text{xAt(b.BStart), line.DrawY() + dy, xAt(b.BEnd), line.DrawY() + line.LineHt + dy};
     b.BRect = DrawInlineBox(canvas, b, text, background);
     b.DrawPending = false;
   }

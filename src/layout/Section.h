@@ -40,16 +40,15 @@ struct LineRec {
   int DrawHeight = 0;  // full height, with floats hanging below
   int Ln = 0;          // character count
   int Descent = 0;
-  int LineIndent = 0;  // x of the line start from the section's left x
   int DrawXX = 0;      // x of the line start, document coordinates
   int DrawWidth = 0;   // available width at the line's y
-  int DrawY = 0;       // top of the text
   int Top = 0;         // top of the line (space above included)
   int Width = 0;       // measured without trailing spaces and line break
   int Spaces = 0, Extra = 0;  // justification of all but the last line
-  TBorderList BorderList;
   bool FirstDraw = true;
+  TBorderList BorderList;
   int Height() const { return LineHt + SpaceBefore + SpaceAfter; }
+  int DrawY() const { return Top + SpaceBefore; }  // top of the text
 };
 
 // What line breaking needs of an object standing in the text (images and panels, form

@@ -146,8 +146,8 @@ TEST(InlineBorderDrawTest, PiecesDrawnWithTheirLines) {
   EXPECT_FALSE(b2.OpenEnd);
 
   // Line 1: "bb" with padding and border on the left only; line 2: "cc", on the right only.
-  const int t1 = l1.DrawY, h1 = l1.DrawY + l1.LineHt;
-  const int t2 = l2.DrawY, h2 = l2.DrawY + l2.LineHt;
+  const int t1 = l1.DrawY(), h1 = l1.DrawY() + l1.LineHt;
+  const int t2 = l2.DrawY(), h2 = l2.DrawY() + l2.LineHt;
   const int x1 = l1.DrawXX + 3 * a, x2 = l2.DrawXX;
   EXPECT_EQ(Rect(x1 - 3, t1 - 3, x1 + 2 * a, h1 + 3), b1.BRect);
   EXPECT_EQ(Rect(x2, t2 - 3, x2 + 2 * a + 3, h2 + 3), b2.BRect);
