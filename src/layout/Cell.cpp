@@ -209,7 +209,9 @@ int TCell::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int wid
 
 int TCell::LayoutOwn(TCanvas& canvas, int x, int y, int width, int availHeight, int blockHeight, int& scrollWidth,
                      int& cursor) {
-  return LayoutCell(canvas, x, y, x, y, width, availHeight, blockHeight, Indents(), scrollWidth, cursor);
+  // The cell lays out against a borrowed manager of its own; the one passed in is not read.
+  IndentManager outer;
+  return LayoutCell(canvas, x, y, x, y, width, availHeight, blockHeight, outer, scrollWidth, cursor);
 }
 
 int TCell::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, int xRef, int yRef) {
@@ -221,11 +223,6 @@ int TCell::DrawOwn(TCanvas& canvas, const TRect& clip, int x, int xRef, int yRef
   IndentManager own;
   own.Reset(x, x + FWidth);
   return TCellBasic::Draw(canvas, clip, own, x, xRef, yRef);
-}
-
-IndentManager& TCell::Indents() {
-  thread_local IndentManager unused;
-  return unused;
 }
 
 }  // namespace korva

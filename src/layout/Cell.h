@@ -80,8 +80,6 @@ class TCell : public TCellBasic {
   // Draws against a manager of its own too (not the one given).
   int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
   int DrawOwn(TCanvas& canvas, const TRect& clip, int x, int xRef, int yRef);
-  // An empty manager for callers of Draw that have none; the cell does not use it.
-  static IndentManager& Indents();
   int FWidth = 0;  // the width of the last layout
 };
 
