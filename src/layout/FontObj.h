@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/CompactVector.h"
 #include "core/UrlTarget.h"
 #include "layout/LayoutHost.h"
 #include "layout/SectionBase.h"
@@ -155,7 +156,7 @@ class TFontList {
   std::size_t CapacityBytes() const { return FItems.capacity() * sizeof(TFontObj); }
 
  private:
-  std::vector<TFontObj> FItems;
+  TCompactVector<TFontObj> FItems;
 };
 
 }  // namespace korva

@@ -126,6 +126,72 @@ void TTextObject::DumpObj(TDumpWriter& out, int depth) const {
   if (FloatKind() == 2) out << " float=right";
 }
 
+// ---- break flags ----
+
+TBreakFlags::TBreakFlags(const TBreakFlags& other) : FWords(other.FWords) {
+  if (FWords) {
+    FBits = std::make_unique<std::uint64_t[]>(FWords);
+    std::copy_n(other.FBits.get(), FWords, FBits.get());
+  }
+}
+
+void TBreakFlags::Grow(std::uint32_t words) {
+  if (words <= FWords) return;
+  // Grows by half again, so that a long run of NOBR text is not copied for every word.
+  const std::uint32_t count = std::max(words, FWords + FWords / 2);
+  auto bits = std::make_unique<std::uint64_t[]>(count);  // zeroed: may break
+  if (FWords) std::copy_n(FBits.get(), FWords, bits.get());
+  FBits = std::move(bits);
+  FWords = count;
+}
+
+void TBreakFlags::Set(int i, bool canBreak) {
+  if (i < 0) return;
+  const std::uint32_t w = std::uint32_t(i) >> 6;
+  const std::uint64_t bit = std::uint64_t(1) << (std::uint32_t(i) & 63);
+  if (canBreak) {
+    if (w < FWords) FBits[w] &= ~bit;
+    return;
+  }
+  Grow(w + 1);
+  FBits[w] |= bit;
+}
+
+void TBreakFlags::SetRange(int from, int n, bool canBreak) {
+  if (canBreak && FWords == 0) return;
+  for (int i = 0; i < n; ++i) Set(from + i, canBreak);
+}
+
+void TBreakFlags::Truncate(int n) {
+  n = std::max(n, 0);
+  for (std::uint32_t w = std::uint32_t(n) >> 6; w < FWords; ++w) {
+    const std::uint32_t first = w << 6;
+    if (first >= std::uint32_t(n)) FBits[w] = 0;
+    else FBits[w] &= (std::uint64_t(1) << (std::uint32_t(n) - first)) - 1;
+  }
+}
+
+void TBreakFlags::ShrinkToFit() {
+  std::uint32_t used = FWords;
+  while (used > 0 && FBits[used - 1] == 0) --used;
+  if (used == FWords) return;
+  if (used == 0) {
+    FBits.reset();
+  } else {
+    auto bits = std::make_unique<std::uint64_t[]>(used);
+    std::copy_n(FBits.get(), used, bits.get());
+    FBits = std::move(bits);
+  }
+  FWords = used;
+}
+
+std::string TBreakFlags::Text(int n) const {
+  std::string out(std::size_t(std::max(n, 0)), 'y');
+  for (int i = 0; i < n; ++i)
+    if (!CanBreak(i)) out[std::size_t(i)] = 'n';
+  return out;
+}
+
 // ---- construction and content ----
 
 TSection::TSection(TSectionList* document, const TUrlTarget* link, const TProperties& props, bool firstInBlock,
@@ -166,12 +232,12 @@ TSection::TSection(TSectionList* document, const TSection& source)
       FLink(source.FLink ? std::make_unique<TUrlTarget>(*source.FLink) : nullptr),
       FJustify(source.FJustify),
       FClearAttr(source.FClearAttr),
+      FFLPercent(source.FFLPercent),
+      FFinished(source.FFinished),
+      FPreFormated(source.FPreFormated),
       FLineHeight(source.FLineHeight),
       FFirstLineIndent(source.FFirstLineIndent),
-      FFLPercent(source.FFLPercent),
-      FSectionNumber(source.FSectionNumber),
-      FFinished(source.FFinished),
-      FPreFormated(source.FPreFormated) {
+      FSectionNumber(source.FSectionNumber) {
   for (const TFontObj& f : source.FFonts) FFonts.Add(TFontObj(this, f));
   for (const auto& o : source.FObjects)
     if (auto copy = o.Obj->CloneForPrint(document)) FObjects.push_back({o.Pos, std::move(copy)});
@@ -244,7 +310,7 @@ void TSection::AddTokenObj(const TokenObj& token) {
       else if (transform == txLower) c = ToLower16(c);
       BuffS.push_back(c);
     }
-    Brk.append(std::size_t(n), flag);
+    Brk.SetRange(int(BuffS.size()) - n, n, flag == 'y');
     AppendSource(int(BuffS.size()) - n, p, n);
     return;
   }
@@ -262,8 +328,8 @@ void TSection::AddTokenObj(const TokenObj& token) {
       inSmall = false;
     }
     AppendSource(int(BuffS.size()), p + i, 1);
+    Brk.Set(int(BuffS.size()), flag == 'y');
     BuffS.push_back(up);
-    Brk.push_back(flag);
   }
   if (inSmall) {
     stack.PopElement(FDocument->Styles(), "small");
@@ -282,8 +348,8 @@ TTextObject* TSection::AddObject(std::unique_ptr<TTextObject> object, char16_t p
   int pos = int(BuffS.size());
   const std::int32_t source = sourcePos;
   AppendSource(pos, &source, 1);
+  Brk.Set(pos, !(FNoBreak || FPreFormated));
   BuffS.push_back(placeholder);
-  Brk.push_back((FNoBreak || FPreFormated) ? 'n' : 'y');
   FObjects.push_back({pos, std::move(object)});
   FMinWidthCache = 0;
   return FObjects.back().Obj.get();
@@ -335,14 +401,14 @@ void TSection::Compact(const std::vector<char>& keep) {
     newIndex[std::size_t(i)] = k;
     if (keep[std::size_t(i)]) {
       BuffS[std::size_t(k)] = BuffS[std::size_t(i)];
-      Brk[std::size_t(k)] = Brk[std::size_t(i)];
+      Brk.Set(k, Brk.CanBreak(i));
       xp[std::size_t(k)] = xp[std::size_t(i)];
       ++k;
     }
   }
   newIndex[std::size_t(n)] = k;
   BuffS.resize(std::size_t(k));
-  Brk.resize(std::size_t(k));
+  Brk.Truncate(k);
   SIndexList.clear();
   AppendSource(0, xp.data(), k);
   for (TFontObj& f : FFonts) f.Pos = newIndex[std::size_t(std::min(f.Pos, n))];
@@ -371,7 +437,7 @@ void TSection::Finish() {
           continue;
         }
         if (BuffS[std::size_t(last)] == u' ') {
-          if (Brk[std::size_t(last)] == 'y') {
+          if (Brk.CanBreak(last)) {
             keep[std::size_t(i)] = 0;
             continue;
           }
@@ -405,13 +471,14 @@ void TSection::Finish() {
       }
     }
   }
-  Brk.push_back('y');
+  Brk.Truncate(int(BuffS.size()));  // the end of the text may break
   // The text is read from here on, never grown: no room is kept for more.
   BuffS.shrink_to_fit();
-  Brk.shrink_to_fit();
+  Brk.ShrinkToFit();
   SIndexList.shrink_to_fit();
   FObjects.shrink_to_fit();
   FFonts.ShrinkToFit();
+  FLink.reset();  // the link being read: nothing more is read
   FFinished = true;
   FCharCount = int(BuffS.size());
   FMinWidthCache = 0;
@@ -426,7 +493,7 @@ void TSection::RemoveFromDocumentLists() {
 }
 
 std::size_t TSection::MemoryBytes() const {
-  return sizeof(*this) + BuffS.capacity() * sizeof(char16_t) + Brk.capacity() +
+  return sizeof(*this) + BuffS.capacity() * sizeof(char16_t) + Brk.CapacityBytes() +
          SIndexList.capacity() * sizeof(IndexObj) + FFonts.CapacityBytes() +
          FLines.capacity() * sizeof(LineRec) + FObjects.capacity() * sizeof(TObjRef);
 }
@@ -571,12 +638,12 @@ int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentM
 
 namespace {
 // Where a line may end after character k (the line ends after it).
-inline bool BreaksAfter(const std::u16string& s, const std::string& brk, int k, int last) {
+inline bool BreaksAfter(const std::u16string& s, const TBreakFlags& brk, int k, int last) {
   char16_t c = s[std::size_t(k)];
-  if (brk[std::size_t(k)] == 'y' &&
+  if (brk.CanBreak(k) &&
       (c == u' ' || c == u'-' || c == u'?' || c == ccControl || c == ccObject || IsWide(c)))
     return true;
-  return k < last && IsWide(s[std::size_t(k + 1)]) && brk[std::size_t(k + 1)] == 'y';
+  return k < last && IsWide(s[std::size_t(k + 1)]) && brk.CanBreak(k + 1);
 }
 }  // namespace
 
@@ -645,9 +712,9 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     if (end < n && BuffS[std::size_t(end - 1)] != ccLineBreak) {
       const int c = end - 1;
       char16_t cc = BuffS[std::size_t(c)], nx = BuffS[std::size_t(end)];
-      const bool cy = Brk[std::size_t(c)] == 'y';
+      const bool cy = Brk.CanBreak(c);
       if (((cc == u' ' || cc == ccControl || cc == ccObject || IsWide(cc)) && cy) || cc == ccLineBreak ||
-          (nx == u' ' && cy) || ((nx == ccControl || nx == ccObject || IsWide(nx)) && Brk[std::size_t(end)] == 'y')) {
+          (nx == u' ' && cy) || ((nx == ccControl || nx == ccObject || IsWide(nx)) && Brk.CanBreak(end))) {
         // the line ends after c
       } else {
         int k = c - 1;
@@ -665,7 +732,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
           int p = c + 1;
           for (; p < n; ++p) {
             char16_t q = BuffS[std::size_t(p)], prev = BuffS[std::size_t(p - 1)];
-            if (Brk[std::size_t(p)] == 'y' &&
+            if (Brk.CanBreak(p) &&
                 (prev == u'-' || prev == u'?' || q == u' ' || q == ccControl || q == ccObject || q == ccLineBreak ||
                  IsWide(q)))
               break;
@@ -1309,7 +1376,7 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
     const int spaced = obj.ObjWidth() + obj.HSpaceL() + obj.HSpaceR();
     if (obj.FloatKind() != 0) {
       floats += spaced;
-      Brk[std::size_t(o.Pos)] = 'y';
+      Brk.Set(o.Pos, true);
     } else if (BuffS[std::size_t(o.Pos)] == ccControl) {
       if (!obj.PercentSized()) mn = std::max(mn, spaced);
     } else {
@@ -1340,12 +1407,12 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
       continue;
     }
     int j = i + 1;
-    if (!(IsWide(c) && Brk[std::size_t(i)] == 'y')) {
+    if (!(IsWide(c) && Brk.CanBreak(i))) {
       for (; j < n; ++j) {
         const char16_t q = BuffS[std::size_t(j)];
         const char16_t prev = BuffS[std::size_t(j - 1)];
-        if (Brk[std::size_t(j)] == 'y' && (q == u' ' || IsPlaceholder(q) || IsWide(q))) break;
-        if ((prev == u'-' || prev == u'?') && Brk[std::size_t(j - 1)] == 'y') break;
+        if (Brk.CanBreak(j) && (q == u' ' || IsPlaceholder(q) || IsWide(q))) break;
+        if ((prev == u'-' || prev == u'?') && Brk.CanBreak(j - 1)) break;
       }
     }
     mn = std::max(mn, withIndent(i, MeasureRange(i, j)));

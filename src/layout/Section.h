@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/CompactVector.h"
 #include "core/Symbols.h"
 #include "core/TokenObj.h"
 #include "layout/FontObj.h"
@@ -101,6 +102,36 @@ class TTextObject {
   bool FLinkFocused = false;
 };
 
+// Whether a line may break at each character of a section: one bit per character, set where it
+// may not (inside NOBR or preformatted text). Nothing is held while every character may break,
+// which is most text; characters past the stored bits may break.
+class TBreakFlags {
+ public:
+  TBreakFlags() = default;
+  TBreakFlags(const TBreakFlags& other);
+  TBreakFlags& operator=(const TBreakFlags&) = delete;
+
+  bool CanBreak(int i) const {
+    const std::uint32_t w = std::uint32_t(i) >> 6;
+    return i < 0 || w >= FWords || !((FBits[w] >> (std::uint32_t(i) & 63)) & 1);
+  }
+  void Set(int i, bool canBreak);
+  // The same flag for characters [from, from + n).
+  void SetRange(int from, int n, bool canBreak);
+  // Forgets the flags of characters at and after `n`.
+  void Truncate(int n);
+  // Frees what no flag needs.
+  void ShrinkToFit();
+  std::size_t CapacityBytes() const { return FWords * sizeof(std::uint64_t); }
+  // 'y' (may break) or 'n' for each of `n` characters, for reports and tests.
+  std::string Text(int n) const;
+
+ private:
+  void Grow(std::uint32_t words);
+  std::unique_ptr<std::uint64_t[]> FBits;
+  std::uint32_t FWords = 0;
+};
+
 class TSection : public TSectionBase {
  public:
   // A section for the element whose property set is `props`; `link` (may be null or empty) is
@@ -131,15 +162,14 @@ class TSection : public TSectionBase {
   // Takes the section's link runs out of the document's link list and the section out of the
   // id list (a section dropped before it is placed).
   void RemoveFromDocumentLists();
-  // Set by the builder while a NOBR element is open.
-  bool FNoBreak = false;
-
   // ---- content, read ----
   const std::u16string& Text() const { return BuffS; }
-  const std::string& BreakFlags() const { return Brk; }
+  // 'y' where a line may break at a character, 'n' where not, for the text and its end.
+  std::string BreakFlags() const { return Brk.Text(int(BuffS.size()) + (FFinished ? 1 : 0)); }
+  bool CanBreakAt(int index) const { return Brk.CanBreak(index); }
   const TFontList& Fonts() const { return FFonts; }
-  const std::vector<LineRec>& Lines() const { return FLines; }
-  const std::vector<IndexObj>& SourceIndex() const { return SIndexList; }
+  const TCompactVector<LineRec>& Lines() const { return FLines; }
+  const TCompactVector<IndexObj>& SourceIndex() const { return SIndexList; }
   int Justify() const { return FJustify; }
   bool Finished() const { return FFinished; }
   // The document-wide number given at Finish to a section holding characters; 0 otherwise.
@@ -211,15 +241,23 @@ class TSection : public TSectionBase {
   int EndOfText(const LineRec& line) const;
 
   std::u16string BuffS;
-  std::string Brk;
-  std::vector<IndexObj> SIndexList;  // runs of characters with consecutive source positions
+  TBreakFlags Brk;
+  TCompactVector<IndexObj> SIndexList;  // runs of characters with consecutive source positions
   TFontList FFonts;
-  std::vector<TObjRef> FObjects;  // in text order
-  std::vector<LineRec> FLines;
+  TCompactVector<TObjRef> FObjects;  // in text order
+  TCompactVector<LineRec> FLines;
   std::unique_ptr<TUrlTarget> FLink;  // the link of the last run; null when it is none
+
+ public:
+  // Set by the builder while a NOBR element is open.
+  bool FNoBreak = false;
+
+ protected:
   std::uint8_t FJustify = 1;    // 1 left, 2 center, 3 right, 4 justify
   std::uint8_t FClearAttr = 0;  // 1 left, 2 right, 3 both
   std::uint8_t FFLPercent = 0;  // first-line indent in percent, 0 to 90
+  bool FFinished = false;
+  bool FPreFormated = false;
   int FLineHeight = -1;
   int FFirstLineIndent = 0;
   int FMinWidthCache = 0, FMaxWidthCache = 0;
@@ -228,8 +266,6 @@ class TSection : public TSectionBase {
   int FLayoutX = 0;        // left x of the last layout
   int FLayoutWidth = 0;    // reported width of the last layout
   int FSectionLeft = 0, FSectionRight = 0;
-  bool FFinished = false;
-  bool FPreFormated = false;
   friend class TPreFormated;
   // The last hit-test fit: line, pixel offset, answer.
   mutable int FFitLine = -1, FFitX = 0, FFitCount = 0;

@@ -45,6 +45,29 @@ TEST(SectionTest, FinishTrimsSpaces) {
   }
 }
 
+// No-break marks follow their characters when spaces are dropped, across the 64-character words
+// they are stored in; the end of the text may always break.
+TEST(SectionTest, NoBreakMarksFollowTrimmedText) {
+  TLayoutFixture f;
+  TSection s(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  const std::u16string kept(130, u'x');
+  s.FNoBreak = false;
+  AddText(s, u"  a   b ", 0);
+  s.FNoBreak = true;
+  AddText(s, kept, 20);
+  s.FNoBreak = false;
+  AddText(s, u"  c  ", 200);
+  s.Finish();
+  ASSERT_EQ(u"a b " + kept + u" c", s.Text());
+  EXPECT_EQ("yyyy" + std::string(130, 'n') + "yyy", s.BreakFlags());
+  EXPECT_FALSE(s.CanBreakAt(4 + 129));
+  EXPECT_TRUE(s.CanBreakAt(4 + 130));
+
+  // A copy for printing keeps the marks.
+  TSection copy(&f.Doc, s);
+  EXPECT_EQ(s.BreakFlags(), copy.BreakFlags());
+}
+
 // Where spaces go, the font runs after them move back with the text.
 TEST(SectionTest, TrimmingShiftsFontRuns) {
   TLayoutFixture f;

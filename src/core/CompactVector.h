@@ -1,0 +1,168 @@
+// A vector that takes one pointer in its owner: the size and capacity live in the heap block
+// before the items, and an empty vector holds no block at all. Layout objects exist by the
+// ten thousand on a large page and most of their lists are empty or short, so the two words a
+// standard vector spends on them are worth saving.
+//
+// It offers the part of the standard vector's interface that these lists use; iterators are
+// plain pointers and are invalidated by growth as usual.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+namespace korva {
+
+template <class T>
+class TCompactVector {
+  struct THeader {
+    std::uint32_t Size;
+    std::uint32_t Capacity;
+  };
+  static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "items need a stricter alignment than new gives");
+  static constexpr std::size_t ItemsOffset =
+      (sizeof(THeader) + alignof(T) - 1) / alignof(T) * alignof(T);
+
+ public:
+  using value_type = T;
+  using size_type = std::size_t;
+  using iterator = T*;
+  using const_iterator = const T*;
+  using reference = T&;
+  using const_reference = const T&;
+
+  TCompactVector() = default;
+  TCompactVector(const TCompactVector& other) {
+    if (other.empty()) return;
+    Allocate(other.Header()->Size);
+    std::uninitialized_copy(other.begin(), other.end(), Items());
+    Header()->Size = other.Header()->Size;
+  }
+  TCompactVector(TCompactVector&& other) noexcept : FBlock(std::exchange(other.FBlock, nullptr)) {}
+  TCompactVector& operator=(const TCompactVector& other) {
+    if (this != &other) {
+      TCompactVector copy(other);
+      swap(copy);
+    }
+    return *this;
+  }
+  TCompactVector& operator=(TCompactVector&& other) noexcept {
+    if (this != &other) {
+      Release();
+      FBlock = std::exchange(other.FBlock, nullptr);
+    }
+    return *this;
+  }
+  ~TCompactVector() { Release(); }
+
+  void swap(TCompactVector& other) noexcept { std::swap(FBlock, other.FBlock); }
+
+  size_type size() const { return FBlock ? Header()->Size : 0; }
+  size_type capacity() const { return FBlock ? Header()->Capacity : 0; }
+  bool empty() const { return size() == 0; }
+
+  T* data() { return FBlock ? Items() : nullptr; }
+  const T* data() const { return FBlock ? Items() : nullptr; }
+  iterator begin() { return data(); }
+  iterator end() { return data() + size(); }
+  const_iterator begin() const { return data(); }
+  const_iterator end() const { return data() + size(); }
+
+  T& operator[](size_type i) { return Items()[i]; }
+  const T& operator[](size_type i) const { return Items()[i]; }
+  T& front() { return Items()[0]; }
+  const T& front() const { return Items()[0]; }
+  T& back() { return Items()[size() - 1]; }
+  const T& back() const { return Items()[size() - 1]; }
+
+  void reserve(size_type n) {
+    if (n > capacity()) Reallocate(n);
+  }
+
+  template <class... A>
+  T& emplace_back(A&&... args) {
+    const size_type n = size();
+    if (n == capacity()) Reallocate(n < 2 ? n + 1 : n + n / 2 + 1);
+    T* item = ::new (static_cast<void*>(Items() + n)) T(std::forward<A>(args)...);
+    ++Header()->Size;
+    return *item;
+  }
+  void push_back(const T& item) { emplace_back(item); }
+  void push_back(T&& item) { emplace_back(std::move(item)); }
+
+  void pop_back() {
+    std::destroy_at(&back());
+    --Header()->Size;
+  }
+
+  iterator erase(iterator pos) {
+    std::move(pos + 1, end(), pos);
+    pop_back();
+    return pos;
+  }
+
+  void resize(size_type n) {
+    const size_type old = size();
+    if (n < old) {
+      std::destroy(begin() + n, end());
+      Header()->Size = std::uint32_t(n);
+      return;
+    }
+    reserve(n);
+    for (size_type i = old; i < n; ++i) {
+      ::new (static_cast<void*>(Items() + i)) T();
+      ++Header()->Size;
+    }
+  }
+
+  void clear() {
+    if (!FBlock) return;
+    std::destroy(begin(), end());
+    Header()->Size = 0;
+  }
+
+  // Frees the spare room; an empty vector gives its block back.
+  void shrink_to_fit() {
+    if (!FBlock || Header()->Size == Header()->Capacity) return;
+    if (Header()->Size == 0) Release();
+    else Reallocate(Header()->Size);
+  }
+
+ private:
+  THeader* Header() const { return static_cast<THeader*>(FBlock); }
+  T* Items() const { return reinterpret_cast<T*>(static_cast<char*>(FBlock) + ItemsOffset); }
+
+  void Allocate(size_type capacity) {
+    if (capacity > std::numeric_limits<std::uint32_t>::max() ||
+        capacity > (std::numeric_limits<std::size_t>::max() - ItemsOffset) / sizeof(T))
+      throw std::length_error("TCompactVector: too many items");
+    FBlock = ::operator new(ItemsOffset + capacity * sizeof(T));
+    *Header() = THeader{0, std::uint32_t(capacity)};
+  }
+
+  void Reallocate(size_type capacity) {
+    TCompactVector grown;
+    grown.Allocate(capacity);
+    if (FBlock) {
+      std::uninitialized_move(begin(), end(), grown.Items());
+      grown.Header()->Size = Header()->Size;
+    }
+    swap(grown);  // `grown` now frees the old block and destroys the moved-from items
+  }
+
+  void Release() {
+    if (!FBlock) return;
+    std::destroy(begin(), end());
+    ::operator delete(FBlock);
+    FBlock = nullptr;
+  }
+
+  void* FBlock = nullptr;
+};
+
+}  // namespace korva

@@ -1,0 +1,94 @@
+// The one-pointer vector: items survive growth, erasure and shrinking, each is destroyed once,
+// and an empty vector holds no block.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/CompactVector.h"
+
+namespace korva::test {
+namespace {
+
+// Counts live objects so that double destruction or leaks show.
+struct TCounted {
+  static int Live;
+  std::unique_ptr<std::string> Text;  // move-only, like the layout records kept in these lists
+  explicit TCounted(std::string s = {}) : Text(std::make_unique<std::string>(std::move(s))) { ++Live; }
+  TCounted(TCounted&& o) noexcept : Text(std::move(o.Text)) { ++Live; }
+  TCounted& operator=(TCounted&& o) noexcept {
+    Text = std::move(o.Text);
+    return *this;
+  }
+  ~TCounted() { --Live; }
+};
+int TCounted::Live = 0;
+
+TEST(CompactVectorTest, TakesOnePointerAndNoBlockWhenEmpty) {
+  EXPECT_EQ(sizeof(void*), sizeof(TCompactVector<TCounted>));
+  TCompactVector<int> v;
+  EXPECT_TRUE(v.empty());
+  EXPECT_EQ(nullptr, v.data());
+  EXPECT_EQ(v.begin(), v.end());
+  v.push_back(1);
+  v.clear();
+  v.shrink_to_fit();
+  EXPECT_EQ(0u, v.capacity());
+  EXPECT_EQ(nullptr, v.data());
+}
+
+TEST(CompactVectorTest, MoveOnlyItemsSurviveGrowthEraseAndShrink) {
+  TCounted::Live = 0;
+  {
+    TCompactVector<TCounted> v;
+    for (int i = 0; i < 100; ++i) v.emplace_back(std::to_string(i));
+    EXPECT_EQ(100, TCounted::Live);
+    ASSERT_EQ(100u, v.size());
+    EXPECT_GE(v.capacity(), 100u);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(std::to_string(i), *v[std::size_t(i)].Text);
+
+    v.erase(v.begin());            // first
+    v.erase(v.begin() + 49);       // in the middle: "50"
+    v.erase(v.end() - 1);          // last
+    EXPECT_EQ(97, TCounted::Live);
+    EXPECT_EQ("1", *v.front().Text);
+    EXPECT_EQ("49", *v[48].Text);
+    EXPECT_EQ("51", *v[49].Text);
+    EXPECT_EQ("98", *v.back().Text);
+
+    v.shrink_to_fit();
+    EXPECT_EQ(v.size(), v.capacity());
+    EXPECT_EQ("51", *v[49].Text);
+
+    TCompactVector<TCounted> moved(std::move(v));
+    EXPECT_TRUE(v.empty());
+    EXPECT_EQ(97u, moved.size());
+    moved.resize(10);
+    EXPECT_EQ(10, TCounted::Live);
+    moved.resize(12);  // default-made items at the end
+    EXPECT_EQ(12, TCounted::Live);
+    EXPECT_TRUE(moved.back().Text->empty());
+    moved.pop_back();
+    EXPECT_EQ(11, TCounted::Live);
+  }
+  EXPECT_EQ(0, TCounted::Live);
+}
+
+TEST(CompactVectorTest, CopiesAreIndependent) {
+  TCompactVector<std::string> a;
+  a.push_back("one");
+  a.push_back("two");
+  TCompactVector<std::string> b(a);
+  b[0] = "changed";
+  b.push_back("three");
+  EXPECT_EQ("one", a[0]);
+  EXPECT_EQ(2u, a.size());
+  a = b;
+  EXPECT_EQ(3u, a.size());
+  EXPECT_EQ("changed", a[0]);
+  a = a;  // self-assignment keeps the items
+  EXPECT_EQ("three", a[2]);
+}
+
+}  // namespace
+}  // namespace korva::test
