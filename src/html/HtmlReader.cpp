@@ -851,6 +851,8 @@ void THtmlReader::DoScript() {
 
 void THtmlReader::ReadTextArea(const std::function<void(const std::string& text)>& addText) {
   std::string text;
+  // A line end right after the start tag only lays out the source; CR LF is one line end here.
+  if (FCh == '\r') GetCh();
   ReadRawContents("</TEXTAREA", true, true, addText ? &addText : nullptr, text);
   while (FCh != '>' && FCh != 0) GetCh();
   if (FCh == '>') GetCh();
