@@ -556,7 +556,8 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
                          cursor);
   indents.CurrentContext = savedContext;
   FCharCount = cursor - FFirstChar;
-  maxWidth = ml + mr + bl + br + pl + pr + contentMax;
+  // A block is as wide as its own width even when its content is narrower (or empty).
+  maxWidth = ml + mr + bl + br + pl + pr + std::max(contentMax, FLaidWidth);
   if (positioned) maxWidth += FBoxLeft - mr;
   maxWidth = ClampCoord(maxWidth);
 

@@ -68,6 +68,44 @@ TEST_F(FormatTest, WideContentIsCappedAt6000) {
   EXPECT_EQ(V->HScrollPos(), 6000 - V->PaintPanel()->width());
 }
 
+// The horizontal bar reaches the widest content, whatever makes it wide: a block's own width
+// counts even when what is inside it is narrower or nothing at all.
+TEST_F(FormatTest, TheHorizontalBarReachesTheWidestContent) {
+  struct Case {
+    const char* page;
+    int width;
+  } cases[] = {
+      {"<div style=\"width:1000px\">x</div>", 1000},
+      {"<div style=\"width:1000px\"></div>", 1000},
+      {"<div style=\"width:1000px;height:20px\"></div>", 1000},
+      {"<div style=\"width:1000px\"><table><tr><td>x</td></tr></table></div>", 1000},
+      {"<div style=\"width:1000px;padding-left:10px;border:solid 2px\"></div>", 1014},
+      {"<div style=\"margin-left:50px\"><div style=\"width:1000px\"></div></div>", 1050},
+      {"<div style=\"width:1000px;float:left\"></div>", 1000},
+      {"<div style=\"width:7000px\"></div>", 6000},
+      {"<table width=1000 cellspacing=0><tr><td>x</td></tr></table>", 1000},
+      {"<img src=\"none\" width=1000 height=10>", 1000},
+      {"<pre>0123456789012345678901234567890123456789012345678901234567890123456789</pre>", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.page);
+    V->LoadStream(c.page, "");
+    if (c.width == 0) {
+      // Preformatted lines are as wide as their text, which the font decides.
+      EXPECT_GT(V->ScrollWidth(), V->PaintPanel()->width());
+    } else {
+      EXPECT_EQ(V->ScrollWidth(), c.width);
+    }
+    EXPECT_TRUE(V->HScrollBar()->isVisible());
+    EXPECT_EQ(V->HScrollBar()->Maximum(), V->ScrollWidth());
+    V->SetHScrollPos(100000);
+    EXPECT_EQ(V->HScrollPos() + V->PaintPanel()->width(), V->ScrollWidth());
+  }
+  // A narrow block leaves the width alone: no bar.
+  V->LoadStream("<div style=\"width:100px\"></div>", "");
+  EXPECT_FALSE(V->HScrollBar()->isVisible());
+}
+
 TEST_F(FormatTest, LongSourcesAreFormattedOnceAtTheBarWidth) {
   std::string page = Paragraphs(400);
   ASSERT_GE(page.size(), 10000u);
