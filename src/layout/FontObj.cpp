@@ -69,6 +69,17 @@ void TRunExtra::SetFocused(bool on) {
   doc->LinkFocused(box);
 }
 
+const std::string& TRunExtra::Title() const {
+  static const std::string none;
+  return FTitle ? *FTitle : none;
+}
+
+void TRunExtra::SetTitle(const std::string& title) {
+  if (title.empty()) FTitle.reset();
+  else if (FTitle) *FTitle = title;
+  else FTitle = std::make_unique<std::string>(title);
+}
+
 // ---- TFontObj ----
 
 TFontObj::TFontObj(TSection* section, int pos, const TProperties& props) : Pos(pos) {
@@ -80,7 +91,7 @@ TFontObj::TFontObj(TSection* section, const TFontObj& source)
     : Pos(source.Pos), SScript(source.SScript), FFont(source.FFont) {
   if (source.FExtra) {
     FExtra = std::make_unique<TRunExtra>(section);
-    FExtra->Title = source.FExtra->Title;
+    FExtra->SetTitle(source.FExtra->Title());
     FExtra->UrlTarget = source.FExtra->UrlTarget;
     FExtra->LinkFonts = source.FExtra->LinkFonts;
     FExtra->YValue = source.FExtra->YValue;
@@ -99,14 +110,14 @@ TRunExtra& TFontObj::Extra(TSection* section) {
 }
 
 void TFontObj::DropExtraIfUnused() {
-  if (FExtra && FExtra->Title.empty() && FExtra->UrlTarget.Url().empty() && !FExtra->LinkFonts &&
+  if (FExtra && FExtra->Title().empty() && FExtra->UrlTarget.Url().empty() && !FExtra->LinkFonts &&
       !FExtra->TabControl && FExtra->YValue == 0 && !FExtra->InLinkList)
     FExtra.reset();
 }
 
 void TFontObj::SetTitle(TSection* section, const std::string& title) {
   if (title.empty() && !FExtra) return;
-  Extra(section).Title = title;
+  Extra(section).SetTitle(title);
   DropExtraIfUnused();
 }
 

@@ -49,7 +49,6 @@ class TRunExtra : public TLinkRun {
   TRunExtra& operator=(const TRunExtra&) = delete;
 
   TSection* FSection;
-  std::string Title;
   TUrlTarget UrlTarget;
   const TLinkFontSet* LinkFonts = nullptr;
   std::unique_ptr<TNativeControl> TabControl;  // keyboard stop of the link's first run
@@ -58,6 +57,9 @@ class TRunExtra : public TLinkRun {
   bool InLinkList = false;
 
   bool IsLink() const { return !UrlTarget.Url().empty(); }
+  // The element title shown over the run (few runs have one).
+  const std::string& Title() const;
+  void SetTitle(const std::string& title);
   // The state font, or null when the run is no link.
   const TDocFont* StateFont() const;
   int LinkID() const override { return UrlTarget.ID(); }
@@ -68,6 +70,9 @@ class TRunExtra : public TLinkRun {
   void SetFocused(bool on);
   void DropTabControl();
   void LeaveLinkList();
+
+ private:
+  std::unique_ptr<std::string> FTitle;  // null when there is none
 };
 
 // A run of text in one font: its first character and its font, with the rare rest apart. Runs
@@ -85,7 +90,7 @@ class TFontObj {
 
   bool IsLink() const { return FExtra && FExtra->IsLink(); }
   const TUrlTarget& UrlTarget() const { return Info().UrlTarget; }
-  const std::string& Title() const { return Info().Title; }
+  const std::string& Title() const { return Info().Title(); }
   void SetTitle(TSection* section, const std::string& title);
   TNativeControl* TabControl() const { return Info().TabControl.get(); }
   int YValue() const { return Info().YValue; }

@@ -72,10 +72,12 @@ class TDeferredObject : public TDrawItem {
 // An image or panel in the text.
 class TFloatingTextObject : public TTextObject {
  public:
-  TFloatingTextObject(std::unique_ptr<TFloatingObj> obj, const TUrlTarget& link)
-      : FObj(std::move(obj)), FLink(link) {}
+  // `link` is the link the object stands in, if any.
+  TFloatingTextObject(std::unique_ptr<TFloatingObj> obj, const TUrlTarget* link)
+      : FObj(std::move(obj)),
+        FLink(link && !link->Url().empty() ? std::make_unique<TUrlTarget>(*link) : nullptr) {}
   void SizeFor(TCanvas& canvas, int usableWidth) override {
-    FObj->ComputeSize(canvas, 0, usableWidth, !FLink.Url().empty());
+    FObj->ComputeSize(canvas, 0, usableWidth, FLink != nullptr);
   }
   int ObjWidth() const override { return FObj->BoxWidth; }
   int ObjHeight() const override { return FObj->BoxHeight; }
@@ -103,18 +105,18 @@ class TFloatingTextObject : public TTextObject {
     spot.Image = img;
     // Maps and server-side coordinates count from the picture, inside the link border.
     const int border = img->LinkBorder ? 1 : 0;
-    bool hit = ImageHotSpot(*img, map, x - FX - border, y - FY - border, FLink.Url().empty() ? nullptr : &FLink, spot);
+    bool hit = ImageHotSpot(*img, map, x - FX - border, y - FY - border, FLink.get(), spot);
     return hit || spot.HasTitle;
   }
   std::unique_ptr<TTextObject> CloneForPrint(TSectionList* document) const override {
-    return std::make_unique<TFloatingTextObject>(FObj->CloneForPrint(document), FLink);
+    return std::make_unique<TFloatingTextObject>(FObj->CloneForPrint(document), FLink.get());
   }
   void SetTextIndex(int index) override { FObj->TextIndex = index; }
   void DumpObj(TDumpWriter& out, int depth) const override { FObj->Dump(out, depth); }
 
  private:
   std::unique_ptr<TFloatingObj> FObj;
-  TUrlTarget FLink;
+  std::unique_ptr<TUrlTarget> FLink;  // null outside links
 };
 
 }  // namespace
@@ -359,7 +361,7 @@ TFloatingObj* TSection::AddImage(std::unique_ptr<TFloatingObj> image, int source
   if (!image) return nullptr;
   TFloatingObj* raw = image.get();
   raw->TextIndex = int(BuffS.size());
-  AddObject(std::make_unique<TFloatingTextObject>(std::move(image), FLink ? *FLink : TUrlTarget{}), ccObject, sourcePos);
+  AddObject(std::make_unique<TFloatingTextObject>(std::move(image), FLink.get()), ccObject, sourcePos);
   return raw;
 }
 
