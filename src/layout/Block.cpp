@@ -106,12 +106,15 @@ void TBlockImage::ShareFrom(const TBlockImage& s) {
 
 TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
                bool isListBlock, bool collapse)
-    : TSectionBase(document), FParentCell(parentCell), FIsListBlock(isListBlock) {
-  FDepth = (parentCell ? parentCell->FDepth : 0) + 1;
+    : TSectionBase(document),
+      FInnerCell(document),
+      FParentCell(parentCell),
+      FIsListBlock(isListBlock),
+      FRaw(std::make_unique<TRawBox>()) {
+  FDepth = std::int16_t(std::min((parentCell ? parentCell->FDepth : 0) + 1, MaxLayoutDepth + 1));
   FTag = props.FTagName;
   FTagLength = std::uint32_t(FTag.size());
   if (!props.FClassName.empty()) FTag += "." + props.FClassName;
-  FInnerCell = std::make_unique<TBlockCell>(document);
   FInnerCell->FDepth = FDepth;
   FInnerCell->FParentBlock = this;
   // The view stays valid: FTag does not change after this and the block does not move.
@@ -128,23 +131,24 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
   FBoxBorderStyle = props.GetBorderStyle();
   const TPropValue& color = props.Value(piColor);
   FBlockColor = color.IsInt() ? TColor(color.Int()) : clBlack;
+  TRawBox& r = *FRaw;
   if (document) {
     const TDocFont& font = document->FontFor(props);
-    FEmPixels = font.EmPixels;
-    FExPixels = font.ExPixels;
+    r.EmPixels = font.EmPixels;
+    r.ExPixels = font.ExPixels;
   } else {
-    FEmPixels = props.FEmPixels;
-    FExPixels = props.FExPixels;
+    r.EmPixels = props.FEmPixels;
+    r.ExPixels = props.FExPixels;
   }
   // Lengths are read here once; layout passes only scale percentages.
-  PrepareBoxLengths(raw, FEmPixels, FExPixels);
-  FBoxValuesRaw = TCompactBox(raw);
+  PrepareBoxLengths(raw, r.EmPixels, r.ExPixels);
+  r.Box = TCompactBox(raw);
   FHidden = props.DisplayNone();
   if (!props.FTitleText.empty()) Extra().TitleText = props.FTitleText;
   std::string url;
   if (props.GetBackgroundImage(url) && !url.empty()) {
     TBackgroundPosArray pos{};
-    props.GetBackgroundPos(FEmPixels, FExPixels, pos);
+    props.GetBackgroundPos(r.EmPixels, r.ExPixels, pos);
     SetBackImage(url, pos);
   }
   FPositioning = props.GetPositionMode();
@@ -164,7 +168,7 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
   if (IsFloating() && FStackLevel == 0) FStackLevel = 1;
 
   bool topAuto = false, bottomAuto = false;
-  ResolveVerticalBox(FBoxValuesRaw, 400, FEmPixels, FExPixels, FBoxValues, topAuto, bottomAuto);
+  ResolveVerticalBox(r.Box, 400, r.EmPixels, r.ExPixels, FBoxValues, topAuto, bottomAuto);
   FBoxValues[piMarginTop] = ClampCoord(FBoxValues[piMarginTop]);
   FBoxValues[piMarginBottom] = ClampCoord(FBoxValues[piMarginBottom]);
   FTopAuto = topAuto;
@@ -223,21 +227,17 @@ void TBlock::CollapseMargins(TCellBasic* cell) {
 TBlock::TBlock(TSectionList* document, const TBlock& s)
     : TSectionBase(document, s),
       FBoxValues(s.FBoxValues),
-      FBoxValuesRaw(s.FBoxValuesRaw),
-      FEmPixels(s.FEmPixels),
-      FExPixels(s.FExPixels),
+      FInnerCell(document),
       FBlockColor(s.FBlockColor),
       FLaidWidth(s.FLaidWidth),
       FClearExtra(s.FClearExtra),
-      FIndent(s.FIndent),
       FBoxTop(s.FBoxTop),
       FBoxLeft(s.FBoxLeft),
       FBlockContentBottom(s.FBlockContentBottom),
-      FBorderRect(s.FBorderRect),
-      FDepth(s.FDepth),
       FLayoutX(s.FLayoutX),
       FContentLeft(s.FContentLeft),
       FBoxTopY(s.FBoxTopY),
+      FDepth(s.FDepth),
       FBoxBorderStyle(s.FBoxBorderStyle),
       FFloatMode(s.FFloatMode),
       FClear(s.FClear),
@@ -250,11 +250,19 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
       FPageBreakAfter(s.FPageBreakAfter),
       FPageBreakInside(s.FPageBreakInside),
       FHidden(s.FHidden),
-      FTag(s.FTag),
       FTagLength(s.FTagLength),
+      FRaw(s.FRaw ? std::make_unique<TRawBox>(*s.FRaw) : nullptr),
+      FTag(s.FTag),
+      FCachedMarginLeft(s.FCachedMarginLeft),
+      FCachedMarginRight(s.FCachedMarginRight),
       FDrawTop(s.FDrawTop),
       FDrawBottom(s.FDrawBottom),
-      FHasPercentBox(s.FHasPercentBox) {
+      FCachedAutoCount(s.FCachedAutoCount),
+      FHasPercentBox(s.FHasPercentBox),
+      FBoxCached(s.FBoxCached),
+      FKeepRawBox(s.FKeepRawBox),
+      FKeptWidthPercent(s.FKeptWidthPercent),
+      FKeptSideColors(s.FKeptSideColors) {
   FPaintHeight = s.FPaintHeight;
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
@@ -263,7 +271,6 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
   FPaintTop = s.FPaintTop;
   FPaintBottom = s.FPaintBottom;
   FInnerTop = s.FInnerTop;
-  FInnerCell = std::make_unique<TBlockCell>(document);
   if (!s.TooDeep()) FInnerCell->CopyFrom(*s.FInnerCell, document);
   FInnerCell->FDepth = FDepth;
   FInnerCell->FOwnerTag = TagName();
@@ -271,6 +278,7 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
   if (s.FExtra) {
     TBlockExtra& e = Extra();
     e.TitleText = s.FExtra->TitleText;
+    e.BorderRect = s.FExtra->BorderRect;
     e.BackImagePos = s.FExtra->BackImagePos;
     if (s.FExtra->BackImage) {
       // The copy shares the picture without holding the cache entry.
@@ -342,7 +350,7 @@ void TBlock::ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& 
     return;
   }
   TBoxValues box{};
-  ResolveBlockBox(FBoxValuesRaw, baseWidth, baseHeight, FEmPixels, FExPixels, box, autoCount);
+  ResolveBlockBox(FRaw->Box, baseWidth, baseHeight, FRaw->EmPixels, FRaw->ExPixels, box, autoCount);
   SanitizeBox(box);
   if (!FHasPercentBox) {
     // FBoxValues keeps the box from now on; its margins stay as they are until a layout.
@@ -354,8 +362,27 @@ void TBlock::ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& 
     FCachedMarginRight = box[piMarginRight];
     FCachedAutoCount = std::uint8_t(autoCount);
     FBoxCached = true;
+    if (!FKeepRawBox) DropRawBox();
   }
   CopyBoxKeepingVerticalMargins(box, result);
+}
+
+bool TBlock::WidthIsPercent() const { return FRaw ? HasPercent(FRaw->Box[piWidth]) : FKeptWidthPercent; }
+
+bool TBlock::SideColorSet(int colorIndex) const {
+  if (!FRaw) return (FKeptSideColors >> (colorIndex - piBorderTopColor)) & 1;
+  const TCompactBox::Ref raw = FRaw->Box[colorIndex];
+  return raw.IsInt() && raw.Int() != NotSetValue;
+}
+
+void TBlock::DropRawBox() {
+  if (!FRaw) return;
+  FKeptWidthPercent = WidthIsPercent();
+  std::uint8_t sides = 0;
+  for (int i = 0; i < 4; ++i)
+    if (SideColorSet(piBorderTopColor + i)) sides = std::uint8_t(sides | (1 << i));
+  FKeptSideColors = sides;
+  FRaw.reset();
 }
 
 void TBlock::ContentMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
@@ -430,7 +457,7 @@ int TBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, in
   }
   ml = AutoAsZero(ml);
   mr = AutoAsZero(mr);
-  if (HasPercent(FBoxValuesRaw[piWidth])) width = std::min(width, availWidth - ml - mr - bp);
+  if (WidthIsPercent()) width = std::min(width, availWidth - ml - mr - bp);
   return std::clamp(width, 0, MaxLayoutCoord);
 }
 
@@ -461,7 +488,7 @@ int TBlock::LayoutAsNothing(int x, int y, int& maxWidth, int& cursor) {
   FDrawTop = FDrawBottom = y;
   FLaidWidth = 0;
   FClearExtra = 0;
-  FBorderRect = {};
+  if (FExtra) FExtra->BorderRect = {};
   maxWidth = 0;
   return 0;
 }
@@ -518,13 +545,14 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
 
   const int t = y + FClearExtra;
   FPaintTop = mt < 0 ? t + mt : t;
+  int indent = 0;
   if (FFloatMode == acLeft)
-    FIndent = std::max(x, indents.LeftEdgeAt(t)) + ml + pl + bl - x;
+    indent = std::max(x, indents.LeftEdgeAt(t)) + ml + pl + bl - x;
   else if (FFloatMode == acRight)
-    FIndent = std::min(availWidth, indents.RightEdgeAt(t) - x) - mr - pr - br - FLaidWidth;
+    indent = std::min(availWidth, indents.RightEdgeAt(t) - x) - mr - pr - br - FLaidWidth;
   else
-    FIndent = ml + pl + bl;
-  int cx = ClampCoord(x + FIndent);
+    indent = ml + pl + bl;
+  int cx = ClampCoord(x + indent);
   if (FIsListBlock) {
     // Room for the markers of the items, clear of any float on the left.
     int room = indents.LeftEdgeAt(t) + 35;
@@ -678,7 +706,7 @@ int TBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int
   if (dx != 0 || dy != 0) canvas.SetOrigin(origin.x + dx, origin.y + dy);
 
   TRect border = BorderBox();
-  FBorderRect = border.Offset(dx, dy);
+  if (FExtra) FExtra->BorderRect = border.Offset(dx, dy);
   if (!IntersectRect(border, c).IsEmpty()) {
     TRect padding = PaddingBox();
     DrawBackground(canvas, c, padding);
@@ -864,8 +892,7 @@ void TBlock::DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRect& i
     width[s] = std::max(0, Thickness(s, outer, inner));
     style[s] = b[styleIndex[s]];
     // A side without its own colour takes the element's colour.
-    const TPropValue& raw = FBoxValuesRaw[colorIndex[s]];
-    color[s] = raw.IsInt() && raw.Int() != NotSetValue ? TColor(b[colorIndex[s]]) : FBlockColor;
+    color[s] = SideColorSet(colorIndex[s]) ? TColor(b[colorIndex[s]]) : FBlockColor;
   }
   // Coordinates far outside the visible area are cut back to it.
   const TPoint origin = canvas.Origin();
@@ -979,7 +1006,7 @@ void TBlock::DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRect& i
 bool TBlock::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
   if (FHidden || TooDeep() || FVisibility == viHidden) return false;
   bool titled = false;
-  if (!TitleText().empty() && FBorderRect.Contains(x, y)) {
+  if (!TitleText().empty() && FExtra->BorderRect.Contains(x, y)) {
     spot.Title = TitleText();
     spot.HasTitle = true;
     titled = true;
@@ -1133,8 +1160,7 @@ int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   const int bl = b[piBorderLeftWidth], br = b[piBorderRightWidth], bt = b[piBorderTopWidth],
             bb = b[piBorderBottomWidth];
 
-  FIndent = ml + pl + bl;
-  const int cx = ClampCoord(x + FIndent);
+  const int cx = ClampCoord(x + ml + pl + bl);
   FLaidWidth = std::max(0, availWidth - ml - mr - pl - pr - bl - br);
   FContentLeft = cx;
   FPaintTop = mt < 0 ? y + mt : y;
@@ -1180,7 +1206,7 @@ int TBodyBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
   int after = FInnerTop + FBoxHeight;
   if (FHidden || TooDeep() || FDocY == NotLaidOutY || FVisibility == viHidden) return after;
   // The document's background is the viewer's to paint; the body draws its content only.
-  FBorderRect = BorderBox();
+  if (FExtra) FExtra->BorderRect = BorderBox();
   const void* savedOwner = indents.CurrentOwner;
   indents.CurrentOwner = this;
   for (int i = 0, n = PaintCount(); i < n; ++i)

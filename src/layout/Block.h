@@ -58,26 +58,22 @@ class TBlock : public TSectionBase {
 
   // ---- fields ----
   TBoxValues FBoxValues{};
-  std::unique_ptr<TBlockCell> FInnerCell;
-  TCompactBox FBoxValuesRaw;  // prepared box values, for layouts at any width
+  TEmbedded<TBlockCell> FInnerCell;  // the content, held in place
   TCellBasic* FParentCell = nullptr;
-  int FEmPixels = 0, FExPixels = 0;
   TColor FBlockColor = clBlack;
   int FLaidWidth = 0;
   int FClearExtra = 0;
-  int FIndent = 0;
   int FBoxTop = 0, FBoxLeft = 0;
   int FBlockContentBottom = 0;
-  TRect FBorderRect{};
-  // Nesting depth: the containing cell's depth + 1. Deeper than MaxLayoutDepth, the block is
-  // laid out, drawn, measured and queried as if empty.
-  int FDepth = 1;
 
   // Results of the last layout, in document coordinates (before any relative offset).
   int FLayoutX = 0;       // the x the block was laid out at
   int FContentLeft = 0;   // the content box
   int FBoxTopY = 0;       // top of the border box
 
+  // Nesting depth: the containing cell's depth + 1 (counting stops past MaxLayoutDepth). Deeper
+  // than MaxLayoutDepth, the block is laid out, drawn, measured and queried as if empty.
+  std::int16_t FDepth = 1;
   TBorderStyleCode FBoxBorderStyle : 8 = bssNone;
   TAlignCode FFloatMode : 8 = acNone;
   TClearCode FClear : 8 = ccNone;
@@ -89,12 +85,24 @@ class TBlock : public TSectionBase {
   bool FPageBreakBefore : 1 = false, FPageBreakAfter : 1 = false, FPageBreakInside : 1 = false;
   bool FHidden : 1 = false;  // display: none
 
+ protected:
+  std::uint32_t FTagLength = 0;  // of the tag alone, in FTag (here to fill the bytes after the flags)
+
+ public:
   // The element's tag, and the tag with the class as the dump shows it ("p.note").
   std::string_view TagName() const { return std::string_view(FTag).substr(0, FTagLength); }
   const std::string& TitleText() const;
   // The background picture, null when none was named.
   TBlockImage* BackImage() const { return FExtra ? FExtra->BackImage.get() : nullptr; }
   const TBackgroundPosArray& BackImagePos() const;
+
+  // The border box as last drawn (relative offset included), kept by blocks with a title (the
+  // tool tip shows over it); an empty rectangle for blocks without one.
+  TRect DrawnBorderBox() const { return FExtra ? FExtra->BorderRect : TRect{}; }
+
+  // Whether the box as prepared from the style is still held (it goes once the box is resolved
+  // for good).
+  bool HoldsStyleBox() const { return FRaw != nullptr; }
 
   bool TooDeep() const { return FDepth > MaxLayoutDepth; }
   // Vertical extent of everything the block drew in its last layout, its own offset included.
@@ -166,18 +174,35 @@ class TBlock : public TSectionBase {
   // Margin collapsing against the last section of the cell the block goes into.
   void CollapseMargins(TCellBasic* cell);
 
-  // What few blocks have: a title, a background picture, a stacking order of their content.
+  // What few blocks have: a title (and the border box it shows over), a background picture, a
+  // stacking order of their content.
   struct TBlockExtra {
     std::string TitleText;
+    TRect BorderRect{};  // the border box as last drawn (relative offset included)
     std::unique_ptr<TBlockImage> BackImage;
     TBackgroundPosArray BackImagePos{};
     std::vector<TSectionBase*> PaintList;  // the content by stack level, when reordered
   };
   TBlockExtra& Extra();
-  std::unique_ptr<TBlockExtra> FExtra;
 
+  // The box values as prepared from the style, and the font sizes their lengths are read with.
+  // Needed until the box is resolved for good: a box without percentages is resolved once and
+  // the record is freed (unless FKeepRawBox: the block reads it at every layout).
+  struct TRawBox {
+    TCompactBox Box;
+    int EmPixels = 0, ExPixels = 0;
+  };
+  // The prepared values; only while the record is held (always during construction).
+  TCompactBox& RawBox() { return FRaw->Box; }
+  const TRawBox* Raw() const { return FRaw.get(); }
+  // Whether the width is a percentage, and whether a border side (its colour's property index)
+  // has a colour of its own: from the record, or as kept when it went.
+  bool WidthIsPercent() const;
+  bool SideColorSet(int colorIndex) const;
+
+  std::unique_ptr<TBlockExtra> FExtra;
+  std::unique_ptr<TRawBox> FRaw;
   std::string FTag;  // the tag, then "." and the class when there is one
-  std::uint32_t FTagLength = 0;
   // A box without percentages resolves alike at every width: FBoxValues then keeps it, but for
   // the margins, which layout and margin collapsing change; the horizontal ones are kept here.
   int FCachedMarginLeft = 0, FCachedMarginRight = 0;
@@ -188,6 +213,13 @@ class TBlock : public TSectionBase {
   bool FHasPercentBox : 1 = false;  // a box value depends on the base width or height
   bool FBoxCached : 1 = false;
   bool FRegisteredId : 1 = false;
+  bool FKeepRawBox : 1 = false;
+  bool FKeptWidthPercent : 1 = false;  // WidthIsPercent() once FRaw is gone
+  std::uint8_t FKeptSideColors : 4 = 0;  // SideColorSet() once FRaw is gone
+
+ private:
+  // Frees the raw box once the resolved one is kept, keeping what later reads need.
+  void DropRawBox();
 };
 
 // The body: its background belongs to the document; it never floats, clears or is positioned.

@@ -63,10 +63,10 @@ TBlockLI::TBlockLI(TSectionList* document, const TAttributeList* attributes, TCe
       FListStyleType = lsDisc;
       TBoxValues left{};
       int autoCount = 0;
-      ResolveBlockBox(FBoxValuesRaw, 0, 0, FEmPixels, FExPixels, left, autoCount);
-      const TPropValue& raw = FBoxValuesRaw[piMarginLeft];
+      ResolveBlockBox(RawBox(), 0, 0, Raw()->EmPixels, Raw()->ExPixels, left, autoCount);
+      const TPropValue raw = RawBox()[piMarginLeft];
       if ((raw.IsInt() && raw.Int() == NotSetValue) || raw.IsEmpty() || left[piMarginLeft] == 0) {
-        FBoxValuesRaw[piMarginLeft] = 16;
+        RawBox()[piMarginLeft] = 16;
         FBoxCached = false;
       }
       break;

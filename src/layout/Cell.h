@@ -88,4 +88,21 @@ class TBlockCell : public TCellBasic {
   using TCellBasic::TCellBasic;
 };
 
+// A cell held in place inside the object that owns it (one allocation for both), reached as
+// through a pointer.
+template <class T>
+class TEmbedded {
+ public:
+  explicit TEmbedded(TSectionList* document) : FValue(document) {}
+  T* operator->() { return &FValue; }
+  const T* operator->() const { return &FValue; }
+  T& operator*() { return FValue; }
+  const T& operator*() const { return FValue; }
+  T* get() { return &FValue; }
+  const T* get() const { return &FValue; }
+
+ private:
+  T FValue;
+};
+
 }  // namespace korva

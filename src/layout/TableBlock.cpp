@@ -49,6 +49,8 @@ void ApplyTableAlign(const TAttributeList& attributes, TBlock& block, bool& cent
 TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
                          TProperties& props, std::unique_ptr<ThtmlTable> table)
     : TBlock(document, attributes, parentCell, props, false, false) {
+  // The style's width and height are read at every layout.
+  FKeepRawBox = true;
   if (!table) table = std::make_unique<ThtmlTable>(document, nullptr);
   FTable = table.get();
   FTable->FTableBlock = this;
@@ -64,8 +66,8 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
       FBgColor = c;
       FTable->FHasBackColor = true;
       FTable->FBackColor = c;
-      if (!FBoxValuesRaw[piBackgroundColor].IsInt()) {
-        FBoxValuesRaw[piBackgroundColor] = TPropValue(int(c));
+      if (!RawBox()[piBackgroundColor].IsInt()) {
+        RawBox()[piBackgroundColor] = TPropValue(int(c));
         FBoxValues[piBackgroundColor] = int(c);
         FBoxCached = false;
       }
@@ -88,7 +90,7 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
   }
   // A style width: a percentage as tenths (at most 1000); pixels are handled at layout, where
   // the paddings and borders it includes are known.
-  const TPropValue& w = FBoxValuesRaw[piWidth];
+  const TPropValue& w = RawBox()[piWidth];
   if (w.IsPercent() && w.Percent() > 0) {
     FSpecWidth = std::min(1000, int(w.Percent() * 10));
     FSpecWidthIsPercent = true;
@@ -97,12 +99,12 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
   if (FTable->FTableBorderWidth > 0) {
     bool styled = false;
     for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i)
-      styled = styled || (FBoxValuesRaw[i].IsInt() && FBoxValuesRaw[i].Int() != bssNone);
+      styled = styled || (RawBox()[i].IsInt() && RawBox()[i].Int() != bssNone);
     if (!styled) {
       FHtmlBorder = true;
       for (int i = piBorderTopWidth; i <= piBorderLeftWidth; ++i)
-        FBoxValuesRaw[i] = TPropValue(FTable->FTableBorderWidth);
-      for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) FBoxValuesRaw[i] = TPropValue(int(bssOutset));
+        RawBox()[i] = TPropValue(FTable->FTableBorderWidth);
+      for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) RawBox()[i] = TPropValue(int(bssOutset));
       FBoxBorderStyle = bssOutset;
       FBoxCached = false;
     }
@@ -151,7 +153,7 @@ void TTableBlock::SideMargins(int& ml, int& mr) const {
 int TTableBlock::TableWidthFor(TCanvas& canvas, int fill) {
   const TBoxValues& b = FBoxValues;
   const int bp = b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] + b[piPaddingRight];
-  const TPropValue& styleWidth = FBoxValuesRaw[piWidth];
+  const TPropValue& styleWidth = RawBox()[piWidth];
   int given = 0;
   if (styleWidth.IsInt() && styleWidth.Int() > 0 && styleWidth.Int() != AutoValue)
     given = std::max(1, styleWidth.Int() - bp);
@@ -212,7 +214,7 @@ void TTableBlock::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
     if (mr == 0) mr = FHSpace;
   }
   const int bp = box[piBorderLeftWidth] + box[piBorderRightWidth] + box[piPaddingLeft] + box[piPaddingRight];
-  const TPropValue& styleWidth = FBoxValuesRaw[piWidth];
+  const TPropValue& styleWidth = RawBox()[piWidth];
   int pixels = 0;
   if (styleWidth.IsInt() && styleWidth.Int() > 0 && styleWidth.Int() != AutoValue)
     pixels = std::max(1, styleWidth.Int() - bp);
@@ -236,7 +238,7 @@ int TTableBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef
     return TBlock::LayoutSection(canvas, x, y, xRef, yRef, availWidth, availHeight, blockHeight, indents, maxWidth,
                                  cursor);
   // The table's own height: the style's, else HEIGHT.
-  const TPropValue& h = FBoxValuesRaw[piHeight];
+  const TPropValue& h = RawBox()[piHeight];
   int height = FSpecHeight;
   if (h.IsInt() && h.Int() > 0)
     height = h.Int();
@@ -275,11 +277,11 @@ TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TAttr
                                              TCellBasic* parentCell, TProperties& props)
     : TBlock(document, attributes, parentCell, props, false, false) {
   // No box of its own: the table block inside has the margins, borders and background.
-  for (int i = piMarginTop; i <= piBorderLeftWidth; ++i) FBoxValuesRaw[i] = TPropValue(0);
-  for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) FBoxValuesRaw[i] = TPropValue(int(bssNone));
-  FBoxValuesRaw[piBackgroundColor] = TPropValue();
-  FBoxValuesRaw[piWidth] = TPropValue();
-  FBoxValuesRaw[piHeight] = TPropValue();
+  for (int i = piMarginTop; i <= piBorderLeftWidth; ++i) RawBox()[i] = TPropValue(0);
+  for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) RawBox()[i] = TPropValue(int(bssNone));
+  RawBox()[piBackgroundColor] = TPropValue();
+  RawBox()[piWidth] = TPropValue();
+  RawBox()[piHeight] = TPropValue();
   FBoxValues[piMarginTop] = FBoxValues[piMarginBottom] = 0;
   FBoxBorderStyle = bssNone;
   DropBackImage();

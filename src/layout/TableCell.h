@@ -32,21 +32,8 @@ class TTableCellContent : public TCell {
   bool FHasBkColor = false;
 };
 
-// A table cell's content lives inside the cell object (one allocation per cell); it is reached
-// as through a pointer, as the content of a block is.
-class TEmbeddedCellContent {
- public:
-  explicit TEmbeddedCellContent(TSectionList* document) : FContent(document) {}
-  TTableCellContent* operator->() { return &FContent; }
-  const TTableCellContent* operator->() const { return &FContent; }
-  TTableCellContent& operator*() { return FContent; }
-  const TTableCellContent& operator*() const { return FContent; }
-  TTableCellContent* get() { return &FContent; }
-  const TTableCellContent* get() const { return &FContent; }
-
- private:
-  TTableCellContent FContent;
-};
+// A table cell's content lives inside the cell object (one allocation per cell).
+using TEmbeddedCellContent = TEmbedded<TTableCellContent>;
 
 // What few cells have: a background picture and where it is placed.
 struct TCellBackImage {

@@ -26,7 +26,7 @@ TEST(PositionTest, RelativeBlocksDrawOffsetAndKeepTheirPlaceInTheFlow) {
             f.Draw());
   EXPECT_EQ(1, inside->Draws);
   // Where it is drawn is where the mouse finds it.
-  EXPECT_EQ((TRect{20, 30, 120, 60}), moved->FBorderRect);
+  EXPECT_EQ((TRect{20, 30, 120, 60}), moved->DrawnBorderBox());
   THotSpot spot;
   f.Doc.DocHotSpotAt(f.Canvas, 110, 55, spot);
   EXPECT_EQ("moved", spot.Title);
