@@ -14,6 +14,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 namespace korva {
@@ -163,6 +164,90 @@ class TCompactVector {
   }
 
   void* FBlock = nullptr;
+};
+
+
+// A list of small plain items that holds its first item in place: most lists of this kind in a
+// page hold one item, which then needs no heap block at all.
+template <class T>
+class TSmallList {
+  static_assert(std::is_trivially_copyable_v<T>, "items are copied as bytes");
+
+ public:
+  using value_type = T;
+  using size_type = std::size_t;
+  using iterator = T*;
+  using const_iterator = const T*;
+
+  TSmallList() : FOne() {}
+  TSmallList(const TSmallList& other) : FOne() { Assign(other); }
+  TSmallList& operator=(const TSmallList& other) {
+    if (this != &other) {
+      clear();
+      shrink_to_fit();
+      Assign(other);
+    }
+    return *this;
+  }
+  ~TSmallList() {
+    if (OnHeap()) delete[] FMany;
+  }
+
+  size_type size() const { return FSize; }
+  size_type capacity() const { return FCapacity; }
+  bool empty() const { return FSize == 0; }
+  T* data() { return OnHeap() ? FMany : &FOne; }
+  const T* data() const { return OnHeap() ? FMany : &FOne; }
+  iterator begin() { return data(); }
+  iterator end() { return data() + FSize; }
+  const_iterator begin() const { return data(); }
+  const_iterator end() const { return data() + FSize; }
+  T& operator[](size_type i) { return data()[i]; }
+  const T& operator[](size_type i) const { return data()[i]; }
+  T& back() { return data()[FSize - 1]; }
+  const T& back() const { return data()[FSize - 1]; }
+
+  void push_back(const T& item) {
+    if (FSize == FCapacity) Reallocate(FCapacity < 4 ? 4 : std::size_t(FCapacity) + FCapacity / 2);
+    data()[FSize++] = item;
+  }
+  void clear() { FSize = 0; }
+  // Frees the spare room; one item or none goes back in place.
+  void shrink_to_fit() {
+    if (OnHeap() && FSize < FCapacity) Reallocate(FSize);
+  }
+
+ private:
+  bool OnHeap() const { return FCapacity > 1; }
+  void Assign(const TSmallList& other) {
+    if (other.FSize > 1) Reallocate(other.FSize);
+    std::copy_n(other.data(), other.FSize, data());
+    FSize = other.FSize;
+  }
+  void Reallocate(std::size_t capacity) {
+    if (capacity > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("TSmallList: too many items");
+    if (capacity <= 1) {
+      if (!OnHeap()) return;
+      T* many = FMany;
+      if (FSize) FOne = many[0];
+      else FOne = T();
+      delete[] many;
+      FCapacity = 1;
+      return;
+    }
+    T* many = new T[capacity];
+    std::copy_n(data(), FSize, many);
+    if (OnHeap()) delete[] FMany;
+    FMany = many;
+    FCapacity = std::uint32_t(capacity);
+  }
+
+  union {
+    T FOne;
+    T* FMany;
+  };
+  std::uint32_t FSize = 0;
+  std::uint32_t FCapacity = 1;  // 1: the item is held in place
 };
 
 }  // namespace korva

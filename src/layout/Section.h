@@ -169,7 +169,7 @@ class TSection : public TSectionBase {
   bool CanBreakAt(int index) const { return Brk.CanBreak(index); }
   const TFontList& Fonts() const { return FFonts; }
   const TCompactVector<LineRec>& Lines() const { return FLines; }
-  const TCompactVector<IndexObj>& SourceIndex() const { return SIndexList; }
+  const TSmallList<IndexObj>& SourceIndex() const { return SIndexList; }
   int Justify() const { return FJustify; }
   bool Finished() const { return FFinished; }
   // The document-wide number given at Finish to a section holding characters; 0 otherwise.
@@ -242,7 +242,7 @@ class TSection : public TSectionBase {
 
   std::u16string BuffS;
   TBreakFlags Brk;
-  TCompactVector<IndexObj> SIndexList;  // runs of characters with consecutive source positions
+  TSmallList<IndexObj> SIndexList;  // runs of characters with consecutive source positions
   TFontList FFonts;
   TCompactVector<TObjRef> FObjects;  // in text order
   TCompactVector<LineRec> FLines;

@@ -90,5 +90,40 @@ TEST(CompactVectorTest, CopiesAreIndependent) {
   EXPECT_EQ("three", a[2]);
 }
 
+
+// The small list holds one item in place and moves it to and from the heap as it grows and
+// shrinks, without losing or mixing items.
+TEST(CompactVectorTest, SmallListKeepsOneItemInPlace) {
+  struct TPair {
+    int A = 0, B = 0;
+  };
+  TSmallList<TPair> list;
+  EXPECT_TRUE(list.empty());
+  list.push_back({1, 10});
+  EXPECT_EQ(1u, list.capacity());  // in place
+  for (int i = 2; i <= 40; ++i) list.push_back({i, i * 10});
+  ASSERT_EQ(40u, list.size());
+  for (int i = 0; i < 40; ++i) ASSERT_EQ(i + 1, list[std::size_t(i)].A);
+  EXPECT_EQ(400, list.back().B);
+
+  TSmallList<TPair> copy(list);
+  list.clear();
+  list.push_back({7, 70});
+  list.shrink_to_fit();  // back in place
+  EXPECT_EQ(1u, list.capacity());
+  EXPECT_EQ(7, list[0].A);
+  EXPECT_EQ(70, list.begin()->B);
+  EXPECT_EQ(40u, copy.size());
+  EXPECT_EQ(20, copy[19].A);
+
+  copy = list;
+  ASSERT_EQ(1u, copy.size());
+  EXPECT_EQ(70, copy[0].B);
+  list.clear();
+  list.shrink_to_fit();
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(70, copy[0].B);
+}
+
 }  // namespace
 }  // namespace korva::test
