@@ -471,7 +471,7 @@ void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
   for (TCellObj* cell : FByColSpan) {
     int cmin = 0, cmax = 0;
     cell->FCell->MeasureMinMax(canvas, cmin, cmax);
-    const int extra = cell->FHorzSpace + FCellSpacing;
+    const int extra = cell->HorzSpace() + FCellSpacing;
     int mn = ClampCoord(cmin + extra), mx = ClampCoord(cmax + extra);
     const bool pixels = cell->FGivenW > 0 && !cell->FGivenWIsPercent;
     const std::size_t c = std::size_t(cell->FCol);
@@ -506,7 +506,7 @@ void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
   for (TCellObj* cell : FByColSpan) {
     int cmin = 0, cmax = 0;
     cell->FCell->MeasureMinMax(canvas, cmin, cmax);
-    const int extra = cell->FHorzSpace + FCellSpacing;
+    const int extra = cell->HorzSpace() + FCellSpacing;
     const int mn = ClampCoord(cmin + extra), mx = ClampCoord(cmax + extra);
     int p = 0;
     if (cell->FGivenWIsPercent)
@@ -803,7 +803,7 @@ int ThtmlTable::SpanWidth(const TCellObj& cell) const {
 // Layout
 
 int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, bool wantBaseline) {
-  const int w = std::max(0, SpanWidth(cell) - FCellSpacing - cell.FHorzSpace);
+  const int w = std::max(0, SpanWidth(cell) - FCellSpacing - cell.HorzSpace());
   int baseline = 0;
   int* saved = FDocument ? FDocument->FFirstLineBaseline : nullptr;
   if (FDocument) FDocument->FFirstLineBaseline = wantBaseline ? &baseline : nullptr;
@@ -846,7 +846,7 @@ void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
         cell->FCellYIndent = rowBase - cell->FBaseline;
         content += cell->FCellYIndent;
       }
-      rowD = std::max(rowD, ClampCoord(content + cell->FVertSpace));
+      rowD = std::max(rowD, ClampCoord(content + cell->VertSpace()));
       if (cell->FGivenHPercent > 0) rowS = std::max(rowS, Share(cell->FGivenHPercent, a - n * sp, 100));
       rowHas = rowHas || cell->FGivenH > 0 || cell->FGivenHPercent > 0;
     }
@@ -987,7 +987,7 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
       cell.FBoxTop = rowTop[std::size_t(r)];
       cell.FCellWidth = SpanWidth(cell);
       cell.FCellHeight = rowTop[std::size_t(last)] - rowTop[std::size_t(r)];
-      const int free = cell.FCellHeight - cell.FCellVSize - sp - cell.FVertSpace;
+      const int free = cell.FCellHeight - cell.FCellVSize - sp - cell.VertSpace();
       switch (cell.FVAlign) {
         case acTop: cell.FCellYIndent = 0; break;
         case acBottom: cell.FCellYIndent = std::max(0, free); break;

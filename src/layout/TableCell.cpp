@@ -114,11 +114,13 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
     for (int i = piBorderTopColor; i <= piBorderLeftColor; ++i)
       if (!raw[i].IsInt() || raw[i].Int() == NotSetValue) box[i] = int(text);
   }
-  if (FHasCssBorder)
+  if (FHasCssBorder) {
+    TCellExtra& e = Extra();
     for (int s = 0; s < 4; ++s) {
-      FBorderColors[std::size_t(s)] = TColor(box[piBorderTopColor + s]);
-      FBorderStyles[std::size_t(s)] = std::uint8_t(box[piBorderTopStyle + s]);
+      e.BorderColors[std::size_t(s)] = TColor(box[piBorderTopColor + s]);
+      e.BorderStyles[std::size_t(s)] = std::uint8_t(box[piBorderTopStyle + s]);
     }
+  }
   props.GetPageBreaks(FBreakBefore, FBreakAfter, FBreakInside);
 }
 
@@ -132,10 +134,7 @@ TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
       FGivenW(s.FGivenW),
       FPad(s.FPad),
       FBrd(s.FBrd),
-      FHorzSpace(s.FHorzSpace),
-      FVertSpace(s.FVertSpace),
-      FBorderColors(s.FBorderColors),
-      FBorderStyles(s.FBorderStyles),
+      FBkColor(s.FBkColor),
       FColSpan(s.FColSpan),
       FRowSpan(s.FRowSpan),
       FGivenHPercent(s.FGivenHPercent),
@@ -145,6 +144,7 @@ TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
       FBreakBefore(s.FBreakBefore),
       FBreakAfter(s.FBreakAfter),
       FBreakInside(s.FBreakInside),
+      FHasBkColor(s.FHasBkColor),
       FRow(s.FRow),
       FCol(s.FCol),
       FBoxLeft(s.FBoxLeft),
@@ -154,31 +154,40 @@ TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
   FCell->FOwnerTag = s.FCell->FOwnerTag;
   FCell->FDepth = s.FCell->FDepth;
   FCell->FWidth = s.FCell->FWidth;
-  FCell->FBkColor = s.FCell->FBkColor;
-  FCell->FHasBkColor = s.FCell->FHasBkColor;
   FCell->CopyFrom(*s.FCell, document);
-  if (s.FBackImage) {
-    FBackImage = std::make_unique<TCellBackImage>();
-    FBackImage->Pos = s.FBackImage->Pos;
-    // The copy shares the picture without holding the cache entry.
-    FBackImage->Image.ShareFrom(s.FBackImage->Image);
+  if (s.FExtra) {
+    TCellExtra& e = Extra();
+    e.BorderColors = s.FExtra->BorderColors;
+    e.BorderStyles = s.FExtra->BorderStyles;
+    if (s.FExtra->BackImage) {
+      e.BackImage = std::make_unique<TCellBackImage>();
+      e.BackImage->Pos = s.FExtra->BackImage->Pos;
+      // The copy shares the picture without holding the cache entry.
+      e.BackImage->Image.ShareFrom(s.FExtra->BackImage->Image);
+    }
   }
 }
 
 TCellObj::~TCellObj() {
-  if (FBackImage) FBackImage->Image.Release(FCell->FDocument);
+  if (FExtra && FExtra->BackImage) FExtra->BackImage->Image.Release(FCell->FDocument);
+}
+
+TCellExtra& TCellObj::Extra() {
+  if (!FExtra) FExtra = std::make_unique<TCellExtra>();
+  return *FExtra;
 }
 
 const std::string& TCellObj::BackImageName() const {
   static const std::string none;
-  return FBackImage ? FBackImage->Image.Name : none;
+  return FExtra && FExtra->BackImage ? FExtra->BackImage->Image.Name : none;
 }
 
 void TCellObj::SetBackImage(const std::string& name, const TBackgroundPosArray& pos) {
-  if (FBackImage) FBackImage->Image.Release(FCell->FDocument);
-  FBackImage = std::make_unique<TCellBackImage>();
-  FBackImage->Image.Name = name;
-  FBackImage->Pos = pos;
+  std::unique_ptr<TCellBackImage>& back = Extra().BackImage;
+  if (back) back->Image.Release(FCell->FDocument);
+  back = std::make_unique<TCellBackImage>();
+  back->Image.Name = name;
+  back->Pos = pos;
 }
 
 void TCellObj::Finish(int cellPadding, bool tableBorder) {
@@ -186,13 +195,12 @@ void TCellObj::Finish(int cellPadding, bool tableBorder) {
     if (p < 0) p = cellPadding;
   if (tableBorder && !FHasCssBorder)
     for (int& b : FBrd) b = std::max(b, 1);
-  FHorzSpace = FPad[3] + FBrd[3] + FBrd[1] + FPad[1];
-  FVertSpace = FPad[0] + FBrd[0] + FBrd[2] + FPad[2];
 }
 
 void TCellObj::LoadBackImage() {
   TSectionList* doc = FCell->FDocument;
-  if (FBackImage && !FBackImage->Image.Ready() && doc && doc->Host().ViewImages()) FBackImage->Image.Load(*doc);
+  TCellBackImage* back = FExtra ? FExtra->BackImage.get() : nullptr;
+  if (back && !back->Image.Ready() && doc && doc->Host().ViewImages()) back->Image.Load(*doc);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -205,12 +213,13 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, int spacing, const T
   TSectionList* doc = FCell->FDocument;
   bool backgrounds = !(doc && doc->FPrinting && !doc->FPrintBackground);
   if (backgrounds && HasBackColor() && BackColor() != clNone) canvas.FillRect(box, BackColor() | PaletteMatchFlag);
-  if (backgrounds && FBackImage && FBackImage->Image.Ready()) {
+  TCellBackImage* back = FExtra ? FExtra->BackImage.get() : nullptr;
+  if (backgrounds && back && back->Image.Ready()) {
     try {
       TileBackground(canvas, clip, box);
     } catch (const std::exception&) {
-      FBackImage->Image.Release(doc);
-      FBackImage->Image.Failed = true;
+      back->Image.Release(doc);
+      back->Image.Failed = true;
     }
   }
   FCell->DrawOwn(canvas, clip, FContentLeft, 0, 0);
@@ -218,8 +227,8 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, int spacing, const T
 }
 
 void TCellObj::TileBackground(TCanvas& canvas, const TRect& clip, const TRect& box) {
-  const TBlockImage::TPicture& im = *FBackImage->Image.Pic;
-  const TBackgroundPosArray& pos = FBackImage->Pos;
+  const TBlockImage::TPicture& im = *FExtra->BackImage->Image.Pic;
+  const TBackgroundPosArray& pos = FExtra->BackImage->Pos;
   const TBitmap& pic = *im.Frame;
   const int tw = pic.Width(), th = pic.Height();
   TRect area = IntersectRect(box, clip);
@@ -262,8 +271,8 @@ void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable&
   if (FHasCssBorder) {
     const int t = FBrd[0], r = FBrd[1], b = FBrd[2], l = FBrd[3];
     if (t + r + b + l == 0) return;
-    const std::array<TColor, 4>& colors = FBorderColors;
-    const std::array<std::uint8_t, 4>& styles = FBorderStyles;
+    const std::array<TColor, 4>& colors = FExtra->BorderColors;
+    const std::array<std::uint8_t, 4>& styles = FExtra->BorderStyles;
     bool flat = t == 1 && r == 1 && b == 1 && l == 1;
     for (int s = 0; s < 4; ++s) flat = flat && styles[s] == bssSolid && colors[s] == colors[0];
     if (flat) {

@@ -23,22 +23,27 @@ constexpr int MaxColSpan = 1000;
 constexpr int MaxRowSpan = 65534;
 
 // The content of a table cell: a cell that knows its table (so that nested tables find the one
-// around them) and carries the cell's background colour.
+// around them).
 class TTableCellContent : public TCell {
  public:
   explicit TTableCellContent(TSectionList* document) : TCell(document) {}
   ThtmlTable* FTable = nullptr;  // the table whose cell this is (set when the grid is built)
-  TColor FBkColor = clNone;
-  bool FHasBkColor = false;
 };
 
 // A table cell's content lives inside the cell object (one allocation per cell).
 using TEmbeddedCellContent = TEmbedded<TTableCellContent>;
 
-// What few cells have: a background picture and where it is placed.
+// A background picture and where it is placed.
 struct TCellBackImage {
   TBlockImage Image;
   TBackgroundPosArray Pos{};
+};
+
+// What few cells have: a border of their own from style, a background picture.
+struct TCellExtra {
+  std::array<TColor, 4> BorderColors{};       // top, right, bottom, left
+  std::array<std::uint8_t, 4> BorderStyles{};  // TBorderStyleCode of each side
+  std::unique_ptr<TCellBackImage> BackImage;   // null without a background picture
 };
 
 class TCellObj {
@@ -64,16 +69,15 @@ class TCellObj {
   // (a percentage padding is kept negative until the table's padding replaces it).
   std::array<int, 4> FPad{-1, -1, -1, -1};
   std::array<int, 4> FBrd{};
-  int FHorzSpace = 0, FVertSpace = 0;
-  std::array<TColor, 4> FBorderColors{};  // top, right, bottom, left (with FHasCssBorder)
-  std::array<std::uint8_t, 4> FBorderStyles{};  // TBorderStyleCode of each side
+  TColor FBkColor = clNone;  // with FHasBkColor
   std::uint16_t FColSpan = 1;  // at most MaxColSpan
   std::uint16_t FRowSpan = 1;  // at most MaxRowSpan
   std::uint8_t FGivenHPercent = 0;  // 0 to 100
   std::uint8_t FVAlign = acMiddle;
   bool FGivenWIsPercent = false;
-  bool FHasCssBorder = false;
+  bool FHasCssBorder = false;  // the border is the style's (its colours and styles in the extra record)
   bool FBreakBefore = false, FBreakAfter = false, FBreakInside = false;
+  bool FHasBkColor = false;
 
   // Grid position and layout results (document coordinates).
   int FRow = 0, FCol = 0;
@@ -87,14 +91,17 @@ class TCellObj {
   // Fetches the background picture when one is named and pictures are shown (at each layout
   // until it is loaded or has failed).
   void LoadBackImage();
-  bool HasBackColor() const { return FCell->FHasBkColor; }
-  TColor BackColor() const { return FCell->FBkColor; }
+  bool HasBackColor() const { return FHasBkColor; }
+  TColor BackColor() const { return FBkColor; }
   void SetBackColor(TColor c) {
-    FCell->FBkColor = c;
-    FCell->FHasBkColor = true;
+    FBkColor = c;
+    FHasBkColor = true;
   }
+  // The paddings and borders across and down the cell (once finished).
+  int HorzSpace() const { return FPad[3] + FBrd[3] + FBrd[1] + FPad[1]; }
+  int VertSpace() const { return FPad[0] + FBrd[0] + FBrd[2] + FPad[2]; }
   // Finishing at the table's initialisation: missing paddings take the table's, a bordered
-  // table gives every cell without its own border style a 1-pixel border; the spaces follow.
+  // table gives every cell without its own border style a 1-pixel border.
   void Finish(int cellPadding, bool tableBorder);
 
   // Draws the background, the content and the border of the cell box (spacing excluded).
@@ -106,7 +113,8 @@ class TCellObj {
   void DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable& table);
   void TileBackground(TCanvas& canvas, const TRect& clip, const TRect& box);
 
-  std::unique_ptr<TCellBackImage> FBackImage;  // null without a background picture
+  TCellExtra& Extra();
+  std::unique_ptr<TCellExtra> FExtra;  // null for most cells
 };
 
 // A frame of four sides (widths and colours top, right, bottom, left), each a trapezoid between

@@ -112,5 +112,31 @@ TEST(BlockStorage, ContentCellIsHeldInsideTheBlock) {
   EXPECT_EQ(div, div->FInnerCell->FParentBlock);
 }
 
+TEST(CellStorage, StyledCellsAndTheirPrintCopiesDrawAlike) {
+  // Style borders and colours live in a record made only for the cells that have them; the copy
+  // for printing must carry it, and plain cells beside them draw as before.
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  TTableBuilder tb(t);
+  tb.Table({"BORDER", "CELLSPACING=2", "CELLPADDING=3", "BGCOLOR=#ffff00"});
+  tb.ProbeCell(20, 20, {}, "border: 2px solid #123456; border-left-color: #00ff00");
+  tb.ProbeCell(20, 20, {"BGCOLOR=#00ffff"});
+  tb.Row();
+  tb.ProbeCell(20, 20, {}, "border: 3px outset #808080; padding: 5px");
+  tb.ProbeCell(20, 20);
+  TBlock* block = tb.End();
+  t.Close();
+  f.Layout(300);
+  const std::string drawn = f.Draw();
+  for (const char* colour : {"#123456", "#00FF00", "#00FFFF", "#FFFF00"})
+    EXPECT_NE(std::string::npos, drawn.find(colour)) << colour << "\n" << drawn;
+  TLayoutFixture g;
+  g.Doc.AddSection(block->CloneForPrint(&g.Doc));
+  // The copy holds the table block without a body; the body had no margins, so nothing moves.
+  g.Layout(300);
+  EXPECT_EQ(drawn, g.Draw());
+}
+
 }  // namespace
 }  // namespace korva::test

@@ -178,8 +178,8 @@ TEST(TableTest, CellPaddingOf80IsTakenAs50) {
     cell = tb.ProbeCell(10, 20);
     tb.End();
   });
-  EXPECT_EQ(100, cell->FHorzSpace);
-  EXPECT_EQ(100, cell->FVertSpace);
+  EXPECT_EQ(100, cell->HorzSpace());
+  EXPECT_EQ(100, cell->VertSpace());
 }
 
 }  // namespace
