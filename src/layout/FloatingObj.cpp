@@ -113,16 +113,16 @@ TFloatingObj::TFloatingObj(TSectionList* document, const TFloatingObj& s)
       SpaceBottom(s.SpaceBottom),
       WantedWidth(s.WantedWidth),
       WantedHeight(s.WantedHeight),
-      WidthInPercent(s.WidthInPercent),
-      HeightInPercent(s.HeightInPercent),
-      HintText(s.HintText),
-      AltText(s.AltText),
       CodePage(s.CodePage),
-      SizeSettled(s.SizeSettled),
       DrawnTop(s.DrawnTop),
       DrawnLeft(s.DrawnLeft),
       PlacedLeft(s.PlacedLeft),
-      PlacedTop(s.PlacedTop) {}
+      PlacedTop(s.PlacedTop),
+      HintText(s.HintText),
+      AltText(s.AltText),
+      WidthInPercent(s.WidthInPercent),
+      HeightInPercent(s.HeightInPercent),
+      SizeSettled(s.SizeSettled) {}
 
 TFloatingObj::~TFloatingObj() {
   // A name outlives the object only when the object goes before its document's names do (a

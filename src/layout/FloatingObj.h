@@ -45,16 +45,16 @@ class TFloatingObj : public TIDObject {
   int SpaceLeft = 0, SpaceRight = 0, SpaceTop = 0, SpaceBottom = 0;
   // From attributes or style, in pixels or percent; 0 = not given.
   int WantedWidth = 0, WantedHeight = 0;
-  bool WidthInPercent = false, HeightInPercent = false;
-  std::string HintText;  // TITLE, else the alt text (in CodePage)
-  std::string AltText;
-  unsigned CodePage = 1252;  // of the texts above, as the document was read
-  bool SizeSettled = false;  // the display size is final
+  unsigned CodePage = 1252;  // of the texts below, as the document was read
   // Where the box (inside the link border) was last drawn, in document coordinates.
   int DrawnTop = 0, DrawnLeft = 0;
   // Where layout put the box (border included, spaces not): set by the text section for objects
   // in a line and by PlaceFloat for floats. The layout dump shows it.
   int PlacedLeft = 0, PlacedTop = 0;
+  std::string HintText;  // TITLE, else the alt text (in CodePage)
+  std::string AltText;
+  bool WidthInPercent = false, HeightInPercent = false;
+  bool SizeSettled = false;  // the display size is final
 
   // The vertical position used when the object is the target of a name or id.
   int DocumentY() override { return DrawnTop; }

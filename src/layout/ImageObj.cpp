@@ -92,13 +92,13 @@ TImageObj::TImageObj(TSectionList* document, const std::string& sourceName, int 
 
 TImageObj::TImageObj(TSectionList* document, const TImageObj& s)
     : TFloatingObj(document, s),
-      ShownHeight(s.ShownHeight),
-      ShownWidth(s.ShownWidth),
-      SourceName(s.SourceName),
-      BorderOff(s.BorderOff),
       ShownGraphic(s.ShownGraphic),
       ShownMask(s.ShownMask),
+      SourceName(s.SourceName),
+      ShownHeight(s.ShownHeight),
+      ShownWidth(s.ShownWidth),
       TransparencyWanted(s.TransparencyWanted),
+      BorderOff(s.BorderOff),
       ServerSideMap(s.ServerSideMap),
       LinkBorder(s.LinkBorder),
       FPrintCopy(true) {}
@@ -336,7 +336,7 @@ void TImageObj::SetMouseState(int state) {
     if (frames <= 3) gif->SelectFrame(1);
     Document->RemoveAnimatedImage(gif);
   }
-  MouseState = state;
+  MouseState = std::uint8_t(state);
   const int border = LinkBorder ? 1 : 0;
   Document->Host().InvalidateRect(Bounds(DrawnLeft - border, DrawnTop - border, BoxWidth, BoxHeight), true);
 }

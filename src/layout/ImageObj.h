@@ -4,6 +4,7 @@
 // pictures, alt text, the link border and the mouse states of ACTIVE animated GIFs.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -28,21 +29,21 @@ class TImageObj : public TFloatingObj, public TMouseFeedback {
   TImageObj(TSectionList* document, const TImageObj& source);
   ~TImageObj() override;
 
-  TBitmapPtr PrintBitmap;  // palette-matched copy made for printing
-  int MouseState = 0;      // 0 none, 1 hover, 2 pressed
-  bool MouseReactive = false;
-  int ShownHeight = 0, ShownWidth = 0;  // the picture itself
-  std::string SourceName;
-  bool BorderOff = false;
   TImageGraphic ShownGraphic;    // what is drawn (a built-in picture when missing or pending)
   TImageGraphic FetchedGraphic;  // what came from the cache (released on destruction)
   TBitmapPtr ShownMask;
-  TransparencyMode TransparencyWanted = trNone;
-  bool ServerSideMap = false, ClientSideMap = false, LinkBorder = false;
+  TBitmapPtr PrintBitmap;  // palette-matched copy made for printing
+  std::string SourceName;
   std::string ClientMapName;  // upper case, without the leading "#"
   TFormControlObj* ImageControl = nullptr;
   TCellBasic* HoldingCell = nullptr;
-  bool AwaitingHost = false;
+  int ShownHeight = 0, ShownWidth = 0;  // the picture itself
+  std::uint8_t MouseState = 0;          // 0 none, 1 hover, 2 pressed
+  TransparencyMode TransparencyWanted = trNone;
+  bool MouseReactive : 1 = false;
+  bool BorderOff : 1 = false;
+  bool ServerSideMap : 1 = false, ClientSideMap : 1 = false, LinkBorder : 1 = false;
+  bool AwaitingHost : 1 = false;
 
   // Style after the attributes: alignment, float, title, margins, width and height, border.
   void ApplyStyle(const TProperties& props);
@@ -70,8 +71,8 @@ class TImageObj : public TFloatingObj, public TMouseFeedback {
   void DrawPicture(TCanvas& canvas, int x, int y, bool placeholder);
   void DrawAltText(TCanvas& canvas, int x, int y);
   void DrawSunkenFrame(TCanvas& canvas, int x, int y);
-  bool FPrintCopy = false;
-  bool FOwnsFetch = false;  // holds a cache entry under SourceName
+  bool FPrintCopy : 1 = false;
+  bool FOwnsFetch : 1 = false;  // holds a cache entry under SourceName
 };
 
 // A link from a click at (rx, ry) relative to an image: the image's form control, an area of
