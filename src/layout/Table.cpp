@@ -229,7 +229,6 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
     for (auto& cell : row.FCells)
       if (cell) cell->FCell->FTable = this;
   }
-  SortCellsBySpan();
 }
 
 ThtmlTable::~ThtmlTable() = default;
@@ -404,7 +403,6 @@ void ThtmlTable::Initialize() {
     FColInfo.clear();
   }
 
-  SortCellsBySpan();
   const std::size_t cols = std::size_t(FNumCols);
   FWidths.assign(cols, 0);
   FMaxWidths.assign(cols, 0);
@@ -468,7 +466,7 @@ bool ThtmlTable::EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth) 
 }
 
 void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
-  for (TCellObj* cell : FByColSpan) {
+  for (TCellObj* cell : CellsBySpan(true)) {
     int cmin = 0, cmax = 0;
     cell->FCell->MeasureMinMax(canvas, cmin, cmax);
     const int extra = cell->HorzSpace() + FCellSpacing;
@@ -503,7 +501,7 @@ void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
 }
 
 void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
-  for (TCellObj* cell : FByColSpan) {
+  for (TCellObj* cell : CellsBySpan(true)) {
     int cmin = 0, cmax = 0;
     cell->FCell->MeasureMinMax(canvas, cmin, cmax);
     const int extra = cell->HorzSpace() + FCellSpacing;
@@ -824,13 +822,14 @@ void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
   std::vector<char> hasSpec(std::size_t(n), 0);
   int scratch = 0;
   std::vector<TCellObj*> group;
+  const std::vector<TCellObj*> byRowSpan = CellsBySpan(false);
   std::size_t i = 0;
-  while (i < FByRowSpan.size()) {
+  while (i < byRowSpan.size()) {
     // Cells of one span starting in one row (the list is by span, then in grid order).
-    const int span = FByRowSpan[i]->FRowSpan, r = FByRowSpan[i]->FRow;
+    const int span = byRowSpan[i]->FRowSpan, r = byRowSpan[i]->FRow;
     group.clear();
-    while (i < FByRowSpan.size() && FByRowSpan[i]->FRowSpan == span && FByRowSpan[i]->FRow == r)
-      group.push_back(FByRowSpan[i++]);
+    while (i < byRowSpan.size() && byRowSpan[i]->FRowSpan == span && byRowSpan[i]->FRow == r)
+      group.push_back(byRowSpan[i++]);
     int rowD = 0, rowS = 0, rowBase = 0;
     bool rowHas = false;
     for (TCellObj* cell : group) {
@@ -1167,17 +1166,22 @@ void ThtmlTable::AppendSelectedText(std::u16string& text) {
       if (c) c->FCell->AppendSelectedText(text);
 }
 
-void ThtmlTable::SortCellsBySpan() {
-  FByColSpan.clear();
-  FByRowSpan.clear();
-  ForEachCell([this](TCellObj& c) {
-    FByColSpan.push_back(&c);
-    FByRowSpan.push_back(&c);
+std::vector<TCellObj*> ThtmlTable::CellsBySpan(bool byColumns) const {
+  std::vector<TCellObj*> cells;
+  bool spanned = false;
+  ForEachCell([&](TCellObj& c) {
+    cells.push_back(&c);
+    spanned = spanned || (byColumns ? c.FColSpan : c.FRowSpan) > 1;
   });
-  std::stable_sort(FByColSpan.begin(), FByColSpan.end(),
-                   [](const TCellObj* a, const TCellObj* b) { return a->FColSpan < b->FColSpan; });
-  std::stable_sort(FByRowSpan.begin(), FByRowSpan.end(),
-                   [](const TCellObj* a, const TCellObj* b) { return a->FRowSpan < b->FRowSpan; });
+  // Without spans the grid order is the order by span already.
+  if (!spanned) return cells;
+  if (byColumns)
+    std::stable_sort(cells.begin(), cells.end(),
+                     [](const TCellObj* a, const TCellObj* b) { return a->FColSpan < b->FColSpan; });
+  else
+    std::stable_sort(cells.begin(), cells.end(),
+                     [](const TCellObj* a, const TCellObj* b) { return a->FRowSpan < b->FRowSpan; });
+  return cells;
 }
 
 void ThtmlTable::CollectSections() { TSectionBase::CollectSections(); }

@@ -130,8 +130,9 @@ class ThtmlTable : public TSectionBase {
   long long FCellLayouts = 0;
 
  private:
-  // The cells in order of their column spans and of their row spans (stable).
-  void SortCellsBySpan();
+  // The cells in order of their column spans, or of their row spans (stable, else in grid order);
+  // made for each pass that goes by span rather than kept.
+  std::vector<TCellObj*> CellsBySpan(bool byColumns) const;
   // Column minimums and maximums (with or without percentages) for a reference width; cached
   // per document layout pass. Returns true when they were recomputed.
   bool EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth);
@@ -165,8 +166,6 @@ class ThtmlTable : public TSectionBase {
   int FNestLevel = 1;
   ThtmlTable* FParentTable = nullptr;
   ThtmlTable* FOutermost = nullptr;
-  // Cells by column span and by row span, ascending (the width and height passes go by span).
-  std::vector<TCellObj*> FByColSpan, FByRowSpan;
 };
 
 // The block around a table.
