@@ -71,9 +71,15 @@ TImageGraphic LoadImageData(TMemoryStream& stream, TransparencyMode& mode, TBitm
 
 TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::string& sourceName,
                         TransparencyMode& mode) {
+  const bool requests = host && (host->HasBitmapRequest() || host->HasImageRequest());
+  return FetchImage(cache, host, sourceName, requests ? host->ExpandImageName(sourceName) : sourceName, mode);
+}
+
+TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::string& sourceName,
+                        const std::string& fileName, TransparencyMode& mode) {
   TFetchResult r;
   if (sourceName.empty()) return r;
-  std::string key = ImageCacheKey(sourceName);
+  std::string key = ImageCacheKey(fileName);
   int index;
   if (cache.Find(key, index)) {
     r.Image = cache.TakeImage(index);
@@ -94,7 +100,7 @@ TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::s
   const bool bitmapEvent = host && host->HasBitmapRequest();
   const bool imageEvent = host && host->HasImageRequest();
   if (!bitmapEvent && !imageEvent) {
-    r.Image = LoadImageFile(sourceName, mode, r.Mask);
+    r.Image = LoadImageFile(fileName, mode, r.Mask);
   } else {
     if (bitmapEvent) {
       TBitmapPtr bmp;
@@ -121,7 +127,7 @@ TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::s
         r.Image = {};
         r.Mask.reset();
         if (!stream)
-          r.Image = LoadImageFile(host->ExpandImageName(sourceName), mode, r.Mask);
+          r.Image = LoadImageFile(fileName, mode, r.Mask);
         else
           r.Image = LoadImageData(*stream, mode, r.Mask);
       }

@@ -43,6 +43,10 @@ struct TFetchResult {
 // trNone) and goes out as the mode the mask was made under.
 TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::string& sourceName,
                         TransparencyMode& mode);
+// The same, with the file the source resolves to: it keys the cache and is what is loaded when
+// the host hands over nothing; the host's requests still get the source as written.
+TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::string& sourceName,
+                        const std::string& fileName, TransparencyMode& mode);
 
 // Loads an image file: a ".gif" file (any letter case) through the GIF decoder, anything else
 // through LoadImageFromFile. A single-frame GIF comes back as a bitmap with its mask.

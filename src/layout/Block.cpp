@@ -60,7 +60,7 @@ bool TBlockImage::Load(TSectionList& document) {
   if (Pic && Pic->Frame) return true;
   if (Failed || Name.empty()) return false;
   TransparencyMode mode = trNone;
-  TFetchResult r = document.FetchImage(Name, mode);
+  TFetchResult r = document.FetchBackground(Name, mode);
   if (r.Pending) return false;  // asked again at the next layout
   if (!r.Image) {
     Failed = true;

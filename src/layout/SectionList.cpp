@@ -48,6 +48,7 @@ void TSectionList::Clear() {
     FInlineList.reset();
     FStyles.Clear();
   }
+  if (FBackgroundImage) ReleaseImage(FBackgroundName);
   FBackgroundName.clear();
   FBackgroundLoaded = false;
   FBackgroundImage = {};
@@ -68,6 +69,7 @@ void TSectionList::Clear() {
   FSectionCount = 0;
   TCell::Clear();
   FFormControlList.clear();
+  FCacheKeys.clear();
   FHtmlFormList.clear();
   FLinkFontSets.clear();
   FLastLinkSet = nullptr;
@@ -159,6 +161,7 @@ void TSectionList::SetBackgroundColor(TColor c) {
 }
 
 void TSectionList::SetBackgroundSource(const std::string& name, const TBackgroundPosArray& pos) {
+  if (FBackgroundImage) ReleaseImage(FBackgroundName);
   FBackgroundName = name;
   FBackgroundPos = pos;
   FBackgroundLoaded = false;
@@ -170,7 +173,7 @@ const TImageGraphic* TSectionList::BackgroundBitmap(TBitmapPtr* mask) {
   if (!FBackgroundLoaded && !FBackgroundName.empty()) {
     FBackgroundLoaded = true;
     TransparencyMode mode = trNone;
-    TFetchResult r = FetchImage(FBackgroundName, mode);
+    TFetchResult r = FetchBackground(FBackgroundName, mode);
     if (r.Image) {
       FBackgroundImage = r.Image;
       FBackgroundMask = r.Mask;
@@ -185,10 +188,25 @@ const TImageGraphic* TSectionList::BackgroundBitmap(TBitmapPtr* mask) {
 // ---- images ----
 
 TFetchResult TSectionList::FetchImage(const std::string& sourceName, TransparencyMode& mode) {
-  return korva::FetchImage(*FImageCache, this, sourceName, mode);
+  const bool requests = HasBitmapRequest() || HasImageRequest();
+  return FetchResolved(sourceName, requests ? ExpandImageName(sourceName) : sourceName, mode);
 }
 
-void TSectionList::ReleaseImage(const std::string& sourceName) { FImageCache->ReleaseImage(ImageCacheKey(sourceName)); }
+TFetchResult TSectionList::FetchBackground(const std::string& name, TransparencyMode& mode) {
+  return FetchResolved(name, name.empty() ? name : ExpandImageName(name), mode);
+}
+
+TFetchResult TSectionList::FetchResolved(const std::string& name, const std::string& file, TransparencyMode& mode) {
+  TFetchResult r = korva::FetchImage(*FImageCache, this, name, file, mode);
+  if (r.Image) FCacheKeys[ImageCacheKey(name)] = ImageCacheKey(file);
+  return r;
+}
+
+void TSectionList::ReleaseImage(const std::string& sourceName) {
+  const std::string name = ImageCacheKey(sourceName);
+  auto it = FCacheKeys.find(name);
+  FImageCache->ReleaseImage(it != FCacheKeys.end() ? it->second : name);
+}
 
 TMapItem* TSectionList::FindMap(const std::string& name) const {
   for (const auto& [n, map] : FMapList)

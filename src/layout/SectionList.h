@@ -88,8 +88,13 @@ class TSectionList : public TCell,
   const TImageGraphic* BackgroundBitmap(TBitmapPtr* mask = nullptr);
 
   // ---- images ----
-  // Fetches through the cache and the host's requests.
+  // Fetches through the cache and the host's requests. Pictures are cached by the file the
+  // viewer resolves their name to, so the same name on pages in two folders is two pictures.
+  // Image objects pass their source already expanded when the host has no image requests.
   TFetchResult FetchImage(const std::string& sourceName, TransparencyMode& mode);
+  // A background picture by its name as written, resolved like an image's source.
+  TFetchResult FetchBackground(const std::string& name, TransparencyMode& mode);
+  // Gives back what FetchImage or FetchBackground handed out under that name.
   void ReleaseImage(const std::string& sourceName);
   std::vector<TAnimatedGif*> FAnimatedImages;                     // not owned
   std::vector<std::pair<std::string, void*>> FMissingImages;      // pending: upper-cased name, waiting object
@@ -222,6 +227,9 @@ class TSectionList : public TCell,
   std::string FBackgroundName;
   TBackgroundPosArray FBackgroundPos{};
   bool FBackgroundLoaded = false;
+  // The cache key each name fetched was resolved to, for giving it back (upper-cased names).
+  std::unordered_map<std::string, std::string> FCacheKeys;
+  TFetchResult FetchResolved(const std::string& name, const std::string& file, TransparencyMode& mode);
   TImageGraphic FBackgroundImage;
   TBitmapPtr FBackgroundMask;
   int FLayoutCounter = 0;
