@@ -1,11 +1,13 @@
 // The kinds of form control: what each reads from its element, how it sizes itself, resets,
 // submits, takes values from outside and prints.
 #include <algorithm>
+#include <cstdint>
 
 #include "core/Attributes.h"
 #include "core/CharCase.h"
 #include "layout/FormControl.h"
 #include "layout/ImageObj.h"
+#include "layout/LayoutLimits.h"
 #include "platform/Canvas.h"
 #include "platform/CodePage.h"
 #include "platform/Font.h"
@@ -23,6 +25,12 @@ constexpr int RadioWidth = 13, RadioHeight = 14, RadioLargeSize = 16;
 constexpr int SelectionCompared = 51;
 // Visible rows of a list box without SIZE.
 constexpr int MaxAutoRows = 8;
+
+// A count of characters or rows from the page times the size of one, plus the frame. The
+// count is the page's own number, so the product is worked out wide and kept in layout range.
+int CountedExtent(int unit, int count, int extra) {
+  return int(std::clamp<std::int64_t>(std::int64_t(unit) * count + extra, 0, MaxLayoutCoord));
+}
 
 bool HasAttribute(const TAttributeList& attributes, std::string_view upperName) {
   for (int i = 0; i < attributes.Count(); ++i)
@@ -69,7 +77,7 @@ void TEditFormControlObj::SetData(int, const std::string& value) { FControl->Set
 void TEditFormControlObj::SetHeightWidth(TCanvas&) {
   if (PercentWidth) Width = 10;  // the section gives the real width
   else if (FWidth >= 10) Width = FWidth;
-  else Width = CharWidth(FFont, u'0') * EditSize + 20;
+  else Width = CountedExtent(CharWidth(FFont, u'0'), EditSize, 20);
   Height = std::max(FControl->NaturalHeight(), FHeight);
   ApplyBounds();
 }
@@ -339,8 +347,8 @@ int TListBoxFormControlObj::AutoWidth() const { return FControl->ScrollBarWidth(
 
 void TListBoxFormControlObj::SetHeightWidth(TCanvas&) {
   const int rows = LBSize > 0 ? LBSize : std::max(1, std::min(MaxAutoRows, TheOptions.Count()));
-  const int client = FHeight >= 10 ? FHeight : TextHeight(FFont) * rows;
-  Height = client + FControl->FrameExtra().cy;
+  Height = FHeight >= 10 ? CountedExtent(1, FHeight, FControl->FrameExtra().cy)
+                         : CountedExtent(TextHeight(FFont), rows, FControl->FrameExtra().cy);
   Width = PercentWidth ? 10 : FWidth >= 10 ? FWidth : AutoWidth();
   ApplyBounds();
 }
@@ -452,10 +460,10 @@ void TTextAreaFormControlObj::SetData(int, const std::string& value) { FControl-
 
 void TTextAreaFormControlObj::SetHeightWidth(TCanvas&) {
   const TSize frame = FControl->FrameExtra();
-  Height = FHeight >= 10 ? FHeight : TextHeight(FFont) * Rows + 5 + frame.cy;
+  Height = FHeight >= 10 ? FHeight : CountedExtent(TextHeight(FFont), Rows, 5 + frame.cy);
   if (PercentWidth) Width = 50;  // the section gives the real width
   else if (FWidth >= 10) Width = FWidth;
-  else Width = CharWidth(FFont, u's') * Cols + 5 + frame.cx;
+  else Width = CountedExtent(CharWidth(FFont, u's'), Cols, 5 + frame.cx);
   ApplyBounds();
 }
 

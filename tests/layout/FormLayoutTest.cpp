@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FormTestSupport.h"
+#include "layout/LayoutLimits.h"
 
 namespace korva::test {
 namespace {
@@ -132,6 +133,26 @@ TEST(FormLayoutTest, SizesOfListsAndTextAreas) {
   EXPECT_EQ(area->Height, th * 2 + 5 + 4);
   EXPECT_EQ(sized->Width, 120);
   EXPECT_EQ(sized->Height, 40);
+}
+
+
+// Counts from the page as large as an int holds: sizes stay in layout range instead of
+// overflowing (the sanitized build stops at an overflow).
+TEST(FormLayoutTest, HugeCountsAreKeptInRange) {
+  TFormFixture f;
+  const std::string huge = "2147483647";
+  auto* edit = f.Add(syInput, {{syName, "NAME", "e"}, {sySize, "SIZE", huge}});
+  auto* list = f.Add(sySelect, {{syName, "NAME", "l"}, {sySize, "SIZE", huge}}, {}, {{"ab", false}});
+  auto* area = f.Add(syTextarea, {{syName, "NAME", "t"}, {syRows, "ROWS", huge}, {syCols, "COLS", huge}}, {}, {}, {});
+  f.LayoutAt(800);
+  for (TFormControlObj* c : {static_cast<TFormControlObj*>(edit), list, area}) {
+    EXPECT_GT(c->Width, 0);
+    EXPECT_LE(c->Width, MaxLayoutCoord);
+    EXPECT_GT(c->Height, 0);
+    EXPECT_LE(c->Height, MaxLayoutCoord);
+  }
+  EXPECT_GT(area->Width, 1000000);  // wide, not wrapped round
+  EXPECT_GT(list->Height, 1000000);
 }
 
 }  // namespace
