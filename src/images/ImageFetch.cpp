@@ -71,8 +71,12 @@ TImageGraphic LoadImageData(TMemoryStream& stream, TransparencyMode& mode, TBitm
 
 TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::string& sourceName,
                         TransparencyMode& mode) {
+  return FetchImage(cache, host, sourceName, ImageFileFor(host, sourceName), mode);
+}
+
+std::string ImageFileFor(TImageHost* host, const std::string& sourceName) {
   const bool requests = host && (host->HasBitmapRequest() || host->HasImageRequest());
-  return FetchImage(cache, host, sourceName, requests ? host->ExpandImageName(sourceName) : sourceName, mode);
+  return requests ? host->ExpandImageName(sourceName) : sourceName;
 }
 
 TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::string& sourceName,

@@ -43,7 +43,10 @@ struct TFetchResult {
 // trNone) and goes out as the mode the mask was made under.
 TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::string& sourceName,
                         TransparencyMode& mode);
-// The same, with the file the source resolves to: it keys the cache and is what is loaded when
+// The file a source names: the host's expansion of it when the host answers image requests
+// (they see the source as written), else the source itself, which the caller has resolved.
+std::string ImageFileFor(TImageHost* host, const std::string& sourceName);
+// The same fetch, with the file the source resolves to: it keys the cache and is what is loaded when
 // the host hands over nothing; the host's requests still get the source as written.
 TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::string& sourceName,
                         const std::string& fileName, TransparencyMode& mode);

@@ -188,8 +188,7 @@ const TImageGraphic* TSectionList::BackgroundBitmap(TBitmapPtr* mask) {
 // ---- images ----
 
 TFetchResult TSectionList::FetchImage(const std::string& sourceName, TransparencyMode& mode) {
-  const bool requests = HasBitmapRequest() || HasImageRequest();
-  return FetchResolved(sourceName, requests ? ExpandImageName(sourceName) : sourceName, mode);
+  return FetchResolved(sourceName, ImageFileFor(this, sourceName), mode);
 }
 
 TFetchResult TSectionList::FetchBackground(const std::string& name, TransparencyMode& mode) {
