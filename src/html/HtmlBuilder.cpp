@@ -260,7 +260,7 @@ void TDocumentBuilder::BodyProduction(const TSymbolSet& term) {
       case syBody: {
         // White space between the head's tags does not count as text.
         bool empty = FBody && FBody->FInnerCell->Count() == 0 && FCell == FBody->FInnerCell.get() &&
-                     (!FSection || FSection->Text().find_first_not_of(u' ') == std::u16string::npos);
+                     (!FSection || FSection->OnlySpaces());
         if (empty && FTableDepth == 0) StartBody();
         else R->Next();
         break;
@@ -637,7 +637,7 @@ void TDocumentBuilder::DoImage(bool panel) {
     Push(panel ? "panel" : "img", true);
     StartInline();
   }
-  int index = int(FSection->Text().size());
+  int index = FSection->TextLength();
   if (panel) {
     FSection->AddImage(std::make_unique<TPanelObj>(&FDoc, R->Attributes(), index, R->CodePage()), R->TagPos());
   } else {

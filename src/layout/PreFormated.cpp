@@ -21,7 +21,7 @@ std::unique_ptr<TSectionBase> TPreFormated::CloneForPrint(TSectionList* document
 int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
                                 int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
   FContentWidth = std::max(0, availWidth);
-  if (BuffS.empty() && !FFonts.Empty()) {
+  if (BuffS.Empty() && !FFonts.Empty()) {
     // An empty line is one line of its font.
     FFirstChar = cursor;
     FCharCount = 0;
@@ -51,7 +51,7 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
   savedRight.insert(savedRight.end(), indents.R.begin(), indents.R.end());
   indents.R = std::move(savedRight);
   indents.RightLimit = savedLimit;
-  maxWidth = FLayoutWidth = MeasureRange(0, int(BuffS.size()));
+  maxWidth = FLayoutWidth = MeasureRange(0, BuffS.Size());
   return h;
 }
 
@@ -71,7 +71,7 @@ int TPreFormated::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indent
 }
 
 void TPreFormated::MeasureMinMax(TCanvas&, int& minWidth, int& maxWidth) {
-  if (FFullWidth < 0 || !FObjects.empty()) FFullWidth = MeasureRange(0, int(BuffS.size()));
+  if (FFullWidth < 0 || !FObjects.empty()) FFullWidth = MeasureRange(0, BuffS.Size());
   maxWidth = FFullWidth;
   minWidth = std::min(PreMaxMinWidth, maxWidth);
 }

@@ -251,7 +251,7 @@ TSection::~TSection() {
 }
 
 void TSection::StartRun(const TProperties& props, const TUrlTarget* link, bool setLink) {
-  int pos = int(BuffS.size());
+  int pos = BuffS.Size();
   TFontObj* last = FFonts.Last();
   if (last && last->Pos == pos) {
     // Nothing was added since the last run began: it takes the new font instead.
@@ -310,10 +310,10 @@ void TSection::AddTokenObj(const TokenObj& token) {
       char16_t c = s[i];
       if (transform == txUpper) c = ToUpper16(c);
       else if (transform == txLower) c = ToLower16(c);
-      BuffS.push_back(c);
+      BuffS.Append(c);
     }
-    Brk.SetRange(int(BuffS.size()) - n, n, flag == 'y');
-    AppendSource(int(BuffS.size()) - n, p, n);
+    Brk.SetRange(BuffS.Size() - n, n, flag == 'y');
+    AppendSource(BuffS.Size() - n, p, n);
     return;
   }
   // Small capitals: lower-case letters upper-cased in the "small" style, others as they are.
@@ -329,9 +329,9 @@ void TSection::AddTokenObj(const TokenObj& token) {
       ChangeFont(stack.Last());
       inSmall = false;
     }
-    AppendSource(int(BuffS.size()), p + i, 1);
-    Brk.Set(int(BuffS.size()), flag == 'y');
-    BuffS.push_back(up);
+    AppendSource(BuffS.Size(), p + i, 1);
+    Brk.Set(BuffS.Size(), flag == 'y');
+    BuffS.Append(up);
   }
   if (inSmall) {
     stack.PopElement(FDocument->Styles(), "small");
@@ -347,11 +347,11 @@ void TSection::AddChar(char16_t ch, int sourcePos) {
 
 TTextObject* TSection::AddObject(std::unique_ptr<TTextObject> object, char16_t placeholder, int sourcePos) {
   if (!object || FFinished) return nullptr;
-  int pos = int(BuffS.size());
+  int pos = BuffS.Size();
   const std::int32_t source = sourcePos;
   AppendSource(pos, &source, 1);
   Brk.Set(pos, !(FNoBreak || FPreFormated));
-  BuffS.push_back(placeholder);
+  BuffS.Append(placeholder);
   FObjects.push_back({pos, std::move(object)});
   FMinWidthCache = 0;
   return FObjects.back().Obj.get();
@@ -360,7 +360,7 @@ TTextObject* TSection::AddObject(std::unique_ptr<TTextObject> object, char16_t p
 TFloatingObj* TSection::AddImage(std::unique_ptr<TFloatingObj> image, int sourcePos) {
   if (!image) return nullptr;
   TFloatingObj* raw = image.get();
-  raw->TextIndex = int(BuffS.size());
+  raw->TextIndex = BuffS.Size();
   AddObject(std::make_unique<TFloatingTextObject>(std::move(image), FLink.get()), ccObject, sourcePos);
   return raw;
 }
@@ -368,7 +368,7 @@ TFloatingObj* TSection::AddImage(std::unique_ptr<TFloatingObj> image, int source
 TFormControlObj* TSection::AddFormControl(TSymbol which, const TAttributeList& attributes, const TProperties& props,
                                           ThtmlForm*& form, TCellBasic* cell, int sourcePos) {
   if (FFinished || !FDocument) return nullptr;
-  TNewFormControl made = CreateFormControl(*FDocument, which, attributes, props, form, cell, int(BuffS.size()));
+  TNewFormControl made = CreateFormControl(*FDocument, which, attributes, props, form, cell, BuffS.Size());
   if (made.Image) AddImage(std::move(made.Image), sourcePos);
   else if (made.Control && made.Control->InText()) AddObject(MakeControlTextObject(*made.Control), ccControl, sourcePos);
   if (made.Browse) AddObject(MakeControlTextObject(*made.Browse), ccControl, sourcePos);
@@ -388,7 +388,7 @@ void TSection::AppendSource(int index, const std::int32_t* positions, int n) {
 }
 
 void TSection::Compact(const std::vector<char>& keep) {
-  const int n = int(BuffS.size());
+  const int n = BuffS.Size();
   if (std::find(keep.begin(), keep.end(), 0) == keep.end()) return;
   // Every character's source position, compacted with the text, then made runs again.
   std::vector<std::int32_t> xp(std::size_t(n), 0);
@@ -402,14 +402,14 @@ void TSection::Compact(const std::vector<char>& keep) {
   for (int i = 0; i < n; ++i) {
     newIndex[std::size_t(i)] = k;
     if (keep[std::size_t(i)]) {
-      BuffS[std::size_t(k)] = BuffS[std::size_t(i)];
+      BuffS.Set(k, BuffS[i]);
       Brk.Set(k, Brk.CanBreak(i));
       xp[std::size_t(k)] = xp[std::size_t(i)];
       ++k;
     }
   }
   newIndex[std::size_t(n)] = k;
-  BuffS.resize(std::size_t(k));
+  BuffS.Truncate(k);
   Brk.Truncate(k);
   SIndexList.clear();
   AppendSource(0, xp.data(), k);
@@ -427,18 +427,18 @@ void TSection::Compact(const std::vector<char>& keep) {
 
 void TSection::Finish() {
   if (FFinished) return;
-  if (!FPreFormated && !BuffS.empty()) {
-    const int n = int(BuffS.size());
+  if (!FPreFormated && !BuffS.Empty()) {
+    const int n = BuffS.Size();
     std::vector<char> keep(std::size_t(n), 1);
     // Leading spaces go; of two spaces together one goes (the second when the first may break).
     int last = -1;
     for (int i = 0; i < n; ++i) {
-      if (BuffS[std::size_t(i)] == u' ') {
+      if (BuffS[i] == u' ') {
         if (last < 0) {
           keep[std::size_t(i)] = 0;
           continue;
         }
-        if (BuffS[std::size_t(last)] == u' ') {
+        if (BuffS[last] == u' ') {
           if (Brk.CanBreak(last)) {
             keep[std::size_t(i)] = 0;
             continue;
@@ -450,22 +450,22 @@ void TSection::Finish() {
     }
     Compact(keep);
     // A space after a floating object, and spaces on either side of a line break, go.
-    const int m = int(BuffS.size());
+    const int m = BuffS.Size();
     keep.assign(std::size_t(m), 1);
     for (const auto& o : FObjects)
-      if (o.Obj->FloatKind() != 0 && o.Pos + 1 < m && BuffS[std::size_t(o.Pos + 1)] == u' ')
+      if (o.Obj->FloatKind() != 0 && o.Pos + 1 < m && BuffS[o.Pos + 1] == u' ')
         keep[std::size_t(o.Pos + 1)] = 0;
     for (int i = 0; i < m; ++i) {
-      if (BuffS[std::size_t(i)] != ccLineBreak) continue;
-      for (int j = i - 1; j >= 0 && BuffS[std::size_t(j)] == u' '; --j) keep[std::size_t(j)] = 0;
-      for (int j = i + 1; j < m && BuffS[std::size_t(j)] == u' '; ++j) keep[std::size_t(j)] = 0;
+      if (BuffS[i] != ccLineBreak) continue;
+      for (int j = i - 1; j >= 0 && BuffS[j] == u' '; --j) keep[std::size_t(j)] = 0;
+      for (int j = i + 1; j < m && BuffS[j] == u' '; ++j) keep[std::size_t(j)] = 0;
     }
     Compact(keep);
     // One trailing space; a trailing line break after text (a lone one keeps the line's height).
     for (int pass = 0; pass < 2; ++pass) {
-      const int len = int(BuffS.size());
+      const int len = BuffS.Size();
       if (len == 0) break;
-      char16_t c = BuffS.back();
+      char16_t c = BuffS.Back();
       if ((pass == 0 && c == u' ') || (pass == 1 && c == ccLineBreak && len > 1)) {
         keep.assign(std::size_t(len), 1);
         keep.back() = 0;
@@ -473,18 +473,18 @@ void TSection::Finish() {
       }
     }
   }
-  Brk.Truncate(int(BuffS.size()));  // the end of the text may break
+  Brk.Truncate(BuffS.Size());  // the end of the text may break
   // The text is read from here on, never grown: no room is kept for more.
-  BuffS.shrink_to_fit();
+  BuffS.ShrinkToFit();
   Brk.ShrinkToFit();
   SIndexList.shrink_to_fit();
   FObjects.shrink_to_fit();
   FFonts.ShrinkToFit();
   FLink.reset();  // the link being read: nothing more is read
   FFinished = true;
-  FCharCount = int(BuffS.size());
+  FCharCount = BuffS.Size();
   FMinWidthCache = 0;
-  if (!BuffS.empty() && FDocument) FSectionNumber = ++FDocument->FSectionCount;
+  if (!BuffS.Empty() && FDocument) FSectionNumber = ++FDocument->FSectionCount;
 }
 
 void TSection::RemoveFromDocumentLists() {
@@ -494,8 +494,14 @@ void TSection::RemoveFromDocumentLists() {
   FDocument->ForgetSection(this);
 }
 
+bool TSection::OnlySpaces() const {
+  for (int i = 0; i < BuffS.Size(); ++i)
+    if (BuffS[i] != u' ') return false;
+  return true;
+}
+
 std::size_t TSection::MemoryBytes() const {
-  return sizeof(*this) + BuffS.capacity() * sizeof(char16_t) + Brk.CapacityBytes() +
+  return sizeof(*this) + BuffS.CapacityBytes() + Brk.CapacityBytes() +
          SIndexList.capacity() * sizeof(IndexObj) + FFonts.CapacityBytes() +
          FLines.capacity() * sizeof(LineRec) + FObjects.capacity() * sizeof(TObjRef);
 }
@@ -538,10 +544,41 @@ int TSection::MeasureRange(int a, int b) const {
     if (run + 1 < FFonts.Count()) end = std::min(end, FFonts[run + 1]->Pos);
     if (oi < FObjects.size()) end = std::min(end, FObjects[oi].Pos);
     const TFontObj* f = FFonts[run];
-    w += f->Handle().TextWidth(BuffS.data() + pos, end - pos) + std::int64_t(f->CharExtra()) * (end - pos);
+    w += TextWidthOf(f->Handle(), pos, end - pos) + std::int64_t(f->CharExtra()) * (end - pos);
     pos = end;
   }
   return ClampCoord(w);
+}
+
+std::int64_t TSection::TextWidthOf(const TPlatformFont& font, int pos, int n) const {
+  if (const char16_t* wide = BuffS.WideData()) return font.TextWidth(wide + pos, n);
+  std::int64_t w = 0;
+  char16_t piece[TUtf16Piece::Chunk];
+  for (int done = 0; done < n;) {
+    const int k = std::min(n - done, TUtf16Piece::Chunk);
+    BuffS.CopyTo(pos + done, k, piece);
+    w += font.TextWidth(piece, k);
+    done += k;
+  }
+  return w;
+}
+
+int TSection::FitTextOf(const TPlatformFont& font, int pos, int n, int maxWidth, int extra, int& count) const {
+  if (const char16_t* wide = BuffS.WideData()) return font.FitText(wide + pos, n, maxWidth, extra, &count, nullptr);
+  // A character's extent does not depend on its neighbours, so fitting piece after piece with
+  // what room is left gives the count fitting the whole would.
+  int w = 0;
+  count = 0;
+  char16_t piece[TUtf16Piece::Chunk];
+  while (count < n) {
+    const int k = std::min(n - count, TUtf16Piece::Chunk);
+    BuffS.CopyTo(pos + count, k, piece);
+    int fitted = 0;
+    w += font.FitText(piece, k, maxWidth - w, extra, &fitted, nullptr);
+    count += fitted;
+    if (fitted < k) break;
+  }
+  return w;
 }
 
 int TSection::MeasureInLine(const LineRec& line, int a, int b) const {
@@ -550,10 +587,10 @@ int TSection::MeasureInLine(const LineRec& line, int a, int b) const {
   // The canvas gives space k (from the line start) Extra / Spaces, one more while k < the rest.
   int k0 = 0;
   for (int i = line.Start; i < a; ++i)
-    if (BuffS[std::size_t(i)] == u' ') ++k0;
+    if (BuffS[i] == u' ') ++k0;
   const int share = line.Extra / line.Spaces, rest = line.Extra % line.Spaces;
   for (int i = a, k = k0; i < b; ++i)
-    if (BuffS[std::size_t(i)] == u' ') {
+    if (BuffS[i] == u' ') {
       if (k < line.Spaces) w += share + (k < rest ? 1 : 0);
       ++k;
     }
@@ -568,7 +605,7 @@ int TSection::MaxCharWidthAll() const {
 
 int TSection::EndOfText(const LineRec& line) const {
   int e = line.Start + line.Ln;
-  while (e > line.Start && (BuffS[std::size_t(e - 1)] == u' ' || BuffS[std::size_t(e - 1)] == ccLineBreak)) --e;
+  while (e > line.Start && (BuffS[e - 1] == u' ' || BuffS[e - 1] == ccLineBreak)) --e;
   return e;
 }
 
@@ -583,11 +620,11 @@ void TSection::PlaceFloat(TTextObject& obj, int y, IndentManager& indents) {
 }
 
 int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentManager& indents, bool& placedFloat) {
-  const int n = int(BuffS.size());
+  const int n = BuffS.Size();
   // The nearest line break at or after start (start only grows during one layout).
   if (scratch.NextBreakFrom < 0 || start < scratch.NextBreakFrom || scratch.NextBreak < start) {
     int p = start;
-    while (p < n && BuffS[std::size_t(p)] != ccLineBreak) ++p;
+    while (p < n && BuffS[p] != ccLineBreak) ++p;
     scratch.NextBreak = p;
   }
   scratch.NextBreakFrom = start;
@@ -629,7 +666,7 @@ int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentM
     if (oi < FObjects.size()) pieceEnd = std::min(pieceEnd, FObjects[oi].Pos);
     const TFontObj* f = FFonts[run];
     int count = 0;
-    int w = f->Handle().FitText(BuffS.data() + pos, pieceEnd - pos, rem, f->CharExtra(), &count, nullptr);
+    int w = FitTextOf(f->Handle(), pos, pieceEnd - pos, rem, f->CharExtra(), count);
     pos += count;
     rem -= w;
     if (pos < pieceEnd) break;
@@ -640,19 +677,19 @@ int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentM
 
 namespace {
 // Where a line may end after character k (the line ends after it).
-inline bool BreaksAfter(const std::u16string& s, const TBreakFlags& brk, int k, int last) {
-  char16_t c = s[std::size_t(k)];
+inline bool BreaksAfter(const TSectionText& s, const TBreakFlags& brk, int k, int last) {
+  char16_t c = s[k];
   if (brk.CanBreak(k) &&
       (c == u' ' || c == u'-' || c == u'?' || c == ccControl || c == ccObject || IsWide(c)))
     return true;
-  return k < last && IsWide(s[std::size_t(k + 1)]) && brk.CanBreak(k + 1);
+  return k < last && IsWide(s[k + 1]) && brk.CanBreak(k + 1);
 }
 }  // namespace
 
 int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWidth, int, int,
                             IndentManager& indents, int& maxWidth, int& cursor) {
   FFirstChar = cursor;
-  FCharCount = int(BuffS.size());
+  FCharCount = BuffS.Size();
   FDocY = FInnerTop = FPaintTop = y;
   FPaintBottom = y;
   FLayoutX = x;
@@ -711,9 +748,9 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     }
     int end = start + count;
     bool overlong = false;
-    if (end < n && BuffS[std::size_t(end - 1)] != ccLineBreak) {
+    if (end < n && BuffS[end - 1] != ccLineBreak) {
       const int c = end - 1;
-      char16_t cc = BuffS[std::size_t(c)], nx = BuffS[std::size_t(end)];
+      char16_t cc = BuffS[c], nx = BuffS[end];
       const bool cy = Brk.CanBreak(c);
       if (((cc == u' ' || cc == ccControl || cc == ccObject || IsWide(cc)) && cy) || cc == ccLineBreak ||
           (nx == u' ' && cy) || ((nx == ccControl || nx == ccObject || IsWide(nx)) && Brk.CanBreak(end))) {
@@ -733,7 +770,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
           }
           int p = c + 1;
           for (; p < n; ++p) {
-            char16_t q = BuffS[std::size_t(p)], prev = BuffS[std::size_t(p - 1)];
+            char16_t q = BuffS[p], prev = BuffS[p - 1];
             if (Brk.CanBreak(p) &&
                 (prev == u'-' || prev == u'?' || q == u' ' || q == ccControl || q == ccObject || q == ccLineBreak ||
                  IsWide(q)))
@@ -744,8 +781,8 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
         }
       }
     }
-    while (end < n && BuffS[std::size_t(end)] == u' ') ++end;
-    if (overlong && end < n && BuffS[std::size_t(end)] == ccLineBreak) ++end;
+    while (end < n && BuffS[end] == u' ') ++end;
+    if (overlong && end < n && BuffS[end] == ccLineBreak) ++end;
 
     LineRec line;
     line.Start = start;
@@ -803,8 +840,8 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
   line.Width = MeasureRange(start, e);
   bool onlyObjects = true;
   for (int i = start; i < end && onlyObjects; ++i)
-    if (!IsPlaceholder(BuffS[std::size_t(i)])) onlyObjects = false;
-  if (line.Ln == 1 && BuffS[std::size_t(start)] == ccLineBreak) onlyObjects = false;
+    if (!IsPlaceholder(BuffS[i])) onlyObjects = false;
+  if (line.Ln == 1 && BuffS[start] == ccLineBreak) onlyObjects = false;
   int run = 0;
   FFonts.GetFontObjAt(start, &run);
   if (!onlyObjects) {
@@ -872,7 +909,7 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
   if (FJustify == 4 && !lastLine) {
     int spaces = 0;
     for (int i = start; i < e; ++i)
-      if (BuffS[std::size_t(i)] == u' ') ++spaces;
+      if (BuffS[i] == u' ') ++spaces;
     int extra = right - left - line.Width;
     if (spaces > 0 && extra > 0) {
       line.Spaces = spaces;
@@ -998,8 +1035,9 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
     if (f->SScript == ssSuper) yy -= f->Height() / 3;
     else if (f->SScript == ssSub) yy += f->Descent() / 2 + 1;
     const int len = pieceEnd - pos;
-    const int w = canvas.TextExtent(BuffS.data() + pos, len).cx;
-    canvas.TextOut(xcur, yy, BuffS.data() + pos, len);
+    const TUtf16Piece piece(BuffS, pos, len);
+    const int w = canvas.TextExtent(piece.Data(), len).cx;
+    canvas.TextOut(xcur, yy, piece.Data(), len);
     if (f->Focused() && f->IsLink())
       canvas.DrawFocusRect(TRect{xcur, yy + f->Descent() - f->Height(), xcur + w, yy + f->Descent()});
     xcur += w;
@@ -1151,7 +1189,7 @@ void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy)
 }
 
 bool TSection::RunBox(int index, TRect& box) const {
-  if (index < 0 || index >= int(BuffS.size())) return false;
+  if (index < 0 || index >= BuffS.Size()) return false;
   const int li = LineOfIndex(index);
   if (li < 0) return false;
   const LineRec& line = FLines[std::size_t(li)];
@@ -1222,7 +1260,7 @@ int TSection::CaretFromPoint(TCanvas&, int x, int y, int& xr, int& yr, int& care
 
 bool TSection::PointFromCaret(TCanvas&, int cursor, int& x, int& y) {
   int i = cursor - FFirstChar;
-  if (i < 0 || i >= int(BuffS.size())) return false;
+  if (i < 0 || i >= BuffS.Size()) return false;
   int li = LineOfIndex(i);
   if (li < 0) return false;
   const LineRec& line = FLines[std::size_t(li)];
@@ -1233,7 +1271,7 @@ bool TSection::PointFromCaret(TCanvas&, int cursor, int& x, int& y) {
 
 bool TSection::LineYAt(int docPos, int& y) {
   int i = docPos - FFirstChar;
-  if (i < 0 || i >= int(BuffS.size())) return false;
+  if (i < 0 || i >= BuffS.Size()) return false;
   int li = LineOfIndex(i);
   y = li >= 0 ? FLines[std::size_t(li)].Top : FDocY;
   return true;
@@ -1258,7 +1296,7 @@ bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
     else hi = mid - 1;
   }
   const int i = line.Start + lo;
-  if (i >= e || BuffS[std::size_t(i)] == ccObject) return false;
+  if (i >= e || BuffS[i] == ccObject) return false;
   TFontObj* f = FFonts.GetFontObjAt(i);
   if (!f) return false;
   if (f->IsLink()) {
@@ -1289,8 +1327,8 @@ bool TSection::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
 
 bool TSection::CharAt(int pos, char16_t& ch, TCharObject& object) {
   int i = pos - FFirstChar;
-  if (i < 0 || i >= int(BuffS.size())) return false;
-  ch = BuffS[std::size_t(i)];
+  if (i < 0 || i >= BuffS.Size()) return false;
+  ch = BuffS[i];
   object = TCharObject{};
   if (ch == ccObject || ch == ccControl)
     if (TTextObject* o = ObjectAtIndex(i)) {
@@ -1303,10 +1341,10 @@ bool TSection::CharAt(int pos, char16_t& ch, TCharObject& object) {
 // ---- searching and copying ----
 
 int TSection::SearchForward(int from, const std::u16string& text, bool matchCase) {
-  const int len = int(BuffS.size());
+  const int len = BuffS.Size();
   int i0 = std::max(0, from - FFirstChar);
   if (text.empty() || i0 >= len) return -1;
-  std::u16string hay = BuffS;
+  std::u16string hay = BuffS.String();
   if (!matchCase)
     for (auto& c : hay) c = ToLower16(c);
   auto p = hay.find(text, std::size_t(i0));
@@ -1314,10 +1352,10 @@ int TSection::SearchForward(int from, const std::u16string& text, bool matchCase
 }
 
 int TSection::SearchBackward(int from, const std::u16string& text, bool matchCase) {
-  const int len = int(BuffS.size());
+  const int len = BuffS.Size();
   int limit = std::min(from - FFirstChar, len);  // matches start before this
   if (text.empty() || limit <= 0) return -1;
-  std::u16string hay = BuffS;
+  std::u16string hay = BuffS.String();
   if (!matchCase)
     for (auto& c : hay) c = ToLower16(c);
   auto p = hay.rfind(text, std::size_t(limit - 1));
@@ -1326,10 +1364,10 @@ int TSection::SearchBackward(int from, const std::u16string& text, bool matchCas
 
 void TSection::AppendSelectedText(std::u16string& text) {
   if (!FDocument || FDocument->FSelB < 0) return;
-  const int len = int(BuffS.size());
+  const int len = BuffS.Size();
   int a = std::max(0, FDocument->FSelB - FFirstChar), b = std::min(len, FDocument->FSelE - FFirstChar);
   for (int i = a; i < b; ++i) {
-    char16_t c = BuffS[std::size_t(i)];
+    char16_t c = BuffS[i];
     if (!IsPlaceholder(c)) text.push_back(c);  // objects have no text
   }
   if (FDocument->FSelE > FFirstChar + len) text += u"\r\n";
@@ -1339,7 +1377,7 @@ void TSection::AppendSelectedText(std::u16string& text) {
 
 int TSection::SourcePosOf(int docPos) {
   int i = docPos - FFirstChar;
-  if (i < 0 || i >= int(BuffS.size()) || SIndexList.empty()) return -1;
+  if (i < 0 || i >= BuffS.Size() || SIndexList.empty()) return -1;
   auto it = std::upper_bound(SIndexList.begin(), SIndexList.end(), i,
                              [](int v, const IndexObj& o) { return v < o.Index; });
   --it;
@@ -1347,7 +1385,7 @@ int TSection::SourcePosOf(int docPos) {
 }
 
 int TSection::DocPosOf(int sourcePos, bool previous) {
-  const int len = int(BuffS.size());
+  const int len = BuffS.Size();
   if (SIndexList.empty() || len == 0) return -1;
   for (std::size_t k = 0; k < SIndexList.size(); ++k) {
     const IndexObj& o = SIndexList[k];
@@ -1370,7 +1408,7 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
     maxWidth = FMaxWidthCache;
     return;
   }
-  const int n = int(BuffS.size());
+  const int n = BuffS.Size();
   int floats = 0, mn = 0;
   for (auto& o : FObjects) {
     TTextObject& obj = *o.Obj;
@@ -1379,7 +1417,7 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
     if (obj.FloatKind() != 0) {
       floats += spaced;
       Brk.Set(o.Pos, true);
-    } else if (BuffS[std::size_t(o.Pos)] == ccControl) {
+    } else if (BuffS[o.Pos] == ccControl) {
       if (!obj.PercentSized()) mn = std::max(mn, spaced);
     } else {
       mn = std::max(mn, obj.ObjWidth());
@@ -1393,17 +1431,17 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
   int widest = 0;
   for (int a = 0; a < n;) {
     int b = a;
-    while (b < n && BuffS[std::size_t(b)] != ccLineBreak) ++b;
+    while (b < n && BuffS[b] != ccLineBreak) ++b;
     int e = b;
-    while (e > a && BuffS[std::size_t(e - 1)] == u' ') --e;
+    while (e > a && BuffS[e - 1] == u' ') --e;
     widest = std::max(widest, withIndent(a, MeasureRange(a, e)));
     a = b + 1;
   }
   // The widest piece that cannot break.
   int i = 0;
-  while (i < n && BuffS[std::size_t(i)] == u' ') ++i;
+  while (i < n && BuffS[i] == u' ') ++i;
   while (i < n) {
-    const char16_t c = BuffS[std::size_t(i)];
+    const char16_t c = BuffS[i];
     if (c == u' ' || IsPlaceholder(c)) {
       ++i;
       continue;
@@ -1411,8 +1449,8 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
     int j = i + 1;
     if (!(IsWide(c) && Brk.CanBreak(i))) {
       for (; j < n; ++j) {
-        const char16_t q = BuffS[std::size_t(j)];
-        const char16_t prev = BuffS[std::size_t(j - 1)];
+        const char16_t q = BuffS[j];
+        const char16_t prev = BuffS[j - 1];
         if (Brk.CanBreak(j) && (q == u' ' || IsPlaceholder(q) || IsWide(q))) break;
         if ((prev == u'-' || prev == u'?') && Brk.CanBreak(j - 1)) break;
       }
@@ -1436,7 +1474,7 @@ void TSection::Dump(TDumpWriter& out, int depth) const {
     out.Line(depth + 1) << "line " << (FFirstChar + l.Start) << "+" << l.Ln;
     out.Box(l.DrawXX, l.Top, l.Width, l.Height());
     out << " ";
-    out.Quoted(std::u16string_view(BuffS).substr(std::size_t(l.Start), std::size_t(l.Ln)));
+    out.Quoted(BuffS.String(l.Start, l.Ln));
     if (l.Spaces > 0) out << " just=" << l.Extra << "/" << l.Spaces;
   }
   for (const auto& o : FObjects) o.Obj->DumpObj(out, depth + 1);

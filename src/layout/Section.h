@@ -18,6 +18,7 @@
 #include "layout/FontObj.h"
 #include "layout/InlineList.h"
 #include "layout/SectionBase.h"
+#include "layout/SectionText.h"
 #include "style/Properties.h"
 
 namespace korva {
@@ -163,9 +164,13 @@ class TSection : public TSectionBase {
   // id list (a section dropped before it is placed).
   void RemoveFromDocumentLists();
   // ---- content, read ----
-  const std::u16string& Text() const { return BuffS; }
+  // The characters, with a placeholder for each object (a copy: the section keeps them compactly).
+  std::u16string Text() const { return BuffS.String(); }
+  int TextLength() const { return BuffS.Size(); }
+  // Whether the text holds nothing but spaces (or nothing).
+  bool OnlySpaces() const;
   // 'y' where a line may break at a character, 'n' where not, for the text and its end.
-  std::string BreakFlags() const { return Brk.Text(int(BuffS.size()) + (FFinished ? 1 : 0)); }
+  std::string BreakFlags() const { return Brk.Text(BuffS.Size() + (FFinished ? 1 : 0)); }
   bool CanBreakAt(int index) const { return Brk.CanBreak(index); }
   const TFontList& Fonts() const { return FFonts; }
   const TCompactVector<LineRec>& Lines() const { return FLines; }
@@ -199,7 +204,7 @@ class TSection : public TSectionBase {
   bool LineYAt(int docPos, int& y) override;
   const char* DumpKind() const override { return "text"; }
   void Dump(TDumpWriter& out, int depth) const override;
-  bool IsEmptyText() const override { return FFinished && BuffS.empty(); }
+  bool IsEmptyText() const override { return FFinished && BuffS.Empty(); }
 
  protected:
   struct TObjRef {
@@ -212,6 +217,10 @@ class TSection : public TSectionBase {
   int MeasureRange(int a, int b) const;
   // Width of [a, b) with a line's justification applied.
   int MeasureInLine(const LineRec& line, int a, int b) const;
+  // The font's width of characters [pos, pos + n), and its fit of them into maxWidth (the
+  // count in `count`, the width returned), as TPlatformFont::TextWidth and FitText give them.
+  std::int64_t TextWidthOf(const TPlatformFont& font, int pos, int n) const;
+  int FitTextOf(const TPlatformFont& font, int pos, int n, int maxWidth, int extra, int& count) const;
   // What fitting lines needs across one layout pass and no longer.
   struct TFitScratch {
     std::vector<int> PendingFloats;  // floats met inside the line being fitted
@@ -240,7 +249,7 @@ class TSection : public TSectionBase {
   void ReportProgress();
   int EndOfText(const LineRec& line) const;
 
-  std::u16string BuffS;
+  TSectionText BuffS;
   TBreakFlags Brk;
   TSmallList<IndexObj> SIndexList;  // runs of characters with consecutive source positions
   TFontList FFonts;

@@ -1,0 +1,173 @@
+#include "layout/SectionText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+namespace korva {
+
+static_assert(sizeof(std::uintptr_t) == 8, "inline text needs a 64-bit word");
+static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ >= 2, "block pointers need a clear low bit");
+
+int TSectionText::Encode(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return int(c);
+  for (int k = 0; k < 32; ++k)
+    if (High[k] == c) return 0x80 + k;
+  return -1;
+}
+
+TSectionText::THeader* TSectionText::NewBlock(std::uint32_t capacity, bool wide) {
+  if (capacity > std::uint32_t(std::numeric_limits<std::int32_t>::max())) throw std::length_error("section text");
+  const std::size_t bytes = DataOffset + std::size_t(capacity) * (wide ? 2 : 1);
+  auto* b = static_cast<THeader*>(::operator new(bytes));
+  b->Size = 0;
+  b->Capacity = capacity;
+  b->Wide = wide ? 1 : 0;
+  return b;
+}
+
+void TSectionText::Release() {
+  if (FWord && !IsInline()) ::operator delete(Block());
+  FWord = 0;
+}
+
+TSectionText::TSectionText(const TSectionText& other) {
+  if (!other.FWord || other.IsInline()) {
+    FWord = other.FWord;
+    return;
+  }
+  const THeader* src = other.Block();
+  THeader* b = NewBlock(src->Size, src->Wide != 0);
+  std::memcpy(NarrowChars(b), NarrowChars(src), std::size_t(src->Size) * (src->Wide ? 2 : 1));
+  b->Size = src->Size;
+  FWord = reinterpret_cast<std::uintptr_t>(b);
+}
+
+TSectionText& TSectionText::operator=(TSectionText&& other) noexcept {
+  if (this != &other) {
+    Release();
+    FWord = other.FWord;
+    other.FWord = 0;
+  }
+  return *this;
+}
+
+void TSectionText::Rebuild(std::uint32_t capacity, bool wide) {
+  const int n = Size();
+  THeader* b = NewBlock(std::max<std::uint32_t>(capacity, std::uint32_t(n)), wide);
+  if (wide) CopyTo(0, n, WideChars(b));
+  else
+    for (int i = 0; i < n; ++i) NarrowChars(b)[i] = std::uint8_t(Encode((*this)[i]));
+  b->Size = std::uint32_t(n);
+  Release();
+  FWord = reinterpret_cast<std::uintptr_t>(b);
+}
+
+void TSectionText::Append(char16_t c) {
+  const int code = Encode(c);
+  const int n = Size();
+  if (code >= 0 && !Wide() && (IsInline() || !FWord) && n < InlineCapacity) {
+    const std::uintptr_t count = std::uintptr_t(n + 1);
+    FWord = (FWord & ~std::uintptr_t(0xFF)) | (count << 1) | 1;
+    FWord |= std::uintptr_t(code) << (8 * (n + 1));
+    return;
+  }
+  const bool wide = Wide() || code < 0;
+  if (IsInline() || !FWord || wide != Wide() || Block()->Size == Block()->Capacity) {
+    std::uint32_t room = FWord && !IsInline() ? Block()->Capacity : 0;
+    if (room <= std::uint32_t(n)) room = std::max<std::uint32_t>(16, std::uint32_t(n) + std::uint32_t(n) / 2);
+    Rebuild(room, wide);
+  }
+  THeader* b = Block();
+  if (b->Wide) WideChars(b)[b->Size] = c;
+  else NarrowChars(b)[b->Size] = std::uint8_t(code);
+  ++b->Size;
+}
+
+void TSectionText::Set(int i, char16_t c) {
+  const int code = Encode(c);
+  if (IsInline() && code >= 0) {
+    const int shift = 8 * (i + 1);
+    FWord = (FWord & ~(std::uintptr_t(0xFF) << shift)) | (std::uintptr_t(code) << shift);
+    return;
+  }
+  if (code < 0 && !Wide()) Rebuild(std::uint32_t(Size()), true);
+  else if (IsInline()) Rebuild(std::uint32_t(Size()), false);
+  THeader* b = Block();
+  if (b->Wide) WideChars(b)[i] = c;
+  else NarrowChars(b)[i] = std::uint8_t(code);
+}
+
+void TSectionText::Truncate(int n) {
+  if (n >= Size()) return;
+  if (n <= 0) {
+    Release();
+  } else if (IsInline()) {
+    const std::uintptr_t keep = (std::uintptr_t(1) << (8 * (n + 1))) - 1;
+    FWord = ((FWord & keep) & ~std::uintptr_t(0xFF)) | (std::uintptr_t(n) << 1) | 1;
+  } else {
+    Block()->Size = std::uint32_t(n);
+  }
+}
+
+void TSectionText::ShrinkToFit() {
+  if (!FWord || IsInline()) return;
+  const int n = Size();
+  bool narrow = true;
+  for (int i = 0; narrow && i < n && Wide(); ++i) narrow = Encode((*this)[i]) >= 0;
+  if (n == 0) {
+    Release();
+  } else if (narrow && n <= InlineCapacity) {
+    std::uintptr_t word = (std::uintptr_t(n) << 1) | 1;
+    for (int i = 0; i < n; ++i) word |= std::uintptr_t(Encode((*this)[i])) << (8 * (i + 1));
+    Release();
+    FWord = word;
+  } else if (narrow != !Wide() || Block()->Capacity != std::uint32_t(n)) {
+    Rebuild(std::uint32_t(n), !narrow);
+  }
+}
+
+void TSectionText::CopyTo(int pos, int n, char16_t* out) const {
+  if (n <= 0) return;
+  if (Wide()) {
+    std::memcpy(out, WideChars(Block()) + pos, std::size_t(n) * 2);
+    return;
+  }
+  if (IsInline()) {
+    for (int i = 0; i < n; ++i) out[i] = (*this)[pos + i];
+    return;
+  }
+  const std::uint8_t* s = NarrowChars(Block()) + pos;
+  for (int i = 0; i < n; ++i) out[i] = Decode(s[i]);
+}
+
+std::u16string TSectionText::String(int pos, int n) const {
+  const int size = Size();
+  pos = std::clamp(pos, 0, size);
+  if (n < 0 || n > size - pos) n = size - pos;
+  std::u16string out(std::size_t(n), u'\0');
+  CopyTo(pos, n, out.data());
+  return out;
+}
+
+std::size_t TSectionText::CapacityBytes() const {
+  if (!FWord || IsInline()) return 0;
+  return DataOffset + std::size_t(Block()->Capacity) * (Block()->Wide ? 2 : 1);
+}
+
+TUtf16Piece::TUtf16Piece(const TSectionText& text, int pos, int n) {
+  if (const char16_t* wide = text.WideData()) {
+    FData = wide + pos;
+  } else if (n <= Chunk) {
+    text.CopyTo(pos, n, FSmall);
+    FData = FSmall;
+  } else {
+    FLarge.resize(std::size_t(n));
+    text.CopyTo(pos, n, FLarge.data());
+    FData = FLarge.data();
+  }
+}
+
+}  // namespace korva

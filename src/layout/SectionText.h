@@ -1,0 +1,111 @@
+// The characters of a text section. Documentation text is nearly all Latin, so a character is
+// kept in one byte while every character of the section has one (Latin-1, with the typographic
+// quotes, dashes and the like that Windows-1252 places at 0x80-0x9F); the first character
+// without one widens the whole text to UTF-16. Up to seven one-byte characters sit in the
+// object itself; longer text takes one heap block holding its length and room.
+//
+// Fonts and canvases take UTF-16: wide text hands out its own storage, narrow text is copied
+// out piecewise (see TUtf16Piece).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace korva {
+
+class TSectionText {
+ public:
+  TSectionText() = default;
+  TSectionText(const TSectionText& other);
+  TSectionText(TSectionText&& other) noexcept : FWord(other.FWord) { other.FWord = 0; }
+  TSectionText& operator=(const TSectionText&) = delete;
+  TSectionText& operator=(TSectionText&& other) noexcept;
+  ~TSectionText() { Release(); }
+
+  int Size() const { return IsInline() ? int((FWord & 0xFF) >> 1) : FWord ? int(Block()->Size) : 0; }
+  bool Empty() const { return Size() == 0; }
+  // True once a character has no one-byte form: the text is then held in UTF-16.
+  bool Wide() const { return !IsInline() && FWord && Block()->Wide; }
+
+  char16_t operator[](int i) const {
+    if (IsInline()) return Decode(std::uint8_t(FWord >> (8 * (i + 1))));
+    const THeader* b = Block();
+    return b->Wide ? WideChars(b)[i] : Decode(NarrowChars(b)[i]);
+  }
+  char16_t Back() const { return (*this)[Size() - 1]; }
+
+  void Append(char16_t c);
+  // Replaces character i (i < Size()).
+  void Set(int i, char16_t c);
+  // Keeps the first n characters.
+  void Truncate(int n);
+  // Gives back unused room and returns to one byte per character when every character has
+  // one (text that widened for a character since removed). Text is read-only after this.
+  void ShrinkToFit();
+
+  // The UTF-16 storage when Wide(), else null.
+  const char16_t* WideData() const { return Wide() ? WideChars(Block()) : nullptr; }
+  // Copies characters [pos, pos + n) to `out` as UTF-16.
+  void CopyTo(int pos, int n, char16_t* out) const;
+  std::u16string String(int pos = 0, int n = -1) const;
+  std::size_t CapacityBytes() const;
+
+  // One-byte form of a character, or -1 when it has none.
+  static int Encode(char16_t c);
+  static char16_t Decode(std::uint8_t b) { return b < 0x80 || b >= 0xA0 ? char16_t(b) : High[b - 0x80]; }
+
+ private:
+  // What bytes 0x80-0x9F stand for (Windows-1252; its five holes stand for themselves).
+  static constexpr char16_t High[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+  struct THeader {
+    std::uint32_t Size;
+    std::uint32_t Capacity;
+    std::uint32_t Wide;
+  };
+  static constexpr std::size_t DataOffset = sizeof(THeader);
+  static constexpr int InlineCapacity = 7;
+
+  // The word is 0 when empty, a block pointer (16-aligned, so its low bit is clear), or inline
+  // text: low bit set, the count in the rest of the low byte, the characters in the bytes above.
+  bool IsInline() const { return (FWord & 1) != 0; }
+  THeader* Block() const { return reinterpret_cast<THeader*>(FWord); }
+  static std::uint8_t* NarrowChars(const THeader* b) {
+    return reinterpret_cast<std::uint8_t*>(const_cast<THeader*>(b)) + DataOffset;
+  }
+  static char16_t* WideChars(const THeader* b) {
+    return reinterpret_cast<char16_t*>(reinterpret_cast<std::uint8_t*>(const_cast<THeader*>(b)) + DataOffset);
+  }
+  static THeader* NewBlock(std::uint32_t capacity, bool wide);
+  void Release();
+  // Moves the text into a heap block with room for `capacity` characters, wide or not.
+  void Rebuild(std::uint32_t capacity, bool wide);
+
+  std::uintptr_t FWord = 0;
+};
+
+// Characters [pos, pos + n) of a section's text as UTF-16 for a font or canvas: wide text
+// points into its storage, narrow text is copied, into a small buffer inside the piece when it
+// fits.
+class TUtf16Piece {
+ public:
+  TUtf16Piece(const TSectionText& text, int pos, int n);
+  TUtf16Piece(const TUtf16Piece&) = delete;
+  TUtf16Piece& operator=(const TUtf16Piece&) = delete;
+  const char16_t* Data() const { return FData; }
+
+  // Measuring and fitting go through narrow text this many characters at a time, so that
+  // fitting the start of a long paragraph copies no more than that.
+  static constexpr int Chunk = 256;
+
+ private:
+  const char16_t* FData;
+  char16_t FSmall[Chunk];
+  std::u16string FLarge;
+};
+
+}  // namespace korva
