@@ -87,36 +87,61 @@ TFontObj::TFontObj(TSection* section, int pos, const TProperties& props) : Pos(p
   SetFontFrom(section, props);
 }
 
-TFontObj::TFontObj(TSection* section, const TFontObj& source)
-    : Pos(source.Pos), SScript(source.SScript), FFont(source.FFont) {
-  if (source.FExtra) {
-    FExtra = std::make_unique<TRunExtra>(section);
-    FExtra->SetTitle(source.FExtra->Title());
-    FExtra->UrlTarget = source.FExtra->UrlTarget;
-    FExtra->LinkFonts = source.FExtra->LinkFonts;
-    FExtra->YValue = source.FExtra->YValue;
-    FExtra->Visited = source.FExtra->Visited;
+TFontObj::TFontObj(TSection* section, const TFontObj& source) : Pos(source.Pos), SScript(source.SScript) {
+  const TRunExtra* from = source.ExtraRecord();
+  if (!from) {
+    FRef = source.FRef;
+    return;
   }
+  auto* extra = new TRunExtra(section, from->Font);
+  FRef = reinterpret_cast<std::uintptr_t>(extra) | 1;
+  extra->SetTitle(from->Title());
+  extra->UrlTarget = from->UrlTarget;
+  extra->LinkFonts = from->LinkFonts;
+  extra->YValue = from->YValue;
+  extra->Visited = from->Visited;
+}
+
+TFontObj& TFontObj::operator=(TFontObj&& other) noexcept {
+  if (this != &other) {
+    delete ExtraRecord();
+    Pos = other.Pos;
+    SScript = other.SScript;
+    FRef = std::exchange(other.FRef, 0);
+  }
+  return *this;
+}
+
+void TFontObj::SetBaseFont(const TDocFont* font) {
+  if (TRunExtra* e = ExtraRecord()) e->Font = font;
+  else FRef = reinterpret_cast<std::uintptr_t>(font);
 }
 
 const TRunExtra& TFontObj::Info() const {
   static const TRunExtra none(nullptr);
-  return FExtra ? *FExtra : none;
+  return ExtraRecord() ? *ExtraRecord() : none;
 }
 
 TRunExtra& TFontObj::Extra(TSection* section) {
-  if (!FExtra) FExtra = std::make_unique<TRunExtra>(section);
-  return *FExtra;
+  if (!ExtraRecord()) {
+    static_assert(alignof(TRunExtra) >= 2, "the record's low bit marks it");
+    auto* extra = new TRunExtra(section, reinterpret_cast<const TDocFont*>(FRef));
+    FRef = reinterpret_cast<std::uintptr_t>(extra) | 1;
+  }
+  return *ExtraRecord();
 }
 
 void TFontObj::DropExtraIfUnused() {
-  if (FExtra && FExtra->Title().empty() && FExtra->UrlTarget.Url().empty() && !FExtra->LinkFonts &&
-      !FExtra->TabControl && FExtra->YValue == 0 && !FExtra->InLinkList)
-    FExtra.reset();
+  TRunExtra* e = ExtraRecord();
+  if (e && e->Title().empty() && e->UrlTarget.Url().empty() && !e->LinkFonts && !e->TabControl && e->YValue == 0 &&
+      !e->InLinkList) {
+    FRef = reinterpret_cast<std::uintptr_t>(e->Font);
+    delete e;
+  }
 }
 
 void TFontObj::SetTitle(TSection* section, const std::string& title) {
-  if (title.empty() && !FExtra) return;
+  if (title.empty() && !ExtraRecord()) return;
   Extra(section).SetTitle(title);
   DropExtraIfUnused();
 }
@@ -126,7 +151,7 @@ void TFontObj::TakeLinkFonts(TSection* section, const TProperties& props) {
 }
 
 void TFontObj::SetFontFrom(TSection* section, const TProperties& props) {
-  FFont = &section->FDocument->FontFor(props);
+  SetBaseFont(&section->FDocument->FontFor(props));
   TAlignCode va = acNone;
   SScript = ssNone;
   if (props.GetVertAlign(va)) {
@@ -140,8 +165,8 @@ void TFontObj::MakeLink(TSection* section, const TUrlTarget& link, const TProper
   TSectionList* doc = section->FDocument;
   if (link.Url().empty()) {
     // Not a link after all: the run keeps what it had besides the target.
-    if (FExtra) {
-      FExtra->UrlTarget = link;
+    if (TRunExtra* e = ExtraRecord()) {
+      e->UrlTarget = link;
       DropExtraIfUnused();
     }
     return;
@@ -169,12 +194,13 @@ void TFontObj::MakeLink(TSection* section, const TUrlTarget& link, const TProper
 }
 
 void TFontObj::ClearLink() {
-  if (!FExtra) return;
-  FExtra->LeaveLinkList();
-  FExtra->DropTabControl();
-  FExtra->UrlTarget.Clear();
-  FExtra->LinkFonts = nullptr;
-  FExtra->Hover = FExtra->Visited = FExtra->Focused = false;
+  TRunExtra* e = ExtraRecord();
+  if (!e) return;
+  e->LeaveLinkList();
+  e->DropTabControl();
+  e->UrlTarget.Clear();
+  e->LinkFonts = nullptr;
+  e->Hover = e->Visited = e->Focused = false;
   DropExtraIfUnused();
 }
 

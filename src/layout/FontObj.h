@@ -43,12 +43,13 @@ struct TLinkFontSet {
 // document's link list points at, since the runs themselves move when their list grows.
 class TRunExtra : public TLinkRun {
  public:
-  explicit TRunExtra(TSection* section) : FSection(section) {}
+  explicit TRunExtra(TSection* section, const TDocFont* font = nullptr) : FSection(section), Font(font) {}
   ~TRunExtra() override;
   TRunExtra(const TRunExtra&) = delete;
   TRunExtra& operator=(const TRunExtra&) = delete;
 
   TSection* FSection;
+  const TDocFont* Font;  // the run's own font (a link draws in its state font instead)
   TUrlTarget UrlTarget;
   const TLinkFontSet* LinkFonts = nullptr;
   std::unique_ptr<TNativeControl> TabControl;  // keyboard stop of the link's first run
@@ -76,37 +77,43 @@ class TRunExtra : public TLinkRun {
 };
 
 // A run of text in one font: its first character and its font, with the rare rest apart. Runs
-// are values in their section's list.
+// are values in their section's list, sixteen bytes each: a run holds its font or, when it has
+// the rare rest, that record, which holds the font.
 class TFontObj {
  public:
   TFontObj(TSection* section, int pos, const TProperties& props);
   // The copy for another section (printing): no keyboard stop, not in any link list.
   TFontObj(TSection* section, const TFontObj& source);
-  TFontObj(TFontObj&&) noexcept = default;
-  TFontObj& operator=(TFontObj&&) noexcept = default;
+  TFontObj(TFontObj&& other) noexcept
+      : Pos(other.Pos), SScript(other.SScript), FRef(std::exchange(other.FRef, 0)) {}
+  TFontObj& operator=(TFontObj&& other) noexcept;
+  TFontObj(const TFontObj&) = delete;
+  TFontObj& operator=(const TFontObj&) = delete;
+  ~TFontObj() { delete ExtraRecord(); }
 
   int Pos;  // index of the run's first character
   std::uint8_t SScript = ssNone;
 
-  bool IsLink() const { return FExtra && FExtra->IsLink(); }
+  bool IsLink() const { return ExtraRecord() && ExtraRecord()->IsLink(); }
   const TUrlTarget& UrlTarget() const { return Info().UrlTarget; }
   const std::string& Title() const { return Info().Title(); }
   void SetTitle(TSection* section, const std::string& title);
   TNativeControl* TabControl() const { return Info().TabControl.get(); }
   int YValue() const { return Info().YValue; }
   void SetYValue(int y) {
-    if (FExtra) FExtra->YValue = y;
+    if (TRunExtra* e = ExtraRecord()) e->YValue = y;
   }
-  bool Hover() const { return FExtra && FExtra->Hover; }
-  bool Visited() const { return FExtra && FExtra->Visited; }
-  bool Focused() const { return FExtra && FExtra->Focused; }
+  bool Hover() const { return ExtraRecord() && ExtraRecord()->Hover; }
+  bool Visited() const { return ExtraRecord() && ExtraRecord()->Visited; }
+  bool Focused() const { return ExtraRecord() && ExtraRecord()->Focused; }
   // The link's record in the document's link list (null for plain runs).
-  TRunExtra* Link() const { return IsLink() ? FExtra.get() : nullptr; }
+  TRunExtra* Link() const { return IsLink() ? ExtraRecord() : nullptr; }
 
   // The font drawn: a link's state font, otherwise the run's.
   const TDocFont& DocFont() const {
-    const TDocFont* f = FExtra ? FExtra->StateFont() : nullptr;
-    return f ? *f : *FFont;
+    const TRunExtra* e = ExtraRecord();
+    const TDocFont* f = e ? e->StateFont() : nullptr;
+    return f ? *f : e ? *e->Font : *reinterpret_cast<const TDocFont*>(FRef);
   }
   const TMyFont& Font() const { return DocFont().Font; }
   const TPlatformFont& Handle() const { return *DocFont().Handle; }
@@ -128,8 +135,12 @@ class TFontObj {
   TRunExtra& Extra(TSection* section);
   void DropExtraIfUnused();
   void TakeLinkFonts(TSection* section, const TProperties& props);
-  const TDocFont* FFont = nullptr;
-  std::unique_ptr<TRunExtra> FExtra;
+  TRunExtra* ExtraRecord() const {
+    return (FRef & 1) ? reinterpret_cast<TRunExtra*>(FRef & ~std::uintptr_t(1)) : nullptr;
+  }
+  void SetBaseFont(const TDocFont* font);
+  // The font, or the extra record (owned) with the low bit set.
+  std::uintptr_t FRef = 0;
 };
 
 class TFontList {
