@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/IDNameList.h"
+#include "core/UrlTarget.h"
 #include "platform/Font.h"
 #include "layout/SectionList.h"
 #include "style/Properties.h"
@@ -51,8 +52,9 @@ class TFloatingObj : public TIDObject {
   // Where layout put the box (border included, spaces not): set by the text section for objects
   // in a line and by PlaceFloat for floats. The layout dump shows it.
   int PlacedLeft = 0, PlacedTop = 0;
-  std::string HintText;  // TITLE, else the alt text (in CodePage)
-  std::string AltText;
+  // Pages repeat these texts for many objects: each is held once.
+  TSharedText HintText;  // TITLE, else the alt text (in CodePage)
+  TSharedText AltText;
   bool WidthInPercent = false, HeightInPercent = false;
   bool SizeSettled = false;  // the display size is final
 

@@ -93,7 +93,6 @@ TImageObj::TImageObj(TSectionList* document, const std::string& sourceName, int 
 TImageObj::TImageObj(TSectionList* document, const TImageObj& s)
     : TFloatingObj(document, s),
       ShownGraphic(s.ShownGraphic),
-      ShownMask(s.ShownMask),
       SourceName(s.SourceName),
       ShownHeight(s.ShownHeight),
       ShownWidth(s.ShownWidth),
@@ -101,7 +100,9 @@ TImageObj::TImageObj(TSectionList* document, const TImageObj& s)
       BorderOff(s.BorderOff),
       ServerSideMap(s.ServerSideMap),
       LinkBorder(s.LinkBorder),
-      FPrintCopy(true) {}
+      FPrintCopy(true) {
+  SetShownMask(s.ShownMask());
+}
 
 TImageObj::~TImageObj() {
   if (ImageControl && !FPrintCopy) ImageControl->ImageGone(this);
@@ -127,6 +128,17 @@ void TImageObj::ApplyStyle(const TProperties& props) {
 
 bool TImageObj::IsPlaceholder() const { return IsBuiltIn(ShownGraphic.Bitmap); }
 
+const TBitmapPtr& TImageObj::ShownMask() const {
+  static const TBitmapPtr none;
+  return FExtra ? FExtra->Mask : none;
+}
+
+void TImageObj::SetShownMask(TBitmapPtr mask) {
+  if (!mask && !FExtra) return;
+  if (!FExtra) FExtra = std::make_unique<TImageExtra>();
+  FExtra->Mask = std::move(mask);
+}
+
 void TImageObj::Fetch() {
   TImageGraphic image;
   TBitmapPtr mask;
@@ -150,11 +162,10 @@ void TImageObj::Fetch() {
   }
   if (image) {
     FOwnsFetch = true;
-    FetchedGraphic = image;
     // Each image object runs its own frame clock over the cached frames.
     if (image.Gif && fromCache) image.Gif = TAnimatedGif::CloneSharing(*image.Gif);
     ShownGraphic = image;
-    ShownMask = mask;
+    SetShownMask(mask);
     if (TAnimatedGif* gif = Gif()) {
       if (MouseReactive)
         gif->SetRunning(false);
@@ -166,7 +177,7 @@ void TImageObj::Fetch() {
     Document->FMissingImages.emplace_back(ImageCacheKey(SourceName), static_cast<void*>(this));
   } else {
     ShownGraphic.Bitmap = ErrorImageBitmap();
-    ShownMask = ErrorImageMask();
+    SetShownMask(ErrorImageMask());
     TransparencyWanted = trCornerPixel;
   }
 }
@@ -253,7 +264,7 @@ void TImageObj::DrawPicture(TCanvas& canvas, int x, int y, bool placeholder) {
   const bool show = Document->Host().ViewImages();
   const TBitmapPtr& bitmap = show ? ShownGraphic.Bitmap : DefaultImageBitmap();
   const bool error = show && bitmap && bitmap == ErrorImageBitmap();
-  const TBitmap* mask = (show && (TransparencyWanted != trNone || error)) ? ShownMask.get() : nullptr;
+  const TBitmap* mask = (show && (TransparencyWanted != trNone || error)) ? ShownMask().get() : nullptr;
   // Stand-ins are drawn at their own size, inset; pictures fill the display size.
   const int dx = placeholder ? x + PlaceholderInset : x;
   const int dy = placeholder ? y + PlaceholderInset : y;
@@ -266,9 +277,10 @@ void TImageObj::DrawPicture(TCanvas& canvas, int x, int y, bool placeholder) {
       return;
     }
     if (!bitmap) return;
-    if (!PrintBitmap) PrintBitmap = PaletteMatched(bitmap);
+    if (!FExtra) FExtra = std::make_unique<TImageExtra>();
+    if (!FExtra->PrintBitmap) FExtra->PrintBitmap = PaletteMatched(bitmap);
     const int w = placeholder ? bitmap->Width() : ShownWidth, h = placeholder ? bitmap->Height() : ShownHeight;
-    PrintImage(canvas, dx, dy, w, h, *PrintBitmap, mask);
+    PrintImage(canvas, dx, dy, w, h, *FExtra->PrintBitmap, mask);
     return;
   }
 
@@ -343,7 +355,7 @@ void TImageObj::SetMouseState(int state) {
 
 void TImageObj::Dump(TDumpWriter& out, int depth) const {
   DumpHead(out, depth, "image");
-  out << " src=\"" << SourceName << "\"";
+  out << " src=\"" << SourceName.str() << "\"";
   if (LinkBorder) out << " border";
   if (ShownGraphic.Bitmap && ShownGraphic.Bitmap == ErrorImageBitmap()) out << " error";
   if (AwaitingHost) out << " pending";

@@ -15,7 +15,6 @@
 namespace korva {
 
 class TAttributeList;
-class TCellBasic;
 class TFormControlObj;
 class TMapItem;
 
@@ -29,14 +28,22 @@ class TImageObj : public TFloatingObj, public TMouseFeedback {
   TImageObj(TSectionList* document, const TImageObj& source);
   ~TImageObj() override;
 
-  TImageGraphic ShownGraphic;    // what is drawn (a built-in picture when missing or pending)
-  TImageGraphic FetchedGraphic;  // what came from the cache (released on destruction)
-  TBitmapPtr ShownMask;
-  TBitmapPtr PrintBitmap;  // palette-matched copy made for printing
-  std::string SourceName;
-  std::string ClientMapName;  // upper case, without the leading "#"
+  TImageGraphic ShownGraphic;  // what is drawn (a built-in picture when missing or pending)
+
+ private:
+  // What most images lack: a mask (transparent and error pictures) and the copy made for
+  // printing. The cached picture itself is held by ShownGraphic (an animated one through a
+  // clone sharing its frames) and given back by name.
+  struct TImageExtra {
+    TBitmapPtr Mask;
+    TBitmapPtr PrintBitmap;  // palette-matched copy made for printing
+  };
+  std::unique_ptr<TImageExtra> FExtra;
+
+ public:
   TFormControlObj* ImageControl = nullptr;
-  TCellBasic* HoldingCell = nullptr;
+  TSharedText SourceName;
+  TSharedText ClientMapName;  // upper case, without the leading "#"
   int ShownHeight = 0, ShownWidth = 0;  // the picture itself
   std::uint8_t MouseState = 0;          // 0 none, 1 hover, 2 pressed
   TransparencyMode TransparencyWanted = trNone;
@@ -58,19 +65,23 @@ class TImageObj : public TFloatingObj, public TMouseFeedback {
   // Mouse feedback of ACTIVE animated GIFs: 0 none, 1 hover, 2 pressed.
   void SetMouseState(int state) override;
 
+  // The mask of the picture drawn (white = transparent), null when it has none.
+  const TBitmapPtr& ShownMask() const;
+
   // The error or pending picture stands in (or images are off).
   bool IsPlaceholder() const;
   TAnimatedGif* Gif() const { return ShownGraphic.Gif.get(); }
   // The picture's box in document coordinates (inside the link border), as last drawn.
   TRect DrawnRect() const { return Bounds(DrawnLeft, DrawnTop, ShownWidth, ShownHeight); }
   // The text shown as a tool tip: the hint, else the alt text.
-  const std::string& TitleText() const { return HintText.empty() ? AltText : HintText; }
+  const std::string& TitleText() const { return HintText.empty() ? AltText.str() : HintText.str(); }
 
  private:
   void Fetch();
   void DrawPicture(TCanvas& canvas, int x, int y, bool placeholder);
   void DrawAltText(TCanvas& canvas, int x, int y);
   void DrawSunkenFrame(TCanvas& canvas, int x, int y);
+  void SetShownMask(TBitmapPtr mask);
   bool FPrintCopy : 1 = false;
   bool FOwnsFetch : 1 = false;  // holds a cache entry under SourceName
 };

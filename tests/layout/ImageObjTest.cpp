@@ -214,7 +214,7 @@ TEST(ImageObj, MissingImageMakesRoomForItsAltText) {
   auto img = MakeImage(t.Doc, {{sySrc, "gone.gif"}, {syAlt, "Picture not found"}});
   img->ComputeSize(t.Canvas, 0, 600, false);
   EXPECT_EQ(img->ShownGraphic.Bitmap, ErrorImageBitmap());
-  EXPECT_EQ(img->ShownMask, ErrorImageMask());
+  EXPECT_EQ(img->ShownMask(), ErrorImageMask());
   EXPECT_TRUE(img->IsPlaceholder());
   EXPECT_EQ(img->ShownWidth, altWidth + 26);
   EXPECT_EQ(img->ShownHeight, std::max(24, font.Metrics().Height));
@@ -368,7 +368,7 @@ TEST(ImageObjDraw, OpaqueAndMaskedPicturesAreStretched) {
   auto holes = MakeImage(t.Doc, {{sySrc, "holes.bmp"}, {syWidth, "15"}});
   solid->ComputeSize(t.Canvas, 0, 300, false);
   holes->ComputeSize(t.Canvas, 0, 300, false);
-  ASSERT_NE(holes->ShownMask, nullptr);
+  ASSERT_NE(holes->ShownMask(), nullptr);
   t.Canvas.Clear();
   solid->PaintObject(t.Canvas, 10, 100, 50);
   holes->PaintObject(t.Canvas, 80, 100, 50);

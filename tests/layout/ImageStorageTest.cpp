@@ -1,0 +1,76 @@
+// How image objects keep what they hold: texts shared between images, the mask and print copy
+// in a record only some images have, and print copies that outlive their original.
+#include <gtest/gtest.h>
+
+#include "ImageTestSupport.h"
+#include "layout/ImageObj.h"
+
+namespace korva::test {
+namespace {
+
+std::unique_ptr<TImageObj> MakeImage(TSectionList& doc, std::initializer_list<std::pair<TSymbol, std::string>> items) {
+  auto attrs = Attrs(items);
+  return std::make_unique<TImageObj>(&doc, *attrs, 0);
+}
+
+TEST(ImageStorage, ImagesOfAPageShareTheirTextsAndGiveThemBack) {
+  TImageDoc t;
+  const std::size_t base = TSharedText::LiveCount();
+  std::vector<std::unique_ptr<TImageObj>> icons;
+  for (int i = 0; i < 200; ++i)
+    icons.push_back(MakeImage(t.Doc, {{sySrc, "icon_func.gif"}, {syAlt, "function"}, {syUsemap, "#nav"}}));
+  // The name, the alt text (the hint is the same text) and the map name, each held once.
+  EXPECT_EQ(TSharedText::LiveCount(), base + 3);
+  EXPECT_EQ(&icons[0]->AltText.str(), &icons[199]->AltText.str());
+  EXPECT_EQ(&icons[7]->TitleText(), &icons[7]->AltText.str());
+  EXPECT_EQ(icons[5]->ClientMapName, "NAV");
+  icons.resize(1);
+  EXPECT_EQ(icons[0]->SourceName, "icon_func.gif");
+  icons.clear();
+  EXPECT_EQ(TSharedText::LiveCount(), base);
+}
+
+TEST(ImageStorage, PrintCopiesKeepTextsAndMaskWhenTheOriginalGoes) {
+  TImageDoc t;
+  t.Host.AddBitmap("holes.bmp", 4, 2, clWhite, clWhite);
+  auto original = MakeImage(t.Doc, {{sySrc, "holes.bmp"}, {syAlt, "see through"}, {syTitle, "tip"}});
+  original->ComputeSize(t.Canvas, 0, 300, false);
+  ASSERT_NE(original->ShownMask(), nullptr);
+  auto copy = original->CloneForPrint(&t.Doc);
+  auto* printed = static_cast<TImageObj*>(copy.get());
+  EXPECT_EQ(printed->ShownMask(), original->ShownMask());
+  original.reset();
+  EXPECT_EQ(printed->SourceName, "holes.bmp");
+  EXPECT_EQ(printed->AltText, "see through");
+  EXPECT_EQ(printed->TitleText(), "tip");
+
+  // Printed twice through the mask's clip region, from the print copy of the picture.
+  t.Doc.FPrinting = true;
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass);
+    t.Canvas.Clear();
+    printed->PaintObject(t.Canvas, 10, 12, 10);
+    EXPECT_EQ(t.Canvas.Text().rfind("Save\nClipRegion", 0), 0u) << t.Canvas.Text();
+  }
+  t.Doc.FPrinting = false;
+}
+
+// A picture without a mask drawn after one with it: nothing of the other image's record leaks in,
+// and an image that never had a mask reports none.
+TEST(ImageStorage, OnlyImagesWithAMaskDrawThroughOne) {
+  TImageDoc t;
+  t.Host.AddBitmap("solid.bmp", 4, 2);
+  t.Host.AddBitmap("holes.bmp", 4, 2, clWhite, clWhite);
+  auto holes = MakeImage(t.Doc, {{sySrc, "holes.bmp"}});
+  auto solid = MakeImage(t.Doc, {{sySrc, "solid.bmp"}});
+  holes->ComputeSize(t.Canvas, 0, 300, false);
+  solid->ComputeSize(t.Canvas, 0, 300, false);
+  EXPECT_NE(holes->ShownMask(), nullptr);
+  EXPECT_EQ(solid->ShownMask(), nullptr);
+  t.Canvas.Clear();
+  solid->PaintObject(t.Canvas, 0, 2, 0);
+  EXPECT_EQ(t.Canvas.Text().rfind("StretchBlt", 0), 0u) << t.Canvas.Text();
+}
+
+}  // namespace
+}  // namespace korva::test
