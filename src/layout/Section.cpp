@@ -130,21 +130,12 @@ void TTextObject::DumpObj(TDumpWriter& out, int depth) const {
 
 // ---- break flags ----
 
-TBreakFlags::TBreakFlags(const TBreakFlags& other) : FWords(other.FWords) {
-  if (FWords) {
-    FBits = std::make_unique<std::uint64_t[]>(FWords);
-    std::copy_n(other.FBits.get(), FWords, FBits.get());
-  }
-}
-
 void TBreakFlags::Grow(std::uint32_t words) {
-  if (words <= FWords) return;
+  const std::size_t have = FBits.size();
+  if (words <= have) return;
   // Grows by half again, so that a long run of NOBR text is not copied for every word.
-  const std::uint32_t count = std::max(words, FWords + FWords / 2);
-  auto bits = std::make_unique<std::uint64_t[]>(count);  // zeroed: may break
-  if (FWords) std::copy_n(FBits.get(), FWords, bits.get());
-  FBits = std::move(bits);
-  FWords = count;
+  FBits.reserve(std::max<std::size_t>(words, have + have / 2));
+  FBits.resize(words);  // new words are zero: may break
 }
 
 void TBreakFlags::Set(int i, bool canBreak) {
@@ -152,7 +143,7 @@ void TBreakFlags::Set(int i, bool canBreak) {
   const std::uint32_t w = std::uint32_t(i) >> 6;
   const std::uint64_t bit = std::uint64_t(1) << (std::uint32_t(i) & 63);
   if (canBreak) {
-    if (w < FWords) FBits[w] &= ~bit;
+    if (w < FBits.size()) FBits[w] &= ~bit;
     return;
   }
   Grow(w + 1);
@@ -160,31 +151,24 @@ void TBreakFlags::Set(int i, bool canBreak) {
 }
 
 void TBreakFlags::SetRange(int from, int n, bool canBreak) {
-  if (canBreak && FWords == 0) return;
+  if (canBreak && FBits.empty()) return;
   for (int i = 0; i < n; ++i) Set(from + i, canBreak);
 }
 
 void TBreakFlags::Truncate(int n) {
   n = std::max(n, 0);
-  for (std::uint32_t w = std::uint32_t(n) >> 6; w < FWords; ++w) {
-    const std::uint32_t first = w << 6;
-    if (first >= std::uint32_t(n)) FBits[w] = 0;
-    else FBits[w] &= (std::uint64_t(1) << (std::uint32_t(n) - first)) - 1;
+  for (std::size_t w = std::uint32_t(n) >> 6; w < FBits.size(); ++w) {
+    const std::size_t first = w << 6;
+    if (first >= std::size_t(n)) FBits[w] = 0;
+    else FBits[w] &= (std::uint64_t(1) << (std::size_t(n) - first)) - 1;
   }
 }
 
 void TBreakFlags::ShrinkToFit() {
-  std::uint32_t used = FWords;
+  std::size_t used = FBits.size();
   while (used > 0 && FBits[used - 1] == 0) --used;
-  if (used == FWords) return;
-  if (used == 0) {
-    FBits.reset();
-  } else {
-    auto bits = std::make_unique<std::uint64_t[]>(used);
-    std::copy_n(FBits.get(), used, bits.get());
-    FBits = std::move(bits);
-  }
-  FWords = used;
+  FBits.resize(used);
+  FBits.shrink_to_fit();
 }
 
 std::string TBreakFlags::Text(int n) const {
@@ -246,6 +230,7 @@ TSection::TSection(TSectionList* document, const TSection& source)
 }
 
 TSection::~TSection() {
+  ForgetCaretFit();
   // Runs leave the document's link list on their own; they need their section's document.
   FFonts.Clear();
 }
@@ -694,7 +679,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   FPaintBottom = y;
   FLayoutX = x;
   FLines.clear();
-  FFitLine = -1;
+  ForgetCaretFit();
   TFitScratch scratch;
   const int n = FCharCount;
   int clearY = y;
@@ -705,7 +690,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     clearY = std::max(y, target);
   }
   FSectionLeft = indents.LeftEdgeAt(y);
-  FSectionRight = indents.RightEdgeAt(y);
+  const int sectionRight = indents.RightEdgeAt(y);
   if (n == 0 || FFonts.Empty()) {
     FBoxHeight = FPaintHeight = clearY - y;
     FInnerBottom = FPaintBottom = y + FBoxHeight;
@@ -713,7 +698,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     return FBoxHeight;
   }
   const int fli = FFLPercent ? int(std::int64_t(availWidth) * FFLPercent / 100) : FFirstLineIndent;
-  const int usable = std::min(availWidth, FSectionRight - FSectionLeft);
+  const int usable = std::min(availWidth, sectionRight - FSectionLeft);
   maxWidth = usable;
   for (auto& o : FObjects) {
     o.Obj->SizeFor(canvas, usable);
@@ -822,13 +807,19 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   return FBoxHeight;
 }
 
+void TSection::ForgetCaretFit() {
+  if (FDocument && FDocument->FCaretFit.Section == this) FDocument->FCaretFit = {};
+}
+
 void TSection::ReportProgress() {
   constexpr int ProgressEvery = 50;
   TSectionList* doc = FDocument;
   if (!doc || doc->FPrinting || !doc->OnProgress || FSectionNumber <= 0 || FSectionNumber % ProgressEvery != 0)
     return;
-  if (FProgressCycle == doc->LayoutCounter()) return;
-  FProgressCycle = doc->LayoutCounter();
+  // Once per section and pass (cells are laid out more than once), never going back.
+  if (doc->FProgressCycle == doc->LayoutCounter() && FSectionNumber <= doc->FProgressSection) return;
+  doc->FProgressCycle = doc->LayoutCounter();
+  doc->FProgressSection = FSectionNumber;
   const int start = std::clamp(doc->ProgressShare, 0, 100);
   const int sections = std::max(doc->FSectionCount, FSectionNumber);
   doc->OnProgress(psRunning, start + int(std::int64_t(FSectionNumber) * (100 - start) / sections));
@@ -1230,8 +1221,9 @@ int TSection::CaretFromPoint(TCanvas&, int x, int y, int& xr, int& yr, int& care
   int count = 0;
   const int dx = x - line.DrawXX;
   if (dx > 0) {
-    if (FFitLine == li && FFitX == dx) {
-      count = FFitCount;
+    TSectionList::TCaretFit* fit = FDocument ? &FDocument->FCaretFit : nullptr;
+    if (fit && fit->Section == this && fit->Line == li && fit->X == dx) {
+      count = fit->Count;
     } else {
       const int e = EndOfText(line);
       int lo = 0, hi = e - line.Start;
@@ -1246,9 +1238,7 @@ int TSection::CaretFromPoint(TCanvas&, int x, int y, int& xr, int& yr, int& care
         int w1 = MeasureInLine(line, line.Start, line.Start + count + 1);
         if (dx > w0 + (w1 - w0) / 2) ++count;
       }
-      FFitLine = li;
-      FFitX = dx;
-      FFitCount = count;
+      if (fit) *fit = {this, li, dx, count};
     }
   }
   xr = line.DrawXX + MeasureInLine(line, line.Start, line.Start + count);

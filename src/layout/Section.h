@@ -108,13 +108,9 @@ class TTextObject {
 // which is most text; characters past the stored bits may break.
 class TBreakFlags {
  public:
-  TBreakFlags() = default;
-  TBreakFlags(const TBreakFlags& other);
-  TBreakFlags& operator=(const TBreakFlags&) = delete;
-
   bool CanBreak(int i) const {
     const std::uint32_t w = std::uint32_t(i) >> 6;
-    return i < 0 || w >= FWords || !((FBits[w] >> (std::uint32_t(i) & 63)) & 1);
+    return i < 0 || w >= FBits.size() || !((FBits[w] >> (std::uint32_t(i) & 63)) & 1);
   }
   void Set(int i, bool canBreak);
   // The same flag for characters [from, from + n).
@@ -123,14 +119,13 @@ class TBreakFlags {
   void Truncate(int n);
   // Frees what no flag needs.
   void ShrinkToFit();
-  std::size_t CapacityBytes() const { return FWords * sizeof(std::uint64_t); }
+  std::size_t CapacityBytes() const { return FBits.capacity() * sizeof(std::uint64_t); }
   // 'y' (may break) or 'n' for each of `n` characters, for reports and tests.
   std::string Text(int n) const;
 
  private:
   void Grow(std::uint32_t words);
-  std::unique_ptr<std::uint64_t[]> FBits;
-  std::uint32_t FWords = 0;
+  TCompactVector<std::uint64_t> FBits;
 };
 
 class TSection : public TSectionBase {
@@ -247,6 +242,8 @@ class TSection : public TSectionBase {
   void DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy);
   // Tells the viewer how far formatting has come (once per layout pass for every 50th section).
   void ReportProgress();
+  // Drops the document's remembered caret fit when it is this section's.
+  void ForgetCaretFit();
   int EndOfText(const LineRec& line) const;
 
   TSectionText BuffS;
@@ -271,13 +268,10 @@ class TSection : public TSectionBase {
   int FFirstLineIndent = 0;
   int FMinWidthCache = 0, FMaxWidthCache = 0;
   int FSectionNumber = 0;
-  int FProgressCycle = -1;  // the layout pass that last reported progress
   int FLayoutX = 0;        // left x of the last layout
   int FLayoutWidth = 0;    // reported width of the last layout
-  int FSectionLeft = 0, FSectionRight = 0;
+  int FSectionLeft = 0;
   friend class TPreFormated;
-  // The last hit-test fit: line, pixel offset, answer.
-  mutable int FFitLine = -1, FFitX = 0, FFitCount = 0;
 };
 
 }  // namespace korva

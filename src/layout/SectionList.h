@@ -167,6 +167,14 @@ class TSectionList : public TCell,
   int FSectionCount = 0;
   // Formatting progress for the viewer (stage, percentage done).
   std::function<void(TProgressStage stage, int percentDone)> OnProgress;
+  // The layout pass and the section number that last reported progress.
+  int FProgressCycle = -1, FProgressSection = 0;
+  // The last caret hit test's fit (section, line, pixel offset, character count): pointing
+  // stays on one line while the mouse moves, so it is kept once for the document.
+  struct TCaretFit {
+    const void* Section = nullptr;
+    int Line = -1, X = 0, Count = 0;
+  } FCaretFit;
   // A link's keyboard stop got the focus: the link's box (document coordinates) is scrolled
   // into view.
   void LinkFocused(const TRect& box);
