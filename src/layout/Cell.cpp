@@ -1,6 +1,7 @@
 #include "layout/Cell.h"
 
 #include <algorithm>
+#include <ostream>
 #include <stdexcept>
 
 #include "layout/LayoutDump.h"
@@ -8,6 +9,8 @@
 #include "layout/SectionList.h"
 
 namespace korva {
+
+std::ostream& operator<<(std::ostream& out, const TOwnerTag& tag) { return out << tag.View(); }
 
 TCellBasic::~TCellBasic() { TCellBasic::Clear(); }
 

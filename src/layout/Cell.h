@@ -3,6 +3,9 @@
 // TBlockCell is a block's content, using its block's manager.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +19,31 @@ namespace korva {
 
 class TBlock;
 
+// A view of a tag name in 12 bytes aligned to 4, so that it packs between the cell's ints: the
+// pointer is kept as bytes next to a 32-bit length.
+class TOwnerTag {
+ public:
+  TOwnerTag() = default;
+  TOwnerTag& operator=(std::string_view tag) {
+    const char* data = tag.data();
+    std::memcpy(FData, &data, sizeof data);
+    FSize = tag.size() <= UINT32_MAX ? std::uint32_t(tag.size()) : UINT32_MAX;
+    return *this;
+  }
+  std::string_view View() const {
+    const char* data = nullptr;
+    std::memcpy(&data, FData, sizeof data);
+    return {data, FSize};
+  }
+  operator std::string_view() const { return View(); }
+  friend bool operator==(const TOwnerTag& a, std::string_view b) { return a.View() == b; }
+  friend std::ostream& operator<<(std::ostream& out, const TOwnerTag& tag);
+
+ private:
+  unsigned char FData[sizeof(const char*)]{};
+  std::uint32_t FSize = 0;
+};
+
 class TCellBasic : public TFreeList<TSectionBase> {
  public:
   explicit TCellBasic(TSectionList* document) : FDocument(document) {}
@@ -27,13 +55,13 @@ class TCellBasic : public TFreeList<TSectionBase> {
   int FCellY = 0;
   int FFirstChar = 0;
   int FCharCount = 0;
+  // The tag of the element owning the cell ("default" for the document). It views text that
+  // lives as long as the cell: a literal, or the tag its block keeps.
+  TOwnerTag FOwnerTag;
+  TBlock* FParentBlock = nullptr;
   // Nesting depth of the cell: 0 for the document and table cells, the block's depth for its
   // content.
   int FDepth = 0;
-  // The tag of the element owning the cell ("default" for the document). It views text that
-  // lives as long as the cell: a literal, or the tag its block keeps.
-  std::string_view FOwnerTag;
-  TBlock* FParentBlock = nullptr;
 
   // Appends a section (its document becomes ours). A finished text section with no characters
   // and no objects is freed instead; returns the section kept, or null.
