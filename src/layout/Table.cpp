@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <span>
 
 #include "core/Attributes.h"
 #include "core/CharCase.h"
@@ -34,7 +35,7 @@ int Share(int a, int b, int c) {
 
 bool HasPercentSign(const std::string& text) { return text.find('%') != std::string::npos; }
 
-std::int64_t Sum(const std::vector<int>& v, int from, int count) {
+std::int64_t Sum(std::span<const int> v, int from, int count) {
   std::int64_t s = 0;
   for (int i = from; i < from + count; ++i) s += v[std::size_t(i)];
   return s;
@@ -42,7 +43,7 @@ std::int64_t Sum(const std::vector<int>& v, int from, int count) {
 
 // Shares `extra` among columns [from, from+n) in proportion to `weights` (equally when they sum
 // to 0); the rounding remainder goes to the first column.
-void Spread(std::vector<int>& target, const std::vector<int>& weights, int from, int n, int extra) {
+void Spread(std::span<int> target, std::span<const int> weights, int from, int n, int extra) {
   if (extra <= 0 || n <= 0) return;
   std::int64_t total = Sum(weights, from, n);
   std::int64_t given = 0;
@@ -113,7 +114,7 @@ TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
     TAttribute* a = nullptr;
     if (attributes->Find(syHeight, a)) {
       if (HasPercentSign(a->Text()))
-        FRowHeightPercent = std::clamp(a->Value(), 0, 100);
+        FRowHeightPercent = std::uint8_t(std::clamp(a->Value(), 0, 100));
       else
         FRowHeight = std::clamp(a->Value(), 0, MaxLayoutCoord);
     }
@@ -136,14 +137,18 @@ TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
     FBackImage->Name = std::move(backImage);
     props.GetBackgroundPos(props.FEmPixels, props.FExPixels, FBackImage->Pos);
   }
-  props.GetPageBreaks(FBreakBefore, FBreakAfter, FBreakInside);
+  bool before = false, after = false, inside = false;
+  props.GetPageBreaks(before, after, inside);
+  FBreakBefore = before;
+  FBreakAfter = after;
+  FBreakInside = inside;
 }
 
 TCellList::TCellList(TSectionList* document, const TCellList& s)
     : FRowHeight(s.FRowHeight),
+      FBackColor(s.FBackColor),
       FRowHeightPercent(s.FRowHeightPercent),
       FHasBackColor(s.FHasBackColor),
-      FBackColor(s.FBackColor),
       FBreakBefore(s.FBreakBefore),
       FBreakAfter(s.FBreakAfter),
       FBreakInside(s.FBreakInside) {
@@ -151,7 +156,16 @@ TCellList::TCellList(TSectionList* document, const TCellList& s)
   FCells.reserve(s.FCells.size());
   for (const auto& c : s.FCells) FCells.push_back(c ? std::make_unique<TCellObj>(document, *c) : nullptr);
   // The cover of the copy points at the copy's cells.
-  FCover.assign(s.FCover.size(), nullptr);
+  FCover.resize(s.FCover.size());
+}
+
+TCellObj* TCellList::CoverAt(int col) const {
+  if (col < 0) return nullptr;
+  if (!FCover.empty()) return std::size_t(col) < FCover.size() ? FCover[std::size_t(col)] : nullptr;
+  // No span from above: the first cell at or left of the position covers it if its span reaches.
+  for (int c = std::min(col, Count() - 1); c >= 0; --c)
+    if (TCellObj* cell = FCells[std::size_t(c)].get()) return cell->FCol + cell->FColSpan > col ? cell : nullptr;
+  return nullptr;
 }
 
 TCellObj* TCellList::Add(std::unique_ptr<TCellObj> cell) {
@@ -185,27 +199,26 @@ ThtmlTable::ThtmlTable(TSectionList* document, const TAttributeList* attributes)
 
 ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
     : TSectionBase(document, s),
-      FInitialized(s.FInitialized),
       FTableBorderWidth(s.FTableBorderWidth),
-      FIsFloating(s.FIsFloating),
       FNumCols(s.FNumCols),
       FTableWidth(s.FTableWidth),
       FGivenTableWidth(s.FGivenTableWidth),
-      FHasFixedWidths(s.FHasFixedWidths),
       FCellPadding(s.FCellPadding),
       FCellSpacing(s.FCellSpacing),
       FBorderColorLight(s.FBorderColorLight),
       FBorderColorDark(s.FBorderColorDark),
-      FTableLeft(s.FTableLeft),
-      FTableTop(s.FTableTop),
-      FHasBackColor(s.FHasBackColor),
       FBackColor(s.FBackColor),
+      FTableLeft(s.FTableLeft),
+      FInitialized(s.FInitialized),
+      FIsFloating(s.FIsFloating),
+      FHasFixedWidths(s.FHasFixedWidths),
+      FHasBackColor(s.FHasBackColor),
       FColInfo(s.FColInfo),
       FWidths(s.FWidths),
+      FHeights(s.FHeights),
       FMaxWidths(s.FMaxWidths),
       FMinWidths(s.FMinWidths),
       FPercents(s.FPercents),
-      FHeights(s.FHeights),
       FSpecHeight(s.FSpecHeight),
       FDepth(s.FDepth) {
   FFirstChar = s.FFirstChar;
@@ -217,6 +230,7 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
   FPaintBottom = s.FPaintBottom;
   FPaintHeight = s.FPaintHeight;
   FBoxHeight = s.FBoxHeight;
+  FRows.reserve(s.FRows.size());
   for (const auto& row : s.FRows) FRows.push_back(std::make_unique<TCellList>(document, *row));
   // Grid lookups of the copy point at its own cells.
   for (std::size_t r = 0; r < FRows.size(); ++r) {
@@ -274,7 +288,7 @@ void ThtmlTable::Initialize() {
   std::int64_t realCells = 0;
   for (auto& row : FRows) {
     // Drop holes a builder may have left; the grid below decides what is covered.
-    std::vector<std::unique_ptr<TCellObj>> cells;
+    TCompactVector<std::unique_ptr<TCellObj>> cells;
     cells.reserve(row->FCells.size());
     for (auto& c : row->FCells)
       if (c) cells.push_back(std::move(c));
@@ -311,15 +325,17 @@ void ThtmlTable::Initialize() {
   FNumCols = 0;
   for (int r = 0; r < n; ++r) {
     TCellList& row = *FRows[std::size_t(r)];
-    std::vector<std::unique_ptr<TCellObj>> src = std::move(row.FCells);
+    TCompactVector<std::unique_ptr<TCellObj>> src = std::move(row.FCells);
     row.FCells.clear();
     row.FCover.clear();
     row.FCells.reserve(src.size());
     while (hiCol >= 0 && !covered(hiCol, r)) --hiCol;
     int col = 0;
+    bool spannedInto = false;
     auto pushCovered = [&](int c) {
       row.FCells.push_back(nullptr);
-      row.FCover.push_back(covered(c, r) ? coverCell[std::size_t(c)] : nullptr);
+      row.FCover.push_back(coverCell[std::size_t(c)]);
+      spannedInto = true;
       --budget;
     };
     for (auto& owned : src) {
@@ -385,9 +401,13 @@ void ThtmlTable::Initialize() {
       ++col;
     }
     FNumCols = std::max(FNumCols, col);
-    // Spans grew the row past what was reserved; a loaded page keeps no spare room.
+    // Spans grew the row past what was reserved; a loaded page keeps no spare room. A row no
+    // span reaches into finds its cover from its own cells.
     row.FCells.shrink_to_fit();
-    row.FCover.shrink_to_fit();
+    if (spannedInto)
+      row.FCover.shrink_to_fit();
+    else
+      row.FCover = TCompactVector<TCellObj*>();
   }
 
   // Column descriptions give their widths to the cells of their columns.
@@ -400,14 +420,15 @@ void ThtmlTable::Initialize() {
       c.FGivenWIsPercent = info.FColIsPercent;
       if (!info.FColIsPercent) FHasFixedWidths = true;
     });
-    FColInfo.clear();
+    FColInfo = TCompactVector<TColObj>();
   }
 
   const std::size_t cols = std::size_t(FNumCols);
   FWidths.assign(cols, 0);
-  FMaxWidths.assign(cols, 0);
-  FMinWidths.assign(cols, 0);
-  FPercents.assign(cols, 0);
+  for (TCompactVector<int>* v : {&FMaxWidths, &FMinWidths, &FPercents}) {
+    v->clear();
+    v->resize(cols);
+  }
   FHeights.clear();
   FMinMaxStamp = -1;
 }
@@ -534,7 +555,7 @@ void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
         for (int i = first; i < first + n; ++i) FPercents[std::size_t(i)] = Share(FPercents[std::size_t(i)], p, pctSum);
       }
       const int pct = std::max(pctSum, p);
-      auto spreadBy = [&](std::vector<int>& target, const std::vector<int>& weights, std::int64_t missing) {
+      auto spreadBy = [&](std::span<int> target, std::span<const int> weights, std::int64_t missing) {
         int m = ClampSum(missing);
         std::int64_t given = 0;
         int total = weights.data() == FPercents.data() ? pct : int(std::min<std::int64_t>(Sum(weights, first, n), INT_MAX));
@@ -599,11 +620,11 @@ void ThtmlTable::WidthsFixed(int avail) {
   int minT = 0, maxT = 0;
   Totals(minT, maxT);
   if (avail < minT) {
-    FWidths = FMinWidths;
+    FWidths.assign(FMinWidths.begin(), FMinWidths.end());
     return;
   }
   if (avail >= maxT) {
-    FWidths = FMaxWidths;
+    FWidths.assign(FMaxWidths.begin(), FMaxWidths.end());
     return;
   }
   std::int64_t sum = 0;
@@ -629,10 +650,11 @@ void ThtmlTable::WidthsGeneral(int avail) {
   int minT = 0, maxT = 0;
   Totals(minT, maxT);
   if (minT >= avail) {
-    FWidths = FMinWidths;
+    FWidths.assign(FMinWidths.begin(), FMinWidths.end());
     return;
   }
-  std::vector<int> mins = FMinWidths, maxs = FMaxWidths, pcts = FPercents;
+  std::vector<int> mins(FMinWidths.begin(), FMinWidths.end()), maxs(FMaxWidths.begin(), FMaxWidths.end()),
+      pcts(FPercents.begin(), FPercents.end());
   const int pctSum = ClampSum(Sum(pcts, 0, FNumCols));
   if (pctSum >= 1 && pctSum <= 1000) {
     const int needed = NeededWidth();
@@ -797,6 +819,16 @@ int ThtmlTable::SpanWidth(const TCellObj& cell) const {
   return ClampSum(Sum(FWidths, cell.FCol, std::min<int>(cell.FColSpan, FNumCols - cell.FCol)));
 }
 
+int ThtmlTable::NextColumnLeft(int left, int col) const {
+  return ClampSum(std::int64_t(left) + FWidths[std::size_t(col)]);
+}
+
+TCellColumns ThtmlTable::CellColumns(const TCellObj& cell) const {
+  int left = FTableLeft;
+  for (int c = 0; c < cell.FCol && c < int(FWidths.size()); ++c) left = NextColumnLeft(left, c);
+  return {left, SpanWidth(cell)};
+}
+
 // ---------------------------------------------------------------------------------------------
 // Layout
 
@@ -922,7 +954,7 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
                               int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
   (void)xRef, (void)yRef, (void)availWidth, (void)availHeight, (void)blockHeight;
   FFirstChar = cursor;
-  FDocY = FInnerTop = FPaintTop = FTableTop = y;
+  FDocY = FInnerTop = FPaintTop = y;
   FTableLeft = x;
   Initialize();
   if (TooDeep() || FRows.empty() || FNumCols == 0) {
@@ -958,11 +990,14 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
 
   const int stamp = FDocument ? FDocument->LayoutCounter() : -1;
   bool recompute = FHeights.size() != FRows.size() || stamp < 0 || FHeightsStamp != stamp ||
-                   FHeightsWidths != FWidths || (nestedPlacing && level <= MaxHeightRecomputeLevel);
+                   !std::equal(FHeightsWidths.begin(), FHeightsWidths.end(), FWidths.begin(), FWidths.end()) ||
+                   (nestedPlacing && level <= MaxHeightRecomputeLevel);
   if (recompute) {
     ComputeRowHeights(canvas, y);
     FHeightsStamp = stamp;
-    FHeightsWidths = FWidths;
+    FHeightsWidths.clear();
+    FHeightsWidths.resize(FWidths.size());
+    std::copy(FWidths.begin(), FWidths.end(), FHeightsWidths.begin());
   }
 
   // Cell boxes; the contents are laid out in place by the outermost table, and by a nested
@@ -982,9 +1017,7 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
       if (!owned) continue;
       TCellObj& cell = *owned;
       const int last = std::min(r + cell.FRowSpan, n);
-      cell.FBoxLeft = colLeft[std::size_t(cell.FCol)];
       cell.FBoxTop = rowTop[std::size_t(r)];
-      cell.FCellWidth = SpanWidth(cell);
       cell.FCellHeight = rowTop[std::size_t(last)] - rowTop[std::size_t(r)];
       const int free = cell.FCellHeight - cell.FCellVSize - sp - cell.VertSpace();
       switch (cell.FVAlign) {
@@ -993,10 +1026,9 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
         case acBaseline: break;  // found with the row heights
         default: cell.FCellYIndent = std::max(0, free / 2); break;
       }
-      cell.FContentLeft = cell.FBoxLeft + sp + cell.FPad[3] + cell.FBrd[3];
-      const int cy = cell.FBoxTop + sp + cell.FPad[0] + cell.FBrd[0] + cell.FCellYIndent;
+      const int cy = cell.FBoxTop + sp + cell.FPad[0] + cell.Borders()[0] + cell.FCellYIndent;
       if (place) {
-        LayoutCellContent(canvas, cell, cell.FContentLeft, cy, cursor, false);
+        LayoutCellContent(canvas, cell, cell.ContentLeft(colLeft[std::size_t(cell.FCol)], sp), cy, cursor, false);
         for (const auto& s : *cell.FCell) paintBottom = std::max(paintBottom, s->FPaintBottom);
       }
     }
@@ -1036,11 +1068,10 @@ int ThtmlTable::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
   for (int r = first; r < int(FRows.size()); ++r) {
     const TCellList& row = *FRows[std::size_t(r)];
     bool below = true;
-    for (const auto& c : row.FCells) {
-      if (!c) continue;
-      if (c->FBoxTop < clip.Bottom) below = false;
-      c->DrawCell(canvas, clip, FCellSpacing, *this);
-    }
+    ForEachPlacedCell(row, [&](TCellObj& c, const TCellColumns& columns) {
+      if (c.FBoxTop < clip.Bottom) below = false;
+      c.DrawCell(canvas, clip, columns, FCellSpacing, *this);
+    });
     if (below && !row.FCells.empty()) break;
   }
   return after;
@@ -1073,9 +1104,7 @@ bool ThtmlTable::GridAt(int x, int y, int& row, int& col) const {
 TCellObj* ThtmlTable::CellUnder(int x, int y) const {
   int row = 0, col = 0;
   if (!GridAt(x, y, row, col)) return nullptr;
-  const TCellList& r = *FRows[std::size_t(row)];
-  if (col >= int(r.FCover.size())) return nullptr;
-  return r.FCover[std::size_t(col)];
+  return FRows[std::size_t(row)]->CoverAt(col);
 }
 
 bool ThtmlTable::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
@@ -1104,10 +1133,10 @@ int ThtmlTable::SearchForward(int from, const std::u16string& text, bool matchCa
 }
 
 int ThtmlTable::SearchBackward(int from, const std::u16string& text, bool matchCase) {
-  for (auto r = FRows.rbegin(); r != FRows.rend(); ++r)
-    for (auto c = (*r)->FCells.rbegin(); c != (*r)->FCells.rend(); ++c)
-      if (*c) {
-        int p = (*c)->FCell->SearchBackward(from, text, matchCase);
+  for (std::size_t r = FRows.size(); r-- > 0;)
+    for (std::size_t c = FRows[r]->FCells.size(); c-- > 0;)
+      if (TCellObj* cell = FRows[r]->FCells[c].get()) {
+        int p = cell->FCell->SearchBackward(from, text, matchCase);
         if (p >= 0) return p;
       }
   return -1;
@@ -1126,10 +1155,10 @@ int ThtmlTable::SourcePosOf(int docPos) {
 
 int ThtmlTable::DocPosOf(int sourcePos, bool previous) {
   if (previous) {
-    for (auto r = FRows.rbegin(); r != FRows.rend(); ++r)
-      for (auto c = (*r)->FCells.rbegin(); c != (*r)->FCells.rend(); ++c)
-        if (*c) {
-          int p = (*c)->FCell->DocPosOf(sourcePos, previous);
+    for (std::size_t r = FRows.size(); r-- > 0;)
+      for (std::size_t c = FRows[r]->FCells.size(); c-- > 0;)
+        if (TCellObj* cell = FRows[r]->FCells[c].get()) {
+          int p = cell->FCell->DocPosOf(sourcePos, previous);
           if (p >= 0) return p;
         }
     return -1;
@@ -1204,8 +1233,9 @@ void ThtmlTable::Dump(TDumpWriter& out, int depth) const {
   for (std::size_t r = 0; r < FRows.size(); ++r) {
     out.Line(depth + 1) << "row";
     out.Box(FTableLeft, rowY, FTableWidth, FHeights[r]);
-    for (const auto& c : FRows[r]->FCells)
-      if (c) c->Dump(out, depth + 2, FCellSpacing);
+    ForEachPlacedCell(*FRows[r], [&](const TCellObj& c, const TCellColumns& columns) {
+      c.Dump(out, depth + 2, columns, FCellSpacing);
+    });
     rowY += FHeights[r];
   }
 }

@@ -9,10 +9,13 @@
 // grows linearly with the nesting depth instead of doubling at every level.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/CompactVector.h"
 #include "layout/Block.h"
 #include "layout/SectionBase.h"
 #include "layout/TableCell.h"
@@ -42,20 +45,25 @@ class TCellList {
   TCellList(const TAttributeList* attributes, TProperties& props);
   TCellList(TSectionList* document, const TCellList& source);
 
-  std::vector<std::unique_ptr<TCellObj>> FCells;
-  // For every position, the cell whose box covers it (null for a missing position); built with
-  // the grid.
-  std::vector<TCellObj*> FCover;
+  TCompactVector<std::unique_ptr<TCellObj>> FCells;
+  // Only in a row that a cell from a row above spans into (built with the grid): for every
+  // position, the cell whose box covers it, null for a missing position. In other rows every
+  // position is covered by a cell of the row itself (see CoverAt).
+  TCompactVector<TCellObj*> FCover;
   int FRowHeight = 0;
-  int FRowHeightPercent = 0;
-  bool FHasBackColor = false;
-  TColor FBackColor = clNone;
+  TColor FBackColor = clNone;                 // with FHasBackColor
   std::unique_ptr<TRowBackImage> FBackImage;  // null without a background picture
-  bool FBreakBefore = false, FBreakAfter = false, FBreakInside = false;
+  std::uint8_t FRowHeightPercent = 0;         // 0 to 100
+  bool FHasBackColor : 1 = false;
+  bool FBreakBefore : 1 = false;
+  bool FBreakAfter : 1 = false;
+  bool FBreakInside : 1 = false;
 
   // Appends a cell; the row's height becomes the least height of the cell.
   TCellObj* Add(std::unique_ptr<TCellObj> cell);
   int Count() const { return int(FCells.size()); }
+  // The cell whose box covers a position of the row, null for none (once the grid is built).
+  TCellObj* CoverAt(int col) const;
 };
 
 class ThtmlTable : public TSectionBase {
@@ -64,24 +72,27 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable(TSectionList* document, const ThtmlTable& source);
   ~ThtmlTable() override;
 
-  std::vector<std::unique_ptr<TCellList>> FRows;
-  bool FInitialized = false;
+  TCompactVector<std::unique_ptr<TCellList>> FRows;
   int FTableBorderWidth = 0;
-  bool FIsFloating = false;
   int FNumCols = 0;
   int FTableWidth = 0;
   int FGivenTableWidth = 0;
-  bool FHasFixedWidths = false;
   int FCellPadding = 1;
   int FCellSpacing = 2;
   TColor FBorderColorLight = clBtnHighlight, FBorderColorDark = clBtnShadow;
-  int FTableLeft = 0, FTableTop = 0;
-  bool FHasBackColor = false;
-  TColor FBackColor = clNone;
-  std::vector<TColObj> FColInfo;
+  TColor FBackColor = clNone;  // with FHasBackColor
+  int FTableLeft = 0;
   int FMinMaxStamp = -1;
-  std::vector<int> FWidths, FMaxWidths, FMinWidths, FPercents;
+  bool FInitialized = false;
+  bool FIsFloating = false;
+  bool FHasFixedWidths = false;
+  bool FHasBackColor = false;
+  TCompactVector<TColObj> FColInfo;
+  // Column widths from the last layout, and row heights (found for those widths).
+  std::vector<int> FWidths;
   std::vector<int> FHeights;
+  // Column minimums, maximums and percentages (tenths) behind the widths.
+  TCompactVector<int> FMaxWidths, FMinWidths, FPercents;
 
   // Beyond the fields of the model: the block's own height (0 when none), set by the table
   // block before each layout; the nesting depth of the table block (blocks inside cells count
@@ -101,6 +112,8 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable* Outermost();
   // The cell at a grid position (null for a covered or missing position).
   TCellObj* CellAt(int row, int col) const;
+  // A cell's placement across the table from the column widths of the last layout.
+  TCellColumns CellColumns(const TCellObj& cell) const;
 
   // ---- section operations ----
   std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
@@ -147,6 +160,18 @@ class ThtmlTable : public TSectionBase {
   int LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, bool wantBaseline);
   void ComputeRowHeights(TCanvas& canvas, int y);
   int SpanWidth(const TCellObj& cell) const;
+  // Calls f(cell, columns) for the cells of a row from left to right, with their placement
+  // across the table summed on the way.
+  template <class F>
+  void ForEachPlacedCell(const TCellList& row, F f) const {
+    int left = FTableLeft;
+    const std::size_t n = std::min(row.FCells.size(), FWidths.size());
+    for (std::size_t c = 0; c < n; ++c) {
+      if (TCellObj* cell = row.FCells[c].get()) f(*cell, TCellColumns{left, SpanWidth(*cell)});
+      left = NextColumnLeft(left, int(c));
+    }
+  }
+  int NextColumnLeft(int left, int col) const;
   // The row and column at a point inside the table (false outside).
   bool GridAt(int x, int y, int& row, int& col) const;
   TCellObj* CellUnder(int x, int y) const;
@@ -157,13 +182,13 @@ class ThtmlTable : public TSectionBase {
         if (c) f(*c);
   }
 
-  bool FMinMaxWithPercents = false;
   int FMinMaxRef = -1;
-  int FHeightsStamp = -1;              // layout counter of FHeights
-  std::vector<int> FHeightsWidths;     // column widths FHeights were found with
-  bool FPlacing = false;               // the outermost table is placing its cells
-  bool FNestKnown = false;
+  int FHeightsStamp = -1;  // layout counter of FHeights
   int FNestLevel = 1;
+  bool FMinMaxWithPercents = false;
+  bool FPlacing = false;  // the outermost table is placing its cells
+  bool FNestKnown = false;
+  TCompactVector<int> FHeightsWidths;  // column widths FHeights were found with
   ThtmlTable* FParentTable = nullptr;
   ThtmlTable* FOutermost = nullptr;
 };

@@ -105,58 +105,56 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
   TBoxValues box{};
   ResolveBlockBox(raw, 0, 0, emPixels, exPixels, box, autoCount);
   if (FHasCssBorder) {
-    FBrd = {std::clamp(box[piBorderTopWidth], 0, MaxLayoutCoord), std::clamp(box[piBorderRightWidth], 0, MaxLayoutCoord),
-            std::clamp(box[piBorderBottomWidth], 0, MaxLayoutCoord),
-            std::clamp(box[piBorderLeftWidth], 0, MaxLayoutCoord)};
     // A side without its own colour takes the element's colour.
     const TPropValue& color = props.Value(piColor);
     TColor text = color.IsInt() ? TColor(color.Int()) : clBlack;
     for (int i = piBorderTopColor; i <= piBorderLeftColor; ++i)
       if (!raw[i].IsInt() || raw[i].Int() == NotSetValue) box[i] = int(text);
-  }
-  if (FHasCssBorder) {
     TCellExtra& e = Extra();
     for (int s = 0; s < 4; ++s) {
+      e.BorderWidths[std::size_t(s)] = std::clamp(box[piBorderTopWidth + s], 0, MaxLayoutCoord);
       e.BorderColors[std::size_t(s)] = TColor(box[piBorderTopColor + s]);
       e.BorderStyles[std::size_t(s)] = std::uint8_t(box[piBorderTopStyle + s]);
     }
   }
-  props.GetPageBreaks(FBreakBefore, FBreakAfter, FBreakInside);
+  bool before = false, after = false, inside = false;
+  props.GetPageBreaks(before, after, inside);
+  FBreakBefore = before;
+  FBreakAfter = after;
+  FBreakInside = inside;
 }
 
 TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
     : FCell(document),
-      FCellWidth(s.FCellWidth),
+      FBoxTop(s.FBoxTop),
       FCellHeight(s.FCellHeight),
       FCellVSize(s.FCellVSize),
-      FGivenH(s.FGivenH),
       FCellYIndent(s.FCellYIndent),
+      FBaseline(s.FBaseline),
+      FGivenH(s.FGivenH),
       FGivenW(s.FGivenW),
       FPad(s.FPad),
-      FBrd(s.FBrd),
       FBkColor(s.FBkColor),
+      FRow(s.FRow),
+      FCol(s.FCol),
       FColSpan(s.FColSpan),
       FRowSpan(s.FRowSpan),
       FGivenHPercent(s.FGivenHPercent),
       FVAlign(s.FVAlign),
       FGivenWIsPercent(s.FGivenWIsPercent),
       FHasCssBorder(s.FHasCssBorder),
+      FTableBorder(s.FTableBorder),
       FBreakBefore(s.FBreakBefore),
       FBreakAfter(s.FBreakAfter),
       FBreakInside(s.FBreakInside),
-      FHasBkColor(s.FHasBkColor),
-      FRow(s.FRow),
-      FCol(s.FCol),
-      FBoxLeft(s.FBoxLeft),
-      FBoxTop(s.FBoxTop),
-      FContentLeft(s.FContentLeft),
-      FBaseline(s.FBaseline) {
+      FHasBkColor(s.FHasBkColor) {
   FCell->FOwnerTag = s.FCell->FOwnerTag;
   FCell->FDepth = s.FCell->FDepth;
   FCell->FWidth = s.FCell->FWidth;
   FCell->CopyFrom(*s.FCell, document);
   if (s.FExtra) {
     TCellExtra& e = Extra();
+    e.BorderWidths = s.FExtra->BorderWidths;
     e.BorderColors = s.FExtra->BorderColors;
     e.BorderStyles = s.FExtra->BorderStyles;
     if (s.FExtra->BackImage) {
@@ -193,9 +191,12 @@ void TCellObj::SetBackImage(const std::string& name, const TBackgroundPosArray& 
 void TCellObj::Finish(int cellPadding, bool tableBorder) {
   for (int& p : FPad)
     if (p < 0) p = cellPadding;
-  if (tableBorder && !FHasCssBorder)
-    for (int& b : FBrd) b = std::max(b, 1);
+  if (tableBorder && !FHasCssBorder) FTableBorder = true;
 }
+
+TCellColumns TCellObj::Columns() const { return FCell->FTable->CellColumns(*this); }
+
+int TCellObj::ContentLeft() const { return ContentLeft(Columns().BoxLeft, FCell->FTable->FCellSpacing); }
 
 void TCellObj::LoadBackImage() {
   TSectionList* doc = FCell->FDocument;
@@ -206,8 +207,9 @@ void TCellObj::LoadBackImage() {
 // ---------------------------------------------------------------------------------------------
 // Drawing
 
-void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, int spacing, const ThtmlTable& table) {
-  const TRect box{FBoxLeft + spacing, FBoxTop + spacing, FBoxLeft + FCellWidth, FBoxTop + FCellHeight};
+void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, const TCellColumns& columns, int spacing,
+                        const ThtmlTable& table) {
+  const TRect box{columns.BoxLeft + spacing, FBoxTop + spacing, columns.BoxLeft + columns.Width, FBoxTop + FCellHeight};
   if (box.Right <= box.Left || box.Bottom <= box.Top) return;
   if (box.Bottom <= clip.Top || box.Top >= clip.Bottom) return;
   TSectionList* doc = FCell->FDocument;
@@ -222,7 +224,7 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, int spacing, const T
       back->Image.Failed = true;
     }
   }
-  FCell->DrawOwn(canvas, clip, FContentLeft, 0, 0);
+  FCell->DrawOwn(canvas, clip, ContentLeft(columns.BoxLeft, spacing), 0, 0);
   DrawBorder(canvas, box, table);
 }
 
@@ -269,7 +271,8 @@ void TCellObj::TileBackground(TCanvas& canvas, const TRect& clip, const TRect& b
 
 void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable& table) {
   if (FHasCssBorder) {
-    const int t = FBrd[0], r = FBrd[1], b = FBrd[2], l = FBrd[3];
+    const std::array<int, 4>& widths = FExtra->BorderWidths;
+    const int t = widths[0], r = widths[1], b = widths[2], l = widths[3];
     if (t + r + b + l == 0) return;
     const std::array<TColor, 4>& colors = FExtra->BorderColors;
     const std::array<std::uint8_t, 4>& styles = FExtra->BorderStyles;
@@ -287,7 +290,7 @@ void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable&
       if ((styles[s] == bssInset || styles[s] == bssGroove) && leftTop) c[std::size_t(s)] = DarkenColor(c[std::size_t(s)]);
       if ((styles[s] == bssOutset || styles[s] == bssRidge) && !leftTop) c[std::size_t(s)] = DarkenColor(c[std::size_t(s)]);
     }
-    DrawFrameSides(canvas, outer, FBrd, c);
+    DrawFrameSides(canvas, outer, widths, c);
     return;
   }
   if (table.FTableBorderWidth <= 0) return;
@@ -299,12 +302,13 @@ void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable&
   canvas.FillRect({outer.Right - 1, outer.Top, outer.Right, outer.Bottom}, light);
 }
 
-void TCellObj::Dump(TDumpWriter& out, int depth, int spacing) const {
+void TCellObj::Dump(TDumpWriter& out, int depth, const TCellColumns& columns, int spacing) const {
   out.Line(depth) << "cell";
-  out.Box(FBoxLeft + spacing, FBoxTop + spacing, FCellWidth - spacing, FCellHeight - spacing);
+  out.Box(columns.BoxLeft + spacing, FBoxTop + spacing, columns.Width - spacing, FCellHeight - spacing);
   if (FColSpan > 1) out << " colspan=" << FColSpan;
   if (FRowSpan > 1) out << " rowspan=" << FRowSpan;
-  out << " content=" << FContentLeft << "," << FCell->FCellY << " " << FCell->FWidth << "x" << FCellVSize;
+  out << " content=" << ContentLeft(columns.BoxLeft, spacing) << "," << FCell->FCellY << " " << FCell->FWidth << "x"
+      << FCellVSize;
   FCell->Dump(out, depth);
 }
 

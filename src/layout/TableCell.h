@@ -41,9 +41,17 @@ struct TCellBackImage {
 
 // What few cells have: a border of their own from style, a background picture.
 struct TCellExtra {
-  std::array<TColor, 4> BorderColors{};       // top, right, bottom, left
+  std::array<int, 4> BorderWidths{};           // top, right, bottom, left
+  std::array<TColor, 4> BorderColors{};
   std::array<std::uint8_t, 4> BorderStyles{};  // TBorderStyleCode of each side
   std::unique_ptr<TCellBackImage> BackImage;   // null without a background picture
+};
+
+// Where a cell stands across its table: its horizontal placement comes from the table's column
+// widths (the same for every row), so the cell does not keep it.
+struct TCellColumns {
+  int BoxLeft = 0;  // left of the cell box (its spacing included)
+  int Width = 0;    // the box's width over its columns
 };
 
 class TCellObj {
@@ -60,30 +68,42 @@ class TCellObj {
   TCellObj& operator=(const TCellObj&) = delete;
 
   TEmbeddedCellContent FCell;
-  int FCellWidth = 0, FCellHeight = 0;  // the cell box from the last layout
-  int FCellVSize = 0;                   // content height
-  int FGivenH = 0;
+  // The cell box down the table from the last layout (document coordinates, the spacing above
+  // included); across, see TCellColumns.
+  int FBoxTop = 0, FCellHeight = 0;
+  int FCellVSize = 0;    // content height
   int FCellYIndent = 0;  // content offset from the vertical alignment
-  int FGivenW = 0;       // pixels, or tenths of a percent
-  // Paddings and borders in the order top, right, bottom, left; a padding of -1 was not given
-  // (a percentage padding is kept negative until the table's padding replaces it).
+  int FBaseline = 0;     // first-line baseline below the content top, 0 when none
+  int FGivenH = 0;
+  int FGivenW = 0;  // pixels, or tenths of a percent
+  // Paddings in the order top, right, bottom, left; -1 was not given (a percentage padding is
+  // kept negative until the table's padding replaces it).
   std::array<int, 4> FPad{-1, -1, -1, -1};
-  std::array<int, 4> FBrd{};
   TColor FBkColor = clNone;  // with FHasBkColor
+  int FRow = 0, FCol = 0;    // grid position
   std::uint16_t FColSpan = 1;  // at most MaxColSpan
   std::uint16_t FRowSpan = 1;  // at most MaxRowSpan
   std::uint8_t FGivenHPercent = 0;  // 0 to 100
   std::uint8_t FVAlign = acMiddle;
-  bool FGivenWIsPercent = false;
-  bool FHasCssBorder = false;  // the border is the style's (its colours and styles in the extra record)
-  bool FBreakBefore = false, FBreakAfter = false, FBreakInside = false;
-  bool FHasBkColor = false;
+  bool FGivenWIsPercent : 1 = false;
+  bool FHasCssBorder : 1 = false;  // the border is the style's (kept in the extra record)
+  bool FTableBorder : 1 = false;   // without one, the 1-pixel border a bordered table gives
+  bool FBreakBefore : 1 = false;
+  bool FBreakAfter : 1 = false;
+  bool FBreakInside : 1 = false;
+  bool FHasBkColor : 1 = false;
 
-  // Grid position and layout results (document coordinates).
-  int FRow = 0, FCol = 0;
-  int FBoxLeft = 0, FBoxTop = 0;  // top left of the cell box (its spacing included)
-  int FContentLeft = 0;           // x of the content
-  int FBaseline = 0;              // first-line baseline below the content top, 0 when none
+  // The border widths, top, right, bottom, left.
+  std::array<int, 4> Borders() const {
+    if (FHasCssBorder) return FExtra->BorderWidths;
+    const int w = FTableBorder ? 1 : 0;
+    return {w, w, w, w};
+  }
+  // The placement across the table, from the table's column widths (the cell must be in the grid).
+  TCellColumns Columns() const;
+  // The x of the content for a cell box starting at boxLeft.
+  int ContentLeft(int boxLeft, int spacing) const { return boxLeft + spacing + FPad[3] + Borders()[3]; }
+  int ContentLeft() const;
 
   // The background picture's name (empty when none), and its setting with its placement.
   const std::string& BackImageName() const;
@@ -98,16 +118,24 @@ class TCellObj {
     FHasBkColor = true;
   }
   // The paddings and borders across and down the cell (once finished).
-  int HorzSpace() const { return FPad[3] + FBrd[3] + FBrd[1] + FPad[1]; }
-  int VertSpace() const { return FPad[0] + FBrd[0] + FBrd[2] + FPad[2]; }
+  int HorzSpace() const {
+    const std::array<int, 4> b = Borders();
+    return FPad[3] + b[3] + b[1] + FPad[1];
+  }
+  int VertSpace() const {
+    const std::array<int, 4> b = Borders();
+    return FPad[0] + b[0] + b[2] + FPad[2];
+  }
   // Finishing at the table's initialisation: missing paddings take the table's, a bordered
   // table gives every cell without its own border style a 1-pixel border.
   void Finish(int cellPadding, bool tableBorder);
 
-  // Draws the background, the content and the border of the cell box (spacing excluded).
-  void DrawCell(TCanvas& canvas, const TRect& clip, int spacing, const ThtmlTable& table);
+  // Draws the background, the content and the border of the cell box (spacing excluded), for
+  // the placement across the table its row worked out.
+  void DrawCell(TCanvas& canvas, const TRect& clip, const TCellColumns& columns, int spacing,
+                const ThtmlTable& table);
   // The cell's line of the layout dump: the box inside the spacing, then the content.
-  void Dump(TDumpWriter& out, int depth, int spacing) const;
+  void Dump(TDumpWriter& out, int depth, const TCellColumns& columns, int spacing) const;
 
  private:
   void DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable& table);

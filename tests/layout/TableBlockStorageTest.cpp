@@ -147,8 +147,8 @@ TEST(ScratchIndents, FloatsInANestedCellStayInIt) {
   });
   auto* firstLine = static_cast<TLineProbe*>((*first->FCell)[1]);
   auto* secondLine = static_cast<TLineProbe*>((*second->FCell)[0]);
-  EXPECT_EQ(first->FContentLeft + 50, firstLine->Left);
-  EXPECT_EQ(second->FContentLeft, secondLine->Left);
+  EXPECT_EQ(first->ContentLeft() + 50, firstLine->Left);
+  EXPECT_EQ(second->ContentLeft(), secondLine->Left);
   EXPECT_EQ(100, first->FCellVSize);  // the float extends its cell
 }
 
@@ -195,10 +195,10 @@ TEST(CellStorage, BackgroundPicturesAreFetchedAndDrawn) {
       ++tiles;
     if (show) {
       EXPECT_GE(tiles, 2) << drawn;  // both cells, each tiled at least once
-      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(own->FBoxLeft) + "," +
+      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(own->Columns().BoxLeft) + "," +
                                               std::to_string(own->FBoxTop)))
           << drawn;
-      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(fromRow->FBoxLeft) + "," +
+      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(fromRow->Columns().BoxLeft) + "," +
                                               std::to_string(fromRow->FBoxTop)))
           << drawn;
     } else {
@@ -226,6 +226,75 @@ TEST(CellStorage, SpansKeepTheirFullRange) {
   EXPECT_EQ(MaxColSpan, wide->FColSpan);
   EXPECT_EQ(4, tall->FRowSpan);  // cut at the last row
   EXPECT_EQ(MaxColSpan + 1, table->FNumCols);
+}
+
+// The cell covering every grid position, worked out from the cells' own spans.
+TCellObj* CoverFromSpans(const ThtmlTable& t, int row, int col) {
+  for (const auto& r : t.FRows)
+    for (const auto& c : r->FCells)
+      if (c && c->FRow <= row && row < c->FRow + c->FRowSpan && c->FCol <= col && col < c->FCol + c->FColSpan)
+        return c.get();
+  return nullptr;
+}
+
+// Only rows a span from above reaches into keep a cover; every row, and the print copy whose
+// cover must lead to its own cells, answers for every position the cell the spans say.
+TEST(CellStorage, RowsFindTheCellCoveringEachPosition) {
+  TLayoutFixture f;
+  ThtmlTable* table = nullptr;
+  TBlock* block = nullptr;
+  LayoutBody(f, 400, [&](TTreeBuilder&, TTableBuilder& tb) {
+    tb.Table({"BORDER", "CELLSPACING=0"});
+    tb.ProbeCell(5, 5, {"ROWSPAN=2", "COLSPAN=2"});  // rows 0-1, columns 0-1
+    tb.ProbeCell(5, 5, {"COLSPAN=3"});               // columns 2-4
+    tb.Row();
+    tb.ProbeCell(5, 5);  // column 2; 3 and 4 are missing
+    tb.Row();
+    tb.ProbeCell(5, 5, {"COLSPAN=2"});
+    tb.ProbeCell(5, 5, {"ROWSPAN=2"});  // column 2, rows 2-3
+    tb.Row();
+    tb.ProbeCell(5, 5);  // column 0
+    tb.ProbeCell(5, 5);  // column 1; column 2 is covered from above
+    block = tb.End();
+    table = TableOf(block);
+  });
+  ASSERT_EQ(5, table->FNumCols);
+  const std::vector<bool> keepsCover{false, true, false, true};
+  for (int r = 0; r < 4; ++r) EXPECT_EQ(keepsCover[std::size_t(r)], !table->FRows[std::size_t(r)]->FCover.empty()) << r;
+
+  TLayoutFixture g;
+  auto copied = block->CloneForPrint(&g.Doc);
+  const ThtmlTable* copy = static_cast<TTableBlock*>(copied.get())->FTable;
+  for (const ThtmlTable* t : {static_cast<const ThtmlTable*>(table), copy})
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 6; ++c) {
+        TCellObj* expected = CoverFromSpans(*t, r, c);
+        EXPECT_EQ(expected, t->FRows[std::size_t(r)]->CoverAt(c)) << (t == copy ? "copy " : "") << r << "," << c;
+      }
+}
+
+// A border of the cell's own style lives in the cell's extra record; a bordered table's plain
+// cells get their 1-pixel border from a flag. Both survive the print copy.
+TEST(CellStorage, CellBordersFromStyleOrFromTheTable) {
+  TLayoutFixture f;
+  TCellObj* styled = nullptr;
+  TCellObj* plain = nullptr;
+  TBlock* block = nullptr;
+  LayoutBody(f, 400, [&](TTreeBuilder&, TTableBuilder& tb) {
+    tb.Table({"BORDER", "CELLPADDING=0"});
+    styled = tb.ProbeCell(5, 5, {}, "border: 3px solid; border-left-width: 7px");
+    plain = tb.ProbeCell(5, 5);
+    block = tb.End();
+  });
+  EXPECT_EQ((std::array<int, 4>{3, 3, 3, 7}), styled->Borders());
+  EXPECT_EQ((std::array<int, 4>{1, 1, 1, 1}), plain->Borders());
+  EXPECT_EQ(10, styled->HorzSpace());
+  EXPECT_EQ(6, styled->VertSpace());
+  TLayoutFixture g;
+  auto copied = block->CloneForPrint(&g.Doc);
+  const ThtmlTable* copy = static_cast<TTableBlock*>(copied.get())->FTable;
+  EXPECT_EQ(styled->Borders(), copy->CellAt(0, 0)->Borders());
+  EXPECT_EQ(plain->Borders(), copy->CellAt(0, 1)->Borders());
 }
 
 }  // namespace
