@@ -145,7 +145,8 @@ TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
 }
 
 TCellList::TCellList(TSectionList* document, const TCellList& s)
-    : FRowHeight(s.FRowHeight),
+    : FBottom(s.FBottom),
+      FRowHeight(s.FRowHeight),
       FBackColor(s.FBackColor),
       FRowHeightPercent(s.FRowHeightPercent),
       FHasBackColor(s.FHasBackColor),
@@ -823,25 +824,26 @@ int ThtmlTable::NextColumnLeft(int left, int col) const {
   return ClampSum(std::int64_t(left) + FWidths[std::size_t(col)]);
 }
 
-TCellColumns ThtmlTable::CellColumns(const TCellObj& cell) const {
+TCellBox ThtmlTable::CellBox(const TCellObj& cell) const {
   int left = FTableLeft;
   for (int c = 0; c < cell.FCol && c < int(FWidths.size()); ++c) left = NextColumnLeft(left, c);
-  return {left, SpanWidth(cell)};
+  const int top = RowTop(cell.FRow);
+  return {left, top, SpanWidth(cell), CellBottom(cell) - top};
 }
 
 // ---------------------------------------------------------------------------------------------
 // Layout
 
-int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, bool wantBaseline) {
+int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, int* baseline) {
   const int w = std::max(0, SpanWidth(cell) - FCellSpacing - cell.HorzSpace());
-  int baseline = 0;
+  int firstBaseline = 0;
   int* saved = FDocument ? FDocument->FFirstLineBaseline : nullptr;
-  if (FDocument) FDocument->FFirstLineBaseline = wantBaseline ? &baseline : nullptr;
+  if (FDocument) FDocument->FFirstLineBaseline = baseline ? &firstBaseline : nullptr;
   int scrollWidth = 0;
   cell.LoadBackImage();
   int h = cell.FCell->LayoutOwn(canvas, x, y, w, 0, 0, scrollWidth, cursor);
   if (FDocument) FDocument->FFirstLineBaseline = saved;
-  if (wantBaseline) cell.FBaseline = baseline > 0 ? baseline - y : 0;
+  if (baseline) *baseline = firstBaseline > 0 ? firstBaseline - y : 0;
   ++FCellLayouts;
   return std::max(0, h);
 }
@@ -854,6 +856,7 @@ void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
   std::vector<char> hasSpec(std::size_t(n), 0);
   int scratch = 0;
   std::vector<TCellObj*> group;
+  std::vector<int> baselines;  // of the group's cells aligned on them
   const std::vector<TCellObj*> byRowSpan = CellsBySpan(false);
   std::size_t i = 0;
   while (i < byRowSpan.size()) {
@@ -864,18 +867,21 @@ void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
       group.push_back(byRowSpan[i++]);
     int rowD = 0, rowS = 0, rowBase = 0;
     bool rowHas = false;
-    for (TCellObj* cell : group) {
+    baselines.assign(group.size(), 0);
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      TCellObj* cell = group[k];
       const bool baseline = span == 1 && cell->FVAlign == acBaseline;
-      cell->FCellVSize = LayoutCellContent(canvas, *cell, 0, y, scratch, baseline);
-      cell->FCellYIndent = 0;
-      if (baseline) rowBase = std::max(rowBase, cell->FBaseline);
+      cell->FCellVSize = LayoutCellContent(canvas, *cell, 0, y, scratch, baseline ? &baselines[k] : nullptr);
+      if (baseline) rowBase = std::max(rowBase, baselines[k]);
     }
-    for (TCellObj* cell : group) {
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      TCellObj* cell = group[k];
       int content = cell->FGivenH > 0 ? std::max(cell->FCellVSize, cell->FGivenH) : cell->FCellVSize;
-      if (span == 1 && cell->FVAlign == acBaseline) {
-        // Cells aligned on their first baseline move down to the lowest of them.
-        cell->FCellYIndent = rowBase - cell->FBaseline;
-        content += cell->FCellYIndent;
+      if (cell->FVAlign == acBaseline) {
+        // Cells aligned on their first baseline move down to the lowest of them (one spanning
+        // rows keeps to its top).
+        cell->SetBaselineIndent(span == 1 ? rowBase - baselines[k] : 0);
+        content += cell->BaselineIndent();
       }
       rowD = std::max(rowD, ClampCoord(content + cell->VertSpace()));
       if (cell->FGivenHPercent > 0) rowS = std::max(rowS, Share(cell->FGivenHPercent, a - n * sp, 100));
@@ -1012,25 +1018,25 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   const bool place = outermost == this || nestedPlacing;
   if (outermost == this) FPlacing = true;
   int paintBottom = rowTop[std::size_t(n)] + sp;
-  for (int r = 0; r < n; ++r) {
+  for (int r = 0; r < n; ++r) FRows[std::size_t(r)]->FBottom = rowTop[std::size_t(r) + 1];
+  for (int r = 0; r < n && place; ++r) {
     for (auto& owned : FRows[std::size_t(r)]->FCells) {
       if (!owned) continue;
       TCellObj& cell = *owned;
       const int last = std::min(r + cell.FRowSpan, n);
-      cell.FBoxTop = rowTop[std::size_t(r)];
-      cell.FCellHeight = rowTop[std::size_t(last)] - rowTop[std::size_t(r)];
-      const int free = cell.FCellHeight - cell.FCellVSize - sp - cell.VertSpace();
+      const TCellBox box{colLeft[std::size_t(cell.FCol)], rowTop[std::size_t(r)], SpanWidth(cell),
+                         rowTop[std::size_t(last)] - rowTop[std::size_t(r)]};
+      const int free = box.Height - cell.FCellVSize - sp - cell.VertSpace();
+      int indent = 0;
       switch (cell.FVAlign) {
-        case acTop: cell.FCellYIndent = 0; break;
-        case acBottom: cell.FCellYIndent = std::max(0, free); break;
-        case acBaseline: break;  // found with the row heights
-        default: cell.FCellYIndent = std::max(0, free / 2); break;
+        case acTop: break;
+        case acBottom: indent = std::max(0, free); break;
+        case acBaseline: indent = cell.BaselineIndent(); break;  // found with the row heights
+        default: indent = std::max(0, free / 2); break;
       }
-      const int cy = cell.FBoxTop + sp + cell.FPad[0] + cell.Borders()[0] + cell.FCellYIndent;
-      if (place) {
-        LayoutCellContent(canvas, cell, cell.ContentLeft(colLeft[std::size_t(cell.FCol)], sp), cy, cursor, false);
-        for (const auto& s : *cell.FCell) paintBottom = std::max(paintBottom, s->FPaintBottom);
-      }
+      const int cy = box.Top + sp + cell.FPad[0] + cell.Borders()[0] + indent;
+      LayoutCellContent(canvas, cell, cell.ContentLeft(box, sp), cy, cursor, nullptr);
+      for (const auto& s : *cell.FCell) paintBottom = std::max(paintBottom, s->FPaintBottom);
     }
   }
   if (outermost == this) FPlacing = false;
@@ -1068,9 +1074,9 @@ int ThtmlTable::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
   for (int r = first; r < int(FRows.size()); ++r) {
     const TCellList& row = *FRows[std::size_t(r)];
     bool below = true;
-    ForEachPlacedCell(row, [&](TCellObj& c, const TCellColumns& columns) {
-      if (c.FBoxTop < clip.Bottom) below = false;
-      c.DrawCell(canvas, clip, columns, FCellSpacing, *this);
+    ForEachPlacedCell(r, [&](TCellObj& c, const TCellBox& box) {
+      if (box.Top < clip.Bottom) below = false;
+      c.DrawCell(canvas, clip, box, FCellSpacing, *this);
     });
     if (below && !row.FCells.empty()) break;
   }
@@ -1233,9 +1239,7 @@ void ThtmlTable::Dump(TDumpWriter& out, int depth) const {
   for (std::size_t r = 0; r < FRows.size(); ++r) {
     out.Line(depth + 1) << "row";
     out.Box(FTableLeft, rowY, FTableWidth, FHeights[r]);
-    ForEachPlacedCell(*FRows[r], [&](const TCellObj& c, const TCellColumns& columns) {
-      c.Dump(out, depth + 2, columns, FCellSpacing);
-    });
+    ForEachPlacedCell(int(r), [&](const TCellObj& c, const TCellBox& box) { c.Dump(out, depth + 2, box, FCellSpacing); });
     rowY += FHeights[r];
   }
 }

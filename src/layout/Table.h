@@ -50,10 +50,11 @@ class TCellList {
   // position, the cell whose box covers it, null for a missing position. In other rows every
   // position is covered by a cell of the row itself (see CoverAt).
   TCompactVector<TCellObj*> FCover;
-  int FRowHeight = 0;
-  TColor FBackColor = clNone;                 // with FHasBackColor
   std::unique_ptr<TRowBackImage> FBackImage;  // null without a background picture
-  std::uint8_t FRowHeightPercent = 0;         // 0 to 100
+  int FBottom = 0;  // y below the row from the last layout (the next row's top)
+  int FRowHeight = 0;
+  TColor FBackColor = clNone;          // with FHasBackColor
+  std::uint8_t FRowHeightPercent = 0;  // 0 to 100
   bool FHasBackColor : 1 = false;
   bool FBreakBefore : 1 = false;
   bool FBreakAfter : 1 = false;
@@ -112,8 +113,8 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable* Outermost();
   // The cell at a grid position (null for a covered or missing position).
   TCellObj* CellAt(int row, int col) const;
-  // A cell's placement across the table from the column widths of the last layout.
-  TCellColumns CellColumns(const TCellObj& cell) const;
+  // A cell's box from the last layout (the cell must be in the grid).
+  TCellBox CellBox(const TCellObj& cell) const;
 
   // ---- section operations ----
   std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;
@@ -156,22 +157,30 @@ class ThtmlTable : public TSectionBase {
   void WidthsFixed(int avail);
   void WidthsGeneral(int avail);
   void WidthsImposed(int avail);
-  // Lays a cell's content out for its spanned width at y; returns its height.
-  int LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, bool wantBaseline);
+  // Lays a cell's content out for its spanned width at y; returns its height. With `baseline`,
+  // the first line's baseline below y goes there (0 when none).
+  int LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, int* baseline);
   void ComputeRowHeights(TCanvas& canvas, int y);
   int SpanWidth(const TCellObj& cell) const;
-  // Calls f(cell, columns) for the cells of a row from left to right, with their placement
-  // across the table summed on the way.
+  // The top of a row from the last layout, and the x right of a column that starts at `left`.
+  int RowTop(int row) const { return row == 0 ? FDocY : FRows[std::size_t(row) - 1]->FBottom; }
+  int NextColumnLeft(int left, int col) const;
+  // Calls f(cell, box) for the cells of row r from left to right; the column lefts are summed on
+  // the way.
   template <class F>
-  void ForEachPlacedCell(const TCellList& row, F f) const {
+  void ForEachPlacedCell(int r, F f) const {
+    const TCellList& row = *FRows[std::size_t(r)];
+    const int top = RowTop(r);
     int left = FTableLeft;
     const std::size_t n = std::min(row.FCells.size(), FWidths.size());
     for (std::size_t c = 0; c < n; ++c) {
-      if (TCellObj* cell = row.FCells[c].get()) f(*cell, TCellColumns{left, SpanWidth(*cell)});
+      if (TCellObj* cell = row.FCells[c].get()) f(*cell, TCellBox{left, top, SpanWidth(*cell), CellBottom(*cell) - top});
       left = NextColumnLeft(left, int(c));
     }
   }
-  int NextColumnLeft(int left, int col) const;
+  int CellBottom(const TCellObj& cell) const {
+    return FRows[std::size_t(std::min<std::size_t>(std::size_t(cell.FRow) + cell.FRowSpan, FRows.size())) - 1]->FBottom;
+  }
   // The row and column at a point inside the table (false outside).
   bool GridAt(int x, int y, int& row, int& col) const;
   TCellObj* CellUnder(int x, int y) const;

@@ -126,11 +126,7 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
 
 TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
     : FCell(document),
-      FBoxTop(s.FBoxTop),
-      FCellHeight(s.FCellHeight),
       FCellVSize(s.FCellVSize),
-      FCellYIndent(s.FCellYIndent),
-      FBaseline(s.FBaseline),
       FGivenH(s.FGivenH),
       FGivenW(s.FGivenW),
       FPad(s.FPad),
@@ -157,6 +153,7 @@ TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
     e.BorderWidths = s.FExtra->BorderWidths;
     e.BorderColors = s.FExtra->BorderColors;
     e.BorderStyles = s.FExtra->BorderStyles;
+    e.BaselineIndent = s.FExtra->BaselineIndent;
     if (s.FExtra->BackImage) {
       e.BackImage = std::make_unique<TCellBackImage>();
       e.BackImage->Pos = s.FExtra->BackImage->Pos;
@@ -194,9 +191,9 @@ void TCellObj::Finish(int cellPadding, bool tableBorder) {
   if (tableBorder && !FHasCssBorder) FTableBorder = true;
 }
 
-TCellColumns TCellObj::Columns() const { return FCell->FTable->CellColumns(*this); }
+TCellBox TCellObj::Box() const { return FCell->FTable->CellBox(*this); }
 
-int TCellObj::ContentLeft() const { return ContentLeft(Columns().BoxLeft, FCell->FTable->FCellSpacing); }
+int TCellObj::ContentLeft() const { return ContentLeft(Box(), FCell->FTable->FCellSpacing); }
 
 void TCellObj::LoadBackImage() {
   TSectionList* doc = FCell->FDocument;
@@ -207,9 +204,10 @@ void TCellObj::LoadBackImage() {
 // ---------------------------------------------------------------------------------------------
 // Drawing
 
-void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, const TCellColumns& columns, int spacing,
+void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, const TCellBox& cellBox, int spacing,
                         const ThtmlTable& table) {
-  const TRect box{columns.BoxLeft + spacing, FBoxTop + spacing, columns.BoxLeft + columns.Width, FBoxTop + FCellHeight};
+  const TRect box{cellBox.Left + spacing, cellBox.Top + spacing, cellBox.Left + cellBox.Width,
+                  cellBox.Top + cellBox.Height};
   if (box.Right <= box.Left || box.Bottom <= box.Top) return;
   if (box.Bottom <= clip.Top || box.Top >= clip.Bottom) return;
   TSectionList* doc = FCell->FDocument;
@@ -224,7 +222,7 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, const TCellColumns& 
       back->Image.Failed = true;
     }
   }
-  FCell->DrawOwn(canvas, clip, ContentLeft(columns.BoxLeft, spacing), 0, 0);
+  FCell->DrawOwn(canvas, clip, ContentLeft(cellBox, spacing), 0, 0);
   DrawBorder(canvas, box, table);
 }
 
@@ -302,12 +300,12 @@ void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable&
   canvas.FillRect({outer.Right - 1, outer.Top, outer.Right, outer.Bottom}, light);
 }
 
-void TCellObj::Dump(TDumpWriter& out, int depth, const TCellColumns& columns, int spacing) const {
+void TCellObj::Dump(TDumpWriter& out, int depth, const TCellBox& box, int spacing) const {
   out.Line(depth) << "cell";
-  out.Box(columns.BoxLeft + spacing, FBoxTop + spacing, columns.Width - spacing, FCellHeight - spacing);
+  out.Box(box.Left + spacing, box.Top + spacing, box.Width - spacing, box.Height - spacing);
   if (FColSpan > 1) out << " colspan=" << FColSpan;
   if (FRowSpan > 1) out << " rowspan=" << FRowSpan;
-  out << " content=" << ContentLeft(columns.BoxLeft, spacing) << "," << FCell->FCellY << " " << FCell->FWidth << "x"
+  out << " content=" << ContentLeft(box, spacing) << "," << FCell->FCellY << " " << FCell->FWidth << "x"
       << FCellVSize;
   FCell->Dump(out, depth);
 }

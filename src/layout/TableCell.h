@@ -39,19 +39,20 @@ struct TCellBackImage {
   TBackgroundPosArray Pos{};
 };
 
-// What few cells have: a border of their own from style, a background picture.
+// What few cells have: a border of their own from style, a background picture, the content
+// offset found for a cell aligned on its row's baseline.
 struct TCellExtra {
   std::array<int, 4> BorderWidths{};           // top, right, bottom, left
   std::array<TColor, 4> BorderColors{};
   std::array<std::uint8_t, 4> BorderStyles{};  // TBorderStyleCode of each side
-  std::unique_ptr<TCellBackImage> BackImage;   // null without a background picture
+  int BaselineIndent = 0;
+  std::unique_ptr<TCellBackImage> BackImage;  // null without a background picture
 };
 
-// Where a cell stands across its table: its horizontal placement comes from the table's column
-// widths (the same for every row), so the cell does not keep it.
-struct TCellColumns {
-  int BoxLeft = 0;  // left of the cell box (its spacing included)
-  int Width = 0;    // the box's width over its columns
+// A cell box in document coordinates, the spacing above and on the left included. The table
+// works it out from its column widths and row heights; the cell does not keep it.
+struct TCellBox {
+  int Left = 0, Top = 0, Width = 0, Height = 0;
 };
 
 class TCellObj {
@@ -68,12 +69,7 @@ class TCellObj {
   TCellObj& operator=(const TCellObj&) = delete;
 
   TEmbeddedCellContent FCell;
-  // The cell box down the table from the last layout (document coordinates, the spacing above
-  // included); across, see TCellColumns.
-  int FBoxTop = 0, FCellHeight = 0;
-  int FCellVSize = 0;    // content height
-  int FCellYIndent = 0;  // content offset from the vertical alignment
-  int FBaseline = 0;     // first-line baseline below the content top, 0 when none
+  int FCellVSize = 0;  // content height from the last layout
   int FGivenH = 0;
   int FGivenW = 0;  // pixels, or tenths of a percent
   // Paddings in the order top, right, bottom, left; -1 was not given (a percentage padding is
@@ -99,11 +95,17 @@ class TCellObj {
     const int w = FTableBorder ? 1 : 0;
     return {w, w, w, w};
   }
-  // The placement across the table, from the table's column widths (the cell must be in the grid).
-  TCellColumns Columns() const;
-  // The x of the content for a cell box starting at boxLeft.
-  int ContentLeft(int boxLeft, int spacing) const { return boxLeft + spacing + FPad[3] + Borders()[3]; }
+  // The cell box from the last layout of its table (the cell must be in the grid), and the x of
+  // the content.
+  TCellBox Box() const;
   int ContentLeft() const;
+  int ContentLeft(const TCellBox& box, int spacing) const { return box.Left + spacing + FPad[3] + Borders()[3]; }
+  // How far down its box the content of a cell aligned on the baseline starts, as its table's
+  // row heights found it (0 when it was not found).
+  int BaselineIndent() const { return FExtra ? FExtra->BaselineIndent : 0; }
+  void SetBaselineIndent(int indent) {
+    if (indent != 0 || FExtra) Extra().BaselineIndent = indent;
+  }
 
   // The background picture's name (empty when none), and its setting with its placement.
   const std::string& BackImageName() const;
@@ -130,12 +132,10 @@ class TCellObj {
   // table gives every cell without its own border style a 1-pixel border.
   void Finish(int cellPadding, bool tableBorder);
 
-  // Draws the background, the content and the border of the cell box (spacing excluded), for
-  // the placement across the table its row worked out.
-  void DrawCell(TCanvas& canvas, const TRect& clip, const TCellColumns& columns, int spacing,
-                const ThtmlTable& table);
+  // Draws the background, the content and the border of the cell box (spacing excluded).
+  void DrawCell(TCanvas& canvas, const TRect& clip, const TCellBox& box, int spacing, const ThtmlTable& table);
   // The cell's line of the layout dump: the box inside the spacing, then the content.
-  void Dump(TDumpWriter& out, int depth, const TCellColumns& columns, int spacing) const;
+  void Dump(TDumpWriter& out, int depth, const TCellBox& box, int spacing) const;
 
  private:
   void DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable& table);

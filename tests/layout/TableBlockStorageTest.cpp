@@ -195,11 +195,11 @@ TEST(CellStorage, BackgroundPicturesAreFetchedAndDrawn) {
       ++tiles;
     if (show) {
       EXPECT_GE(tiles, 2) << drawn;  // both cells, each tiled at least once
-      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(own->Columns().BoxLeft) + "," +
-                                              std::to_string(own->FBoxTop)))
+      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(own->Box().Left) + "," +
+                                              std::to_string(own->Box().Top)))
           << drawn;
-      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(fromRow->Columns().BoxLeft) + "," +
-                                              std::to_string(fromRow->FBoxTop)))
+      EXPECT_NE(std::string::npos, drawn.find("BitBlt " + std::to_string(fromRow->Box().Left) + "," +
+                                              std::to_string(fromRow->Box().Top)))
           << drawn;
     } else {
       EXPECT_EQ(0, tiles) << drawn;

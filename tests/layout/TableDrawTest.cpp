@@ -128,20 +128,54 @@ TEST(TableAlignTest, BaselineCellsShareTheirFirstBaseline) {
   tb.Table({"CELLSPACING=0", "CELLPADDING=0"});
   tb.Row({"VALIGN=baseline"});
   TCellObj* small = tb.Cell();
-  tb.Text(u"small", "font-size: 10pt");
+  const TSection* smallText = tb.Text(u"small", "font-size: 10pt");
   TCellObj* big = tb.Cell();
-  tb.Text(u"big", "font-size: 30pt");
+  const TSection* bigText = tb.Text(u"big", "font-size: 30pt");
   TCellObj* bottom = tb.Cell({"VALIGN=bottom"});
   tb.Text(u"low", "font-size: 10pt");
   tb.End();
   t.Close();
   f.Layout(600);
-  ASSERT_GT(small->FBaseline, 0);
-  ASSERT_GT(big->FBaseline, small->FBaseline);
-  EXPECT_EQ(small->FCell->FCellY + small->FBaseline, big->FCell->FCellY + big->FBaseline);
-  EXPECT_EQ(0, big->FCellYIndent);
+  // The first line's baseline below its cell's content top.
+  auto baseline = [](const TCellObj* cell, const TSection* text) {
+    const LineRec& line = text->Lines()[0];
+    return line.DrawY() + line.LineHt - line.Descent - cell->FCell->FCellY;
+  };
+  ASSERT_GT(baseline(small, smallText), 0);
+  ASSERT_GT(baseline(big, bigText), baseline(small, smallText));
+  EXPECT_EQ(small->FCell->FCellY + baseline(small, smallText), big->FCell->FCellY + baseline(big, bigText));
+  EXPECT_EQ(0, big->BaselineIndent());
+  EXPECT_EQ(big->Box().Top, big->FCell->FCellY);
   // The bottom cell ends at the row's bottom.
-  EXPECT_EQ(bottom->FBoxTop + bottom->FCellHeight, bottom->FCell->FCellY + bottom->FCellVSize);
+  EXPECT_EQ(bottom->Box().Top + bottom->Box().Height, bottom->FCell->FCellY + bottom->FCellVSize);
+}
+
+// Deeply nested tables keep the row heights of their first layout in a pass, and with them the
+// content offsets of cells on a baseline: the offsets must outlive that layout.
+TEST(TableAlignTest, BaselineCellsStayAlignedInADeeplyNestedTable) {
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  TTableBuilder tb(t);
+  for (int level = 0; level < 6; ++level) {
+    tb.Table({"CELLSPACING=0", "CELLPADDING=0"});
+    tb.Cell();
+  }
+  tb.Row({"VALIGN=baseline"});
+  tb.Cell();
+  const TSection* smallText = tb.Text(u"small", "font-size: 10pt");
+  TCellObj* big = tb.Cell();
+  const TSection* bigText = tb.Text(u"big", "font-size: 30pt");
+  for (int level = 0; level < 6; ++level) tb.End();
+  t.Close();
+  f.Layout(600);
+  auto baseline = [](const TSection* text) {
+    const LineRec& line = text->Lines()[0];
+    return line.DrawY() + line.LineHt - line.Descent;
+  };
+  ASSERT_GT(bigText->Lines()[0].LineHt, smallText->Lines()[0].LineHt);  // else nothing moves
+  EXPECT_EQ(baseline(smallText), baseline(bigText));
+  EXPECT_EQ(0, big->BaselineIndent());
 }
 
 TEST(TableAlignTest, ATableFirstInAListItemPutsTheMarkerAtItsBottom) {
