@@ -112,9 +112,11 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
       FIsListBlock(isListBlock),
       FRaw(std::make_unique<TRawBox>()) {
   FDepth = std::int16_t(std::min((parentCell ? parentCell->FDepth : 0) + 1, MaxLayoutDepth + 1));
-  FTag = props.FTagName;
-  FTagLength = std::uint32_t(FTag.size());
-  if (!props.FClassName.empty()) FTag += "." + props.FClassName;
+  FTagLength = std::uint32_t(props.FTagName.size());
+  if (props.FClassName.empty())
+    FTag = props.FTagName;
+  else
+    FTag = props.FTagName + "." + props.FClassName;
   FInnerCell->FDepth = FDepth;
   FInnerCell->FParentBlock = this;
   // The view stays valid: FTag does not change after this and the block does not move.
@@ -230,11 +232,7 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
       FInnerCell(document),
       FBlockColor(s.FBlockColor),
       FLaidWidth(s.FLaidWidth),
-      FClearExtra(s.FClearExtra),
-      FBoxTop(s.FBoxTop),
-      FBoxLeft(s.FBoxLeft),
       FBlockContentBottom(s.FBlockContentBottom),
-      FLayoutX(s.FLayoutX),
       FContentLeft(s.FContentLeft),
       FBoxTopY(s.FBoxTopY),
       FDepth(s.FDepth),
@@ -250,19 +248,19 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
       FPageBreakAfter(s.FPageBreakAfter),
       FPageBreakInside(s.FPageBreakInside),
       FHidden(s.FHidden),
+      FCachedAutoCount(s.FCachedAutoCount),
+      FHasPercentBox(s.FHasPercentBox),
+      FBoxCached(s.FBoxCached),
+      FKeepRawBox(s.FKeepRawBox),
+      FKeptWidthPercent(s.FKeptWidthPercent),
+      FKeptSideColors(s.FKeptSideColors),
       FTagLength(s.FTagLength),
       FRaw(s.FRaw ? std::make_unique<TRawBox>(*s.FRaw) : nullptr),
       FTag(s.FTag),
       FCachedMarginLeft(s.FCachedMarginLeft),
       FCachedMarginRight(s.FCachedMarginRight),
       FDrawTop(s.FDrawTop),
-      FDrawBottom(s.FDrawBottom),
-      FCachedAutoCount(s.FCachedAutoCount),
-      FHasPercentBox(s.FHasPercentBox),
-      FBoxCached(s.FBoxCached),
-      FKeepRawBox(s.FKeepRawBox),
-      FKeptWidthPercent(s.FKeptWidthPercent),
-      FKeptSideColors(s.FKeptSideColors) {
+      FDrawBottom(s.FDrawBottom) {
   FPaintHeight = s.FPaintHeight;
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
@@ -278,6 +276,9 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
   if (s.FExtra) {
     TBlockExtra& e = Extra();
     e.TitleText = s.FExtra->TitleText;
+    e.BoxTop = s.FExtra->BoxTop;
+    e.BoxLeft = s.FExtra->BoxLeft;
+    e.ClearExtra = s.FExtra->ClearExtra;
     e.BorderRect = s.FExtra->BorderRect;
     e.BackImagePos = s.FExtra->BackImagePos;
     if (s.FExtra->BackImage) {
@@ -296,9 +297,20 @@ TBlock::TBlockExtra& TBlock::Extra() {
   return *FExtra;
 }
 
+void TBlock::SetBoxOffset(int top, int left) {
+  if (!FExtra && top == 0 && left == 0) return;
+  TBlockExtra& e = Extra();
+  e.BoxTop = top;
+  e.BoxLeft = left;
+}
+
+void TBlock::SetClearExtra(int extra) {
+  if (FExtra || extra != 0) Extra().ClearExtra = extra;
+}
+
 const std::string& TBlock::TitleText() const {
   static const std::string none;
-  return FExtra ? FExtra->TitleText : none;
+  return FExtra ? FExtra->TitleText.str() : none;
 }
 
 const TBackgroundPosArray& TBlock::BackImagePos() const {
@@ -420,7 +432,7 @@ int TBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, in
   int& mr = b[piMarginRight];
   int width = b[piWidth];
   int w = availWidth - bp - AutoAsZero(ml) - AutoAsZero(mr);
-  if (FPositioning == posAbsolute) w -= FBoxLeft;
+  if (FPositioning == posAbsolute) w -= BoxLeft();
   // Floats and absolutely positioned boxes without a width shrink to their content.
   if (FPositioning == posAbsolute || IsFloating()) w = std::min(mx, w);
   switch (autoCount) {
@@ -479,7 +491,7 @@ TRect TBlock::PaddingBox() const {
 }
 
 int TBlock::LayoutAsNothing(int x, int y, int& maxWidth, int& cursor) {
-  FLayoutX = FContentLeft = x;
+  FContentLeft = x;
   FFirstChar = cursor;
   FCharCount = 0;
   FBoxHeight = FPaintHeight = 0;
@@ -487,7 +499,7 @@ int TBlock::LayoutAsNothing(int x, int y, int& maxWidth, int& cursor) {
   FInnerBottom = FPaintBottom = y;
   FDrawTop = FDrawBottom = y;
   FLaidWidth = 0;
-  FClearExtra = 0;
+  SetClearExtra(0);
   if (FExtra) FExtra->BorderRect = {};
   maxWidth = 0;
   return 0;
@@ -516,21 +528,22 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
   ResolveBox(availWidth, availHeight, FBoxValues, autoCount);
   TBoxValues& b = FBoxValues;
   bool positioned = FPositioning != posStatic;
-  FBoxTop = positioned ? AutoAsZero(b[piTop]) : 0;
-  FBoxLeft = positioned ? AutoAsZero(b[piLeft]) : 0;
+  const int boxTop = positioned ? AutoAsZero(b[piTop]) : 0;
+  const int boxLeft = positioned ? AutoAsZero(b[piLeft]) : 0;
+  SetBoxOffset(boxTop, boxLeft);
 
-  FClearExtra = 0;
+  int clearExtra = 0;
   if (FPositioning == posAbsolute) {
-    x = ClampCoord(xRef + FBoxLeft);
-    y = ClampCoord(yRef + FBoxTop);
+    x = ClampCoord(xRef + boxLeft);
+    y = ClampCoord(yRef + boxTop);
     FInnerTop = y;
   } else if (FClear != ccNone) {
     int clearLeft = 0, clearRight = 0;
     indents.ClearedY(clearLeft, clearRight);
     int l = std::max(0, clearLeft - y - 1), r = std::max(0, clearRight - y - 1);
-    FClearExtra = FClear == ccLeft ? l : FClear == ccRight ? r : std::max(l, r);
+    clearExtra = FClear == ccLeft ? l : FClear == ccRight ? r : std::max(l, r);
   }
-  FLayoutX = x;
+  SetClearExtra(clearExtra);
 
   FLaidWidth = ResolveBlockWidth(canvas, availWidth, autoCount, availHeight);
   const int ml = b[piMarginLeft], mr = b[piMarginRight], mt = b[piMarginTop], mb = b[piMarginBottom];
@@ -543,7 +556,7 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
   indents.CurrentOwner = this;
   BeforeLayout();
 
-  const int t = y + FClearExtra;
+  const int t = y + clearExtra;
   FPaintTop = mt < 0 ? t + mt : t;
   int indent = 0;
   if (FFloatMode == acLeft)
@@ -586,7 +599,7 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
   FCharCount = cursor - FFirstChar;
   // A block is as wide as its own width even when its content is narrower (or empty).
   maxWidth = ml + mr + bl + br + pl + pr + std::max(contentMax, FLaidWidth);
-  if (positioned) maxWidth += FBoxLeft - mr;
+  if (positioned) maxWidth += boxLeft - mr;
   maxWidth = ClampCoord(maxWidth);
 
   int contentBottom = FDocY, drawBottom = FDocY;
@@ -677,7 +690,7 @@ int TBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int
   TSectionList* doc = FDocument;
   if (doc && doc->FPrinting && FPositioning != posAbsolute) {
     // Page breaks: the page ends above this block, or below it.
-    int top = FInnerTop + FClearExtra;
+    int top = FInnerTop + ClearExtra();
     int bottom = FInnerBottom;
     int pageTop = clip.Top, pageHeight = clip.Height();
     int& pageBottom = doc->FPageBottom;
@@ -1099,14 +1112,14 @@ void TBlock::AppendSelectedText(std::u16string& text) {
 // ---------------------------------------------------------------------------------------------
 // Dump
 
-std::string TBlock::DumpTag() const { return FTag; }
+std::string TBlock::DumpTag() const { return FTag.str(); }
 
 void TBlock::Dump(TDumpWriter& out, int depth) const {
   out.Line(depth) << DumpKind();
   std::string tag = DumpTag();
   if (!tag.empty()) out << " " << tag;
   if (FHidden) {
-    out.Box(FLayoutX, FInnerTop, 0, 0) << " none";
+    out.Box(FContentLeft, FInnerTop, 0, 0) << " none";  // laid out as nothing at its x
     return;
   }
   out.Box(BorderBox());
@@ -1147,9 +1160,8 @@ int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   if (FHidden || TooDeep()) return LayoutAsNothing(x, y, maxWidth, cursor);
   FFirstChar = cursor;
   FInnerTop = y;
-  FLayoutX = x;
-  FClearExtra = 0;
-  FBoxTop = FBoxLeft = 0;
+  SetClearExtra(0);
+  SetBoxOffset(0, 0);
   int autoCount = 0;
   ResolveBox(availWidth, availHeight, FBoxValues, autoCount);
   TBoxValues& b = FBoxValues;

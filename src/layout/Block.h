@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/UrlTarget.h"
 #include "images/ImageLoader.h"
 #include "layout/Cell.h"
 #include "layout/SectionBase.h"
@@ -62,23 +63,21 @@ class TBlock : public TSectionBase {
   TCellBasic* FParentCell = nullptr;
   TColor FBlockColor = clBlack;
   int FLaidWidth = 0;
-  int FClearExtra = 0;
-  int FBoxTop = 0, FBoxLeft = 0;
   int FBlockContentBottom = 0;
 
   // Results of the last layout, in document coordinates (before any relative offset).
-  int FLayoutX = 0;       // the x the block was laid out at
   int FContentLeft = 0;   // the content box
   int FBoxTopY = 0;       // top of the border box
 
   // Nesting depth: the containing cell's depth + 1 (counting stops past MaxLayoutDepth). Deeper
   // than MaxLayoutDepth, the block is laid out, drawn, measured and queried as if empty.
   std::int16_t FDepth = 1;
-  TBorderStyleCode FBoxBorderStyle : 8 = bssNone;
-  TAlignCode FFloatMode : 8 = acNone;
-  TClearCode FClear : 8 = ccNone;
-  TPositionCode FPositioning : 8 = posStatic;
-  TVisibilityCode FVisibility : 8 = viVisible;
+  // Codes and flags in bits, with the protected ones below: every block pays for them.
+  TBorderStyleCode FBoxBorderStyle : 5 = bssNone;
+  TAlignCode FFloatMode : 5 = acNone;
+  TClearCode FClear : 3 = ccNone;
+  TPositionCode FPositioning : 3 = posStatic;
+  TVisibilityCode FVisibility : 3 = viVisible;
   bool FIsListBlock : 1 = false;
   bool FTopAuto : 1 = false;  // the top margin came from ParagraphSpaceValue
   bool FBottomAuto : 1 = false;
@@ -86,11 +85,18 @@ class TBlock : public TSectionBase {
   bool FHidden : 1 = false;  // display: none
 
  protected:
-  std::uint32_t FTagLength = 0;  // of the tag alone, in FTag (here to fill the bytes after the flags)
+  std::uint8_t FCachedAutoCount : 2 = 0;
+  bool FHasPercentBox : 1 = false;  // a box value depends on the base width or height
+  bool FBoxCached : 1 = false;
+  bool FRegisteredId : 1 = false;
+  bool FKeepRawBox : 1 = false;
+  bool FKeptWidthPercent : 1 = false;  // WidthIsPercent() once FRaw is gone
+  std::uint8_t FKeptSideColors : 4 = 0;  // SideColorSet() once FRaw is gone
+  std::uint32_t FTagLength = 0;          // of the tag alone, in FTag
 
  public:
   // The element's tag, and the tag with the class as the dump shows it ("p.note").
-  std::string_view TagName() const { return std::string_view(FTag).substr(0, FTagLength); }
+  std::string_view TagName() const { return std::string_view(FTag.str()).substr(0, FTagLength); }
   const std::string& TitleText() const;
   // The background picture, null when none was named.
   TBlockImage* BackImage() const { return FExtra ? FExtra->BackImage.get() : nullptr; }
@@ -109,6 +115,11 @@ class TBlock : public TSectionBase {
   int DrawTop() const { return FDrawTop; }
   int DrawBottom() const { return FDrawBottom; }
   bool IsFloating() const { return FFloatMode == acLeft || FFloatMode == acRight; }
+  // The offset of a positioned block from its place (top and left), and the room left above a
+  // block that clears floats, at the last layout: 0 for most blocks.
+  int BoxTop() const { return FExtra ? FExtra->BoxTop : 0; }
+  int BoxLeft() const { return FExtra ? FExtra->BoxLeft : 0; }
+  int ClearExtra() const { return FExtra ? FExtra->ClearExtra : 0; }
   // The border box and the padding box of the last layout.
   TRect BorderBox() const;
   TRect PaddingBox() const;
@@ -161,8 +172,8 @@ class TBlock : public TSectionBase {
   void DrawBackground(TCanvas& canvas, const TRect& clip, const TRect& paddingBox);
   void TileImage(TCanvas& canvas, const TRect& clip, const TRect& box);
   // The offset at which the block draws (relative positioning).
-  int OffsetX() const { return FPositioning == posRelative ? FBoxLeft : 0; }
-  int OffsetY() const { return FPositioning == posRelative ? FBoxTop : 0; }
+  int OffsetX() const { return FPositioning == posRelative ? BoxLeft() : 0; }
+  int OffsetY() const { return FPositioning == posRelative ? BoxTop() : 0; }
   // Orders the content by z-index for drawing, when some section has a stack level.
   void BuildPaintList();
   // The content in drawing order (the content's own order unless stack levels reorder it).
@@ -175,15 +186,20 @@ class TBlock : public TSectionBase {
   void CollapseMargins(TCellBasic* cell);
 
   // What few blocks have: a title (and the border box it shows over), a background picture, a
-  // stacking order of their content.
+  // stacking order of their content, an offset from positioning and room from clearing floats.
   struct TBlockExtra {
-    std::string TitleText;
+    TSharedText TitleText;
+    int BoxTop = 0, BoxLeft = 0;
+    int ClearExtra = 0;
     TRect BorderRect{};  // the border box as last drawn (relative offset included)
     std::unique_ptr<TBlockImage> BackImage;
     TBackgroundPosArray BackImagePos{};
     std::vector<TSectionBase*> PaintList;  // the content by stack level, when reordered
   };
   TBlockExtra& Extra();
+  // Kept in the record only when not 0 (or when the block has one anyway).
+  void SetBoxOffset(int top, int left);
+  void SetClearExtra(int extra);
 
   // The box values as prepared from the style, and the font sizes their lengths are read with.
   // Needed until the box is resolved for good: a box without percentages is resolved once and
@@ -202,20 +218,14 @@ class TBlock : public TSectionBase {
 
   std::unique_ptr<TBlockExtra> FExtra;
   std::unique_ptr<TRawBox> FRaw;
-  std::string FTag;  // the tag, then "." and the class when there is one
+  // The tag, then "." and the class when there is one; blocks alike share the text.
+  TSharedText FTag;
   // A box without percentages resolves alike at every width: FBoxValues then keeps it, but for
   // the margins, which layout and margin collapsing change; the horizontal ones are kept here.
   int FCachedMarginLeft = 0, FCachedMarginRight = 0;
   int FMinMaxPass = -1;  // layout counter of the cached content widths
   int FContentMin = 0, FContentMax = 0;
   int FDrawTop = 0, FDrawBottom = 0;  // vertical extent of everything the block draws
-  std::uint8_t FCachedAutoCount = 0;
-  bool FHasPercentBox : 1 = false;  // a box value depends on the base width or height
-  bool FBoxCached : 1 = false;
-  bool FRegisteredId : 1 = false;
-  bool FKeepRawBox : 1 = false;
-  bool FKeptWidthPercent : 1 = false;  // WidthIsPercent() once FRaw is gone
-  std::uint8_t FKeptSideColors : 4 = 0;  // SideColorSet() once FRaw is gone
 
  private:
   // Frees the raw box once the resolved one is kept, keeping what later reads need.

@@ -77,34 +77,42 @@ TBlockLI::TBlockLI(TSectionList* document, const TAttributeList* attributes, TCe
   if (document) {
     FMarkerFont = &document->FontFor(props).Font;
   } else {
-    FOwnMarkerFont = std::make_unique<TMyFont>();
-    FMarkerFont = FOwnMarkerFont.get();
+    TItemExtra& e = ItemExtra();
+    e.OwnFont = std::make_unique<TMyFont>();
+    FMarkerFont = e.OwnFont.get();
   }
   std::string url;
   if (props.GetListStyleImage(url) && !url.empty()) {
-    FMarkerImage = std::make_unique<TBlockImage>();
-    FMarkerImage->Name = url;
+    TItemExtra& e = ItemExtra();
+    e.Image = std::make_unique<TBlockImage>();
+    e.Image->Name = url;
   }
 }
 
 TBlockLI::TBlockLI(TSectionList* document, const TBlockLI& s)
     : TBlock(document, s),
       FListKind(s.FListKind),
+      FListStyleType(s.FListStyleType),
       FListNumber(s.FListNumber),
-      FFirstLineBaseline(s.FFirstLineBaseline),
-      FListStyleType(s.FListStyleType) {
+      FFirstLineBaseline(s.FFirstLineBaseline) {
   // The source's font belongs to its document, which may go first.
-  FOwnMarkerFont = std::make_unique<TMyFont>();
-  FOwnMarkerFont->Assign(*s.FMarkerFont);
-  FMarkerFont = FOwnMarkerFont.get();
-  if (s.FMarkerImage) {
-    FMarkerImage = std::make_unique<TBlockImage>();
-    FMarkerImage->ShareFrom(*s.FMarkerImage);
+  TItemExtra& e = ItemExtra();
+  e.OwnFont = std::make_unique<TMyFont>();
+  e.OwnFont->Assign(*s.FMarkerFont);
+  FMarkerFont = e.OwnFont.get();
+  if (const TBlockImage* image = s.MarkerImage()) {
+    e.Image = std::make_unique<TBlockImage>();
+    e.Image->ShareFrom(*image);
   }
 }
 
 TBlockLI::~TBlockLI() {
-  if (FMarkerImage) FMarkerImage->Release(FDocument);
+  if (TBlockImage* image = OwnMarkerImage()) image->Release(FDocument);
+}
+
+TBlockLI::TItemExtra& TBlockLI::ItemExtra() {
+  if (!FItemExtra) FItemExtra = std::make_unique<TItemExtra>();
+  return *FItemExtra;
 }
 
 std::unique_ptr<TSectionBase> TBlockLI::CloneForPrint(TSectionList* document) const {
@@ -135,7 +143,7 @@ int TBlockLI::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, i
     return TBlock::LayoutSection(canvas, x, y, xRef, yRef, availWidth, availHeight, blockHeight, indents, maxWidth,
                                  cursor);
   }
-  if (FMarkerImage && FDocument->Host().ViewImages()) FMarkerImage->Load(*FDocument);
+  if (TBlockImage* image = OwnMarkerImage(); image && FDocument->Host().ViewImages()) image->Load(*FDocument);
   // The first text line laid out inside the item reports its baseline here.
   int* outer = FDocument->FFirstLineBaseline;
   FFirstLineBaseline = 0;
@@ -157,8 +165,8 @@ void TBlockLI::DrawAfterContent(TCanvas& canvas, const TRect& clip) {
   const int base = FFirstLineBaseline;
   if (base <= 0 || base < clip.Top - MarkerClipSlack || base > clip.Bottom + MarkerClipSlack) return;
   const int x = FContentLeft;
-  if (FMarkerImage && FMarkerImage->Ready()) {
-    const TBlockImage::TPicture& im = *FMarkerImage->Pic;
+  if (const TBlockImage* image = MarkerImage(); image && image->Ready()) {
+    const TBlockImage::TPicture& im = *image->Pic;
     const TBitmap& pic = *im.Frame;
     int w = pic.Width(), h = pic.Height();
     if (im.Mask)

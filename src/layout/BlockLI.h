@@ -22,16 +22,16 @@ class TBlockLI : public TBlock {
   ~TBlockLI() override;
 
   TSymbol FListKind;
+  TListStyleCode FListStyleType : 8 = lsDisc;
   int FListNumber = 1;
   // The baseline of the item's first text line (document y); the first line sets it, 0 when
   // there is none.
   int FFirstLineBaseline = 0;
-  TListStyleCode FListStyleType : 8 = lsDisc;
   // The font numbered markers are drawn in: the document's font for the item, shared by the
   // items styled alike (a copy for another document, or an item without one, owns its own).
   const TMyFont& MarkerFont() const { return *FMarkerFont; }
   // The marker picture, null when the style names none.
-  const TBlockImage* MarkerImage() const { return FMarkerImage.get(); }
+  const TBlockImage* MarkerImage() const { return FItemExtra ? FItemExtra->Image.get() : nullptr; }
 
   // The text of a numbered marker ("3.", "c.", "iv."), empty for bullets and none.
   std::u16string MarkerText() const;
@@ -45,9 +45,16 @@ class TBlockLI : public TBlock {
   void DrawAfterContent(TCanvas& canvas, const TRect& clip) override;
 
  private:
+  // What few items have: a marker font of their own, a marker picture.
+  struct TItemExtra {
+    std::unique_ptr<TMyFont> OwnFont;
+    std::unique_ptr<TBlockImage> Image;
+  };
+  TItemExtra& ItemExtra();
+  TBlockImage* OwnMarkerImage() const { return FItemExtra ? FItemExtra->Image.get() : nullptr; }
+
   const TMyFont* FMarkerFont = nullptr;
-  std::unique_ptr<TMyFont> FOwnMarkerFont;
-  std::unique_ptr<TBlockImage> FMarkerImage;
+  std::unique_ptr<TItemExtra> FItemExtra;
 };
 
 // Marker numerals: a letter for 1 to 26 (higher numbers keep the last letter) and roman numerals
