@@ -217,11 +217,9 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
       FColInfo(s.FColInfo),
       FWidths(s.FWidths),
       FHeights(s.FHeights),
-      FMaxWidths(s.FMaxWidths),
-      FMinWidths(s.FMinWidths),
-      FPercents(s.FPercents),
       FSpecHeight(s.FSpecHeight),
-      FDepth(s.FDepth) {
+      FDepth(s.FDepth),
+      FColumnData(s.FColumnData) {
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
   FDocY = s.FDocY;
@@ -426,10 +424,8 @@ void ThtmlTable::Initialize() {
 
   const std::size_t cols = std::size_t(FNumCols);
   FWidths.assign(cols, 0);
-  for (TCompactVector<int>* v : {&FMaxWidths, &FMinWidths, &FPercents}) {
-    v->clear();
-    v->resize(cols);
-  }
+  FColumnData.clear();
+  FColumnData.resize(4 * cols);
   FHeights.clear();
   FMinMaxStamp = -1;
 }
@@ -471,15 +467,15 @@ bool ThtmlTable::EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth) 
   if (stamp >= 0 && stamp == FMinMaxStamp && withPercents == FMinMaxWithPercents &&
       (!withPercents || refWidth == FMinMaxRef))
     return false;
-  std::fill(FMinWidths.begin(), FMinWidths.end(), 0);
-  std::fill(FMaxWidths.begin(), FMaxWidths.end(), 0);
-  std::fill(FPercents.begin(), FPercents.end(), 0);
+  std::ranges::fill(MinWidths(), 0);
+  std::ranges::fill(MaxWidths(), 0);
+  std::ranges::fill(Percents(), 0);
   if (withPercents)
     MinMaxWithPercents(canvas, refWidth);
   else
     MinMaxWithoutPercents(canvas);
   for (int i = 0; i < FNumCols; ++i)
-    FMaxWidths[std::size_t(i)] = std::max(FMaxWidths[std::size_t(i)], FMinWidths[std::size_t(i)]);
+    MaxWidths()[std::size_t(i)] = std::max(MaxWidths()[std::size_t(i)], MinWidths()[std::size_t(i)]);
   FMinMaxStamp = stamp;
   FMinMaxWithPercents = withPercents;
   FMinMaxRef = refWidth;
@@ -497,8 +493,8 @@ void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
     const std::size_t c = std::size_t(cell->FCol);
     if (cell->FColSpan == 1) {
       if (pixels) mx = std::max(mn, ClampCoord(cell->FGivenW + extra));
-      FMinWidths[c] = std::max(FMinWidths[c], mn);
-      FMaxWidths[c] = std::max(FMaxWidths[c], mx);
+      MinWidths()[c] = std::max(MinWidths()[c], mn);
+      MaxWidths()[c] = std::max(MaxWidths()[c], mx);
       continue;
     }
     if (pixels) {
@@ -506,18 +502,18 @@ void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
       mx = mn;
     }
     const int n = cell->FColSpan;
-    std::int64_t minSum = Sum(FMinWidths, cell->FCol, n), maxSum = Sum(FMaxWidths, cell->FCol, n);
+    std::int64_t minSum = Sum(MinWidths(), cell->FCol, n), maxSum = Sum(MaxWidths(), cell->FCol, n);
     if (mn > minSum) {
       if (minSum == 0)
-        FMinWidths[c] += ClampSum(mn);
+        MinWidths()[c] += ClampSum(mn);
       else
-        Spread(FMinWidths, FMinWidths, cell->FCol, n, ClampSum(mn - minSum));
+        Spread(MinWidths(), MinWidths(), cell->FCol, n, ClampSum(mn - minSum));
     }
     if (mx > maxSum) {
       if (maxSum == 0)
-        FMaxWidths[c] += ClampSum(mx);
+        MaxWidths()[c] += ClampSum(mx);
       else
-        Spread(FMaxWidths, FMaxWidths, cell->FCol, n, ClampSum(mx - maxSum));
+        Spread(MaxWidths(), MaxWidths(), cell->FCol, n, ClampSum(mx - maxSum));
     }
   }
 }
@@ -535,31 +531,31 @@ void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
       p = std::min(1000, Share(cell->FGivenW, 1000, refWidth));
     const std::size_t c = std::size_t(cell->FCol);
     if (cell->FColSpan == 1) {
-      FMinWidths[c] = std::max(FMinWidths[c], mn);
-      FMaxWidths[c] = std::max(FMaxWidths[c], mx);
-      FPercents[c] = std::max(FPercents[c], p);
+      MinWidths()[c] = std::max(MinWidths()[c], mn);
+      MaxWidths()[c] = std::max(MaxWidths()[c], mx);
+      Percents()[c] = std::max(Percents()[c], p);
       continue;
     }
     const int first = cell->FCol, n = cell->FColSpan;
-    std::int64_t minSum = Sum(FMinWidths, first, n), maxSum = Sum(FMaxWidths, first, n);
-    int pctSum = int(std::min<std::int64_t>(Sum(FPercents, first, n), INT_MAX));
+    std::int64_t minSum = Sum(MinWidths(), first, n), maxSum = Sum(MaxWidths(), first, n);
+    int pctSum = int(std::min<std::int64_t>(Sum(Percents(), first, n), INT_MAX));
     int without = 0;
     for (int i = first; i < first + n; ++i)
-      if (FPercents[std::size_t(i)] == 0) ++without;
+      if (Percents()[std::size_t(i)] == 0) ++without;
     if (p > 0 || pctSum > 0) {
       if (without > 0) {
         int share = std::max(0, (p - pctSum) / without);
         if (share > 0)
           for (int i = first; i < first + n; ++i)
-            if (FPercents[std::size_t(i)] == 0) FPercents[std::size_t(i)] = share;
+            if (Percents()[std::size_t(i)] == 0) Percents()[std::size_t(i)] = share;
       } else if (pctSum < p) {
-        for (int i = first; i < first + n; ++i) FPercents[std::size_t(i)] = Share(FPercents[std::size_t(i)], p, pctSum);
+        for (int i = first; i < first + n; ++i) Percents()[std::size_t(i)] = Share(Percents()[std::size_t(i)], p, pctSum);
       }
       const int pct = std::max(pctSum, p);
       auto spreadBy = [&](std::span<int> target, std::span<const int> weights, std::int64_t missing) {
         int m = ClampSum(missing);
         std::int64_t given = 0;
-        int total = weights.data() == FPercents.data() ? pct : int(std::min<std::int64_t>(Sum(weights, first, n), INT_MAX));
+        int total = weights.data() == Percents().data() ? pct : int(std::min<std::int64_t>(Sum(weights, first, n), INT_MAX));
         for (int i = first; i < first + n; ++i) {
           int part = total > 0 ? Share(m, weights[std::size_t(i)], total) : m / n;
           target[std::size_t(i)] = ClampSum(std::int64_t(target[std::size_t(i)]) + part);
@@ -567,28 +563,28 @@ void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
         }
         target[std::size_t(first)] = ClampSum(target[std::size_t(first)] + (m - given));
       };
-      if (mn > minSum) spreadBy(FMinWidths, without == 0 || maxSum <= 0 ? FPercents : FMaxWidths, mn - minSum);
-      if (mx > maxSum) spreadBy(FMaxWidths, FPercents, mx - maxSum);
+      if (mn > minSum) spreadBy(MinWidths(), without == 0 || maxSum <= 0 ? Percents() : MaxWidths(), mn - minSum);
+      if (mx > maxSum) spreadBy(MaxWidths(), Percents(), mx - maxSum);
     } else {
-      if (mn > minSum) Spread(FMinWidths, FMinWidths, first, n, ClampSum(mn - minSum));
-      if (mx > maxSum) Spread(FMaxWidths, FMaxWidths, first, n, ClampSum(mx - maxSum));
+      if (mn > minSum) Spread(MinWidths(), MinWidths(), first, n, ClampSum(mn - minSum));
+      if (mx > maxSum) Spread(MaxWidths(), MaxWidths(), first, n, ClampSum(mx - maxSum));
     }
   }
-  for (int& p : FPercents) p = std::clamp(p, 0, 1000);
+  for (int& p : Percents()) p = std::clamp(p, 0, 1000);
 }
 
 void ThtmlTable::Totals(int& minTotal, int& maxTotal) const {
-  minTotal = ClampSum(Sum(FMinWidths, 0, FNumCols));
-  maxTotal = ClampSum(Sum(FMaxWidths, 0, FNumCols));
+  minTotal = ClampSum(Sum(MinWidths(), 0, FNumCols));
+  maxTotal = ClampSum(Sum(MaxWidths(), 0, FNumCols));
 }
 
 int ThtmlTable::NeededWidth() const {
-  std::int64_t pctSum = Sum(FPercents, 0, FNumCols);
+  std::int64_t pctSum = Sum(Percents(), 0, FNumCols);
   if (pctSum < 1 || pctSum > 1000) return 0;
   std::int64_t nonPctMax = 0;
   int a = 0;
   for (int i = 0; i < FNumCols; ++i) {
-    const int p = FPercents[std::size_t(i)], mx = FMaxWidths[std::size_t(i)];
+    const int p = Percents()[std::size_t(i)], mx = MaxWidths()[std::size_t(i)];
     if (p == 0)
       nonPctMax += mx;
     else
@@ -621,16 +617,16 @@ void ThtmlTable::WidthsFixed(int avail) {
   int minT = 0, maxT = 0;
   Totals(minT, maxT);
   if (avail < minT) {
-    FWidths.assign(FMinWidths.begin(), FMinWidths.end());
+    AssignWidths(MinWidths());
     return;
   }
   if (avail >= maxT) {
-    FWidths.assign(FMaxWidths.begin(), FMaxWidths.end());
+    AssignWidths(MaxWidths());
     return;
   }
   std::int64_t sum = 0;
   for (int i = 0; i < FNumCols; ++i) {
-    const int mn = FMinWidths[std::size_t(i)], mx = FMaxWidths[std::size_t(i)];
+    const int mn = MinWidths()[std::size_t(i)], mx = MaxWidths()[std::size_t(i)];
     int w = maxT == minT ? mn + Share(mn, avail - minT, minT) : mn + Share(mx - mn, avail - minT, maxT - minT);
     FWidths[std::size_t(i)] = w;
     sum += w;
@@ -640,7 +636,7 @@ void ThtmlTable::WidthsFixed(int avail) {
     if (diff > 0) {
       ++FWidths[std::size_t(i)];
       --diff;
-    } else if (FMaxWidths[std::size_t(i)] > FMinWidths[std::size_t(i)]) {
+    } else if (MaxWidths()[std::size_t(i)] > MinWidths()[std::size_t(i)]) {
       --FWidths[std::size_t(i)];
       ++diff;
     }
@@ -651,11 +647,11 @@ void ThtmlTable::WidthsGeneral(int avail) {
   int minT = 0, maxT = 0;
   Totals(minT, maxT);
   if (minT >= avail) {
-    FWidths.assign(FMinWidths.begin(), FMinWidths.end());
+    AssignWidths(MinWidths());
     return;
   }
-  std::vector<int> mins(FMinWidths.begin(), FMinWidths.end()), maxs(FMaxWidths.begin(), FMaxWidths.end()),
-      pcts(FPercents.begin(), FPercents.end());
+  const auto copy = [](std::span<const int> v) { return std::vector<int>(v.begin(), v.end()); };
+  std::vector<int> mins = copy(MinWidths()), maxs = copy(MaxWidths()), pcts = copy(Percents());
   const int pctSum = ClampSum(Sum(pcts, 0, FNumCols));
   if (pctSum >= 1 && pctSum <= 1000) {
     const int needed = NeededWidth();
@@ -731,14 +727,14 @@ void ThtmlTable::WidthsImposed(int avail) {
   int plain = 0;
   for (int i = 0; i < FNumCols; ++i) {
     const std::size_t k = std::size_t(i);
-    if (FPercents[k] == 0) {
-      FWidths[k] = FMinWidths[k];
-      extra += FMaxWidths[k] - FMinWidths[k];
+    if (Percents()[k] == 0) {
+      FWidths[k] = MinWidths()[k];
+      extra += MaxWidths()[k] - MinWidths()[k];
       ++plain;
     } else {
-      int share = Share(w, FPercents[k], 1000);
-      if (FMinWidths[k] > share) {
-        FWidths[k] = FMinWidths[k];
+      int share = Share(w, Percents()[k], 1000);
+      if (MinWidths()[k] > share) {
+        FWidths[k] = MinWidths()[k];
         frozen[k] = 1;
       } else {
         FWidths[k] = share;
@@ -751,36 +747,36 @@ void ThtmlTable::WidthsImposed(int avail) {
     if (plain == 0) {
       std::int64_t pcts = 0;
       for (int i = 0; i < FNumCols; ++i)
-        if (!frozen[std::size_t(i)]) pcts += FPercents[std::size_t(i)];
+        if (!frozen[std::size_t(i)]) pcts += Percents()[std::size_t(i)];
       if (pcts > 0)
         for (int i = 0; i < FNumCols; ++i)
           if (!frozen[std::size_t(i)])
-            FWidths[std::size_t(i)] += Share(shortfall, FPercents[std::size_t(i)], ClampSum(pcts));
+            FWidths[std::size_t(i)] += Share(shortfall, Percents()[std::size_t(i)], ClampSum(pcts));
     } else if (extra > 0 && 4 * extra >= shortfall) {
       for (int i = 0; i < FNumCols; ++i) {
         const std::size_t k = std::size_t(i);
-        if (FPercents[k] == 0)
-          FWidths[k] += Share(shortfall, FMaxWidths[k] - FMinWidths[k], int(std::min<std::int64_t>(extra, INT_MAX)));
+        if (Percents()[k] == 0)
+          FWidths[k] += Share(shortfall, MaxWidths()[k] - MinWidths()[k], int(std::min<std::int64_t>(extra, INT_MAX)));
       }
     } else {
       for (int i = 0; i < FNumCols; ++i)
-        if (FPercents[std::size_t(i)] == 0) FWidths[std::size_t(i)] += shortfall / plain;
+        if (Percents()[std::size_t(i)] == 0) FWidths[std::size_t(i)] += shortfall / plain;
     }
   } else if (sum > w) {
     std::int64_t excess = sum - w;
     std::int64_t pcts = 0;
     for (int i = 0; i < FNumCols; ++i)
-      if (FPercents[std::size_t(i)] > 0 && !frozen[std::size_t(i)]) pcts += FPercents[std::size_t(i)];
+      if (Percents()[std::size_t(i)] > 0 && !frozen[std::size_t(i)]) pcts += Percents()[std::size_t(i)];
     for (int round = 0; round < 4 && pcts > 0; ++round) {
       bool changed = false;
       for (int i = 0; i < FNumCols; ++i) {
         const std::size_t k = std::size_t(i);
-        if (FPercents[k] == 0 || frozen[k]) continue;
-        int part = Share(ClampSum(excess), FPercents[k], ClampSum(pcts));
-        if (FWidths[k] - part < FMinWidths[k]) {
-          excess -= FWidths[k] - FMinWidths[k];
-          pcts -= FPercents[k];
-          FWidths[k] = FMinWidths[k];
+        if (Percents()[k] == 0 || frozen[k]) continue;
+        int part = Share(ClampSum(excess), Percents()[k], ClampSum(pcts));
+        if (FWidths[k] - part < MinWidths()[k]) {
+          excess -= FWidths[k] - MinWidths()[k];
+          pcts -= Percents()[k];
+          FWidths[k] = MinWidths()[k];
           frozen[k] = 1;
           changed = true;
         }
@@ -791,8 +787,8 @@ void ThtmlTable::WidthsImposed(int avail) {
       std::int64_t taken = 0;
       for (int i = 0; i < FNumCols; ++i) {
         const std::size_t k = std::size_t(i);
-        if (FPercents[k] == 0 || frozen[k]) continue;
-        int part = Share(ClampSum(excess), FPercents[k], ClampSum(pcts));
+        if (Percents()[k] == 0 || frozen[k]) continue;
+        int part = Share(ClampSum(excess), Percents()[k], ClampSum(pcts));
         FWidths[k] -= part;
         taken += part;
       }
@@ -806,7 +802,7 @@ void ThtmlTable::WidthsImposed(int avail) {
     for (int i = 0; i < FNumCols && over > 0; ++i) {
       const std::size_t k = std::size_t(i);
       if (frozen[k]) continue;
-      int give = int(std::min<std::int64_t>(over, FWidths[k] - FMinWidths[k]));
+      int give = int(std::min<std::int64_t>(over, FWidths[k] - MinWidths()[k]));
       if (give <= 0) continue;
       FWidths[k] -= give;
       over -= give;
@@ -996,14 +992,12 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
 
   const int stamp = FDocument ? FDocument->LayoutCounter() : -1;
   bool recompute = FHeights.size() != FRows.size() || stamp < 0 || FHeightsStamp != stamp ||
-                   !std::equal(FHeightsWidths.begin(), FHeightsWidths.end(), FWidths.begin(), FWidths.end()) ||
+                   !std::ranges::equal(HeightsWidths(), FWidths) ||
                    (nestedPlacing && level <= MaxHeightRecomputeLevel);
   if (recompute) {
     ComputeRowHeights(canvas, y);
     FHeightsStamp = stamp;
-    FHeightsWidths.clear();
-    FHeightsWidths.resize(FWidths.size());
-    std::copy(FWidths.begin(), FWidths.end(), FHeightsWidths.begin());
+    std::copy(FWidths.begin(), FWidths.end(), HeightsWidths().begin());
   }
 
   // Cell boxes; the contents are laid out in place by the outermost table, and by a nested

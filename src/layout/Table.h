@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -92,8 +93,6 @@ class ThtmlTable : public TSectionBase {
   // Column widths from the last layout, and row heights (found for those widths).
   std::vector<int> FWidths;
   std::vector<int> FHeights;
-  // Column minimums, maximums and percentages (tenths) behind the widths.
-  TCompactVector<int> FMaxWidths, FMinWidths, FPercents;
 
   // Beyond the fields of the model: the block's own height (0 when none), set by the table
   // block before each layout; the nesting depth of the table block (blocks inside cells count
@@ -191,13 +190,32 @@ class ThtmlTable : public TSectionBase {
         if (c) f(*c);
   }
 
+  // Per column, one after the other in one block (sized with the grid): the minimums, the
+  // maximums and the percentages (tenths) behind the widths, and the widths FHeights were
+  // found with.
+  std::span<int> MinWidths() { return ColumnData(0); }
+  std::span<int> MaxWidths() { return ColumnData(1); }
+  std::span<int> Percents() { return ColumnData(2); }
+  std::span<int> HeightsWidths() { return ColumnData(3); }
+  std::span<const int> MinWidths() const { return ColumnData(0); }
+  std::span<const int> MaxWidths() const { return ColumnData(1); }
+  std::span<const int> Percents() const { return ColumnData(2); }
+  template <class V>
+  static auto ColumnSpan(V& data, int k) {
+    const std::size_t n = data.size() / 4;
+    return std::span(data.data() + std::size_t(k) * n, n);
+  }
+  std::span<int> ColumnData(int k) { return ColumnSpan(FColumnData, k); }
+  std::span<const int> ColumnData(int k) const { return ColumnSpan(FColumnData, k); }
+  void AssignWidths(std::span<const int> from) { FWidths.assign(from.begin(), from.end()); }
+
+  TCompactVector<int> FColumnData;
   int FMinMaxRef = -1;
   int FHeightsStamp = -1;  // layout counter of FHeights
   int FNestLevel = 1;
   bool FMinMaxWithPercents = false;
   bool FPlacing = false;  // the outermost table is placing its cells
   bool FNestKnown = false;
-  TCompactVector<int> FHeightsWidths;  // column widths FHeights were found with
   ThtmlTable* FParentTable = nullptr;
   ThtmlTable* FOutermost = nullptr;
 };
