@@ -235,6 +235,14 @@ TSection::~TSection() {
   FFonts.Clear();
 }
 
+namespace {
+// Plain runs that draw alike: the later one need not start a run of its own.
+bool SameLook(const TFontObj& a, const TFontObj& b) {
+  return !a.IsLink() && !b.IsLink() && a.Title().empty() && b.Title().empty() && a.SScript == b.SScript &&
+         &a.DocFont() == &b.DocFont();
+}
+}  // namespace
+
 void TSection::StartRun(const TProperties& props, const TUrlTarget* link, bool setLink) {
   int pos = BuffS.Size();
   TFontObj* last = FFonts.Last();
@@ -248,7 +256,9 @@ void TSection::StartRun(const TProperties& props, const TUrlTarget* link, bool s
       return;
     }
   } else {
-    last = FFonts.Add(TFontObj(this, pos, props));
+    TFontObj run(this, pos, props);
+    if (!setLink && !FLink && last && SameLook(*last, run)) return;  // an element that changes nothing seen
+    last = FFonts.Add(std::move(run));
     if (!setLink) {
       if (FLink) last->MakeLink(this, *FLink, props, false);
       return;

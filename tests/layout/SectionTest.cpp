@@ -342,3 +342,42 @@ TEST(SectionTest, RunsKeepTitlesApartFromLinks) {
 
 }  // namespace
 }  // namespace korva::test
+
+namespace korva::test {
+namespace {
+
+// An element that changes nothing drawn starts no run of its own; a font change, a vertical
+// shift and a title each do.
+TEST(SectionTest, ElementsThatChangeNothingSeenStartNoRun) {
+  TLayoutFixture f;
+  TSection s(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  AddText(s, u"a ", 0);
+  s.ChangeFont(f.Push("span"));
+  AddText(s, u"b ", 2);
+  f.Pop("span");
+  s.ChangeFont(f.Top());
+  AddText(s, u"c ", 4);
+  ASSERT_EQ(1, s.Fonts().Count());
+
+  s.ChangeFont(f.Push("b"));
+  AddText(s, u"d ", 6);
+  f.Pop("b");
+  s.ChangeFont(f.Top());
+  AddText(s, u"e ", 8);
+  EXPECT_EQ(3, s.Fonts().Count());
+
+  s.ChangeFont(f.Push("span", "vertical-align: super"));
+  AddText(s, u"f ", 10);
+  f.Pop("span");
+  TProperties& titled = f.Push("span");
+  titled.FTitleText = "note";
+  s.ChangeFont(titled);
+  AddText(s, u"g", 12);
+  s.Finish();
+  ASSERT_EQ(5, s.Fonts().Count());
+  EXPECT_EQ(ssSuper, s.Fonts()[3]->SScript);
+  EXPECT_EQ("note", s.Fonts()[4]->Title());
+}
+
+}  // namespace
+}  // namespace korva::test
