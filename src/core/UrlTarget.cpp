@@ -32,11 +32,6 @@ std::uint32_t HashOf(std::string_view text, std::uint32_t next, std::int32_t tab
   return std::uint32_t(h ^ (h >> 32));
 }
 
-const std::string& EmptyText() {
-  static const std::string empty;
-  return empty;
-}
-
 // The entries live in pages that never move, reached through a directory that is replaced (the
 // old ones kept) when it grows: reading a text takes no lock. Taking a copy counts up without a
 // lock; finding, adding and freeing entries, and the last release, happen under the lock.
@@ -169,10 +164,19 @@ class TTextTable {
 };
 
 // Never destroyed: texts held by static objects may be released after the program's end starts.
+std::atomic<TTextTable*> TheTable{nullptr};
+
 TTextTable& Table() {
-  static TTextTable* table = new TTextTable;
+  static TTextTable* table = [] {
+    auto* t = new TTextTable;
+    TheTable.store(t, std::memory_order_release);
+    return t;
+  }();
   return *table;
 }
+
+// The table behind a handle other than 0: it was made before the handle was handed out.
+TTextTable& Made() { return *TheTable.load(std::memory_order_acquire); }
 
 std::uint32_t Intern(std::string_view text) {
   if (text.empty()) return 0;
@@ -222,17 +226,15 @@ TSharedText& TSharedText::operator=(std::string_view text) {
   return *this;
 }
 
-const std::string& TSharedText::TextOf(std::uint32_t handle) {
-  return handle ? Table().At(handle).Text : EmptyText();
-}
+const std::string& TSharedText::Lookup(std::uint32_t handle) { return Made().At(handle).Text; }
 
 void TSharedText::Hold(std::uint32_t handle) noexcept {
-  if (handle) Table().At(handle).Refs.fetch_add(1, std::memory_order_relaxed);
+  if (handle) Made().At(handle).Refs.fetch_add(1, std::memory_order_relaxed);
 }
 
 void TSharedText::Drop(std::uint32_t handle) noexcept {
   if (!handle) return;
-  TTextTable& t = Table();
+  TTextTable& t = Made();
   std::atomic<std::uint32_t>& refs = t.At(handle).Refs;
   // Only the last holder needs the lock: a count that reaches 0 frees the entry before anyone
   // can find it again.
@@ -291,10 +293,10 @@ void TUrlTarget::Clear() {
 }
 
 const std::string& TUrlTarget::Target() const {
-  return FLink ? TSharedText::TextOf(Table().At(FLink).Next) : EmptyText();
+  return FLink ? TSharedText::TextOf(Made().At(FLink).Next) : TSharedText::Empty();
 }
 
-std::int32_t TUrlTarget::TabIndex() const { return FLink ? Table().At(FLink).Tab : 0; }
+std::int32_t TUrlTarget::TabIndex() const { return FLink ? Made().At(FLink).Tab : 0; }
 
 void TUrlTarget::SetTabIndex(std::int32_t value) {
   if (value != TabIndex()) Set(Url(), Target(), value);

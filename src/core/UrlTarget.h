@@ -40,7 +40,12 @@ class TSharedText {
 
  private:
   friend class TUrlTarget;
-  static const std::string& TextOf(std::uint32_t handle);
+  static const std::string& TextOf(std::uint32_t handle) { return handle ? Lookup(handle) : Empty(); }
+  static const std::string& Lookup(std::uint32_t handle);
+  static const std::string& Empty() {
+    static const std::string empty;
+    return empty;
+  }
   static void Hold(std::uint32_t handle) noexcept;
   static void Drop(std::uint32_t handle) noexcept;
   std::uint32_t FHandle = 0;

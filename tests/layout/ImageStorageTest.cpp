@@ -55,22 +55,5 @@ TEST(ImageStorage, PrintCopiesKeepTextsAndMaskWhenTheOriginalGoes) {
   t.Doc.FPrinting = false;
 }
 
-// A picture without a mask drawn after one with it: nothing of the other image's record leaks in,
-// and an image that never had a mask reports none.
-TEST(ImageStorage, OnlyImagesWithAMaskDrawThroughOne) {
-  TImageDoc t;
-  t.Host.AddBitmap("solid.bmp", 4, 2);
-  t.Host.AddBitmap("holes.bmp", 4, 2, clWhite, clWhite);
-  auto holes = MakeImage(t.Doc, {{sySrc, "holes.bmp"}});
-  auto solid = MakeImage(t.Doc, {{sySrc, "solid.bmp"}});
-  holes->ComputeSize(t.Canvas, 0, 300, false);
-  solid->ComputeSize(t.Canvas, 0, 300, false);
-  EXPECT_NE(holes->ShownMask(), nullptr);
-  EXPECT_EQ(solid->ShownMask(), nullptr);
-  t.Canvas.Clear();
-  solid->PaintObject(t.Canvas, 0, 2, 0);
-  EXPECT_EQ(t.Canvas.Text().rfind("StretchBlt", 0), 0u) << t.Canvas.Text();
-}
-
 }  // namespace
 }  // namespace korva::test
