@@ -82,8 +82,13 @@ class TOwnerList {
     return p;
   }
 
+  // Frees the items front to back, as a vector does; the heap array is kept.
   void clear() {
-    while (FSize > 0) DropLast();
+    if (OnHeap())
+      std::destroy_n(FMany, FSize);
+    else
+      FOne.reset();
+    FSize = 0;
   }
 
   // Frees the spare room; one item or none goes back in place.
