@@ -1065,15 +1065,10 @@ int ThtmlTable::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
       if (c) start = std::min(start, c->FRow);
     first = start;
   }
-  for (int r = first; r < int(FRows.size()); ++r) {
-    const TCellList& row = *FRows[std::size_t(r)];
-    bool below = true;
-    ForEachPlacedCell(r, [&](TCellObj& c, const TCellBox& box) {
-      if (box.Top < clip.Bottom) below = false;
-      c.DrawCell(canvas, clip, box, FCellSpacing, *this);
-    });
-    if (below && !row.FCells.empty()) break;
-  }
+  // Rows go down the page: the first one starting below the clip ends the drawing (a row with
+  // no cell of its own, wholly covered from above, does not).
+  for (int r = first; r < int(FRows.size()) && RowTop(r) < clip.Bottom; ++r)
+    ForEachPlacedCell(r, [&](TCellObj& c, const TCellBox& box) { c.DrawCell(canvas, clip, box, FCellSpacing, *this); });
   return after;
 }
 

@@ -89,6 +89,27 @@ TEST(TableDrawTest, OnlyRowsInTheClipAreDrawn) {
   EXPECT_TRUE(Has(d, "FillRect 0,160,10,176 #FF0000"));
 }
 
+// A row whose every position a cell from above covers has no cell of its own: the rows after it
+// are still drawn.
+TEST(TableDrawTest, RowsAfterARowWhollyCoveredFromAboveAreDrawn) {
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  TTableBuilder tb(t);
+  tb.Table({"CELLSPACING=0", "CELLPADDING=0"});
+  tb.ProbeCell(10, 10, {"ROWSPAN=2", "BGCOLOR=#FF0000"});
+  tb.ProbeCell(10, 10, {"ROWSPAN=2", "BGCOLOR=#00FF00"});
+  tb.Row();
+  tb.Row();
+  tb.ProbeCell(10, 10, {"BGCOLOR=#0000FF"});
+  tb.End();
+  t.Close();
+  f.Layout(400);
+  const std::string drawn = f.Draw();
+  EXPECT_NE(std::string::npos, drawn.find("#FF0000")) << drawn;
+  EXPECT_NE(std::string::npos, drawn.find("#0000FF")) << drawn;
+}
+
 TEST(TableHitTest, PointsFindTheirCellThroughSpans) {
   TLayoutFixture f;
   TTreeBuilder t(f);
