@@ -254,13 +254,12 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
       FKeepRawBox(s.FKeepRawBox),
       FKeptWidthPercent(s.FKeptWidthPercent),
       FKeptSideColors(s.FKeptSideColors),
+      FOwnDrawExtent(s.FOwnDrawExtent),
       FTagLength(s.FTagLength),
       FRaw(s.FRaw ? std::make_unique<TRawBox>(*s.FRaw) : nullptr),
       FTag(s.FTag),
       FCachedMarginLeft(s.FCachedMarginLeft),
-      FCachedMarginRight(s.FCachedMarginRight),
-      FDrawTop(s.FDrawTop),
-      FDrawBottom(s.FDrawBottom) {
+      FCachedMarginRight(s.FCachedMarginRight) {
   FPaintHeight = s.FPaintHeight;
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
@@ -279,6 +278,8 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
     e.BoxTop = s.FExtra->BoxTop;
     e.BoxLeft = s.FExtra->BoxLeft;
     e.ClearExtra = s.FExtra->ClearExtra;
+    e.DrawTop = s.FExtra->DrawTop;
+    e.DrawBottom = s.FExtra->DrawBottom;
     e.BorderRect = s.FExtra->BorderRect;
     e.BackImagePos = s.FExtra->BackImagePos;
     if (s.FExtra->BackImage) {
@@ -302,6 +303,14 @@ void TBlock::SetBoxOffset(int top, int left) {
   TBlockExtra& e = Extra();
   e.BoxTop = top;
   e.BoxLeft = left;
+}
+
+void TBlock::SetDrawExtent(int top, int bottom) {
+  FOwnDrawExtent = top != FPaintTop || bottom != FPaintBottom;
+  if (!FOwnDrawExtent) return;
+  TBlockExtra& e = Extra();
+  e.DrawTop = top;
+  e.DrawBottom = bottom;
 }
 
 void TBlock::SetClearExtra(int extra) {
@@ -497,7 +506,7 @@ int TBlock::LayoutAsNothing(int x, int y, int& maxWidth, int& cursor) {
   FBoxHeight = FPaintHeight = 0;
   FDocY = FInnerTop = FPaintTop = FBoxTopY = FBlockContentBottom = y;
   FInnerBottom = FPaintBottom = y;
-  FDrawTop = FDrawBottom = y;
+  SetDrawExtent(y, y);
   FLaidWidth = 0;
   SetClearExtra(0);
   if (FExtra) FExtra->BorderRect = {};
@@ -641,21 +650,19 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
   BuildPaintList();
 
   // What the block draws, for the clip test of the draw pass (children may reach outside it).
-  FDrawTop = FPaintTop;
-  FDrawBottom = FPaintBottom;
+  int extentTop = FPaintTop, extentBottom = FPaintBottom;
   for (const auto& owned : *FInnerCell) {
     TSectionBase* s = owned.get();
     int top = 0, bottom = 0;
     PaintExtent(s, top, bottom);
-    FDrawTop = std::min(FDrawTop, top);
-    FDrawBottom = std::max(FDrawBottom, bottom);
+    extentTop = std::min(extentTop, top);
+    extentBottom = std::max(extentBottom, bottom);
   }
   // A relatively positioned block is drawn, and so found by the mouse, where it is moved to.
   const int dy = OffsetY();
-  FDrawTop += dy;
-  FDrawBottom += dy;
   FPaintTop = ClampCoord(FPaintTop + dy);
   FPaintBottom = ClampCoord(FPaintBottom + dy);
+  SetDrawExtent(extentTop + dy, extentBottom + dy);
   return result;
 }
 
@@ -711,7 +718,7 @@ int TBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int
     if (FPageBreakAfter && bottom > pageTop && bottom < pageBottom) pageBottom = bottom;
   }
   if (FVisibility == viHidden) return after;
-  if (FDrawBottom < clip.Top || FDrawTop > clip.Bottom) return after;
+  if (DrawBottom() < clip.Top || DrawTop() > clip.Bottom) return after;
 
   const int dx = OffsetX(), dy = OffsetY();
   const TRect c = clip.Offset(-dx, -dy);
@@ -1188,7 +1195,7 @@ int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
                          indents, contentMax, cursor);
   FCharCount = cursor - FFirstChar;
   int contentBottom = FDocY, drawBottom = FDocY;
-  FDrawTop = FPaintTop;
+  int drawTop = FPaintTop;
   for (const auto& owned : *FInnerCell) {
     TSectionBase* s = owned.get();
     if (!(s->IsBlock() && static_cast<TBlock*>(s)->FPositioning == posAbsolute))
@@ -1196,7 +1203,7 @@ int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
     int top = 0, bottom = 0;
     PaintExtent(s, top, bottom);
     drawBottom = std::max(drawBottom, bottom);
-    FDrawTop = std::min(FDrawTop, top);
+    drawTop = std::min(drawTop, top);
   }
   FBlockContentBottom = ClampCoord(std::max({FDocY, contentBottom, FDocY + b[piHeight]}));
   FPaintBottom = ClampCoord(std::max(FBlockContentBottom, drawBottom) + pb + bb);
@@ -1207,7 +1214,7 @@ int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
 
   FBoxHeight = ClampCoord(FInnerBottom - y);
   FPaintHeight = std::max(FBoxHeight, indents.FloatsBottom() - y);
-  FDrawBottom = std::max(FPaintBottom, drawBottom);
+  SetDrawExtent(drawTop, std::max(FPaintBottom, drawBottom));
   maxWidth = ClampCoord(std::max(indents.Width, std::max(contentMax, FLaidWidth) + ml + mr));
   BuildPaintList();
   return FBoxHeight;

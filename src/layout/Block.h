@@ -92,6 +92,7 @@ class TBlock : public TSectionBase {
   bool FKeepRawBox : 1 = false;
   bool FKeptWidthPercent : 1 = false;  // WidthIsPercent() once FRaw is gone
   std::uint8_t FKeptSideColors : 4 = 0;  // SideColorSet() once FRaw is gone
+  bool FOwnDrawExtent : 1 = false;        // what it draws reaches past its paint extent
   std::uint32_t FTagLength = 0;          // of the tag alone, in FTag
 
  public:
@@ -112,8 +113,8 @@ class TBlock : public TSectionBase {
 
   bool TooDeep() const { return FDepth > MaxLayoutDepth; }
   // Vertical extent of everything the block drew in its last layout, its own offset included.
-  int DrawTop() const { return FDrawTop; }
-  int DrawBottom() const { return FDrawBottom; }
+  int DrawTop() const { return FOwnDrawExtent ? FExtra->DrawTop : FPaintTop; }
+  int DrawBottom() const { return FOwnDrawExtent ? FExtra->DrawBottom : FPaintBottom; }
   bool IsFloating() const { return FFloatMode == acLeft || FFloatMode == acRight; }
   // The offset of a positioned block from its place (top and left), and the room left above a
   // block that clears floats, at the last layout: 0 for most blocks.
@@ -186,11 +187,13 @@ class TBlock : public TSectionBase {
   void CollapseMargins(TCellBasic* cell);
 
   // What few blocks have: a title (and the border box it shows over), a background picture, a
-  // stacking order of their content, an offset from positioning and room from clearing floats.
+  // stacking order of their content, an offset from positioning, room from clearing floats and
+  // content drawn outside the block.
   struct TBlockExtra {
     TSharedText TitleText;
     int BoxTop = 0, BoxLeft = 0;
     int ClearExtra = 0;
+    int DrawTop = 0, DrawBottom = 0;  // when FOwnDrawExtent
     TRect BorderRect{};  // the border box as last drawn (relative offset included)
     std::unique_ptr<TBlockImage> BackImage;
     TBackgroundPosArray BackImagePos{};
@@ -200,6 +203,9 @@ class TBlock : public TSectionBase {
   // Kept in the record only when not 0 (or when the block has one anyway).
   void SetBoxOffset(int top, int left);
   void SetClearExtra(int extra);
+  // The vertical extent of everything the block draws, its own offset included: most blocks
+  // draw within their paint extent and keep nothing.
+  void SetDrawExtent(int top, int bottom);
 
   // The box values as prepared from the style, and the font sizes their lengths are read with.
   // Needed until the box is resolved for good: a box without percentages is resolved once and
@@ -225,7 +231,6 @@ class TBlock : public TSectionBase {
   int FCachedMarginLeft = 0, FCachedMarginRight = 0;
   int FMinMaxPass = -1;  // layout counter of the cached content widths
   int FContentMin = 0, FContentMax = 0;
-  int FDrawTop = 0, FDrawBottom = 0;  // vertical extent of everything the block draws
 
  private:
   // Frees the raw box once the resolved one is kept, keeping what later reads need.

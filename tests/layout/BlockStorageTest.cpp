@@ -73,6 +73,24 @@ TEST(BlockStorage, PrintCopiesKeepOffsetsClearanceTitlesAndMarkersAfterTheSource
   EXPECT_EQ(60, target.Doc.FPageBottom);  // the float's bottom (at 0 without the clearance)
 }
 
+// A block keeps the extent its content draws in only when it reaches past its own: content
+// pulled above it by a negative margin is drawn when only that part meets the clip.
+TEST(BlockStorage, ContentReachingAboveItsBlockIsDrawnWhereItReaches) {
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  t.Open("div", "height: 100px");
+  t.Close();
+  t.Open("div", "height: 20px");
+  t.Open("div", "margin-top: -30px; height: 10px; background-color: #ff0000");
+  t.Close();
+  t.Close();
+  t.Close();
+  f.Layout(300);
+  const std::string drawn = f.Draw({0, 60, 300, 85});
+  EXPECT_NE(std::string::npos, drawn.find("FillRect 0,70,300,80 #FF0000")) << drawn;
+}
+
 TEST(BlockStorage, BlocksAlikeShareTheirTagText) {
   const std::size_t base = TSharedText::LiveCount();
   {
