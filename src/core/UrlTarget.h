@@ -16,7 +16,7 @@ namespace korva {
 class TSharedText {
  public:
   TSharedText() = default;
-  TSharedText(std::string_view text);  // NOLINT: stands in for a std::string field
+  TSharedText(std::string_view text);  // implicit: it stands in for a std::string field
   TSharedText(const TSharedText& other) noexcept : FHandle(other.FHandle) { Hold(FHandle); }
   TSharedText(TSharedText&& other) noexcept : FHandle(other.FHandle) { other.FHandle = 0; }
   ~TSharedText() { Drop(FHandle); }
@@ -26,10 +26,9 @@ class TSharedText {
 
   // The characters; the reference stays valid while this holder keeps them.
   const std::string& str() const { return TextOf(FHandle); }
-  operator const std::string&() const { return TextOf(FHandle); }  // NOLINT
-  operator std::string_view() const { return TextOf(FHandle); }   // NOLINT
+  operator const std::string&() const { return TextOf(FHandle); }
+  operator std::string_view() const { return TextOf(FHandle); }
   bool empty() const { return FHandle == 0; }
-  std::size_t size() const { return str().size(); }
   void clear() { *this = TSharedText(); }
 
   friend bool operator==(const TSharedText& a, const TSharedText& b) { return a.FHandle == b.FHandle; }

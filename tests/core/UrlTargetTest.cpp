@@ -42,7 +42,7 @@ TEST(SharedText, AssignmentFromItsOwnTextAndMoves) {
   a = alias;
   EXPECT_EQ(a, "self");
   TSharedText b(std::move(a));
-  EXPECT_TRUE(a.empty());  // NOLINT: moved-from is empty by design
+  EXPECT_TRUE(a.empty());  // NOLINT(bugprone-use-after-move): moved-from is empty by design
   EXPECT_EQ(b, "self");
   TSharedText c("gone");
   c = std::move(b);
@@ -109,11 +109,12 @@ TEST(UrlTarget, CopiesKeepTheLinkWhenTheOriginalChangesOrGoes) {
   EXPECT_EQ(copy.Target(), "top");
 
   TUrlTarget moved(std::move(copy));
-  EXPECT_EQ(copy.Url(), "");  // NOLINT: moved-from is empty by design
+  EXPECT_EQ(copy.Url(), "");  // NOLINT(bugprone-use-after-move): moved-from is empty by design
   EXPECT_EQ(copy.ID(), 0);
   EXPECT_EQ(moved.Url(), "a.html");
   EXPECT_EQ(moved.TabIndex(), 3);
-  moved = moved;  // NOLINT: self-assignment keeps the link
+  const TUrlTarget& same = moved;
+  moved = same;  // self-assignment keeps the link
   EXPECT_EQ(moved.Url(), "a.html");
   moved.Clear();
   EXPECT_EQ(moved.TabIndex(), 0);
