@@ -9,11 +9,10 @@ namespace korva {
 
 int CountLinks(THtmlReader& reader, int limit) {
   int links = 0;
+  if (reader.Sy() == syEof) return 0;
+  if (reader.Sy() == syA && reader.Attributes().Find(syHref)) ++links;
   try {
-    while (reader.Sy() != syEof && links <= limit) {
-      if (reader.Sy() == syA && reader.Attributes().Find(syHref)) ++links;
-      reader.Next();
-    }
+    while (links <= limit && reader.NextLink()) ++links;
   } catch (const std::exception&) {
   }
   return links;

@@ -89,6 +89,21 @@ const unsigned char* ScanTextRun(const unsigned char* p, const unsigned char* e)
   }
 }
 
+// The first "<" or byte below 9 (tab) from p on, or e.
+const unsigned char* ScanToTextEnd(const unsigned char* p, const unsigned char* e) {
+#if defined(__SSE2__)
+  const __m128i eight = _mm_set1_epi8(8), lt = _mm_set1_epi8('<');
+  while (e - p >= 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i m = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, eight), v), _mm_cmpeq_epi8(v, lt));
+    if (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m))) return p + __builtin_ctz(mask);
+    p += 16;
+  }
+#endif
+  while (p < e && *p >= 9 && *p != '<') ++p;
+  return p;
+}
+
 inline bool IsUpperLetter(unsigned char c) { return c >= 'A' && c <= 'Z'; }
 inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
@@ -362,7 +377,7 @@ void THtmlReader::DoInclude() {
     if (FCh == '=') {
       GetChBasic();
       while (FCh == ' ' || FCh == '\r') GetChBasic();
-      ReadAttributeValue(value, number, true);
+      ReadAttributeValue<true>(value, number, true);
     }
     if (params.size() < static_cast<std::size_t>(MaxAttributesPerTag)) params.push_back(name + "=" + value);
   }
@@ -392,13 +407,14 @@ void THtmlReader::PushInclude(const std::string& text) {
   UpdateFastEnd();
 }
 
+template <bool Keep>
 void THtmlReader::TakeRun(const unsigned char* stop, std::string& out) {
-  out.push_back(static_cast<char>(FCh));
+  if constexpr (Keep) out.push_back(static_cast<char>(FCh));
   const unsigned char* p = FPtr;
   const unsigned char* e = FFastEnd;
   while (p < e && !stop[*p]) ++p;
   if (p != FPtr) {
-    out.append(reinterpret_cast<const char*>(FPtr), static_cast<std::size_t>(p - FPtr));
+    if constexpr (Keep) out.append(reinterpret_cast<const char*>(FPtr), static_cast<std::size_t>(p - FPtr));
     FCharPos += static_cast<int>(p - FPtr);
     FPtr = p;
     FCh = p[-1];
@@ -409,21 +425,34 @@ void THtmlReader::TakeRun(const unsigned char* stop, std::string& out) {
 
 // ---- symbols ----
 
-void THtmlReader::Next() {
+template <bool Keep>
+void THtmlReader::ReadSymbol() {
   FToken.Clear();
   FLevel = 0;
   if (FCh == 0) {
     if (FOpenComment) throw EParseError(OpenCommentMessage);
     FSy = syEof;
   } else if (FCh == '<') {
-    ReadTag();
+    ReadTag<Keep>();
   } else if (FCh >= 9) {
-    ReadTextRun();
+    if constexpr (Keep) ReadTextRun();
+    else PassText();
   } else {
     throw EParseError(NotHtmlMessage);
   }
 }
 
+void THtmlReader::Next() { ReadSymbol<true>(); }
+
+bool THtmlReader::NextLink() {
+  for (;;) {
+    ReadSymbol<false>();
+    if (FSy == syEof) return false;
+    if (FSy == syA && FAttributes.Find(syHref)) return true;
+  }
+}
+
+template <bool Keep>
 void THtmlReader::ReadTag() {
   FTagPos = FCharPos;
   GetCh();
@@ -434,7 +463,7 @@ void THtmlReader::ReadTag() {
   } else if (!IsUpperLetter(FChUp)) {
     // Not a tag: the "<" is text, and the character after it is read as usual.
     FSy = syText;
-    FToken.AddUnicodeChar(u'<', FTagPos);
+    if constexpr (Keep) FToken.AddUnicodeChar(u'<', FTagPos);
     return;
   }
   char name[MaxTagNameLength];
@@ -459,42 +488,52 @@ void THtmlReader::ReadTag() {
     GetCh();
   }
   FAttributes.Clear();
-  while (ReadAttribute()) {
+  if (Keep || FSy == syA) {
+    while (ReadAttribute<true>()) {
+    }
+  } else {
+    while (ReadAttribute<false>()) {
+    }
   }
   while (FCh != '>' && FCh != 0) GetCh();
   // The raw readers of SCRIPT and STYLE start at the ">".
   if (FCh == '>' && !(FSy == syScript || FSy == syStyle)) GetCh();
 }
 
+template <bool Keep>
 bool THtmlReader::ReadAttribute() {
   SkipSpaces();
   if (!IsUpperLetter(FChUp)) return false;
   FName.clear();
   while (FChUp == '-' || IsDigit(FChUp) || IsUpperLetter(FChUp)) {
-    if (FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(FChUp));
+    if (Keep && FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(FChUp));
     const unsigned char* p = FPtr;
     while (p < FFastEnd && AttributeNameByte.Flags[*p]) {
-      if (FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(UpCase(*p)));
+      if (Keep && FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(UpCase(*p)));
       ++p;
     }
     ConsumeScanned(p);
     GetCh();
   }
-  TSymbol symbol = LookupAttribute(FName);
+  TSymbol symbol = Keep ? LookupAttribute(FName) : syUnknownAttr;
   SkipSpaces();
   int value = symbol == syBorder ? 1 : 0;  // a bare BORDER means a border of 1
   FValueText.clear();
   if (FChUp == '=') {
     GetCh();
     SkipSpaces();
-    ReadAttributeValue(FValueText, value, false);
+    ReadAttributeValue<Keep>(FValueText, value, false);
   }
+  if constexpr (!Keep) return true;
   if (FAttributes.Count() < MaxAttributesPerTag) FAttributes.Add(symbol, FName, value, FValueText);
   if (symbol == syId && !FValueText.empty() && !FPrescan && FDocument && FDocument->IDNames)
     FDocument->IDNames->AddChPosObject(FValueText, FCharPos);
   return true;
 }
 
+// Without Keep a reference is passed over as plain characters: it takes none of the
+// characters that end a value.
+template <bool Keep>
 void THtmlReader::ReadAttributeValue(std::string& text, int& value, bool include) {
   text.clear();
   if (FCh == '"' || FCh == '\'') {
@@ -505,40 +544,40 @@ void THtmlReader::ReadAttributeValue(std::string& text, int& value, bool include
       if (FCh == '\r') {
         if (include) text.push_back(' ');  // include parameters keep a space; attributes drop it
         GetCh();
-      } else if (FCh == '&') {
+      } else if (Keep && FCh == '&') {
         AttributeReference(text);
       } else {
-        TakeRun(stop, text);
+        TakeRun<Keep>(stop, text);
         GetCh();
       }
     }
     if (FCh == quote) GetCh();
-    value = AttributeNumber(text);
+    if constexpr (Keep) value = AttributeNumber(text);
     return;
   }
   if (!include && (FChUp == '+' || FChUp == '-' || IsDigit(FChUp))) {
     while (!(FCh == 0 || FCh == ' ' || FCh == '\r' || FCh == '%' || FCh == '>')) {
-      if (FCh == '&') {
+      if (Keep && FCh == '&') {
         AttributeReference(text);
       } else {
-        TakeRun(NumericStop.Flags, text);
+        TakeRun<Keep>(NumericStop.Flags, text);
         GetCh();
       }
     }
     SkipSpaces();
-    value = AttributeNumber(text);
+    if constexpr (Keep) value = AttributeNumber(text);
     if (FCh == '%') {
-      text.push_back('%');
+      if constexpr (Keep) text.push_back('%');
       GetCh();
     }
     return;
   }
   const unsigned char* stop = include ? IncludePlainStop.Flags : PlainStop.Flags;
   while (!(FCh == 0 || FCh == ' ' || FCh == '\r' || FCh == '>' || (include && FCh == '-'))) {
-    if (FCh == '&') {
+    if (Keep && FCh == '&') {
       AttributeReference(text);
     } else {
-      TakeRun(stop, text);
+      TakeRun<Keep>(stop, text);
       GetCh();
     }
   }
@@ -601,6 +640,22 @@ void THtmlReader::TakeTextRun() {
     FLineEnd = 0;
   }
   GetCh();
+}
+
+// Text as the prescan passes it: up to the "<" or control byte that ends a run (a reference
+// never takes either, so it can be passed over as plain characters).
+void THtmlReader::PassText() {
+  FSy = syText;
+  do {
+    const unsigned char* p = FPtr < FFastEnd ? ScanToTextEnd(FPtr, FFastEnd) : FPtr;
+    if (p != FPtr) {
+      FCharPos += static_cast<int>(p - FPtr);
+      FPtr = p;
+      // Line ends may be among the bytes passed; the byte at p is none, so no pair is split.
+      FLineEnd = 0;
+    }
+    GetCh();
+  } while (FCh >= 9 && FCh != '<');
 }
 
 void THtmlReader::ReadTextRun() {
@@ -823,7 +878,7 @@ void THtmlReader::ReadRawContents(std::string_view endName, bool keep, bool refe
       AttributeReference(bytes);
       if (keep) text += bytes;
     } else if (keep) {
-      TakeRun(stop, text);
+      TakeRun<true>(stop, text);
       GetCh();
     } else {
       GetCh();

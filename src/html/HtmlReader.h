@@ -113,6 +113,10 @@ class THtmlReader {
 
   // ---- symbols ----
   void Next();
+  // The prescan's reading: on to the next A start tag having HREF (true; the reader stands on
+  // it with its attributes) or to the end (false). The symbols between are read by the same
+  // rules as Next reads them, but their text and the attributes of other tags are not kept.
+  bool NextLink();
   TSymbol Sy() const { return FSy; }
   // 1 to 6 for heading start and end tags, else 0.
   int HeadingLevel() const { return FLevel; }
@@ -156,13 +160,22 @@ class THtmlReader {
   void ReportProgress();
   void UpdateFastEnd();
   // Appends Ch and the ordinary bytes after it that `stop` does not flag; Ch ends on the last
-  // byte taken (the caller reads on).
+  // byte taken (the caller reads on). Without Keep the bytes are only passed over.
+  template <bool Keep>
   void TakeRun(const unsigned char* stop, std::string& out);
 
+  // Keep false reads the same characters and keeps nothing (the prescan's way), except the
+  // attributes of A start tags.
+  template <bool Keep>
+  void ReadSymbol();
+  template <bool Keep>
   void ReadTag();
+  template <bool Keep>
   bool ReadAttribute();
+  template <bool Keep>
   void ReadAttributeValue(std::string& text, int& value, bool include);
   void ReadTextRun();
+  void PassText();
   void FlushGathered(unsigned codePage);
   // Text bytes go straight into the token through the table of a single-byte code page, or
   // are gathered and decoded together (pages with characters of several bytes).
