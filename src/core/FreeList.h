@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -13,13 +14,20 @@
 
 namespace korva {
 
-// The owning pointers of a TFreeList. Nearly every list of a loaded page (the content of a table
-// cell or of a block) holds one item, so the first item is kept in place and a heap array is
-// only made for a second one. Items stay contiguous; iterators are plain pointers and are
-// invalidated by growth as usual.
+// The owning pointers of a TFreeList, in one word. Nearly every list of a loaded page (the
+// content of a table cell or of a block) holds one item, so a first item that is not null is
+// kept in place; a second one (or a null one) moves the items to a heap array that starts with
+// the size and capacity, and the word then holds the array's address with its low bit set.
+// Items stay contiguous; iterators are plain pointers and are invalidated by growth as usual.
 template <class T>
 class TOwnerList {
   using TPtr = std::unique_ptr<T>;
+  struct THeader {
+    std::uint32_t Size;
+    std::uint32_t Capacity;
+  };
+  static_assert(sizeof(TPtr) == sizeof(std::uintptr_t), "an owning pointer must fit the word");
+  static_assert(sizeof(THeader) % alignof(TPtr) == 0, "the items follow the header");
 
  public:
   using value_type = TPtr;
@@ -31,39 +39,55 @@ class TOwnerList {
   TOwnerList(const TOwnerList&) = delete;
   TOwnerList& operator=(const TOwnerList&) = delete;
   ~TOwnerList() {
-    if (OnHeap()) {
-      std::destroy_n(FMany, FSize);
-      ::operator delete(FMany);
-    } else {
+    if (THeader* h = Heap())
+      Free(h);
+    else
       FOne.~TPtr();
-    }
   }
 
-  size_type size() const { return FSize; }
-  size_type capacity() const { return FCapacity; }
-  bool empty() const { return FSize == 0; }
+  size_type size() const {
+    const THeader* h = Heap();
+    return h ? h->Size : FOne ? 1 : 0;
+  }
+  size_type capacity() const {
+    const THeader* h = Heap();
+    return h ? h->Capacity : 1;
+  }
+  bool empty() const { return size() == 0; }
 
-  TPtr* data() { return OnHeap() ? FMany : &FOne; }
-  const TPtr* data() const { return OnHeap() ? FMany : &FOne; }
+  TPtr* data() {
+    THeader* h = Heap();
+    return h ? Items(h) : &FOne;
+  }
+  const TPtr* data() const {
+    const THeader* h = Heap();
+    return h ? Items(h) : &FOne;
+  }
   iterator begin() { return data(); }
-  iterator end() { return data() + FSize; }
+  iterator end() { return data() + size(); }
   const_iterator begin() const { return data(); }
-  const_iterator end() const { return data() + FSize; }
+  const_iterator end() const { return data() + size(); }
   TPtr& operator[](size_type i) { return data()[i]; }
   const TPtr& operator[](size_type i) const { return data()[i]; }
   TPtr& front() { return data()[0]; }
   const TPtr& front() const { return data()[0]; }
-  TPtr& back() { return data()[FSize - 1]; }
-  const TPtr& back() const { return data()[FSize - 1]; }
+  TPtr& back() { return data()[size() - 1]; }
+  const TPtr& back() const { return data()[size() - 1]; }
 
   TPtr& push_back(TPtr item) {
-    if (FSize == FCapacity) Reallocate(FCapacity < 4 ? 2 * std::size_t(FCapacity) : std::size_t(FCapacity) + FCapacity / 2);
-    TPtr* slot = data() + FSize;
-    if (OnHeap())
-      ::new (static_cast<void*>(slot)) TPtr(std::move(item));
-    else
-      *slot = std::move(item);  // the slot in place always holds a (maybe null) pointer
-    ++FSize;
+    THeader* h = Heap();
+    if (!h) {
+      if (!FOne && item) {
+        FOne = std::move(item);
+        return FOne;
+      }
+      h = Reallocate(2);
+    } else if (h->Size == h->Capacity) {
+      const std::size_t cap = h->Capacity;
+      h = Reallocate(cap < 4 ? 2 * cap : cap + cap / 2);
+    }
+    TPtr* slot = ::new (static_cast<void*>(Items(h) + h->Size)) TPtr(std::move(item));
+    ++h->Size;
     return *slot;
   }
 
@@ -78,67 +102,74 @@ class TOwnerList {
   iterator erase(const_iterator pos) {
     TPtr* p = begin() + (pos - begin());
     std::move(p + 1, end(), p);
-    DropLast();
+    if (THeader* h = Heap()) {
+      --h->Size;
+      Items(h)[h->Size].~TPtr();
+    } else {
+      FOne.reset();
+    }
     return p;
   }
 
   // Frees the items front to back, as a vector does; the heap array is kept.
   void clear() {
-    if (OnHeap())
-      std::destroy_n(FMany, FSize);
-    else
+    if (THeader* h = Heap()) {
+      std::destroy_n(Items(h), h->Size);
+      h->Size = 0;
+    } else {
       FOne.reset();
-    FSize = 0;
+    }
   }
 
-  // Frees the spare room; one item or none goes back in place.
+  // Frees the spare room; one item or none goes back in place (a lone null item keeps an
+  // array of one).
   void shrink_to_fit() {
-    if (OnHeap() && FSize < FCapacity) Reallocate(FSize);
+    THeader* h = Heap();
+    if (!h || h->Size == h->Capacity) return;
+    if (h->Size == 0 || (h->Size == 1 && Items(h)[0])) {
+      TPtr item = h->Size ? std::move(Items(h)[0]) : nullptr;
+      Free(h);
+      ::new (static_cast<void*>(&FOne)) TPtr(std::move(item));
+      return;
+    }
+    Reallocate(h->Size);
   }
 
  private:
-  bool OnHeap() const { return FCapacity > 1; }
-
-  void DropLast() {
-    TPtr& last = back();
-    --FSize;
-    if (OnHeap())
-      last.~TPtr();
-    else
-      last.reset();
+  THeader* Heap() const {
+    std::uintptr_t word = 0;
+    std::memcpy(&word, static_cast<const void*>(&FOne), sizeof word);
+    return word & 1 ? reinterpret_cast<THeader*>(word - 1) : nullptr;
+  }
+  static TPtr* Items(THeader* h) { return reinterpret_cast<TPtr*>(h + 1); }
+  static const TPtr* Items(const THeader* h) { return reinterpret_cast<const TPtr*>(h + 1); }
+  static void Free(THeader* h) {
+    std::destroy_n(Items(h), h->Size);
+    ::operator delete(static_cast<void*>(h));
   }
 
-  void Reallocate(std::size_t capacity) {
+  // Moves the items to a new heap array of `capacity` slots; returns its header.
+  THeader* Reallocate(std::size_t capacity) {
     if (capacity > std::numeric_limits<std::uint32_t>::max() ||
-        capacity > std::numeric_limits<std::size_t>::max() / sizeof(TPtr))
+        capacity > (std::numeric_limits<std::size_t>::max() - sizeof(THeader)) / sizeof(TPtr))
       throw std::length_error("TOwnerList: too many items");
-    if (capacity <= 1) {
-      if (!OnHeap()) return;
-      TPtr* many = FMany;
-      ::new (static_cast<void*>(&FOne)) TPtr(FSize ? std::move(many[0]) : nullptr);
-      std::destroy_n(many, FSize);
-      ::operator delete(many);
-      FCapacity = 1;
-      return;
-    }
-    TPtr* many = static_cast<TPtr*>(::operator new(capacity * sizeof(TPtr)));
-    std::uninitialized_move_n(data(), FSize, many);
-    if (OnHeap()) {
-      std::destroy_n(FMany, FSize);
-      ::operator delete(FMany);
-    } else {
+    auto* fresh = static_cast<THeader*>(::operator new(sizeof(THeader) + capacity * sizeof(TPtr)));
+    const std::size_t n = size();
+    fresh->Size = std::uint32_t(n);
+    fresh->Capacity = std::uint32_t(capacity);
+    std::uninitialized_move_n(data(), n, Items(fresh));
+    if (THeader* h = Heap())
+      Free(h);
+    else
       FOne.~TPtr();
-    }
-    FMany = many;
-    FCapacity = std::uint32_t(capacity);
+    FTagged = reinterpret_cast<std::uintptr_t>(fresh) | 1;
+    return fresh;
   }
 
   union {
-    TPtr FOne;     // while the capacity is 1
-    TPtr* FMany;   // beyond: an array of FCapacity slots, the first FSize of them made
+    TPtr FOne;               // in place: the item, or null for none
+    std::uintptr_t FTagged;  // on the heap: the array's address + 1
   };
-  std::uint32_t FSize = 0;
-  std::uint32_t FCapacity = 1;
 };
 
 template <class T>

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "layout/Block.h"
 #include "layout/LayoutDump.h"
 #include "layout/LayoutErrors.h"
 #include "layout/SectionList.h"
@@ -30,7 +31,7 @@ void TCellBasic::Clear() {
 TSectionBase* TCellBasic::AddSection(std::unique_ptr<TSectionBase> section) {
   if (!section) return nullptr;
   if (section->IsEmptyText()) return nullptr;
-  section->FDocument = FDocument;
+  section->FDocument = Document();
   return Add(std::move(section));
 }
 
@@ -44,7 +45,6 @@ void TCellBasic::SettleLastBottomMargin() {
 int TCellBasic::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight,
                            int blockHeight, IndentManager& indents, int& scrollWidth, int& cursor) {
   FCellY = y;
-  FFirstChar = cursor;
   scrollWidth = 0;
   int h = 0;
   for (int i = 0; i < Count();) {
@@ -53,8 +53,10 @@ int TCellBasic::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, in
     try {
       h += s->LayoutSection(canvas, x, y + h, xRef, yRef, width, availHeight, blockHeight, indents, sw, cursor);
     } catch (const EProcessError& e) {
-      if (FDocument) FDocument->Host().ShowError(e.what());
-      if (FDocument) FDocument->ForgetSection(s);
+      if (TSectionList* doc = Document()) {
+        doc->Host().ShowError(e.what());
+        doc->ForgetSection(s);
+      }
       Delete(i);
       continue;
     }
@@ -62,7 +64,6 @@ int TCellBasic::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, in
     scrollWidth = std::max(scrollWidth, sw);
     ++i;
   }
-  FCharCount = cursor - FFirstChar;
   return h;
 }
 
@@ -157,17 +158,19 @@ bool TCellBasic::PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) {
 }
 
 bool TCellBasic::CharAt(int pos, char16_t& ch, TCharObject& object) {
-  if (pos < FFirstChar || pos >= FFirstChar + FCharCount) return false;
+  // The sections hold consecutive positions in order: one outside them all is not looked for.
+  if (Empty() || pos < First()->FFirstChar || pos >= Last()->FFirstChar + Last()->FCharCount) return false;
   for (const auto& s : *this)
     if (s->CharAt(pos, ch, object)) return true;
   return false;
 }
 
 void TCellBasic::AppendSelectedText(std::u16string& text) {
-  if (!FDocument) return;
+  const TSectionList* doc = Document();
+  if (!doc) return;
   for (const auto& s : *this) {
-    if (s->FFirstChar >= FDocument->FSelE) break;
-    if (s->FFirstChar + s->FCharCount > FDocument->FSelB) s->AppendSelectedText(text);
+    if (s->FFirstChar >= doc->FSelE) break;
+    if (s->FFirstChar + s->FCharCount > doc->FSelB) s->AppendSelectedText(text);
   }
 }
 
@@ -183,8 +186,6 @@ void TCellBasic::CollectSections() {
 
 void TCellBasic::CopyFrom(const TCellBasic& source, TSectionList* document) {
   FCellY = source.FCellY;
-  FFirstChar = source.FFirstChar;
-  FCharCount = source.FCharCount;
   FOwnerTag = source.FOwnerTag;
   FDepth = source.FDepth;
   for (const auto& s : source) Add(s->CloneForPrint(document));
@@ -194,8 +195,8 @@ void TCellBasic::Dump(TDumpWriter& out, int depth) const {
   for (const auto& s : *this) s->Dump(out, depth + 1);
 }
 
-int TCell::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
-                      IndentManager&, int& scrollWidth, int& cursor) {
+int TCellBasic::LayoutWithOwnIndents(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight,
+                                     int blockHeight, int& scrollWidth, int& cursor) {
   TScratchIndents scratch;
   IndentManager& own = *scratch;
   own.Reset(x, x + width);
@@ -203,11 +204,28 @@ int TCell::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int wid
   own.ClipWidth = width;
   // The cell owns its two base edges, so that they never count as floats.
   own.CurrentOwner = this;
-  FWidth = width;
   own.PushLeftIndent(x, y);
   own.PushRightIndent(x + width, y);
   int h = TCellBasic::LayoutCell(canvas, x, y, xRef, yRef, width, availHeight, blockHeight, own, scrollWidth, cursor);
   return std::max(h, own.FloatsBottom() - y);
+}
+
+int TCellBasic::DrawWithOwnIndents(TCanvas& canvas, const TRect& clip, int x, int width, int xRef, int yRef) {
+  // Drawing asks a manager nothing but its current owner: an empty one costs no allocation.
+  IndentManager own;
+  own.Reset(x, x + width);
+  return TCellBasic::Draw(canvas, clip, own, x, xRef, yRef);
+}
+
+TSectionList* TBlockCell::Document() const { return FParentBlock ? FParentBlock->FDocument : nullptr; }
+
+int TCell::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
+                      IndentManager&, int& scrollWidth, int& cursor) {
+  FWidth = width;
+  FFirstChar = cursor;
+  const int h = LayoutWithOwnIndents(canvas, x, y, xRef, yRef, width, availHeight, blockHeight, scrollWidth, cursor);
+  FCharCount = cursor - FFirstChar;
+  return h;
 }
 
 int TCell::LayoutOwn(TCanvas& canvas, int x, int y, int width, int availHeight, int blockHeight, int& scrollWidth,
@@ -222,10 +240,7 @@ int TCell::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, int x
 }
 
 int TCell::DrawOwn(TCanvas& canvas, const TRect& clip, int x, int xRef, int yRef) {
-  // Drawing asks a manager nothing but its current owner: an empty one costs no allocation.
-  IndentManager own;
-  own.Reset(x, x + FWidth);
-  return TCellBasic::Draw(canvas, clip, own, x, xRef, yRef);
+  return DrawWithOwnIndents(canvas, clip, x, FWidth, xRef, yRef);
 }
 
 }  // namespace korva

@@ -3,6 +3,7 @@
 // TBlockCell is a block's content, using its block's manager.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iosfwd>
@@ -19,15 +20,16 @@ namespace korva {
 
 class TBlock;
 
-// A view of a tag name in 12 bytes aligned to 4, so that it packs between the cell's ints: the
-// pointer is kept as bytes next to a 32-bit length.
+// A view of a tag name in 10 bytes aligned to 2, so that it packs with the cell's y and depth:
+// the pointer is kept as bytes next to a 16-bit length (a longer name is cut, which changes no
+// comparison with a tag the program knows).
 class TOwnerTag {
  public:
   TOwnerTag() = default;
   TOwnerTag& operator=(std::string_view tag) {
     const char* data = tag.data();
     std::memcpy(FData, &data, sizeof data);
-    FSize = tag.size() <= UINT32_MAX ? std::uint32_t(tag.size()) : UINT32_MAX;
+    FSize = tag.size() <= UINT16_MAX ? std::uint16_t(tag.size()) : std::uint16_t(UINT16_MAX);
     return *this;
   }
   std::string_view View() const {
@@ -41,27 +43,42 @@ class TOwnerTag {
 
  private:
   unsigned char FData[sizeof(const char*)]{};
-  std::uint32_t FSize = 0;
+  std::uint16_t FSize = 0;
+};
+
+// A nesting depth in two bytes. Depths past the layout limit all mean "too deep", so a larger
+// value is kept as the largest that fits.
+class TCellDepth {
+ public:
+  TCellDepth() = default;
+  TCellDepth& operator=(int depth) {
+    FValue = std::int16_t(std::clamp(depth, 0, int(INT16_MAX)));
+    return *this;
+  }
+  operator int() const { return FValue; }
+
+ private:
+  std::int16_t FValue = 0;
 };
 
 class TCellBasic : public TFreeList<TSectionBase> {
  public:
-  explicit TCellBasic(TSectionList* document) : FDocument(document) {}
+  TCellBasic() = default;
   // Frees a deep tree without recursion (see TSectionBase::ReleaseChildren).
   ~TCellBasic() override;
   void Clear() override;
 
-  TSectionList* FDocument;
+  // The document of the sections: the one of the block, table or document that owns the cell.
+  virtual TSectionList* Document() const = 0;
+
+  TBlock* FParentBlock = nullptr;
   int FCellY = 0;
-  int FFirstChar = 0;
-  int FCharCount = 0;
   // The tag of the element owning the cell ("default" for the document). It views text that
   // lives as long as the cell: a literal, or the tag its block keeps.
   TOwnerTag FOwnerTag;
-  TBlock* FParentBlock = nullptr;
-  // Nesting depth of the cell: 0 for the document and table cells, the block's depth for its
-  // content.
-  int FDepth = 0;
+  // Nesting depth of the cell: 0 for the document, the table's depth + 1 for a table cell, the
+  // block's depth for its content (at most MaxLayoutDepth + 1).
+  TCellDepth FDepth;
 
   // Appends a section (its document becomes ours). A finished text section with no characters
   // and no objects is freed instead; returns the section kept, or null.
@@ -93,27 +110,42 @@ class TCellBasic : public TFreeList<TSectionBase> {
 
   // The layout dump of the sections, one level deeper than `depth`.
   void Dump(TDumpWriter& out, int depth) const;
+
+ protected:
+  // Layout and drawing against an indent manager of the cell's own, from x to x + width (the
+  // document and table cells: floats stay inside them and extend their height).
+  int LayoutWithOwnIndents(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight,
+                           int blockHeight, int& scrollWidth, int& cursor);
+  int DrawWithOwnIndents(TCanvas& canvas, const TRect& clip, int x, int width, int xRef, int yRef);
 };
 
 class TCell : public TCellBasic {
  public:
-  explicit TCell(TSectionList* document) : TCellBasic(document) {}
+  explicit TCell(TSectionList* document) : FDocument(document) {}
+  TSectionList* Document() const override { return FDocument; }
   // Lays out against an indent manager of its own from 0 to width (not the one given); floats
   // extend the cell's height.
   int LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
                  IndentManager& indents, int& scrollWidth, int& cursor) override;
-  // The convenient form for the document and table cells.
+  // The convenient form for the document.
   int LayoutOwn(TCanvas& canvas, int x, int y, int width, int availHeight, int blockHeight, int& scrollWidth,
                 int& cursor);
   // Draws against a manager of its own too (not the one given).
   int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
   int DrawOwn(TCanvas& canvas, const TRect& clip, int x, int xRef, int yRef);
+
+  TSectionList* FDocument;
+  int FFirstChar = 0;  // the positions of the last layout
+  int FCharCount = 0;
   int FWidth = 0;  // the width of the last layout
 };
 
+// The content of a block: its document is the block's.
 class TBlockCell : public TCellBasic {
  public:
-  using TCellBasic::TCellBasic;
+  // The document is taken from the block (FParentBlock), which sets itself once made.
+  explicit TBlockCell(TSectionList* /*document*/) {}
+  TSectionList* Document() const override;
 };
 
 // A cell held in place inside the object that owns it (one allocation for both), reached as
@@ -121,7 +153,9 @@ class TBlockCell : public TCellBasic {
 template <class T>
 class TEmbedded {
  public:
-  explicit TEmbedded(TSectionList* document) : FValue(document) {}
+  // Made with its owner's pointer (a document, or the table of a table cell).
+  template <class TOwner>
+  explicit TEmbedded(TOwner* owner) : FValue(owner) {}
   T* operator->() { return &FValue; }
   const T* operator->() const { return &FValue; }
   T& operator*() { return FValue; }

@@ -144,7 +144,7 @@ TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
   FBreakInside = inside;
 }
 
-TCellList::TCellList(TSectionList* document, const TCellList& s)
+TCellList::TCellList(ThtmlTable* table, const TCellList& s)
     : FBottom(s.FBottom),
       FRowHeight(s.FRowHeight),
       FBackColor(s.FBackColor),
@@ -155,7 +155,7 @@ TCellList::TCellList(TSectionList* document, const TCellList& s)
       FBreakInside(s.FBreakInside) {
   if (s.FBackImage) FBackImage = std::make_unique<TRowBackImage>(*s.FBackImage);
   FCells.reserve(s.FCells.size());
-  for (const auto& c : s.FCells) FCells.push_back(c ? std::make_unique<TCellObj>(document, *c) : nullptr);
+  for (const auto& c : s.FCells) FCells.push_back(c ? std::make_unique<TCellObj>(table, *c) : nullptr);
   // The cover of the copy points at the copy's cells.
   FCover.resize(s.FCover.size());
 }
@@ -230,7 +230,7 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
   FPaintHeight = s.FPaintHeight;
   FBoxHeight = s.FBoxHeight;
   FRows.reserve(s.FRows.size());
-  for (const auto& row : s.FRows) FRows.push_back(std::make_unique<TCellList>(document, *row));
+  for (const auto& row : s.FRows) FRows.push_back(std::make_unique<TCellList>(this, *row));
   // Grid lookups of the copy point at its own cells.
   for (std::size_t r = 0; r < FRows.size(); ++r) {
     TCellList& row = *FRows[r];
@@ -239,8 +239,6 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
       if (!orig) continue;
       row.FCover[c] = FRows[std::size_t(orig->FRow)]->FCells[std::size_t(orig->FCol)].get();
     }
-    for (auto& cell : row.FCells)
-      if (cell) cell->FCell->FTable = this;
   }
 }
 
@@ -837,7 +835,7 @@ int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y,
   if (FDocument) FDocument->FFirstLineBaseline = baseline ? &firstBaseline : nullptr;
   int scrollWidth = 0;
   cell.LoadBackImage();
-  int h = cell.FCell->LayoutOwn(canvas, x, y, w, 0, 0, scrollWidth, cursor);
+  int h = cell.FCell->LayoutOwn(canvas, x, y, w, scrollWidth, cursor);
   if (FDocument) FDocument->FFirstLineBaseline = saved;
   if (baseline) *baseline = firstBaseline > 0 ? firstBaseline - y : 0;
   ++FCellLayouts;

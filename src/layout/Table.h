@@ -44,7 +44,8 @@ struct TRowBackImage {
 class TCellList {
  public:
   TCellList(const TAttributeList* attributes, TProperties& props);
-  TCellList(TSectionList* document, const TCellList& source);
+  // The copy for another document (printing), a row of `table`.
+  TCellList(ThtmlTable* table, const TCellList& source);
 
   TCompactVector<std::unique_ptr<TCellObj>> FCells;
   // Only in a row that a cell from a row above spans into (built with the grid): for every

@@ -21,11 +21,21 @@ constexpr int MaxTilesPerCell = 20000;
 
 }  // namespace
 
+TTableCellContent::TTableCellContent(ThtmlTable* table) : FTable(table) {
+  if (table) FDepth = table->FDepth + 1;
+}
+
+TSectionList* TTableCellContent::Document() const { return FTable ? FTable->FDocument : nullptr; }
+
+int TTableCellContent::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight,
+                                  int blockHeight, IndentManager&, int& scrollWidth, int& cursor) {
+  return LayoutWithOwnIndents(canvas, x, y, xRef, yRef, width, availHeight, blockHeight, scrollWidth, cursor);
+}
+
 TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeList* attributes, int rowVAlign,
-                   const ThtmlTable* table)
-    : FCell(document), FVAlign(std::uint8_t(rowVAlign >= acTop && rowVAlign <= acBottom ? rowVAlign : acMiddle)) {
+                   ThtmlTable* table)
+    : FCell(table), FVAlign(std::uint8_t(rowVAlign >= acTop && rowVAlign <= acBottom ? rowVAlign : acMiddle)) {
   FCell->FOwnerTag = props.FTagName == "th" ? "th" : "td";
-  if (table) FCell->FDepth = table->FDepth + 1;
   int emPixels = props.FEmPixels, exPixels = props.FExPixels;
   if (document) {
     const TDocFont& font = document->FontFor(props);
@@ -124,8 +134,8 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
   FBreakInside = inside;
 }
 
-TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
-    : FCell(document),
+TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
+    : FCell(table),
       FCellVSize(s.FCellVSize),
       FGivenH(s.FGivenH),
       FGivenW(s.FGivenW),
@@ -146,8 +156,7 @@ TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
       FHasBkColor(s.FHasBkColor) {
   FCell->FOwnerTag = s.FCell->FOwnerTag;
   FCell->FDepth = s.FCell->FDepth;
-  FCell->FWidth = s.FCell->FWidth;
-  FCell->CopyFrom(*s.FCell, document);
+  FCell->CopyFrom(*s.FCell, table->FDocument);
   if (s.FExtra) {
     TCellExtra& e = Extra();
     e.BorderWidths = s.FExtra->BorderWidths;
@@ -164,7 +173,7 @@ TCellObj::TCellObj(TSectionList* document, const TCellObj& s)
 }
 
 TCellObj::~TCellObj() {
-  if (FExtra && FExtra->BackImage) FExtra->BackImage->Image.Release(FCell->FDocument);
+  if (FExtra && FExtra->BackImage) FExtra->BackImage->Image.Release(FCell->Document());
 }
 
 TCellExtra& TCellObj::Extra() {
@@ -179,7 +188,7 @@ const std::string& TCellObj::BackImageName() const {
 
 void TCellObj::SetBackImage(const std::string& name, const TBackgroundPosArray& pos) {
   std::unique_ptr<TCellBackImage>& back = Extra().BackImage;
-  if (back) back->Image.Release(FCell->FDocument);
+  if (back) back->Image.Release(FCell->Document());
   back = std::make_unique<TCellBackImage>();
   back->Image.Name = name;
   back->Pos = pos;
@@ -196,7 +205,7 @@ TCellBox TCellObj::Box() const { return FCell->FTable->CellBox(*this); }
 int TCellObj::ContentLeft() const { return ContentLeft(Box(), FCell->FTable->FCellSpacing); }
 
 void TCellObj::LoadBackImage() {
-  TSectionList* doc = FCell->FDocument;
+  TSectionList* doc = FCell->Document();
   TCellBackImage* back = FExtra ? FExtra->BackImage.get() : nullptr;
   if (back && !back->Image.Ready() && doc && doc->Host().ViewImages()) back->Image.Load(*doc);
 }
@@ -210,7 +219,7 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, const TCellBox& cell
                   cellBox.Top + cellBox.Height};
   if (box.Right <= box.Left || box.Bottom <= box.Top) return;
   if (box.Bottom <= clip.Top || box.Top >= clip.Bottom) return;
-  TSectionList* doc = FCell->FDocument;
+  TSectionList* doc = FCell->Document();
   bool backgrounds = !(doc && doc->FPrinting && !doc->FPrintBackground);
   if (backgrounds && HasBackColor() && BackColor() != clNone) canvas.FillRect(box, BackColor() | PaletteMatchFlag);
   TCellBackImage* back = FExtra ? FExtra->BackImage.get() : nullptr;
@@ -222,7 +231,7 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, const TCellBox& cell
       back->Image.Failed = true;
     }
   }
-  FCell->DrawOwn(canvas, clip, ContentLeft(cellBox, spacing), 0, 0);
+  FCell->DrawOwn(canvas, clip, ContentLeft(cellBox, spacing), ContentWidth(cellBox, spacing));
   DrawBorder(canvas, box, table);
 }
 
@@ -305,7 +314,7 @@ void TCellObj::Dump(TDumpWriter& out, int depth, const TCellBox& box, int spacin
   out.Box(box.Left + spacing, box.Top + spacing, box.Width - spacing, box.Height - spacing);
   if (FColSpan > 1) out << " colspan=" << FColSpan;
   if (FRowSpan > 1) out << " rowspan=" << FRowSpan;
-  out << " content=" << ContentLeft(box, spacing) << "," << FCell->FCellY << " " << FCell->FWidth << "x"
+  out << " content=" << ContentLeft(box, spacing) << "," << FCell->FCellY << " " << ContentWidth(box, spacing) << "x"
       << FCellVSize;
   FCell->Dump(out, depth);
 }

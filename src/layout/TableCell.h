@@ -3,6 +3,7 @@
 // stay in it).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -23,11 +24,22 @@ constexpr int MaxColSpan = 1000;
 constexpr int MaxRowSpan = 65534;
 
 // The content of a table cell: a cell that knows its table (so that nested tables find the one
-// around them).
-class TTableCellContent : public TCell {
+// around them, and the cell its document and depth). It is laid out and drawn against an indent
+// manager of its own, for the width its table gives it.
+class TTableCellContent : public TCellBasic {
  public:
-  explicit TTableCellContent(TSectionList* document) : TCell(document) {}
-  ThtmlTable* FTable = nullptr;  // the table whose cell this is (set when the grid is built)
+  explicit TTableCellContent(ThtmlTable* table);
+  TSectionList* Document() const override;
+  int LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
+                 IndentManager& indents, int& scrollWidth, int& cursor) override;
+  int LayoutOwn(TCanvas& canvas, int x, int y, int width, int& scrollWidth, int& cursor) {
+    return LayoutWithOwnIndents(canvas, x, y, x, y, width, 0, 0, scrollWidth, cursor);
+  }
+  int DrawOwn(TCanvas& canvas, const TRect& clip, int x, int width) {
+    return DrawWithOwnIndents(canvas, clip, x, width, 0, 0);
+  }
+
+  ThtmlTable* FTable;  // the table whose cell this is
 };
 
 // A table cell's content lives inside the cell object (one allocation per cell).
@@ -58,12 +70,12 @@ struct TCellBox {
 class TCellObj {
  public:
   // A cell made by the builder: `rowVAlign` is the row's vertical alignment code (1 top,
-  // 2 middle, 3 baseline, 4 bottom). `table` is the table being built; blocks in the cell then
-  // count their nesting depth from it.
+  // 2 middle, 3 baseline, 4 bottom). `table` is the table being built (of `document`); blocks in
+  // the cell count their nesting depth from it.
   TCellObj(TSectionList* document, TProperties& props, const TAttributeList* attributes, int rowVAlign,
-           const ThtmlTable* table = nullptr);
-  // The copy for another document (printing).
-  TCellObj(TSectionList* document, const TCellObj& source);
+           ThtmlTable* table);
+  // The copy for another document (printing), a cell of `table`.
+  TCellObj(ThtmlTable* table, const TCellObj& source);
   ~TCellObj();
   TCellObj(const TCellObj&) = delete;
   TCellObj& operator=(const TCellObj&) = delete;
@@ -100,6 +112,8 @@ class TCellObj {
   TCellBox Box() const;
   int ContentLeft() const;
   int ContentLeft(const TCellBox& box, int spacing) const { return box.Left + spacing + FPad[3] + Borders()[3]; }
+  // The width the content is laid out in, inside the paddings and borders of a cell box.
+  int ContentWidth(const TCellBox& box, int spacing) const { return std::max(0, box.Width - spacing - HorzSpace()); }
   // How far down its box the content of a cell aligned on the baseline starts, as its table's
   // row heights found it (0 when it was not found).
   int BaselineIndent() const { return FExtra ? FExtra->BaselineIndent : 0; }
