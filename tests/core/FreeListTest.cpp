@@ -93,6 +93,32 @@ TEST(FreeListTest, ShrinkingPutsALoneItemBackInPlace) {
   EXPECT_EQ(0, TItem::Live);
 }
 
+// The word in place tells an empty list by a null pointer, so a null item is kept in the heap
+// array: it still counts, keeps its place and survives shrinking.
+TEST(FreeListTest, ANullItemCountsAndKeepsItsPlace) {
+  TItem::Live = 0;
+  {
+    TProbeList list;
+    list.Add(std::unique_ptr<TItem>());
+    EXPECT_EQ(1, list.Count());
+    EXPECT_EQ(nullptr, list.First());
+    list.Add(std::make_unique<TItem>(1));
+    list.Insert(0, std::make_unique<TItem>(2));
+    ASSERT_EQ(3, list.Count());
+    EXPECT_EQ(nullptr, list[1]);
+    list.Delete(2);
+    list.Delete(0);
+    list.Items().shrink_to_fit();
+    EXPECT_EQ(1, list.Count());
+    EXPECT_EQ(nullptr, list.First());
+    EXPECT_EQ(1u, list.Items().capacity());
+    list.Delete(0);
+    EXPECT_TRUE(list.Empty());
+    EXPECT_EQ(0, TItem::Live);
+  }
+  EXPECT_EQ(0, TItem::Live);
+}
+
 // Random operations against a vector of owning pointers: same order, same live objects.
 TEST(FreeListTest, BehavesLikeAVectorOfOwningPointers) {
   TItem::Live = 0;
