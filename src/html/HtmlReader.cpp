@@ -427,7 +427,8 @@ void THtmlReader::TakeRun(const unsigned char* stop, std::string& out) {
 
 template <bool Keep>
 void THtmlReader::ReadSymbol() {
-  FToken.Clear();
+  // The prescan keeps no token, and NextLink clears it once.
+  if constexpr (Keep) FToken.Clear();
   FLevel = 0;
   if (FCh == 0) {
     if (FOpenComment) throw EParseError(OpenCommentMessage);
@@ -445,10 +446,15 @@ void THtmlReader::ReadSymbol() {
 void THtmlReader::Next() { ReadSymbol<true>(); }
 
 bool THtmlReader::NextLink() {
+  FToken.Clear();
+  FAttributes.Clear();
   for (;;) {
     ReadSymbol<false>();
-    if (FSy == syEof) return false;
     if (FSy == syA && FAttributes.Find(syHref)) return true;
+    if (FSy == syEof) {
+      FAttributes.Clear();
+      return false;
+    }
   }
 }
 
@@ -481,14 +487,16 @@ void THtmlReader::ReadTag() {
     ConsumeScanned(p);
     GetCh();
   }
-  FSy = LookupTag(std::string_view(name, static_cast<std::size_t>(length)), endTag);
+  // The prescan tells apart only A and H (whose level digit comes before the attributes).
+  FSy = Keep || length == 1 ? LookupTag(std::string_view(name, static_cast<std::size_t>(length)), endTag)
+                            : syUnknownTag;
   SkipSpaces();
   if ((FSy == syH || FSy == syEndH) && FChUp >= '1' && FChUp <= '6') {
     FLevel = FChUp - '0';
     GetCh();
   }
-  FAttributes.Clear();
   if (Keep || FSy == syA) {
+    FAttributes.Clear();
     while (ReadAttribute<true>()) {
     }
   } else {
@@ -504,18 +512,20 @@ template <bool Keep>
 bool THtmlReader::ReadAttribute() {
   SkipSpaces();
   if (!IsUpperLetter(FChUp)) return false;
-  FName.clear();
+  char name[MaxAttributeNameLength];
+  int length = 0;
   while (FChUp == '-' || IsDigit(FChUp) || IsUpperLetter(FChUp)) {
-    if (Keep && FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(FChUp));
+    if (Keep && length < MaxAttributeNameLength) name[length++] = static_cast<char>(FChUp);
     const unsigned char* p = FPtr;
     while (p < FFastEnd && AttributeNameByte.Flags[*p]) {
-      if (Keep && FName.size() < static_cast<std::size_t>(MaxAttributeNameLength)) FName.push_back(static_cast<char>(UpCase(*p)));
+      if (Keep && length < MaxAttributeNameLength) name[length++] = static_cast<char>(UpCase(*p));
       ++p;
     }
     ConsumeScanned(p);
     GetCh();
   }
-  TSymbol symbol = Keep ? LookupAttribute(FName) : syUnknownAttr;
+  const std::string_view nameView(name, static_cast<std::size_t>(length));
+  TSymbol symbol = Keep ? LookupAttribute(nameView) : syUnknownAttr;
   SkipSpaces();
   int value = symbol == syBorder ? 1 : 0;  // a bare BORDER means a border of 1
   FValueText.clear();
@@ -525,7 +535,7 @@ bool THtmlReader::ReadAttribute() {
     ReadAttributeValue<Keep>(FValueText, value, false);
   }
   if constexpr (!Keep) return true;
-  if (FAttributes.Count() < MaxAttributesPerTag) FAttributes.Add(symbol, FName, value, FValueText);
+  if (FAttributes.Count() < MaxAttributesPerTag) FAttributes.Add(symbol, nameView, value, FValueText);
   if (symbol == syId && !FValueText.empty() && !FPrescan && FDocument && FDocument->IDNames)
     FDocument->IDNames->AddChPosObject(FValueText, FCharPos);
   return true;

@@ -234,7 +234,7 @@ class THtmlReader {
   TokenObj FToken;
   TCharCollection FGathered;
   const char16_t* FRunTable = nullptr;
-  std::string FName, FValueText;
+  std::string FValueText;
 
   TReaderDocument* FDocument = nullptr;
   const THtmlHandlers* FHandlers = nullptr;
