@@ -60,6 +60,7 @@ void TDocumentBuilder::Pop(std::string_view tag) {
   std::unique_ptr<TProperties> removed = PropStack().PopElement(FDoc.Styles(), tag);
   if (removed && FDoc.FInlineList && removed->GetBorderStyle() != bssNone)
     FDoc.FInlineList->AddEnd(R ? R->CharPos() : 0, removed->FSerial);
+  PropStack().Recycle(std::move(removed));
 }
 
 void TDocumentBuilder::StartInline() {

@@ -2,9 +2,12 @@
 // and its inline style, and the fonts of the four link states.
 #include <algorithm>
 #include <array>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "style/PropStack.h"
+#include "style/StyleLimits.h"
 #include "style/StyleList.h"
 #include "style/StyleState.h"
 #include "style/Units.h"
@@ -154,55 +157,80 @@ void TSelectorBloom::Add(char kind, std::string_view text) {
   W[b2 >> 6] |= 1ull << (b2 & 63);
 }
 
-void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex, std::string_view tag,
-                          std::string_view cls, std::string_view id, std::string_view pseudo,
-                          std::string_view title, const std::shared_ptr<const TProperties>& inlineStyle) {
-  const TPropValue& inherited = FValues[piFontSize];
-  const double parentSize = inherited.IsReal() && inherited.Real() > 0 ? inherited.Real() : DefaultFontSize();
+// What the rules give one element identity whatever its ancestors: the plain rules that match
+// it, the values merging them gives, and the descendant rules whose subject it is.
+struct TRuleMatch {
+  std::vector<const TProperties*> Sets;                          // in cascade order
+  std::vector<std::pair<int, TPropValue>> Merged;                // index order
+  std::vector<const TStyleList::TDescendantRule*> Descendants;   // in cascade order
+  TSelectorBloom SelfBloom;
+};
+
+struct TRuleMemo {
+  struct THash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::uint64_t Version = 0;
+  std::string Key;        // reused for every lookup
+  TRuleMatch Unremembered;  // the answer for an identity too long to remember
+  std::unordered_map<std::string, TRuleMatch, THash, std::equal_to<>> Matches;
+};
+
+namespace {
+
+void FindRuleMatch(const TStyleList& styles, std::string_view tag, std::string_view cls, std::string_view id,
+                   std::string_view pseudo, TRuleMatch& m) {
   const bool hasPseudo = !pseudo.empty();
   const bool plain = !hasPseudo || (pseudo != "hover" && pseudo != "visited");
   const bool hasClass = !cls.empty();
   TKeyBuilder key;
-  auto merge = [&](std::initializer_list<std::string_view> pieces) { styles.MergeLowerKey(*this, key(pieces)); };
+  auto add = [&](std::initializer_list<std::string_view> pieces) {
+    if (const std::vector<TProperties*>* sets = styles.SetsForLowerKey(key(pieces)))
+      m.Sets.insert(m.Sets.end(), sets->begin(), sets->end());
+  };
 
-  if (tag == "a" && hasPseudo) merge({"::", pseudo});
-  if (plain) merge({tag});
-  if (hasPseudo) merge({":", pseudo});
+  if (tag == "a" && hasPseudo) add({"::", pseudo});
+  if (plain) add({tag});
+  if (hasPseudo) add({":", pseudo});
   if (hasClass && plain) {
-    merge({".", cls});
-    merge({tag, ".", cls});
+    add({".", cls});
+    add({tag, ".", cls});
   }
-  if (hasPseudo) merge({tag, ":", pseudo});
+  if (hasPseudo) add({tag, ":", pseudo});
   if (hasClass && hasPseudo) {
-    merge({".", cls, ":", pseudo});
-    merge({tag, ".", cls, ":", pseudo});
+    add({".", cls, ":", pseudo});
+    add({tag, ".", cls, ":", pseudo});
   }
   if (!id.empty()) {
-    merge({"#", id});
-    merge({tag, "#", id});
-    if (hasClass) merge({".", cls, "#", id});
+    add({"#", id});
+    add({tag, "#", id});
+    if (hasClass) add({".", cls, "#", id});
     if (hasPseudo) {
-      merge({"#", id, ":", pseudo});
-      merge({tag, "#", id, ":", pseudo});
+      add({"#", id, ":", pseudo});
+      add({tag, "#", id, ":", pseudo});
     }
-    if (hasClass) merge({tag, ".", cls, "#", id});
+    if (hasClass) add({tag, ".", cls, "#", id});
     if (hasClass && hasPseudo) {
-      merge({".", cls, "#", id, ":", pseudo});
-      merge({tag, ".", cls, "#", id, ":", pseudo});
+      add({".", cls, "#", id, ":", pseudo});
+      add({tag, ".", cls, "#", id, ":", pseudo});
     }
   }
 
-  // Descendant rules: by the subject's leading tag, class, pseudo-class and id. Rules whose
-  // ancestors cannot all be open are rejected by the filter before the stack is walked.
+  // Merging the sets one after another leaves, at each index, the last value Merge takes.
+  std::array<const TPropValue*, PropCount> last{};
+  for (const TProperties* p : m.Sets)
+    for (int i = 0; i < PropCount; ++i)
+      if (TProperties::MergeTakes(i, p->FValues[i])) last[std::size_t(i)] = &p->FValues[i];
+  for (int i = 0; i < PropCount; ++i)
+    if (last[std::size_t(i)]) m.Merged.emplace_back(i, *last[std::size_t(i)]);
+
+  // Descendant rules: by the subject's leading tag, class, pseudo-class and id.
   if (styles.DescendantRuleCount() > 0) {
-    const TSelectorBloom& open = stack.AncestorFilter(stackIndex);
     auto scan = [&](std::string_view piece) {
-      const auto* rules = styles.DescendantRules(piece);
-      if (!rules) return;
-      for (const TStyleList::TDescendantRule& rule : *rules)
-        if (open.Covers(rule.Need) && PartMatches(rule.SubjectPart, tag, cls, id, pseudo) &&
-            AncestorsMatch(rule.Ancestors, stack, stackIndex))
-          Merge(*rule.Props);
+      if (const auto* rules = styles.DescendantRules(piece))
+        for (const TStyleList::TDescendantRule& rule : *rules)
+          if (PartMatches(rule.SubjectPart, tag, cls, id, pseudo)) m.Descendants.push_back(&rule);
     };
     if (!tag.empty()) scan(key({tag}));
     if (hasClass) scan(key({".", cls}));
@@ -210,20 +238,81 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
     if (!id.empty()) scan(key({"#", id}));
   }
 
+  m.SelfBloom.Add('t', tag);
+  if (hasClass) m.SelfBloom.Add('c', cls);
+  if (!id.empty()) m.SelfBloom.Add('i', id);
+  if (hasPseudo) m.SelfBloom.Add('p', pseudo);
+}
+
+}  // namespace
+
+TPropStack::TPropStack() : FRuleMemo(std::make_unique<TRuleMemo>()) {}
+TPropStack::~TPropStack() = default;
+
+const TRuleMatch& TPropStack::RuleMatch(const TStyleList& styles, std::string_view tag, std::string_view cls,
+                                        std::string_view id, std::string_view pseudo) {
+  TRuleMemo& memo = *FRuleMemo;
+  // Rules that may have changed, or rules of another list, give other answers.
+  if (memo.Version != styles.Version() || memo.Matches.size() >= std::size_t(MaxRememberedIdentities)) {
+    memo.Matches.clear();
+    memo.Version = styles.Version();
+  }
+  if (tag.size() + cls.size() + id.size() + pseudo.size() > std::size_t(MaxRememberedIdentityBytes)) {
+    memo.Unremembered = TRuleMatch{};
+    FindRuleMatch(styles, tag, cls, id, pseudo, memo.Unremembered);
+    return memo.Unremembered;
+  }
+  static_assert(MaxRememberedIdentityBytes < 256);
+  // Each piece after its length (one byte, the pieces being short), so that no two identities
+  // share a key whatever characters they hold.
+  std::string& key = memo.Key;
+  key.clear();
+  for (std::string_view piece : {tag, cls, id, pseudo}) {
+    key += char(static_cast<unsigned char>(piece.size()));
+    key += piece;
+  }
+  auto it = memo.Matches.find(std::string_view(key));
+  if (it == memo.Matches.end()) {
+    it = memo.Matches.try_emplace(key).first;
+    FindRuleMatch(styles, tag, cls, id, pseudo, it->second);
+  }
+  return it->second;
+}
+
+void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex, std::string_view tag,
+                          std::string_view cls, std::string_view id, std::string_view pseudo,
+                          std::string_view title, const std::shared_ptr<const TProperties>& inlineStyle) {
+  const TPropValue& inherited = FValues[piFontSize];
+  const double parentSize = inherited.IsReal() && inherited.Real() > 0 ? inherited.Real() : DefaultFontSize();
+  const TRuleMatch& match = stack.RuleMatch(styles, tag, cls, id, pseudo);
+
+  if (FHasLinkFonts && FLinkFonts) {
+    // Each rule changes the link fonts in turn, so the rules are merged one by one.
+    for (const TProperties* p : match.Sets) Merge(*p);
+  } else {
+    for (const auto& [i, v] : match.Merged) {
+      FValues[std::size_t(i)] = v;
+      FLocalFlags[std::size_t(i)] = true;
+    }
+  }
+
+  // Rules whose ancestors cannot all be open are rejected by the filter before the stack is walked.
+  if (!match.Descendants.empty()) {
+    const TSelectorBloom& open = stack.AncestorFilter(stackIndex);
+    for (const TStyleList::TDescendantRule* rule : match.Descendants)
+      if (open.Covers(rule->Need) && AncestorsMatch(rule->Ancestors, stack, stackIndex)) Merge(*rule->Props);
+  }
+  FSelfBloom = match.SelfBloom;
+
   if (inlineStyle) Merge(*inlineStyle);
 
   if (FValues[piFontSize].IsText()) FValues[piFontSize] = FontSizeToPoints(FValues[piFontSize].Text(), parentSize);
 
-  FTagName = std::string(tag);
-  FClassName = std::string(cls);
-  FIdName = std::string(id);
-  FPseudoClass = std::string(pseudo);
+  FTagName.assign(tag);
+  FClassName.assign(cls);
+  FIdName.assign(id);
+  FPseudoClass.assign(pseudo);
   FInlineStyle = inlineStyle;
-  FSelfBloom = TSelectorBloom{};
-  FSelfBloom.Add('t', FTagName);
-  if (hasClass) FSelfBloom.Add('c', FClassName);
-  if (!id.empty()) FSelfBloom.Add('i', FIdName);
-  if (hasPseudo) FSelfBloom.Add('p', FPseudoClass);
   stack.IdentityChanged(stackIndex);
   if (!title.empty()) {
     FTitleText = std::string(title);
@@ -256,7 +345,7 @@ void TProperties::BuildLinkFonts(TStyleList& styles, TPropStack& stack, int k) {
   // A state's set inherits from the set it derives from and is combined with the same element
   // identity; it stands on the stack while combined so descendant rules see its ancestors.
   auto state = [&](const TProperties& from, int position, std::string_view pseudo) {
-    auto set = std::make_unique<TProperties>();
+    std::unique_ptr<TProperties> set = stack.NewSet();
     set->InheritFrom(from);
     TProperties& ref = *set;
     stack.Insert(position, std::move(set));
@@ -359,10 +448,24 @@ void TPropStack::Reset(const TProperties& defaults) {
   Add(std::move(base));
 }
 
+void TPropStack::Recycle(std::unique_ptr<TProperties> set) {
+  if (!set || FSpares.size() >= MaxSpares) return;
+  set->ResetAsNew();  // a spare keeps nothing alive
+  FSpares.push_back(std::move(set));
+}
+
+std::unique_ptr<TProperties> TPropStack::NewSet() {
+  if (FSpares.empty()) return std::make_unique<TProperties>();
+  std::unique_ptr<TProperties> set = std::move(FSpares.back());
+  FSpares.pop_back();
+  set->FSerial = ++StyleState().PropertySerial;
+  return set;
+}
+
 TProperties& TPropStack::PushElement(TStyleList& styles, std::string_view tag, std::string_view className,
                                      std::string_view id, std::shared_ptr<const TProperties> inlineStyle, std::string_view title,
                                      std::string_view pseudo) {
-  auto set = std::make_unique<TProperties>();
+  std::unique_ptr<TProperties> set = NewSet();
   TProperties& ref = *set;
   Add(std::move(set));
   const int k = Count() - 1;

@@ -12,9 +12,16 @@
 namespace korva {
 
 class TStyleList;
+struct TRuleMatch;
+struct TRuleMemo;
 
 class TPropStack {
  public:
+  TPropStack();
+  ~TPropStack();
+  TPropStack(const TPropStack&) = delete;
+  TPropStack& operator=(const TPropStack&) = delete;
+
   int Count() const { return int(FItems.size()); }
   bool Empty() const { return FItems.empty(); }
   TProperties& operator[](int index) const { return *FItems[std::size_t(index)]; }
@@ -26,11 +33,17 @@ class TPropStack {
   }
   void Insert(int index, std::unique_ptr<TProperties> props);
   std::unique_ptr<TProperties> Extract(int index);
-  void Delete(int index) { Extract(index); }
+  void Delete(int index) { Recycle(Extract(index)); }
   void Clear() {
     FItems.clear();
+    FSpares.clear();
     FOpenValid = 0;
   }
+  // Hands back a set taken off the stack that is no longer needed: the next push reuses it
+  // rather than allocating (a set is large and one is made for every element).
+  void Recycle(std::unique_ptr<TProperties> set);
+  // A set as a new one is, with the next serial (a recycled one, or a new one).
+  std::unique_ptr<TProperties> NewSet();
 
   // Empties the stack and pushes a copy of the document's default set (CopyDefault).
   void Reset(const TProperties& defaults);
@@ -52,12 +65,21 @@ class TPropStack {
   // Entries folded into the running unions since the stack was made (the cascade's cost).
   long long FilterSteps() const { return FFilterSteps; }
 
+  // What the style list gives an element for its identity alone, whatever its ancestors (see
+  // Cascade.cpp). Worked out once per identity under the same rules, since pages repeat a few
+  // identities thousands of times. The reference holds until the next call.
+  const TRuleMatch& RuleMatch(const TStyleList& styles, std::string_view tag, std::string_view className,
+                              std::string_view id, std::string_view pseudo);
+
  private:
+  static constexpr std::size_t MaxSpares = 8;
   std::vector<std::unique_ptr<TProperties>> FItems;
+  std::vector<std::unique_ptr<TProperties>> FSpares;
   // FOpen[i] is the union of entries 1 .. i; the first FOpenValid are up to date.
   std::vector<TSelectorBloom> FOpen;
   int FOpenValid = 0;
   long long FFilterSteps = 0;
+  std::unique_ptr<TRuleMemo> FRuleMemo;
 };
 
 // The module-wide property stack used by the document builder.

@@ -162,6 +162,39 @@ TProperties::TProperties() {
   FValues[piZIndex] = 0;
 }
 
+void TProperties::ResetAsNew() {
+  // Every member but the serial, as the constructor and the member initialisers leave it.
+  FTagName.clear();
+  FClassName.clear();
+  FIdName.clear();
+  FPseudoClass.clear();
+  FTitleText.clear();
+  FInlineStyle.reset();
+  FTextBackColor = clNone;
+  FCharsetCode = DEFAULT_CHARSET;
+  FCodePageNum = 0;
+  FEmPixels = 0;
+  FExPixels = 0;
+  FHasLinkFonts = false;
+  for (int i = 0; i < PropCount; ++i) {
+    TPropValue& v = FValues[i];
+    if (IsBoxSide(i)) {
+      if (!v.IsInt() || v.Int() != NotSetValue) v = NotSetValue;
+    } else if (i == piZIndex) {
+      if (!v.IsInt() || v.Int() != 0) v = 0;
+    } else if (!v.IsEmpty()) {
+      v.Clear();
+    }
+  }
+  FLocalFlags.fill(false);
+  FLinkFonts.reset();
+  FCachedFont.reset();
+  FHasOwnTitle = false;
+  FSelfBloom = TSelectorBloom{};
+  FOwnCharset = false;
+  FOwnTextBack = false;
+}
+
 TProperties::~TProperties() = default;
 
 void TProperties::Copy(const TProperties& source) {
@@ -353,25 +386,22 @@ void TProperties::ApplyLinkFontChange(int index, const TPropValue& value) {
   }
 }
 
+bool TProperties::MergeTakes(int i, const TPropValue& v) {
+  if (v.IsEmpty()) return false;
+  if (IsBoxSide(i)) return v.IsText() || (v.IsInt() && v.Int() != NotSetValue);
+  // Every set starts with the integer 0 here; a rule that did not name z-index must not reset
+  // what an earlier rule gave (values written in a sheet are text).
+  return !(i == piZIndex && v.IsInt() && v.Int() == 0);
+}
+
 void TProperties::Merge(const TProperties& source) {
+  const bool linkFonts = FHasLinkFonts && FLinkFonts;
   for (int i = 0; i < PropCount; ++i) {
     const TPropValue& v = source.FValues[i];
-    if (v.IsEmpty()) continue;
-    switch (i) {
-      case piFontFamily: case piFontSize: case piFontStyle: case piFontWeight: case piTextDecoration:
-      case piLetterSpacing: case piColor: case piBackgroundColor:
-        FValues[i] = v;
-        FLocalFlags[i] = true;
-        if (FHasLinkFonts && FLinkFonts) ApplyLinkFontChange(i, v);
-        break;
-      default:
-        if (IsBoxSide(i) && !(v.IsText() || (v.IsInt() && v.Int() != NotSetValue))) break;
-        // Every set starts with the integer 0 here; a rule that did not name z-index must not
-        // reset what an earlier rule gave (values written in a sheet are text).
-        if (i == piZIndex && v.IsInt() && v.Int() == 0) break;
-        FValues[i] = v;
-        FLocalFlags[i] = true;
-    }
+    if (!MergeTakes(i, v)) continue;
+    FValues[i] = v;
+    FLocalFlags[i] = true;
+    if (linkFonts) ApplyLinkFontChange(i, v);  // font and colour properties only
   }
   FCachedFont.reset();
 }

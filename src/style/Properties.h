@@ -182,6 +182,9 @@ class TProperties {
   ~TProperties();
   TProperties(const TProperties&) = delete;
   TProperties& operator=(const TProperties&) = delete;
+  // Makes the set what a newly made one is but for its serial, letting go of everything it
+  // refers to (keeps its strings' storage).
+  void ResetAsNew();
 
   // Identity and font facts (fields named as elsewhere in the engine).
   std::string FTagName;
@@ -225,6 +228,9 @@ class TProperties {
   void SetCharsetCode(int cs);
   void SetUtf8();
   void Merge(const TProperties& source);
+  // Whether Merge takes a source's value at `index`: a set's untouched box sides and z-index
+  // are its initial values, not given ones.
+  static bool MergeTakes(int index, const TPropValue& value);
 
   // The cascade for an element whose set sits at stack[stackIndex] (already inherited).
   void Combine(TStyleList& styles, TPropStack& stack, int stackIndex, std::string_view tag,

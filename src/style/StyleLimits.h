@@ -20,6 +20,10 @@ constexpr double MaxFontPoints = 2000.0;
 // Open elements the document builder nests; deeper start tags are flattened into the innermost
 // element kept, so that neither the property stack nor any pass over the tree grows beyond it.
 constexpr int MaxNestingDepth = 512;
+// The cascade remembers what the rules give this many element identities (tag, class, id,
+// pseudo-class) at once, each of at most this many bytes; longer ones are worked out each time.
+constexpr int MaxRememberedIdentities = 1024;
+constexpr int MaxRememberedIdentityBytes = 200;
 
 // Style lists made in this process share the rules of identical default sheets and of a sheet
 // parsed again onto the same rules. Kept: this many default sheets; parsed sheets up to a count,

@@ -212,10 +212,8 @@ TProperties* TStyleList::FindOwn(std::string_view key) {
 bool TStyleList::HasKeysStartingWith(char c) const { return FRules->FirstChars[Fold(c)]; }
 
 void TStyleList::MergeLowerKey(TProperties& target, std::string_view key) const {
-  if (key.empty() || !FRules->FirstChars[static_cast<unsigned char>(key[0])]) return;
-  auto it = FRules->ByKey.find(key);
-  if (it == FRules->ByKey.end()) return;
-  for (const TProperties* p : it->second) target.Merge(*p);
+  if (const std::vector<TProperties*>* sets = SetsForLowerKey(key))
+    for (const TProperties* p : *sets) target.Merge(*p);
 }
 
 void TStyleList::MergeKey(TProperties& target, std::string_view key) const {

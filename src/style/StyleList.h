@@ -99,6 +99,12 @@ class TStyleList {
   void MergeKey(TProperties& target, std::string_view key) const;
   // The same for a key already in lower case (ASCII letters).
   void MergeLowerKey(TProperties& target, std::string_view key) const;
+  // The sets under a key already in lower case, in list order, or null.
+  const std::vector<TProperties*>* SetsForLowerKey(std::string_view key) const {
+    if (key.empty() || !FRules->FirstChars[static_cast<unsigned char>(key[0])]) return nullptr;
+    auto it = FRules->ByKey.find(key);
+    return it == FRules->ByKey.end() ? nullptr : &it->second;
+  }
   // Whether any key starts with `c` (used to skip lookups that cannot hit).
   bool HasKeysStartingWith(char c) const;
 
