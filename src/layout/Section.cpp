@@ -22,6 +22,10 @@ namespace korva {
 
 namespace {
 
+// A character of a section's text as Visit hands it out.
+inline char16_t TextChar(char16_t c) { return c; }
+inline char16_t TextChar(std::uint8_t b) { return TSectionText::Decode(b); }
+
 // Characters above U+2FFF (CJK and beyond) break between any two; surrogate halves do not.
 inline bool IsWide(char16_t c) { return c > 0x2FFF && (c < 0xD800 || c > 0xDFFF); }
 inline bool IsPlaceholder(char16_t c) { return c == ccControl || c == ccObject || c == ccLineBreak; }
@@ -301,11 +305,10 @@ void TSection::AddTokenObj(const TokenObj& token) {
   }
   const char flag = (FNoBreak || FPreFormated) ? 'n' : 'y';
   if (!smallCaps) {
-    for (int i = 0; i < n; ++i) {
-      char16_t c = s[i];
-      if (transform == txUpper) c = ToUpper16(c);
-      else if (transform == txLower) c = ToLower16(c);
-      BuffS.Append(c);
+    if (transform == txUpper || transform == txLower) {
+      for (int i = 0; i < n; ++i) BuffS.Append(transform == txUpper ? ToUpper16(s[i]) : ToLower16(s[i]));
+    } else {
+      BuffS.Append(s, n);
     }
     Brk.SetRange(BuffS.Size() - n, n, flag == 'y');
     AppendSource(BuffS.Size() - n, p, n);
@@ -397,14 +400,13 @@ void TSection::Compact(const std::vector<char>& keep) {
   for (int i = 0; i < n; ++i) {
     newIndex[std::size_t(i)] = k;
     if (keep[std::size_t(i)]) {
-      BuffS.Set(k, BuffS[i]);
       Brk.Set(k, Brk.CanBreak(i));
       xp[std::size_t(k)] = xp[std::size_t(i)];
       ++k;
     }
   }
   newIndex[std::size_t(n)] = k;
-  BuffS.Truncate(k);
+  BuffS.Compact(keep.data());
   Brk.Truncate(k);
   SIndexList.clear();
   AppendSource(0, xp.data(), k);
@@ -426,23 +428,25 @@ void TSection::Finish() {
     const int n = BuffS.Size();
     std::vector<char> keep(std::size_t(n), 1);
     // Leading spaces go; of two spaces together one goes (the second when the first may break).
-    int last = -1;
-    for (int i = 0; i < n; ++i) {
-      if (BuffS[i] == u' ') {
-        if (last < 0) {
-          keep[std::size_t(i)] = 0;
-          continue;
-        }
-        if (BuffS[last] == u' ') {
-          if (Brk.CanBreak(last)) {
+    BuffS.Visit([&](const auto* t) {
+      int last = -1;
+      for (int i = 0; i < n; ++i) {
+        if (t[i] == u' ') {
+          if (last < 0) {
             keep[std::size_t(i)] = 0;
             continue;
           }
-          keep[std::size_t(last)] = 0;
+          if (t[last] == u' ') {
+            if (Brk.CanBreak(last)) {
+              keep[std::size_t(i)] = 0;
+              continue;
+            }
+            keep[std::size_t(last)] = 0;
+          }
         }
+        last = i;
       }
-      last = i;
-    }
+    });
     Compact(keep);
     // A space after a floating object, and spaces on either side of a line break, go.
     const int m = BuffS.Size();
@@ -450,8 +454,7 @@ void TSection::Finish() {
     for (const auto& o : FObjects)
       if (o.Obj->FloatKind() != 0 && o.Pos + 1 < m && BuffS[o.Pos + 1] == u' ')
         keep[std::size_t(o.Pos + 1)] = 0;
-    for (int i = 0; i < m; ++i) {
-      if (BuffS[i] != ccLineBreak) continue;
+    for (int i = BuffS.Find(ccLineBreak, 0); i < m; i = BuffS.Find(ccLineBreak, i + 1)) {
       for (int j = i - 1; j >= 0 && BuffS[j] == u' '; --j) keep[std::size_t(j)] = 0;
       for (int j = i + 1; j < m && BuffS[j] == u' '; ++j) keep[std::size_t(j)] = 0;
     }
@@ -546,34 +549,17 @@ int TSection::MeasureRange(int a, int b) const {
 }
 
 std::int64_t TSection::TextWidthOf(const TPlatformFont& font, int pos, int n) const {
+  if (const std::uint8_t* narrow = BuffS.NarrowData()) return font.TextWidth1252(narrow + pos, n);
   if (const char16_t* wide = BuffS.WideData()) return font.TextWidth(wide + pos, n);
-  std::int64_t w = 0;
-  char16_t piece[TUtf16Piece::Chunk];
-  for (int done = 0; done < n;) {
-    const int k = std::min(n - done, TUtf16Piece::Chunk);
-    BuffS.CopyTo(pos + done, k, piece);
-    w += font.TextWidth(piece, k);
-    done += k;
-  }
-  return w;
+  return 0;
 }
 
 int TSection::FitTextOf(const TPlatformFont& font, int pos, int n, int maxWidth, int extra, int& count) const {
+  if (const std::uint8_t* narrow = BuffS.NarrowData())
+    return font.FitText1252(narrow + pos, n, maxWidth, extra, &count, nullptr);
   if (const char16_t* wide = BuffS.WideData()) return font.FitText(wide + pos, n, maxWidth, extra, &count, nullptr);
-  // A character's extent does not depend on its neighbours, so fitting piece after piece with
-  // what room is left gives the count fitting the whole would.
-  int w = 0;
   count = 0;
-  char16_t piece[TUtf16Piece::Chunk];
-  while (count < n) {
-    const int k = std::min(n - count, TUtf16Piece::Chunk);
-    BuffS.CopyTo(pos + count, k, piece);
-    int fitted = 0;
-    w += font.FitText(piece, k, maxWidth - w, extra, &fitted, nullptr);
-    count += fitted;
-    if (fitted < k) break;
-  }
-  return w;
+  return 0;
 }
 
 int TSection::MeasureInLine(const LineRec& line, int a, int b) const {
@@ -618,9 +604,7 @@ int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentM
   const int n = BuffS.Size();
   // The nearest line break at or after start (start only grows during one layout).
   if (scratch.NextBreakFrom < 0 || start < scratch.NextBreakFrom || scratch.NextBreak < start) {
-    int p = start;
-    while (p < n && BuffS[p] != ccLineBreak) ++p;
-    scratch.NextBreak = p;
+    scratch.NextBreak = BuffS.Find(ccLineBreak, start);
   }
   scratch.NextBreakFrom = start;
   const int end = scratch.NextBreak;
@@ -1430,34 +1414,35 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
   };
   int widest = 0;
   for (int a = 0; a < n;) {
-    int b = a;
-    while (b < n && BuffS[b] != ccLineBreak) ++b;
+    const int b = BuffS.Find(ccLineBreak, a);
     int e = b;
     while (e > a && BuffS[e - 1] == u' ') --e;
     widest = std::max(widest, withIndent(a, MeasureRange(a, e)));
     a = b + 1;
   }
   // The widest piece that cannot break.
-  int i = 0;
-  while (i < n && BuffS[i] == u' ') ++i;
-  while (i < n) {
-    const char16_t c = BuffS[i];
-    if (c == u' ' || IsPlaceholder(c)) {
-      ++i;
-      continue;
-    }
-    int j = i + 1;
-    if (!(IsWide(c) && Brk.CanBreak(i))) {
-      for (; j < n; ++j) {
-        const char16_t q = BuffS[j];
-        const char16_t prev = BuffS[j - 1];
-        if (Brk.CanBreak(j) && (q == u' ' || IsPlaceholder(q) || IsWide(q))) break;
-        if ((prev == u'-' || prev == u'?') && Brk.CanBreak(j - 1)) break;
+  BuffS.Visit([&](const auto* t) {
+    int i = 0;
+    while (i < n && t[i] == u' ') ++i;
+    while (i < n) {
+      const char16_t c = TextChar(t[i]);
+      if (c == u' ' || IsPlaceholder(c)) {
+        ++i;
+        continue;
       }
+      int j = i + 1;
+      if (!(IsWide(c) && Brk.CanBreak(i))) {
+        for (; j < n; ++j) {
+          const char16_t q = TextChar(t[j]);
+          const char16_t prev = TextChar(t[j - 1]);
+          if (Brk.CanBreak(j) && (q == u' ' || IsPlaceholder(q) || IsWide(q))) break;
+          if ((prev == u'-' || prev == u'?') && Brk.CanBreak(j - 1)) break;
+        }
+      }
+      mn = std::max(mn, withIndent(i, MeasureRange(i, j)));
+      i = j;
     }
-    mn = std::max(mn, withIndent(i, MeasureRange(i, j)));
-    i = j;
-  }
+  });
   mn = std::max(mn, floats);
   minWidth = mn;
   maxWidth = std::max(widest + floats, mn);

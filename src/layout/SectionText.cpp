@@ -1,6 +1,7 @@
 #include "layout/SectionText.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -9,6 +10,7 @@
 namespace korva {
 
 static_assert(sizeof(std::uintptr_t) == 8, "inline text needs a 64-bit word");
+static_assert(std::endian::native == std::endian::little, "inline characters are read in place, low byte first");
 static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ >= 2, "block pointers need a clear low bit");
 
 int TSectionText::Encode(char16_t c) {
@@ -57,33 +59,61 @@ TSectionText& TSectionText::operator=(TSectionText&& other) noexcept {
 void TSectionText::Rebuild(std::uint32_t capacity, bool wide) {
   const int n = Size();
   THeader* b = NewBlock(std::max<std::uint32_t>(capacity, std::uint32_t(n)), wide);
-  if (wide) CopyTo(0, n, WideChars(b));
-  else
+  if (wide) {
+    CopyTo(0, n, WideChars(b));
+  } else if (!IsInline() && FWord && !Wide()) {
+    std::memcpy(NarrowChars(b), NarrowChars(Block()), std::size_t(n));
+  } else {
+    // Narrowing from the inline form, or from wide text whose characters all have a byte.
     for (int i = 0; i < n; ++i) NarrowChars(b)[i] = std::uint8_t(Encode((*this)[i]));
+  }
   b->Size = std::uint32_t(n);
   Release();
   FWord = reinterpret_cast<std::uintptr_t>(b);
 }
 
+void TSectionText::Reserve(std::uint32_t more, bool wide) {
+  const std::uint32_t n = std::uint32_t(Size());
+  const bool block = FWord && !IsInline();
+  if (block && Wide() == wide && Block()->Capacity - n >= more) return;
+  std::uint32_t room = block ? Block()->Capacity : 0;
+  if (room < n + more) room = std::max<std::uint32_t>({16, n + more, 2 * n});
+  Rebuild(room, wide);
+}
+
 void TSectionText::Append(char16_t c) {
   const int code = Encode(c);
   const int n = Size();
-  if (code >= 0 && !Wide() && (IsInline() || !FWord) && n < InlineCapacity) {
+  if (code >= 0 && (IsInline() || !FWord) && n < InlineCapacity) {
     const std::uintptr_t count = std::uintptr_t(n + 1);
     FWord = (FWord & ~std::uintptr_t(0xFF)) | (count << 1) | 1;
     FWord |= std::uintptr_t(code) << (8 * (n + 1));
     return;
   }
-  const bool wide = Wide() || code < 0;
-  if (IsInline() || !FWord || wide != Wide() || Block()->Size == Block()->Capacity) {
-    std::uint32_t room = FWord && !IsInline() ? Block()->Capacity : 0;
-    if (room <= std::uint32_t(n)) room = std::max<std::uint32_t>(16, std::uint32_t(n) + std::uint32_t(n) / 2);
-    Rebuild(room, wide);
-  }
+  Reserve(1, Wide() || code < 0);
   THeader* b = Block();
   if (b->Wide) WideChars(b)[b->Size] = c;
   else NarrowChars(b)[b->Size] = std::uint8_t(code);
   ++b->Size;
+}
+
+void TSectionText::Append(const char16_t* s, int n) {
+  if (n <= 0) return;
+  if (n == 1 || (Size() + n <= InlineCapacity && (IsInline() || !FWord))) {
+    for (int i = 0; i < n; ++i) Append(s[i]);
+    return;
+  }
+  bool wide = Wide();
+  for (int i = 0; i < n && !wide; ++i) wide = s[i] >= 0x80 && Encode(s[i]) < 0;
+  Reserve(std::uint32_t(n), wide);
+  THeader* b = Block();
+  if (wide) {
+    std::memcpy(WideChars(b) + b->Size, s, std::size_t(n) * 2);
+  } else {
+    std::uint8_t* out = NarrowChars(b) + b->Size;
+    for (int i = 0; i < n; ++i) out[i] = std::uint8_t(s[i] < 0x80 ? int(s[i]) : Encode(s[i]));
+  }
+  b->Size += std::uint32_t(n);
 }
 
 void TSectionText::Set(int i, char16_t c) {
@@ -112,6 +142,31 @@ void TSectionText::Truncate(int n) {
   }
 }
 
+void TSectionText::Compact(const char* keep) {
+  const int n = Size();
+  if (IsInline()) {
+    std::uintptr_t word = 1;
+    int k = 0;
+    for (int i = 0; i < n; ++i)
+      if (keep[i]) word |= ((FWord >> (8 * (i + 1))) & 0xFF) << (8 * (++k));
+    FWord = k ? word | (std::uintptr_t(k) << 1) : 0;
+    return;
+  }
+  if (!FWord) return;
+  THeader* b = Block();
+  int k = 0;
+  if (b->Wide) {
+    char16_t* c = WideChars(b);
+    for (int i = 0; i < n; ++i)
+      if (keep[i]) c[k++] = c[i];
+  } else {
+    std::uint8_t* c = NarrowChars(b);
+    for (int i = 0; i < n; ++i)
+      if (keep[i]) c[k++] = c[i];
+  }
+  b->Size = std::uint32_t(k);
+}
+
 void TSectionText::ShrinkToFit() {
   if (!FWord || IsInline()) return;
   const int n = Size();
@@ -127,6 +182,21 @@ void TSectionText::ShrinkToFit() {
   } else if (narrow != !Wide() || Block()->Capacity != std::uint32_t(n)) {
     Rebuild(std::uint32_t(n), !narrow);
   }
+}
+
+int TSectionText::Find(char16_t c, int from) const {
+  const int n = Size();
+  from = std::max(from, 0);
+  if (from >= n) return n;
+  if (const char16_t* w = WideData()) {
+    const char16_t* hit = std::find(w + from, w + n, c);
+    return int(hit - w);
+  }
+  const int code = Encode(c);
+  if (code < 0) return n;
+  const std::uint8_t* b = NarrowData();
+  const void* hit = std::memchr(b + from, code, std::size_t(n - from));
+  return hit ? int(static_cast<const std::uint8_t*>(hit) - b) : n;
 }
 
 void TSectionText::CopyTo(int pos, int n, char16_t* out) const {

@@ -4,8 +4,8 @@
 // without one widens the whole text to UTF-16. Up to seven one-byte characters sit in the
 // object itself; longer text takes one heap block holding its length and room.
 //
-// Fonts and canvases take UTF-16: wide text hands out its own storage, narrow text is copied
-// out piecewise (see TUtf16Piece).
+// Fonts measure and fit the one-byte form as it is (code page 1252); canvases draw UTF-16, for
+// which narrow text is copied out (see TUtf16Piece).
 #pragma once
 
 #include <cstddef>
@@ -36,16 +36,37 @@ class TSectionText {
   char16_t Back() const { return (*this)[Size() - 1]; }
 
   void Append(char16_t c);
+  // Appends n characters at once: one check of room and width for the lot.
+  void Append(const char16_t* s, int n);
   // Replaces character i (i < Size()).
   void Set(int i, char16_t c);
   // Keeps the first n characters.
   void Truncate(int n);
+  // Keeps the characters whose entry in `keep` (one per character) is not 0, in order.
+  void Compact(const char* keep);
   // Gives back unused room and returns to one byte per character when every character has
   // one (text that widened for a character since removed). Text is read-only after this.
   void ShrinkToFit();
 
   // The UTF-16 storage when Wide(), else null.
   const char16_t* WideData() const { return Wide() ? WideChars(Block()) : nullptr; }
+  // The one-byte characters (code page 1252) when not Wide(); null when wide or empty.
+  const std::uint8_t* NarrowData() const {
+    if (IsInline()) return reinterpret_cast<const std::uint8_t*>(&FWord) + 1;  // the bytes above the count
+    return FWord && !Block()->Wide ? NarrowChars(Block()) : nullptr;
+  }
+  // Calls f with all the characters behind one pointer: `const std::uint8_t*` (code page 1252)
+  // or `const char16_t*`, for loops that look at every character. Characters below 0x80 (spaces,
+  // the placeholders) have the same value in both.
+  template <class F>
+  decltype(auto) Visit(F&& f) const {
+    if (const char16_t* w = WideData()) return f(w);
+    static constexpr std::uint8_t None = 0;
+    const std::uint8_t* b = NarrowData();
+    return f(b ? b : &None);
+  }
+  // Index of the first `c` at or after `from`, or Size() when there is none.
+  int Find(char16_t c, int from) const;
   // Copies characters [pos, pos + n) to `out` as UTF-16.
   void CopyTo(int pos, int n, char16_t* out) const;
   std::u16string String(int pos = 0, int n = -1) const;
@@ -84,6 +105,8 @@ class TSectionText {
   void Release();
   // Moves the text into a heap block with room for `capacity` characters, wide or not.
   void Rebuild(std::uint32_t capacity, bool wide);
+  // Makes room in a heap block, of the given width, for `more` characters after the text.
+  void Reserve(std::uint32_t more, bool wide);
 
   std::uintptr_t FWord = 0;
 };
@@ -98,8 +121,7 @@ class TUtf16Piece {
   TUtf16Piece& operator=(const TUtf16Piece&) = delete;
   const char16_t* Data() const { return FData; }
 
-  // Measuring and fitting go through narrow text this many characters at a time, so that
-  // fitting the start of a long paragraph copies no more than that.
+  // Pieces up to this many characters are copied into the piece itself.
   static constexpr int Chunk = 256;
 
  private:

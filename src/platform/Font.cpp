@@ -13,6 +13,7 @@
 #include <map>
 
 #include "platform/QtBridge.h"
+#include "platform/CodePage.h"
 #include "platform/QtFont.h"
 
 namespace korva {
@@ -349,6 +350,37 @@ int TFontFace::Fit(const char16_t* s, int n, int maxWidth, int extra, int* fitCo
       [this](char32_t cp) { return CodePointAdvance(cp); });
 }
 
+const std::int32_t* TFontFace::Table1252() const {
+  if (!F1252) {
+    auto t = std::make_unique<std::int32_t[]>(256);
+    for (int b = 0; b < 256; ++b) t[std::size_t(b)] = Advance(Cp1252Char(std::uint8_t(b)));
+    F1252 = std::move(t);
+  }
+  return F1252.get();
+}
+
+std::int64_t TFontFace::Width1252(const std::uint8_t* s, int n) const {
+  if (FFixed) return std::int64_t(n) * FFixedAdvance;
+  const std::int32_t* adv = Table1252();
+  std::int64_t w = 0;
+  for (int i = 0; i < n; ++i) w += adv[s[i]];
+  return w;
+}
+
+int TFontFace::Fit1252(const std::uint8_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const {
+  const std::int32_t* adv = FFixed ? nullptr : Table1252();
+  std::int64_t total = 0;
+  int fit = 0;
+  for (; fit < n; ++fit) {
+    const std::int64_t next = total + (adv ? adv[s[fit]] : FFixedAdvance) + extra;
+    if (next > maxWidth) break;
+    if (partial) partial[fit] = ClampWidth(next);
+    total = next;
+  }
+  if (fitCount) *fitCount = fit;
+  return ClampWidth(total);
+}
+
 void TFontFace::Glyphs(const char16_t* s, int n, TGlyphRef* out) const {
   for (int i = 0; i < n; ++i) {
     const char16_t c = s[i];
@@ -386,6 +418,19 @@ int TQtFont::TextWidth(const char16_t* s, int n) const {
 
 void TQtFont::CharAdvances(const char16_t* s, int n, int* out) const {
   if (s && n > 0) FFace->Advances(s, n, out);
+}
+
+int TQtFont::TextWidth1252(const std::uint8_t* s, int n) const {
+  if (!s || n <= 0) return 0;
+  return ClampWidth(FFace->Width1252(s, n));
+}
+
+int TQtFont::FitText1252(const std::uint8_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const {
+  if (!s || n <= 0) {
+    if (fitCount) *fitCount = 0;
+    return 0;
+  }
+  return FFace->Fit1252(s, n, maxWidth, extra, fitCount, partial);
 }
 
 int TQtFont::FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const {
@@ -439,6 +484,51 @@ int TPlatformFont::FitText(const char16_t* s, int n, int maxWidth, int extra, in
   return FitImpl(
       s, n, maxWidth, extra, fitCount, partial, [this](char16_t c) { return CharWidth(c); },
       [this](char32_t cp) { return CodePointWidth(cp); });
+}
+
+char16_t Cp1252Char(std::uint8_t b) {
+  static const std::u16string table = [] {
+    std::string all(256, '\0');
+    for (int i = 0; i < 256; ++i) all[std::size_t(i)] = char(i);
+    return MultiByteToWide(1252, all);
+  }();
+  return table.size() == 256 ? table[b] : char16_t(b);
+}
+
+int TPlatformFont::TextWidth1252(const std::uint8_t* s, int n) const {
+  if (!s || n <= 0) return 0;
+  std::int64_t w = 0;
+  char16_t piece[256];
+  for (int done = 0; done < n;) {
+    const int k = std::min(n - done, 256);
+    for (int i = 0; i < k; ++i) piece[i] = Cp1252Char(s[done + i]);
+    w += TextWidth(piece, k);
+    done += k;
+  }
+  return ClampWidth(w);
+}
+
+int TPlatformFont::FitText1252(const std::uint8_t* s, int n, int maxWidth, int extra, int* fitCount,
+                               int* partial) const {
+  // No byte is half of a pair, and an extent does not depend on neighbours: fitting piece
+  // after piece with the room left gives what fitting the whole would.
+  std::int64_t total = 0;
+  int fit = 0;
+  char16_t piece[256];
+  while (fit < n) {
+    const int k = std::min(n - fit, 256);
+    for (int i = 0; i < k; ++i) piece[i] = Cp1252Char(s[fit + i]);
+    int fitted = 0;
+    const int room = ClampWidth(std::int64_t(maxWidth) - total);
+    const int w = FitText(piece, k, room, extra, &fitted, partial ? partial + fit : nullptr);
+    if (partial)
+      for (int i = 0; i < fitted; ++i) partial[fit + i] = ClampWidth(partial[fit + i] + total);
+    total += w;
+    fit += fitted;
+    if (fitted < k) break;
+  }
+  if (fitCount) *fitCount = fit;
+  return ClampWidth(total);
 }
 
 bool FontFaceInstalled(std::string_view name) {

@@ -85,7 +85,14 @@ class TPlatformFont {
   // of a surrogate pair. Nothing past the first unit that does not fit is measured, so fitting
   // the start of a long paragraph costs only the start.
   virtual int FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const;
+  // TextWidth and FitText for text held in one byte per character, code page 1252 (how nearly
+  // all documentation text is kept): the same results as for the text widened to UTF-16.
+  virtual int TextWidth1252(const std::uint8_t* s, int n) const;
+  virtual int FitText1252(const std::uint8_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const;
 };
+
+// The character a byte of code page 1252 stands for (its five holes stand for themselves).
+char16_t Cp1252Char(std::uint8_t b);
 
 using TPlatformFontPtr = std::shared_ptr<TPlatformFont>;
 

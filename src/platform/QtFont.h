@@ -55,6 +55,9 @@ class TFontFace {
   void Advances(const char16_t* s, int n, int* out) const;
   std::int64_t Width(const char16_t* s, int n) const;
   int Fit(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const;
+  // The same for code page 1252 bytes, from a table of their advances.
+  std::int64_t Width1252(const std::uint8_t* s, int n) const;
+  int Fit1252(const std::uint8_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const;
 
   // Drawing: the glyph of each code unit of s[0..n) (a pair's glyph on its high half).
   void Glyphs(const char16_t* s, int n, TGlyphRef* out) const;
@@ -94,6 +97,9 @@ class TFontFace {
   mutable int FSymbol = -1;  // whether the face is a symbol face; -1 until asked
   mutable int FUnderlineTop = 1, FStrikeOutTop = -3, FLineThickness = 1;
   mutable std::array<TPage, 256> FPages;
+  // Advances of the 256 bytes of code page 1252, made on first use.
+  mutable std::unique_ptr<std::int32_t[]> F1252;
+  const std::int32_t* Table1252() const;
   mutable std::unordered_map<char32_t, TGlyphRef> FSupplementary;
 };
 
@@ -107,6 +113,8 @@ class TQtFont final : public TPlatformFont {
   int TextWidth(const char16_t* s, int n) const override;
   void CharAdvances(const char16_t* s, int n, int* out) const override;
   int FitText(const char16_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const override;
+  int TextWidth1252(const std::uint8_t* s, int n) const override;
+  int FitText1252(const std::uint8_t* s, int n, int maxWidth, int extra, int* fitCount, int* partial) const override;
   const TFontFace& Face() const { return *FFace; }
 
  private:

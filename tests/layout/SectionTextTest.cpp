@@ -87,6 +87,52 @@ TEST(SectionTextTest, GrowsWidensAndNarrowsWithoutLosingCharacters) {
   EXPECT_EQ(u"Z\u0416c", moved.String());
 }
 
+// Appending many characters at once and dropping characters keep the same text as doing it one
+// by one, in each form: inline, one byte per character, and wide (a batch that holds a
+// character without a byte widens everything before it too).
+TEST(SectionTextTest, BatchAppendAndCompactMatchOneByOne) {
+  const std::u16string batches[] = {u"ab", u"cdefgh", u"\u2014ijk", u"x", u"", u"lmnopqrstuvwxyz0123", u"\u4E2Dz",
+                                    u"tail"};
+  TSectionText batched, single;
+  std::u16string expected;
+  for (const std::u16string& b : batches) {
+    batched.Append(b.data(), int(b.size()));
+    for (char16_t c : b) single.Append(c);
+    expected += b;
+    ASSERT_EQ(expected, batched.String()) << std::string(b.begin(), b.end());
+    EXPECT_EQ(single.Wide(), batched.Wide());
+    EXPECT_EQ(expected, single.String());
+  }
+  EXPECT_TRUE(batched.Wide());
+
+  // Every third character dropped, in the wide, narrow and inline forms.
+  auto compacted = [](const std::u16string& text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size(); ++i)
+      if (i % 3 != 1) out.push_back(text[i]);
+    return out;
+  };
+  auto keepOf = [](int n) {
+    std::string keep(std::size_t(n), 1);
+    for (int i = 1; i < n; i += 3) keep[std::size_t(i)] = 0;
+    return keep;
+  };
+  for (const std::u16string& text : {expected, std::u16string(u"narrow text of \u00E9 twenty"), std::u16string(u"in\u2019line")}) {
+    TSectionText t;
+    t.Append(text.data(), int(text.size()));
+    const std::string keep = keepOf(int(text.size()));
+    t.Compact(keep.data());
+    EXPECT_EQ(compacted(text), t.String());
+    t.ShrinkToFit();
+    EXPECT_EQ(compacted(text), t.String());
+  }
+  TSectionText t;
+  t.Append(u"ab", 2);
+  const std::string none(2, 0);
+  t.Compact(none.data());
+  EXPECT_TRUE(t.Empty());
+}
+
 // A UTF-16 piece of narrow text, short or longer than the in-place buffer, and of wide text.
 TEST(SectionTextTest, PiecesGiveTheCharactersAsUtf16) {
   TSectionText narrow, wide;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Canvas.h"
+#include "platform/CodePage.h"
 #include "platform/RecordingCanvas.h"
 
 using namespace korva;
@@ -139,6 +140,41 @@ TEST(TextMeasureTest, FastPathMeasuresAndDrawsAsThePerCharacterPath) {
         EXPECT_EQ(slowCanvas->PenPos().x, 20 + extent);
         EXPECT_EQ(fastBmp->SaveToBmp(), slowBmp->SaveToBmp());
       }
+    }
+  }
+}
+
+// Text kept in one byte per character measures and fits exactly as the same text in UTF-16,
+// through the font's tables and through the base class's widening path, for every byte and
+// across the widening path's pieces.
+TEST(TextMeasureTest, OneByteTextMeasuresAsItsUtf16) {
+  std::string bytes;
+  for (int i = 0; i < 600; ++i) bytes.push_back(char(i < 256 ? i : "word \x93quoted\x94 \xE9t\xE9 "[i % 19]));
+  const std::u16string wide = MultiByteToWide(1252, bytes);
+  ASSERT_EQ(bytes.size(), wide.size());
+  const auto* s = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const int n = int(bytes.size());
+  for (int b = 0; b < 256; ++b) EXPECT_EQ(wide[std::size_t(b)], Cp1252Char(std::uint8_t(b))) << b;
+  for (bool fixed : {false, true}) {
+    SetFixedFontMetrics(fixed);
+    const TPlatformFontPtr fast = MakeFont("Arial", -13);
+    SetFixedFontMetrics(false);
+    const auto slow = std::make_shared<TPerCharFont>(fast);
+    for (const TPlatformFont* font : {static_cast<const TPlatformFont*>(fast.get()), static_cast<const TPlatformFont*>(slow.get())}) {
+      SCOPED_TRACE(testing::Message() << "fixed " << fixed << (font == fast.get() ? " tables" : " widening"));
+      EXPECT_EQ(fast->TextWidth(wide), font->TextWidth1252(s, n));
+      EXPECT_EQ(fast->TextWidth(wide.data() + 100, 7), font->TextWidth1252(s + 100, 7));
+      const int whole = fast->TextWidth(wide);
+      for (int width : {0, 5, whole / 3, whole - 1, whole, 1 << 30})
+        for (int extra : {0, 2, -1}) {
+          std::vector<int> pw(wide.size(), -1), pb(wide.size(), -1);
+          int fw = -1, fb = -2;
+          EXPECT_EQ(fast->FitText(wide.data(), n, width, extra, &fw, pw.data()),
+                    font->FitText1252(s, n, width, extra, &fb, pb.data()))
+              << width << " " << extra;
+          EXPECT_EQ(fw, fb) << width << " " << extra;
+          EXPECT_EQ(pw, pb) << width << " " << extra;
+        }
     }
   }
 }
