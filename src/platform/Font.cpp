@@ -350,20 +350,30 @@ int TFontFace::Fit(const char16_t* s, int n, int maxWidth, int extra, int* fitCo
       [this](char32_t cp) { return CodePointAdvance(cp); });
 }
 
-const std::int32_t* TFontFace::Table1252() const {
+std::int32_t* TFontFace::Table1252() const {
   if (!F1252) {
-    auto t = std::make_unique<std::int32_t[]>(256);
-    for (int b = 0; b < 256; ++b) t[std::size_t(b)] = Advance(Cp1252Char(std::uint8_t(b)));
-    F1252 = std::move(t);
+    F1252 = std::make_unique<std::int32_t[]>(256);
+    std::fill_n(F1252.get(), 256, -1);
   }
   return F1252.get();
+}
+
+// Looked up on first use: a byte such as 0x80 stands for a character on a page of its own,
+// and filling that page for every face would cost more than most pages' text.
+int TFontFace::Advance1252(std::uint8_t b) const {
+  std::int32_t& a = Table1252()[b];
+  if (a < 0) a = Advance(Cp1252Char(b));
+  return a;
 }
 
 std::int64_t TFontFace::Width1252(const std::uint8_t* s, int n) const {
   if (FFixed) return std::int64_t(n) * FFixedAdvance;
   const std::int32_t* adv = Table1252();
   std::int64_t w = 0;
-  for (int i = 0; i < n; ++i) w += adv[s[i]];
+  for (int i = 0; i < n; ++i) {
+    const std::int32_t a = adv[s[i]];
+    w += a >= 0 ? a : Advance1252(s[i]);
+  }
   return w;
 }
 
@@ -372,7 +382,9 @@ int TFontFace::Fit1252(const std::uint8_t* s, int n, int maxWidth, int extra, in
   std::int64_t total = 0;
   int fit = 0;
   for (; fit < n; ++fit) {
-    const std::int64_t next = total + (adv ? adv[s[fit]] : FFixedAdvance) + extra;
+    std::int64_t a = FFixedAdvance;
+    if (adv) a = adv[s[fit]] >= 0 ? adv[s[fit]] : Advance1252(s[fit]);
+    const std::int64_t next = total + a + extra;
     if (next > maxWidth) break;
     if (partial) partial[fit] = ClampWidth(next);
     total = next;

@@ -98,8 +98,9 @@ class TFontFace {
   mutable int FUnderlineTop = 1, FStrikeOutTop = -3, FLineThickness = 1;
   mutable std::array<TPage, 256> FPages;
   // Advances of the 256 bytes of code page 1252, made on first use.
-  mutable std::unique_ptr<std::int32_t[]> F1252;
-  const std::int32_t* Table1252() const;
+  mutable std::unique_ptr<std::int32_t[]> F1252;  // -1 where not looked up yet
+  std::int32_t* Table1252() const;
+  int Advance1252(std::uint8_t b) const;
   mutable std::unordered_map<char32_t, TGlyphRef> FSupplementary;
 };
 
