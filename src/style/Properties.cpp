@@ -421,6 +421,8 @@ TColor TProperties::GetSpecifiedColor() const {
 void TProperties::SetTextBackColor() {
   const TPropValue& v = FValues[piBackgroundColor];
   if (v.IsInt() && FLocalFlags[piBackgroundColor]) {
+    // The colour is part of the font: a font built before it was known is built again.
+    if (FTextBackColor != TColor(v.Int())) FCachedFont.reset();
     FTextBackColor = TColor(v.Int());
     FOwnTextBack = true;
   }

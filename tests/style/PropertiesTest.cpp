@@ -138,6 +138,13 @@ TEST(Properties, ColoursNeedTheLocalFlag) {
   EXPECT_EQ(q.GetSpecifiedColor(), 0xFFu);
   q.SetTextBackColor();
   EXPECT_EQ(q.FTextBackColor, 0xFFu);
+
+  // A font built before the text background was taken from the set gets it afterwards.
+  TProperties r;
+  r.Merge(p);
+  EXPECT_EQ(r.BuildFont()->BGColor, clNone);
+  r.SetTextBackColor();
+  EXPECT_EQ(r.BuildFont()->BGColor, 0xFFu);
 }
 
 TEST(Properties, FontInfoWeightsStylesAndFaces) {
