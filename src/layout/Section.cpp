@@ -376,11 +376,9 @@ TFormControlObj* TSection::AddFormControl(TSymbol which, const TAttributeList& a
 void TSection::AppendSource(int index, const std::int32_t* positions, int n) {
   int i = 0;
   while (i < n) {
-    // A new run unless the character follows the last run on from where it stands.
-    const bool follows = !SIndexList.empty() &&
-                         positions[i] == SIndexList.back().Pos + (index + i - SIndexList.back().Index);
-    if (!follows) SIndexList.push_back({index + i, positions[i]});
+    SIndexList.Add(index + i, positions[i]);
     ++i;
+    // The characters that follow on from the one before continue its run.
     while (i < n && positions[i] == positions[i - 1] + 1) ++i;
   }
 }
@@ -390,11 +388,17 @@ void TSection::Compact(const std::vector<char>& keep) {
   if (std::find(keep.begin(), keep.end(), 0) == keep.end()) return;
   // Every character's source position, compacted with the text, then made runs again.
   std::vector<std::int32_t> xp(std::size_t(n), 0);
-  for (std::size_t r = 0; r < SIndexList.size(); ++r) {
-    const int from = SIndexList[r].Index;
-    const int to = r + 1 < SIndexList.size() ? SIndexList[r + 1].Index : n;
-    for (int i = from; i < to && i < n; ++i) xp[std::size_t(i)] = SIndexList[r].Pos + (i - from);
-  }
+  int runFrom = -1, runPos = 0;
+  auto fill = [&](int to) {
+    for (int i = std::max(runFrom, 0); runFrom >= 0 && i < to && i < n; ++i) xp[std::size_t(i)] = runPos + (i - runFrom);
+  };
+  SIndexList.ForEach([&](int index, int pos) {
+    fill(index);
+    runFrom = index;
+    runPos = pos;
+    return true;
+  });
+  fill(n);
   std::vector<int> newIndex(std::size_t(n) + 1);
   int k = 0;
   for (int i = 0; i < n; ++i) {
@@ -408,7 +412,7 @@ void TSection::Compact(const std::vector<char>& keep) {
   newIndex[std::size_t(n)] = k;
   BuffS.Compact(keep.data());
   Brk.Truncate(k);
-  SIndexList.clear();
+  SIndexList.Clear();
   AppendSource(0, xp.data(), k);
   for (TFontObj& f : FFonts) f.Pos = newIndex[std::size_t(std::min(f.Pos, n))];
   for (auto& o : FObjects) {
@@ -475,7 +479,7 @@ void TSection::Finish() {
   // The text is read from here on, never grown: no room is kept for more.
   BuffS.ShrinkToFit();
   Brk.ShrinkToFit();
-  SIndexList.shrink_to_fit();
+  SIndexList.ShrinkToFit();
   FObjects.shrink_to_fit();
   FFonts.ShrinkToFit();
   FLink.reset();  // the link being read: nothing more is read
@@ -500,7 +504,7 @@ bool TSection::OnlySpaces() const {
 
 std::size_t TSection::MemoryBytes() const {
   return sizeof(*this) + BuffS.CapacityBytes() + Brk.CapacityBytes() +
-         SIndexList.capacity() * sizeof(IndexObj) + FFonts.CapacityBytes() +
+         SIndexList.CapacityBytes() + FFonts.CapacityBytes() +
          FLines.capacity() * sizeof(LineRec) + FObjects.capacity() * sizeof(TObjRef);
 }
 
@@ -1360,28 +1364,37 @@ void TSection::AppendSelectedText(std::u16string& text) {
 // ---- source positions ----
 
 int TSection::SourcePosOf(int docPos) {
-  int i = docPos - FFirstChar;
-  if (i < 0 || i >= BuffS.Size() || SIndexList.empty()) return -1;
-  auto it = std::upper_bound(SIndexList.begin(), SIndexList.end(), i,
-                             [](int v, const IndexObj& o) { return v < o.Index; });
-  --it;
-  return it->Pos + (i - it->Index);
+  const int i = docPos - FFirstChar;
+  if (i < 0 || i >= BuffS.Size()) return -1;
+  return SIndexList.PosOf(i);
 }
 
 int TSection::DocPosOf(int sourcePos, bool previous) {
   const int len = BuffS.Size();
-  if (SIndexList.empty() || len == 0) return -1;
-  for (std::size_t k = 0; k < SIndexList.size(); ++k) {
-    const IndexObj& o = SIndexList[k];
-    const int runLen = (k + 1 < SIndexList.size() ? SIndexList[k + 1].Index : len) - o.Index;
-    if (sourcePos >= o.Pos && sourcePos < o.Pos + runLen) return FFirstChar + o.Index + (sourcePos - o.Pos);
-    if (sourcePos < o.Pos) {
-      // Between two runs (or before the first): the nearest character after it, or before.
-      if (!previous) return FFirstChar + o.Index;
-      return k == 0 ? -1 : FFirstChar + o.Index - 1;
+  if (SIndexList.Empty() || len == 0) return -1;
+  // Each run is judged when the next one shows where it ends.
+  int found = -2, runIndex = -1, runPos = 0;
+  auto judge = [&](int end) {
+    if (runIndex < 0) return false;
+    if (sourcePos >= runPos && sourcePos < runPos + (end - runIndex)) {
+      found = FFirstChar + runIndex + (sourcePos - runPos);
+      return true;
     }
-  }
-  return previous ? FFirstChar + len - 1 : -1;
+    if (sourcePos < runPos) {
+      // Between two runs (or before the first): the nearest character after it, or before.
+      found = !previous ? FFirstChar + runIndex : runIndex == 0 ? -1 : FFirstChar + runIndex - 1;
+      return true;
+    }
+    return false;
+  };
+  SIndexList.ForEach([&](int index, int pos) {
+    if (judge(index)) return false;
+    runIndex = index;
+    runPos = pos;
+    return true;
+  });
+  if (found == -2 && !judge(len)) found = previous ? FFirstChar + len - 1 : -1;
+  return found;
 }
 
 // ---- minimum and maximum width ----

@@ -19,6 +19,7 @@
 #include "layout/InlineList.h"
 #include "layout/SectionBase.h"
 #include "layout/SectionText.h"
+#include "layout/SourceIndex.h"
 #include "style/Properties.h"
 
 namespace korva {
@@ -28,12 +29,6 @@ class TCellBasic;
 class ThtmlForm;
 
 enum : char16_t { ccControl = 2, ccObject = 4, ccLineBreak = 8 };
-
-// A run of characters whose source positions follow one another.
-struct IndexObj {
-  int Index = 0;  // character index in the section
-  int Pos = 0;    // source position of that character
-};
 
 struct LineRec {
   int Start = 0;
@@ -169,7 +164,7 @@ class TSection : public TSectionBase {
   bool CanBreakAt(int index) const { return Brk.CanBreak(index); }
   const TFontList& Fonts() const { return FFonts; }
   const TCompactVector<LineRec>& Lines() const { return FLines; }
-  const TSmallList<IndexObj>& SourceIndex() const { return SIndexList; }
+  const TSourceIndex& SourceIndex() const { return SIndexList; }
   int Justify() const { return FJustify; }
   bool Finished() const { return FFinished; }
   // The document-wide number given at Finish to a section holding characters; 0 otherwise.
@@ -248,7 +243,7 @@ class TSection : public TSectionBase {
 
   TSectionText BuffS;
   TBreakFlags Brk;
-  TSmallList<IndexObj> SIndexList;  // runs of characters with consecutive source positions
+  TSourceIndex SIndexList;
   TFontList FFonts;
   TCompactVector<TObjRef> FObjects;  // in text order
   TCompactVector<LineRec> FLines;

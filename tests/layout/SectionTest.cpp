@@ -95,7 +95,7 @@ TEST(SectionTest, SourcePositionsBothWays) {
     s = static_cast<TSection*>(f.Doc.AddSection(std::unique_ptr<TSectionBase>(made)));
   }
   f.Layout(400);
-  ASSERT_EQ(2u, s->SourceIndex().size());
+  ASSERT_EQ(2, s->SourceIndex().RunCount());
   EXPECT_EQ(100, s->SourcePosOf(0));
   EXPECT_EQ(102, s->SourcePosOf(2));
   EXPECT_EQ(121, s->SourcePosOf(4));
@@ -121,7 +121,7 @@ TEST(SectionTest, CollapsedSpacesKeepTheirSourcePositions) {
   ASSERT_EQ(u"ab cd ef", s->Text());
   const int expected[] = {12, 13, 14, 16, 17, 40, 41, 42};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(expected[i], s->SourcePosOf(i)) << "character " << i;
-  EXPECT_EQ(3u, s->SourceIndex().size());
+  EXPECT_EQ(3, s->SourceIndex().RunCount());
   EXPECT_EQ(3, s->DocPosOf(15, false));  // the dropped space: the next character kept
   EXPECT_EQ(2, s->DocPosOf(15, true));
 }
