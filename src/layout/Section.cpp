@@ -219,7 +219,6 @@ TSection::TSection(TSectionList* document, const TSection& source)
       BuffS(source.BuffS),
       Brk(source.Brk),
       SIndexList(source.SIndexList),
-      FLink(source.FLink ? std::make_unique<TUrlTarget>(*source.FLink) : nullptr),
       FJustify(source.FJustify),
       FClearAttr(source.FClearAttr),
       FFLPercent(source.FFLPercent),
@@ -261,27 +260,28 @@ void TSection::StartRun(const TProperties& props, const TUrlTarget* link, bool s
     }
   } else {
     TFontObj run(this, pos, props);
-    if (!setLink && !FLink && last && SameLook(*last, run)) return;  // an element that changes nothing seen
+    if (!setLink && last && SameLook(*last, run)) return;  // an element that changes nothing seen
     last = FFonts.Add(std::move(run));
     if (!setLink) {
-      if (FLink) last->MakeLink(this, *FLink, props, false);
+      // The new run goes on with the link of the one before.
+      const TFontObj* before = FFonts[FFonts.Count() - 2];
+      if (before->IsLink()) last->MakeLink(this, before->UrlTarget(), props, false);
       return;
     }
   }
   last->SetTitle(this, props.FTitleText);
-  FLink = link && !link->Url().empty() ? std::make_unique<TUrlTarget>(*link) : nullptr;
-  if (FLink) {
+  if (link && !link->Url().empty()) {
     // One keyboard stop per link: its first run, unless the page has too many links. The
     // search is bounded by that limit: past it nothing is looked for.
     bool first = FDocument && !FDocument->ManyLinks;
     for (int i = 0; first && i < FFonts.Count(); ++i) {
       const TFontObj* f = FFonts[i];
-      if (f != last && f->IsLink() && f->UrlTarget().ID() == FLink->ID()) first = false;
+      if (f != last && f->IsLink() && f->UrlTarget().ID() == link->ID()) first = false;
     }
     if (first)
       for (TLinkRun* r : FDocument->FLinkList)
-        if (r->LinkID() == FLink->ID()) first = false;
-    last->MakeLink(this, *FLink, props, first);
+        if (r->LinkID() == link->ID()) first = false;
+    last->MakeLink(this, *link, props, first);
   }
 }
 
@@ -359,7 +359,9 @@ TFloatingObj* TSection::AddImage(std::unique_ptr<TFloatingObj> image, int source
   if (!image) return nullptr;
   TFloatingObj* raw = image.get();
   raw->TextIndex = BuffS.Size();
-  AddObject(std::make_unique<TFloatingTextObject>(std::move(image), FLink.get()), ccObject, sourcePos);
+  const TFontObj* run = FFonts.Last();
+  AddObject(std::make_unique<TFloatingTextObject>(std::move(image), run && run->IsLink() ? &run->UrlTarget() : nullptr),
+            ccObject, sourcePos);
   return raw;
 }
 
@@ -482,7 +484,6 @@ void TSection::Finish() {
   SIndexList.ShrinkToFit();
   FObjects.shrink_to_fit();
   FFonts.ShrinkToFit();
-  FLink.reset();  // the link being read: nothing more is read
   FFinished = true;
   FCharCount = BuffS.Size();
   FMinWidthCache = 0;

@@ -247,7 +247,6 @@ class TSection : public TSectionBase {
   TFontList FFonts;
   TCompactVector<TObjRef> FObjects;  // in text order
   TCompactVector<LineRec> FLines;
-  std::unique_ptr<TUrlTarget> FLink;  // the link of the last run; null when it is none
 
  public:
   // Set by the builder while a NOBR element is open.
