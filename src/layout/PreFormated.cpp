@@ -71,7 +71,7 @@ int TPreFormated::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indent
 }
 
 void TPreFormated::MeasureMinMax(TCanvas&, int& minWidth, int& maxWidth) {
-  if (FFullWidth < 0 || !FObjects.empty()) FFullWidth = MeasureRange(0, BuffS.Size());
+  if (FFullWidth < 0 || !Objects().empty()) FFullWidth = MeasureRange(0, BuffS.Size());
   maxWidth = FFullWidth;
   minWidth = std::min(PreMaxMinWidth, maxWidth);
 }

@@ -184,6 +184,31 @@ std::string TBreakFlags::Text(int n) const {
 
 // ---- construction and content ----
 
+const TCompactVector<TSection::TObjRef> TSection::NoObjects;
+
+TSection::TRare& TSection::Rare() {
+  if (!FRare) FRare = std::make_unique<TRare>();
+  return *FRare;
+}
+
+void TSection::SetBreak(int i, bool canBreak) {
+  if (FPreFormated) return;
+  if (FRare || !canBreak) Rare().Brk.Set(i, canBreak);
+}
+
+void TSection::SetBreakRange(int from, int n, bool canBreak) {
+  if (FPreFormated) return;
+  if (FRare || !canBreak) Rare().Brk.SetRange(from, n, canBreak);
+}
+
+std::string TSection::BreakFlags() const {
+  const int n = BuffS.Size() + (FFinished ? 1 : 0);
+  std::string out(std::size_t(n), 'y');
+  for (int i = 0; i < n; ++i)
+    if (!CanBreakAt(i)) out[std::size_t(i)] = 'n';
+  return out;
+}
+
 TSection::TSection(TSectionList* document, const TUrlTarget* link, const TProperties& props, bool firstInBlock,
                    const TAttributeList* attributes)
     : TSectionBase(document) {
@@ -205,8 +230,8 @@ TSection::TSection(TSectionList* document, const TUrlTarget* link, const TProper
   if (firstInBlock) {
     bool percent = false;
     int indent = props.GetTextIndent(percent);
-    if (percent) FFLPercent = std::uint8_t(std::clamp(indent, 0, 90));
-    else FFirstLineIndent = std::clamp(indent, -MaxLayoutCoord, MaxLayoutCoord);
+    if (percent && indent > 0) Rare().FirstLinePercent = std::uint8_t(std::min(indent, 90));
+    else if (!percent && indent != 0) Rare().FirstLineIndent = std::clamp(indent, -MaxLayoutCoord, MaxLayoutCoord);
   }
   if (attributes && document) {
     const std::string& id = attributes->TheID();
@@ -217,19 +242,22 @@ TSection::TSection(TSectionList* document, const TUrlTarget* link, const TProper
 TSection::TSection(TSectionList* document, const TSection& source)
     : TSectionBase(document, source),
       BuffS(source.BuffS),
-      Brk(source.Brk),
       SIndexList(source.SIndexList),
       FJustify(source.FJustify),
       FClearAttr(source.FClearAttr),
-      FFLPercent(source.FFLPercent),
       FFinished(source.FFinished),
       FPreFormated(source.FPreFormated),
       FLineHeight(source.FLineHeight),
-      FFirstLineIndent(source.FFirstLineIndent),
       FSectionNumber(source.FSectionNumber) {
   for (const TFontObj& f : source.FFonts) FFonts.Add(TFontObj(this, f));
-  for (const auto& o : source.FObjects)
-    if (auto copy = o.Obj->CloneForPrint(document)) FObjects.push_back({o.Pos, std::move(copy)});
+  if (source.FRare) {
+    TRare& rare = Rare();
+    rare.Brk = source.FRare->Brk;
+    rare.FirstLineIndent = source.FRare->FirstLineIndent;
+    rare.FirstLinePercent = source.FRare->FirstLinePercent;
+    for (const auto& o : source.FRare->Objects)
+      if (auto copy = o.Obj->CloneForPrint(document)) rare.Objects.push_back({o.Pos, std::move(copy)});
+  }
 }
 
 TSection::~TSection() {
@@ -310,7 +338,7 @@ void TSection::AddTokenObj(const TokenObj& token) {
     } else {
       BuffS.Append(s, n);
     }
-    Brk.SetRange(BuffS.Size() - n, n, flag == 'y');
+    SetBreakRange(BuffS.Size() - n, n, flag == 'y');
     AppendSource(BuffS.Size() - n, p, n);
     return;
   }
@@ -328,7 +356,7 @@ void TSection::AddTokenObj(const TokenObj& token) {
       inSmall = false;
     }
     AppendSource(BuffS.Size(), p + i, 1);
-    Brk.Set(BuffS.Size(), flag == 'y');
+    SetBreak(BuffS.Size(), flag == 'y');
     BuffS.Append(up);
   }
   if (inSmall) {
@@ -348,11 +376,12 @@ TTextObject* TSection::AddObject(std::unique_ptr<TTextObject> object, char16_t p
   int pos = BuffS.Size();
   const std::int32_t source = sourcePos;
   AppendSource(pos, &source, 1);
-  Brk.Set(pos, !(FNoBreak || FPreFormated));
+  SetBreak(pos, !(FNoBreak || FPreFormated));
   BuffS.Append(placeholder);
-  FObjects.push_back({pos, std::move(object)});
+  TCompactVector<TObjRef>& objects = Rare().Objects;
+  objects.push_back({pos, std::move(object)});
   FMinWidthCache = 0;
-  return FObjects.back().Obj.get();
+  return objects.back().Obj.get();
 }
 
 TFloatingObj* TSection::AddImage(std::unique_ptr<TFloatingObj> image, int sourcePos) {
@@ -406,21 +435,22 @@ void TSection::Compact(const std::vector<char>& keep) {
   for (int i = 0; i < n; ++i) {
     newIndex[std::size_t(i)] = k;
     if (keep[std::size_t(i)]) {
-      Brk.Set(k, Brk.CanBreak(i));
+      SetBreak(k, CanBreakAt(i));
       xp[std::size_t(k)] = xp[std::size_t(i)];
       ++k;
     }
   }
   newIndex[std::size_t(n)] = k;
   BuffS.Compact(keep.data());
-  Brk.Truncate(k);
+  if (FRare) FRare->Brk.Truncate(k);
   SIndexList.Clear();
   AppendSource(0, xp.data(), k);
   for (TFontObj& f : FFonts) f.Pos = newIndex[std::size_t(std::min(f.Pos, n))];
-  for (auto& o : FObjects) {
-    o.Pos = newIndex[std::size_t(o.Pos)];
-    o.Obj->SetTextIndex(o.Pos);
-  }
+  if (FRare)
+    for (auto& o : FRare->Objects) {
+      o.Pos = newIndex[std::size_t(o.Pos)];
+      o.Obj->SetTextIndex(o.Pos);
+    }
   // Runs that now start together: the later one wins; runs past the end hold nothing.
   for (int i = FFonts.Count() - 2; i >= 0; --i)
     if (FFonts[i]->Pos == FFonts[i + 1]->Pos) FFonts.Delete(i);
@@ -443,7 +473,7 @@ void TSection::Finish() {
             continue;
           }
           if (t[last] == u' ') {
-            if (Brk.CanBreak(last)) {
+            if (CanBreakAt(last)) {
               keep[std::size_t(i)] = 0;
               continue;
             }
@@ -457,7 +487,7 @@ void TSection::Finish() {
     // A space after a floating object, and spaces on either side of a line break, go.
     const int m = BuffS.Size();
     keep.assign(std::size_t(m), 1);
-    for (const auto& o : FObjects)
+    for (const auto& o : Objects())
       if (o.Obj->FloatKind() != 0 && o.Pos + 1 < m && BuffS[o.Pos + 1] == u' ')
         keep[std::size_t(o.Pos + 1)] = 0;
     for (int i = BuffS.Find(ccLineBreak, 0); i < m; i = BuffS.Find(ccLineBreak, i + 1)) {
@@ -477,12 +507,17 @@ void TSection::Finish() {
       }
     }
   }
-  Brk.Truncate(BuffS.Size());  // the end of the text may break
+  if (FRare) FRare->Brk.Truncate(BuffS.Size());  // the end of the text may break
   // The text is read from here on, never grown: no room is kept for more.
   BuffS.ShrinkToFit();
-  Brk.ShrinkToFit();
   SIndexList.ShrinkToFit();
-  FObjects.shrink_to_fit();
+  if (FRare) {
+    FRare->Brk.ShrinkToFit();
+    FRare->Objects.shrink_to_fit();
+    if (FRare->Brk.CapacityBytes() == 0 && FRare->Objects.empty() && FRare->FirstLineIndent == 0 &&
+        FRare->FirstLinePercent == 0)
+      FRare.reset();
+  }
   FFonts.ShrinkToFit();
   FFinished = true;
   FCharCount = BuffS.Size();
@@ -504,9 +539,11 @@ bool TSection::OnlySpaces() const {
 }
 
 std::size_t TSection::MemoryBytes() const {
-  return sizeof(*this) + BuffS.CapacityBytes() + Brk.CapacityBytes() +
+  const std::size_t rare =
+      FRare ? sizeof(TRare) + FRare->Brk.CapacityBytes() + FRare->Objects.capacity() * sizeof(TObjRef) : 0;
+  return sizeof(*this) + rare + BuffS.CapacityBytes() +
          SIndexList.CapacityBytes() + FFonts.CapacityBytes() +
-         FLines.capacity() * sizeof(LineRec) + FObjects.capacity() * sizeof(TObjRef);
+         FLines.capacity() * sizeof(LineRec);
 }
 
 std::unique_ptr<TSectionBase> TSection::CloneForPrint(TSectionList* document) const {
@@ -516,15 +553,15 @@ std::unique_ptr<TSectionBase> TSection::CloneForPrint(TSectionList* document) co
 // ---- measuring ----
 
 TTextObject* TSection::ObjectAtIndex(int index) const {
-  auto it = std::lower_bound(FObjects.begin(), FObjects.end(), index,
+  auto it = std::lower_bound(Objects().begin(), Objects().end(), index,
                              [](const TObjRef& o, int i) { return o.Pos < i; });
-  return it != FObjects.end() && it->Pos == index ? it->Obj.get() : nullptr;
+  return it != Objects().end() && it->Pos == index ? it->Obj.get() : nullptr;
 }
 
 int TSection::FirstObjectFrom(int index) const {
-  return int(std::lower_bound(FObjects.begin(), FObjects.end(), index,
+  return int(std::lower_bound(Objects().begin(), Objects().end(), index,
                               [](const TObjRef& o, int i) { return o.Pos < i; }) -
-             FObjects.begin());
+             Objects().begin());
 }
 
 int TSection::MeasureRange(int a, int b) const {
@@ -535,8 +572,8 @@ int TSection::MeasureRange(int a, int b) const {
   std::size_t oi = std::size_t(FirstObjectFrom(a));
   int pos = a;
   while (pos < b) {
-    if (oi < FObjects.size() && FObjects[oi].Pos == pos) {
-      const TTextObject& o = *FObjects[oi].Obj;
+    if (oi < Objects().size() && Objects()[oi].Pos == pos) {
+      const TTextObject& o = *Objects()[oi].Obj;
       if (o.FloatKind() == 0) w += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
       ++oi;
       ++pos;
@@ -545,7 +582,7 @@ int TSection::MeasureRange(int a, int b) const {
     while (run + 1 < FFonts.Count() && FFonts[run + 1]->Pos <= pos) ++run;
     int end = b;
     if (run + 1 < FFonts.Count()) end = std::min(end, FFonts[run + 1]->Pos);
-    if (oi < FObjects.size()) end = std::min(end, FObjects[oi].Pos);
+    if (oi < Objects().size()) end = std::min(end, Objects()[oi].Pos);
     const TFontObj* f = FFonts[run];
     w += TextWidthOf(f->Handle(), pos, end - pos) + std::int64_t(f->CharExtra()) * (end - pos);
     pos = end;
@@ -620,8 +657,8 @@ int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentM
   int run = 0;
   FFonts.GetFontObjAt(start, &run);
   while (pos < end) {
-    if (oi < FObjects.size() && FObjects[oi].Pos == pos) {
-      TTextObject& o = *FObjects[oi].Obj;
+    if (oi < Objects().size() && Objects()[oi].Pos == pos) {
+      TTextObject& o = *Objects()[oi].Obj;
       ++oi;
       int tw = o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
       if (o.FloatKind() != 0) {
@@ -647,7 +684,7 @@ int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentM
     while (run + 1 < FFonts.Count() && FFonts[run + 1]->Pos <= pos) ++run;
     int pieceEnd = end;
     if (run + 1 < FFonts.Count()) pieceEnd = std::min(pieceEnd, FFonts[run + 1]->Pos);
-    if (oi < FObjects.size()) pieceEnd = std::min(pieceEnd, FObjects[oi].Pos);
+    if (oi < Objects().size()) pieceEnd = std::min(pieceEnd, Objects()[oi].Pos);
     const TFontObj* f = FFonts[run];
     int count = 0;
     int w = FitTextOf(f->Handle(), pos, pieceEnd - pos, rem, f->CharExtra(), count);
@@ -661,12 +698,12 @@ int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentM
 
 namespace {
 // Where a line may end after character k (the line ends after it).
-inline bool BreaksAfter(const TSectionText& s, const TBreakFlags& brk, int k, int last) {
+inline bool BreaksAfter(const TSectionText& s, const TSection& section, int k, int last) {
   char16_t c = s[k];
-  if (brk.CanBreak(k) &&
+  if (section.CanBreakAt(k) &&
       (c == u' ' || c == u'-' || c == u'?' || c == ccControl || c == ccObject || IsWide(c)))
     return true;
-  return k < last && IsWide(s[k + 1]) && brk.CanBreak(k + 1);
+  return k < last && IsWide(s[k + 1]) && section.CanBreakAt(k + 1);
 }
 }  // namespace
 
@@ -696,10 +733,11 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     maxWidth = FLayoutWidth = 0;
     return FBoxHeight;
   }
-  const int fli = FFLPercent ? int(std::int64_t(availWidth) * FFLPercent / 100) : FFirstLineIndent;
+  const int flPercent = FRare ? FRare->FirstLinePercent : 0;
+  const int fli = flPercent ? int(std::int64_t(availWidth) * flPercent / 100) : FRare ? FRare->FirstLineIndent : 0;
   const int usable = std::min(availWidth, sectionRight - FSectionLeft);
   maxWidth = usable;
-  for (auto& o : FObjects) {
+  for (auto& o : Objects()) {
     o.Obj->SizeFor(canvas, usable);
     maxWidth = std::max(maxWidth, o.Obj->ObjWidth());
   }
@@ -735,13 +773,13 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     if (end < n && BuffS[end - 1] != ccLineBreak) {
       const int c = end - 1;
       char16_t cc = BuffS[c], nx = BuffS[end];
-      const bool cy = Brk.CanBreak(c);
+      const bool cy = CanBreakAt(c);
       if (((cc == u' ' || cc == ccControl || cc == ccObject || IsWide(cc)) && cy) || cc == ccLineBreak ||
-          (nx == u' ' && cy) || ((nx == ccControl || nx == ccObject || IsWide(nx)) && Brk.CanBreak(end))) {
+          (nx == u' ' && cy) || ((nx == ccControl || nx == ccObject || IsWide(nx)) && CanBreakAt(end))) {
         // the line ends after c
       } else {
         int k = c - 1;
-        while (k >= start && !BreaksAfter(BuffS, Brk, k, c)) --k;
+        while (k >= start && !BreaksAfter(BuffS, *this, k, c)) --k;
         if (k >= start) {
           end = k + 1;
         } else {
@@ -755,7 +793,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
           int p = c + 1;
           for (; p < n; ++p) {
             char16_t q = BuffS[p], prev = BuffS[p - 1];
-            if (Brk.CanBreak(p) &&
+            if (CanBreakAt(p) &&
                 (prev == u'-' || prev == u'?' || q == u' ' || q == ccControl || q == ccObject || q == ccLineBreak ||
                  IsWide(q)))
               break;
@@ -846,8 +884,8 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
     line.SpaceAfter = d - line.SpaceBefore;
   }
   const std::size_t firstObj = std::size_t(FirstObjectFrom(start));
-  for (std::size_t oi = firstObj; oi < FObjects.size() && FObjects[oi].Pos < end; ++oi) {
-    TTextObject& o = *FObjects[oi].Obj;
+  for (std::size_t oi = firstObj; oi < Objects().size() && Objects()[oi].Pos < end; ++oi) {
+    TTextObject& o = *Objects()[oi].Obj;
     if (o.FloatKind() != 0) continue;
     const int h = o.ObjHeight() + o.VSpaceT() + o.VSpaceB();
     switch (o.VertAlign()) {
@@ -866,7 +904,7 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
       case acMiddle: {
         if (line.LineHt == 0) {
           // Centred on a line of its own font: the line is as tall as the object.
-          const TFontObj* f = FFonts.GetFontObjAt(FObjects[oi].Pos);
+          const TFontObj* f = FFonts.GetFontObjAt(Objects()[oi].Pos);
           line.LineHt = f->Height();
           line.Descent = f->Descent();
         }
@@ -908,10 +946,10 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
   }
   // Objects in the line: x along the text, y by their vertical alignment.
   int prev = start, xacc = line.DrawXX;
-  for (std::size_t oi = firstObj; oi < FObjects.size() && FObjects[oi].Pos < end; ++oi) {
-    TTextObject& o = *FObjects[oi].Obj;
+  for (std::size_t oi = firstObj; oi < Objects().size() && Objects()[oi].Pos < end; ++oi) {
+    TTextObject& o = *Objects()[oi].Obj;
     if (o.FloatKind() != 0) continue;
-    const int p = FObjects[oi].Pos;
+    const int p = Objects()[oi].Pos;
     xacc += MeasureInLine(line, prev, p);
     const int h = o.ObjHeight() + o.VSpaceT() + o.VSpaceB();
     int top;
@@ -956,7 +994,7 @@ int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, in
   }
   // Floats hang below the line that holds them, so they are drawn by their own box, not by
   // whether that line is in the clip.
-  for (const auto& entry : FObjects) {
+  for (const auto& entry : Objects()) {
     TTextObject& o = *entry.Obj;
     if (o.FloatKind() == 0) continue;
     const int top = o.Y() - o.VSpaceT(), bottom = o.Y() + o.ObjHeight() + o.VSpaceB();
@@ -987,8 +1025,8 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
   int pos = line.Start;
   if (FDocument && FDocument->FInlineList) DrawInlineBorders(canvas, line, dx, dy);
   while (pos < e) {
-    if (oi < FObjects.size() && FObjects[oi].Pos == pos) {
-      TTextObject& o = *FObjects[oi].Obj;
+    if (oi < Objects().size() && Objects()[oi].Pos == pos) {
+      TTextObject& o = *Objects()[oi].Obj;
       ++oi;
       // Floats are drawn by Draw.
       if (o.FloatKind() == 0) {
@@ -1003,7 +1041,7 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
     while (run + 1 < FFonts.Count() && FFonts[run + 1]->Pos <= pos) ++run;
     int pieceEnd = e;
     if (run + 1 < FFonts.Count()) pieceEnd = std::min(pieceEnd, FFonts[run + 1]->Pos);
-    if (oi < FObjects.size()) pieceEnd = std::min(pieceEnd, FObjects[oi].Pos);
+    if (oi < Objects().size()) pieceEnd = std::min(pieceEnd, Objects()[oi].Pos);
     if (selB > pos && selB < pieceEnd) pieceEnd = selB;
     if (selE > pos && selE < pieceEnd) pieceEnd = selE;
     const TFontObj* f = FFonts[run];
@@ -1267,7 +1305,7 @@ bool TSection::LineYAt(int docPos, int& y) {
 }
 
 bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
-  for (auto& o : FObjects) {
+  for (auto& o : Objects()) {
     TTextObject& obj = *o.Obj;
     if (x >= obj.X() && x < obj.X() + obj.ObjWidth() && y >= obj.Y() && y < obj.Y() + obj.ObjHeight())
       if (obj.HotSpotAt(x, y, spot)) return true;
@@ -1301,7 +1339,7 @@ bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
 }
 
 bool TSection::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
-  for (auto& o : FObjects) {
+  for (auto& o : Objects()) {
     TTextObject& obj = *o.Obj;
     TFloatingObj* img = obj.AsImage();
     if (img && x >= obj.X() && x < obj.X() + obj.ObjWidth() && y >= obj.Y() && y < obj.Y() + obj.ObjHeight()) {
@@ -1401,20 +1439,20 @@ int TSection::DocPosOf(int sourcePos, bool previous) {
 // ---- minimum and maximum width ----
 
 void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
-  if (FMinWidthCache >= 1 && FObjects.empty()) {
+  if (FMinWidthCache >= 1 && Objects().empty()) {
     minWidth = FMinWidthCache;
     maxWidth = FMaxWidthCache;
     return;
   }
   const int n = BuffS.Size();
   int floats = 0, mn = 0;
-  for (auto& o : FObjects) {
+  for (auto& o : Objects()) {
     TTextObject& obj = *o.Obj;
     obj.SizeFor(canvas, 0);
     const int spaced = obj.ObjWidth() + obj.HSpaceL() + obj.HSpaceR();
     if (obj.FloatKind() != 0) {
       floats += spaced;
-      Brk.Set(o.Pos, true);
+      SetBreak(o.Pos, true);
     } else if (BuffS[o.Pos] == ccControl) {
       if (!obj.PercentSized()) mn = std::max(mn, spaced);
     } else {
@@ -1423,8 +1461,9 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
   }
   auto withIndent = [&](int a, int w) -> int {
     if (a != 0) return w;
-    if (FFLPercent > 0) return int(std::int64_t(w) * 100 / (100 - FFLPercent));
-    return w + FFirstLineIndent;
+    if (!FRare) return w;
+    if (FRare->FirstLinePercent > 0) return int(std::int64_t(w) * 100 / (100 - FRare->FirstLinePercent));
+    return w + FRare->FirstLineIndent;
   };
   int widest = 0;
   for (int a = 0; a < n;) {
@@ -1445,12 +1484,12 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
         continue;
       }
       int j = i + 1;
-      if (!(IsWide(c) && Brk.CanBreak(i))) {
+      if (!(IsWide(c) && CanBreakAt(i))) {
         for (; j < n; ++j) {
           const char16_t q = TextChar(t[j]);
           const char16_t prev = TextChar(t[j - 1]);
-          if (Brk.CanBreak(j) && (q == u' ' || IsPlaceholder(q) || IsWide(q))) break;
-          if ((prev == u'-' || prev == u'?') && Brk.CanBreak(j - 1)) break;
+          if (CanBreakAt(j) && (q == u' ' || IsPlaceholder(q) || IsWide(q))) break;
+          if ((prev == u'-' || prev == u'?') && CanBreakAt(j - 1)) break;
         }
       }
       mn = std::max(mn, withIndent(i, MeasureRange(i, j)));
@@ -1476,7 +1515,7 @@ void TSection::Dump(TDumpWriter& out, int depth) const {
     out.Quoted(BuffS.String(l.Start, l.Ln));
     if (l.Spaces > 0) out << " just=" << l.Extra << "/" << l.Spaces;
   }
-  for (const auto& o : FObjects) o.Obj->DumpObj(out, depth + 1);
+  for (const auto& o : Objects()) o.Obj->DumpObj(out, depth + 1);
 }
 
 }  // namespace korva

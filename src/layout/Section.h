@@ -160,8 +160,12 @@ class TSection : public TSectionBase {
   // Whether the text holds nothing but spaces (or nothing).
   bool OnlySpaces() const;
   // 'y' where a line may break at a character, 'n' where not, for the text and its end.
-  std::string BreakFlags() const { return Brk.Text(BuffS.Size() + (FFinished ? 1 : 0)); }
-  bool CanBreakAt(int index) const { return Brk.CanBreak(index); }
+  std::string BreakFlags() const;
+  bool CanBreakAt(int index) const {
+    // Preformatted text breaks nowhere but at its end, and needs no flags to say so.
+    if (FPreFormated) return index < 0 || index >= BuffS.Size();
+    return !FRare || FRare->Brk.CanBreak(index);
+  }
   const TFontList& Fonts() const { return FFonts; }
   const TCompactVector<LineRec>& Lines() const { return FLines; }
   const TSourceIndex& SourceIndex() const { return SIndexList; }
@@ -241,12 +245,25 @@ class TSection : public TSectionBase {
   void ForgetCaretFit();
   int EndOfText(const LineRec& line) const;
 
+  // What few sections have, held apart from the rest: break flags of NOBR text, objects in the
+  // text and a first-line indent.
+  struct TRare {
+    TBreakFlags Brk;
+    TCompactVector<TObjRef> Objects;  // in text order
+    int FirstLineIndent = 0;
+    std::uint8_t FirstLinePercent = 0;  // first-line indent in percent, 0 to 90
+  };
+  TRare& Rare();
+  const TCompactVector<TObjRef>& Objects() const { return FRare ? FRare->Objects : NoObjects; }
+  void SetBreak(int i, bool canBreak);
+  void SetBreakRange(int from, int n, bool canBreak);
+  static const TCompactVector<TObjRef> NoObjects;
+
   TSectionText BuffS;
-  TBreakFlags Brk;
   TSourceIndex SIndexList;
   TFontList FFonts;
-  TCompactVector<TObjRef> FObjects;  // in text order
   TCompactVector<LineRec> FLines;
+  std::unique_ptr<TRare> FRare;
 
  public:
   // Set by the builder while a NOBR element is open.
@@ -255,11 +272,9 @@ class TSection : public TSectionBase {
  protected:
   std::uint8_t FJustify = 1;    // 1 left, 2 center, 3 right, 4 justify
   std::uint8_t FClearAttr = 0;  // 1 left, 2 right, 3 both
-  std::uint8_t FFLPercent = 0;  // first-line indent in percent, 0 to 90
   bool FFinished = false;
   bool FPreFormated = false;
   int FLineHeight = -1;
-  int FFirstLineIndent = 0;
   int FMinWidthCache = 0, FMaxWidthCache = 0;
   int FSectionNumber = 0;
   int FLayoutX = 0;        // left x of the last layout
