@@ -106,11 +106,15 @@ void TBlockImage::ShareFrom(const TBlockImage& s) {
 
 TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
                bool isListBlock, bool collapse)
-    : TSectionBase(document),
-      FInnerCell(document),
-      FParentCell(parentCell),
-      FIsListBlock(isListBlock),
-      FRaw(std::make_unique<TRawBox>()) {
+    : TBlock(document, attributes, parentCell, props, isListBlock, collapse, true) {}
+
+TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
+               bool isListBlock, bool collapse, bool settleBox)
+    : TSectionBase(document), FInnerCell(document), FParentCell(parentCell), FIsListBlock(isListBlock) {
+  // A block whose box is final once made prepares it on the stack and keeps only the result.
+  TRawBox local;
+  if (!settleBox) FRaw = std::make_unique<TRawBox>();
+  TRawBox& r = settleBox ? local : *FRaw;
   FDepth = std::int16_t(std::min((parentCell ? parentCell->FDepth : 0) + 1, MaxLayoutDepth + 1));
   FTagLength = std::uint32_t(props.FTagName.size());
   if (props.FClassName.empty())
@@ -133,7 +137,6 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
   FBoxBorderStyle = props.GetBorderStyle();
   const TPropValue& color = props.Value(piColor);
   FBlockColor = color.IsInt() ? TColor(color.Int()) : clBlack;
-  TRawBox& r = *FRaw;
   if (document) {
     const TDocFont& font = document->FontFor(props);
     r.EmPixels = font.EmPixels;
@@ -180,6 +183,12 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
   if (attributes && document && !attributes->TheID().empty()) {
     document->IDNameList().AddObject(attributes->TheID(), this);
     FRegisteredId = true;
+  }
+  if (settleBox) {
+    if (FHasPercentBox)
+      FRaw = std::make_unique<TRawBox>(std::move(local));
+    else
+      CacheResolvedBox(local, 0, 0);
   }
 }
 
@@ -370,22 +379,44 @@ void TBlock::ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& 
     autoCount = FCachedAutoCount;
     return;
   }
+  if (!FHasPercentBox) {
+    autoCount = CacheResolvedBox(*FRaw, baseWidth, baseHeight);
+    if (!FKeepRawBox) DropRawBox();
+    ResolveBox(baseWidth, baseHeight, result, autoCount);
+    return;
+  }
   TBoxValues box{};
   ResolveBlockBox(FRaw->Box, baseWidth, baseHeight, FRaw->EmPixels, FRaw->ExPixels, box, autoCount);
   SanitizeBox(box);
-  if (!FHasPercentBox) {
-    // FBoxValues keeps the box from now on; its margins stay as they are until a layout.
-    const int ml = FBoxValues[piMarginLeft], mr = FBoxValues[piMarginRight];
-    CopyBoxKeepingVerticalMargins(box, FBoxValues);
-    FBoxValues[piMarginLeft] = ml;
-    FBoxValues[piMarginRight] = mr;
-    FCachedMarginLeft = box[piMarginLeft];
-    FCachedMarginRight = box[piMarginRight];
-    FCachedAutoCount = std::uint8_t(autoCount);
-    FBoxCached = true;
-    if (!FKeepRawBox) DropRawBox();
-  }
   CopyBoxKeepingVerticalMargins(box, result);
+}
+
+int TBlock::CacheResolvedBox(const TRawBox& raw, int baseWidth, int baseHeight) {
+  TBoxValues box{};
+  int autoCount = 0;
+  ResolveBlockBox(raw.Box, baseWidth, baseHeight, raw.EmPixels, raw.ExPixels, box, autoCount);
+  SanitizeBox(box);
+  // FBoxValues keeps the box from now on; its margins stay as they are until a layout.
+  const int ml = FBoxValues[piMarginLeft], mr = FBoxValues[piMarginRight];
+  CopyBoxKeepingVerticalMargins(box, FBoxValues);
+  FBoxValues[piMarginLeft] = ml;
+  FBoxValues[piMarginRight] = mr;
+  FCachedMarginLeft = box[piMarginLeft];
+  FCachedMarginRight = box[piMarginRight];
+  FCachedAutoCount = std::uint8_t(autoCount);
+  FBoxCached = true;
+  KeepFromRaw(raw);
+  return autoCount;
+}
+
+void TBlock::KeepFromRaw(const TRawBox& raw) {
+  FKeptWidthPercent = HasPercent(raw.Box[piWidth]);
+  std::uint8_t sides = 0;
+  for (int i = 0; i < 4; ++i) {
+    const TCompactBox::Ref side = raw.Box[piBorderTopColor + i];
+    if (side.IsInt() && side.Int() != NotSetValue) sides = std::uint8_t(sides | (1 << i));
+  }
+  FKeptSideColors = sides;
 }
 
 bool TBlock::WidthIsPercent() const { return FRaw ? HasPercent(FRaw->Box[piWidth]) : FKeptWidthPercent; }
@@ -398,11 +429,7 @@ bool TBlock::SideColorSet(int colorIndex) const {
 
 void TBlock::DropRawBox() {
   if (!FRaw) return;
-  FKeptWidthPercent = WidthIsPercent();
-  std::uint8_t sides = 0;
-  for (int i = 0; i < 4; ++i)
-    if (SideColorSet(piBorderTopColor + i)) sides = std::uint8_t(sides | (1 << i));
-  FKeptSideColors = sides;
+  KeepFromRaw(*FRaw);
   FRaw.reset();
 }
 

@@ -214,7 +214,17 @@ class TBlock : public TSectionBase {
     TCompactBox Box;
     int EmPixels = 0, ExPixels = 0;
   };
-  // The prepared values; only while the record is held (always during construction).
+  // Subclasses that change the prepared values in their constructor ask for them to be held
+  // (settleBox false); otherwise a box without percentages is resolved for good at once and the
+  // record is never made.
+  TBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
+         bool isListBlock, bool collapse, bool settleBox);
+  // Resolves and keeps the box of a block without percentages; returns its count of autos.
+  int CacheResolvedBox(const TRawBox& raw, int baseWidth, int baseHeight);
+  // What later reads need once the record is gone.
+  void KeepFromRaw(const TRawBox& raw);
+  // The prepared values; only while the record is held (always while a subclass that asked
+  // for it is constructed).
   TCompactBox& RawBox() { return FRaw->Box; }
   const TRawBox* Raw() const { return FRaw.get(); }
   // Whether the width is a percentage, and whether a border side (its colour's property index)

@@ -37,7 +37,11 @@ std::u16string RomanMarker(int n, bool upper) {
 
 TBlockLI::TBlockLI(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
                    TProperties& props, TSymbol listKind, int listNumber, int listLevel, char numberingType, bool plain)
-    : TBlock(document, attributes, parentCell, props), FListKind(listKind), FListNumber(listNumber) {
+    // An item outside any list may widen its prepared left margin below: it holds the values.
+    : TBlock(document, attributes, parentCell, props, false, true,
+             listKind == syOl || listKind == syUl || listKind == syDir || listKind == syMenu || listKind == syDl),
+      FListKind(listKind),
+      FListNumber(listNumber) {
   switch (listKind) {
     case syOl:
       switch (numberingType) {

@@ -172,9 +172,9 @@ TCellObj* TCellList::CoverAt(int col) const {
 TCellObj* TCellList::Add(std::unique_ptr<TCellObj> cell) {
   if (!cell) return nullptr;
   if (FRowHeight > 0)
-    cell->FGivenH = std::max(cell->FGivenH, FRowHeight);
+    cell->FGivenH = std::uint64_t(std::max<int>(cell->FGivenH, FRowHeight));
   else if (FRowHeightPercent > 0)
-    cell->FGivenHPercent = std::uint8_t(std::max<int>(cell->FGivenHPercent, FRowHeightPercent));
+    cell->FGivenHPercent = std::uint64_t(std::max<int>(cell->FGivenHPercent, FRowHeightPercent));
   FBreakBefore = FBreakBefore || cell->FBreakBefore;
   FBreakAfter = FBreakAfter || cell->FBreakAfter;
   FBreakInside = FBreakInside || cell->FBreakInside;
@@ -496,7 +496,7 @@ void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
       continue;
     }
     if (pixels) {
-      mn = std::max(mn, cell->FGivenW);
+      mn = std::max<int>(mn, cell->FGivenW);
       mx = mn;
     }
     const int n = cell->FColSpan;
@@ -865,12 +865,13 @@ void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
     for (std::size_t k = 0; k < group.size(); ++k) {
       TCellObj* cell = group[k];
       const bool baseline = span == 1 && cell->FVAlign == acBaseline;
-      cell->FCellVSize = LayoutCellContent(canvas, *cell, 0, y, scratch, baseline ? &baselines[k] : nullptr);
+      cell->FCellVSize = std::uint32_t(std::min(
+          LayoutCellContent(canvas, *cell, 0, y, scratch, baseline ? &baselines[k] : nullptr), MaxLayoutCoord));
       if (baseline) rowBase = std::max(rowBase, baselines[k]);
     }
     for (std::size_t k = 0; k < group.size(); ++k) {
       TCellObj* cell = group[k];
-      int content = cell->FGivenH > 0 ? std::max(cell->FCellVSize, cell->FGivenH) : cell->FCellVSize;
+      int content = cell->FGivenH > 0 ? std::max<int>(cell->FCellVSize, cell->FGivenH) : int(cell->FCellVSize);
       if (cell->FVAlign == acBaseline) {
         // Cells aligned on their first baseline move down to the lowest of them (one spanning
         // rows keeps to its top).
@@ -1026,7 +1027,7 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
         case acBaseline: indent = cell.BaselineIndent(); break;  // found with the row heights
         default: indent = std::max(0, free / 2); break;
       }
-      const int cy = box.Top + sp + cell.FPad[0] + cell.Borders()[0] + indent;
+      const int cy = box.Top + sp + cell.Pad(0) + cell.Borders()[0] + indent;
       LayoutCellContent(canvas, cell, cell.ContentLeft(box, sp), cy, cursor, nullptr);
       for (const auto& s : *cell.FCell) paintBottom = std::max(paintBottom, s->FPaintBottom);
     }

@@ -48,7 +48,7 @@ void ApplyTableAlign(const TAttributeList& attributes, TBlock& block, bool& cent
 
 TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
                          TProperties& props, std::unique_ptr<ThtmlTable> table)
-    : TBlock(document, attributes, parentCell, props, false, false) {
+    : TBlock(document, attributes, parentCell, props, false, false, false) {
   // The style's width and height are read at every layout.
   FKeepRawBox = true;
   if (!table) table = std::make_unique<ThtmlTable>(document, nullptr);
@@ -275,7 +275,7 @@ void TTableBlock::DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRe
 
 TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TAttributeList* attributes,
                                              TCellBasic* parentCell, TProperties& props)
-    : TBlock(document, attributes, parentCell, props, false, false) {
+    : TBlock(document, attributes, parentCell, props, false, false, false) {
   // No box of its own: the table block inside has the margins, borders and background.
   for (int i = piMarginTop; i <= piBorderLeftWidth; ++i) RawBox()[i] = TPropValue(0);
   for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) RawBox()[i] = TPropValue(int(bssNone));

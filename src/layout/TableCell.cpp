@@ -107,7 +107,7 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
 
   TBoxValues pads{};
   ResolveCellPadding(raw, emPixels, exPixels, pads);
-  FPad = {pads[piPaddingTop], pads[piPaddingRight], pads[piPaddingBottom], pads[piPaddingLeft]};
+  SetPads({pads[piPaddingTop], pads[piPaddingRight], pads[piPaddingBottom], pads[piPaddingLeft]});
 
   for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i)
     if (raw[i].IsInt() && raw[i].Int() != bssNone) FHasCssBorder = true;
@@ -136,24 +136,25 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
 
 TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
     : FCell(table),
-      FCellVSize(s.FCellVSize),
-      FGivenH(s.FGivenH),
       FGivenW(s.FGivenW),
-      FPad(s.FPad),
-      FBkColor(s.FBkColor),
-      FRow(s.FRow),
-      FCol(s.FCol),
-      FColSpan(s.FColSpan),
-      FRowSpan(s.FRowSpan),
+      FGivenH(s.FGivenH),
       FGivenHPercent(s.FGivenHPercent),
-      FVAlign(s.FVAlign),
       FGivenWIsPercent(s.FGivenWIsPercent),
       FHasCssBorder(s.FHasCssBorder),
       FTableBorder(s.FTableBorder),
+      FBkColor(s.FBkColor),
+      FRow(s.FRow),
+      FCol(s.FCol),
+      FCellVSize(s.FCellVSize),
+      FVAlign(s.FVAlign),
+      FHasBkColor(s.FHasBkColor),
+      FWidePad(s.FWidePad),
+      FColSpan(s.FColSpan),
+      FRowSpan(s.FRowSpan),
       FBreakBefore(s.FBreakBefore),
       FBreakAfter(s.FBreakAfter),
       FBreakInside(s.FBreakInside),
-      FHasBkColor(s.FHasBkColor) {
+      FPad(s.FPad) {
   FCell->FOwnerTag = s.FCell->FOwnerTag;
   FCell->FDepth = s.FCell->FDepth;
   FCell->CopyFrom(*s.FCell, table->FDocument);
@@ -163,6 +164,7 @@ TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
     e.BorderColors = s.FExtra->BorderColors;
     e.BorderStyles = s.FExtra->BorderStyles;
     e.BaselineIndent = s.FExtra->BaselineIndent;
+    e.WidePad = s.FExtra->WidePad;
     if (s.FExtra->BackImage) {
       e.BackImage = std::make_unique<TCellBackImage>();
       e.BackImage->Pos = s.FExtra->BackImage->Pos;
@@ -194,9 +196,22 @@ void TCellObj::SetBackImage(const std::string& name, const TBackgroundPosArray& 
   back->Pos = pos;
 }
 
+void TCellObj::SetPads(const std::array<int, 4>& pads) {
+  bool narrow = true;
+  for (int p : pads) narrow = narrow && p >= INT8_MIN && p <= INT8_MAX;
+  if (narrow) {
+    for (std::size_t i = 0; i < 4; ++i) FPad[i] = std::int8_t(pads[i]);
+    FWidePad = false;
+  } else {
+    Extra().WidePad = pads;
+    FWidePad = true;
+  }
+}
+
 void TCellObj::Finish(int cellPadding, bool tableBorder) {
-  for (int& p : FPad)
-    if (p < 0) p = cellPadding;
+  std::array<int, 4> pads{};
+  for (int i = 0; i < 4; ++i) pads[std::size_t(i)] = Pad(i) < 0 ? cellPadding : Pad(i);
+  SetPads(pads);
   if (tableBorder && !FHasCssBorder) FTableBorder = true;
 }
 

@@ -52,12 +52,13 @@ struct TCellBackImage {
 };
 
 // What few cells have: a border of their own from style, a background picture, the content
-// offset found for a cell aligned on its row's baseline.
+// offset found for a cell aligned on its row's baseline, paddings too wide for a byte.
 struct TCellExtra {
   std::array<int, 4> BorderWidths{};           // top, right, bottom, left
   std::array<TColor, 4> BorderColors{};
   std::array<std::uint8_t, 4> BorderStyles{};  // TBorderStyleCode of each side
   int BaselineIndent = 0;
+  std::array<int, 4> WidePad{};  // the paddings, when one does not fit in the cell's bytes
   std::unique_ptr<TCellBackImage> BackImage;  // null without a background picture
 };
 
@@ -81,25 +82,35 @@ class TCellObj {
   TCellObj& operator=(const TCellObj&) = delete;
 
   TEmbeddedCellContent FCell;
-  int FCellVSize = 0;  // content height from the last layout
-  int FGivenH = 0;
-  int FGivenW = 0;  // pixels, or tenths of a percent
-  // Paddings in the order top, right, bottom, left; -1 was not given (a percentage padding is
-  // kept negative until the table's padding replaces it).
-  std::array<int, 4> FPad{-1, -1, -1, -1};
-  TColor FBkColor = clNone;  // with FHasBkColor
-  int FRow = 0, FCol = 0;    // grid position
-  std::uint16_t FColSpan = 1;  // at most MaxColSpan
-  std::uint16_t FRowSpan = 1;  // at most MaxRowSpan
-  std::uint8_t FGivenHPercent = 0;  // 0 to 100
-  std::uint8_t FVAlign = acMiddle;
+
+ private:
+  std::unique_ptr<TCellExtra> FExtra;  // null for most cells
+
+ public:
+  // Every cell pays for what follows: values bounded by the layout's limits and flags are held
+  // in bits (the cell takes 88 bytes).
+  std::uint64_t FGivenW : 27 = 0;         // pixels, or tenths of a percent (at most MaxLayoutCoord)
+  std::uint64_t FGivenH : 27 = 0;         // at most MaxLayoutCoord
+  std::uint64_t FGivenHPercent : 7 = 0;   // 0 to 100
   bool FGivenWIsPercent : 1 = false;
   bool FHasCssBorder : 1 = false;  // the border is the style's (kept in the extra record)
   bool FTableBorder : 1 = false;   // without one, the 1-pixel border a bordered table gives
+  TColor FBkColor = clNone;  // with FHasBkColor
+  int FRow = 0, FCol = 0;    // grid position
+  std::uint32_t FCellVSize : 27 = 0;  // content height from the last layout (at most MaxLayoutCoord)
+  std::uint32_t FVAlign : 3 = acMiddle;
+  bool FHasBkColor : 1 = false;
+  bool FWidePad : 1 = false;  // the paddings are in the extra record (see Pad)
+  std::uint32_t FColSpan : 10 = 1;  // at most MaxColSpan
+  std::uint32_t FRowSpan : 16 = 1;  // at most MaxRowSpan
   bool FBreakBefore : 1 = false;
   bool FBreakAfter : 1 = false;
   bool FBreakInside : 1 = false;
-  bool FHasBkColor : 1 = false;
+
+  // Paddings in the order top, right, bottom, left; -1 was not given (a percentage padding is
+  // kept negative until the table's padding replaces it).
+  int Pad(int side) const { return FWidePad ? FExtra->WidePad[std::size_t(side)] : FPad[std::size_t(side)]; }
+  void SetPads(const std::array<int, 4>& pads);
 
   // The border widths, top, right, bottom, left.
   std::array<int, 4> Borders() const {
@@ -111,7 +122,7 @@ class TCellObj {
   // the content.
   TCellBox Box() const;
   int ContentLeft() const;
-  int ContentLeft(const TCellBox& box, int spacing) const { return box.Left + spacing + FPad[3] + Borders()[3]; }
+  int ContentLeft(const TCellBox& box, int spacing) const { return box.Left + spacing + Pad(3) + Borders()[3]; }
   // The width the content is laid out in, inside the paddings and borders of a cell box.
   int ContentWidth(const TCellBox& box, int spacing) const { return std::max(0, box.Width - spacing - HorzSpace()); }
   // How far down its box the content of a cell aligned on the baseline starts, as its table's
@@ -136,11 +147,11 @@ class TCellObj {
   // The paddings and borders across and down the cell (once finished).
   int HorzSpace() const {
     const std::array<int, 4> b = Borders();
-    return FPad[3] + b[3] + b[1] + FPad[1];
+    return Pad(3) + b[3] + b[1] + Pad(1);
   }
   int VertSpace() const {
     const std::array<int, 4> b = Borders();
-    return FPad[0] + b[0] + b[2] + FPad[2];
+    return Pad(0) + b[0] + b[2] + Pad(2);
   }
   // Finishing at the table's initialisation: missing paddings take the table's, a bordered
   // table gives every cell without its own border style a 1-pixel border.
@@ -156,7 +167,8 @@ class TCellObj {
   void TileBackground(TCanvas& canvas, const TRect& clip, const TRect& box);
 
   TCellExtra& Extra();
-  std::unique_ptr<TCellExtra> FExtra;  // null for most cells
+  // The paddings in a byte each; when one does not fit, all four are in the extra record.
+  std::array<std::int8_t, 4> FPad{-1, -1, -1, -1};
 };
 
 // A frame of four sides (widths and colours top, right, bottom, left), each a trapezoid between
