@@ -209,15 +209,16 @@ void TBlock::CollapseMargins(TCellBasic* cell) {
   if (!prev) {
     if (FTopAuto) {
       t = 0;
-    } else if (cell->FOwnerTag == "default" || cell->FOwnerTag == "body") {
-      int own = cell->FParentBlock ? cell->FParentBlock->FBoxValues[piMarginTop] : 0;
+    } else if (cell->OwnerTag() == "default" || cell->OwnerTag() == "body") {
+      const TBlock* parent = cell->ParentBlock();
+      int own = parent ? parent->FBoxValues[piMarginTop] : 0;
       t = std::max(0, t - own);
     }
     return;
   }
   if (!prev->IsBlock()) {
     // After text in a list item, a nested list sits right under it.
-    if (cell->FOwnerTag == "li" && FTopAuto && (TagName() == "ul" || TagName() == "ol")) t = 0;
+    if (cell->OwnerTag() == "li" && FTopAuto && (TagName() == "ul" || TagName() == "ol")) t = 0;
     return;
   }
   TBlock* p = static_cast<TBlock*>(prev);

@@ -186,7 +186,6 @@ void TCellBasic::CollectSections() {
 
 void TCellBasic::CopyFrom(const TCellBasic& source, TSectionList* document) {
   FCellY = source.FCellY;
-  FOwnerTag = source.FOwnerTag;
   FDepth = source.FDepth;
   for (const auto& s : source) Add(s->CloneForPrint(document));
 }

@@ -71,14 +71,16 @@ class TCellBasic : public TFreeList<TSectionBase> {
   // The document of the sections: the one of the block, table or document that owns the cell.
   virtual TSectionList* Document() const = 0;
 
-  TBlock* FParentBlock = nullptr;
   int FCellY = 0;
-  // The tag of the element owning the cell ("default" for the document). It views text that
-  // lives as long as the cell: a literal, or the tag its block keeps.
-  TOwnerTag FOwnerTag;
   // Nesting depth of the cell: 0 for the document, the table's depth + 1 for a table cell, the
   // block's depth for its content (at most MaxLayoutDepth + 1).
   TCellDepth FDepth;
+
+  // The tag of the element owning the cell ("default" for the document, "td" or "th" for a table
+  // cell), and the block whose content the cell is (null for the document and table cells).
+  // Each kind of cell keeps what it needs (a table cell has 88 bytes beside it in its object).
+  virtual std::string_view OwnerTag() const = 0;
+  virtual TBlock* ParentBlock() const { return nullptr; }
 
   // Appends a section (its document becomes ours). A finished text section with no characters
   // and no objects is freed instead; returns the section kept, or null.
@@ -134,6 +136,10 @@ class TCell : public TCellBasic {
   int Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) override;
   int DrawOwn(TCanvas& canvas, const TRect& clip, int x, int xRef, int yRef);
 
+  std::string_view OwnerTag() const override { return FOwnerTag.View(); }
+
+  // Placed first, in the tail of the base.
+  TOwnerTag FOwnerTag;  // "default" for the document
   TSectionList* FDocument;
   int FFirstChar = 0;  // the positions of the last layout
   int FCharCount = 0;
@@ -146,6 +152,12 @@ class TBlockCell : public TCellBasic {
   // The document is taken from the block (FParentBlock), which sets itself once made.
   explicit TBlockCell(TSectionList* /*document*/) {}
   TSectionList* Document() const override;
+  std::string_view OwnerTag() const override { return FOwnerTag.View(); }
+  TBlock* ParentBlock() const override { return FParentBlock; }
+
+  // The block's tag: it views the text its block keeps. Placed first, in the tail of the base.
+  TOwnerTag FOwnerTag;
+  TBlock* FParentBlock = nullptr;
 };
 
 // A cell held in place inside the object that owns it (one allocation for both), reached as

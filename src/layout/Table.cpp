@@ -440,8 +440,9 @@ int ThtmlTable::NestLevel() {
         FParentTable = content->FTable;
         break;
       }
-      if (!c->FParentBlock) break;
-      c = c->FParentBlock->FParentCell;
+      const TBlock* parent = c->ParentBlock();
+      if (!parent) break;
+      c = parent->FParentCell;
     }
     if (FParentTable == this) FParentTable = nullptr;
     FNestLevel = FParentTable ? std::min(FParentTable->NestLevel() + 1, MaxLayoutDepth) : 1;

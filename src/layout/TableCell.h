@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "layout/Block.h"
 #include "layout/Cell.h"
@@ -28,8 +29,24 @@ constexpr int MaxRowSpan = 65534;
 // manager of its own, for the width its table gives it.
 class TTableCellContent : public TCellBasic {
  public:
+  // The tag of a table cell in one byte: "th" or "td".
+  class TCellTag {
+   public:
+    TCellTag& operator=(std::string_view tag) {
+      FHeader = tag == "th";
+      return *this;
+    }
+    std::string_view View() const { return FHeader ? "th" : "td"; }
+    operator std::string_view() const { return View(); }
+    friend bool operator==(const TCellTag& a, std::string_view b) { return a.View() == b; }
+
+   private:
+    bool FHeader = false;
+  };
+
   explicit TTableCellContent(ThtmlTable* table);
   TSectionList* Document() const override;
+  std::string_view OwnerTag() const override { return FOwnerTag.View(); }
   int LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
                  IndentManager& indents, int& scrollWidth, int& cursor) override;
   int LayoutOwn(TCanvas& canvas, int x, int y, int width, int& scrollWidth, int& cursor) {
@@ -39,6 +56,7 @@ class TTableCellContent : public TCellBasic {
     return DrawWithOwnIndents(canvas, clip, x, width, 0, 0);
   }
 
+  TCellTag FOwnerTag;   // placed first, in the tail of the base
   ThtmlTable* FTable;  // the table whose cell this is
 };
 
@@ -88,7 +106,7 @@ class TCellObj {
 
  public:
   // Every cell pays for what follows: values bounded by the layout's limits and flags are held
-  // in bits (the cell takes 88 bytes).
+  // in bits (the cell takes 72 bytes).
   std::uint64_t FGivenW : 27 = 0;         // pixels, or tenths of a percent (at most MaxLayoutCoord)
   std::uint64_t FGivenH : 27 = 0;         // at most MaxLayoutCoord
   std::uint64_t FGivenHPercent : 7 = 0;   // 0 to 100

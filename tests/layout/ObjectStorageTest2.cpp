@@ -124,5 +124,24 @@ TEST(TableCellStorage, BoundedSizesAndSpansKeepTheirLimits) {
   }
 }
 
+TEST(TableCellStorage, ACellKeepsItsTagAndDepthWithoutItsOwnersPointers) {
+  // A table cell's content finds its tag in one byte and has no block: margin collapsing and
+  // nesting look through the cell's answers, not stored copies.
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  TTableBuilder tb(t);
+  tb.Table();
+  TCellObj* th = tb.Cell({}, {}, "th");
+  TCellObj* td = tb.ProbeCell(10, 10);
+  tb.End();
+  t.Close();
+  EXPECT_EQ("th", th->FCell->OwnerTag());
+  EXPECT_EQ("td", td->FCell->OwnerTag());
+  EXPECT_EQ(nullptr, td->FCell->ParentBlock());
+  EXPECT_EQ(std::string_view("default"), f.Doc.OwnerTag());
+  if constexpr (sizeof(void*) == 8) EXPECT_LE(sizeof(TCellObj), 72u);
+}
+
 }  // namespace
 }  // namespace korva::test
