@@ -604,17 +604,36 @@ int TSection::FitTextOf(const TPlatformFont& font, int pos, int n, int maxWidth,
   return 0;
 }
 
+const std::vector<BorderRec>* TSection::LineBorders(int line) const {
+  if (!FRare) return nullptr;
+  for (const auto& [index, borders] : FRare->LineBorders)
+    if (index == line) return &borders;
+  return nullptr;
+}
+
+bool TSection::Justification(const LineRec& line, int& spaces, int& extra) const {
+  if (!line.Justified) return false;
+  // As the line was finished: its spaces before the trailing ones, and the width it fell short by.
+  const int e = EndOfText(line);
+  spaces = 0;
+  for (int i = line.Start; i < e; ++i)
+    if (BuffS[i] == u' ') ++spaces;
+  extra = line.DrawWidth - line.Width;
+  return spaces > 0 && extra > 0;
+}
+
 int TSection::MeasureInLine(const LineRec& line, int a, int b) const {
   int w = MeasureRange(a, b);
-  if (line.Spaces <= 0 || line.Extra <= 0) return w;
+  int spaces = 0, extra = 0;
+  if (!Justification(line, spaces, extra)) return w;
   // The canvas gives space k (from the line start) Extra / Spaces, one more while k < the rest.
   int k0 = 0;
   for (int i = line.Start; i < a; ++i)
     if (BuffS[i] == u' ') ++k0;
-  const int share = line.Extra / line.Spaces, rest = line.Extra % line.Spaces;
+  const int share = extra / spaces, rest = extra % spaces;
   for (int i = a, k = k0; i < b; ++i)
     if (BuffS[i] == u' ') {
-      if (k < line.Spaces) w += share + (k < rest ? 1 : 0);
+      if (k < spaces) w += share + (k < rest ? 1 : 0);
       ++k;
     }
   return w;
@@ -715,6 +734,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   FPaintBottom = y;
   FLayoutX = x;
   FLines.clear();
+  if (FRare) FRare->LineBorders.clear();
   ForgetCaretFit();
   TFitScratch scratch;
   const int n = FCharCount;
@@ -940,8 +960,7 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
       if (BuffS[i] == u' ') ++spaces;
     int extra = right - left - line.Width;
     if (spaces > 0 && extra > 0) {
-      line.Spaces = spaces;
-      line.Extra = extra;
+      line.Justified = true;
     }
   }
   // Objects in the line: x along the text, y by their vertical alignment.
@@ -972,7 +991,6 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
   }
   // Inline borders are found at the first drawing: the document turns their source positions
   // into document positions once, which needs every section's place.
-  line.BorderList.clear();
   line.FirstDraw = true;
 }
 
@@ -1016,8 +1034,9 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
     selE = FDocument->FSelE - FFirstChar;
   }
   canvas.SetTextAlign(TA_BASELINE);
-  const bool justified = line.Spaces > 0 && line.Extra > 0;
-  if (justified) canvas.SetTextJustification(line.Extra, line.Spaces);
+  int spaces = 0, extra = 0;
+  const bool justified = Justification(line, spaces, extra);
+  if (justified) canvas.SetTextJustification(extra, spaces);
   int xcur = line.DrawXX + dx;
   std::size_t oi = std::size_t(FirstObjectFrom(line.Start));
   int run = 0;
@@ -1189,15 +1208,16 @@ TRect DrawInlineBox(TCanvas& canvas, const BorderRec& b, const TRect& text, bool
 }  // namespace
 
 void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy) {
+  const int index = int(&line - FLines.data());
   if (line.FirstDraw) {
+    line.FirstDraw = false;
     std::vector<BorderRec> found;
     FDocument->FInlineList->BordersForLine(FFirstChar + line.Start, FFirstChar + line.Start + line.Ln, found);
-    line.BorderList.Assign(std::move(found));
+    if (found.empty()) return;
+    Rare().LineBorders.emplace_back(index, std::move(found));
   }
-  if (line.BorderList.empty()) {
-    line.FirstDraw = false;
-    return;
-  }
+  std::vector<BorderRec>* borders = MutableLineBorders(index);
+  if (!borders) return;
   const int e = EndOfText(line);
   auto xAt = [&](int docPos) {
     const int p = std::clamp(docPos - FFirstChar, line.Start, e);
@@ -1206,7 +1226,7 @@ void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy)
   const bool background = !FDocument->FPrinting || FDocument->FPrintBackground;
   const TPen pen = canvas.Pen();
   const TBrush brush = canvas.Brush();
-  for (BorderRec& b : line.BorderList) {
+  for (BorderRec& b : *borders) {
     const TRect text{xAt(b.BStart), line.DrawY() + dy, xAt(b.BEnd), line.DrawY() + line.LineHt + dy};
     b.BRect = DrawInlineBox(canvas, b, text, background);
     b.DrawPending = false;
@@ -1513,7 +1533,8 @@ void TSection::Dump(TDumpWriter& out, int depth) const {
     out.Box(l.DrawXX, l.Top, l.Width, l.Height());
     out << " ";
     out.Quoted(BuffS.String(l.Start, l.Ln));
-    if (l.Spaces > 0) out << " just=" << l.Extra << "/" << l.Spaces;
+    int spaces = 0, extra = 0;
+    if (Justification(l, spaces, extra)) out << " just=" << extra << "/" << spaces;
   }
   for (const auto& o : Objects()) o.Obj->DumpObj(out, depth + 1);
 }

@@ -41,9 +41,8 @@ struct LineRec {
   int DrawWidth = 0;   // available width at the line's y
   int Top = 0;         // top of the line (space above included)
   int Width = 0;       // measured without trailing spaces and line break
-  int Spaces = 0, Extra = 0;  // justification of all but the last line
-  bool FirstDraw = true;
-  TBorderList BorderList;
+  bool FirstDraw : 1 = true;   // its inline borders are still to be looked up
+  bool Justified : 1 = false;  // the room left (DrawWidth - Width) is shared among its spaces
   int Height() const { return LineHt + SpaceBefore + SpaceAfter; }
   int DrawY() const { return Top + SpaceBefore; }  // top of the text
 };
@@ -176,6 +175,8 @@ class TSection : public TSectionBase {
   // The box of the line part from character index `index` to the end of its run (document
   // coordinates, as last laid out); false when the index is on no line.
   bool RunBox(int index, TRect& box) const;
+  // The inline borders crossing line `line`, once it has been drawn; null when none.
+  const std::vector<BorderRec>* LineBorders(int line) const;
   // Bytes held per character (text, flags, positions, runs, lines), for memory reports.
   std::size_t MemoryBytes() const;
 
@@ -252,7 +253,15 @@ class TSection : public TSectionBase {
     TCompactVector<TObjRef> Objects;  // in text order
     int FirstLineIndent = 0;
     std::uint8_t FirstLinePercent = 0;  // first-line indent in percent, 0 to 90
+    // The inline borders crossing lines, by line index, for the lines drawn since layout.
+    std::vector<std::pair<int, std::vector<BorderRec>>> LineBorders;
   };
+  // Justification of a line: the spaces that share the room left and that room; false when
+  // the line is not justified.
+  bool Justification(const LineRec& line, int& spaces, int& extra) const;
+  std::vector<BorderRec>* MutableLineBorders(int line) {
+    return const_cast<std::vector<BorderRec>*>(std::as_const(*this).LineBorders(line));
+  }
   TRare& Rare();
   const TCompactVector<TObjRef>& Objects() const { return FRare ? FRare->Objects : NoObjects; }
   void SetBreak(int i, bool canBreak);
@@ -270,10 +279,10 @@ class TSection : public TSectionBase {
   bool FNoBreak = false;
 
  protected:
-  std::uint8_t FJustify = 1;    // 1 left, 2 center, 3 right, 4 justify
-  std::uint8_t FClearAttr = 0;  // 1 left, 2 right, 3 both
-  bool FFinished = false;
-  bool FPreFormated = false;
+  std::uint8_t FJustify : 3 = 1;    // 1 left, 2 center, 3 right, 4 justify
+  std::uint8_t FClearAttr : 2 = 0;  // 1 left, 2 right, 3 both
+  bool FFinished : 1 = false;
+  bool FPreFormated : 1 = false;
   int FLineHeight = -1;
   int FMinWidthCache = 0, FMaxWidthCache = 0;
   int FSectionNumber = 0;

@@ -134,10 +134,11 @@ TEST(InlineBorderDrawTest, PiecesDrawnWithTheirLines) {
 
   const LineRec& l1 = s->Lines()[0];
   const LineRec& l2 = s->Lines()[1];
-  ASSERT_EQ(1u, l1.BorderList.size());
-  ASSERT_EQ(1u, l2.BorderList.size());
-  const BorderRec& b1 = l1.BorderList[0];
-  const BorderRec& b2 = l2.BorderList[0];
+  ASSERT_TRUE(s->LineBorders(0) && s->LineBorders(1));
+  ASSERT_EQ(1u, s->LineBorders(0)->size());
+  ASSERT_EQ(1u, s->LineBorders(1)->size());
+  const BorderRec& b1 = (*s->LineBorders(0))[0];
+  const BorderRec& b2 = (*s->LineBorders(1))[0];
   EXPECT_EQ(s->FFirstChar + 3, b1.BStart);
   EXPECT_FALSE(b1.OpenStart);
   EXPECT_TRUE(b1.OpenEnd);
