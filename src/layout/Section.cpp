@@ -511,6 +511,10 @@ void TSection::Finish() {
   // The text is read from here on, never grown: no room is kept for more.
   BuffS.ShrinkToFit();
   SIndexList.ShrinkToFit();
+  if (FDocument && !FDocument->FIsCopy) {
+    BuffS.MoveTo(FDocument->Store());
+    SIndexList.MoveTo(FDocument->Store());
+  }
   if (FRare) {
     FRare->Brk.ShrinkToFit();
     FRare->Objects.shrink_to_fit();

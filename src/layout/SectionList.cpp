@@ -68,6 +68,7 @@ void TSectionList::Clear() {
   FDocHeight = 0;
   FSectionCount = 0;
   TCell::Clear();
+  FStore.Clear();
   FFormControlList.clear();
   FCacheKeys.clear();
   FHtmlFormList.clear();

@@ -18,6 +18,7 @@
 #include "images/BitmapCache.h"
 #include "images/ImageFetch.h"
 #include "layout/Cell.h"
+#include "layout/DocumentStore.h"
 #include "layout/FontObj.h"
 #include "layout/LayoutHost.h"
 #include "style/Properties.h"
@@ -63,6 +64,8 @@ class TSectionList : public TCell,
   TLayoutHost& Host() const { return *FHost; }
   TStyleList& Styles() { return FStyles; }
   TIDNameList& IDNameList() { return FIDNames; }
+  // Where finished text sections keep their characters and source positions.
+  TDocumentStore& Store() { return FStore; }
   TStringBitmapList& ImageCache() { return *FImageCache; }
 
   // Empties all document state.
@@ -165,6 +168,11 @@ class TSectionList : public TCell,
   // ---- section numbers, progress, link focus ----
   // The last number given to a finished text section that holds characters.
   int FSectionCount = 0;
+
+ private:
+  TDocumentStore FStore;  // emptied by Clear once the sections are gone
+
+ public:
   // Formatting progress for the viewer (stage, percentage done).
   std::function<void(TProgressStage stage, int percentDone)> OnProgress;
   // The layout pass and the section number that last reported progress.

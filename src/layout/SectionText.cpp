@@ -1,5 +1,7 @@
 #include "layout/SectionText.h"
 
+#include "layout/DocumentStore.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -11,7 +13,8 @@ namespace korva {
 
 static_assert(sizeof(std::uintptr_t) == 8, "inline text needs a 64-bit word");
 static_assert(std::endian::native == std::endian::little, "inline characters are read in place, low byte first");
-static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ >= 2, "block pointers need a clear low bit");
+static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ >= 4 && TDocumentStore::Alignment >= 4,
+              "block pointers need their two low bits clear");
 
 int TSectionText::Encode(char16_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return int(c);
@@ -31,8 +34,25 @@ TSectionText::THeader* TSectionText::NewBlock(std::uint32_t capacity, bool wide)
 }
 
 void TSectionText::Release() {
-  if (FWord && !IsInline()) ::operator delete(Block());
+  if (FWord && !IsInline() && !IsStored()) ::operator delete(Block());
   FWord = 0;
+}
+
+void TSectionText::Unstore() {
+  if (IsStored()) Rebuild(Block()->Size, Block()->Wide != 0);
+}
+
+void TSectionText::MoveTo(TDocumentStore& store) {
+  if (!FWord || IsInline() || IsStored()) return;
+  const THeader* b = Block();
+  const std::size_t bytes = std::size_t(b->Size) * (b->Wide ? 2 : 1);
+  auto* stored = static_cast<THeader*>(store.Allocate(DataOffset + bytes));
+  stored->Size = b->Size;
+  stored->Capacity = b->Size;  // no room: adding to it copies it back to the heap
+  stored->Wide = b->Wide;
+  std::memcpy(NarrowChars(stored), NarrowChars(b), bytes);
+  Release();
+  FWord = reinterpret_cast<std::uintptr_t>(stored) | 2;
 }
 
 TSectionText::TSectionText(const TSectionText& other) {
@@ -117,6 +137,7 @@ void TSectionText::Append(const char16_t* s, int n) {
 }
 
 void TSectionText::Set(int i, char16_t c) {
+  Unstore();
   const int code = Encode(c);
   if (IsInline() && code >= 0) {
     const int shift = 8 * (i + 1);
@@ -132,6 +153,7 @@ void TSectionText::Set(int i, char16_t c) {
 
 void TSectionText::Truncate(int n) {
   if (n >= Size()) return;
+  Unstore();
   if (n <= 0) {
     Release();
   } else if (IsInline()) {
@@ -153,6 +175,7 @@ void TSectionText::Compact(const char* keep) {
     return;
   }
   if (!FWord) return;
+  Unstore();
   THeader* b = Block();
   int k = 0;
   if (b->Wide) {

@@ -2,7 +2,8 @@
 // kept in one byte while every character of the section has one (Latin-1, with the typographic
 // quotes, dashes and the like that Windows-1252 places at 0x80-0x9F); the first character
 // without one widens the whole text to UTF-16. Up to seven one-byte characters sit in the
-// object itself; longer text takes one heap block holding its length and room.
+// object itself; longer text takes one heap block holding its length and room, and moves into
+// its document's store once it is read (see TDocumentStore).
 //
 // Fonts measure and fit the one-byte form as it is (code page 1252); canvases draw UTF-16, for
 // which narrow text is copied out (see TUtf16Piece).
@@ -13,6 +14,8 @@
 #include <string>
 
 namespace korva {
+
+class TDocumentStore;
 
 class TSectionText {
  public:
@@ -47,6 +50,9 @@ class TSectionText {
   // Gives back unused room and returns to one byte per character when every character has
   // one (text that widened for a character since removed). Text is read-only after this.
   void ShrinkToFit();
+  // Moves text held in a heap block into `store`, which must outlive it (changing the text
+  // afterwards copies it back to the heap).
+  void MoveTo(TDocumentStore& store);
 
   // The UTF-16 storage when Wide(), else null.
   const char16_t* WideData() const { return Wide() ? WideChars(Block()) : nullptr; }
@@ -85,16 +91,20 @@ class TSectionText {
 
   struct THeader {
     std::uint32_t Size;
-    std::uint32_t Capacity;
-    std::uint32_t Wide;
+    std::uint32_t Capacity : 31;
+    std::uint32_t Wide : 1;
   };
   static constexpr std::size_t DataOffset = sizeof(THeader);
   static constexpr int InlineCapacity = 7;
 
-  // The word is 0 when empty, a block pointer (16-aligned, so its low bit is clear), or inline
-  // text: low bit set, the count in the rest of the low byte, the characters in the bytes above.
+  // The word is 0 when empty, a block pointer (at least 4-aligned, so its low bits are clear;
+  // bit 1 set when the block lies in a document's store), or inline text: low bit set, the count
+  // in the rest of the low byte, the characters in the bytes above.
   bool IsInline() const { return (FWord & 1) != 0; }
-  THeader* Block() const { return reinterpret_cast<THeader*>(FWord); }
+  bool IsStored() const { return (FWord & 3) == 2; }
+  THeader* Block() const { return reinterpret_cast<THeader*>(FWord & ~std::uintptr_t(2)); }
+  // Text in a store is copied to a heap block before it is changed in place.
+  void Unstore();
   static std::uint8_t* NarrowChars(const THeader* b) {
     return reinterpret_cast<std::uint8_t*>(const_cast<THeader*>(b)) + DataOffset;
   }

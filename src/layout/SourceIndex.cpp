@@ -1,5 +1,7 @@
 #include "layout/SourceIndex.h"
 
+#include "layout/DocumentStore.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -9,7 +11,8 @@
 namespace korva {
 
 static_assert(sizeof(std::uintptr_t) == 8, "a run in place needs a 64-bit word");
-static_assert(alignof(std::max_align_t) >= 2, "block pointers need a clear low bit");
+static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ >= 4 && TDocumentStore::Alignment >= 4,
+              "block pointers need their two low bits clear");
 
 namespace {
 
@@ -58,8 +61,19 @@ TSourceIndex& TSourceIndex::operator=(TSourceIndex&& other) noexcept {
 }
 
 void TSourceIndex::Clear() {
-  if (THeader* b = Block()) ::operator delete(b);
+  if (THeader* b = Block()) Free(b, IsStored());
   FWord = 0;
+}
+
+void TSourceIndex::MoveTo(TDocumentStore& store) {
+  THeader* b = Block();
+  if (!b || IsStored()) return;
+  auto* stored = static_cast<THeader*>(store.Allocate(sizeof(THeader) + b->Used));
+  *stored = *b;
+  stored->Capacity = b->Used;  // no room: adding runs copies them back to the heap
+  std::memcpy(Bytes(stored), Bytes(b), b->Used);
+  Free(b, false);
+  FWord = reinterpret_cast<std::uintptr_t>(stored) | 2;
 }
 
 int TSourceIndex::RunCount() const {
@@ -79,7 +93,7 @@ void TSourceIndex::Push(int index, int pos) {
     *bigger = *b;
     bigger->Capacity = capacity;
     std::memcpy(Bytes(bigger), Bytes(b), b->Used);
-    ::operator delete(b);
+    Free(b, IsStored());
     b = bigger;
     FWord = reinterpret_cast<std::uintptr_t>(b);
   }

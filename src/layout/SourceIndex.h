@@ -14,6 +14,8 @@
 
 namespace korva {
 
+class TDocumentStore;
+
 class TSourceIndex {
  public:
   TSourceIndex() = default;
@@ -31,6 +33,9 @@ class TSourceIndex {
   void Clear();
   // Gives back the room kept for more runs.
   void ShrinkToFit();
+  // Moves runs held in a heap block into `store`, which must outlive the index (adding runs
+  // afterwards copies them back to the heap).
+  void MoveTo(TDocumentStore& store);
   // The source position of character `index` (of a run at or before it), or -1 when there are
   // no runs or the index lies before the first one.
   int PosOf(int index) const;
@@ -61,12 +66,17 @@ class TSourceIndex {
     std::uint32_t Capacity;  // bytes of room for run data
     std::int32_t LastIndex, LastPos;
   };
-  // The word is 0 (no runs), a block pointer (low bit clear), or one run in place: the low bit
-  // set, the index in bits 1-31 and the position in the high 32 bits.
+  // The word is 0 (no runs), a block pointer (at least 4-aligned; bit 1 set when the block lies
+  // in a document's store), or one run in place: the low bit set, the index in bits 1-31 and
+  // the position in the high 32 bits.
   bool IsInline() const { return (FWord & 1) != 0; }
+  bool IsStored() const { return (FWord & 3) == 2; }
   int InlineIndex() const { return int(std::uint32_t(FWord) >> 1); }
   int InlinePos() const { return int(std::int32_t(std::uint32_t(FWord >> 32))); }
-  THeader* Block() const { return IsInline() ? nullptr : reinterpret_cast<THeader*>(FWord); }
+  THeader* Block() const { return IsInline() ? nullptr : reinterpret_cast<THeader*>(FWord & ~std::uintptr_t(2)); }
+  static void Free(THeader* b, bool stored) {
+    if (!stored) ::operator delete(b);
+  }
   static std::uint8_t* Bytes(const THeader* b) {
     return reinterpret_cast<std::uint8_t*>(const_cast<THeader*>(b)) + sizeof(THeader);
   }

@@ -4,6 +4,7 @@
 
 #include "LayoutFixture.h"
 #include "TextTestUtil.h"
+#include "layout/DocumentStore.h"
 #include "layout/SectionText.h"
 #include "platform/CodePage.h"
 
@@ -131,6 +132,42 @@ TEST(SectionTextTest, BatchAppendAndCompactMatchOneByOne) {
   const std::string none(2, 0);
   t.Compact(none.data());
   EXPECT_TRUE(t.Empty());
+}
+
+// Text moved into a document's store reads as before, in both widths; changing it afterwards
+// copies it back to the heap first, so the store is never written and the change sticks; a copy
+// owns its characters; and text whose store is gone can still be destroyed.
+TEST(SectionTextTest, StoredTextReadsAndChangesLikeHeapText) {
+  auto store = std::make_unique<TDocumentStore>();
+  const std::u16string narrow = u"stored text of some length";
+  const std::u16string wide = u"wide \u4E2D text of some length";
+  for (const std::u16string& text : {narrow, wide}) {
+    TSectionText t;
+    t.Append(text.data(), int(text.size()));
+    t.ShrinkToFit();
+    t.MoveTo(*store);
+    EXPECT_GT(store->Bytes(), 0u);
+    EXPECT_EQ(text, Chars(t));
+    EXPECT_EQ(text == wide, t.Wide());
+    EXPECT_EQ(text, TSectionText(t).String());
+
+    TSectionText changed(t);
+    changed.MoveTo(*store);
+    changed.Set(0, u'S');
+    changed.Append(u'!');
+    EXPECT_EQ(u'S' + text.substr(1) + u'!', changed.String());
+    EXPECT_EQ(text, t.String()) << "the stored original is untouched";
+
+    TSectionText cut(t);
+    cut.MoveTo(*store);
+    cut.Truncate(6);
+    EXPECT_EQ(text.substr(0, 6), cut.String());
+    EXPECT_EQ(text, t.String());
+  }
+  TSectionText orphan;
+  orphan.Append(narrow.data(), int(narrow.size()));
+  orphan.MoveTo(*store);
+  store.reset();  // the text must not touch its store when it goes
 }
 
 // A UTF-16 piece of narrow text, short or longer than the in-place buffer, and of wide text.

@@ -1,5 +1,7 @@
 #include "layout/SourceIndex.h"
 
+#include "layout/DocumentStore.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -76,6 +78,28 @@ TEST(SourceIndexTest, OneRunInPlaceMoreInABlock) {
   late.Add(4, 40);
   EXPECT_EQ(-1, late.PosOf(3));
   EXPECT_EQ(41, late.PosOf(5));
+}
+
+// Runs moved into a document's store read as before; adding runs afterwards copies them back to
+// the heap, leaving the stored ones as they were for any copy made before.
+TEST(SourceIndexTest, StoredRunsReadAndGrowLikeHeapRuns) {
+  auto store = std::make_unique<TDocumentStore>();
+  TSourceIndex index;
+  for (int r = 0; r < 50; ++r) index.Add(r * 3, r * 100);
+  const std::vector<std::pair<int, int>> runs = Runs(index);
+  index.ShrinkToFit();
+  index.MoveTo(*store);
+  EXPECT_EQ(runs, Runs(index));
+  EXPECT_EQ(runs[10].second + 2, index.PosOf(runs[10].first + 2));
+  TSourceIndex copy(index);
+  index.Add(1000, 7);
+  EXPECT_EQ(51, index.RunCount());
+  EXPECT_EQ(7, index.PosOf(1000));
+  EXPECT_EQ(runs, Runs(copy));
+  copy.MoveTo(*store);
+  store.reset();  // what lies in a store that is gone is never read or freed
+  copy.Clear();
+  EXPECT_TRUE(copy.Empty());
 }
 
 // Many runs with random steps and gaps, through several growths of the block: the same runs
