@@ -125,6 +125,7 @@ void TDocumentBuilder::TableProduction(const TSymbolSet& term) {
   const std::string enclosingAlign(Top().Value(piTextAlign).TextOrEmpty());
 
   TAttributeList& attrs = R->Attributes();
+  const std::string tableId(attrs.TheID());
   TProperties& tableProps = Push("table", true);
   const int tableLevel = PropStack().Count();
   auto table = std::make_unique<ThtmlTable>(&FDoc, &attrs);
@@ -186,7 +187,12 @@ void TDocumentBuilder::TableProduction(const TSymbolSet& term) {
       wrapper->SetContent(std::move(tableBlock), std::move(caption), captionBelow);
       savedCell->AddSection(std::move(wrapper));
     } else {
+      // The unused wrapper took the table's id over when it was made: the id is the table
+      // block's again, so that it names no freed block.
+      TBlock* block = tableBlock.get();
       savedCell->AddSection(std::move(tableBlock));
+      if (!tableId.empty() && FDoc.IDNameList().Find(tableId) == wrapper.get())
+        FDoc.IDNameList().AddObject(tableId, block);
     }
     Pop("table");
     FNoBreak = savedNoBreak;
