@@ -173,9 +173,13 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
   if (IsFloating() && FStackLevel == 0) FStackLevel = 1;
 
   bool topAuto = false, bottomAuto = false;
-  ResolveVerticalBox(r.Box, 400, r.EmPixels, r.ExPixels, FBoxValues, topAuto, bottomAuto);
-  FBoxValues[piMarginTop] = ClampCoord(FBoxValues[piMarginTop]);
-  FBoxValues[piMarginBottom] = ClampCoord(FBoxValues[piMarginBottom]);
+  {
+    TBoxValues box = FBoxValues;
+    ResolveVerticalBox(r.Box, 400, r.EmPixels, r.ExPixels, box, topAuto, bottomAuto);
+    box[piMarginTop] = ClampCoord(box[piMarginTop]);
+    box[piMarginBottom] = ClampCoord(box[piMarginBottom]);
+    FBoxValues = box;
+  }
   FTopAuto = topAuto;
   FBottomAuto = bottomAuto;
   if (collapse && parentCell) CollapseMargins(parentCell);
@@ -193,7 +197,12 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
 }
 
 void TBlock::CollapseMargins(TCellBasic* cell) {
-  int& t = FBoxValues[piMarginTop];
+  int t = FBoxValues[piMarginTop];
+  CollapseTopMargin(cell, t);
+  FBoxValues[piMarginTop] = t;
+}
+
+void TBlock::CollapseTopMargin(TCellBasic* cell, int& t) {
   if (FPositioning == posAbsolute) {
     if (FTopAuto) t = 0;
     return;
@@ -234,6 +243,64 @@ void TBlock::CollapseMargins(TCellBasic* cell) {
     t = std::min(t, b);
   else
     t = t + b;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Packed box values
+
+bool TPackedBox::Encode(int value, std::int16_t& code) {
+  if (value >= MinPlain && value <= 32767) {
+    code = std::int16_t(value);
+    return true;
+  }
+  switch (value) {
+    case AutoValue: code = CodeAuto; return true;
+    case NotSetValue: code = CodeNotSet; return true;
+    case ParagraphSpaceValue: code = CodeParagraph; return true;
+    case int(clNone): code = CodeNoColor; return true;
+    default: return false;
+  }
+}
+
+TPackedBox& TPackedBox::operator=(const TBoxValues& values) {
+  std::array<std::int16_t, BoxCount> codes{};
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (!Encode(values.V[i], codes[i])) {
+      if (Wide)
+        *Wide = values;
+      else
+        Wide = std::make_unique<TBoxValues>(values);
+      return *this;
+    }
+  }
+  V = codes;
+  Wide.reset();
+  return *this;
+}
+
+void TPackedBox::Set(int propIndex, int value) {
+  if (Wide) {
+    // Back in place once every value fits again.
+    TBoxValues values = *Wide;
+    values[propIndex] = value;
+    *this = values;
+    return;
+  }
+  std::int16_t code = 0;
+  if (Encode(value, code)) {
+    V[std::size_t(propIndex - BoxFirst)] = code;
+    return;
+  }
+  TBoxValues values = Values();
+  values[propIndex] = value;
+  Wide = std::make_unique<TBoxValues>(values);
+}
+
+TBoxValues TPackedBox::Values() const {
+  if (Wide) return *Wide;
+  TBoxValues r;
+  for (std::size_t i = 0; i < V.size(); ++i) r.V[i] = Decode(V[i]);
+  return r;
 }
 
 TBlock::TBlock(TSectionList* document, const TBlock& s)
@@ -374,7 +441,7 @@ bool TBlock::SettleBottomMargin() {
 
 void TBlock::ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& autoCount) {
   if (FBoxCached && !FHasPercentBox) {
-    if (&result != &FBoxValues) CopyBoxKeepingVerticalMargins(FBoxValues, result);
+    CopyBoxKeepingVerticalMargins(FBoxValues, result);
     result[piMarginLeft] = FCachedMarginLeft;
     result[piMarginRight] = FCachedMarginRight;
     autoCount = FCachedAutoCount;
@@ -398,10 +465,12 @@ int TBlock::CacheResolvedBox(const TRawBox& raw, int baseWidth, int baseHeight) 
   ResolveBlockBox(raw.Box, baseWidth, baseHeight, raw.EmPixels, raw.ExPixels, box, autoCount);
   SanitizeBox(box);
   // FBoxValues keeps the box from now on; its margins stay as they are until a layout.
-  const int ml = FBoxValues[piMarginLeft], mr = FBoxValues[piMarginRight];
-  CopyBoxKeepingVerticalMargins(box, FBoxValues);
-  FBoxValues[piMarginLeft] = ml;
-  FBoxValues[piMarginRight] = mr;
+  TBoxValues kept = FBoxValues;
+  const int ml = kept[piMarginLeft], mr = kept[piMarginRight];
+  CopyBoxKeepingVerticalMargins(box, kept);
+  kept[piMarginLeft] = ml;
+  kept[piMarginRight] = mr;
+  FBoxValues = kept;
   FCachedMarginLeft = box[piMarginLeft];
   FCachedMarginRight = box[piMarginRight];
   FCachedAutoCount = std::uint8_t(autoCount);
@@ -463,7 +532,7 @@ int TBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, in
   (void)availHeight;
   int mn = 0, mx = 0;
   ContentMinMax(canvas, mn, mx);
-  TBoxValues& b = FBoxValues;
+  TBoxValues b = FBoxValues;
   int bp = b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] + b[piPaddingRight];
   int& ml = b[piMarginLeft];
   int& mr = b[piMarginRight];
@@ -506,6 +575,7 @@ int TBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, in
   }
   ml = AutoAsZero(ml);
   mr = AutoAsZero(mr);
+  FBoxValues = b;
   if (WidthIsPercent()) width = std::min(width, availWidth - ml - mr - bp);
   return std::clamp(width, 0, MaxLayoutCoord);
 }
@@ -562,8 +632,9 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
   FInnerTop = y;
 
   int autoCount = 0;
-  ResolveBox(availWidth, availHeight, FBoxValues, autoCount);
-  TBoxValues& b = FBoxValues;
+  TBoxValues b = FBoxValues;
+  ResolveBox(availWidth, availHeight, b, autoCount);
+  FBoxValues = b;
   bool positioned = FPositioning != posStatic;
   const int boxTop = positioned ? AutoAsZero(b[piTop]) : 0;
   const int boxLeft = positioned ? AutoAsZero(b[piLeft]) : 0;
@@ -583,6 +654,7 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
   SetClearExtra(clearExtra);
 
   FLaidWidth = ResolveBlockWidth(canvas, availWidth, autoCount, availHeight);
+  b = FBoxValues;  // with the margins the width resolved
   const int ml = b[piMarginLeft], mr = b[piMarginRight], mt = b[piMarginTop], mb = b[piMarginBottom];
   const int pl = b[piPaddingLeft], pr = b[piPaddingRight], pt = b[piPaddingTop], pb = b[piPaddingBottom];
   const int bl = b[piBorderLeftWidth], br = b[piBorderRightWidth], bt = b[piBorderTopWidth],
@@ -1198,10 +1270,11 @@ int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   SetClearExtra(0);
   SetBoxOffset(0, 0);
   int autoCount = 0;
-  ResolveBox(availWidth, availHeight, FBoxValues, autoCount);
-  TBoxValues& b = FBoxValues;
+  TBoxValues b = FBoxValues;
+  ResolveBox(availWidth, availHeight, b, autoCount);
   b[piMarginLeft] = AutoAsZero(b[piMarginLeft]);
   b[piMarginRight] = AutoAsZero(b[piMarginRight]);
+  FBoxValues = b;
   const int ml = b[piMarginLeft], mr = b[piMarginRight], mt = b[piMarginTop], mb = b[piMarginBottom];
   const int pl = b[piPaddingLeft], pr = b[piPaddingRight], pt = b[piPaddingTop], pb = b[piPaddingBottom];
   const int bl = b[piBorderLeftWidth], br = b[piBorderRightWidth], bt = b[piBorderTopWidth],
@@ -1297,7 +1370,7 @@ TSectionBase* THRBlock::SetRule(std::unique_ptr<TSectionBase> rule) {
 
 int THRBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {
   (void)canvas, (void)autoCount, (void)availHeight;
-  TBoxValues& b = FBoxValues;
+  TBoxValues b = FBoxValues;
   int& ml = b[piMarginLeft];
   int& mr = b[piMarginRight];
   ml = AutoAsZero(ml);
@@ -1313,6 +1386,7 @@ int THRBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, 
     else if (align == 3)
       ml += rest;
   }
+  FBoxValues = b;
   return width;
 }
 

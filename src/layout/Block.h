@@ -47,6 +47,64 @@ struct TBlockImage {
   void ShareFrom(const TBlockImage& source);
 };
 
+// A block's converted box values in 2 bytes each: pixels that fit and the usual sentinels stay
+// in place; a box with any other value (a wide length, most colours) keeps all of them apart.
+// Reads answer the full integers; `const TBoxValues& b = box;` copies them out once.
+class TPackedBox {
+ public:
+  TPackedBox() = default;
+  TPackedBox(const TPackedBox& o) { *this = o; }
+  TPackedBox& operator=(const TPackedBox& o) {
+    if (this != &o) {
+      V = o.V;
+      Wide = o.Wide ? std::make_unique<TBoxValues>(*o.Wide) : nullptr;
+    }
+    return *this;
+  }
+  TPackedBox& operator=(const TBoxValues& values);
+
+  int Get(int propIndex) const { return Wide ? (*Wide)[propIndex] : Decode(V[std::size_t(propIndex - BoxFirst)]); }
+  void Set(int propIndex, int value);
+  TBoxValues Values() const;
+  operator TBoxValues() const { return Values(); }
+  bool IsWide() const { return Wide != nullptr; }
+
+  // One value, readable as an int and assignable.
+  class Ref {
+   public:
+    Ref(TPackedBox& box, int propIndex) : FBox(box), FIndex(propIndex) {}
+    operator int() const { return FBox.Get(FIndex); }
+    Ref& operator=(int value) {
+      FBox.Set(FIndex, value);
+      return *this;
+    }
+    Ref& operator=(const Ref& other) { return *this = int(other); }
+
+   private:
+    TPackedBox& FBox;
+    int FIndex;
+  };
+  int operator[](int propIndex) const { return Get(propIndex); }
+  Ref operator[](int propIndex) { return Ref(*this, propIndex); }
+
+ private:
+  // The sentinels take the lowest codes; everything from MinPlain up is the value itself.
+  static constexpr std::int16_t CodeAuto = -32768, CodeNotSet = -32767, CodeParagraph = -32766, CodeNoColor = -32765,
+                                MinPlain = -32764;
+  static bool Encode(int value, std::int16_t& code);
+  static int Decode(std::int16_t code) {
+    if (code >= MinPlain) return code;
+    switch (code) {
+      case CodeAuto: return AutoValue;
+      case CodeNotSet: return NotSetValue;
+      case CodeParagraph: return ParagraphSpaceValue;
+      default: return int(clNone);
+    }
+  }
+  std::array<std::int16_t, BoxCount> V{};
+  std::unique_ptr<TBoxValues> Wide;  // all values, when one does not fit
+};
+
 class TBlock : public TSectionBase {
  public:
   // A block for the element whose computed style is `props`, to be added to `parentCell`.
@@ -58,7 +116,7 @@ class TBlock : public TSectionBase {
   ~TBlock() override;
 
   // ---- fields ----
-  TBoxValues FBoxValues{};
+  TPackedBox FBoxValues;
   TEmbedded<TBlockCell> FInnerCell;  // the content, held in place
   TCellBasic* FParentCell = nullptr;
   TColor FBlockColor = clBlack;
@@ -185,6 +243,7 @@ class TBlock : public TSectionBase {
   void DropBackImage();
   // Margin collapsing against the last section of the cell the block goes into.
   void CollapseMargins(TCellBasic* cell);
+  void CollapseTopMargin(TCellBasic* cell, int& top);
 
   // What few blocks have: a title (and the border box it shows over), a background picture, a
   // stacking order of their content, an offset from positioning, room from clearing floats and

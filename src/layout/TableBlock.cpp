@@ -173,7 +173,7 @@ int TTableBlock::TableWidthFor(TCanvas& canvas, int fill) {
 
 int TTableBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {
   (void)autoCount, (void)availHeight;
-  TBoxValues& b = FBoxValues;
+  TBoxValues b = FBoxValues;
   const bool noMargins = (b[piMarginLeft] == AutoValue || b[piMarginLeft] == 0) &&
                          (b[piMarginRight] == AutoValue || b[piMarginRight] == 0);
   int ml = 0, mr = 0;
@@ -185,13 +185,18 @@ int TTableBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCoun
   const int width = TableWidthFor(canvas, fill);
   if (FCentered && !IsFloating() && noMargins) b[piMarginLeft] = std::max(0, (fill - width) / 2);
   else if (FRightAligned && !IsFloating() && noMargins) b[piMarginLeft] = std::max(0, fill - width);
+  FBoxValues = b;
   return std::clamp(width, 0, MaxLayoutCoord);
 }
 
 int TTableBlock::OuterWidth(TCanvas& canvas, int availWidth) {
   if (FHidden || TooDeep()) return 0;
   int autoCount = 0;
-  ResolveBox(availWidth, 0, FBoxValues, autoCount);
+  {
+    TBoxValues box = FBoxValues;
+    ResolveBox(availWidth, 0, box, autoCount);
+    FBoxValues = box;
+  }
   // Without the margin that centres it.
   int ml = 0, mr = 0;
   SideMargins(ml, mr);
@@ -331,7 +336,7 @@ void TTableAndCaptionBlock::SetContent(std::unique_ptr<TTableBlock> table, std::
 
 int TTableAndCaptionBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, int availHeight) {
   (void)autoCount, (void)availHeight;
-  TBoxValues& b = FBoxValues;
+  TBoxValues b = FBoxValues;
   b[piMarginLeft] = b[piMarginRight] = 0;
   int width = FTableBlock ? FTableBlock->OuterWidth(canvas, availWidth) : 0;
   if (FCaptionBlock) {
@@ -341,6 +346,7 @@ int TTableAndCaptionBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, in
   }
   if (FCentered && !IsFloating() && width < availWidth) b[piMarginLeft] = (availWidth - width) / 2;
   else if (FRightAligned && !IsFloating() && width < availWidth) b[piMarginLeft] = availWidth - width;
+  FBoxValues = b;
   return std::clamp(width, 0, MaxLayoutCoord);
 }
 

@@ -140,8 +140,52 @@ TEST(TableCellStorage, ACellKeepsItsTagAndDepthWithoutItsOwnersPointers) {
   EXPECT_EQ("td", td->FCell->OwnerTag());
   EXPECT_EQ(nullptr, td->FCell->ParentBlock());
   EXPECT_EQ(std::string_view("default"), f.Doc.OwnerTag());
-  if constexpr (sizeof(void*) == 8) EXPECT_LE(sizeof(TCellObj), 72u);
+  if constexpr (sizeof(void*) == 8) {
+    EXPECT_LE(sizeof(TCellObj), 72u);
+  }
 }
 
 }  // namespace
+// Box values keep 2 bytes each in place; a value outside that range, or a sentinel the packing
+// does not know, must come back intact from the full copy, and the box goes back in place once
+// every value fits again.
+TEST(PackedBoxTest, EveryValueReadsBackAsStored) {
+  struct Case {
+    int Value;
+    bool Wide;
+  };
+  const Case cases[] = {{0, false},           {-32764, false},       {32767, false},
+                        {-32765, true},       {32768, true},         {-40000, true},
+                        {AutoValue, false},   {NotSetValue, false},  {ParagraphSpaceValue, false},
+                        {int(clNone), false}, {0x00FFFFFF, true},    {int(SystemColorBase | 5), true}};
+  for (const Case& c : cases) {
+    for (int pi : {piBackgroundColor, piMarginLeft, piBorderLeftColor, piLeft}) {
+      TPackedBox box;
+      box[piMarginTop] = 7;
+      box[pi] = c.Value;
+      EXPECT_EQ(c.Value, box.Get(pi)) << c.Value << " at " << pi;
+      EXPECT_EQ(c.Wide, box.IsWide()) << c.Value;
+      EXPECT_EQ(pi == piMarginTop ? c.Value : 7, box.Get(piMarginTop));
+      const TPackedBox copy = box;  // a deep copy: changing one leaves the other
+      box[pi] = 3;
+      EXPECT_FALSE(box.IsWide()) << c.Value;
+      EXPECT_EQ(c.Value, copy[pi]);
+      EXPECT_EQ(3, box.Get(pi));
+    }
+  }
+  TBoxValues all{};
+  for (int pi = BoxFirst; pi <= BoxLast; ++pi) all[pi] = 1000 * (pi - BoxFirst) - 12000;
+  TPackedBox box;
+  box = all;
+  EXPECT_FALSE(box.IsWide());
+  EXPECT_EQ(all, box.Values());
+  all[piWidth] = 1 << 20;
+  box = all;
+  EXPECT_TRUE(box.IsWide());
+  EXPECT_EQ(all, TBoxValues(box));
+  if constexpr (sizeof(void*) == 8) {
+    EXPECT_LE(sizeof(TBlock), 240u);
+  }
+}
+
 }  // namespace korva::test
