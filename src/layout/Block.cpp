@@ -248,7 +248,7 @@ void TBlock::CollapseTopMargin(TCellBasic* cell, int& t) {
 // ---------------------------------------------------------------------------------------------
 // Packed box values
 
-bool TPackedBox::Encode(int value, std::int16_t& code) {
+bool TPackedBox::Encode(int value, std::int16_t& code, std::array<int, 2>& pal, std::array<bool, 2>& used) {
   if (value >= MinPlain && value <= 32767) {
     code = std::int16_t(value);
     return true;
@@ -258,14 +258,31 @@ bool TPackedBox::Encode(int value, std::int16_t& code) {
     case NotSetValue: code = CodeNotSet; return true;
     case ParagraphSpaceValue: code = CodeParagraph; return true;
     case int(clNone): code = CodeNoColor; return true;
-    default: return false;
+    default: break;
   }
+  for (std::size_t k = 0; k < pal.size(); ++k) {
+    if (used[k] && pal[k] == value) {
+      code = std::int16_t(CodePal0 + int(k));
+      return true;
+    }
+  }
+  for (std::size_t k = 0; k < pal.size(); ++k) {
+    if (!used[k]) {
+      used[k] = true;
+      pal[k] = value;
+      code = std::int16_t(CodePal0 + int(k));
+      return true;
+    }
+  }
+  return false;
 }
 
 TPackedBox& TPackedBox::operator=(const TBoxValues& values) {
   std::array<std::int16_t, BoxCount> codes{};
+  std::array<int, 2> pal{};
+  std::array<bool, 2> used{};
   for (std::size_t i = 0; i < codes.size(); ++i) {
-    if (!Encode(values.V[i], codes[i])) {
+    if (!Encode(values.V[i], codes[i], pal, used)) {
       if (Wide)
         *Wide = values;
       else
@@ -274,26 +291,21 @@ TPackedBox& TPackedBox::operator=(const TBoxValues& values) {
     }
   }
   V = codes;
+  Pal = pal;
   Wide.reset();
   return *this;
 }
 
 void TPackedBox::Set(int propIndex, int value) {
-  if (Wide) {
-    // Back in place once every value fits again.
-    TBoxValues values = *Wide;
-    values[propIndex] = value;
-    *this = values;
+  if (!Wide && value >= MinPlain && value <= 32767) {
+    V[std::size_t(propIndex - BoxFirst)] = std::int16_t(value);
     return;
   }
-  std::int16_t code = 0;
-  if (Encode(value, code)) {
-    V[std::size_t(propIndex - BoxFirst)] = code;
-    return;
-  }
+  // Recoded whole, so that kept values no longer used are freed (and a wide box goes back in
+  // place once everything fits again).
   TBoxValues values = Values();
   values[propIndex] = value;
-  Wide = std::make_unique<TBoxValues>(values);
+  *this = values;
 }
 
 TBoxValues TPackedBox::Values() const {

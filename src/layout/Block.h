@@ -48,7 +48,8 @@ struct TBlockImage {
 };
 
 // A block's converted box values in 2 bytes each: pixels that fit and the usual sentinels stay
-// in place; a box with any other value (a wide length, most colours) keeps all of them apart.
+// in place, and up to two other values (colours: the background's and the borders') are kept
+// once beside them; a box with more keeps all of its values apart.
 // Reads answer the full integers; `const TBoxValues& b = box;` copies them out once.
 class TPackedBox {
  public:
@@ -57,6 +58,7 @@ class TPackedBox {
   TPackedBox& operator=(const TPackedBox& o) {
     if (this != &o) {
       V = o.V;
+      Pal = o.Pal;
       Wide = o.Wide ? std::make_unique<TBoxValues>(*o.Wide) : nullptr;
     }
     return *this;
@@ -88,21 +90,26 @@ class TPackedBox {
   Ref operator[](int propIndex) { return Ref(*this, propIndex); }
 
  private:
-  // The sentinels take the lowest codes; everything from MinPlain up is the value itself.
+  // The sentinels and the two kept values take the lowest codes; from MinPlain up the code is
+  // the value itself.
   static constexpr std::int16_t CodeAuto = -32768, CodeNotSet = -32767, CodeParagraph = -32766, CodeNoColor = -32765,
-                                MinPlain = -32764;
-  static bool Encode(int value, std::int16_t& code);
-  static int Decode(std::int16_t code) {
+                                CodePal0 = -32764, CodePal1 = -32763, MinPlain = -32762;
+  // Codes `value` with the kept values in `pal` (`used` says which are taken); false when
+  // there is no room.
+  static bool Encode(int value, std::int16_t& code, std::array<int, 2>& pal, std::array<bool, 2>& used);
+  int Decode(std::int16_t code) const {
     if (code >= MinPlain) return code;
     switch (code) {
       case CodeAuto: return AutoValue;
       case CodeNotSet: return NotSetValue;
       case CodeParagraph: return ParagraphSpaceValue;
-      default: return int(clNone);
+      case CodeNoColor: return int(clNone);
+      default: return Pal[std::size_t(code - CodePal0)];
     }
   }
   std::array<std::int16_t, BoxCount> V{};
-  std::unique_ptr<TBoxValues> Wide;  // all values, when one does not fit
+  std::array<int, 2> Pal{};
+  std::unique_ptr<TBoxValues> Wide;  // all values, when they do not fit
 };
 
 class TBlock : public TSectionBase {

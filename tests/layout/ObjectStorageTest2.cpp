@@ -146,33 +146,46 @@ TEST(TableCellStorage, ACellKeepsItsTagAndDepthWithoutItsOwnersPointers) {
 }
 
 }  // namespace
-// Box values keep 2 bytes each in place; a value outside that range, or a sentinel the packing
-// does not know, must come back intact from the full copy, and the box goes back in place once
-// every value fits again.
+// A block's box values are coded in 2 bytes each, with up to two other values kept beside and a
+// full copy past that: whichever way a value is kept, it must read back as stored, and the box
+// must go back in place once everything fits again.
 TEST(PackedBoxTest, EveryValueReadsBackAsStored) {
-  struct Case {
-    int Value;
-    bool Wide;
-  };
-  const Case cases[] = {{0, false},           {-32764, false},       {32767, false},
-                        {-32765, true},       {32768, true},         {-40000, true},
-                        {AutoValue, false},   {NotSetValue, false},  {ParagraphSpaceValue, false},
-                        {int(clNone), false}, {0x00FFFFFF, true},    {int(SystemColorBase | 5), true}};
-  for (const Case& c : cases) {
+  // The edges of the in-place range, the sentinels, and values that must be kept beside.
+  const int values[] = {0,           -32762,   32767,       -32763,       -32768,
+                        32768,       -40000,   AutoValue,   NotSetValue,  ParagraphSpaceValue,
+                        int(clNone), 0xFFFFFF, int(SystemColorBase | 5)};
+  for (int v : values) {
     for (int pi : {piBackgroundColor, piMarginLeft, piBorderLeftColor, piLeft}) {
       TPackedBox box;
       box[piMarginTop] = 7;
-      box[pi] = c.Value;
-      EXPECT_EQ(c.Value, box.Get(pi)) << c.Value << " at " << pi;
-      EXPECT_EQ(c.Wide, box.IsWide()) << c.Value;
-      EXPECT_EQ(pi == piMarginTop ? c.Value : 7, box.Get(piMarginTop));
+      box[pi] = v;
+      EXPECT_EQ(v, box.Get(pi)) << v << " at " << pi;
+      EXPECT_FALSE(box.IsWide()) << v;
+      EXPECT_EQ(pi == piMarginTop ? v : 7, box.Get(piMarginTop));
       const TPackedBox copy = box;  // a deep copy: changing one leaves the other
       box[pi] = 3;
-      EXPECT_FALSE(box.IsWide()) << c.Value;
-      EXPECT_EQ(c.Value, copy[pi]);
+      EXPECT_FALSE(box.IsWide()) << v;
+      EXPECT_EQ(v, copy[pi]);
       EXPECT_EQ(3, box.Get(pi));
     }
   }
+  // Two values out of range are kept beside the codes; a third makes the box wide.
+  TPackedBox colours;
+  colours[piBackgroundColor] = 0x00FFFFFF;
+  for (int pi = piBorderTopColor; pi <= piBorderLeftColor; ++pi) colours[pi] = 0x00333333;
+  colours[piBorderColor] = 0x00333333;
+  EXPECT_FALSE(colours.IsWide());
+  colours[piWidth] = 100000;
+  EXPECT_TRUE(colours.IsWide());
+  EXPECT_EQ(0x00FFFFFF, colours[piBackgroundColor]);
+  EXPECT_EQ(0x00333333, colours[piBorderLeftColor]);
+  EXPECT_EQ(100000, colours[piWidth]);
+  colours[piBackgroundColor] = int(clNone);  // frees a kept value
+  EXPECT_FALSE(colours.IsWide());
+  EXPECT_EQ(100000, colours[piWidth]);
+  EXPECT_EQ(0x00333333, colours[piBorderTopColor]);
+  EXPECT_EQ(int(clNone), colours[piBackgroundColor]);
+
   TBoxValues all{};
   for (int pi = BoxFirst; pi <= BoxLast; ++pi) all[pi] = 1000 * (pi - BoxFirst) - 12000;
   TPackedBox box;
@@ -180,11 +193,13 @@ TEST(PackedBoxTest, EveryValueReadsBackAsStored) {
   EXPECT_FALSE(box.IsWide());
   EXPECT_EQ(all, box.Values());
   all[piWidth] = 1 << 20;
+  all[piHeight] = 1 << 21;
+  all[piTop] = 1 << 22;
   box = all;
   EXPECT_TRUE(box.IsWide());
   EXPECT_EQ(all, TBoxValues(box));
   if constexpr (sizeof(void*) == 8) {
-    EXPECT_LE(sizeof(TBlock), 240u);
+    EXPECT_LE(sizeof(TBlock), 248u);
   }
 }
 
