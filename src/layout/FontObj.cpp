@@ -69,16 +69,7 @@ void TRunExtra::SetFocused(bool on) {
   doc->LinkFocused(box);
 }
 
-const std::string& TRunExtra::Title() const {
-  static const std::string none;
-  return FTitle ? *FTitle : none;
-}
-
-void TRunExtra::SetTitle(const std::string& title) {
-  if (title.empty()) FTitle.reset();
-  else if (FTitle) *FTitle = title;
-  else FTitle = std::make_unique<std::string>(title);
-}
+void TRunExtra::SetYValue(int y) { YValue = std::clamp(y, -MaxLayoutCoord, MaxLayoutCoord); }
 
 // ---- TFontObj ----
 
@@ -110,6 +101,13 @@ TFontObj& TFontObj::operator=(TFontObj&& other) noexcept {
     FRef = std::exchange(other.FRef, 0);
   }
   return *this;
+}
+
+void TFontObj::Reset() {
+  delete ExtraRecord();
+  FRef = 0;
+  Pos = 0;
+  SScript = ssNone;
 }
 
 void TFontObj::SetBaseFont(const TDocFont* font) {
@@ -206,13 +204,100 @@ void TFontObj::ClearLink() {
 
 // ---- TFontList ----
 
+static_assert(sizeof(TFontObj) == 16, "a run is a position and a tagged pointer");
+static_assert(sizeof(TRunExtra) <= 56, "a link record fits a 64-byte heap chunk");
+
+void TFontList::Regrow(std::uint32_t capacity) {
+  const std::uint32_t n = std::uint32_t(Count());
+  auto* block = static_cast<THeader*>(::operator new(ItemsOffset + std::size_t(capacity) * sizeof(TFontObj)));
+  block->Size = n;
+  block->Capacity = capacity;
+  auto* to = reinterpret_cast<TFontObj*>(reinterpret_cast<char*>(block) + ItemsOffset);
+  TFontObj* from = Items();
+  for (std::uint32_t i = 0; i < n; ++i) new (to + i) TFontObj(std::move(from[i]));
+  if (FOne.FListMark == msBlock) {
+    for (std::uint32_t i = 0; i < n; ++i) from[i].~TFontObj();  // moved from: they hold nothing
+    ::operator delete(Block());
+  } else {
+    FOne.Reset();
+  }
+  FOne.FRef = reinterpret_cast<std::uintptr_t>(block);
+  FOne.FListMark = msBlock;
+}
+
+TFontObj* TFontList::Add(TFontObj&& run) {
+  switch (FOne.FListMark) {
+    case msEmpty:
+      FOne = std::move(run);
+      FOne.FListMark = msOne;
+      return &FOne;
+    case msOne:
+      Regrow(2);
+      break;
+    default:
+      if (Block()->Size == Block()->Capacity) Regrow(Block()->Capacity * 2);
+  }
+  THeader* b = Block();
+  TFontObj* added = new (BlockItems() + b->Size) TFontObj(std::move(run));
+  ++b->Size;
+  return added;
+}
+
+void TFontList::Delete(int i) {
+  if (FOne.FListMark != msBlock) {
+    FOne.Reset();
+    FOne.FListMark = msEmpty;
+    return;
+  }
+  TFontObj* items = BlockItems();
+  THeader* b = Block();
+  for (std::uint32_t k = std::uint32_t(i) + 1; k < b->Size; ++k) items[k - 1] = std::move(items[k]);
+  items[b->Size - 1].~TFontObj();
+  --b->Size;
+}
+
+void TFontList::Clear() {
+  if (FOne.FListMark == msBlock) {
+    // Each run's record leaves the document's lists as it goes.
+    TFontObj* items = BlockItems();
+    for (std::uint32_t k = 0; k < Block()->Size; ++k) items[k].~TFontObj();
+    ::operator delete(Block());
+    FOne.FRef = 0;
+  }
+  FOne.Reset();
+  FOne.FListMark = msEmpty;
+}
+
+void TFontList::ShrinkToFit() {
+  if (FOne.FListMark != msBlock) return;
+  THeader* b = Block();
+  if (b->Size >= 2) {
+    if (b->Size < b->Capacity) Regrow(b->Size);
+    return;
+  }
+  // Back in place: the block's one run (if any) moves into the holder.
+  TFontObj* items = BlockItems();
+  FOne.FRef = 0;
+  FOne.Reset();
+  FOne.FListMark = std::uint8_t(b->Size);
+  if (b->Size == 1) {
+    FOne = std::move(items[0]);
+    items[0].~TFontObj();
+  }
+  ::operator delete(b);
+}
+
+std::size_t TFontList::CapacityBytes() const {
+  return FOne.FListMark == msBlock ? ItemsOffset + std::size_t(Block()->Capacity) * sizeof(TFontObj) : 0;
+}
+
 const TFontObj* TFontList::GetFontObjAt(int index, int* runIndex) const {
-  if (FItems.empty()) return nullptr;
+  if (Empty()) return nullptr;
   // Runs are ordered by start; the last one starting at or before index.
-  auto it = std::upper_bound(FItems.begin(), FItems.end(), index, [](int i, const TFontObj& f) { return i < f.Pos; });
-  std::size_t k = it == FItems.begin() ? 0 : std::size_t(it - FItems.begin()) - 1;
+  auto it = std::upper_bound(begin(), end(), index, [](int i, const TFontObj& f) { return i < f.Pos; });
+  std::size_t k = it == begin() ? 0 : std::size_t(it - begin()) - 1;
   if (runIndex) *runIndex = int(k);
-  return &FItems[k];
+  return begin() + k;
 }
 
 int TFontList::GetFontCountAt(int index, int length) const {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,7 +41,9 @@ struct TLinkFontSet {
 
 // What few runs have: an element title, or a link with its state fonts, hover, visited and focus
 // marks and its keyboard stop. Kept apart so that a plain run stays small; it is what the
-// document's link list points at, since the runs themselves move when their list grows.
+// document's link list points at, since the runs themselves move when their list grows. One is
+// made per link run, so it is kept within 56 bytes: the title is a shared text and the marks
+// share a word with the line's y.
 class TRunExtra : public TLinkRun {
  public:
   explicit TRunExtra(TSection* section, const TDocFont* font = nullptr) : FSection(section), Font(font) {}
@@ -50,17 +53,24 @@ class TRunExtra : public TLinkRun {
 
   TSection* FSection;
   const TDocFont* Font;  // the run's own font (a link draws in its state font instead)
-  TUrlTarget UrlTarget;
   const TLinkFontSet* LinkFonts = nullptr;
   std::unique_ptr<TNativeControl> TabControl;  // keyboard stop of the link's first run
-  int YValue = 0;                              // y of the link's line, for scrolling to it
-  bool Visited = false, Hover = false, Focused = false;
-  bool InLinkList = false;
+  TUrlTarget UrlTarget;
+
+ private:
+  TSharedText FTitle;  // empty when there is none
+
+ public:
+  // y of the link's line, for scrolling to it; layout coordinates are clamped well inside 28 bits.
+  int YValue : 28 = 0;
+  bool Visited : 1 = false, Hover : 1 = false, Focused : 1 = false;
+  bool InLinkList : 1 = false;
 
   bool IsLink() const { return !UrlTarget.Url().empty(); }
   // The element title shown over the run (few runs have one).
-  const std::string& Title() const;
-  void SetTitle(const std::string& title);
+  const std::string& Title() const { return FTitle.str(); }
+  void SetTitle(const std::string& title) { FTitle = title; }
+  void SetYValue(int y);
   // The state font, or null when the run is no link.
   const TDocFont* StateFont() const;
   int LinkID() const override { return UrlTarget.ID(); }
@@ -71,9 +81,6 @@ class TRunExtra : public TLinkRun {
   void SetFocused(bool on);
   void DropTabControl();
   void LeaveLinkList();
-
- private:
-  std::unique_ptr<std::string> FTitle;  // null when there is none
 };
 
 // A run of text in one font: its first character and its font, with the rare rest apart. Runs
@@ -86,6 +93,7 @@ class TFontObj {
   TFontObj(TSection* section, const TFontObj& source);
   TFontObj(TFontObj&& other) noexcept
       : Pos(other.Pos), SScript(other.SScript), FRef(std::exchange(other.FRef, 0)) {}
+  // Moves keep the list's mark of the run moved into (see FListMark).
   TFontObj& operator=(TFontObj&& other) noexcept;
   TFontObj(const TFontObj&) = delete;
   TFontObj& operator=(const TFontObj&) = delete;
@@ -101,7 +109,7 @@ class TFontObj {
   TNativeControl* TabControl() const { return Info().TabControl.get(); }
   int YValue() const { return Info().YValue; }
   void SetYValue(int y) {
-    if (TRunExtra* e = ExtraRecord()) e->YValue = y;
+    if (TRunExtra* e = ExtraRecord()) e->SetYValue(y);
   }
   bool Hover() const { return ExtraRecord() && ExtraRecord()->Hover; }
   bool Visited() const { return ExtraRecord() && ExtraRecord()->Visited; }
@@ -139,25 +147,41 @@ class TFontObj {
     return (FRef & 1) ? reinterpret_cast<TRunExtra*>(FRef & ~std::uintptr_t(1)) : nullptr;
   }
   void SetBaseFont(const TDocFont* font);
-  // The font, or the extra record (owned) with the low bit set.
+  // Back to a run without font or record.
+  void Reset();
+
+  friend class TFontList;
+  TFontObj() = default;  // the list's empty place
+  // Room left by the fields above, used by the list holding a run in place (TFontList).
+  std::uint8_t FListMark = 0;
+  // The font, or the extra record (owned) with the low bit set. A list's in-place run in its
+  // "more runs" state holds the list's block here instead (low bit clear, so never freed as a
+  // record).
   std::uintptr_t FRef = 0;
 };
 
+// A section's runs. Most sections have one run (every section starts with one), so a single run
+// is held in place and only a second one makes a heap block, which then holds them all: the list
+// is one run wide in its section. Pointers and iterators stay valid until the list changes.
 class TFontList {
  public:
-  int Count() const { return int(FItems.size()); }
-  bool Empty() const { return FItems.empty(); }
-  // Pointers stay valid until the next run is added.
-  TFontObj* operator[](int i) { return &FItems[std::size_t(i)]; }
-  const TFontObj* operator[](int i) const { return &FItems[std::size_t(i)]; }
-  TFontObj* Last() { return FItems.empty() ? nullptr : &FItems.back(); }
-  TFontObj* Add(TFontObj&& run) { return &FItems.emplace_back(std::move(run)); }
-  void Delete(int i) { FItems.erase(FItems.begin() + i); }
-  void Clear() { FItems.clear(); }
-  auto begin() { return FItems.begin(); }
-  auto end() { return FItems.end(); }
-  auto begin() const { return FItems.begin(); }
-  auto end() const { return FItems.end(); }
+  TFontList() = default;
+  ~TFontList() { Clear(); }
+  TFontList(const TFontList&) = delete;
+  TFontList& operator=(const TFontList&) = delete;
+
+  int Count() const { return FOne.FListMark == msBlock ? int(Block()->Size) : FOne.FListMark; }
+  bool Empty() const { return Count() == 0; }
+  TFontObj* operator[](int i) { return Items() + i; }
+  const TFontObj* operator[](int i) const { return Items() + i; }
+  TFontObj* Last() { return Empty() ? nullptr : Items() + Count() - 1; }
+  TFontObj* Add(TFontObj&& run);
+  void Delete(int i);
+  void Clear();
+  TFontObj* begin() { return Items(); }
+  TFontObj* end() { return Items() + Count(); }
+  const TFontObj* begin() const { return Items(); }
+  const TFontObj* end() const { return Items() + Count(); }
 
   // The run holding a character index (the last run starting at or before it); its list index
   // in `runIndex`. Null for an empty list.
@@ -168,11 +192,30 @@ class TFontList {
   // Characters from index to the start of the next run, or to `length`.
   int GetFontCountAt(int index, int length) const;
   const TMyFont& GetFontAt(int index, int& overhang) const;
-  void ShrinkToFit() { FItems.shrink_to_fit(); }
-  std::size_t CapacityBytes() const { return FItems.capacity() * sizeof(TFontObj); }
+  // No room kept for more runs; a single run goes back in place.
+  void ShrinkToFit();
+  // Heap bytes held (the run in place is part of the owner).
+  std::size_t CapacityBytes() const;
 
  private:
-  TCompactVector<TFontObj> FItems;
+  enum : std::uint8_t { msEmpty = 0, msOne = 1, msBlock = 2 };
+  struct THeader {
+    std::uint32_t Size;
+    std::uint32_t Capacity;
+  };
+  static constexpr std::size_t ItemsOffset = (sizeof(THeader) + alignof(TFontObj) - 1) / alignof(TFontObj) * alignof(TFontObj);
+  THeader* Block() const { return reinterpret_cast<THeader*>(FOne.FRef); }
+  TFontObj* BlockItems() const {
+    return std::launder(reinterpret_cast<TFontObj*>(reinterpret_cast<char*>(Block()) + ItemsOffset));
+  }
+  TFontObj* Items() { return FOne.FListMark == msBlock ? BlockItems() : &FOne; }
+  const TFontObj* Items() const { return FOne.FListMark == msBlock ? BlockItems() : &FOne; }
+  // Moves the runs into a new block of `capacity` (at least the count), leaving the run in place
+  // as the list's block holder.
+  void Regrow(std::uint32_t capacity);
+
+  // The only run, or (FListMark msBlock) the holder of the block with every run.
+  TFontObj FOne;
 };
 
 }  // namespace korva

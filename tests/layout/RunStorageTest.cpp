@@ -1,0 +1,149 @@
+// How font runs are stored: a section's single run in place, more runs in one heap block, link
+// records that stay put while their runs move, and the link record's packed fields.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "LayoutFixture.h"
+#include "TextTestUtil.h"
+
+namespace korva::test {
+namespace {
+
+// Runs at 0, 10, 20, ... alternating plain and bold; every third a link of its own.
+struct TRunsPage {
+  TLayoutFixture F;
+  TSection S{&F.Doc, nullptr, F.Push("p"), true, nullptr};
+  std::vector<TUrlTarget> Links;
+
+  TFontObj Run(int i) {
+    TProperties& props = i % 2 ? F.Push("b") : F.Push("span");
+    TFontObj run(&S, i * 10, props);
+    if (i % 3 == 2) {
+      TUrlTarget link;
+      link.Assign("page" + std::to_string(i) + ".htm", "");
+      run.MakeLink(&S, link, props, false);
+      Links.push_back(link);
+    }
+    return run;
+  }
+};
+
+// The list's content after adds, deletes and shrinking, whatever the storage holds: positions in
+// order, each run's own font and link, and the link list pointing at records that are still the
+// runs' own. Run under the sanitizers this also catches a run freed or moved twice.
+TEST(RunStorage, ListKeepsRunsThroughGrowthDeleteAndShrink) {
+  const struct {
+    int Runs;
+    std::vector<int> Deletes;  // list indexes, deleted in turn
+  } cases[] = {{1, {}}, {1, {0}}, {2, {}}, {2, {1}}, {2, {0, 0}}, {3, {2, 0}}, {5, {}}, {7, {3, 0, 4}}, {9, {8, 7, 6, 5, 4, 3, 2}}};
+  for (const auto& c : cases) {
+    TRunsPage page;
+    TFontList list;
+    std::vector<int> expected;
+    std::vector<const TDocFont*> fonts;
+    for (int i = 0; i < c.Runs; ++i) {
+      TFontObj run = page.Run(i);
+      fonts.push_back(&run.DocFont());
+      list.Add(std::move(run));
+      expected.push_back(i * 10);
+    }
+    for (int d : c.Deletes) {
+      list.Delete(d);
+      expected.erase(expected.begin() + d);
+      fonts.erase(fonts.begin() + d);
+    }
+    for (int pass = 0; pass < 2; ++pass) {  // before and after shrinking
+      const std::string what = "runs " + std::to_string(c.Runs) + " pass " + std::to_string(pass);
+      ASSERT_EQ(int(expected.size()), list.Count()) << what;
+      EXPECT_EQ(expected.empty(), list.Empty()) << what;
+      EXPECT_EQ(expected.empty(), list.Last() == nullptr) << what;
+      int k = 0;
+      std::size_t links = 0;
+      for (const TFontObj& run : list) {
+        EXPECT_EQ(expected[std::size_t(k)], run.Pos) << what;
+        EXPECT_EQ(fonts[std::size_t(k)], &run.DocFont()) << what;
+        EXPECT_EQ(list[k], &run) << what;
+        if (run.IsLink()) {
+          ++links;
+          EXPECT_EQ("page" + std::to_string(run.Pos / 10) + ".htm", run.UrlTarget().Url()) << what;
+          EXPECT_NE(page.F.Doc.FLinkList.end(),
+                    std::find(page.F.Doc.FLinkList.begin(), page.F.Doc.FLinkList.end(), run.Link()))
+              << what;
+        }
+        ++k;
+      }
+      EXPECT_EQ(links, page.F.Doc.FLinkList.size()) << what;  // deleted runs left the list
+      if (!expected.empty()) {
+        int at = -1;
+        EXPECT_EQ(list[list.Count() - 1], list.GetFontObjAt(expected.back() + 3, &at)) << what;
+        EXPECT_EQ(list.Count() - 1, at) << what;
+      }
+      list.ShrinkToFit();
+    }
+    // After shrinking, one run or none holds no heap block; more hold exactly their own room.
+    if (list.Count() <= 1) EXPECT_EQ(0u, list.CapacityBytes()) << c.Runs;
+    else EXPECT_GE(list.CapacityBytes(), std::size_t(list.Count()) * sizeof(TFontObj)) << c.Runs;
+    EXPECT_LT(list.CapacityBytes(), std::size_t(list.Count() + 1) * sizeof(TFontObj)) << c.Runs;
+    list.Clear();
+    EXPECT_TRUE(page.F.Doc.FLinkList.empty());
+    EXPECT_EQ(0, list.Count());
+    list.Add(page.Run(0));  // usable again after clearing
+    EXPECT_EQ(1, list.Count());
+  }
+}
+
+// A finished section with one run keeps it in place; hover reaches link runs whose storage
+// moved between the block and the section while the text was read.
+TEST(RunStorage, SectionRunsInPlaceAndLinksFollowMoves) {
+  TLayoutFixture f;
+  TSection one(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  AddText(one, u"plain text", 0);
+  one.Finish();
+  EXPECT_EQ(1, one.Fonts().Count());
+  EXPECT_EQ(0u, one.Fonts().CapacityBytes());
+
+  TUrlTarget link;
+  link.Assign("x.htm", "");
+  TSection s(&f.Doc, &link, f.Push("a"), true, nullptr);
+  AddText(s, u"link", 0);
+  s.HRef(false, link, f.Top());
+  AddText(s, u" after", 10);
+  s.Finish();
+  ASSERT_EQ(2, s.Fonts().Count());
+  ASSERT_EQ(1u, f.Doc.FLinkList.size());
+  EXPECT_EQ(s.Fonts()[0]->Link(), f.Doc.FLinkList[0]);
+  f.Doc.SetLinkHover(f.Doc.FLinkList[0], true);
+  EXPECT_TRUE(s.Fonts()[0]->Hover());
+  EXPECT_FALSE(s.Fonts()[1]->Hover());
+}
+
+// The link record packs the line's y with the marks: each keeps its own value, and a y beyond
+// the layout range is clamped, not wrapped.
+TEST(RunStorage, LinkRecordFieldsDoNotDisturbEachOther) {
+  TLayoutFixture f;
+  TSection s(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  TRunExtra e(&s);
+  const int ys[] = {0, 1, -1, 12345, -MaxLayoutCoord, MaxLayoutCoord, MaxLayoutCoord + 5, NotLaidOutY, -NotLaidOutY};
+  for (int y : ys)
+    for (int marks = 0; marks < 16; ++marks) {
+      e.Visited = marks & 1;
+      e.SetYValue(y);
+      e.Hover = marks & 2;
+      e.Focused = marks & 4;
+      e.InLinkList = marks & 8;
+      EXPECT_EQ(std::clamp(y, -MaxLayoutCoord, MaxLayoutCoord), e.YValue) << y << " " << marks;
+      EXPECT_EQ(bool(marks & 1), e.Visited) << y;
+      EXPECT_EQ(bool(marks & 2), e.Hover) << y;
+      EXPECT_EQ(bool(marks & 4), e.Focused) << y;
+      EXPECT_EQ(bool(marks & 8), e.InLinkList) << y;
+    }
+  e.InLinkList = false;  // it never joined the document's list
+  e.SetTitle("a title longer than a short string's room");
+  EXPECT_EQ("a title longer than a short string's room", e.Title());
+  e.SetTitle("");
+  EXPECT_EQ("", e.Title());
+}
+
+}  // namespace
+}  // namespace korva::test
