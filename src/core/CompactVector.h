@@ -1,5 +1,5 @@
-// A vector that takes one pointer in its owner: the size and capacity live in the heap block
-// before the items, and an empty vector holds no block at all. Layout objects exist by the
+// A vector that takes one pointer in its owner: the size and capacity live in the block before
+// the items (from the small-object pool), and an empty vector holds no block at all. Layout objects exist by the
 // ten thousand on a large page and most of their lists are empty or short, so the two words a
 // standard vector spends on them are worth saving.
 //
@@ -17,6 +17,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/SmallObjectPool.h"
+
 namespace korva {
 
 template <class T>
@@ -25,7 +27,7 @@ class TCompactVector {
     std::uint32_t Size;
     std::uint32_t Capacity;
   };
-  static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "items need a stricter alignment than new gives");
+  static_assert(alignof(T) <= 8, "items need a stricter alignment than the small-object pool gives");
   static constexpr std::size_t ItemsOffset =
       (sizeof(THeader) + alignof(T) - 1) / alignof(T) * alignof(T);
 
@@ -142,7 +144,7 @@ class TCompactVector {
     if (capacity > std::numeric_limits<std::uint32_t>::max() ||
         capacity > (std::numeric_limits<std::size_t>::max() - ItemsOffset) / sizeof(T))
       throw std::length_error("TCompactVector: too many items");
-    FBlock = ::operator new(ItemsOffset + capacity * sizeof(T));
+    FBlock = SmallAllocate(ItemsOffset + capacity * sizeof(T));
     *Header() = THeader{0, std::uint32_t(capacity)};
   }
 
@@ -159,7 +161,7 @@ class TCompactVector {
   void Release() {
     if (!FBlock) return;
     std::destroy(begin(), end());
-    ::operator delete(FBlock);
+    SmallFree(FBlock, ItemsOffset + Header()->Capacity * sizeof(T));
     FBlock = nullptr;
   }
 

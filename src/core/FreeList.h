@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "core/SmallObjectPool.h"
+
 namespace korva {
 
 // The owning pointers of a TFreeList, in one word. Nearly every list of a loaded page (the
@@ -145,7 +147,7 @@ class TOwnerList {
   static const TPtr* Items(const THeader* h) { return reinterpret_cast<const TPtr*>(h + 1); }
   static void Free(THeader* h) {
     std::destroy_n(Items(h), h->Size);
-    ::operator delete(static_cast<void*>(h));
+    SmallFree(h, sizeof(THeader) + h->Capacity * sizeof(TPtr));
   }
 
   // Moves the items to a new heap array of `capacity` slots; returns its header.
@@ -153,7 +155,7 @@ class TOwnerList {
     if (capacity > std::numeric_limits<std::uint32_t>::max() ||
         capacity > (std::numeric_limits<std::size_t>::max() - sizeof(THeader)) / sizeof(TPtr))
       throw std::length_error("TOwnerList: too many items");
-    auto* fresh = static_cast<THeader*>(::operator new(sizeof(THeader) + capacity * sizeof(TPtr)));
+    auto* fresh = static_cast<THeader*>(SmallAllocate(sizeof(THeader) + capacity * sizeof(TPtr)));
     const std::size_t n = size();
     fresh->Size = std::uint32_t(n);
     fresh->Capacity = std::uint32_t(capacity);

@@ -7,10 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/SmallObjectPool.h"
+
 namespace korva {
 
-// Something that can be the target of a named anchor.
-class TIDObject {
+// Something that can be the target of a named anchor. These are the page's sections and the
+// objects in its text, made by the thousand, so they come from the small-object pool.
+class TIDObject : public TPooled {
  public:
   virtual ~TIDObject() = default;
   // Vertical position in the formatted document.

@@ -209,7 +209,7 @@ static_assert(sizeof(TRunExtra) <= 56, "a link record fits a 64-byte heap chunk"
 
 void TFontList::Regrow(std::uint32_t capacity) {
   const std::uint32_t n = std::uint32_t(Count());
-  auto* block = static_cast<THeader*>(::operator new(ItemsOffset + std::size_t(capacity) * sizeof(TFontObj)));
+  auto* block = static_cast<THeader*>(SmallAllocate(BlockBytes(capacity)));
   block->Size = n;
   block->Capacity = capacity;
   auto* to = reinterpret_cast<TFontObj*>(reinterpret_cast<char*>(block) + ItemsOffset);
@@ -217,7 +217,7 @@ void TFontList::Regrow(std::uint32_t capacity) {
   for (std::uint32_t i = 0; i < n; ++i) new (to + i) TFontObj(std::move(from[i]));
   if (FOne.FListMark == msBlock) {
     for (std::uint32_t i = 0; i < n; ++i) from[i].~TFontObj();  // moved from: they hold nothing
-    ::operator delete(Block());
+    SmallFree(Block(), BlockBytes(Block()->Capacity));
   } else {
     FOne.Reset();
   }
@@ -261,7 +261,7 @@ void TFontList::Clear() {
     // Each run's record leaves the document's lists as it goes.
     TFontObj* items = BlockItems();
     for (std::uint32_t k = 0; k < Block()->Size; ++k) items[k].~TFontObj();
-    ::operator delete(Block());
+    SmallFree(Block(), BlockBytes(Block()->Capacity));
     FOne.FRef = 0;
   }
   FOne.Reset();
@@ -284,7 +284,7 @@ void TFontList::ShrinkToFit() {
     FOne = std::move(items[0]);
     items[0].~TFontObj();
   }
-  ::operator delete(b);
+  SmallFree(b, BlockBytes(b->Capacity));
 }
 
 std::size_t TFontList::CapacityBytes() const {

@@ -204,6 +204,7 @@ class TFontList {
     std::uint32_t Capacity;
   };
   static constexpr std::size_t ItemsOffset = (sizeof(THeader) + alignof(TFontObj) - 1) / alignof(TFontObj) * alignof(TFontObj);
+  static std::size_t BlockBytes(std::uint32_t capacity) { return ItemsOffset + std::size_t(capacity) * sizeof(TFontObj); }
   THeader* Block() const { return reinterpret_cast<THeader*>(FOne.FRef); }
   TFontObj* BlockItems() const {
     return std::launder(reinterpret_cast<TFontObj*>(reinterpret_cast<char*>(Block()) + ItemsOffset));

@@ -49,7 +49,7 @@ struct LineRec {
 
 // What line breaking needs of an object standing in the text (images and panels, form
 // controls). Sizes are of the object's box; the spaces lie around it.
-class TTextObject {
+class TTextObject : public TPooled {
  public:
   virtual ~TTextObject() = default;
   // Sizes the object for the usable width of its section (objects sized by percentage).
@@ -248,7 +248,7 @@ class TSection : public TSectionBase {
 
   // What few sections have, held apart from the rest: break flags of NOBR text, objects in the
   // text and a first-line indent.
-  struct TRare {
+  struct TRare : TPooled {
     TBreakFlags Brk;
     TCompactVector<TObjRef> Objects;  // in text order
     int FirstLineIndent = 0;

@@ -22,7 +22,7 @@ class TDumpWriter;
 
 // A run of a link's text: the document switches every run of a link between its normal and
 // hover fonts together (font runs implement it).
-class TLinkRun {
+class TLinkRun : public TPooled {
  public:
   virtual ~TLinkRun() = default;
   virtual int LinkID() const = 0;
