@@ -229,18 +229,27 @@ class TTableBlock : public TBlock {
   TTableBlock(TSectionList* document, const TTableBlock& source);
 
   ThtmlTable* FTable = nullptr;  // owned by the content cell
-  int FSpecWidth = 0;            // pixels, or tenths of a percent; 0 when none
-  bool FSpecWidthIsPercent = false;
-  bool FHasBgColor = false;
-  TColor FBgColor = clNone;
-  int FHSpace = 0, FVSpace = 0;
-  bool FInCaptionBlock = false;
-  bool FHtmlBorder = false;
-  bool FCentered = false;
-  bool FRightAligned = false;  // from the enclosing text-align; pushed right when it has no margins
-  int FXOffset = 0;
-  int FSpecHeight = 0;  // HEIGHT, used when the style gives none
+  // WIDTH in pixels (at most MaxLayoutCoord) or tenths of a percent (at most 1000); 0 when none.
+  std::uint32_t FSpecWidth : 27 = 0;
+  bool FSpecWidthIsPercent : 1 = false;
+  bool FInCaptionBlock : 1 = false;
+  bool FHtmlBorder : 1 = false;
+  bool FCentered : 1 = false;
+  bool FRightAligned : 1 = false;  // from the enclosing text-align; pushed right when it has no margins
+  // HEIGHT (at most MaxLayoutCoord), used when the style gives none.
+  std::uint32_t FSpecHeight : 27 = 0;
+  bool FStyleHeightIsPercent : 1 = false;
+  std::uint8_t FHSpace = 0;  // at most 40
+  std::uint8_t FVSpace = 0;  // at most 200
 
+ private:
+  // What layout reads of the style's box, kept so that the prepared box can go once resolved:
+  // the width in pixels when it is a positive length (else 0), and the height in pixels, or in
+  // percent with FStyleHeightIsPercent (0 when none).
+  int FStyleWidth = 0;
+  int FStyleHeight = 0;
+
+ public:
   // The table's outer width (margins included) for an available width.
   int OuterWidth(TCanvas& canvas, int availWidth);
 
