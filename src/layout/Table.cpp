@@ -189,9 +189,9 @@ ThtmlTable::ThtmlTable(TSectionList* document, const TAttributeList* attributes)
   if (!attributes) return;
   TAttribute* a = nullptr;
   if (attributes->Find(syBorder, a))
-    FTableBorderWidth = a->Text().empty() ? 1 : std::clamp(a->Value(), 0, MaxBorderAttr);
-  if (attributes->Find(syCellpadding, a)) FCellPadding = std::clamp(a->Value(), 0, MaxCellPadding);
-  if (attributes->Find(syCellspacing, a)) FCellSpacing = std::clamp(a->Value(), 0, MaxCellSpacing);
+    FTableBorderWidth = std::int16_t(a->Text().empty() ? 1 : std::clamp(a->Value(), 0, MaxBorderAttr));
+  if (attributes->Find(syCellpadding, a)) FCellPadding = std::int16_t(std::clamp(a->Value(), 0, MaxCellPadding));
+  if (attributes->Find(syCellspacing, a)) FCellSpacing = std::int16_t(std::clamp(a->Value(), 0, MaxCellSpacing));
   TColor c = clNone;
   if (attributes->Find(syBordercolor, a) && ParseColor(a->Text(), false, c)) FBorderColorLight = FBorderColorDark = c;
   if (attributes->Find(syBordercolorlight, a) && ParseColor(a->Text(), false, c)) FBorderColorLight = c;
@@ -200,25 +200,25 @@ ThtmlTable::ThtmlTable(TSectionList* document, const TAttributeList* attributes)
 
 ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
     : TSectionBase(document, s),
-      FTableBorderWidth(s.FTableBorderWidth),
+      FColInfo(s.FColInfo),
+      FWidths(s.FWidths),
+      FHeights(s.FHeights),
       FNumCols(s.FNumCols),
       FTableWidth(s.FTableWidth),
       FGivenTableWidth(s.FGivenTableWidth),
-      FCellPadding(s.FCellPadding),
-      FCellSpacing(s.FCellSpacing),
       FBorderColorLight(s.FBorderColorLight),
       FBorderColorDark(s.FBorderColorDark),
       FBackColor(s.FBackColor),
       FTableLeft(s.FTableLeft),
+      FSpecHeight(s.FSpecHeight),
+      FTableBorderWidth(s.FTableBorderWidth),
+      FCellPadding(s.FCellPadding),
+      FCellSpacing(s.FCellSpacing),
+      FDepth(s.FDepth),
       FInitialized(s.FInitialized),
       FIsFloating(s.FIsFloating),
       FHasFixedWidths(s.FHasFixedWidths),
       FHasBackColor(s.FHasBackColor),
-      FColInfo(s.FColInfo),
-      FWidths(s.FWidths),
-      FHeights(s.FHeights),
-      FSpecHeight(s.FSpecHeight),
-      FDepth(s.FDepth),
       FColumnData(s.FColumnData) {
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
@@ -421,7 +421,8 @@ void ThtmlTable::Initialize() {
   }
 
   const std::size_t cols = std::size_t(FNumCols);
-  FWidths.assign(cols, 0);
+  FWidths.clear();
+  FWidths.resize(cols);
   FColumnData.clear();
   FColumnData.resize(4 * cols);
   FHeights.clear();
@@ -445,7 +446,7 @@ int ThtmlTable::NestLevel() {
       c = parent->FParentCell;
     }
     if (FParentTable == this) FParentTable = nullptr;
-    FNestLevel = FParentTable ? std::min(FParentTable->NestLevel() + 1, MaxLayoutDepth) : 1;
+    FNestLevel = std::int16_t(FParentTable ? std::min(FParentTable->NestLevel() + 1, MaxLayoutDepth) : 1);
   }
   return FNestLevel;
 }
@@ -918,7 +919,7 @@ void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
     specTotal += spec[std::size_t(k)];
     if (!hasSpec[std::size_t(k)]) ++without;
   }
-  FHeights = desired;
+  AssignInts(FHeights, desired);
   if (n == 0 || desiredTotal >= a) return;
   if (specTotal < a) {
     if (without == 0) {

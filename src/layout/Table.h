@@ -75,32 +75,60 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable(TSectionList* document, const ThtmlTable& source);
   ~ThtmlTable() override;
 
+  // The fields are ordered so that they pack: the table takes 184 bytes.
   TCompactVector<std::unique_ptr<TCellList>> FRows;
-  int FTableBorderWidth = 0;
+  TCompactVector<TColObj> FColInfo;
+  // Column widths from the last layout, and row heights (found for those widths).
+  TCompactVector<int> FWidths;
+  TCompactVector<int> FHeights;
+  TTableBlock* FTableBlock = nullptr;  // the table block around the table
   int FNumCols = 0;
   int FTableWidth = 0;
   int FGivenTableWidth = 0;
-  int FCellPadding = 1;
-  int FCellSpacing = 2;
   TColor FBorderColorLight = clBtnHighlight, FBorderColorDark = clBtnShadow;
   TColor FBackColor = clNone;  // with FHasBackColor
   int FTableLeft = 0;
   int FMinMaxStamp = -1;
-  bool FInitialized = false;
-  bool FIsFloating = false;
-  bool FHasFixedWidths = false;
-  bool FHasBackColor = false;
-  TCompactVector<TColObj> FColInfo;
-  // Column widths from the last layout, and row heights (found for those widths).
-  std::vector<int> FWidths;
-  std::vector<int> FHeights;
-
-  // Beyond the fields of the model: the block's own height (0 when none), set by the table
-  // block before each layout; the nesting depth of the table block (blocks inside cells count
-  // from it); the table block itself.
+  // The table block's own height (0 when none), set by the table block before each layout.
   int FSpecHeight = 0;
-  int FDepth = 1;
-  TTableBlock* FTableBlock = nullptr;
+
+ private:
+  int FMinMaxRef = -1;
+  int FHeightsStamp = -1;  // layout counter of FHeights
+
+ public:
+  // Bounded by the limits of their attributes (100, 50 and 40 pixels).
+  std::int16_t FTableBorderWidth = 0;
+  std::int16_t FCellPadding = 1;
+  std::int16_t FCellSpacing = 2;
+  // The nesting depth of the table block (blocks inside cells count from it); at most
+  // MaxLayoutDepth + 1.
+  std::int16_t FDepth = 1;
+
+ private:
+  std::int16_t FNestLevel = 1;  // at most MaxLayoutDepth
+
+ public:
+  bool FInitialized : 1 = false;
+  bool FIsFloating : 1 = false;
+  bool FHasFixedWidths : 1 = false;
+  bool FHasBackColor : 1 = false;
+
+ private:
+  bool FMinMaxWithPercents : 1 = false;
+  bool FPlacing : 1 = false;  // the outermost table is placing its cells
+  bool FNestKnown : 1 = false;
+
+ public:
+  // Counters for tests and benchmarks: cell content layouts since the table was made.
+  long long FCellLayouts = 0;
+
+ private:
+  TCompactVector<int> FColumnData;
+  ThtmlTable* FParentTable = nullptr;
+  ThtmlTable* FOutermost = nullptr;
+
+ public:
 
   void AddColumnSpec(int width, bool isPercent, const std::string& align, int vAlign);
   TCellList* AddRow(std::unique_ptr<TCellList> row);
@@ -140,8 +168,6 @@ class ThtmlTable : public TSectionBase {
   // The table stands for its cells in the position list, so it asks their content.
   bool LineYAt(int docPos, int& y) override;
 
-  // Counters for tests and benchmarks: cell content layouts since the table was made.
-  long long FCellLayouts = 0;
 
  private:
   // The cells in order of their column spans, or of their row spans (stable, else in grid order);
@@ -208,17 +234,12 @@ class ThtmlTable : public TSectionBase {
   }
   std::span<int> ColumnData(int k) { return ColumnSpan(FColumnData, k); }
   std::span<const int> ColumnData(int k) const { return ColumnSpan(FColumnData, k); }
-  void AssignWidths(std::span<const int> from) { FWidths.assign(from.begin(), from.end()); }
-
-  TCompactVector<int> FColumnData;
-  int FMinMaxRef = -1;
-  int FHeightsStamp = -1;  // layout counter of FHeights
-  int FNestLevel = 1;
-  bool FMinMaxWithPercents = false;
-  bool FPlacing = false;  // the outermost table is placing its cells
-  bool FNestKnown = false;
-  ThtmlTable* FParentTable = nullptr;
-  ThtmlTable* FOutermost = nullptr;
+  void AssignWidths(std::span<const int> from) { AssignInts(FWidths, from); }
+  static void AssignInts(TCompactVector<int>& to, std::span<const int> from) {
+    to.clear();
+    to.reserve(from.size());
+    for (int v : from) to.push_back(v);
+  }
 };
 
 // The block around a table.

@@ -113,7 +113,7 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
     if (!styled) {
       FHtmlBorder = true;
       for (int i = piBorderTopWidth; i <= piBorderLeftWidth; ++i)
-        RawBox()[i] = TPropValue(FTable->FTableBorderWidth);
+        RawBox()[i] = TPropValue(int(FTable->FTableBorderWidth));
       for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) RawBox()[i] = TPropValue(int(bssOutset));
       FBoxBorderStyle = bssOutset;
       FBoxCached = false;
