@@ -109,51 +109,48 @@ void DrawFrameSides(TCanvas& canvas, const TRect& outer, const std::array<int, 4
 // Rows
 
 TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
+  TRowStyle style;
   std::string backImage;
   if (attributes) {
     TAttribute* a = nullptr;
     if (attributes->Find(syHeight, a)) {
       if (HasPercentSign(a->Text()))
-        FRowHeightPercent = std::uint8_t(std::clamp(a->Value(), 0, 100));
+        style.HeightPercent = std::uint8_t(std::clamp(a->Value(), 0, 100));
       else
-        FRowHeight = std::clamp(a->Value(), 0, MaxLayoutCoord);
+        style.Height = std::clamp(a->Value(), 0, MaxLayoutCoord);
     }
     TColor c = clNone;
     if (attributes->Find(syBgcolor, a) && ParseColor(a->Text(), false, c)) {
-      FHasBackColor = true;
-      FBackColor = c;
+      style.HasBackColor = true;
+      style.BackColor = c;
     }
     if (attributes->Find(syBackground, a) && !a->Text().empty()) backImage = a->Text();
   }
   TColor bg = props.GetBackgroundColor();
   if (bg != clNone) {
-    FHasBackColor = true;
-    FBackColor = bg;
+    style.HasBackColor = true;
+    style.BackColor = bg;
   }
   std::string url;
   if (props.GetBackgroundImage(url)) backImage = url;
   if (!backImage.empty()) {
-    FBackImage = std::make_unique<TRowBackImage>();
-    FBackImage->Name = std::move(backImage);
-    props.GetBackgroundPos(props.FEmPixels, props.FExPixels, FBackImage->Pos);
+    style.BackImage = std::make_unique<TRowBackImage>();
+    style.BackImage->Name = std::move(backImage);
+    props.GetBackgroundPos(props.FEmPixels, props.FExPixels, style.BackImage->Pos);
   }
-  bool before = false, after = false, inside = false;
-  props.GetPageBreaks(before, after, inside);
-  FBreakBefore = before;
-  FBreakAfter = after;
-  FBreakInside = inside;
+  if (style.Height > 0 || style.HeightPercent > 0 || style.HasBackColor || style.BackImage)
+    FStyle = std::make_unique<TRowStyle>(std::move(style));
 }
 
-TCellList::TCellList(ThtmlTable* table, const TCellList& s)
-    : FBottom(s.FBottom),
-      FRowHeight(s.FRowHeight),
-      FBackColor(s.FBackColor),
-      FRowHeightPercent(s.FRowHeightPercent),
-      FHasBackColor(s.FHasBackColor),
-      FBreakBefore(s.FBreakBefore),
-      FBreakAfter(s.FBreakAfter),
-      FBreakInside(s.FBreakInside) {
-  if (s.FBackImage) FBackImage = std::make_unique<TRowBackImage>(*s.FBackImage);
+TCellList::TCellList(ThtmlTable* table, const TCellList& s) {
+  if (s.FStyle) {
+    FStyle = std::make_unique<TRowStyle>();
+    FStyle->Height = s.FStyle->Height;
+    FStyle->BackColor = s.FStyle->BackColor;
+    FStyle->HeightPercent = s.FStyle->HeightPercent;
+    FStyle->HasBackColor = s.FStyle->HasBackColor;
+    if (s.FStyle->BackImage) FStyle->BackImage = std::make_unique<TRowBackImage>(*s.FStyle->BackImage);
+  }
   FCells.reserve(s.FCells.size());
   for (const auto& c : s.FCells) FCells.push_back(c ? std::make_unique<TCellObj>(table, *c) : nullptr);
   // The cover of the copy points at the copy's cells.
@@ -171,13 +168,10 @@ TCellObj* TCellList::CoverAt(int col) const {
 
 TCellObj* TCellList::Add(std::unique_ptr<TCellObj> cell) {
   if (!cell) return nullptr;
-  if (FRowHeight > 0)
-    cell->FGivenH = std::uint64_t(std::max<int>(cell->FGivenH, FRowHeight));
-  else if (FRowHeightPercent > 0)
-    cell->FGivenHPercent = std::uint64_t(std::max<int>(cell->FGivenHPercent, FRowHeightPercent));
-  FBreakBefore = FBreakBefore || cell->FBreakBefore;
-  FBreakAfter = FBreakAfter || cell->FBreakAfter;
-  FBreakInside = FBreakInside || cell->FBreakInside;
+  if (FStyle && FStyle->Height > 0)
+    cell->FGivenH = std::uint64_t(std::max<int>(cell->FGivenH, FStyle->Height));
+  else if (FStyle && FStyle->HeightPercent > 0)
+    cell->FGivenHPercent = std::uint64_t(std::max<int>(cell->FGivenHPercent, FStyle->HeightPercent));
   FCells.push_back(std::move(cell));
   return FCells.back().get();
 }
@@ -219,7 +213,8 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
       FIsFloating(s.FIsFloating),
       FHasFixedWidths(s.FHasFixedWidths),
       FHasBackColor(s.FHasBackColor),
-      FColumnData(s.FColumnData) {
+      FColumnData(s.FColumnData),
+      FRowBottoms(s.FRowBottoms) {
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
   FDocY = s.FDocY;
@@ -291,13 +286,17 @@ void ThtmlTable::Initialize() {
       if (c) cells.push_back(std::move(c));
     row->FCells = std::move(cells);
     for (auto& c : row->FCells) {
-      if (!c->HasBackColor() && row->FHasBackColor) c->SetBackColor(row->FBackColor);
+      const TRowStyle* style = row->FStyle.get();
+      if (!c->HasBackColor() && style && style->HasBackColor) c->SetBackColor(style->BackColor);
       c->Finish(FCellPadding, FTableBorderWidth > 0);
-      if (c->BackImageName().empty() && row->FBackImage) c->SetBackImage(row->FBackImage->Name, row->FBackImage->Pos);
+      if (c->BackImageName().empty() && style && style->BackImage)
+        c->SetBackImage(style->BackImage->Name, style->BackImage->Pos);
       if (FHasBackColor && !c->HasBackColor()) c->SetBackColor(FBackColor);
       c->FCell->FTable = this;
       ++realCells;
     }
+    // The cells have what they take from the row.
+    row->FStyle.reset();
   }
 
   FHasFixedWidths = false;
@@ -433,7 +432,6 @@ int ThtmlTable::NestLevel() {
   if (!FNestKnown) {
     FNestKnown = true;
     FParentTable = nullptr;
-    FOutermost = nullptr;
     TCellBasic* c = FTableBlock ? FTableBlock->FParentCell : nullptr;
     // Up through the blocks around the table block to the cell of a table, if any.
     for (int guard = 0; c && guard <= 4 * MaxLayoutDepth; ++guard) {
@@ -452,11 +450,11 @@ int ThtmlTable::NestLevel() {
 }
 
 ThtmlTable* ThtmlTable::Outermost() {
-  if (!FOutermost) {
-    NestLevel();
-    FOutermost = FParentTable ? FParentTable->Outermost() : this;
-  }
-  return FOutermost;
+  // Up the chain of tables around this one (as long as its nesting level at most).
+  NestLevel();
+  ThtmlTable* t = this;
+  for (int guard = 0; t->FParentTable && guard < MaxLayoutDepth; ++guard) t = t->FParentTable;
+  return t;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1013,7 +1011,9 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   const bool place = outermost == this || nestedPlacing;
   if (outermost == this) FPlacing = true;
   int paintBottom = rowTop[std::size_t(n)] + sp;
-  for (int r = 0; r < n; ++r) FRows[std::size_t(r)]->FBottom = rowTop[std::size_t(r) + 1];
+  FRowBottoms.clear();
+  FRowBottoms.reserve(std::size_t(n));
+  for (int r = 0; r < n; ++r) FRowBottoms.push_back(rowTop[std::size_t(r) + 1]);
   for (int r = 0; r < n && place; ++r) {
     for (auto& owned : FRows[std::size_t(r)]->FCells) {
       if (!owned) continue;

@@ -40,6 +40,16 @@ struct TRowBackImage {
   TBackgroundPosArray Pos{};
 };
 
+// What only a row with a style of its own has, until the grid is built: its background (given
+// to its cells that have none) and its height (each cell's least height as it is added).
+struct TRowStyle {
+  std::unique_ptr<TRowBackImage> BackImage;  // null without a background picture
+  int Height = 0;                             // at most MaxLayoutCoord
+  TColor BackColor = clNone;                  // with HasBackColor
+  std::uint8_t HeightPercent = 0;             // 0 to 100
+  bool HasBackColor = false;
+};
+
 // A row. Positions covered by a span (or missing at the end of a short row) are null.
 class TCellList {
  public:
@@ -52,15 +62,10 @@ class TCellList {
   // position, the cell whose box covers it, null for a missing position. In other rows every
   // position is covered by a cell of the row itself (see CoverAt).
   TCompactVector<TCellObj*> FCover;
-  std::unique_ptr<TRowBackImage> FBackImage;  // null without a background picture
-  int FBottom = 0;  // y below the row from the last layout (the next row's top)
-  int FRowHeight = 0;
-  TColor FBackColor = clNone;          // with FHasBackColor
-  std::uint8_t FRowHeightPercent = 0;  // 0 to 100
-  bool FHasBackColor : 1 = false;
-  bool FBreakBefore : 1 = false;
-  bool FBreakAfter : 1 = false;
-  bool FBreakInside : 1 = false;
+  // The row's own style until the grid is built; null for most rows, and for every row once
+  // its cells have what they take from it. (A row takes 24 bytes; where it lies is kept by its
+  // table.)
+  std::unique_ptr<TRowStyle> FStyle;
 
   // Appends a cell; the row's height becomes the least height of the cell.
   TCellObj* Add(std::unique_ptr<TCellObj> cell);
@@ -125,8 +130,8 @@ class ThtmlTable : public TSectionBase {
 
  private:
   TCompactVector<int> FColumnData;
+  TCompactVector<int> FRowBottoms;  // per row, the y below it from the last layout
   ThtmlTable* FParentTable = nullptr;
-  ThtmlTable* FOutermost = nullptr;
 
  public:
 
@@ -189,7 +194,11 @@ class ThtmlTable : public TSectionBase {
   void ComputeRowHeights(TCanvas& canvas, int y);
   int SpanWidth(const TCellObj& cell) const;
   // The top of a row from the last layout, and the x right of a column that starts at `left`.
-  int RowTop(int row) const { return row == 0 ? FDocY : FRows[std::size_t(row) - 1]->FBottom; }
+  int RowTop(int row) const { return row == 0 ? FDocY : RowBottom(row - 1); }
+  // The y below a row from the last layout (the next row's top), 0 before any.
+  int RowBottom(int row) const {
+    return std::size_t(row) < FRowBottoms.size() ? FRowBottoms[std::size_t(row)] : 0;
+  }
   int NextColumnLeft(int left, int col) const;
   // Calls f(cell, box) for the cells of row r from left to right; the column lefts are summed on
   // the way.
@@ -205,7 +214,7 @@ class ThtmlTable : public TSectionBase {
     }
   }
   int CellBottom(const TCellObj& cell) const {
-    return FRows[std::size_t(std::min<std::size_t>(std::size_t(cell.FRow) + cell.FRowSpan, FRows.size())) - 1]->FBottom;
+    return RowBottom(int(std::min<std::size_t>(std::size_t(cell.FRow) + cell.FRowSpan, FRows.size())) - 1);
   }
   // The row and column at a point inside the table (false outside).
   bool GridAt(int x, int y, int& row, int& col) const;
