@@ -162,7 +162,7 @@ TCellObj* TCellList::CoverAt(int col) const {
   if (!FCover.empty()) return std::size_t(col) < FCover.size() ? FCover[std::size_t(col)] : nullptr;
   // No span from above: the first cell at or left of the position covers it if its span reaches.
   for (int c = std::min(col, Count() - 1); c >= 0; --c)
-    if (TCellObj* cell = FCells[std::size_t(c)].get()) return cell->FCol + cell->FColSpan > col ? cell : nullptr;
+    if (TCellObj* cell = FCells[std::size_t(c)].get()) return c + int(cell->FColSpan) > col ? cell : nullptr;
   return nullptr;
 }
 
@@ -226,13 +226,23 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
   FBoxHeight = s.FBoxHeight;
   FRows.reserve(s.FRows.size());
   for (const auto& row : s.FRows) FRows.push_back(std::make_unique<TCellList>(this, *row));
-  // Grid lookups of the copy point at its own cells.
+  // Grid lookups of the copy point at its own cells: a cover entry is the cell of its own
+  // position, or the one left of it in the row (a column span), or the entry above (a row span).
   for (std::size_t r = 0; r < FRows.size(); ++r) {
     TCellList& row = *FRows[r];
     for (std::size_t c = 0; c < row.FCover.size(); ++c) {
       const TCellObj* orig = s.FRows[r]->FCover[c];
       if (!orig) continue;
-      row.FCover[c] = FRows[std::size_t(orig->FRow)]->FCells[std::size_t(orig->FCol)].get();
+      if (c < row.FCells.size() && s.FRows[r]->FCells[c].get() == orig)
+        row.FCover[c] = row.FCells[c].get();
+      else if (c > 0 && s.FRows[r]->FCover[c - 1] == orig)
+        row.FCover[c] = row.FCover[c - 1];
+      else if (r > 0 && c < s.FRows[r - 1]->FCover.size() && s.FRows[r - 1]->FCover[c] == orig)
+        row.FCover[c] = FRows[r - 1]->FCover[c];
+      else if (r > 0 && c < s.FRows[r - 1]->FCells.size() && s.FRows[r - 1]->FCells[c].get() == orig)
+        row.FCover[c] = FRows[r - 1]->FCells[c].get();
+      else if (r > 0)
+        row.FCover[c] = FRows[r - 1]->CoverAt(int(c));
     }
   }
 }
@@ -308,14 +318,17 @@ void ThtmlTable::Initialize() {
   // followed by placeholders for its column span. Spans are cut back when the grid would pass
   // its limit, and row spans stop at the last row.
   std::int64_t budget = std::max<std::int64_t>(0, std::int64_t(MaxTableGridCells) - realCells);
-  std::vector<int> from, until;  // a column is covered in rows from < r <= until
+  // A column is covered in rows from < r <= until, by the cell whose first column is firstCol.
+  std::vector<int> from, until, firstCol;
   std::vector<TCellObj*> coverCell;
   int hiCol = -1;  // the highest column that may still be covered
   auto covered = [&](int c, int r) { return c < int(from.size()) && from[std::size_t(c)] < r && r <= until[std::size_t(c)]; };
-  auto cut = [&](TCellObj* cell, int r) {
-    // The cell's row span ends above row r.
-    cell->FRowSpan = std::uint16_t(std::max(1, r - cell->FRow));
-    for (int k = cell->FCol; k < cell->FCol + cell->FColSpan && k < int(until.size()); ++k)
+  auto cut = [&](int col, int r) {
+    // The row span of the cell covering column col ends above row r.
+    TCellObj* cell = coverCell[std::size_t(col)];
+    cell->FRowSpan = std::uint16_t(std::max(1, r - from[std::size_t(col)]));
+    const int first = firstCol[std::size_t(col)];
+    for (int k = first; k < first + int(cell->FColSpan) && k < int(until.size()); ++k)
       if (coverCell[std::size_t(k)] == cell) until[std::size_t(k)] = r - 1;
   };
   FNumCols = 0;
@@ -337,15 +350,14 @@ void ThtmlTable::Initialize() {
     for (auto& owned : src) {
       while (covered(col, r)) {
         if (budget <= 0) {
-          cut(coverCell[std::size_t(col)], r);
+          cut(col, r);
           continue;
         }
         pushCovered(col);
         ++col;
       }
       TCellObj* cell = owned.get();
-      cell->FRow = r;
-      cell->FCol = col;
+      const int cellCol = col;
       cell->FRowSpan = std::uint16_t(std::clamp<int>(cell->FRowSpan, 1, n - r));
       cell->FColSpan = std::uint16_t(std::clamp<int>(cell->FColSpan, 1, MaxColSpan));
       row.FCells.push_back(std::move(owned));
@@ -368,11 +380,13 @@ void ThtmlTable::Initialize() {
           if (int(from.size()) < col) {
             from.resize(std::size_t(col), INT_MAX);
             until.resize(std::size_t(col), -1);
+            firstCol.resize(std::size_t(col), 0);
             coverCell.resize(std::size_t(col), nullptr);
           }
-          for (int k = cell->FCol; k < col; ++k) {
+          for (int k = cellCol; k < col; ++k) {
             from[std::size_t(k)] = r;
             until[std::size_t(k)] = r + cell->FRowSpan - 1;
+            firstCol[std::size_t(k)] = cellCol;
             coverCell[std::size_t(k)] = cell;
           }
           hiCol = std::max(hiCol, col - 1);
@@ -384,7 +398,7 @@ void ThtmlTable::Initialize() {
       if (!covered(c, r)) continue;
       std::int64_t cost = c - col + 1;
       if (cost > budget) {
-        cut(coverCell[std::size_t(c)], r);
+        cut(c, r);
         continue;
       }
       while (col < c) {
@@ -408,9 +422,9 @@ void ThtmlTable::Initialize() {
 
   // Column descriptions give their widths to the cells of their columns.
   if (!FColInfo.empty()) {
-    ForEachCell([this](TCellObj& c) {
-      if (c.FCol >= int(FColInfo.size())) return;
-      const TColObj& info = FColInfo[std::size_t(c.FCol)];
+    ForEachCellAt([this](TCellObj& c, int, int col) {
+      if (col >= int(FColInfo.size())) return;
+      const TColObj& info = FColInfo[std::size_t(col)];
       if (info.FColWidth <= 0) return;
       c.FGivenW = info.FColWidth;
       c.FGivenWIsPercent = info.FColIsPercent;
@@ -482,13 +496,15 @@ bool ThtmlTable::EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth) 
 }
 
 void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
-  for (TCellObj* cell : CellsBySpan(true)) {
+  for (const TPlacedCell& placed : CellsBySpan(true)) {
+    TCellObj* cell = placed.Cell;
+    const int col = placed.Col;
     int cmin = 0, cmax = 0;
     cell->FCell->MeasureMinMax(canvas, cmin, cmax);
     const int extra = cell->HorzSpace() + FCellSpacing;
     int mn = ClampCoord(cmin + extra), mx = ClampCoord(cmax + extra);
     const bool pixels = cell->FGivenW > 0 && !cell->FGivenWIsPercent;
-    const std::size_t c = std::size_t(cell->FCol);
+    const std::size_t c = std::size_t(col);
     if (cell->FColSpan == 1) {
       if (pixels) mx = std::max(mn, ClampCoord(cell->FGivenW + extra));
       MinWidths()[c] = std::max(MinWidths()[c], mn);
@@ -500,24 +516,25 @@ void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
       mx = mn;
     }
     const int n = cell->FColSpan;
-    std::int64_t minSum = Sum(MinWidths(), cell->FCol, n), maxSum = Sum(MaxWidths(), cell->FCol, n);
+    std::int64_t minSum = Sum(MinWidths(), col, n), maxSum = Sum(MaxWidths(), col, n);
     if (mn > minSum) {
       if (minSum == 0)
         MinWidths()[c] += ClampSum(mn);
       else
-        Spread(MinWidths(), MinWidths(), cell->FCol, n, ClampSum(mn - minSum));
+        Spread(MinWidths(), MinWidths(), col, n, ClampSum(mn - minSum));
     }
     if (mx > maxSum) {
       if (maxSum == 0)
         MaxWidths()[c] += ClampSum(mx);
       else
-        Spread(MaxWidths(), MaxWidths(), cell->FCol, n, ClampSum(mx - maxSum));
+        Spread(MaxWidths(), MaxWidths(), col, n, ClampSum(mx - maxSum));
     }
   }
 }
 
 void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
-  for (TCellObj* cell : CellsBySpan(true)) {
+  for (const TPlacedCell& placed : CellsBySpan(true)) {
+    TCellObj* cell = placed.Cell;
     int cmin = 0, cmax = 0;
     cell->FCell->MeasureMinMax(canvas, cmin, cmax);
     const int extra = cell->HorzSpace() + FCellSpacing;
@@ -527,14 +544,14 @@ void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
       p = cell->FGivenW;
     else if (cell->FGivenW > 0 && refWidth > 0)
       p = std::min(1000, Share(cell->FGivenW, 1000, refWidth));
-    const std::size_t c = std::size_t(cell->FCol);
+    const std::size_t c = std::size_t(placed.Col);
     if (cell->FColSpan == 1) {
       MinWidths()[c] = std::max(MinWidths()[c], mn);
       MaxWidths()[c] = std::max(MaxWidths()[c], mx);
       Percents()[c] = std::max(Percents()[c], p);
       continue;
     }
-    const int first = cell->FCol, n = cell->FColSpan;
+    const int first = placed.Col, n = cell->FColSpan;
     std::int64_t minSum = Sum(MinWidths(), first, n), maxSum = Sum(MaxWidths(), first, n);
     int pctSum = int(std::min<std::int64_t>(Sum(Percents(), first, n), INT_MAX));
     int without = 0;
@@ -810,26 +827,49 @@ void ThtmlTable::WidthsImposed(int avail) {
   }
 }
 
-int ThtmlTable::SpanWidth(const TCellObj& cell) const {
-  return ClampSum(Sum(FWidths, cell.FCol, std::min<int>(cell.FColSpan, FNumCols - cell.FCol)));
+int ThtmlTable::SpanWidth(const TCellObj& cell, int col) const {
+  return ClampSum(Sum(FWidths, col, std::min<int>(cell.FColSpan, FNumCols - col)));
 }
 
 int ThtmlTable::NextColumnLeft(int left, int col) const {
   return ClampSum(std::int64_t(left) + FWidths[std::size_t(col)]);
 }
 
+bool ThtmlTable::CellPosition(const TCellObj& cell, int& row, int& col) const {
+  for (std::size_t r = 0; r < FRows.size(); ++r) {
+    const TCellList& cells = *FRows[r];
+    for (std::size_t c = 0; c < cells.FCells.size(); ++c)
+      if (cells.FCells[c].get() == &cell) {
+        row = int(r);
+        col = int(c);
+        return true;
+      }
+  }
+  return false;
+}
+
+int ThtmlTable::FirstRowOf(const TCellObj& cell, int row, int col) const {
+  while (row > 0 && !(std::size_t(col) < FRows[std::size_t(row)]->FCells.size() &&
+                      FRows[std::size_t(row)]->FCells[std::size_t(col)].get() == &cell))
+    --row;
+  return row;
+}
+
 TCellBox ThtmlTable::CellBox(const TCellObj& cell) const {
+  int row = 0, col = 0;
+  if (!CellPosition(cell, row, col)) return {};
   int left = FTableLeft;
-  for (int c = 0; c < cell.FCol && c < int(FWidths.size()); ++c) left = NextColumnLeft(left, c);
-  const int top = RowTop(cell.FRow);
-  return {left, top, SpanWidth(cell), CellBottom(cell) - top};
+  for (int c = 0; c < col && c < int(FWidths.size()); ++c) left = NextColumnLeft(left, c);
+  const int top = RowTop(row);
+  return {left, top, SpanWidth(cell, col), CellBottom(cell, row) - top};
 }
 
 // ---------------------------------------------------------------------------------------------
 // Layout
 
-int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, int* baseline) {
-  const int w = std::max(0, SpanWidth(cell) - FCellSpacing - cell.HorzSpace());
+int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int col, int x, int y, int& cursor,
+                                  int* baseline) {
+  const int w = std::max(0, SpanWidth(cell, col) - FCellSpacing - cell.HorzSpace());
   int firstBaseline = 0;
   int* saved = FDocument ? FDocument->FFirstLineBaseline : nullptr;
   if (FDocument) FDocument->FFirstLineBaseline = baseline ? &firstBaseline : nullptr;
@@ -849,28 +889,29 @@ void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
   std::vector<int> desired(std::size_t(n), 0), spec(std::size_t(n), 0);
   std::vector<char> hasSpec(std::size_t(n), 0);
   int scratch = 0;
-  std::vector<TCellObj*> group;
+  std::vector<TPlacedCell> group;
   std::vector<int> baselines;  // of the group's cells aligned on them
-  const std::vector<TCellObj*> byRowSpan = CellsBySpan(false);
+  const std::vector<TPlacedCell> byRowSpan = CellsBySpan(false);
   std::size_t i = 0;
   while (i < byRowSpan.size()) {
     // Cells of one span starting in one row (the list is by span, then in grid order).
-    const int span = byRowSpan[i]->FRowSpan, r = byRowSpan[i]->FRow;
+    const int span = byRowSpan[i].Cell->FRowSpan, r = byRowSpan[i].Row;
     group.clear();
-    while (i < byRowSpan.size() && byRowSpan[i]->FRowSpan == span && byRowSpan[i]->FRow == r)
+    while (i < byRowSpan.size() && byRowSpan[i].Cell->FRowSpan == span && byRowSpan[i].Row == r)
       group.push_back(byRowSpan[i++]);
     int rowD = 0, rowS = 0, rowBase = 0;
     bool rowHas = false;
     baselines.assign(group.size(), 0);
     for (std::size_t k = 0; k < group.size(); ++k) {
-      TCellObj* cell = group[k];
+      TCellObj* cell = group[k].Cell;
       const bool baseline = span == 1 && cell->FVAlign == acBaseline;
       cell->FCellVSize = std::uint32_t(std::min(
-          LayoutCellContent(canvas, *cell, 0, y, scratch, baseline ? &baselines[k] : nullptr), MaxLayoutCoord));
+          LayoutCellContent(canvas, *cell, group[k].Col, 0, y, scratch, baseline ? &baselines[k] : nullptr),
+          MaxLayoutCoord));
       if (baseline) rowBase = std::max(rowBase, baselines[k]);
     }
     for (std::size_t k = 0; k < group.size(); ++k) {
-      TCellObj* cell = group[k];
+      TCellObj* cell = group[k].Cell;
       int content = cell->FGivenH > 0 ? std::max<int>(cell->FCellVSize, cell->FGivenH) : int(cell->FCellVSize);
       if (cell->FVAlign == acBaseline) {
         // Cells aligned on their first baseline move down to the lowest of them (one spanning
@@ -1015,11 +1056,12 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   FRowBottoms.reserve(std::size_t(n));
   for (int r = 0; r < n; ++r) FRowBottoms.push_back(rowTop[std::size_t(r) + 1]);
   for (int r = 0; r < n && place; ++r) {
-    for (auto& owned : FRows[std::size_t(r)]->FCells) {
-      if (!owned) continue;
-      TCellObj& cell = *owned;
+    const TCellList& row = *FRows[std::size_t(r)];
+    for (std::size_t col = 0; col < row.FCells.size(); ++col) {
+      if (!row.FCells[col]) continue;
+      TCellObj& cell = *row.FCells[col];
       const int last = std::min(r + cell.FRowSpan, n);
-      const TCellBox box{colLeft[std::size_t(cell.FCol)], rowTop[std::size_t(r)], SpanWidth(cell),
+      const TCellBox box{colLeft[col], rowTop[std::size_t(r)], SpanWidth(cell, int(col)),
                          rowTop[std::size_t(last)] - rowTop[std::size_t(r)]};
       const int free = box.Height - cell.FCellVSize - sp - cell.VertSpace();
       int indent = 0;
@@ -1030,7 +1072,7 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
         default: indent = std::max(0, free / 2); break;
       }
       const int cy = box.Top + sp + cell.Pad(0) + cell.Borders()[0] + indent;
-      LayoutCellContent(canvas, cell, cell.ContentLeft(box, sp), cy, cursor, nullptr);
+      LayoutCellContent(canvas, cell, int(col), cell.ContentLeft(box, sp), cy, cursor, nullptr);
       for (const auto& s : *cell.FCell) paintBottom = std::max(paintBottom, s->FPaintBottom);
     }
   }
@@ -1062,8 +1104,9 @@ int ThtmlTable::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
     const int n = int(FRows.size());
     while (first < n - 1 && rowY + FHeights[std::size_t(first)] <= clip.Top) rowY += FHeights[std::size_t(first++)];
     int start = first;
-    for (TCellObj* c : FRows[std::size_t(first)]->FCover)
-      if (c) start = std::min(start, c->FRow);
+    const TCompactVector<TCellObj*>& cover = FRows[std::size_t(first)]->FCover;
+    for (std::size_t c = 0; c < cover.size(); ++c)
+      if (cover[c] && (c == 0 || cover[c - 1] != cover[c])) start = std::min(start, FirstRowOf(*cover[c], first, int(c)));
     first = start;
   }
   // Rows go down the page: the first one starting below the clip ends the drawing (a row with
@@ -1191,21 +1234,21 @@ void ThtmlTable::AppendSelectedText(std::u16string& text) {
       if (c) c->FCell->AppendSelectedText(text);
 }
 
-std::vector<TCellObj*> ThtmlTable::CellsBySpan(bool byColumns) const {
-  std::vector<TCellObj*> cells;
+std::vector<ThtmlTable::TPlacedCell> ThtmlTable::CellsBySpan(bool byColumns) const {
+  std::vector<TPlacedCell> cells;
   bool spanned = false;
-  ForEachCell([&](TCellObj& c) {
-    cells.push_back(&c);
+  ForEachCellAt([&](TCellObj& c, int row, int col) {
+    cells.push_back({&c, row, col});
     spanned = spanned || (byColumns ? c.FColSpan : c.FRowSpan) > 1;
   });
   // Without spans the grid order is the order by span already.
   if (!spanned) return cells;
   if (byColumns)
     std::stable_sort(cells.begin(), cells.end(),
-                     [](const TCellObj* a, const TCellObj* b) { return a->FColSpan < b->FColSpan; });
+                     [](const TPlacedCell& a, const TPlacedCell& b) { return a.Cell->FColSpan < b.Cell->FColSpan; });
   else
     std::stable_sort(cells.begin(), cells.end(),
-                     [](const TCellObj* a, const TCellObj* b) { return a->FRowSpan < b->FRowSpan; });
+                     [](const TPlacedCell& a, const TPlacedCell& b) { return a.Cell->FRowSpan < b.Cell->FRowSpan; });
   return cells;
 }
 

@@ -146,7 +146,10 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable* Outermost();
   // The cell at a grid position (null for a covered or missing position).
   TCellObj* CellAt(int row, int col) const;
-  // A cell's box from the last layout (the cell must be in the grid).
+  // Where a cell is in the grid (its row, and its column in the row's positions); false for a
+  // cell that is not in the table. Cells do not keep their position: this looks for it.
+  bool CellPosition(const TCellObj& cell, int& row, int& col) const;
+  // A cell's box from the last layout (an empty box for a cell not in the grid).
   TCellBox CellBox(const TCellObj& cell) const;
 
   // ---- section operations ----
@@ -175,9 +178,14 @@ class ThtmlTable : public TSectionBase {
 
 
  private:
+  // A cell with its grid position.
+  struct TPlacedCell {
+    TCellObj* Cell;
+    int Row, Col;
+  };
   // The cells in order of their column spans, or of their row spans (stable, else in grid order);
   // made for each pass that goes by span rather than kept.
-  std::vector<TCellObj*> CellsBySpan(bool byColumns) const;
+  std::vector<TPlacedCell> CellsBySpan(bool byColumns) const;
   // Column minimums and maximums (with or without percentages) for a reference width; cached
   // per document layout pass. Returns true when they were recomputed.
   bool EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth);
@@ -190,9 +198,10 @@ class ThtmlTable : public TSectionBase {
   void WidthsImposed(int avail);
   // Lays a cell's content out for its spanned width at y; returns its height. With `baseline`,
   // the first line's baseline below y goes there (0 when none).
-  int LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, int* baseline);
+  int LayoutCellContent(TCanvas& canvas, TCellObj& cell, int col, int x, int y, int& cursor, int* baseline);
   void ComputeRowHeights(TCanvas& canvas, int y);
-  int SpanWidth(const TCellObj& cell) const;
+  // The width of the columns a cell at column `col` spans.
+  int SpanWidth(const TCellObj& cell, int col) const;
   // The top of a row from the last layout, and the x right of a column that starts at `left`.
   int RowTop(int row) const { return row == 0 ? FDocY : RowBottom(row - 1); }
   // The y below a row from the last layout (the next row's top), 0 before any.
@@ -209,13 +218,17 @@ class ThtmlTable : public TSectionBase {
     int left = FTableLeft;
     const std::size_t n = std::min(row.FCells.size(), FWidths.size());
     for (std::size_t c = 0; c < n; ++c) {
-      if (TCellObj* cell = row.FCells[c].get()) f(*cell, TCellBox{left, top, SpanWidth(*cell), CellBottom(*cell) - top});
+      if (TCellObj* cell = row.FCells[c].get())
+        f(*cell, TCellBox{left, top, SpanWidth(*cell, int(c)), CellBottom(*cell, r) - top});
       left = NextColumnLeft(left, int(c));
     }
   }
-  int CellBottom(const TCellObj& cell) const {
-    return RowBottom(int(std::min<std::size_t>(std::size_t(cell.FRow) + cell.FRowSpan, FRows.size())) - 1);
+  // The bottom of a cell that starts in row `row`.
+  int CellBottom(const TCellObj& cell, int row) const {
+    return RowBottom(int(std::min<std::size_t>(std::size_t(row) + cell.FRowSpan, FRows.size())) - 1);
   }
+  // The first row of the cell that covers position `col` of row `row` (the cell must cover it).
+  int FirstRowOf(const TCellObj& cell, int row, int col) const;
   // The row and column at a point inside the table (false outside).
   bool GridAt(int x, int y, int& row, int& col) const;
   TCellObj* CellUnder(int x, int y) const;
@@ -224,6 +237,15 @@ class ThtmlTable : public TSectionBase {
     for (const auto& row : FRows)
       for (const auto& c : row->FCells)
         if (c) f(*c);
+  }
+  // The same with each cell's grid position: f(cell, row, col).
+  template <class F>
+  void ForEachCellAt(F f) const {
+    for (std::size_t r = 0; r < FRows.size(); ++r) {
+      const TCellList& row = *FRows[r];
+      for (std::size_t c = 0; c < row.FCells.size(); ++c)
+        if (TCellObj* cell = row.FCells[c].get()) f(*cell, int(r), int(c));
+    }
   }
 
   // Per column, one after the other in one block (sized with the grid): the minimums, the

@@ -143,8 +143,6 @@ TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
       FHasCssBorder(s.FHasCssBorder),
       FTableBorder(s.FTableBorder),
       FBkColor(s.FBkColor),
-      FRow(s.FRow),
-      FCol(s.FCol),
       FCellVSize(s.FCellVSize),
       FVAlign(s.FVAlign),
       FHasBkColor(s.FHasBkColor),

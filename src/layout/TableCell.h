@@ -114,7 +114,6 @@ class TCellObj {
   bool FHasCssBorder : 1 = false;  // the border is the style's (kept in the extra record)
   bool FTableBorder : 1 = false;   // without one, the 1-pixel border a bordered table gives
   TColor FBkColor = clNone;  // with FHasBkColor
-  int FRow = 0, FCol = 0;    // grid position
   std::uint32_t FCellVSize : 27 = 0;  // content height from the last layout (at most MaxLayoutCoord)
   std::uint32_t FVAlign : 3 = acMiddle;
   bool FHasBkColor : 1 = false;
