@@ -302,7 +302,7 @@ void ThtmlTable::Initialize() {
       if (c->BackImageName().empty() && style && style->BackImage)
         c->SetBackImage(style->BackImage->Name, style->BackImage->Pos);
       if (FHasBackColor && !c->HasBackColor()) c->SetBackColor(FBackColor);
-      c->FCell->FTable = this;
+      c->FCell->SetTable(this);
       ++realCells;
     }
     // The cells have what they take from the row.
@@ -450,7 +450,7 @@ int ThtmlTable::NestLevel() {
     // Up through the blocks around the table block to the cell of a table, if any.
     for (int guard = 0; c && guard <= 4 * MaxLayoutDepth; ++guard) {
       if (auto* content = dynamic_cast<TTableCellContent*>(c)) {
-        FParentTable = content->FTable;
+        FParentTable = content->Table();
         break;
       }
       const TBlock* parent = c->ParentBlock();
