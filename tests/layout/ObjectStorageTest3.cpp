@@ -1,9 +1,12 @@
-// What a loaded page keeps per table, row, cell and image, and what it no longer keeps: a table
-// block reads its style's sizes from fields of its own, a row keeps its style only until its
-// cells have it, a cell finds its grid position through its table and shares one word between
-// its table and its extra record, an image holds its sizes in bits. None of it may change what
-// is laid out or drawn.
+// What a loaded page keeps per table, row, cell, image and list item, and what it no longer
+// keeps: a table block reads its style's sizes from fields of its own, a row keeps its style
+// only until its cells have it, a cell finds its grid position through its table and shares one
+// word between its table and its extra record, an image holds its sizes in bits, a list item
+// shares one word between its marker font and its record. None of it may change what is laid
+// out or drawn.
 #include <gtest/gtest.h>
+
+#include <climits>
 
 #include "ImageTestSupport.h"
 #include "TableTestSupport.h"
@@ -258,6 +261,79 @@ TEST(ImageStorage, WhatMostImagesLackIsMadeOnDemand) {
   EXPECT_NE(nullptr, missing->ShownMask());
   EXPECT_TRUE(missing->IsPlaceholder());
   EXPECT_EQ(nullptr, missing->Gif());
+}
+
+TEST(ListItemStorage, NumberBaselineStyleAndFontShareTwoWords) {
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body("margin: 0");
+  t.Open("ol");
+  TBlockLI* first = t.Item(syOl, INT_MAX, 1, 'I', "color: red");
+  t.Line();
+  t.Close();
+  // A marker picture makes the item's record: the font is then found through it.
+  TBlockLI* pictured = t.Item(syOl, INT_MIN, 1, 'a', "color: red; list-style-image: url(none.png)");
+  t.Line();
+  t.Close();
+  // An item whose first line lies in a nested item takes that line's baseline.
+  TBlockLI* outer = t.Item(syOl, 3, 1, '1', "color: red");
+  t.Open("ul");
+  TBlockLI* inner = t.Item(syUl, 1, 2);
+  t.Line();
+  t.Close();
+  t.Close();
+  t.Close();
+  t.Close();
+  t.Close();
+
+  EXPECT_EQ(INT_MAX, first->FListNumber);
+  EXPECT_EQ(INT_MIN, pictured->FListNumber);
+  EXPECT_EQ(lsUpperRoman, first->ListStyleType());
+  EXPECT_EQ(lsLowerAlpha, pictured->ListStyleType());
+  EXPECT_EQ(u"XX.", first->MarkerText());
+  EXPECT_EQ(u"-2147483648.", pictured->MarkerText());
+  ASSERT_NE(nullptr, pictured->MarkerImage());
+  EXPECT_EQ(nullptr, first->MarkerImage());
+  EXPECT_EQ(&first->MarkerFont(), &pictured->MarkerFont());
+  EXPECT_EQ(&first->MarkerFont(), &outer->MarkerFont());
+
+  // Every style code reads back beside the number and the baseline.
+  for (TListStyleCode code : {lsBlank, lsCircle, lsDecimal, lsDisc, lsLowerAlpha, lsLowerRoman, lsNone, lsSquare,
+                              lsUpperAlpha, lsUpperRoman}) {
+    TLayoutFixture g;
+    TTreeBuilder u(g);
+    u.Body();
+    u.Open("ol");
+    TBlockLI* item = u.Item(syOl, -7, 1, '1');
+    item->FFirstLineBaseline = -MaxLayoutCoord;
+    item->SetListStyleType(code);
+    EXPECT_EQ(code, item->ListStyleType());
+    EXPECT_EQ(-7, item->FListNumber);
+    EXPECT_EQ(-MaxLayoutCoord, item->FFirstLineBaseline);
+    u.Close();
+    u.Close();
+    u.Close();
+  }
+
+  f.Layout(400);
+  EXPECT_GT(first->FFirstLineBaseline, 0);
+  EXPECT_GT(pictured->FFirstLineBaseline, first->FFirstLineBaseline);
+  EXPECT_GT(inner->FFirstLineBaseline, pictured->FFirstLineBaseline);
+  EXPECT_EQ(inner->FFirstLineBaseline, outer->FFirstLineBaseline);
+  EXPECT_EQ(nullptr, f.Doc.FFirstLineBaseline);  // nothing points at a finished layout
+
+  // The print copy owns its font and keeps the rest.
+  TLayoutFixture target;
+  auto copied = pictured->CloneForPrint(&target.Doc);
+  auto* copy = static_cast<TBlockLI*>(copied.get());
+  EXPECT_NE(&pictured->MarkerFont(), &copy->MarkerFont());
+  EXPECT_EQ(pictured->MarkerFont().Color(), copy->MarkerFont().Color());
+  EXPECT_EQ(u"-2147483648.", copy->MarkerText());
+  EXPECT_EQ(pictured->FFirstLineBaseline, copy->FFirstLineBaseline);
+  ASSERT_NE(nullptr, copy->MarkerImage());
+  if constexpr (sizeof(void*) == 8) {
+    EXPECT_LE(sizeof(TBlockLI), 264u);
+  }
 }
 
 }  // namespace
