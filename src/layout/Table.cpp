@@ -284,6 +284,7 @@ TCellObj* ThtmlTable::CellAt(int row, int col) const {
 void ThtmlTable::Initialize() {
   if (FInitialized) return;
   FInitialized = true;
+  FRows.shrink_to_fit();  // the rows are all there: no spare room is kept
   const int n = int(FRows.size());
 
   // Cells without their own background take the row's, then the table's.
