@@ -213,8 +213,7 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
       FIsFloating(s.FIsFloating),
       FHasFixedWidths(s.FHasFixedWidths),
       FHasBackColor(s.FHasBackColor),
-      FColumnData(s.FColumnData),
-      FRowBottoms(s.FRowBottoms) {
+      FColumnData(s.FColumnData) {
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
   FDocY = s.FDocY;
@@ -856,13 +855,23 @@ int ThtmlTable::FirstRowOf(const TCellObj& cell, int row, int col) const {
   return row;
 }
 
+std::vector<int> ThtmlTable::RowTops() const {
+  std::vector<int> tops;
+  if (FHeights.size() != FRows.size()) return tops;
+  tops.reserve(FRows.size() + 1);
+  tops.push_back(FDocY);
+  for (int h : FHeights) tops.push_back(ClampSum(std::int64_t(tops.back()) + h));
+  return tops;
+}
+
 TCellBox ThtmlTable::CellBox(const TCellObj& cell) const {
   int row = 0, col = 0;
-  if (!CellPosition(cell, row, col)) return {};
+  const std::vector<int> tops = RowTops();
+  if (tops.empty() || !CellPosition(cell, row, col)) return {};
   int left = FTableLeft;
   for (int c = 0; c < col && c < int(FWidths.size()); ++c) left = NextColumnLeft(left, c);
-  const int top = RowTop(row);
-  return {left, top, SpanWidth(cell, col), CellBottom(cell, row) - top};
+  const int top = tops[std::size_t(row)];
+  return {left, top, SpanWidth(cell, col), CellBottom(cell, row, tops) - top};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1053,9 +1062,6 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   const bool place = outermost == this || nestedPlacing;
   if (outermost == this) FPlacing = true;
   int paintBottom = rowTop[std::size_t(n)] + sp;
-  FRowBottoms.clear();
-  FRowBottoms.reserve(std::size_t(n));
-  for (int r = 0; r < n; ++r) FRowBottoms.push_back(rowTop[std::size_t(r) + 1]);
   for (int r = 0; r < n && place; ++r) {
     const TCellList& row = *FRows[std::size_t(r)];
     for (std::size_t col = 0; col < row.FCells.size(); ++col) {
@@ -1112,8 +1118,10 @@ int ThtmlTable::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
   }
   // Rows go down the page: the first one starting below the clip ends the drawing (a row with
   // no cell of its own, wholly covered from above, does not).
-  for (int r = first; r < int(FRows.size()) && RowTop(r) < clip.Bottom; ++r)
-    ForEachPlacedCell(r, [&](TCellObj& c, const TCellBox& box) { c.DrawCell(canvas, clip, box, FCellSpacing, *this); });
+  const std::vector<int> tops = RowTops();
+  for (int r = first; r < int(FRows.size()) && tops[std::size_t(r)] < clip.Bottom; ++r)
+    ForEachPlacedCell(r, tops,
+                      [&](TCellObj& c, const TCellBox& box) { c.DrawCell(canvas, clip, box, FCellSpacing, *this); });
   return after;
 }
 
@@ -1270,10 +1278,12 @@ void ThtmlTable::Dump(TDumpWriter& out, int depth) const {
   if (FTableBorderWidth > 0) out << " border=" << FTableBorderWidth;
   if (TooDeep() || FHeights.size() != FRows.size()) return;
   int rowY = FDocY;
+  const std::vector<int> tops = RowTops();
   for (std::size_t r = 0; r < FRows.size(); ++r) {
     out.Line(depth + 1) << "row";
     out.Box(FTableLeft, rowY, FTableWidth, FHeights[r]);
-    ForEachPlacedCell(int(r), [&](const TCellObj& c, const TCellBox& box) { c.Dump(out, depth + 2, box, FCellSpacing); });
+    ForEachPlacedCell(int(r), tops,
+                      [&](const TCellObj& c, const TCellBox& box) { c.Dump(out, depth + 2, box, FCellSpacing); });
     rowY += FHeights[r];
   }
 }

@@ -63,8 +63,8 @@ class TCellList {
   // position is covered by a cell of the row itself (see CoverAt).
   TCompactVector<TCellObj*> FCover;
   // The row's own style until the grid is built; null for most rows, and for every row once
-  // its cells have what they take from it. (A row takes 24 bytes; where it lies is kept by its
-  // table.)
+  // its cells have what they take from it. (A row takes 24 bytes; where it lies follows from its
+  // table's row heights.)
   std::unique_ptr<TRowStyle> FStyle;
 
   // Appends a cell; the row's height becomes the least height of the cell.
@@ -80,7 +80,7 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable(TSectionList* document, const ThtmlTable& source);
   ~ThtmlTable() override;
 
-  // The fields are ordered so that they pack: the table takes 184 bytes.
+  // The fields are ordered so that they pack: the table takes 176 bytes.
   TCompactVector<std::unique_ptr<TCellList>> FRows;
   TCompactVector<TColObj> FColInfo;
   // Column widths from the last layout, and row heights (found for those widths).
@@ -130,7 +130,6 @@ class ThtmlTable : public TSectionBase {
 
  private:
   TCompactVector<int> FColumnData;
-  TCompactVector<int> FRowBottoms;  // per row, the y below it from the last layout
   ThtmlTable* FParentTable = nullptr;
 
  public:
@@ -202,30 +201,28 @@ class ThtmlTable : public TSectionBase {
   void ComputeRowHeights(TCanvas& canvas, int y);
   // The width of the columns a cell at column `col` spans.
   int SpanWidth(const TCellObj& cell, int col) const;
-  // The top of a row from the last layout, and the x right of a column that starts at `left`.
-  int RowTop(int row) const { return row == 0 ? FDocY : RowBottom(row - 1); }
-  // The y below a row from the last layout (the next row's top), 0 before any.
-  int RowBottom(int row) const {
-    return std::size_t(row) < FRowBottoms.size() ? FRowBottoms[std::size_t(row)] : 0;
-  }
+  // The tops of the rows from the last layout and, last, the bottom of the last row: the table's
+  // y and the row heights summed (as the layout summed them). Empty when the heights are not
+  // those of a layout.
+  std::vector<int> RowTops() const;
   int NextColumnLeft(int left, int col) const;
-  // Calls f(cell, box) for the cells of row r from left to right; the column lefts are summed on
-  // the way.
+  // Calls f(cell, box) for the cells of row r from left to right, with the row tops of RowTops;
+  // the column lefts are summed on the way.
   template <class F>
-  void ForEachPlacedCell(int r, F f) const {
+  void ForEachPlacedCell(int r, const std::vector<int>& tops, F f) const {
     const TCellList& row = *FRows[std::size_t(r)];
-    const int top = RowTop(r);
+    const int top = tops[std::size_t(r)];
     int left = FTableLeft;
     const std::size_t n = std::min(row.FCells.size(), FWidths.size());
     for (std::size_t c = 0; c < n; ++c) {
       if (TCellObj* cell = row.FCells[c].get())
-        f(*cell, TCellBox{left, top, SpanWidth(*cell, int(c)), CellBottom(*cell, r) - top});
+        f(*cell, TCellBox{left, top, SpanWidth(*cell, int(c)), CellBottom(*cell, r, tops) - top});
       left = NextColumnLeft(left, int(c));
     }
   }
   // The bottom of a cell that starts in row `row`.
-  int CellBottom(const TCellObj& cell, int row) const {
-    return RowBottom(int(std::min<std::size_t>(std::size_t(row) + cell.FRowSpan, FRows.size())) - 1);
+  int CellBottom(const TCellObj& cell, int row, const std::vector<int>& tops) const {
+    return tops[std::min<std::size_t>(std::size_t(row) + cell.FRowSpan, FRows.size())];
   }
   // The first row of the cell that covers position `col` of row `row` (the cell must cover it).
   int FirstRowOf(const TCellObj& cell, int row, int col) const;
