@@ -133,7 +133,6 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable* FParentTable = nullptr;
 
  public:
-
   void AddColumnSpec(int width, bool isPercent, const std::string& align, int vAlign);
   TCellList* AddRow(std::unique_ptr<TCellList> row);
   // Normalises the grid once: spans, placeholders, column descriptions, cell finishing.
@@ -174,7 +173,6 @@ class ThtmlTable : public TSectionBase {
   void ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) override;
   // The table stands for its cells in the position list, so it asks their content.
   bool LineYAt(int docPos, int& y) override;
-
 
  private:
   // A cell with its grid position.
