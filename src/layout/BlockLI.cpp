@@ -40,31 +40,31 @@ TBlockLI::TBlockLI(TSectionList* document, const TAttributeList* attributes, TCe
     // An item outside any list may widen its prepared left margin below: it holds the values.
     : TBlock(document, attributes, parentCell, props, false, true,
              listKind == syOl || listKind == syUl || listKind == syDir || listKind == syMenu || listKind == syDl),
-      FListKind(listKind),
       FListNumber(listNumber) {
+  TListStyleCode style = lsDisc;
   switch (listKind) {
     case syOl:
       switch (numberingType) {
-        case 'A': FListStyleType = lsUpperAlpha; break;
-        case 'I': FListStyleType = lsUpperRoman; break;
-        case 'a': FListStyleType = lsLowerAlpha; break;
-        case 'i': FListStyleType = lsLowerRoman; break;
-        default: FListStyleType = lsDecimal; break;
+        case 'A': style = lsUpperAlpha; break;
+        case 'I': style = lsUpperRoman; break;
+        case 'a': style = lsLowerAlpha; break;
+        case 'i': style = lsLowerRoman; break;
+        default: style = lsDecimal; break;
       }
       break;
     case syUl:
     case syDir:
     case syMenu: {
       static constexpr TListStyleCode byLevel[3] = {lsSquare, lsDisc, lsCircle};
-      FListStyleType = plain ? lsNone : byLevel[((listLevel % 3) + 3) % 3];
+      style = plain ? lsNone : byLevel[((listLevel % 3) + 3) % 3];
       break;
     }
     case syDl:
-      FListStyleType = lsNone;
+      style = lsNone;
       break;
     default: {
       // An item outside any list still shows a bullet and keeps room for it.
-      FListStyleType = lsDisc;
+      style = lsDisc;
       TBoxValues left{};
       int autoCount = 0;
       ResolveBlockBox(RawBox(), 0, 0, Raw()->EmPixels, Raw()->ExPixels, left, autoCount);
@@ -77,13 +77,14 @@ TBlockLI::TBlockLI(TSectionList* document, const TAttributeList* attributes, TCe
     }
   }
   TListStyleCode styled = props.GetListStyleType();
-  if (styled != lsBlank) FListStyleType = styled;
+  if (styled != lsBlank) style = styled;
+  SetListStyleType(style);
   if (document) {
-    FMarkerFont = &document->FontFor(props).Font;
+    SetMarkerFont(&document->FontFor(props).Font);
   } else {
     TItemExtra& e = ItemExtra();
     e.OwnFont = std::make_unique<TMyFont>();
-    FMarkerFont = e.OwnFont.get();
+    e.Font = e.OwnFont.get();
   }
   std::string url;
   if (props.GetListStyleImage(url) && !url.empty()) {
@@ -95,15 +96,14 @@ TBlockLI::TBlockLI(TSectionList* document, const TAttributeList* attributes, TCe
 
 TBlockLI::TBlockLI(TSectionList* document, const TBlockLI& s)
     : TBlock(document, s),
-      FListKind(s.FListKind),
-      FListStyleType(s.FListStyleType),
       FListNumber(s.FListNumber),
-      FFirstLineBaseline(s.FFirstLineBaseline) {
+      FFirstLineBaseline(s.FFirstLineBaseline),
+      FStyleCode(s.FStyleCode) {
   // The source's font belongs to its document, which may go first.
   TItemExtra& e = ItemExtra();
   e.OwnFont = std::make_unique<TMyFont>();
-  e.OwnFont->Assign(*s.FMarkerFont);
-  FMarkerFont = e.OwnFont.get();
+  e.OwnFont->Assign(s.MarkerFont());
+  e.Font = e.OwnFont.get();
   if (const TBlockImage* image = s.MarkerImage()) {
     e.Image = std::make_unique<TBlockImage>();
     e.Image->ShareFrom(*image);
@@ -112,12 +112,26 @@ TBlockLI::TBlockLI(TSectionList* document, const TBlockLI& s)
 
 TBlockLI::~TBlockLI() {
   if (TBlockImage* image = OwnMarkerImage()) image->Release(FDocument);
+  if (HasItemExtra()) delete ItemRecord();
 }
 
 TBlockLI::TItemExtra& TBlockLI::ItemExtra() {
-  if (!FItemExtra) FItemExtra = std::make_unique<TItemExtra>();
-  return *FItemExtra;
+  if (HasItemExtra()) return *ItemRecord();
+  auto e = std::make_unique<TItemExtra>();
+  e->Font = FontPointer();
+  static_assert(alignof(TItemExtra) >= 2 && alignof(TMyFont) >= 2, "the low bit of the pointers is free");
+  FFontOrExtra = reinterpret_cast<std::uintptr_t>(e.get()) | 1;
+  return *e.release();
 }
+
+void TBlockLI::SetMarkerFont(const TMyFont* font) {
+  if (HasItemExtra())
+    ItemRecord()->Font = font;
+  else
+    FFontOrExtra = reinterpret_cast<std::uintptr_t>(font);
+}
+
+void TBlockLI::SetFirstLineBaseline(int y) { FFirstLineBaseline = std::clamp(y, -MaxLayoutCoord, MaxLayoutCoord); }
 
 std::unique_ptr<TSectionBase> TBlockLI::CloneForPrint(TSectionList* document) const {
   return std::unique_ptr<TSectionBase>(new TBlockLI(document, *this));
@@ -130,12 +144,13 @@ bool TBlockLI::SettleBottomMargin() {
 }
 
 std::u16string TBlockLI::MarkerText() const {
-  switch (FListStyleType) {
-    case lsDecimal: return Decimal(FListNumber) + u".";
-    case lsLowerAlpha: return AlphaMarker(FListNumber, false) + u".";
-    case lsUpperAlpha: return AlphaMarker(FListNumber, true) + u".";
-    case lsLowerRoman: return RomanMarker(FListNumber, false) + u".";
-    case lsUpperRoman: return RomanMarker(FListNumber, true) + u".";
+  const int number = int(FListNumber);
+  switch (ListStyleType()) {
+    case lsDecimal: return Decimal(number) + u".";
+    case lsLowerAlpha: return AlphaMarker(number, false) + u".";
+    case lsUpperAlpha: return AlphaMarker(number, true) + u".";
+    case lsLowerRoman: return RomanMarker(number, false) + u".";
+    case lsUpperRoman: return RomanMarker(number, true) + u".";
     default: return {};
   }
 }
@@ -148,17 +163,28 @@ int TBlockLI::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, i
                                  cursor);
   }
   if (TBlockImage* image = OwnMarkerImage(); image && FDocument->Host().ViewImages()) image->Load(*FDocument);
-  // The first text line laid out inside the item reports its baseline here.
+  // The first text line laid out inside the item reports its baseline here; the document never
+  // keeps pointing at it once the layout is over, however it ends.
   int* outer = FDocument->FFirstLineBaseline;
+  int baseline = 0;
   FFirstLineBaseline = 0;
-  FDocument->FFirstLineBaseline = &FFirstLineBaseline;
+  struct TRestore {
+    TSectionList& Doc;
+    int* Mine;
+    int* Outer;
+    ~TRestore() {
+      if (Doc.FFirstLineBaseline == Mine) Doc.FFirstLineBaseline = Outer;
+    }
+  } restore{*FDocument, &baseline, outer};
+  FDocument->FFirstLineBaseline = &baseline;
   int h = TBlock::LayoutSection(canvas, x, y, xRef, yRef, availWidth, availHeight, blockHeight, indents, maxWidth,
                                 cursor);
   FDocument->FFirstLineBaseline = nullptr;
+  SetFirstLineBaseline(baseline);
   if (outer) {
     // An enclosing item whose first line has not come yet shares ours.
-    if (FFirstLineBaseline > 0)
-      *outer = FFirstLineBaseline;
+    if (baseline > 0)
+      *outer = baseline;
     else
       FDocument->FFirstLineBaseline = outer;
   }
@@ -166,7 +192,7 @@ int TBlockLI::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, i
 }
 
 void TBlockLI::DrawAfterContent(TCanvas& canvas, const TRect& clip) {
-  const int base = FFirstLineBaseline;
+  const int base = int(FFirstLineBaseline);
   if (base <= 0 || base < clip.Top - MarkerClipSlack || base > clip.Bottom + MarkerClipSlack) return;
   const int x = FContentLeft;
   if (const TBlockImage* image = MarkerImage(); image && image->Ready()) {
@@ -179,10 +205,10 @@ void TBlockLI::DrawAfterContent(TCanvas& canvas, const TRect& clip) {
       canvas.BitBlt(x - MarkerImageIndent, base - h, w, h, pic, 0, 0);
     return;
   }
-  const TColor color = FMarkerFont->Color();
+  const TColor color = MarkerFont().Color();
   const TPen savedPen = canvas.Pen();
   const TBrush savedBrush = canvas.Brush();
-  switch (FListStyleType) {
+  switch (ListStyleType()) {
     case lsCircle:
       canvas.SetPen({color, 1, TPenStyle::Solid});
       canvas.SetBrush({clNone, TBrushStyle::Clear});
@@ -204,7 +230,7 @@ void TBlockLI::DrawAfterContent(TCanvas& canvas, const TRect& clip) {
       const TBkMode savedMode = canvas.BkMode();
       const unsigned savedAlign = canvas.TextAlign();
       const int savedExtra = canvas.TextCharacterExtra();
-      FMarkerFont->ApplyTo(canvas);
+      MarkerFont().ApplyTo(canvas);
       canvas.SetBkMode(TBkMode::Transparent);
       canvas.SetTextAlign(TA_RIGHT | TA_BASELINE);
       canvas.TextOut(x - MarkerTextGap, base, text);

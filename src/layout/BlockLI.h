@@ -2,6 +2,7 @@
 // a roman numeral or a picture).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,17 +22,23 @@ class TBlockLI : public TBlock {
   TBlockLI(TSectionList* document, const TBlockLI& source);
   ~TBlockLI() override;
 
-  TSymbol FListKind;
-  TListStyleCode FListStyleType : 8 = lsDisc;
-  int FListNumber = 1;
-  // The baseline of the item's first text line (document y); the first line sets it, 0 when
-  // there is none.
-  int FFirstLineBaseline = 0;
+  // The marker's number, the baseline of the item's first text line (document y, within the
+  // layout's coordinate limits; the first line sets it, 0 when there is none) and the marker's
+  // style (a TListStyleCode) in one word.
+  std::int64_t FListNumber : 32 = 1;
+  std::int64_t FFirstLineBaseline : 28 = 0;
+
+ private:
+  std::uint64_t FStyleCode : 4 = lsDisc;
+
+ public:
+  TListStyleCode ListStyleType() const { return TListStyleCode(FStyleCode); }
+  void SetListStyleType(TListStyleCode code) { FStyleCode = std::uint64_t(code) & 15; }
   // The font numbered markers are drawn in: the document's font for the item, shared by the
   // items styled alike (a copy for another document, or an item without one, owns its own).
-  const TMyFont& MarkerFont() const { return *FMarkerFont; }
+  const TMyFont& MarkerFont() const { return *(HasItemExtra() ? ItemRecord()->Font : FontPointer()); }
   // The marker picture, null when the style names none.
-  const TBlockImage* MarkerImage() const { return FItemExtra ? FItemExtra->Image.get() : nullptr; }
+  const TBlockImage* MarkerImage() const { return HasItemExtra() ? ItemRecord()->Image.get() : nullptr; }
 
   // The text of a numbered marker ("3.", "c.", "iv."), empty for bullets and none.
   std::u16string MarkerText() const;
@@ -45,16 +52,24 @@ class TBlockLI : public TBlock {
   void DrawAfterContent(TCanvas& canvas, const TRect& clip) override;
 
  private:
-  // What few items have: a marker font of their own, a marker picture.
+  // What few items have: a marker font of their own, a marker picture. An item with the record
+  // keeps its marker font's pointer in it.
   struct TItemExtra {
+    const TMyFont* Font = nullptr;
     std::unique_ptr<TMyFont> OwnFont;
     std::unique_ptr<TBlockImage> Image;
   };
   TItemExtra& ItemExtra();
-  TBlockImage* OwnMarkerImage() const { return FItemExtra ? FItemExtra->Image.get() : nullptr; }
+  TBlockImage* OwnMarkerImage() const { return HasItemExtra() ? ItemRecord()->Image.get() : nullptr; }
+  void SetMarkerFont(const TMyFont* font);
+  void SetFirstLineBaseline(int y);
 
-  const TMyFont* FMarkerFont = nullptr;
-  std::unique_ptr<TItemExtra> FItemExtra;
+  bool HasItemExtra() const { return (FFontOrExtra & 1) != 0; }
+  TItemExtra* ItemRecord() const { return reinterpret_cast<TItemExtra*>(FFontOrExtra - 1); }
+  const TMyFont* FontPointer() const { return reinterpret_cast<const TMyFont*>(FFontOrExtra); }
+  // One word for two pointers: the marker font, or (with the low bit set) the record, owned
+  // here, which then holds the font's pointer. (The item takes 264 bytes.)
+  std::uintptr_t FFontOrExtra = 0;
 };
 
 // Marker numerals: a letter for 1 to 26 (higher numbers keep the last letter) and roman numerals

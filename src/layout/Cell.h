@@ -78,7 +78,7 @@ class TCellBasic : public TFreeList<TSectionBase> {
 
   // The tag of the element owning the cell ("default" for the document, "td" or "th" for a table
   // cell), and the block whose content the cell is (null for the document and table cells).
-  // Each kind of cell keeps what it needs (a table cell has 88 bytes beside it in its object).
+  // Each kind of cell keeps what it needs (a table cell has 24 bytes beside it in its object).
   virtual std::string_view OwnerTag() const = 0;
   virtual TBlock* ParentBlock() const { return nullptr; }
 

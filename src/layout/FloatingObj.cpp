@@ -104,15 +104,6 @@ const char* PlacementName(TAlignCode placement) {
 TFloatingObj::TFloatingObj(TSectionList* document, const TFloatingObj& s)
     : Document(document),
       TextIndex(s.TextIndex),
-      BoxHeight(s.BoxHeight),
-      BoxWidth(s.BoxWidth),
-      Placement(s.Placement),
-      SpaceLeft(s.SpaceLeft),
-      SpaceRight(s.SpaceRight),
-      SpaceTop(s.SpaceTop),
-      SpaceBottom(s.SpaceBottom),
-      WantedWidth(s.WantedWidth),
-      WantedHeight(s.WantedHeight),
       CodePage(s.CodePage),
       DrawnTop(s.DrawnTop),
       DrawnLeft(s.DrawnLeft),
@@ -120,9 +111,18 @@ TFloatingObj::TFloatingObj(TSectionList* document, const TFloatingObj& s)
       PlacedTop(s.PlacedTop),
       HintText(s.HintText),
       AltText(s.AltText),
+      BoxHeight(s.BoxHeight),
+      BoxWidth(s.BoxWidth),
+      Placement(s.Placement),
       WidthInPercent(s.WidthInPercent),
       HeightInPercent(s.HeightInPercent),
-      SizeSettled(s.SizeSettled) {}
+      SizeSettled(s.SizeSettled),
+      SpaceLeft(s.SpaceLeft),
+      SpaceRight(s.SpaceRight),
+      WantedWidth(s.WantedWidth),
+      SpaceTop(s.SpaceTop),
+      SpaceBottom(s.SpaceBottom),
+      WantedHeight(s.WantedHeight) {}
 
 TFloatingObj::~TFloatingObj() {
   // A name outlives the object only when the object goes before its document's names do (a
@@ -156,19 +156,13 @@ void TFloatingObj::ApplyCommonAttributes(const TAttributeList& attributes, bool 
         bool percent = false;
         if (!ParseObjectLength(a.Text(), v, percent)) break;
         const bool width = a.Which() == syWidth;
-        int& wanted = width ? WantedWidth : WantedHeight;
-        bool& inPercent = width ? WidthInPercent : HeightInPercent;
         // Panels clamp a percentage; images ignore one out of range.
         if (percent && panel) v = std::clamp(v, 1, 100);
         if (percent) {
-          if (v >= 1 && v <= 100) {
-            wanted = v;
-            inPercent = true;
-          }
+          if (v >= 1 && v <= 100) SetWanted(width, v, true);
         } else {
           // A negative width means nothing; a height is at least 1.
-          wanted = width ? std::max(v, 0) : std::max(v, 1);
-          inPercent = false;
+          SetWanted(width, width ? std::max(v, 0) : std::max(v, 1), false);
         }
         break;
       }
@@ -205,28 +199,37 @@ void TFloatingObj::ApplySizeStyle(const TProperties& props) {
   TBoxValues box{};
   // Percent margins have nothing to refer to before layout; they count as 0.
   ResolveInlineBox(margins, 0, 0, props.FEmPixels, props.FExPixels, box);
-  int* spaces[4] = {&SpaceTop, &SpaceRight, &SpaceBottom, &SpaceLeft};
-  for (int i = piMarginTop; i <= piMarginLeft; ++i)
-    if (box[i] != NotSetValue) *spaces[i - piMarginTop] = ClampExtent(box[i]);
+  if (box[piMarginTop] != NotSetValue) SpaceTop = ClampExtent(box[piMarginTop]);
+  if (box[piMarginRight] != NotSetValue) SpaceRight = ClampExtent(box[piMarginRight]);
+  if (box[piMarginBottom] != NotSetValue) SpaceBottom = ClampExtent(box[piMarginBottom]);
+  if (box[piMarginLeft] != NotSetValue) SpaceLeft = ClampExtent(box[piMarginLeft]);
 
   for (int i : {piWidth, piHeight}) {
     const TPropValue& v = props.Value(i);
-    int& wanted = i == piWidth ? WantedWidth : WantedHeight;
-    bool& inPercent = i == piWidth ? WidthInPercent : HeightInPercent;
+    const bool width = i == piWidth;
     if (v.IsEmpty() || (v.IsInt() && v.Int() == NotSetValue)) continue;
     if (v.IsText() && StyleLower(StyleTrim(v.Text())) == "auto") {
-      wanted = 0;
-      inPercent = false;
+      SetWanted(width, 0, false);
     } else if (v.IsText() && v.Text().find('%') != std::string::npos) {
       double n = 0;
       std::string unit;
       SplitNumberUnit(StyleTrim(v.Text()), n, unit);
-      wanted = std::clamp(RoundHalfEven(n), 0, MaxObjectPercent);
-      inPercent = wanted > 0;
+      const int wanted = std::clamp(RoundHalfEven(n), 0, MaxObjectPercent);
+      SetWanted(width, wanted, wanted > 0);
     } else if (box[i] != NotSetValue && box[i] != AutoValue) {
-      wanted = std::clamp(box[i], 0, MaxObjectExtent);
-      inPercent = false;
+      SetWanted(width, std::clamp(box[i], 0, MaxObjectExtent), false);
     }
+  }
+}
+
+void TFloatingObj::SetWanted(bool width, int value, bool percent) {
+  value = std::clamp(value, 0, MaxObjectExtent);
+  if (width) {
+    WantedWidth = value;
+    WidthInPercent = percent;
+  } else {
+    WantedHeight = value;
+    HeightInPercent = percent;
   }
 }
 

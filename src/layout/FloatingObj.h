@@ -4,6 +4,7 @@
 // deferred drawing of floats.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,12 +41,6 @@ class TFloatingObj : public TIDObject {
 
   TSectionList* Document;
   int TextIndex;  // character index of the object's placeholder in its section
-  // The box, with the 1-pixel link border on each side when there is one; without spaces.
-  int BoxHeight = 0, BoxWidth = 0;
-  TAlignCode Placement = acBottom;
-  int SpaceLeft = 0, SpaceRight = 0, SpaceTop = 0, SpaceBottom = 0;
-  // From attributes or style, in pixels or percent; 0 = not given.
-  int WantedWidth = 0, WantedHeight = 0;
   unsigned CodePage = 1252;  // of the texts below, as the document was read
   // Where the box (inside the link border) was last drawn, in document coordinates.
   int DrawnTop = 0, DrawnLeft = 0;
@@ -55,8 +50,29 @@ class TFloatingObj : public TIDObject {
   // Pages repeat these texts for many objects: each is held once.
   TSharedText HintText;  // TITLE, else the alt text (in CodePage)
   TSharedText AltText;
-  bool WidthInPercent = false, HeightInPercent = false;
-  bool SizeSettled = false;  // the display size is final
+
+  // Sizes and spaces are kept within MaxObjectExtent (the box within it plus a 2-pixel border),
+  // so they are held in bits, signed like the ints they stand for: the object's own fields take
+  // 24 bytes.
+  // The box, with the 1-pixel link border on each side when there is one; without spaces.
+  std::int64_t BoxHeight : 22 = 0;
+  std::int64_t BoxWidth : 22 = 0;
+  TAlignCode Placement : 5 = acBottom;
+  bool WidthInPercent : 1 = false;
+  bool HeightInPercent : 1 = false;
+  bool SizeSettled : 1 = false;  // the display size is final
+
+ private:
+  bool FRegistered : 1 = false;  // NAME or id put it in the document's id list
+
+ public:
+  std::int64_t SpaceLeft : 21 = 0;
+  std::int64_t SpaceRight : 21 = 0;
+  // From attributes or style, in pixels or percent; 0 = not given.
+  std::int64_t WantedWidth : 21 = 0;
+  std::int64_t SpaceTop : 21 = 0;
+  std::int64_t SpaceBottom : 21 = 0;
+  std::int64_t WantedHeight : 21 = 0;
 
   // The vertical position used when the object is the target of a name or id.
   int DocumentY() override { return DrawnTop; }
@@ -78,8 +94,8 @@ class TFloatingObj : public TIDObject {
 
   bool IsFloating() const { return Placement == acLeft || Placement == acRight; }
   // The box with its spaces.
-  int TotalWidth() const { return BoxWidth + SpaceLeft + SpaceRight; }
-  int TotalHeight() const { return BoxHeight + SpaceTop + SpaceBottom; }
+  int TotalWidth() const { return int(BoxWidth + SpaceLeft + SpaceRight); }
+  int TotalHeight() const { return int(BoxHeight + SpaceTop + SpaceBottom); }
   // Records a floating object at y with the indent manager and remembers where it went.
   void PlaceFloat(IndentManager& indents, int y);
   // The top of the box for a line with the given baseline and top, by alignment: top and floats
@@ -96,16 +112,19 @@ class TFloatingObj : public TIDObject {
   // Steps 1, 2, 4 and 5 of the style rules (alignment, float, margins, width and height).
   void ApplyAlignStyle(const TProperties& props, bool sideSpaceRule);
   void ApplySizeStyle(const TProperties& props);
+  // Sets the wanted width (or height) within [0, MaxObjectExtent], and whether it is a
+  // percentage.
+  void SetWanted(bool width, int value, bool percent);
   // The display size of an object whose natural size is naturalW x naturalH (wanted sizes,
   // percentages of the available size, aspect ratio rounded to nearest). Sets SizeSettled when
   // the result does not depend on the available size.
   void DisplaySize(int naturalW, int naturalH, int availHeight, int availWidth, int& width, int& height);
   // "<kind> x,y WxH align=..." of the dump.
   void DumpHead(TDumpWriter& out, int depth, const char* kind) const;
-
- private:
-  bool FRegistered = false;  // NAME or id put it in the document's id list
 };
+
+// The bits above hold every value the object keeps.
+static_assert((1 << 20) - 1 >= MaxObjectExtent + 2, "sizes and spaces fit their bits");
 
 // A floating object drawn after the flow, from the document's draw list.
 class TFloatDrawItem : public TDrawItem {

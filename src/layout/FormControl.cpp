@@ -432,7 +432,7 @@ TNewFormControl CreateFormControl(TSectionList& document, TSymbol which, const T
     } else if (type == "image") {
       auto image = std::make_unique<TImageFormControlObj>(*form, attributes, props, pos);
       made.Image = std::make_unique<TImageObj>(&document, attributes, pos, image->CodePage);
-      made.Image->ImageControl = image.get();
+      made.Image->SetImageControl(image.get());
       image->MyImage = made.Image.get();
       control = std::move(image);
     } else {

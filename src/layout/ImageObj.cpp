@@ -92,20 +92,19 @@ TImageObj::TImageObj(TSectionList* document, const std::string& sourceName, int 
 
 TImageObj::TImageObj(TSectionList* document, const TImageObj& s)
     : TFloatingObj(document, s),
-      ShownGraphic(s.ShownGraphic),
+      FShownBitmap(s.FShownBitmap),
       SourceName(s.SourceName),
-      ShownHeight(s.ShownHeight),
-      ShownWidth(s.ShownWidth),
       TransparencyWanted(s.TransparencyWanted),
       BorderOff(s.BorderOff),
       ServerSideMap(s.ServerSideMap),
       LinkBorder(s.LinkBorder),
       FPrintCopy(true) {
   SetShownMask(s.ShownMask());
+  if (s.FExtra && s.FExtra->Gif) Extra().Gif = s.FExtra->Gif;
 }
 
 TImageObj::~TImageObj() {
-  if (ImageControl && !FPrintCopy) ImageControl->ImageGone(this);
+  if (ImageControl() && !FPrintCopy) ImageControl()->ImageGone(this);
   if (FPrintCopy || !Document) return;
   if (TAnimatedGif* gif = Gif()) Document->RemoveAnimatedImage(gif);
   // The pending list holds the object itself, the hover tracking its mouse-feedback part.
@@ -126,7 +125,21 @@ void TImageObj::ApplyStyle(const TProperties& props) {
   if (props.Value(piBorderStyle).IsText()) BorderOff = true;
 }
 
-bool TImageObj::IsPlaceholder() const { return IsBuiltIn(ShownGraphic.Bitmap); }
+bool TImageObj::IsPlaceholder() const { return IsBuiltIn(FShownBitmap); }
+
+TImageObj::TImageExtra& TImageObj::Extra() {
+  if (!FExtra) FExtra = std::make_unique<TImageExtra>();
+  return *FExtra;
+}
+
+void TImageObj::SetImageControl(TFormControlObj* control) {
+  if (control || FExtra) Extra().Control = control;
+}
+
+void TImageObj::SetShownGraphic(const TImageGraphic& graphic) {
+  FShownBitmap = graphic.Bitmap;
+  if (graphic.Gif || (FExtra && FExtra->Gif)) Extra().Gif = graphic.Gif;
+}
 
 const TBitmapPtr& TImageObj::ShownMask() const {
   static const TBitmapPtr none;
@@ -135,8 +148,7 @@ const TBitmapPtr& TImageObj::ShownMask() const {
 
 void TImageObj::SetShownMask(TBitmapPtr mask) {
   if (!mask && !FExtra) return;
-  if (!FExtra) FExtra = std::make_unique<TImageExtra>();
-  FExtra->Mask = std::move(mask);
+  Extra().Mask = std::move(mask);
 }
 
 void TImageObj::Fetch() {
@@ -164,7 +176,7 @@ void TImageObj::Fetch() {
     FOwnsFetch = true;
     // Each image object runs its own frame clock over the cached frames.
     if (image.Gif && fromCache) image.Gif = TAnimatedGif::CloneSharing(*image.Gif);
-    ShownGraphic = image;
+    SetShownGraphic(image);
     SetShownMask(mask);
     if (TAnimatedGif* gif = Gif()) {
       if (MouseReactive)
@@ -173,10 +185,10 @@ void TImageObj::Fetch() {
         Document->AddAnimatedImage(gif);
     }
   } else if (AwaitingHost) {
-    ShownGraphic.Bitmap = DefaultImageBitmap();
+    FShownBitmap = DefaultImageBitmap();
     Document->FMissingImages.emplace_back(ImageCacheKey(SourceName), static_cast<void*>(this));
   } else {
-    ShownGraphic.Bitmap = ErrorImageBitmap();
+    FShownBitmap = ErrorImageBitmap();
     SetShownMask(ErrorImageMask());
     TransparencyWanted = trCornerPixel;
   }
@@ -184,7 +196,7 @@ void TImageObj::Fetch() {
 
 void TImageObj::ComputeSize(TCanvas&, int availHeight, int availWidth, bool inLink) {
   const bool show = Document->Host().ViewImages();
-  if (show && ShownGraphic.Empty()) Fetch();
+  if (show && !FShownBitmap && !Gif()) Fetch();
 
   int naturalW = 0, naturalH = 0;
   bool placeholder = true;
@@ -195,12 +207,14 @@ void TImageObj::ComputeSize(TCanvas&, int availHeight, int availWidth, bool inLi
     naturalW = gif->Width();
     naturalH = gif->Height();
     placeholder = false;
-  } else if (ShownGraphic.Bitmap) {
-    naturalW = ShownGraphic.Bitmap->Width();
-    naturalH = ShownGraphic.Bitmap->Height();
+  } else if (FShownBitmap) {
+    naturalW = FShownBitmap->Width();
+    naturalH = FShownBitmap->Height();
     placeholder = IsPlaceholder();
   }
 
+  // The picture's size as last found (the box holds it, with the border of its last layout).
+  int shownW = ShownWidth(), shownH = ShownHeight();
   if (!SizeSettled || WidthInPercent || HeightInPercent) {
     int w = naturalW, h = naturalH;
     // A stand-in takes the size asked for only when both sides are given; otherwise it gets
@@ -213,11 +227,11 @@ void TImageObj::ComputeSize(TCanvas&, int availHeight, int availWidth, bool inLi
       w = std::min(std::max(w, textWidth + 2 + AltTextLeft), MaxObjectExtent);
       h = std::max(h, std::max(PlaceholderMinBox, handle.Metrics().Height));
     }
-    ShownWidth = w;
-    ShownHeight = h;
+    shownW = std::clamp(w, 0, MaxObjectExtent);
+    shownH = std::clamp(h, 0, MaxObjectExtent);
   }
-  BoxWidth = ShownWidth;
-  BoxHeight = ShownHeight;
+  BoxWidth = shownW;
+  BoxHeight = shownH;
   LinkBorder = !BorderOff && inLink;
   if (LinkBorder) {
     BoxWidth += 2;
@@ -235,7 +249,7 @@ void TImageObj::DrawAt(TCanvas& canvas, int x, int y, bool focused) {
   DrawnLeft = x;
   DrawnTop = y;
 
-  if (!placeholder || (ShownWidth >= PlaceholderMinBox && ShownHeight >= PlaceholderMinBox))
+  if (!placeholder || (ShownWidth() >= PlaceholderMinBox && ShownHeight() >= PlaceholderMinBox))
     DrawPicture(canvas, x, y, placeholder);
   if (placeholder) DrawAltText(canvas, x, y);
   if (placeholder && !LinkBorder) DrawSunkenFrame(canvas, x, y);
@@ -262,7 +276,7 @@ void TImageObj::DrawAt(TCanvas& canvas, int x, int y, bool focused) {
 
 void TImageObj::DrawPicture(TCanvas& canvas, int x, int y, bool placeholder) {
   const bool show = Document->Host().ViewImages();
-  const TBitmapPtr& bitmap = show ? ShownGraphic.Bitmap : DefaultImageBitmap();
+  const TBitmapPtr& bitmap = show ? FShownBitmap : DefaultImageBitmap();
   const bool error = show && bitmap && bitmap == ErrorImageBitmap();
   const TBitmap* mask = (show && (TransparencyWanted != trNone || error)) ? ShownMask().get() : nullptr;
   // Stand-ins are drawn at their own size, inset; pictures fill the display size.
@@ -273,13 +287,12 @@ void TImageObj::DrawPicture(TCanvas& canvas, int x, int y, bool placeholder) {
     if (TAnimatedGif* gif = show ? Gif() : nullptr) {
       std::unique_ptr<TBitmap> frame = gif->FrameBitmap(gif->FrameNo());
       std::unique_ptr<TBitmap> frameMask = gif->HasMask() ? gif->FrameMask(gif->FrameNo()) : nullptr;
-      if (frame) PrintImage(canvas, x, y, ShownWidth, ShownHeight, *frame, frameMask.get());
+      if (frame) PrintImage(canvas, x, y, ShownWidth(), ShownHeight(), *frame, frameMask.get());
       return;
     }
     if (!bitmap) return;
-    if (!FExtra) FExtra = std::make_unique<TImageExtra>();
-    if (!FExtra->PrintBitmap) FExtra->PrintBitmap = PaletteMatched(bitmap);
-    const int w = placeholder ? bitmap->Width() : ShownWidth, h = placeholder ? bitmap->Height() : ShownHeight;
+    if (!Extra().PrintBitmap) FExtra->PrintBitmap = PaletteMatched(bitmap);
+    const int w = placeholder ? bitmap->Width() : ShownWidth(), h = placeholder ? bitmap->Height() : ShownHeight();
     PrintImage(canvas, dx, dy, w, h, *FExtra->PrintBitmap, mask);
     return;
   }
@@ -287,7 +300,7 @@ void TImageObj::DrawPicture(TCanvas& canvas, int x, int y, bool placeholder) {
   if (TAnimatedGif* gif = show ? Gif() : nullptr) {
     gif->SetShowable(true);
     gif->SetPaintedLately(true);
-    gif->PaintFrame(canvas, x, y, ShownWidth, ShownHeight);
+    gif->PaintFrame(canvas, x, y, ShownWidth(), ShownHeight());
     return;
   }
   if (!bitmap) return;
@@ -296,20 +309,20 @@ void TImageObj::DrawPicture(TCanvas& canvas, int x, int y, bool placeholder) {
     if (placeholder)
       canvas.MaskedStretchBlt(dx, dy, bw, bh, *bitmap, *mask, 0, 0, bw, bh);
     else
-      canvas.MaskedStretchBlt(x, y, ShownWidth, ShownHeight, *bitmap, *mask, 0, 0, bw, bh);
+      canvas.MaskedStretchBlt(x, y, ShownWidth(), ShownHeight(), *bitmap, *mask, 0, 0, bw, bh);
   } else if (placeholder) {
     canvas.BitBlt(dx, dy, bw, bh, *bitmap, 0, 0, TRop::SrcCopy);
   } else {
     const TStretchMode oldMode = canvas.StretchMode();
     canvas.SetStretchMode(TStretchMode::ColorOnColor);
-    canvas.StretchBlt(x, y, ShownWidth, ShownHeight, *bitmap, 0, 0, bw, bh, TRop::SrcCopy);
+    canvas.StretchBlt(x, y, ShownWidth(), ShownHeight(), *bitmap, 0, 0, bw, bh, TRop::SrcCopy);
     canvas.SetStretchMode(oldMode);
   }
 }
 
 void TImageObj::DrawAltText(TCanvas& canvas, int x, int y) {
   if (AltText.empty()) return;
-  const TRect area = Rect(x + AltTextLeft, y + PlaceholderInset, x + ShownWidth - 2, y + ShownHeight - 1);
+  const TRect area = Rect(x + AltTextLeft, y + PlaceholderInset, x + ShownWidth() - 2, y + ShownHeight() - 1);
   if (area.IsEmpty()) return;
   const TMyFont& font = AltFont(*Document);
   DrawWordWrapped(canvas, area, MultiByteToWide(CodePage, AltText), font.Handle());
@@ -319,7 +332,7 @@ void TImageObj::DrawSunkenFrame(TCanvas& canvas, int x, int y) {
   const TColor bg = Document->BackgroundColor();
   const bool lightPage = Document->FPrinting || bg == clWindow || ColorToRGB(bg) == clWhite;
   const TPen oldPen = canvas.Pen();
-  const int right = x + ShownWidth - 1, bottom = y + ShownHeight - 1;
+  const int right = x + ShownWidth() - 1, bottom = y + ShownHeight() - 1;
   canvas.SetPen(TPen{clBtnShadow});
   canvas.MoveTo(x, bottom);
   canvas.LineTo(x, y);
@@ -348,7 +361,7 @@ void TImageObj::SetMouseState(int state) {
     if (frames <= 3) gif->SelectFrame(1);
     Document->RemoveAnimatedImage(gif);
   }
-  MouseState = std::uint8_t(state);
+  MouseState = std::uint8_t(state) & 3;
   const int border = LinkBorder ? 1 : 0;
   Document->Host().InvalidateRect(Bounds(DrawnLeft - border, DrawnTop - border, BoxWidth, BoxHeight), true);
 }
@@ -357,7 +370,7 @@ void TImageObj::Dump(TDumpWriter& out, int depth) const {
   DumpHead(out, depth, "image");
   out << " src=\"" << SourceName.str() << "\"";
   if (LinkBorder) out << " border";
-  if (ShownGraphic.Bitmap && ShownGraphic.Bitmap == ErrorImageBitmap()) out << " error";
+  if (FShownBitmap && FShownBitmap == ErrorImageBitmap()) out << " error";
   if (AwaitingHost) out << " pending";
   if (Gif()) out << " gif=" << Gif()->FrameTotal();
 }
@@ -368,8 +381,8 @@ bool ImageHotSpot(TImageObj& image, const TMapItem* map, int rx, int ry, const T
     spot.Title = hint;
     spot.HasTitle = true;
   }
-  if (image.ImageControl) {
-    spot.Control = image.ImageControl;
+  if (image.ImageControl()) {
+    spot.Control = image.ImageControl();
     return true;
   }
   if (map) {

@@ -28,25 +28,38 @@ class TImageObj : public TFloatingObj, public TMouseFeedback {
   TImageObj(TSectionList* document, const TImageObj& source);
   ~TImageObj() override;
 
-  TImageGraphic ShownGraphic;  // what is drawn (a built-in picture when missing or pending)
+  // What is drawn: a built-in picture when missing or pending (null before the first layout,
+  // and while images are not shown), and the animated picture (null for still ones).
+  const TBitmapPtr& ShownBitmap() const { return FShownBitmap; }
+  TAnimatedGif* Gif() const { return FExtra ? FExtra->Gif.get() : nullptr; }
+  // The picture itself as last sized (the box without the link border).
+  int ShownWidth() const { return int(BoxWidth) - (LinkBorder ? 2 : 0); }
+  int ShownHeight() const { return int(BoxHeight) - (LinkBorder ? 2 : 0); }
+  // The form control (an image input) the image stands for, null for most.
+  TFormControlObj* ImageControl() const { return FExtra ? FExtra->Control : nullptr; }
+  void SetImageControl(TFormControlObj* control);
 
  private:
-  // What most images lack: a mask (transparent and error pictures) and the copy made for
-  // printing. The cached picture itself is held by ShownGraphic (an animated one through a
-  // clone sharing its frames) and given back by name.
+  // What most images lack: a mask (transparent and error pictures), an animated picture (a
+  // clone sharing the cached frames), the copy made for printing, the form control. The cached
+  // picture itself is held by FShownBitmap or Gif and given back by name.
   struct TImageExtra {
     TBitmapPtr Mask;
+    std::shared_ptr<TAnimatedGif> Gif;
     TBitmapPtr PrintBitmap;  // palette-matched copy made for printing
+    TFormControlObj* Control = nullptr;
   };
+  TImageExtra& Extra();
+  void SetShownGraphic(const TImageGraphic& graphic);
+
+  TBitmapPtr FShownBitmap;
   std::unique_ptr<TImageExtra> FExtra;
 
  public:
-  TFormControlObj* ImageControl = nullptr;
   TSharedText SourceName;
   TSharedText ClientMapName;  // upper case, without the leading "#"
-  int ShownHeight = 0, ShownWidth = 0;  // the picture itself
-  std::uint8_t MouseState = 0;          // 0 none, 1 hover, 2 pressed
-  TransparencyMode TransparencyWanted = trNone;
+  std::uint8_t MouseState : 2 = 0;  // 0 none, 1 hover, 2 pressed
+  TransparencyMode TransparencyWanted : 2 = trNone;
   bool MouseReactive : 1 = false;
   bool BorderOff : 1 = false;
   bool ServerSideMap : 1 = false, ClientSideMap : 1 = false, LinkBorder : 1 = false;
@@ -70,9 +83,8 @@ class TImageObj : public TFloatingObj, public TMouseFeedback {
 
   // The error or pending picture stands in (or images are off).
   bool IsPlaceholder() const;
-  TAnimatedGif* Gif() const { return ShownGraphic.Gif.get(); }
   // The picture's box in document coordinates (inside the link border), as last drawn.
-  TRect DrawnRect() const { return Bounds(DrawnLeft, DrawnTop, ShownWidth, ShownHeight); }
+  TRect DrawnRect() const { return Bounds(DrawnLeft, DrawnTop, ShownWidth(), ShownHeight()); }
   // The text shown as a tool tip: the hint, else the alt text.
   const std::string& TitleText() const { return HintText.empty() ? AltText.str() : HintText.str(); }
 

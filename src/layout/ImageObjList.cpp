@@ -17,7 +17,7 @@ TImageObj* TImageObjList::ObjectAtPoint(int x, int y, int& rx, int& ry) const {
     if (o->IsPanel()) continue;
     auto* image = static_cast<TImageObj*>(o.get());
     const int dx = x - image->DrawnLeft, dy = y - image->DrawnTop;
-    if (dx >= 0 && dx < image->ShownWidth && dy >= 0 && dy < image->ShownHeight) {
+    if (dx >= 0 && dx < image->ShownWidth() && dy >= 0 && dy < image->ShownHeight()) {
       rx = dx;
       ry = dy;
       return image;

@@ -109,51 +109,48 @@ void DrawFrameSides(TCanvas& canvas, const TRect& outer, const std::array<int, 4
 // Rows
 
 TCellList::TCellList(const TAttributeList* attributes, TProperties& props) {
+  TRowStyle style;
   std::string backImage;
   if (attributes) {
     TAttribute* a = nullptr;
     if (attributes->Find(syHeight, a)) {
       if (HasPercentSign(a->Text()))
-        FRowHeightPercent = std::uint8_t(std::clamp(a->Value(), 0, 100));
+        style.HeightPercent = std::uint8_t(std::clamp(a->Value(), 0, 100));
       else
-        FRowHeight = std::clamp(a->Value(), 0, MaxLayoutCoord);
+        style.Height = std::clamp(a->Value(), 0, MaxLayoutCoord);
     }
     TColor c = clNone;
     if (attributes->Find(syBgcolor, a) && ParseColor(a->Text(), false, c)) {
-      FHasBackColor = true;
-      FBackColor = c;
+      style.HasBackColor = true;
+      style.BackColor = c;
     }
     if (attributes->Find(syBackground, a) && !a->Text().empty()) backImage = a->Text();
   }
   TColor bg = props.GetBackgroundColor();
   if (bg != clNone) {
-    FHasBackColor = true;
-    FBackColor = bg;
+    style.HasBackColor = true;
+    style.BackColor = bg;
   }
   std::string url;
   if (props.GetBackgroundImage(url)) backImage = url;
   if (!backImage.empty()) {
-    FBackImage = std::make_unique<TRowBackImage>();
-    FBackImage->Name = std::move(backImage);
-    props.GetBackgroundPos(props.FEmPixels, props.FExPixels, FBackImage->Pos);
+    style.BackImage = std::make_unique<TRowBackImage>();
+    style.BackImage->Name = std::move(backImage);
+    props.GetBackgroundPos(props.FEmPixels, props.FExPixels, style.BackImage->Pos);
   }
-  bool before = false, after = false, inside = false;
-  props.GetPageBreaks(before, after, inside);
-  FBreakBefore = before;
-  FBreakAfter = after;
-  FBreakInside = inside;
+  if (style.Height > 0 || style.HeightPercent > 0 || style.HasBackColor || style.BackImage)
+    FStyle = std::make_unique<TRowStyle>(std::move(style));
 }
 
-TCellList::TCellList(ThtmlTable* table, const TCellList& s)
-    : FBottom(s.FBottom),
-      FRowHeight(s.FRowHeight),
-      FBackColor(s.FBackColor),
-      FRowHeightPercent(s.FRowHeightPercent),
-      FHasBackColor(s.FHasBackColor),
-      FBreakBefore(s.FBreakBefore),
-      FBreakAfter(s.FBreakAfter),
-      FBreakInside(s.FBreakInside) {
-  if (s.FBackImage) FBackImage = std::make_unique<TRowBackImage>(*s.FBackImage);
+TCellList::TCellList(ThtmlTable* table, const TCellList& s) {
+  if (s.FStyle) {
+    FStyle = std::make_unique<TRowStyle>();
+    FStyle->Height = s.FStyle->Height;
+    FStyle->BackColor = s.FStyle->BackColor;
+    FStyle->HeightPercent = s.FStyle->HeightPercent;
+    FStyle->HasBackColor = s.FStyle->HasBackColor;
+    if (s.FStyle->BackImage) FStyle->BackImage = std::make_unique<TRowBackImage>(*s.FStyle->BackImage);
+  }
   FCells.reserve(s.FCells.size());
   for (const auto& c : s.FCells) FCells.push_back(c ? std::make_unique<TCellObj>(table, *c) : nullptr);
   // The cover of the copy points at the copy's cells.
@@ -165,19 +162,16 @@ TCellObj* TCellList::CoverAt(int col) const {
   if (!FCover.empty()) return std::size_t(col) < FCover.size() ? FCover[std::size_t(col)] : nullptr;
   // No span from above: the first cell at or left of the position covers it if its span reaches.
   for (int c = std::min(col, Count() - 1); c >= 0; --c)
-    if (TCellObj* cell = FCells[std::size_t(c)].get()) return cell->FCol + cell->FColSpan > col ? cell : nullptr;
+    if (TCellObj* cell = FCells[std::size_t(c)].get()) return c + int(cell->FColSpan) > col ? cell : nullptr;
   return nullptr;
 }
 
 TCellObj* TCellList::Add(std::unique_ptr<TCellObj> cell) {
   if (!cell) return nullptr;
-  if (FRowHeight > 0)
-    cell->FGivenH = std::uint64_t(std::max<int>(cell->FGivenH, FRowHeight));
-  else if (FRowHeightPercent > 0)
-    cell->FGivenHPercent = std::uint64_t(std::max<int>(cell->FGivenHPercent, FRowHeightPercent));
-  FBreakBefore = FBreakBefore || cell->FBreakBefore;
-  FBreakAfter = FBreakAfter || cell->FBreakAfter;
-  FBreakInside = FBreakInside || cell->FBreakInside;
+  if (FStyle && FStyle->Height > 0)
+    cell->FGivenH = std::uint64_t(std::max<int>(cell->FGivenH, FStyle->Height));
+  else if (FStyle && FStyle->HeightPercent > 0)
+    cell->FGivenHPercent = std::uint64_t(std::max<int>(cell->FGivenHPercent, FStyle->HeightPercent));
   FCells.push_back(std::move(cell));
   return FCells.back().get();
 }
@@ -189,9 +183,9 @@ ThtmlTable::ThtmlTable(TSectionList* document, const TAttributeList* attributes)
   if (!attributes) return;
   TAttribute* a = nullptr;
   if (attributes->Find(syBorder, a))
-    FTableBorderWidth = a->Text().empty() ? 1 : std::clamp(a->Value(), 0, MaxBorderAttr);
-  if (attributes->Find(syCellpadding, a)) FCellPadding = std::clamp(a->Value(), 0, MaxCellPadding);
-  if (attributes->Find(syCellspacing, a)) FCellSpacing = std::clamp(a->Value(), 0, MaxCellSpacing);
+    FTableBorderWidth = std::int16_t(a->Text().empty() ? 1 : std::clamp(a->Value(), 0, MaxBorderAttr));
+  if (attributes->Find(syCellpadding, a)) FCellPadding = std::int16_t(std::clamp(a->Value(), 0, MaxCellPadding));
+  if (attributes->Find(syCellspacing, a)) FCellSpacing = std::int16_t(std::clamp(a->Value(), 0, MaxCellSpacing));
   TColor c = clNone;
   if (attributes->Find(syBordercolor, a) && ParseColor(a->Text(), false, c)) FBorderColorLight = FBorderColorDark = c;
   if (attributes->Find(syBordercolorlight, a) && ParseColor(a->Text(), false, c)) FBorderColorLight = c;
@@ -200,25 +194,25 @@ ThtmlTable::ThtmlTable(TSectionList* document, const TAttributeList* attributes)
 
 ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
     : TSectionBase(document, s),
-      FTableBorderWidth(s.FTableBorderWidth),
+      FColInfo(s.FColInfo),
+      FWidths(s.FWidths),
+      FHeights(s.FHeights),
       FNumCols(s.FNumCols),
       FTableWidth(s.FTableWidth),
       FGivenTableWidth(s.FGivenTableWidth),
-      FCellPadding(s.FCellPadding),
-      FCellSpacing(s.FCellSpacing),
       FBorderColorLight(s.FBorderColorLight),
       FBorderColorDark(s.FBorderColorDark),
       FBackColor(s.FBackColor),
       FTableLeft(s.FTableLeft),
+      FSpecHeight(s.FSpecHeight),
+      FTableBorderWidth(s.FTableBorderWidth),
+      FCellPadding(s.FCellPadding),
+      FCellSpacing(s.FCellSpacing),
+      FDepth(s.FDepth),
       FInitialized(s.FInitialized),
       FIsFloating(s.FIsFloating),
       FHasFixedWidths(s.FHasFixedWidths),
       FHasBackColor(s.FHasBackColor),
-      FColInfo(s.FColInfo),
-      FWidths(s.FWidths),
-      FHeights(s.FHeights),
-      FSpecHeight(s.FSpecHeight),
-      FDepth(s.FDepth),
       FColumnData(s.FColumnData) {
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
@@ -231,13 +225,23 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
   FBoxHeight = s.FBoxHeight;
   FRows.reserve(s.FRows.size());
   for (const auto& row : s.FRows) FRows.push_back(std::make_unique<TCellList>(this, *row));
-  // Grid lookups of the copy point at its own cells.
+  // Grid lookups of the copy point at its own cells: a cover entry is the cell of its own
+  // position, or the one left of it in the row (a column span), or the entry above (a row span).
   for (std::size_t r = 0; r < FRows.size(); ++r) {
     TCellList& row = *FRows[r];
     for (std::size_t c = 0; c < row.FCover.size(); ++c) {
       const TCellObj* orig = s.FRows[r]->FCover[c];
       if (!orig) continue;
-      row.FCover[c] = FRows[std::size_t(orig->FRow)]->FCells[std::size_t(orig->FCol)].get();
+      if (c < row.FCells.size() && s.FRows[r]->FCells[c].get() == orig)
+        row.FCover[c] = row.FCells[c].get();
+      else if (c > 0 && s.FRows[r]->FCover[c - 1] == orig)
+        row.FCover[c] = row.FCover[c - 1];
+      else if (r > 0 && c < s.FRows[r - 1]->FCover.size() && s.FRows[r - 1]->FCover[c] == orig)
+        row.FCover[c] = FRows[r - 1]->FCover[c];
+      else if (r > 0 && c < s.FRows[r - 1]->FCells.size() && s.FRows[r - 1]->FCells[c].get() == orig)
+        row.FCover[c] = FRows[r - 1]->FCells[c].get();
+      else if (r > 0)
+        row.FCover[c] = FRows[r - 1]->CoverAt(int(c));
     }
   }
 }
@@ -279,6 +283,7 @@ TCellObj* ThtmlTable::CellAt(int row, int col) const {
 void ThtmlTable::Initialize() {
   if (FInitialized) return;
   FInitialized = true;
+  FRows.shrink_to_fit();  // the rows are all there: no spare room is kept
   const int n = int(FRows.size());
 
   // Cells without their own background take the row's, then the table's.
@@ -291,13 +296,17 @@ void ThtmlTable::Initialize() {
       if (c) cells.push_back(std::move(c));
     row->FCells = std::move(cells);
     for (auto& c : row->FCells) {
-      if (!c->HasBackColor() && row->FHasBackColor) c->SetBackColor(row->FBackColor);
+      const TRowStyle* style = row->FStyle.get();
+      if (!c->HasBackColor() && style && style->HasBackColor) c->SetBackColor(style->BackColor);
       c->Finish(FCellPadding, FTableBorderWidth > 0);
-      if (c->BackImageName().empty() && row->FBackImage) c->SetBackImage(row->FBackImage->Name, row->FBackImage->Pos);
+      if (c->BackImageName().empty() && style && style->BackImage)
+        c->SetBackImage(style->BackImage->Name, style->BackImage->Pos);
       if (FHasBackColor && !c->HasBackColor()) c->SetBackColor(FBackColor);
-      c->FCell->FTable = this;
+      c->FCell->SetTable(this);
       ++realCells;
     }
+    // The cells have what they take from the row.
+    row->FStyle.reset();
   }
 
   FHasFixedWidths = false;
@@ -309,14 +318,17 @@ void ThtmlTable::Initialize() {
   // followed by placeholders for its column span. Spans are cut back when the grid would pass
   // its limit, and row spans stop at the last row.
   std::int64_t budget = std::max<std::int64_t>(0, std::int64_t(MaxTableGridCells) - realCells);
-  std::vector<int> from, until;  // a column is covered in rows from < r <= until
+  // A column is covered in rows from < r <= until, by the cell whose first column is firstCol.
+  std::vector<int> from, until, firstCol;
   std::vector<TCellObj*> coverCell;
   int hiCol = -1;  // the highest column that may still be covered
   auto covered = [&](int c, int r) { return c < int(from.size()) && from[std::size_t(c)] < r && r <= until[std::size_t(c)]; };
-  auto cut = [&](TCellObj* cell, int r) {
-    // The cell's row span ends above row r.
-    cell->FRowSpan = std::uint16_t(std::max(1, r - cell->FRow));
-    for (int k = cell->FCol; k < cell->FCol + cell->FColSpan && k < int(until.size()); ++k)
+  auto cut = [&](int col, int r) {
+    // The row span of the cell covering column col ends above row r.
+    TCellObj* cell = coverCell[std::size_t(col)];
+    cell->FRowSpan = std::uint16_t(std::max(1, r - from[std::size_t(col)]));
+    const int first = firstCol[std::size_t(col)];
+    for (int k = first; k < first + int(cell->FColSpan) && k < int(until.size()); ++k)
       if (coverCell[std::size_t(k)] == cell) until[std::size_t(k)] = r - 1;
   };
   FNumCols = 0;
@@ -338,15 +350,14 @@ void ThtmlTable::Initialize() {
     for (auto& owned : src) {
       while (covered(col, r)) {
         if (budget <= 0) {
-          cut(coverCell[std::size_t(col)], r);
+          cut(col, r);
           continue;
         }
         pushCovered(col);
         ++col;
       }
       TCellObj* cell = owned.get();
-      cell->FRow = r;
-      cell->FCol = col;
+      const int cellCol = col;
       cell->FRowSpan = std::uint16_t(std::clamp<int>(cell->FRowSpan, 1, n - r));
       cell->FColSpan = std::uint16_t(std::clamp<int>(cell->FColSpan, 1, MaxColSpan));
       row.FCells.push_back(std::move(owned));
@@ -369,11 +380,13 @@ void ThtmlTable::Initialize() {
           if (int(from.size()) < col) {
             from.resize(std::size_t(col), INT_MAX);
             until.resize(std::size_t(col), -1);
+            firstCol.resize(std::size_t(col), 0);
             coverCell.resize(std::size_t(col), nullptr);
           }
-          for (int k = cell->FCol; k < col; ++k) {
+          for (int k = cellCol; k < col; ++k) {
             from[std::size_t(k)] = r;
             until[std::size_t(k)] = r + cell->FRowSpan - 1;
+            firstCol[std::size_t(k)] = cellCol;
             coverCell[std::size_t(k)] = cell;
           }
           hiCol = std::max(hiCol, col - 1);
@@ -385,7 +398,7 @@ void ThtmlTable::Initialize() {
       if (!covered(c, r)) continue;
       std::int64_t cost = c - col + 1;
       if (cost > budget) {
-        cut(coverCell[std::size_t(c)], r);
+        cut(c, r);
         continue;
       }
       while (col < c) {
@@ -409,9 +422,9 @@ void ThtmlTable::Initialize() {
 
   // Column descriptions give their widths to the cells of their columns.
   if (!FColInfo.empty()) {
-    ForEachCell([this](TCellObj& c) {
-      if (c.FCol >= int(FColInfo.size())) return;
-      const TColObj& info = FColInfo[std::size_t(c.FCol)];
+    ForEachCellAt([this](TCellObj& c, int, int col) {
+      if (col >= int(FColInfo.size())) return;
+      const TColObj& info = FColInfo[std::size_t(col)];
       if (info.FColWidth <= 0) return;
       c.FGivenW = info.FColWidth;
       c.FGivenWIsPercent = info.FColIsPercent;
@@ -421,7 +434,8 @@ void ThtmlTable::Initialize() {
   }
 
   const std::size_t cols = std::size_t(FNumCols);
-  FWidths.assign(cols, 0);
+  FWidths.clear();
+  FWidths.resize(cols);
   FColumnData.clear();
   FColumnData.resize(4 * cols);
   FHeights.clear();
@@ -432,12 +446,11 @@ int ThtmlTable::NestLevel() {
   if (!FNestKnown) {
     FNestKnown = true;
     FParentTable = nullptr;
-    FOutermost = nullptr;
     TCellBasic* c = FTableBlock ? FTableBlock->FParentCell : nullptr;
     // Up through the blocks around the table block to the cell of a table, if any.
     for (int guard = 0; c && guard <= 4 * MaxLayoutDepth; ++guard) {
       if (auto* content = dynamic_cast<TTableCellContent*>(c)) {
-        FParentTable = content->FTable;
+        FParentTable = content->Table();
         break;
       }
       const TBlock* parent = c->ParentBlock();
@@ -445,17 +458,17 @@ int ThtmlTable::NestLevel() {
       c = parent->FParentCell;
     }
     if (FParentTable == this) FParentTable = nullptr;
-    FNestLevel = FParentTable ? std::min(FParentTable->NestLevel() + 1, MaxLayoutDepth) : 1;
+    FNestLevel = std::int16_t(FParentTable ? std::min(FParentTable->NestLevel() + 1, MaxLayoutDepth) : 1);
   }
   return FNestLevel;
 }
 
 ThtmlTable* ThtmlTable::Outermost() {
-  if (!FOutermost) {
-    NestLevel();
-    FOutermost = FParentTable ? FParentTable->Outermost() : this;
-  }
-  return FOutermost;
+  // Up the chain of tables around this one (as long as its nesting level at most).
+  NestLevel();
+  ThtmlTable* t = this;
+  for (int guard = 0; t->FParentTable && guard < MaxLayoutDepth; ++guard) t = t->FParentTable;
+  return t;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -483,13 +496,15 @@ bool ThtmlTable::EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth) 
 }
 
 void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
-  for (TCellObj* cell : CellsBySpan(true)) {
+  for (const TPlacedCell& placed : CellsBySpan(true)) {
+    TCellObj* cell = placed.Cell;
+    const int col = placed.Col;
     int cmin = 0, cmax = 0;
     cell->FCell->MeasureMinMax(canvas, cmin, cmax);
     const int extra = cell->HorzSpace() + FCellSpacing;
     int mn = ClampCoord(cmin + extra), mx = ClampCoord(cmax + extra);
     const bool pixels = cell->FGivenW > 0 && !cell->FGivenWIsPercent;
-    const std::size_t c = std::size_t(cell->FCol);
+    const std::size_t c = std::size_t(col);
     if (cell->FColSpan == 1) {
       if (pixels) mx = std::max(mn, ClampCoord(cell->FGivenW + extra));
       MinWidths()[c] = std::max(MinWidths()[c], mn);
@@ -501,24 +516,25 @@ void ThtmlTable::MinMaxWithoutPercents(TCanvas& canvas) {
       mx = mn;
     }
     const int n = cell->FColSpan;
-    std::int64_t minSum = Sum(MinWidths(), cell->FCol, n), maxSum = Sum(MaxWidths(), cell->FCol, n);
+    std::int64_t minSum = Sum(MinWidths(), col, n), maxSum = Sum(MaxWidths(), col, n);
     if (mn > minSum) {
       if (minSum == 0)
         MinWidths()[c] += ClampSum(mn);
       else
-        Spread(MinWidths(), MinWidths(), cell->FCol, n, ClampSum(mn - minSum));
+        Spread(MinWidths(), MinWidths(), col, n, ClampSum(mn - minSum));
     }
     if (mx > maxSum) {
       if (maxSum == 0)
         MaxWidths()[c] += ClampSum(mx);
       else
-        Spread(MaxWidths(), MaxWidths(), cell->FCol, n, ClampSum(mx - maxSum));
+        Spread(MaxWidths(), MaxWidths(), col, n, ClampSum(mx - maxSum));
     }
   }
 }
 
 void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
-  for (TCellObj* cell : CellsBySpan(true)) {
+  for (const TPlacedCell& placed : CellsBySpan(true)) {
+    TCellObj* cell = placed.Cell;
     int cmin = 0, cmax = 0;
     cell->FCell->MeasureMinMax(canvas, cmin, cmax);
     const int extra = cell->HorzSpace() + FCellSpacing;
@@ -528,14 +544,14 @@ void ThtmlTable::MinMaxWithPercents(TCanvas& canvas, int refWidth) {
       p = cell->FGivenW;
     else if (cell->FGivenW > 0 && refWidth > 0)
       p = std::min(1000, Share(cell->FGivenW, 1000, refWidth));
-    const std::size_t c = std::size_t(cell->FCol);
+    const std::size_t c = std::size_t(placed.Col);
     if (cell->FColSpan == 1) {
       MinWidths()[c] = std::max(MinWidths()[c], mn);
       MaxWidths()[c] = std::max(MaxWidths()[c], mx);
       Percents()[c] = std::max(Percents()[c], p);
       continue;
     }
-    const int first = cell->FCol, n = cell->FColSpan;
+    const int first = placed.Col, n = cell->FColSpan;
     std::int64_t minSum = Sum(MinWidths(), first, n), maxSum = Sum(MaxWidths(), first, n);
     int pctSum = int(std::min<std::int64_t>(Sum(Percents(), first, n), INT_MAX));
     int without = 0;
@@ -811,26 +827,59 @@ void ThtmlTable::WidthsImposed(int avail) {
   }
 }
 
-int ThtmlTable::SpanWidth(const TCellObj& cell) const {
-  return ClampSum(Sum(FWidths, cell.FCol, std::min<int>(cell.FColSpan, FNumCols - cell.FCol)));
+int ThtmlTable::SpanWidth(const TCellObj& cell, int col) const {
+  return ClampSum(Sum(FWidths, col, std::min<int>(cell.FColSpan, FNumCols - col)));
 }
 
 int ThtmlTable::NextColumnLeft(int left, int col) const {
   return ClampSum(std::int64_t(left) + FWidths[std::size_t(col)]);
 }
 
+bool ThtmlTable::CellPosition(const TCellObj& cell, int& row, int& col) const {
+  for (std::size_t r = 0; r < FRows.size(); ++r) {
+    const TCellList& cells = *FRows[r];
+    for (std::size_t c = 0; c < cells.FCells.size(); ++c)
+      if (cells.FCells[c].get() == &cell) {
+        row = int(r);
+        col = int(c);
+        return true;
+      }
+  }
+  return false;
+}
+
+int ThtmlTable::FirstRowOf(const TCellObj& cell, int row, int col) const {
+  while (row > 0 && !(std::size_t(col) < FRows[std::size_t(row)]->FCells.size() &&
+                      FRows[std::size_t(row)]->FCells[std::size_t(col)].get() == &cell))
+    --row;
+  return row;
+}
+
+std::vector<int> ThtmlTable::RowTops() const {
+  std::vector<int> tops;
+  if (FHeights.size() != FRows.size()) return tops;
+  tops.reserve(FRows.size() + 1);
+  tops.push_back(FDocY);
+  for (int h : FHeights) tops.push_back(ClampSum(std::int64_t(tops.back()) + h));
+  return tops;
+}
+
 TCellBox ThtmlTable::CellBox(const TCellObj& cell) const {
+  int row = 0, col = 0;
+  const std::vector<int> tops = RowTops();
+  if (tops.empty() || !CellPosition(cell, row, col)) return {};
   int left = FTableLeft;
-  for (int c = 0; c < cell.FCol && c < int(FWidths.size()); ++c) left = NextColumnLeft(left, c);
-  const int top = RowTop(cell.FRow);
-  return {left, top, SpanWidth(cell), CellBottom(cell) - top};
+  for (int c = 0; c < col && c < int(FWidths.size()); ++c) left = NextColumnLeft(left, c);
+  const int top = tops[std::size_t(row)];
+  return {left, top, SpanWidth(cell, col), CellBottom(cell, row, tops) - top};
 }
 
 // ---------------------------------------------------------------------------------------------
 // Layout
 
-int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, int* baseline) {
-  const int w = std::max(0, SpanWidth(cell) - FCellSpacing - cell.HorzSpace());
+int ThtmlTable::LayoutCellContent(TCanvas& canvas, TCellObj& cell, int col, int x, int y, int& cursor,
+                                  int* baseline) {
+  const int w = std::max(0, SpanWidth(cell, col) - FCellSpacing - cell.HorzSpace());
   int firstBaseline = 0;
   int* saved = FDocument ? FDocument->FFirstLineBaseline : nullptr;
   if (FDocument) FDocument->FFirstLineBaseline = baseline ? &firstBaseline : nullptr;
@@ -850,28 +899,29 @@ void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
   std::vector<int> desired(std::size_t(n), 0), spec(std::size_t(n), 0);
   std::vector<char> hasSpec(std::size_t(n), 0);
   int scratch = 0;
-  std::vector<TCellObj*> group;
+  std::vector<TPlacedCell> group;
   std::vector<int> baselines;  // of the group's cells aligned on them
-  const std::vector<TCellObj*> byRowSpan = CellsBySpan(false);
+  const std::vector<TPlacedCell> byRowSpan = CellsBySpan(false);
   std::size_t i = 0;
   while (i < byRowSpan.size()) {
     // Cells of one span starting in one row (the list is by span, then in grid order).
-    const int span = byRowSpan[i]->FRowSpan, r = byRowSpan[i]->FRow;
+    const int span = byRowSpan[i].Cell->FRowSpan, r = byRowSpan[i].Row;
     group.clear();
-    while (i < byRowSpan.size() && byRowSpan[i]->FRowSpan == span && byRowSpan[i]->FRow == r)
+    while (i < byRowSpan.size() && byRowSpan[i].Cell->FRowSpan == span && byRowSpan[i].Row == r)
       group.push_back(byRowSpan[i++]);
     int rowD = 0, rowS = 0, rowBase = 0;
     bool rowHas = false;
     baselines.assign(group.size(), 0);
     for (std::size_t k = 0; k < group.size(); ++k) {
-      TCellObj* cell = group[k];
+      TCellObj* cell = group[k].Cell;
       const bool baseline = span == 1 && cell->FVAlign == acBaseline;
       cell->FCellVSize = std::uint32_t(std::min(
-          LayoutCellContent(canvas, *cell, 0, y, scratch, baseline ? &baselines[k] : nullptr), MaxLayoutCoord));
+          LayoutCellContent(canvas, *cell, group[k].Col, 0, y, scratch, baseline ? &baselines[k] : nullptr),
+          MaxLayoutCoord));
       if (baseline) rowBase = std::max(rowBase, baselines[k]);
     }
     for (std::size_t k = 0; k < group.size(); ++k) {
-      TCellObj* cell = group[k];
+      TCellObj* cell = group[k].Cell;
       int content = cell->FGivenH > 0 ? std::max<int>(cell->FCellVSize, cell->FGivenH) : int(cell->FCellVSize);
       if (cell->FVAlign == acBaseline) {
         // Cells aligned on their first baseline move down to the lowest of them (one spanning
@@ -918,7 +968,7 @@ void ThtmlTable::ComputeRowHeights(TCanvas& canvas, int y) {
     specTotal += spec[std::size_t(k)];
     if (!hasSpec[std::size_t(k)]) ++without;
   }
-  FHeights = desired;
+  AssignInts(FHeights, desired);
   if (n == 0 || desiredTotal >= a) return;
   if (specTotal < a) {
     if (without == 0) {
@@ -1012,13 +1062,13 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   const bool place = outermost == this || nestedPlacing;
   if (outermost == this) FPlacing = true;
   int paintBottom = rowTop[std::size_t(n)] + sp;
-  for (int r = 0; r < n; ++r) FRows[std::size_t(r)]->FBottom = rowTop[std::size_t(r) + 1];
   for (int r = 0; r < n && place; ++r) {
-    for (auto& owned : FRows[std::size_t(r)]->FCells) {
-      if (!owned) continue;
-      TCellObj& cell = *owned;
+    const TCellList& row = *FRows[std::size_t(r)];
+    for (std::size_t col = 0; col < row.FCells.size(); ++col) {
+      if (!row.FCells[col]) continue;
+      TCellObj& cell = *row.FCells[col];
       const int last = std::min(r + cell.FRowSpan, n);
-      const TCellBox box{colLeft[std::size_t(cell.FCol)], rowTop[std::size_t(r)], SpanWidth(cell),
+      const TCellBox box{colLeft[col], rowTop[std::size_t(r)], SpanWidth(cell, int(col)),
                          rowTop[std::size_t(last)] - rowTop[std::size_t(r)]};
       const int free = box.Height - cell.FCellVSize - sp - cell.VertSpace();
       int indent = 0;
@@ -1029,7 +1079,7 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
         default: indent = std::max(0, free / 2); break;
       }
       const int cy = box.Top + sp + cell.Pad(0) + cell.Borders()[0] + indent;
-      LayoutCellContent(canvas, cell, cell.ContentLeft(box, sp), cy, cursor, nullptr);
+      LayoutCellContent(canvas, cell, int(col), cell.ContentLeft(box, sp), cy, cursor, nullptr);
       for (const auto& s : *cell.FCell) paintBottom = std::max(paintBottom, s->FPaintBottom);
     }
   }
@@ -1061,14 +1111,17 @@ int ThtmlTable::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
     const int n = int(FRows.size());
     while (first < n - 1 && rowY + FHeights[std::size_t(first)] <= clip.Top) rowY += FHeights[std::size_t(first++)];
     int start = first;
-    for (TCellObj* c : FRows[std::size_t(first)]->FCover)
-      if (c) start = std::min(start, c->FRow);
+    const TCompactVector<TCellObj*>& cover = FRows[std::size_t(first)]->FCover;
+    for (std::size_t c = 0; c < cover.size(); ++c)
+      if (cover[c] && (c == 0 || cover[c - 1] != cover[c])) start = std::min(start, FirstRowOf(*cover[c], first, int(c)));
     first = start;
   }
   // Rows go down the page: the first one starting below the clip ends the drawing (a row with
   // no cell of its own, wholly covered from above, does not).
-  for (int r = first; r < int(FRows.size()) && RowTop(r) < clip.Bottom; ++r)
-    ForEachPlacedCell(r, [&](TCellObj& c, const TCellBox& box) { c.DrawCell(canvas, clip, box, FCellSpacing, *this); });
+  const std::vector<int> tops = RowTops();
+  for (int r = first; r < int(FRows.size()) && tops[std::size_t(r)] < clip.Bottom; ++r)
+    ForEachPlacedCell(r, tops,
+                      [&](TCellObj& c, const TCellBox& box) { c.DrawCell(canvas, clip, box, FCellSpacing, *this); });
   return after;
 }
 
@@ -1190,21 +1243,21 @@ void ThtmlTable::AppendSelectedText(std::u16string& text) {
       if (c) c->FCell->AppendSelectedText(text);
 }
 
-std::vector<TCellObj*> ThtmlTable::CellsBySpan(bool byColumns) const {
-  std::vector<TCellObj*> cells;
+std::vector<ThtmlTable::TPlacedCell> ThtmlTable::CellsBySpan(bool byColumns) const {
+  std::vector<TPlacedCell> cells;
   bool spanned = false;
-  ForEachCell([&](TCellObj& c) {
-    cells.push_back(&c);
+  ForEachCellAt([&](TCellObj& c, int row, int col) {
+    cells.push_back({&c, row, col});
     spanned = spanned || (byColumns ? c.FColSpan : c.FRowSpan) > 1;
   });
   // Without spans the grid order is the order by span already.
   if (!spanned) return cells;
   if (byColumns)
     std::stable_sort(cells.begin(), cells.end(),
-                     [](const TCellObj* a, const TCellObj* b) { return a->FColSpan < b->FColSpan; });
+                     [](const TPlacedCell& a, const TPlacedCell& b) { return a.Cell->FColSpan < b.Cell->FColSpan; });
   else
     std::stable_sort(cells.begin(), cells.end(),
-                     [](const TCellObj* a, const TCellObj* b) { return a->FRowSpan < b->FRowSpan; });
+                     [](const TPlacedCell& a, const TPlacedCell& b) { return a.Cell->FRowSpan < b.Cell->FRowSpan; });
   return cells;
 }
 
@@ -1225,10 +1278,12 @@ void ThtmlTable::Dump(TDumpWriter& out, int depth) const {
   if (FTableBorderWidth > 0) out << " border=" << FTableBorderWidth;
   if (TooDeep() || FHeights.size() != FRows.size()) return;
   int rowY = FDocY;
+  const std::vector<int> tops = RowTops();
   for (std::size_t r = 0; r < FRows.size(); ++r) {
     out.Line(depth + 1) << "row";
     out.Box(FTableLeft, rowY, FTableWidth, FHeights[r]);
-    ForEachPlacedCell(int(r), [&](const TCellObj& c, const TCellBox& box) { c.Dump(out, depth + 2, box, FCellSpacing); });
+    ForEachPlacedCell(int(r), tops,
+                      [&](const TCellObj& c, const TCellBox& box) { c.Dump(out, depth + 2, box, FCellSpacing); });
     rowY += FHeights[r];
   }
 }

@@ -40,6 +40,16 @@ struct TRowBackImage {
   TBackgroundPosArray Pos{};
 };
 
+// What only a row with a style of its own has, until the grid is built: its background (given
+// to its cells that have none) and its height (each cell's least height as it is added).
+struct TRowStyle {
+  std::unique_ptr<TRowBackImage> BackImage;  // null without a background picture
+  int Height = 0;                             // at most MaxLayoutCoord
+  TColor BackColor = clNone;                  // with HasBackColor
+  std::uint8_t HeightPercent = 0;             // 0 to 100
+  bool HasBackColor = false;
+};
+
 // A row. Positions covered by a span (or missing at the end of a short row) are null.
 class TCellList {
  public:
@@ -52,15 +62,10 @@ class TCellList {
   // position, the cell whose box covers it, null for a missing position. In other rows every
   // position is covered by a cell of the row itself (see CoverAt).
   TCompactVector<TCellObj*> FCover;
-  std::unique_ptr<TRowBackImage> FBackImage;  // null without a background picture
-  int FBottom = 0;  // y below the row from the last layout (the next row's top)
-  int FRowHeight = 0;
-  TColor FBackColor = clNone;          // with FHasBackColor
-  std::uint8_t FRowHeightPercent = 0;  // 0 to 100
-  bool FHasBackColor : 1 = false;
-  bool FBreakBefore : 1 = false;
-  bool FBreakAfter : 1 = false;
-  bool FBreakInside : 1 = false;
+  // The row's own style until the grid is built; null for most rows, and for every row once
+  // its cells have what they take from it. (A row takes 24 bytes; where it lies follows from its
+  // table's row heights.)
+  std::unique_ptr<TRowStyle> FStyle;
 
   // Appends a cell; the row's height becomes the least height of the cell.
   TCellObj* Add(std::unique_ptr<TCellObj> cell);
@@ -75,33 +80,59 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable(TSectionList* document, const ThtmlTable& source);
   ~ThtmlTable() override;
 
+  // The fields are ordered so that they pack: the table takes 176 bytes.
   TCompactVector<std::unique_ptr<TCellList>> FRows;
-  int FTableBorderWidth = 0;
+  TCompactVector<TColObj> FColInfo;
+  // Column widths from the last layout, and row heights (found for those widths).
+  TCompactVector<int> FWidths;
+  TCompactVector<int> FHeights;
+  TTableBlock* FTableBlock = nullptr;  // the table block around the table
   int FNumCols = 0;
   int FTableWidth = 0;
   int FGivenTableWidth = 0;
-  int FCellPadding = 1;
-  int FCellSpacing = 2;
   TColor FBorderColorLight = clBtnHighlight, FBorderColorDark = clBtnShadow;
   TColor FBackColor = clNone;  // with FHasBackColor
   int FTableLeft = 0;
   int FMinMaxStamp = -1;
-  bool FInitialized = false;
-  bool FIsFloating = false;
-  bool FHasFixedWidths = false;
-  bool FHasBackColor = false;
-  TCompactVector<TColObj> FColInfo;
-  // Column widths from the last layout, and row heights (found for those widths).
-  std::vector<int> FWidths;
-  std::vector<int> FHeights;
-
-  // Beyond the fields of the model: the block's own height (0 when none), set by the table
-  // block before each layout; the nesting depth of the table block (blocks inside cells count
-  // from it); the table block itself.
+  // The table block's own height (0 when none), set by the table block before each layout.
   int FSpecHeight = 0;
-  int FDepth = 1;
-  TTableBlock* FTableBlock = nullptr;
 
+ private:
+  int FMinMaxRef = -1;
+  int FHeightsStamp = -1;  // layout counter of FHeights
+
+ public:
+  // Bounded by the limits of their attributes (100, 50 and 40 pixels).
+  std::int16_t FTableBorderWidth = 0;
+  std::int16_t FCellPadding = 1;
+  std::int16_t FCellSpacing = 2;
+  // The nesting depth of the table block (blocks inside cells count from it); at most
+  // MaxLayoutDepth + 1.
+  std::int16_t FDepth = 1;
+
+ private:
+  std::int16_t FNestLevel = 1;  // at most MaxLayoutDepth
+
+ public:
+  bool FInitialized : 1 = false;
+  bool FIsFloating : 1 = false;
+  bool FHasFixedWidths : 1 = false;
+  bool FHasBackColor : 1 = false;
+
+ private:
+  bool FMinMaxWithPercents : 1 = false;
+  bool FPlacing : 1 = false;  // the outermost table is placing its cells
+  bool FNestKnown : 1 = false;
+
+ public:
+  // Counters for tests and benchmarks: cell content layouts since the table was made.
+  long long FCellLayouts = 0;
+
+ private:
+  TCompactVector<int> FColumnData;
+  ThtmlTable* FParentTable = nullptr;
+
+ public:
   void AddColumnSpec(int width, bool isPercent, const std::string& align, int vAlign);
   TCellList* AddRow(std::unique_ptr<TCellList> row);
   // Normalises the grid once: spans, placeholders, column descriptions, cell finishing.
@@ -113,7 +144,10 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable* Outermost();
   // The cell at a grid position (null for a covered or missing position).
   TCellObj* CellAt(int row, int col) const;
-  // A cell's box from the last layout (the cell must be in the grid).
+  // Where a cell is in the grid (its row, and its column in the row's positions); false for a
+  // cell that is not in the table. Cells do not keep their position: this looks for it.
+  bool CellPosition(const TCellObj& cell, int& row, int& col) const;
+  // A cell's box from the last layout (an empty box for a cell not in the grid).
   TCellBox CellBox(const TCellObj& cell) const;
 
   // ---- section operations ----
@@ -140,13 +174,15 @@ class ThtmlTable : public TSectionBase {
   // The table stands for its cells in the position list, so it asks their content.
   bool LineYAt(int docPos, int& y) override;
 
-  // Counters for tests and benchmarks: cell content layouts since the table was made.
-  long long FCellLayouts = 0;
-
  private:
+  // A cell with its grid position.
+  struct TPlacedCell {
+    TCellObj* Cell;
+    int Row, Col;
+  };
   // The cells in order of their column spans, or of their row spans (stable, else in grid order);
   // made for each pass that goes by span rather than kept.
-  std::vector<TCellObj*> CellsBySpan(bool byColumns) const;
+  std::vector<TPlacedCell> CellsBySpan(bool byColumns) const;
   // Column minimums and maximums (with or without percentages) for a reference width; cached
   // per document layout pass. Returns true when they were recomputed.
   bool EnsureMinMax(TCanvas& canvas, bool withPercents, int refWidth);
@@ -159,28 +195,35 @@ class ThtmlTable : public TSectionBase {
   void WidthsImposed(int avail);
   // Lays a cell's content out for its spanned width at y; returns its height. With `baseline`,
   // the first line's baseline below y goes there (0 when none).
-  int LayoutCellContent(TCanvas& canvas, TCellObj& cell, int x, int y, int& cursor, int* baseline);
+  int LayoutCellContent(TCanvas& canvas, TCellObj& cell, int col, int x, int y, int& cursor, int* baseline);
   void ComputeRowHeights(TCanvas& canvas, int y);
-  int SpanWidth(const TCellObj& cell) const;
-  // The top of a row from the last layout, and the x right of a column that starts at `left`.
-  int RowTop(int row) const { return row == 0 ? FDocY : FRows[std::size_t(row) - 1]->FBottom; }
+  // The width of the columns a cell at column `col` spans.
+  int SpanWidth(const TCellObj& cell, int col) const;
+  // The tops of the rows from the last layout and, last, the bottom of the last row: the table's
+  // y and the row heights summed (as the layout summed them). Empty when the heights are not
+  // those of a layout.
+  std::vector<int> RowTops() const;
   int NextColumnLeft(int left, int col) const;
-  // Calls f(cell, box) for the cells of row r from left to right; the column lefts are summed on
-  // the way.
+  // Calls f(cell, box) for the cells of row r from left to right, with the row tops of RowTops;
+  // the column lefts are summed on the way.
   template <class F>
-  void ForEachPlacedCell(int r, F f) const {
+  void ForEachPlacedCell(int r, const std::vector<int>& tops, F f) const {
     const TCellList& row = *FRows[std::size_t(r)];
-    const int top = RowTop(r);
+    const int top = tops[std::size_t(r)];
     int left = FTableLeft;
     const std::size_t n = std::min(row.FCells.size(), FWidths.size());
     for (std::size_t c = 0; c < n; ++c) {
-      if (TCellObj* cell = row.FCells[c].get()) f(*cell, TCellBox{left, top, SpanWidth(*cell), CellBottom(*cell) - top});
+      if (TCellObj* cell = row.FCells[c].get())
+        f(*cell, TCellBox{left, top, SpanWidth(*cell, int(c)), CellBottom(*cell, r, tops) - top});
       left = NextColumnLeft(left, int(c));
     }
   }
-  int CellBottom(const TCellObj& cell) const {
-    return FRows[std::size_t(std::min<std::size_t>(std::size_t(cell.FRow) + cell.FRowSpan, FRows.size())) - 1]->FBottom;
+  // The bottom of a cell that starts in row `row`.
+  int CellBottom(const TCellObj& cell, int row, const std::vector<int>& tops) const {
+    return tops[std::min<std::size_t>(std::size_t(row) + cell.FRowSpan, FRows.size())];
   }
+  // The first row of the cell that covers position `col` of row `row` (the cell must cover it).
+  int FirstRowOf(const TCellObj& cell, int row, int col) const;
   // The row and column at a point inside the table (false outside).
   bool GridAt(int x, int y, int& row, int& col) const;
   TCellObj* CellUnder(int x, int y) const;
@@ -189,6 +232,15 @@ class ThtmlTable : public TSectionBase {
     for (const auto& row : FRows)
       for (const auto& c : row->FCells)
         if (c) f(*c);
+  }
+  // The same with each cell's grid position: f(cell, row, col).
+  template <class F>
+  void ForEachCellAt(F f) const {
+    for (std::size_t r = 0; r < FRows.size(); ++r) {
+      const TCellList& row = *FRows[r];
+      for (std::size_t c = 0; c < row.FCells.size(); ++c)
+        if (TCellObj* cell = row.FCells[c].get()) f(*cell, int(r), int(c));
+    }
   }
 
   // Per column, one after the other in one block (sized with the grid): the minimums, the
@@ -208,17 +260,12 @@ class ThtmlTable : public TSectionBase {
   }
   std::span<int> ColumnData(int k) { return ColumnSpan(FColumnData, k); }
   std::span<const int> ColumnData(int k) const { return ColumnSpan(FColumnData, k); }
-  void AssignWidths(std::span<const int> from) { FWidths.assign(from.begin(), from.end()); }
-
-  TCompactVector<int> FColumnData;
-  int FMinMaxRef = -1;
-  int FHeightsStamp = -1;  // layout counter of FHeights
-  int FNestLevel = 1;
-  bool FMinMaxWithPercents = false;
-  bool FPlacing = false;  // the outermost table is placing its cells
-  bool FNestKnown = false;
-  ThtmlTable* FParentTable = nullptr;
-  ThtmlTable* FOutermost = nullptr;
+  void AssignWidths(std::span<const int> from) { AssignInts(FWidths, from); }
+  static void AssignInts(TCompactVector<int>& to, std::span<const int> from) {
+    to.clear();
+    to.reserve(from.size());
+    for (int v : from) to.push_back(v);
+  }
 };
 
 // The block around a table.
@@ -229,18 +276,27 @@ class TTableBlock : public TBlock {
   TTableBlock(TSectionList* document, const TTableBlock& source);
 
   ThtmlTable* FTable = nullptr;  // owned by the content cell
-  int FSpecWidth = 0;            // pixels, or tenths of a percent; 0 when none
-  bool FSpecWidthIsPercent = false;
-  bool FHasBgColor = false;
-  TColor FBgColor = clNone;
-  int FHSpace = 0, FVSpace = 0;
-  bool FInCaptionBlock = false;
-  bool FHtmlBorder = false;
-  bool FCentered = false;
-  bool FRightAligned = false;  // from the enclosing text-align; pushed right when it has no margins
-  int FXOffset = 0;
-  int FSpecHeight = 0;  // HEIGHT, used when the style gives none
+  // WIDTH in pixels (at most MaxLayoutCoord) or tenths of a percent (at most 1000); 0 when none.
+  std::uint32_t FSpecWidth : 27 = 0;
+  bool FSpecWidthIsPercent : 1 = false;
+  bool FInCaptionBlock : 1 = false;
+  bool FHtmlBorder : 1 = false;
+  bool FCentered : 1 = false;
+  bool FRightAligned : 1 = false;  // from the enclosing text-align; pushed right when it has no margins
+  // HEIGHT (at most MaxLayoutCoord), used when the style gives none.
+  std::uint32_t FSpecHeight : 27 = 0;
+  bool FStyleHeightIsPercent : 1 = false;
+  std::uint8_t FHSpace = 0;  // at most 40
+  std::uint8_t FVSpace = 0;  // at most 200
 
+ private:
+  // What layout reads of the style's box, kept so that the prepared box can go once resolved:
+  // the width in pixels when it is a positive length (else 0), and the height in pixels, or in
+  // percent with FStyleHeightIsPercent (0 when none).
+  int FStyleWidth = 0;
+  int FStyleHeight = 0;
+
+ public:
   // The table's outer width (margins included) for an available width.
   int OuterWidth(TCanvas& canvas, int availWidth);
 

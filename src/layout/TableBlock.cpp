@@ -29,19 +29,20 @@ bool HasPercentSign(const std::string& text) { return text.find('%') != std::str
 
 namespace {
 
-// ALIGN of a table: CENTER centres it; LEFT and RIGHT float it unless it floats or is placed
-// already.
-void ApplyTableAlign(const TAttributeList& attributes, TBlock& block, bool& centered) {
+// ALIGN of a table: CENTER centres it (the answer is true); LEFT and RIGHT float it unless it
+// floats or is placed already.
+bool ApplyTableAlign(const TAttributeList& attributes, TBlock& block) {
   TAttribute* a = nullptr;
-  if (!attributes.Find(syAlign, a)) return;
+  if (!attributes.Find(syAlign, a)) return false;
   const std::string align = LowerCase(a->Text());
   if (align == "center") {
-    centered = true;
+    return true;
   } else if ((align == "left" || align == "right") && block.FFloatMode == acNone &&
              block.FPositioning != posAbsolute) {
     block.FFloatMode = align == "left" ? acLeft : acRight;
     if (block.FStackLevel == 0) block.FStackLevel = 1;
   }
+  return false;
 }
 
 }  // namespace
@@ -49,8 +50,6 @@ void ApplyTableAlign(const TAttributeList& attributes, TBlock& block, bool& cent
 TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell,
                          TProperties& props, std::unique_ptr<ThtmlTable> table)
     : TBlock(document, attributes, parentCell, props, false, false, false) {
-  // The style's width and height are read at every layout.
-  FKeepRawBox = true;
   if (!table) table = std::make_unique<ThtmlTable>(document, nullptr);
   FTable = table.get();
   FTable->FTableBlock = this;
@@ -58,12 +57,10 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
   FInnerCell->AddSection(std::move(table));
 
   if (attributes) {
-    ApplyTableAlign(*attributes, *this, FCentered);
+    if (ApplyTableAlign(*attributes, *this)) FCentered = true;
     TAttribute* a = nullptr;
     TColor c = clNone;
     if (attributes->Find(syBgcolor, a) && ParseColor(a->Text(), false, c)) {
-      FHasBgColor = true;
-      FBgColor = c;
       FTable->FHasBackColor = true;
       FTable->FBackColor = c;
       if (!RawBox()[piBackgroundColor].IsInt()) {
@@ -77,23 +74,36 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
     if (attributes->Find(syWidth, a)) {
       if (HasPercentSign(a->Text())) {
         if (a->Value() >= 1 && a->Value() <= 100) {
-          FSpecWidth = a->Value() * 10;
+          FSpecWidth = std::uint32_t(a->Value() * 10);
           FSpecWidthIsPercent = true;
         }
       } else if (a->Value() > 0) {
-        FSpecWidth = std::min(a->Value(), MaxLayoutCoord);
+        FSpecWidth = std::uint32_t(std::min(a->Value(), MaxLayoutCoord));
       }
     }
-    if (attributes->Find(syHeight, a) && !HasPercentSign(a->Text())) FSpecHeight = std::clamp(a->Value(), 0, MaxLayoutCoord);
-    if (attributes->Find(syHspace, a)) FHSpace = std::min(std::abs(std::max(a->Value(), -MaxHSpace)), MaxHSpace);
-    if (attributes->Find(syVspace, a)) FVSpace = std::min(std::abs(std::max(a->Value(), -MaxVSpace)), MaxVSpace);
+    if (attributes->Find(syHeight, a) && !HasPercentSign(a->Text()))
+      FSpecHeight = std::uint32_t(std::clamp(a->Value(), 0, MaxLayoutCoord));
+    if (attributes->Find(syHspace, a))
+      FHSpace = std::uint8_t(std::min(std::abs(std::max(a->Value(), -MaxHSpace)), MaxHSpace));
+    if (attributes->Find(syVspace, a))
+      FVSpace = std::uint8_t(std::min(std::abs(std::max(a->Value(), -MaxVSpace)), MaxVSpace));
   }
   // A style width: a percentage as tenths (at most 1000); pixels are handled at layout, where
   // the paddings and borders it includes are known.
   const TPropValue& w = RawBox()[piWidth];
   if (w.IsPercent() && w.Percent() > 0) {
-    FSpecWidth = std::min(1000, int(w.Percent() * 10));
+    FSpecWidth = std::uint32_t(std::min(1000.0, w.Percent() * 10));
     FSpecWidthIsPercent = true;
+  }
+  // Layout reads the style's width and height at every pass; they are kept apart, so that the
+  // prepared box is freed once resolved like any block's.
+  if (w.IsInt() && w.Int() > 0 && w.Int() != AutoValue) FStyleWidth = w.Int();
+  const TPropValue& h = RawBox()[piHeight];
+  if (h.IsInt() && h.Int() > 0) {
+    FStyleHeight = h.Int();
+  } else if (h.IsPercent()) {
+    FStyleHeightIsPercent = true;
+    FStyleHeight = int(std::clamp(h.Percent(), 0.0, double(MaxLayoutCoord)));
   }
   // The HTML border: a raised frame, unless the style draws a border of its own.
   if (FTable->FTableBorderWidth > 0) {
@@ -103,15 +113,15 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
     if (!styled) {
       FHtmlBorder = true;
       for (int i = piBorderTopWidth; i <= piBorderLeftWidth; ++i)
-        RawBox()[i] = TPropValue(FTable->FTableBorderWidth);
+        RawBox()[i] = TPropValue(int(FTable->FTableBorderWidth));
       for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) RawBox()[i] = TPropValue(int(bssOutset));
       FBoxBorderStyle = bssOutset;
       FBoxCached = false;
     }
   }
   if (IsFloating()) {
-    if (FBoxValues[piMarginTop] == 0) FBoxValues[piMarginTop] = FVSpace;
-    if (FBoxValues[piMarginBottom] == 0) FBoxValues[piMarginBottom] = FVSpace;
+    if (FBoxValues[piMarginTop] == 0) FBoxValues[piMarginTop] = int(FVSpace);
+    if (FBoxValues[piMarginBottom] == 0) FBoxValues[piMarginBottom] = int(FVSpace);
   }
   FTable->FIsFloating = IsFloating();
 }
@@ -120,16 +130,16 @@ TTableBlock::TTableBlock(TSectionList* document, const TTableBlock& s)
     : TBlock(document, s),
       FSpecWidth(s.FSpecWidth),
       FSpecWidthIsPercent(s.FSpecWidthIsPercent),
-      FHasBgColor(s.FHasBgColor),
-      FBgColor(s.FBgColor),
-      FHSpace(s.FHSpace),
-      FVSpace(s.FVSpace),
       FInCaptionBlock(s.FInCaptionBlock),
       FHtmlBorder(s.FHtmlBorder),
       FCentered(s.FCentered),
       FRightAligned(s.FRightAligned),
-      FXOffset(s.FXOffset),
-      FSpecHeight(s.FSpecHeight) {
+      FSpecHeight(s.FSpecHeight),
+      FStyleHeightIsPercent(s.FStyleHeightIsPercent),
+      FHSpace(s.FHSpace),
+      FVSpace(s.FVSpace),
+      FStyleWidth(s.FStyleWidth),
+      FStyleHeight(s.FStyleHeight) {
   for (const auto& owned : *FInnerCell)
     if (auto* t = dynamic_cast<ThtmlTable*>(owned.get())) {
       FTable = t;
@@ -153,12 +163,11 @@ void TTableBlock::SideMargins(int& ml, int& mr) const {
 int TTableBlock::TableWidthFor(TCanvas& canvas, int fill) {
   const TBoxValues& b = FBoxValues;
   const int bp = b[piBorderLeftWidth] + b[piBorderRightWidth] + b[piPaddingLeft] + b[piPaddingRight];
-  const TPropValue& styleWidth = RawBox()[piWidth];
   int given = 0;
-  if (styleWidth.IsInt() && styleWidth.Int() > 0 && styleWidth.Int() != AutoValue)
-    given = std::max(1, styleWidth.Int() - bp);
+  if (FStyleWidth > 0)
+    given = std::max(1, FStyleWidth - bp);
   else if (FSpecWidth > 0)
-    given = FSpecWidthIsPercent ? std::max(1, MulDiv(fill, FSpecWidth, 1000)) : FSpecWidth;
+    given = FSpecWidthIsPercent ? std::max(1, MulDiv(fill, int(FSpecWidth), 1000)) : int(FSpecWidth);
   int mn = 0, mx = 0;
   if (given > 0) {
     FTable->FGivenTableWidth = given;
@@ -219,12 +228,11 @@ void TTableBlock::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
     if (mr == 0) mr = FHSpace;
   }
   const int bp = box[piBorderLeftWidth] + box[piBorderRightWidth] + box[piPaddingLeft] + box[piPaddingRight];
-  const TPropValue& styleWidth = RawBox()[piWidth];
   int pixels = 0;
-  if (styleWidth.IsInt() && styleWidth.Int() > 0 && styleWidth.Int() != AutoValue)
-    pixels = std::max(1, styleWidth.Int() - bp);
+  if (FStyleWidth > 0)
+    pixels = std::max(1, FStyleWidth - bp);
   else if (FSpecWidth > 0 && !FSpecWidthIsPercent)
-    pixels = FSpecWidth;
+    pixels = int(FSpecWidth);
   const int saved = FTable->FGivenTableWidth;
   FTable->FGivenTableWidth = pixels;
   int mn = 0, mx = 0;
@@ -238,24 +246,21 @@ void TTableBlock::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
 
 int TTableBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
                                int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
-  FXOffset = 0;
   if (FHidden || TooDeep())
     return TBlock::LayoutSection(canvas, x, y, xRef, yRef, availWidth, availHeight, blockHeight, indents, maxWidth,
                                  cursor);
   // The table's own height: the style's, else HEIGHT.
-  const TPropValue& h = RawBox()[piHeight];
-  int height = FSpecHeight;
-  if (h.IsInt() && h.Int() > 0)
-    height = h.Int();
-  else if (h.IsPercent() && availHeight > 0)
-    height = MulDiv(availHeight, int(h.Percent()), 100);
+  int height = int(FSpecHeight);
+  if (FStyleHeight > 0 && !FStyleHeightIsPercent)
+    height = FStyleHeight;
+  else if (FStyleHeightIsPercent && availHeight > 0)
+    height = MulDiv(availHeight, FStyleHeight, 100);
   FTable->FSpecHeight = height;
   FTable->FIsFloating = IsFloating();
   if (!IsFloating() && FPositioning == posStatic) {
     // Placed between the floats at its top.
     const int left = std::max(x, indents.LeftEdgeAt(y));
     const int room = std::max(0, indents.RightEdgeAt(y) - left);
-    FXOffset = left - x;
     return TBlock::LayoutSection(canvas, left, y, xRef, yRef, room, availHeight, blockHeight, indents, maxWidth,
                                  cursor);
   }
@@ -292,7 +297,7 @@ TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TAttr
   DropBackImage();
   FHasPercentBox = false;
   FBoxCached = false;
-  if (attributes) ApplyTableAlign(*attributes, *this, FCentered);
+  if (attributes && ApplyTableAlign(*attributes, *this)) FCentered = true;
 }
 
 TTableAndCaptionBlock::TTableAndCaptionBlock(TSectionList* document, const TTableAndCaptionBlock& s)

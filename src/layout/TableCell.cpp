@@ -21,11 +21,25 @@ constexpr int MaxTilesPerCell = 20000;
 
 }  // namespace
 
-TTableCellContent::TTableCellContent(ThtmlTable* table) : FTable(table) {
+TTableCellContent::TTableCellContent(ThtmlTable* table) : FTableOrExtra(reinterpret_cast<std::uintptr_t>(table)) {
   if (table) FDepth = table->FDepth + 1;
 }
 
-TSectionList* TTableCellContent::Document() const { return FTable ? FTable->FDocument : nullptr; }
+TTableCellContent::~TTableCellContent() { delete ExtraRecord(); }
+
+TSectionList* TTableCellContent::Document() const {
+  ThtmlTable* table = Table();
+  return table ? table->FDocument : nullptr;
+}
+
+TCellExtra& TTableCellContent::MakeExtraRecord() {
+  if (TCellExtra* e = ExtraRecord()) return *e;
+  auto e = std::make_unique<TCellExtra>();
+  e->Table = Table();
+  static_assert(alignof(TCellExtra) >= 2, "the record's address leaves the low bit free");
+  FTableOrExtra = reinterpret_cast<std::uintptr_t>(e.get()) | 1;
+  return *e.release();
+}
 
 int TTableCellContent::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight,
                                   int blockHeight, IndentManager&, int& scrollWidth, int& cursor) {
@@ -143,8 +157,6 @@ TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
       FHasCssBorder(s.FHasCssBorder),
       FTableBorder(s.FTableBorder),
       FBkColor(s.FBkColor),
-      FRow(s.FRow),
-      FCol(s.FCol),
       FCellVSize(s.FCellVSize),
       FVAlign(s.FVAlign),
       FHasBkColor(s.FHasBkColor),
@@ -158,34 +170,31 @@ TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
   FCell->FOwnerTag = s.FCell->FOwnerTag;
   FCell->FDepth = s.FCell->FDepth;
   FCell->CopyFrom(*s.FCell, table->FDocument);
-  if (s.FExtra) {
+  if (const TCellExtra* from = s.Ext()) {
     TCellExtra& e = Extra();
-    e.BorderWidths = s.FExtra->BorderWidths;
-    e.BorderColors = s.FExtra->BorderColors;
-    e.BorderStyles = s.FExtra->BorderStyles;
-    e.BaselineIndent = s.FExtra->BaselineIndent;
-    e.WidePad = s.FExtra->WidePad;
-    if (s.FExtra->BackImage) {
+    e.BorderWidths = from->BorderWidths;
+    e.BorderColors = from->BorderColors;
+    e.BorderStyles = from->BorderStyles;
+    e.BaselineIndent = from->BaselineIndent;
+    e.WidePad = from->WidePad;
+    if (from->BackImage) {
       e.BackImage = std::make_unique<TCellBackImage>();
-      e.BackImage->Pos = s.FExtra->BackImage->Pos;
+      e.BackImage->Pos = from->BackImage->Pos;
       // The copy shares the picture without holding the cache entry.
-      e.BackImage->Image.ShareFrom(s.FExtra->BackImage->Image);
+      e.BackImage->Image.ShareFrom(from->BackImage->Image);
     }
   }
 }
 
 TCellObj::~TCellObj() {
-  if (FExtra && FExtra->BackImage) FExtra->BackImage->Image.Release(FCell->Document());
-}
-
-TCellExtra& TCellObj::Extra() {
-  if (!FExtra) FExtra = std::make_unique<TCellExtra>();
-  return *FExtra;
+  TCellExtra* e = FCell->ExtraRecord();
+  if (e && e->BackImage) e->BackImage->Image.Release(FCell->Document());
 }
 
 const std::string& TCellObj::BackImageName() const {
   static const std::string none;
-  return FExtra && FExtra->BackImage ? FExtra->BackImage->Image.Name : none;
+  const TCellExtra* e = Ext();
+  return e && e->BackImage ? e->BackImage->Image.Name : none;
 }
 
 void TCellObj::SetBackImage(const std::string& name, const TBackgroundPosArray& pos) {
@@ -215,13 +224,20 @@ void TCellObj::Finish(int cellPadding, bool tableBorder) {
   if (tableBorder && !FHasCssBorder) FTableBorder = true;
 }
 
-TCellBox TCellObj::Box() const { return FCell->FTable->CellBox(*this); }
+TCellBox TCellObj::Box() const {
+  const ThtmlTable* table = FCell->Table();
+  return table ? table->CellBox(*this) : TCellBox{};
+}
 
-int TCellObj::ContentLeft() const { return ContentLeft(Box(), FCell->FTable->FCellSpacing); }
+int TCellObj::ContentLeft() const {
+  const ThtmlTable* table = FCell->Table();
+  return ContentLeft(Box(), table ? table->FCellSpacing : 0);
+}
 
 void TCellObj::LoadBackImage() {
   TSectionList* doc = FCell->Document();
-  TCellBackImage* back = FExtra ? FExtra->BackImage.get() : nullptr;
+  TCellExtra* e = FCell->ExtraRecord();
+  TCellBackImage* back = e ? e->BackImage.get() : nullptr;
   if (back && !back->Image.Ready() && doc && doc->Host().ViewImages()) back->Image.Load(*doc);
 }
 
@@ -237,7 +253,8 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, const TCellBox& cell
   TSectionList* doc = FCell->Document();
   bool backgrounds = !(doc && doc->FPrinting && !doc->FPrintBackground);
   if (backgrounds && HasBackColor() && BackColor() != clNone) canvas.FillRect(box, BackColor() | PaletteMatchFlag);
-  TCellBackImage* back = FExtra ? FExtra->BackImage.get() : nullptr;
+  TCellExtra* e = FCell->ExtraRecord();
+  TCellBackImage* back = e ? e->BackImage.get() : nullptr;
   if (backgrounds && back && back->Image.Ready()) {
     try {
       TileBackground(canvas, clip, box);
@@ -251,8 +268,9 @@ void TCellObj::DrawCell(TCanvas& canvas, const TRect& clip, const TCellBox& cell
 }
 
 void TCellObj::TileBackground(TCanvas& canvas, const TRect& clip, const TRect& box) {
-  const TBlockImage::TPicture& im = *FExtra->BackImage->Image.Pic;
-  const TBackgroundPosArray& pos = FExtra->BackImage->Pos;
+  const TCellBackImage& back = *Ext()->BackImage;
+  const TBlockImage::TPicture& im = *back.Image.Pic;
+  const TBackgroundPosArray& pos = back.Pos;
   const TBitmap& pic = *im.Frame;
   const int tw = pic.Width(), th = pic.Height();
   TRect area = IntersectRect(box, clip);
@@ -293,11 +311,12 @@ void TCellObj::TileBackground(TCanvas& canvas, const TRect& clip, const TRect& b
 
 void TCellObj::DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable& table) {
   if (FHasCssBorder) {
-    const std::array<int, 4>& widths = FExtra->BorderWidths;
+    const TCellExtra& e = *Ext();
+    const std::array<int, 4>& widths = e.BorderWidths;
     const int t = widths[0], r = widths[1], b = widths[2], l = widths[3];
     if (t + r + b + l == 0) return;
-    const std::array<TColor, 4>& colors = FExtra->BorderColors;
-    const std::array<std::uint8_t, 4>& styles = FExtra->BorderStyles;
+    const std::array<TColor, 4>& colors = e.BorderColors;
+    const std::array<std::uint8_t, 4>& styles = e.BorderStyles;
     bool flat = t == 1 && r == 1 && b == 1 && l == 1;
     for (int s = 0; s < 4; ++s) flat = flat && styles[s] == bssSolid && colors[s] == colors[0];
     if (flat) {

@@ -24,6 +24,25 @@ class TDumpWriter;
 constexpr int MaxColSpan = 1000;
 constexpr int MaxRowSpan = 65534;
 
+// A background picture and where it is placed.
+struct TCellBackImage {
+  TBlockImage Image;
+  TBackgroundPosArray Pos{};
+};
+
+// What few cells have: a border of their own from style, a background picture, the content
+// offset found for a cell aligned on its row's baseline, paddings too wide for a byte. A cell
+// with the record keeps its table's pointer in it (see TTableCellContent).
+struct TCellExtra {
+  ThtmlTable* Table = nullptr;
+  std::array<int, 4> BorderWidths{};           // top, right, bottom, left
+  std::array<TColor, 4> BorderColors{};
+  std::array<std::uint8_t, 4> BorderStyles{};  // TBorderStyleCode of each side
+  int BaselineIndent = 0;
+  std::array<int, 4> WidePad{};  // the paddings, when one does not fit in the cell's bytes
+  std::unique_ptr<TCellBackImage> BackImage;  // null without a background picture
+};
+
 // The content of a table cell: a cell that knows its table (so that nested tables find the one
 // around them, and the cell its document and depth). It is laid out and drawn against an indent
 // manager of its own, for the width its table gives it.
@@ -45,6 +64,7 @@ class TTableCellContent : public TCellBasic {
   };
 
   explicit TTableCellContent(ThtmlTable* table);
+  ~TTableCellContent() override;
   TSectionList* Document() const override;
   std::string_view OwnerTag() const override { return FOwnerTag.View(); }
   int LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
@@ -56,29 +76,31 @@ class TTableCellContent : public TCellBasic {
     return DrawWithOwnIndents(canvas, clip, x, width, 0, 0);
   }
 
-  TCellTag FOwnerTag;   // placed first, in the tail of the base
-  ThtmlTable* FTable;  // the table whose cell this is
+  // The table whose cell this is.
+  ThtmlTable* Table() const { return HasExtra() ? ExtraRecord()->Table : reinterpret_cast<ThtmlTable*>(FTableOrExtra); }
+  void SetTable(ThtmlTable* table) {
+    if (HasExtra())
+      ExtraRecord()->Table = table;
+    else
+      FTableOrExtra = reinterpret_cast<std::uintptr_t>(table);
+  }
+  // The cell's extra record (null for most cells), and the record made when it has none.
+  TCellExtra* ExtraRecord() const {
+    return HasExtra() ? reinterpret_cast<TCellExtra*>(FTableOrExtra - 1) : nullptr;
+  }
+  TCellExtra& MakeExtraRecord();
+
+  TCellTag FOwnerTag;  // placed first, in the tail of the base
+
+ private:
+  bool HasExtra() const { return (FTableOrExtra & 1) != 0; }
+  // One word for two pointers: the table, or (with the low bit set) the extra record, which
+  // then holds the table. The record is owned here.
+  std::uintptr_t FTableOrExtra;
 };
 
 // A table cell's content lives inside the cell object (one allocation per cell).
 using TEmbeddedCellContent = TEmbedded<TTableCellContent>;
-
-// A background picture and where it is placed.
-struct TCellBackImage {
-  TBlockImage Image;
-  TBackgroundPosArray Pos{};
-};
-
-// What few cells have: a border of their own from style, a background picture, the content
-// offset found for a cell aligned on its row's baseline, paddings too wide for a byte.
-struct TCellExtra {
-  std::array<int, 4> BorderWidths{};           // top, right, bottom, left
-  std::array<TColor, 4> BorderColors{};
-  std::array<std::uint8_t, 4> BorderStyles{};  // TBorderStyleCode of each side
-  int BaselineIndent = 0;
-  std::array<int, 4> WidePad{};  // the paddings, when one does not fit in the cell's bytes
-  std::unique_ptr<TCellBackImage> BackImage;  // null without a background picture
-};
 
 // A cell box in document coordinates, the spacing above and on the left included. The table
 // works it out from its column widths and row heights; the cell does not keep it.
@@ -99,14 +121,10 @@ class TCellObj {
   TCellObj(const TCellObj&) = delete;
   TCellObj& operator=(const TCellObj&) = delete;
 
-  TEmbeddedCellContent FCell;
+  TEmbeddedCellContent FCell;  // with the extra record most cells lack
 
- private:
-  std::unique_ptr<TCellExtra> FExtra;  // null for most cells
-
- public:
   // Every cell pays for what follows: values bounded by the layout's limits and flags are held
-  // in bits (the cell takes 72 bytes).
+  // in bits (the cell takes 56 bytes).
   std::uint64_t FGivenW : 27 = 0;         // pixels, or tenths of a percent (at most MaxLayoutCoord)
   std::uint64_t FGivenH : 27 = 0;         // at most MaxLayoutCoord
   std::uint64_t FGivenHPercent : 7 = 0;   // 0 to 100
@@ -114,7 +132,6 @@ class TCellObj {
   bool FHasCssBorder : 1 = false;  // the border is the style's (kept in the extra record)
   bool FTableBorder : 1 = false;   // without one, the 1-pixel border a bordered table gives
   TColor FBkColor = clNone;  // with FHasBkColor
-  int FRow = 0, FCol = 0;    // grid position
   std::uint32_t FCellVSize : 27 = 0;  // content height from the last layout (at most MaxLayoutCoord)
   std::uint32_t FVAlign : 3 = acMiddle;
   bool FHasBkColor : 1 = false;
@@ -127,12 +144,12 @@ class TCellObj {
 
   // Paddings in the order top, right, bottom, left; -1 was not given (a percentage padding is
   // kept negative until the table's padding replaces it).
-  int Pad(int side) const { return FWidePad ? FExtra->WidePad[std::size_t(side)] : FPad[std::size_t(side)]; }
+  int Pad(int side) const { return FWidePad ? Ext()->WidePad[std::size_t(side)] : FPad[std::size_t(side)]; }
   void SetPads(const std::array<int, 4>& pads);
 
   // The border widths, top, right, bottom, left.
   std::array<int, 4> Borders() const {
-    if (FHasCssBorder) return FExtra->BorderWidths;
+    if (FHasCssBorder) return Ext()->BorderWidths;
     const int w = FTableBorder ? 1 : 0;
     return {w, w, w, w};
   }
@@ -145,9 +162,9 @@ class TCellObj {
   int ContentWidth(const TCellBox& box, int spacing) const { return std::max(0, box.Width - spacing - HorzSpace()); }
   // How far down its box the content of a cell aligned on the baseline starts, as its table's
   // row heights found it (0 when it was not found).
-  int BaselineIndent() const { return FExtra ? FExtra->BaselineIndent : 0; }
+  int BaselineIndent() const { return Ext() ? Ext()->BaselineIndent : 0; }
   void SetBaselineIndent(int indent) {
-    if (indent != 0 || FExtra) Extra().BaselineIndent = indent;
+    if (indent != 0 || Ext()) Extra().BaselineIndent = indent;
   }
 
   // The background picture's name (empty when none), and its setting with its placement.
@@ -184,7 +201,8 @@ class TCellObj {
   void DrawBorder(TCanvas& canvas, const TRect& outer, const ThtmlTable& table);
   void TileBackground(TCanvas& canvas, const TRect& clip, const TRect& box);
 
-  TCellExtra& Extra();
+  TCellExtra& Extra() { return FCell->MakeExtraRecord(); }
+  const TCellExtra* Ext() const { return FCell->ExtraRecord(); }
   // The paddings in a byte each; when one does not fit, all four are in the extra record.
   std::array<std::int8_t, 4> FPad{-1, -1, -1, -1};
 };

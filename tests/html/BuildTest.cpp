@@ -204,7 +204,10 @@ TEST(BuildTest, ListNumbersFromStartAndValue) {
   EXPECT_EQ(10, items[2]->FListNumber);
   EXPECT_EQ(u"10.", items[2]->MarkerText());
   EXPECT_EQ(1, items[3]->FListNumber) << "a negative START is ignored";
-  EXPECT_EQ(syUl, items[4]->FListKind);
+  // The item of the UL has a bullet, not a number.
+  const TListStyleCode bullet = items[4]->ListStyleType();
+  EXPECT_TRUE(bullet == lsDisc || bullet == lsCircle || bullet == lsSquare) << bullet;
+  EXPECT_EQ(u"", items[4]->MarkerText());
   // An item outside any list ends at P.
   std::vector<TSection*> inF;
   Collect(*items[5]->FInnerCell, inF);

@@ -209,7 +209,7 @@ TEST(FormTest, ImageInputAddsAnImageAndSubmitsItsClickOnce) {
   // The image stands for placeholder 4, the hidden input for nothing, the edit for 2.
   EXPECT_EQ(f.Sec->Text(), std::u16string(u"x") + char16_t(ccObject) + char16_t(ccControl));
   ASSERT_NE(img->MyImage, nullptr);
-  EXPECT_EQ(img->MyImage->ImageControl, img);
+  EXPECT_EQ(img->MyImage->ImageControl(), img);
   EXPECT_FALSE(hidden->InText());
   EXPECT_EQ(f.Form->NonHiddenCount, 2);
 

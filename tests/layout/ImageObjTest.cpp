@@ -152,8 +152,8 @@ TEST(ImageObj, DisplaySizes) {
     attrs->Add(sySrc, "SRC", 0, "p.bmp");
     auto img = std::make_unique<TImageObj>(&t.Doc, *attrs, 0);
     img->ComputeSize(t.Canvas, 200, 300, false);
-    EXPECT_EQ(img->ShownWidth, c.width);
-    EXPECT_EQ(img->ShownHeight, c.height);
+    EXPECT_EQ(img->ShownWidth(), c.width);
+    EXPECT_EQ(img->ShownHeight(), c.height);
     EXPECT_EQ(img->BoxWidth, c.width);
     EXPECT_EQ(img->BoxHeight, c.height);
   }
@@ -168,9 +168,9 @@ TEST(ImageObj, PercentSizesFollowTheWidthPixelSizesSettle) {
     pct->ComputeSize(t.Canvas, 0, width, false);
     px->ComputeSize(t.Canvas, 0, width, false);
   }
-  EXPECT_EQ(pct->ShownWidth, 50);
-  EXPECT_EQ(pct->ShownHeight, 33);
-  EXPECT_EQ(px->ShownWidth, 60);
+  EXPECT_EQ(pct->ShownWidth(), 50);
+  EXPECT_EQ(pct->ShownHeight(), 33);
+  EXPECT_EQ(px->ShownWidth(), 60);
   EXPECT_TRUE(px->SizeSettled);
   EXPECT_EQ(t.Host.Requests.size(), 1u);  // fetched once, from the cache after that
 }
@@ -195,7 +195,7 @@ TEST(ImageObj, LinkBorder) {
     EXPECT_EQ(img->LinkBorder, c.boxWidth == 32);
     EXPECT_EQ(img->BoxWidth, c.boxWidth);
     EXPECT_EQ(img->BoxHeight, c.boxWidth - 10);
-    EXPECT_EQ(img->ShownWidth, 30);
+    EXPECT_EQ(img->ShownWidth(), 30);
   }
   // Pictures of blocks and list items have no border.
   TImageObj bullet(&t.Doc, std::string("p.bmp"));
@@ -213,26 +213,26 @@ TEST(ImageObj, MissingImageMakesRoomForItsAltText) {
 
   auto img = MakeImage(t.Doc, {{sySrc, "gone.gif"}, {syAlt, "Picture not found"}});
   img->ComputeSize(t.Canvas, 0, 600, false);
-  EXPECT_EQ(img->ShownGraphic.Bitmap, ErrorImageBitmap());
+  EXPECT_EQ(img->ShownBitmap(), ErrorImageBitmap());
   EXPECT_EQ(img->ShownMask(), ErrorImageMask());
   EXPECT_TRUE(img->IsPlaceholder());
-  EXPECT_EQ(img->ShownWidth, altWidth + 26);
-  EXPECT_EQ(img->ShownHeight, std::max(24, font.Metrics().Height));
+  EXPECT_EQ(img->ShownWidth(), altWidth + 26);
+  EXPECT_EQ(img->ShownHeight(), std::max(24, font.Metrics().Height));
 
   // Without alt text it still has room for the picture in its frame; given sizes are kept.
   auto bare = MakeImage(t.Doc, {{sySrc, "gone.gif"}});
   bare->ComputeSize(t.Canvas, 0, 600, false);
-  EXPECT_EQ(bare->ShownWidth, 26);
-  EXPECT_EQ(bare->ShownHeight, 24);
+  EXPECT_EQ(bare->ShownWidth(), 26);
+  EXPECT_EQ(bare->ShownHeight(), 24);
   auto sized = MakeImage(t.Doc, {{sySrc, "gone.gif"}, {syAlt, "Picture not found"}, {syWidth, "10"}, {syHeight, "12"}});
   sized->ComputeSize(t.Canvas, 0, 600, false);
-  EXPECT_EQ(sized->ShownWidth, 10);
-  EXPECT_EQ(sized->ShownHeight, 12);
+  EXPECT_EQ(sized->ShownWidth(), 10);
+  EXPECT_EQ(sized->ShownHeight(), 12);
   // An empty SRC is missing too, without asking anyone.
   const std::size_t asked = t.Host.Requests.size();
   auto empty = MakeImage(t.Doc, {{sySrc, ""}});
   empty->ComputeSize(t.Canvas, 0, 600, false);
-  EXPECT_EQ(empty->ShownGraphic.Bitmap, ErrorImageBitmap());
+  EXPECT_EQ(empty->ShownBitmap(), ErrorImageBitmap());
   EXPECT_EQ(t.Host.Requests.size(), asked);
 }
 
@@ -247,7 +247,7 @@ TEST(ImageObj, PendingImagesWaitOnTheDocumentsList) {
   EXPECT_EQ(t.Host.Requests.size(), 1u);  // the second finds the name already waiting
   EXPECT_TRUE(a->AwaitingHost);
   EXPECT_TRUE(b->AwaitingHost);
-  EXPECT_EQ(a->ShownGraphic.Bitmap, DefaultImageBitmap());
+  EXPECT_EQ(a->ShownBitmap(), DefaultImageBitmap());
   ASSERT_EQ(t.Doc.FMissingImages.size(), 2u);
   EXPECT_EQ(t.Doc.FMissingImages[0].first, "LATE.PNG");
   a.reset();
@@ -262,13 +262,13 @@ TEST(ImageObj, ImagesSwitchedOffAreNotFetchedUntilSwitchedOn) {
   auto img = MakeImage(t.Doc, {{sySrc, "p.bmp"}});
   img->ComputeSize(t.Canvas, 0, 300, false);
   EXPECT_TRUE(t.Host.Requests.empty());
-  EXPECT_TRUE(img->ShownGraphic.Empty());
-  EXPECT_EQ(img->ShownHeight, 24);  // a placeholder box
+  EXPECT_TRUE(!img->ShownBitmap() && !img->Gif());
+  EXPECT_EQ(img->ShownHeight(), 24);  // a placeholder box
   t.Host.ShowImages = true;
   img->ComputeSize(t.Canvas, 0, 300, false);
   EXPECT_EQ(t.Host.Requests.size(), 1u);
-  EXPECT_EQ(img->ShownWidth, 30);
-  EXPECT_EQ(img->ShownHeight, 20);
+  EXPECT_EQ(img->ShownWidth(), 30);
+  EXPECT_EQ(img->ShownHeight(), 20);
 }
 
 TEST(ImageObj, DestructionReleasesTheCacheEntry) {
@@ -300,7 +300,7 @@ TEST(ImageObj, AnimatedGifsJoinTheDocumentsAnimationList) {
   ASSERT_NE(a->Gif(), nullptr);
   ASSERT_NE(b->Gif(), nullptr);
   EXPECT_NE(a->Gif(), b->Gif());  // each runs its own clock over the shared frames
-  EXPECT_EQ(a->ShownWidth, 4);
+  EXPECT_EQ(a->ShownWidth(), 4);
   EXPECT_EQ(t.Doc.FAnimatedImages.size(), 2u);
   a.reset();
   ASSERT_EQ(t.Doc.FAnimatedImages.size(), 1u);

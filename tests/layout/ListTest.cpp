@@ -95,7 +95,7 @@ TEST(ListTest, WhichItemsHaveMarkers) {
     TTreeBuilder t(f);
     TProperties& p = f.Push("li", c.ListStyle);
     TBlockLI li(&f.Doc, nullptr, &f.Doc, p, c.Kind, 1, 1, '1', c.Plain);
-    EXPECT_EQ(c.Expected, li.FListStyleType) << c.Name;
+    EXPECT_EQ(c.Expected, li.ListStyleType()) << c.Name;
     f.Pop("li");
   }
 }

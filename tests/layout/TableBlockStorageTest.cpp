@@ -230,10 +230,13 @@ TEST(CellStorage, SpansKeepTheirFullRange) {
 
 // The cell covering every grid position, worked out from the cells' own spans.
 TCellObj* CoverFromSpans(const ThtmlTable& t, int row, int col) {
-  for (const auto& r : t.FRows)
-    for (const auto& c : r->FCells)
-      if (c && c->FRow <= row && row < c->FRow + c->FRowSpan && c->FCol <= col && col < c->FCol + c->FColSpan)
-        return c.get();
+  for (std::size_t r = 0; r < t.FRows.size(); ++r)
+    for (std::size_t k = 0; k < t.FRows[r]->FCells.size(); ++k) {
+      const TCellObj* c = t.FRows[r]->FCells[k].get();
+      const int cr = int(r), cc = int(k);
+      if (c && cr <= row && row < cr + int(c->FRowSpan) && cc <= col && col < cc + int(c->FColSpan))
+        return t.FRows[r]->FCells[k].get();
+    }
   return nullptr;
 }
 

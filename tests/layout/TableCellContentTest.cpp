@@ -73,7 +73,7 @@ TEST(TableCellContent, PrintCopyBelongsToItsDocumentAndDumpsAsTheOriginal) {
       const TTableCellContent& to = *copy->CellAt(0, c)->FCell;
       EXPECT_EQ(&f.Doc, from.Document()) << c;
       EXPECT_EQ(&g.Doc, to.Document()) << c;
-      EXPECT_EQ(copy, to.FTable) << c;
+      EXPECT_EQ(copy, to.Table()) << c;
       EXPECT_EQ(int(from.FDepth), int(to.FDepth)) << c;
       EXPECT_EQ(from.FOwnerTag.View(), to.FOwnerTag.View()) << c;
     }
