@@ -43,7 +43,7 @@ class TImageObj : public TFloatingObj, public TMouseFeedback {
   // What most images lack: a mask (transparent and error pictures), an animated picture (a
   // clone sharing the cached frames), the copy made for printing, the form control. The cached
   // picture itself is held by FShownBitmap or Gif and given back by name.
-  struct TImageExtra {
+  struct TImageExtra : TPooled {
     TBitmapPtr Mask;
     std::shared_ptr<TAnimatedGif> Gif;
     TBitmapPtr PrintBitmap;  // palette-matched copy made for printing

@@ -51,7 +51,7 @@ struct TRowStyle {
 };
 
 // A row. Positions covered by a span (or missing at the end of a short row) are null.
-class TCellList {
+class TCellList : public TPooled {
  public:
   TCellList(const TAttributeList* attributes, TProperties& props);
   // The copy for another document (printing), a row of `table`.

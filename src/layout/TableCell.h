@@ -33,7 +33,7 @@ struct TCellBackImage {
 // What few cells have: a border of their own from style, a background picture, the content
 // offset found for a cell aligned on its row's baseline, paddings too wide for a byte. A cell
 // with the record keeps its table's pointer in it (see TTableCellContent).
-struct TCellExtra {
+struct TCellExtra : TPooled {
   ThtmlTable* Table = nullptr;
   std::array<int, 4> BorderWidths{};           // top, right, bottom, left
   std::array<TColor, 4> BorderColors{};
@@ -108,7 +108,7 @@ struct TCellBox {
   int Left = 0, Top = 0, Width = 0, Height = 0;
 };
 
-class TCellObj {
+class TCellObj : public TPooled {
  public:
   // A cell made by the builder: `rowVAlign` is the row's vertical alignment code (1 top,
   // 2 middle, 3 baseline, 4 bottom). `table` is the table being built (of `document`); blocks in
