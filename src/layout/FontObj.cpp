@@ -78,14 +78,12 @@ TFontObj::TFontObj(TSection* section, int pos, const TProperties& props) : Pos(p
   SetFontFrom(section, props);
 }
 
-TFontObj::TFontObj(TSection* section, const TFontObj& source) : Pos(source.Pos), SScript(source.SScript) {
+TFontObj::TFontObj(TSection* section, const TFontObj& source) : Pos(source.Pos) {
+  SetRef(source.Ref());
   const TRunExtra* from = source.ExtraRecord();
-  if (!from) {
-    FRef = source.FRef;
-    return;
-  }
+  if (!from) return;
   auto* extra = new TRunExtra(section, from->Font);
-  FRef = reinterpret_cast<std::uintptr_t>(extra) | 1;
+  SetTarget(reinterpret_cast<std::uintptr_t>(extra) | ExtraBit);
   extra->SetTitle(from->Title());
   extra->UrlTarget = from->UrlTarget;
   extra->LinkFonts = from->LinkFonts;
@@ -97,22 +95,21 @@ TFontObj& TFontObj::operator=(TFontObj&& other) noexcept {
   if (this != &other) {
     delete ExtraRecord();
     Pos = other.Pos;
-    SScript = other.SScript;
-    FRef = std::exchange(other.FRef, 0);
+    SetRef(other.Ref());
+    other.SetRef(0);
   }
   return *this;
 }
 
 void TFontObj::Reset() {
   delete ExtraRecord();
-  FRef = 0;
+  SetRef(0);
   Pos = 0;
-  SScript = ssNone;
 }
 
 void TFontObj::SetBaseFont(const TDocFont* font) {
   if (TRunExtra* e = ExtraRecord()) e->Font = font;
-  else FRef = reinterpret_cast<std::uintptr_t>(font);
+  else SetTarget(reinterpret_cast<std::uintptr_t>(font));
 }
 
 const TRunExtra& TFontObj::Info() const {
@@ -122,9 +119,8 @@ const TRunExtra& TFontObj::Info() const {
 
 TRunExtra& TFontObj::Extra(TSection* section) {
   if (!ExtraRecord()) {
-    static_assert(alignof(TRunExtra) >= 2, "the record's low bit marks it");
-    auto* extra = new TRunExtra(section, reinterpret_cast<const TDocFont*>(FRef));
-    FRef = reinterpret_cast<std::uintptr_t>(extra) | 1;
+    auto* extra = new TRunExtra(section, reinterpret_cast<const TDocFont*>(Ref() & PointerBits));
+    SetTarget(reinterpret_cast<std::uintptr_t>(extra) | ExtraBit);
   }
   return *ExtraRecord();
 }
@@ -133,7 +129,7 @@ void TFontObj::DropExtraIfUnused() {
   TRunExtra* e = ExtraRecord();
   if (e && e->Title().empty() && e->UrlTarget.Url().empty() && !e->LinkFonts && !e->TabControl && e->YValue == 0 &&
       !e->InLinkList) {
-    FRef = reinterpret_cast<std::uintptr_t>(e->Font);
+    SetTarget(reinterpret_cast<std::uintptr_t>(e->Font));
     delete e;
   }
 }
@@ -151,11 +147,12 @@ void TFontObj::TakeLinkFonts(TSection* section, const TProperties& props) {
 void TFontObj::SetFontFrom(TSection* section, const TProperties& props) {
   SetBaseFont(&section->FDocument->FontFor(props));
   TAlignCode va = acNone;
-  SScript = ssNone;
+  std::uint8_t shift = ssNone;
   if (props.GetVertAlign(va)) {
-    if (va == acSub) SScript = ssSub;
-    else if (va == acSuper) SScript = ssSuper;
+    if (va == acSub) shift = ssSub;
+    else if (va == acSuper) shift = ssSuper;
   }
+  SetShift(shift);
   if (IsLink()) TakeLinkFonts(section, props);
 }
 
@@ -204,10 +201,12 @@ void TFontObj::ClearLink() {
 
 // ---- TFontList ----
 
-static_assert(sizeof(TFontObj) == 16, "a run is a position and a tagged pointer");
+static_assert(sizeof(TFontObj) == 12, "a run is a position and a tagged pointer");
+static_assert(alignof(TDocFont) >= 8 && alignof(TRunExtra) >= 8, "a run keeps its marks in the pointer's low bits");
 static_assert(sizeof(TRunExtra) <= 56, "a link record fits a 64-byte heap chunk");
 
 void TFontList::Regrow(std::uint32_t capacity) {
+  const bool wasBlock = IsBlock();
   const std::uint32_t n = std::uint32_t(Count());
   auto* block = static_cast<THeader*>(SmallAllocate(BlockBytes(capacity)));
   block->Size = n;
@@ -215,27 +214,26 @@ void TFontList::Regrow(std::uint32_t capacity) {
   auto* to = reinterpret_cast<TFontObj*>(reinterpret_cast<char*>(block) + ItemsOffset);
   TFontObj* from = Items();
   for (std::uint32_t i = 0; i < n; ++i) new (to + i) TFontObj(std::move(from[i]));
-  if (FOne.FListMark == msBlock) {
+  if (wasBlock) {
     for (std::uint32_t i = 0; i < n; ++i) from[i].~TFontObj();  // moved from: they hold nothing
     SmallFree(Block(), BlockBytes(Block()->Capacity));
   } else {
     FOne.Reset();
   }
-  FOne.FRef = reinterpret_cast<std::uintptr_t>(block);
-  FOne.FListMark = msBlock;
+  FOne.SetRef(reinterpret_cast<std::uintptr_t>(block));
+  FOne.Pos = BlockMark;
 }
 
 TFontObj* TFontList::Add(TFontObj&& run) {
-  switch (FOne.FListMark) {
-    case msEmpty:
+  if (!IsBlock()) {
+    if (FOne.Ref() == 0) {
+      // Every run has a font, so the list now holds one.
       FOne = std::move(run);
-      FOne.FListMark = msOne;
       return &FOne;
-    case msOne:
-      Regrow(2);
-      break;
-    default:
-      if (Block()->Size == Block()->Capacity) Regrow(Block()->Capacity * 2);
+    }
+    Regrow(2);
+  } else if (Block()->Size == Block()->Capacity) {
+    Regrow(Block()->Capacity * 2);
   }
   THeader* b = Block();
   TFontObj* added = new (BlockItems() + b->Size) TFontObj(std::move(run));
@@ -244,9 +242,8 @@ TFontObj* TFontList::Add(TFontObj&& run) {
 }
 
 void TFontList::Delete(int i) {
-  if (FOne.FListMark != msBlock) {
+  if (!IsBlock()) {
     FOne.Reset();
-    FOne.FListMark = msEmpty;
     return;
   }
   TFontObj* items = BlockItems();
@@ -257,19 +254,18 @@ void TFontList::Delete(int i) {
 }
 
 void TFontList::Clear() {
-  if (FOne.FListMark == msBlock) {
+  if (IsBlock()) {
     // Each run's record leaves the document's lists as it goes.
     TFontObj* items = BlockItems();
     for (std::uint32_t k = 0; k < Block()->Size; ++k) items[k].~TFontObj();
     SmallFree(Block(), BlockBytes(Block()->Capacity));
-    FOne.FRef = 0;
+    FOne.SetRef(0);
   }
   FOne.Reset();
-  FOne.FListMark = msEmpty;
 }
 
 void TFontList::ShrinkToFit() {
-  if (FOne.FListMark != msBlock) return;
+  if (!IsBlock()) return;
   THeader* b = Block();
   if (b->Size >= 2) {
     if (b->Size < b->Capacity) Regrow(b->Size);
@@ -277,9 +273,8 @@ void TFontList::ShrinkToFit() {
   }
   // Back in place: the block's one run (if any) moves into the holder.
   TFontObj* items = BlockItems();
-  FOne.FRef = 0;
+  FOne.SetRef(0);
   FOne.Reset();
-  FOne.FListMark = std::uint8_t(b->Size);
   if (b->Size == 1) {
     FOne = std::move(items[0]);
     items[0].~TFontObj();
@@ -288,7 +283,7 @@ void TFontList::ShrinkToFit() {
 }
 
 std::size_t TFontList::CapacityBytes() const {
-  return FOne.FListMark == msBlock ? ItemsOffset + std::size_t(Block()->Capacity) * sizeof(TFontObj) : 0;
+  return IsBlock() ? ItemsOffset + std::size_t(Block()->Capacity) * sizeof(TFontObj) : 0;
 }
 
 const TFontObj* TFontList::GetFontObjAt(int index, int* runIndex) const {

@@ -84,24 +84,30 @@ class TRunExtra : public TLinkRun {
 };
 
 // A run of text in one font: its first character and its font, with the rare rest apart. Runs
-// are values in their section's list, sixteen bytes each: a run holds its font or, when it has
-// the rare rest, that record, which holds the font.
+// are values in their section's list, twelve bytes each: a run holds its font or, when it has
+// the rare rest, that record, which holds the font. Both are aligned to 8 bytes, which leaves
+// the pointer's low bits for the record's mark and the vertical shift.
 class TFontObj {
  public:
   TFontObj(TSection* section, int pos, const TProperties& props);
   // The copy for another section (printing): no keyboard stop, not in any link list.
   TFontObj(TSection* section, const TFontObj& source);
-  TFontObj(TFontObj&& other) noexcept
-      : Pos(other.Pos), SScript(other.SScript), FRef(std::exchange(other.FRef, 0)) {}
-  // Moves keep the list's mark of the run moved into (see FListMark).
+  TFontObj(TFontObj&& other) noexcept : Pos(other.Pos) {
+    SetRef(other.Ref());
+    other.SetRef(0);
+  }
   TFontObj& operator=(TFontObj&& other) noexcept;
   TFontObj(const TFontObj&) = delete;
   TFontObj& operator=(const TFontObj&) = delete;
   ~TFontObj() { delete ExtraRecord(); }
 
   int Pos;  // index of the run's first character
-  std::uint8_t SScript = ssNone;
 
+  // Vertical shift: ssNone, ssSub or ssSuper.
+  std::uint8_t SScript() const {
+    const std::uintptr_t code = Ref() & ShiftBits;
+    return code == SubCode ? ssSub : code == SuperCode ? ssSuper : ssNone;
+  }
   bool IsLink() const { return ExtraRecord() && ExtraRecord()->IsLink(); }
   const TUrlTarget& UrlTarget() const { return Info().UrlTarget; }
   const std::string& Title() const { return Info().Title(); }
@@ -121,7 +127,7 @@ class TFontObj {
   const TDocFont& DocFont() const {
     const TRunExtra* e = ExtraRecord();
     const TDocFont* f = e ? e->StateFont() : nullptr;
-    return f ? *f : e ? *e->Font : *reinterpret_cast<const TDocFont*>(FRef);
+    return f ? *f : e ? *e->Font : *reinterpret_cast<const TDocFont*>(Ref() & PointerBits);
   }
   const TMyFont& Font() const { return DocFont().Font; }
   const TPlatformFont& Handle() const { return *DocFont().Handle; }
@@ -139,25 +145,37 @@ class TFontObj {
   void ClearLink();
 
  private:
+  // The reference word: the font, or the extra record (owned) with ExtraBit set, and the shift.
+  static constexpr std::uintptr_t ExtraBit = 1, ShiftBits = 6, SubCode = 2, SuperCode = 4;
+  static constexpr std::uintptr_t PointerBits = ~std::uintptr_t(7);
+  std::uintptr_t Ref() const { return std::uintptr_t(FRefHigh) << 32 | FRefLow; }
+  void SetRef(std::uintptr_t ref) {
+    FRefLow = std::uint32_t(ref);
+    FRefHigh = std::uint32_t(ref >> 32);
+  }
+  // Replaces the font or record, keeping the shift.
+  void SetTarget(std::uintptr_t target) { SetRef(target | (Ref() & ShiftBits)); }
+  void SetShift(std::uint8_t shift) {
+    SetRef((Ref() & ~ShiftBits) | (shift == ssSub ? SubCode : shift == ssSuper ? SuperCode : 0));
+  }
+
   const TRunExtra& Info() const;
   TRunExtra& Extra(TSection* section);
   void DropExtraIfUnused();
   void TakeLinkFonts(TSection* section, const TProperties& props);
   TRunExtra* ExtraRecord() const {
-    return (FRef & 1) ? reinterpret_cast<TRunExtra*>(FRef & ~std::uintptr_t(1)) : nullptr;
+    const std::uintptr_t ref = Ref();
+    return (ref & ExtraBit) ? reinterpret_cast<TRunExtra*>(ref & PointerBits) : nullptr;
   }
   void SetBaseFont(const TDocFont* font);
   // Back to a run without font or record.
   void Reset();
 
   friend class TFontList;
-  TFontObj() = default;  // the list's empty place
-  // Room left by the fields above, used by the list holding a run in place (TFontList).
-  std::uint8_t FListMark = 0;
-  // The font, or the extra record (owned) with the low bit set. A list's in-place run in its
-  // "more runs" state holds the list's block here instead (low bit clear, so never freed as a
-  // record).
-  std::uintptr_t FRef = 0;
+  TFontObj() : Pos(0) {}  // the list's empty place
+  // Two halves, so that the run needs only 4-byte alignment. Zero for no font; the list's
+  // in-place run in its "more runs" state holds the list's block here instead (see TFontList).
+  std::uint32_t FRefLow = 0, FRefHigh = 0;
 };
 
 // A section's runs. Most sections have one run (every section starts with one), so a single run
@@ -170,7 +188,7 @@ class TFontList {
   TFontList(const TFontList&) = delete;
   TFontList& operator=(const TFontList&) = delete;
 
-  int Count() const { return FOne.FListMark == msBlock ? int(Block()->Size) : FOne.FListMark; }
+  int Count() const { return IsBlock() ? int(Block()->Size) : FOne.Ref() != 0; }
   bool Empty() const { return Count() == 0; }
   TFontObj* operator[](int i) { return Items() + i; }
   const TFontObj* operator[](int i) const { return Items() + i; }
@@ -198,24 +216,27 @@ class TFontList {
   std::size_t CapacityBytes() const;
 
  private:
-  enum : std::uint8_t { msEmpty = 0, msOne = 1, msBlock = 2 };
+  // The in-place run tells the list's state: no font for an empty list, the block (with this
+  // position, which no run has) once there are more runs, otherwise the one run.
+  static constexpr int BlockMark = -1;
+  bool IsBlock() const { return FOne.Pos == BlockMark; }
   struct THeader {
     std::uint32_t Size;
     std::uint32_t Capacity;
   };
   static constexpr std::size_t ItemsOffset = (sizeof(THeader) + alignof(TFontObj) - 1) / alignof(TFontObj) * alignof(TFontObj);
   static std::size_t BlockBytes(std::uint32_t capacity) { return ItemsOffset + std::size_t(capacity) * sizeof(TFontObj); }
-  THeader* Block() const { return reinterpret_cast<THeader*>(FOne.FRef); }
+  THeader* Block() const { return reinterpret_cast<THeader*>(FOne.Ref()); }
   TFontObj* BlockItems() const {
     return std::launder(reinterpret_cast<TFontObj*>(reinterpret_cast<char*>(Block()) + ItemsOffset));
   }
-  TFontObj* Items() { return FOne.FListMark == msBlock ? BlockItems() : &FOne; }
-  const TFontObj* Items() const { return FOne.FListMark == msBlock ? BlockItems() : &FOne; }
+  TFontObj* Items() { return IsBlock() ? BlockItems() : &FOne; }
+  const TFontObj* Items() const { return IsBlock() ? BlockItems() : &FOne; }
   // Moves the runs into a new block of `capacity` (at least the count), leaving the run in place
   // as the list's block holder.
   void Regrow(std::uint32_t capacity);
 
-  // The only run, or (FListMark msBlock) the holder of the block with every run.
+  // The only run, or (IsBlock) the holder of the block with every run.
   TFontObj FOne;
 };
 

@@ -20,6 +20,8 @@
 
 namespace korva {
 
+static_assert(sizeof(TSection) <= 128, "a section fits a 128-byte block of the small-object pool");
+
 namespace {
 
 // A character of a section's text as Visit hands it out.
@@ -243,12 +245,12 @@ TSection::TSection(TSectionList* document, const TSection& source)
     : TSectionBase(document, source),
       BuffS(source.BuffS),
       SIndexList(source.SIndexList),
+      FLineHeight(source.FLineHeight),
+      FSectionNumber(source.FSectionNumber),
       FJustify(source.FJustify),
       FClearAttr(source.FClearAttr),
       FFinished(source.FFinished),
-      FPreFormated(source.FPreFormated),
-      FLineHeight(source.FLineHeight),
-      FSectionNumber(source.FSectionNumber) {
+      FPreFormated(source.FPreFormated) {
   for (const TFontObj& f : source.FFonts) FFonts.Add(TFontObj(this, f));
   if (source.FRare) {
     TRare& rare = Rare();
@@ -269,7 +271,7 @@ TSection::~TSection() {
 namespace {
 // Plain runs that draw alike: the later one need not start a run of its own.
 bool SameLook(const TFontObj& a, const TFontObj& b) {
-  return !a.IsLink() && !b.IsLink() && a.Title().empty() && b.Title().empty() && a.SScript == b.SScript &&
+  return !a.IsLink() && !b.IsLink() && a.Title().empty() && b.Title().empty() && a.SScript() == b.SScript() &&
          &a.DocFont() == &b.DocFont();
 }
 }  // namespace
@@ -526,7 +528,8 @@ void TSection::Finish() {
   FFinished = true;
   FCharCount = BuffS.Size();
   FMinWidthCache = 0;
-  if (!BuffS.Empty() && FDocument) FSectionNumber = ++FDocument->FSectionCount;
+  if (!BuffS.Empty() && FDocument)
+    FSectionNumber = std::min(unsigned(++FDocument->FSectionCount), MaxSectionNumber);
 }
 
 void TSection::RemoveFromDocumentLists() {
@@ -880,9 +883,9 @@ void TSection::ReportProgress() {
   // Once per section and pass (cells are laid out more than once), never going back.
   if (doc->FProgressCycle == doc->LayoutCounter() && FSectionNumber <= doc->FProgressSection) return;
   doc->FProgressCycle = doc->LayoutCounter();
-  doc->FProgressSection = FSectionNumber;
+  doc->FProgressSection = int(FSectionNumber);
   const int start = std::clamp(doc->ProgressShare, 0, 100);
-  const int sections = std::max(doc->FSectionCount, FSectionNumber);
+  const int sections = std::max(doc->FSectionCount, int(FSectionNumber));
   doc->OnProgress(psRunning, start + int(std::int64_t(FSectionNumber) * (100 - start) / sections));
 }
 
@@ -1083,8 +1086,8 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
       canvas.SetBkMode(TBkMode::Transparent);
     }
     int yy = baseline;
-    if (f->SScript == ssSuper) yy -= f->Height() / 3;
-    else if (f->SScript == ssSub) yy += f->Descent() / 2 + 1;
+    if (f->SScript() == ssSuper) yy -= f->Height() / 3;
+    else if (f->SScript() == ssSub) yy += f->Descent() / 2 + 1;
     const int len = pieceEnd - pos;
     const TUtf16Piece piece(BuffS, pos, len);
     const int w = canvas.TextExtent(piece.Data(), len).cx;

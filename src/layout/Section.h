@@ -268,27 +268,32 @@ class TSection : public TSectionBase {
   void SetBreakRange(int from, int n, bool canBreak);
   static const TCompactVector<TObjRef> NoObjects;
 
+  // Ordered so that the 4-byte run list and the ints fill the object without holes: a section
+  // takes 128 bytes.
   TSectionText BuffS;
   TSourceIndex SIndexList;
-  TFontList FFonts;
   TCompactVector<LineRec> FLines;
   std::unique_ptr<TRare> FRare;
-
- public:
-  // Set by the builder while a NOBR element is open.
-  bool FNoBreak = false;
-
- protected:
-  std::uint8_t FJustify : 3 = 1;    // 1 left, 2 center, 3 right, 4 justify
-  std::uint8_t FClearAttr : 2 = 0;  // 1 left, 2 right, 3 both
-  bool FFinished : 1 = false;
-  bool FPreFormated : 1 = false;
+  TFontList FFonts;
   int FLineHeight = -1;
   int FMinWidthCache = 0, FMaxWidthCache = 0;
-  int FSectionNumber = 0;
   int FLayoutX = 0;        // left x of the last layout
   int FLayoutWidth = 0;    // reported width of the last layout
   int FSectionLeft = 0;
+  // Number of the section among the document's sections with text, for progress reports; it
+  // stops at the largest value its bits hold.
+  static constexpr unsigned MaxSectionNumber = (1u << 24) - 1;
+  unsigned FSectionNumber : 24 = 0;
+
+ public:
+  // Set by the builder while a NOBR element is open.
+  bool FNoBreak : 1 = false;
+
+ protected:
+  unsigned FJustify : 3 = 1;    // 1 left, 2 center, 3 right, 4 justify
+  unsigned FClearAttr : 2 = 0;  // 1 left, 2 right, 3 both
+  bool FFinished : 1 = false;
+  bool FPreFormated : 1 = false;
   friend class TPreFormated;
 };
 

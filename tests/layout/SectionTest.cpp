@@ -375,7 +375,7 @@ TEST(SectionTest, ElementsThatChangeNothingSeenStartNoRun) {
   AddText(s, u"g", 12);
   s.Finish();
   ASSERT_EQ(5, s.Fonts().Count());
-  EXPECT_EQ(ssSuper, s.Fonts()[3]->SScript);
+  EXPECT_EQ(ssSuper, s.Fonts()[3]->SScript());
   EXPECT_EQ("note", s.Fonts()[4]->Title());
 }
 
