@@ -204,25 +204,3 @@ void SmallFree(void* p, std::size_t n) noexcept {
 #endif
 
 }  // namespace korva
-// TEMPSTATS
-#include <cstdio>
-namespace korva {
-void DumpPoolStatsTemp() {
-  TGlobalPool& g = GlobalPool();
-  g.Pool.DumpTemp();
-}
-void TSmallObjectPool::DumpTemp() {
-  for (std::size_t c = 0; c < Classes; ++c) {
-    std::size_t chunks = 0, live = 0;
-    for (std::size_t r = 0; r < FRegionCount; ++r)
-      for (std::size_t i = 0; i < ChunksPerRegion; ++i) {
-        auto* ch = reinterpret_cast<TChunk*>((char*)FRegions[r].Base + i * ChunkBytes);
-        bool unused = false;
-        for (std::size_t u = 0; u < FUnusedCount; ++u) unused |= FUnusedItems[u] == ch;
-        if (unused || ch->BlockSize != (c + 1) * 8) continue;
-        ++chunks; live += ch->Live;
-      }
-    if (chunks) std::printf("size %3zu: chunks %4zu live %7zu = %8zu bytes\n", (c + 1) * 8, chunks, live, live * (c + 1) * 8);
-  }
-}
-}

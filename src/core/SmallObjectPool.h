@@ -38,7 +38,6 @@ class TSmallObjectPool {
     std::size_t BytesInUse = 0;   // the blocks' sizes (rounded to 8)
   };
   TStats Stats() const;
-  void DumpTemp();
 
  private:
   struct TChunk;

@@ -145,5 +145,72 @@ TEST(RunStorage, LinkRecordFieldsDoNotDisturbEachOther) {
   EXPECT_EQ("", e.Title());
 }
 
+// The vertical shift shares the run's word with its font or record: it must survive the record
+// coming and going, links made and cleared, and the run moving between the list's place and its
+// block; and the font must come back whole.
+TEST(RunStorage, ShiftSurvivesRecordsLinksAndMoves) {
+  TRunsPage page;
+  TFontList list;
+  const char* tags[] = {"sub", "sup", "span", "sup", "sub"};
+  std::vector<std::uint8_t> shifts;
+  std::vector<const TDocFont*> fonts;
+  for (int i = 0; i < 5; ++i) {
+    TProperties& props = page.F.Push(tags[i], "vertical-align: " + std::string(i % 2 ? "super" : i == 2 ? "baseline" : "sub"));
+    TFontObj run(&page.S, i * 10, props);
+    const std::uint8_t shift = i == 2 ? ssNone : i % 2 ? ssSuper : ssSub;
+    ASSERT_EQ(shift, run.SScript()) << i;
+    const TDocFont* font = &run.DocFont();
+    // A title makes the record, a link uses it, clearing both drops it again.
+    run.SetTitle(&page.S, "t");
+    EXPECT_EQ(shift, run.SScript()) << i;
+    EXPECT_EQ(font, &run.DocFont()) << i;
+    TUrlTarget link;
+    link.Assign("x" + std::to_string(i) + ".htm", "");
+    run.MakeLink(&page.S, link, props, i == 0);
+    EXPECT_TRUE(run.IsLink());
+    EXPECT_EQ(shift, run.SScript()) << i;
+    if (i % 2) {
+      run.ClearLink();
+      run.SetTitle(&page.S, "");
+      EXPECT_FALSE(run.IsLink());
+      EXPECT_EQ("", run.Title());
+      EXPECT_EQ(font, &run.DocFont()) << i;
+    }
+    EXPECT_EQ(shift, run.SScript()) << i;
+    shifts.push_back(shift);
+    fonts.push_back(i % 2 ? font : nullptr);
+    list.Add(std::move(run));
+    page.F.Pop(tags[i]);
+  }
+  auto check = [&](const char* when) {
+    ASSERT_EQ(int(shifts.size()), list.Count()) << when;
+    for (int k = 0; k < list.Count(); ++k) {
+      EXPECT_EQ(shifts[std::size_t(k)], list[k]->SScript()) << when << " run " << k;
+      if (fonts[std::size_t(k)]) {
+        EXPECT_EQ(fonts[std::size_t(k)], &list[k]->DocFont()) << when << " run " << k;
+      }
+      EXPECT_EQ(!fonts[std::size_t(k)], list[k]->IsLink()) << when << " run " << k;
+    }
+  };
+  check("in the block");
+  list.Delete(0);
+  shifts.erase(shifts.begin());
+  fonts.erase(fonts.begin());
+  list.ShrinkToFit();
+  check("after a delete and shrinking");
+  while (list.Count() > 1) {
+    list.Delete(0);
+    shifts.erase(shifts.begin());
+    fonts.erase(fonts.begin());
+  }
+  list.ShrinkToFit();  // the last run goes back in place
+  check("in place");
+  EXPECT_EQ(0u, list.CapacityBytes());
+  list.Delete(0);
+  EXPECT_TRUE(list.Empty());
+  EXPECT_EQ(nullptr, list.Last());
+  EXPECT_EQ(12u, sizeof(TFontObj));
+}
+
 }  // namespace
 }  // namespace korva::test
