@@ -42,9 +42,10 @@ class TCompactVector {
   TCompactVector() = default;
   TCompactVector(const TCompactVector& other) {
     if (other.empty()) return;
-    Allocate(other.Header()->Size);
+    const size_type n = other.size();
+    Allocate(n);
     std::uninitialized_copy(other.begin(), other.end(), Items());
-    Header()->Size = other.Header()->Size;
+    Header()->Size = std::uint32_t(n);
   }
   TCompactVector(TCompactVector&& other) noexcept : FBlock(std::exchange(other.FBlock, nullptr)) {}
   TCompactVector& operator=(const TCompactVector& other) {
@@ -65,8 +66,8 @@ class TCompactVector {
 
   void swap(TCompactVector& other) noexcept { std::swap(FBlock, other.FBlock); }
 
-  size_type size() const { return FBlock ? Header()->Size : 0; }
-  size_type capacity() const { return FBlock ? Header()->Capacity : 0; }
+  size_type size() const { return !FBlock ? 0 : IsSingle() ? 1 : Header()->Size; }
+  size_type capacity() const { return !FBlock ? 0 : IsSingle() ? 1 : Header()->Capacity; }
   bool empty() const { return size() == 0; }
 
   T* data() { return FBlock ? Items() : nullptr; }
@@ -90,7 +91,7 @@ class TCompactVector {
   template <class... A>
   T& emplace_back(A&&... args) {
     const size_type n = size();
-    if (n == capacity()) Reallocate(n < 2 ? n + 1 : n + n / 2 + 1);
+    if (n == capacity() || IsSingle()) Reallocate(n < 2 ? n + 1 : n + n / 2 + 1);
     T* item = ::new (static_cast<void*>(Items() + n)) T(std::forward<A>(args)...);
     ++Header()->Size;
     return *item;
@@ -99,17 +100,24 @@ class TCompactVector {
   void push_back(T&& item) { emplace_back(std::move(item)); }
 
   void pop_back() {
+    Unsingle();
     std::destroy_at(&back());
     --Header()->Size;
   }
 
   iterator erase(iterator pos) {
+    if (IsSingle()) {
+      const size_type i = size_type(pos - begin());
+      Unsingle();
+      pos = begin() + i;
+    }
     std::move(pos + 1, end(), pos);
     pop_back();
     return pos;
   }
 
   void resize(size_type n) {
+    Unsingle();
     const size_type old = size();
     if (n < old) {
       std::destroy(begin() + n, end());
@@ -125,20 +133,47 @@ class TCompactVector {
 
   void clear() {
     if (!FBlock) return;
+    if (IsSingle()) {
+      Release();
+      return;
+    }
     std::destroy(begin(), end());
     Header()->Size = 0;
   }
 
-  // Frees the spare room; an empty vector gives its block back.
+  // Frees the spare room; an empty vector gives its block back, and a single item is kept in a
+  // block of its own size, without the header.
   void shrink_to_fit() {
-    if (!FBlock || Header()->Size == Header()->Capacity) return;
-    if (Header()->Size == 0) Release();
-    else Reallocate(Header()->Size);
+    if (!FBlock || IsSingle()) return;
+    const size_type n = Header()->Size;
+    if (n == 0) {
+      Release();
+    } else if (n == 1) {
+      void* single = SmallAllocate(sizeof(T));
+      ::new (single) T(std::move(Items()[0]));
+      Release();
+      FBlock = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(single) | SingleBit);
+    } else if (n < Header()->Capacity) {
+      Reallocate(n);
+    }
   }
 
  private:
+  // A block holds a header and the items, or (marked by the pointer's low bit, free since
+  // blocks are aligned to 8) exactly one item and nothing else.
+  static constexpr std::uintptr_t SingleBit = 1;
+  bool IsSingle() const { return reinterpret_cast<std::uintptr_t>(FBlock) & SingleBit; }
+  T* SingleItem() const {
+    return reinterpret_cast<T*>(reinterpret_cast<std::uintptr_t>(FBlock) & ~SingleBit);
+  }
   THeader* Header() const { return static_cast<THeader*>(FBlock); }
-  T* Items() const { return reinterpret_cast<T*>(static_cast<char*>(FBlock) + ItemsOffset); }
+  T* Items() const {
+    return IsSingle() ? SingleItem() : reinterpret_cast<T*>(static_cast<char*>(FBlock) + ItemsOffset);
+  }
+  // Back to a block with a header, before the size changes.
+  void Unsingle() {
+    if (IsSingle()) Reallocate(1);
+  }
 
   void Allocate(size_type capacity) {
     if (capacity > std::numeric_limits<std::uint32_t>::max() ||
@@ -153,7 +188,7 @@ class TCompactVector {
     grown.Allocate(capacity);
     if (FBlock) {
       std::uninitialized_move(begin(), end(), grown.Items());
-      grown.Header()->Size = Header()->Size;
+      grown.Header()->Size = std::uint32_t(size());
     }
     swap(grown);  // `grown` now frees the old block and destroys the moved-from items
   }
@@ -161,7 +196,8 @@ class TCompactVector {
   void Release() {
     if (!FBlock) return;
     std::destroy(begin(), end());
-    SmallFree(FBlock, ItemsOffset + Header()->Capacity * sizeof(T));
+    if (IsSingle()) SmallFree(SingleItem(), sizeof(T));
+    else SmallFree(FBlock, ItemsOffset + Header()->Capacity * sizeof(T));
     FBlock = nullptr;
   }
 

@@ -861,7 +861,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   }
   cursor += n;
   // A layout at another width makes about as many lines again: no spare room is kept.
-  if (FLines.capacity() > FLines.size()) FLines.shrink_to_fit();
+  FLines.shrink_to_fit();
   FBoxHeight = ycur - y;
   FInnerBottom = y + FBoxHeight;
   FPaintBottom = std::max(FPaintBottom, FInnerBottom);

@@ -90,6 +90,69 @@ TEST(CompactVectorTest, CopiesAreIndependent) {
   EXPECT_EQ("three", a[2]);
 }
 
+// A single item, once shrunk to fit, is kept without the header: every operation must see it
+// as a list of one and turn it back into a full block before the size changes.
+TEST(CompactVectorTest, SingleItemWithoutHeaderActsAsAListOfOne) {
+  TCounted::Live = 0;
+  {
+    auto single = [](const char* text) {
+      TCompactVector<TCounted> v;
+      v.emplace_back(text);
+      v.emplace_back("spare");
+      v.pop_back();
+      v.shrink_to_fit();
+      return v;
+    };
+    TCompactVector<TCounted> v = single("a");
+    EXPECT_EQ(1, TCounted::Live);
+    ASSERT_EQ(1u, v.size());
+    EXPECT_EQ(1u, v.capacity());
+    EXPECT_EQ(v.data() + 1, v.end());
+    EXPECT_EQ("a", *v[0].Text);
+    EXPECT_EQ(&v.front(), &v.back());
+    EXPECT_EQ(0u, reinterpret_cast<std::uintptr_t>(v.data()) % alignof(TCounted));
+    v.shrink_to_fit();  // already as small as it gets
+    EXPECT_EQ("a", *v.front().Text);
+
+    v.emplace_back("b");  // grows from the single item
+    ASSERT_EQ(2u, v.size());
+    EXPECT_EQ("a", *v[0].Text);
+    EXPECT_EQ("b", *v[1].Text);
+
+    TCompactVector<TCounted> e = single("x");
+    EXPECT_EQ(e.begin(), e.erase(e.begin()));
+    EXPECT_TRUE(e.empty());
+    TCompactVector<TCounted> p = single("y");
+    p.pop_back();
+    EXPECT_TRUE(p.empty());
+    TCompactVector<TCounted> c = single("z");
+    c.clear();
+    EXPECT_TRUE(c.empty());
+    EXPECT_EQ(nullptr, c.data());
+    TCompactVector<TCounted> r = single("r");
+    r.resize(3);
+    ASSERT_EQ(3u, r.size());
+    EXPECT_EQ("r", *r[0].Text);
+    r.resize(1);
+    r.shrink_to_fit();
+    r.reserve(5);
+    EXPECT_GE(r.capacity(), 5u);
+    EXPECT_EQ("r", *r[0].Text);
+    EXPECT_EQ(3, TCounted::Live);  // a and b in v, r in r
+  }
+  EXPECT_EQ(0, TCounted::Live);
+
+  TCompactVector<std::string> s;
+  s.push_back("only");
+  s.shrink_to_fit();
+  TCompactVector<std::string> copy(s);
+  copy.push_back("more");
+  EXPECT_EQ(1u, s.size());
+  EXPECT_EQ("only", s[0]);
+  s = copy;
+  EXPECT_EQ(2u, s.size());
+}
+
 
 // The small list holds one item in place and moves it to and from the heap as it grows and
 // shrinks, without losing or mixing items.
