@@ -34,12 +34,28 @@ void TRunExtra::LeaveLinkList() {
   if (doc->FActiveLink == this) doc->FActiveLink = nullptr;
 }
 
+TNativeControl* TRunExtra::TabControl() const {
+  const TSectionList* doc = FSection ? FSection->FDocument : nullptr;
+  if (!doc || doc->FLinkStops.empty()) return nullptr;
+  auto it = doc->FLinkStops.find(this);
+  return it == doc->FLinkStops.end() ? nullptr : it->second.get();
+}
+
+void TRunExtra::SetTabControl(std::unique_ptr<TNativeControl> control) {
+  DropTabControl();
+  if (control) FSection->FDocument->FLinkStops.emplace(this, std::move(control));
+}
+
 void TRunExtra::DropTabControl() {
-  if (!TabControl) return;
+  TSectionList* doc = FSection ? FSection->FDocument : nullptr;
+  if (!doc || doc->FLinkStops.empty()) return;
+  auto it = doc->FLinkStops.find(this);
+  if (it == doc->FLinkStops.end()) return;
+  std::unique_ptr<TNativeControl> control = std::move(it->second);
+  doc->FLinkStops.erase(it);
   // A control going away may still report a focus change: it must not reach this run.
-  TabControl->OnFocusChange = nullptr;
-  TabControl->OnEnterKey = nullptr;
-  TabControl.reset();
+  control->OnFocusChange = nullptr;
+  control->OnEnterKey = nullptr;
 }
 
 void TRunExtra::SetFocused(bool on) {
@@ -127,7 +143,7 @@ TRunExtra& TFontObj::Extra(TSection* section) {
 
 void TFontObj::DropExtraIfUnused() {
   TRunExtra* e = ExtraRecord();
-  if (e && e->Title().empty() && e->UrlTarget.Url().empty() && !e->LinkFonts && !e->TabControl && e->YValue == 0 &&
+  if (e && e->Title().empty() && e->UrlTarget.Url().empty() && !e->LinkFonts && !e->TabControl() && e->YValue == 0 &&
       !e->InLinkList) {
     SetTarget(reinterpret_cast<std::uintptr_t>(e->Font));
     delete e;
@@ -173,7 +189,7 @@ void TFontObj::MakeLink(TSection* section, const TUrlTarget& link, const TProper
     doc->FLinkList.push_back(&extra);
     extra.InLinkList = true;
   }
-  if (tabStop && !extra.TabControl) {
+  if (tabStop && !extra.TabControl()) {
     std::unique_ptr<TNativeControl> control = doc->Host().CreateControl(TControlKind::LinkFocus);
     if (control) {
       control->SetBounds(TRect{TabStopLeft, 0, TabStopLeft + 1, 1});
@@ -183,7 +199,7 @@ void TFontObj::MakeLink(TSection* section, const TUrlTarget& link, const TProper
         if (record->Focused && record->IsLink()) record->FSection->FDocument->LinkClicked(record->UrlTarget);
       };
       if (link.TabIndex() > 0) doc->AddTabOrder(link.TabIndex(), control.get());
-      extra.TabControl = std::move(control);
+      extra.SetTabControl(std::move(control));
     }
   }
 }
@@ -203,7 +219,7 @@ void TFontObj::ClearLink() {
 
 static_assert(sizeof(TFontObj) == 12, "a run is a position and a tagged pointer");
 static_assert(alignof(TDocFont) >= 8 && alignof(TRunExtra) >= 8, "a run keeps its marks in the pointer's low bits");
-static_assert(sizeof(TRunExtra) <= 56, "a link record fits a 64-byte heap chunk");
+static_assert(sizeof(TRunExtra) <= 48, "a link record fits a 48-byte block of the small-object pool");
 
 void TFontList::Regrow(std::uint32_t capacity) {
   const bool wasBlock = IsBlock();

@@ -42,8 +42,9 @@ struct TLinkFontSet {
 // What few runs have: an element title, or a link with its state fonts, hover, visited and focus
 // marks and its keyboard stop. Kept apart so that a plain run stays small; it is what the
 // document's link list points at, since the runs themselves move when their list grows. One is
-// made per link run, so it is kept within 56 bytes: the title is a shared text and the marks
-// share a word with the line's y.
+// made per link run, so it is kept within 48 bytes: the title is a shared text, the marks share
+// a word with the line's y, and the keyboard stop (which only pages with few links have) is
+// kept by the document.
 class TRunExtra : public TLinkRun {
  public:
   explicit TRunExtra(TSection* section, const TDocFont* font = nullptr) : FSection(section), Font(font) {}
@@ -54,7 +55,6 @@ class TRunExtra : public TLinkRun {
   TSection* FSection;
   const TDocFont* Font;  // the run's own font (a link draws in its state font instead)
   const TLinkFontSet* LinkFonts = nullptr;
-  std::unique_ptr<TNativeControl> TabControl;  // keyboard stop of the link's first run
   TUrlTarget UrlTarget;
 
  private:
@@ -74,6 +74,9 @@ class TRunExtra : public TLinkRun {
   // The state font, or null when the run is no link.
   const TDocFont* StateFont() const;
   int LinkID() const override { return UrlTarget.ID(); }
+  // The keyboard stop of the link's first run (null for other runs); the document owns it.
+  TNativeControl* TabControl() const;
+  void SetTabControl(std::unique_ptr<TNativeControl> control);
   void SetHover(bool on) override { Hover = on; }
   void SetVisited(bool on) { Visited = on; }
   // Keyboard focus on the link (its stop reports it): every run of the link is marked, and the
@@ -112,7 +115,7 @@ class TFontObj {
   const TUrlTarget& UrlTarget() const { return Info().UrlTarget; }
   const std::string& Title() const { return Info().Title(); }
   void SetTitle(TSection* section, const std::string& title);
-  TNativeControl* TabControl() const { return Info().TabControl.get(); }
+  TNativeControl* TabControl() const { return ExtraRecord() ? ExtraRecord()->TabControl() : nullptr; }
   int YValue() const { return Info().YValue; }
   void SetYValue(int y) {
     if (TRunExtra* e = ExtraRecord()) e->SetYValue(y);

@@ -68,6 +68,7 @@ void TSectionList::Clear() {
   FDocHeight = 0;
   FSectionCount = 0;
   TCell::Clear();
+  FLinkStops.clear();  // the records dropped theirs as they went
   FStore.Clear();
   FFormControlList.clear();
   FCacheKeys.clear();

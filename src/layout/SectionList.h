@@ -123,6 +123,9 @@ class TSectionList : public TCell,
 
   // ---- links and hover ----
   std::vector<TLinkRun*> FLinkList;  // not owned
+  // Keyboard stops of links, by the link record of each link's first run (pages with many links
+  // have none); a record drops its stop as it goes.
+  std::unordered_map<const TRunExtra*, std::unique_ptr<TNativeControl>> FLinkStops;
   bool FHoverStylesUsed = false;
   TColor FLinkColor = clBlue, FVisitedColor = clPurple, FHoverColor = clBlue;
   std::string FPreFontName;

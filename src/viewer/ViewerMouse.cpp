@@ -262,9 +262,9 @@ void TPageViewer::PanelMouseUp(QMouseEvent* event) {
   // The link's keyboard stop takes the focus; the view stays where the user clicked.
   for (TLinkRun* run : FDocument->FLinkList) {
     auto* f = dynamic_cast<TRunExtra*>(run);
-    if (f && f->LinkID() == spot.Link.ID() && f->TabControl) {
+    if (f && f->LinkID() == spot.Link.ID() && f->TabControl()) {
       FFocusingControl = true;
-      f->TabControl->SetFocus();
+      f->TabControl()->SetFocus();
       FFocusingControl = false;
       break;
     }

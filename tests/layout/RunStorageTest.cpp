@@ -212,5 +212,38 @@ TEST(RunStorage, ShiftSurvivesRecordsLinksAndMoves) {
   EXPECT_EQ(12u, sizeof(TFontObj));
 }
 
+// Keyboard stops are kept by the document for the records of links' first runs: a record that
+// stops being a link, or goes with its section, takes its stop with it, so that no control is
+// left calling back into a record that is gone.
+TEST(RunStorage, LinkStopsLeaveTheDocumentWithTheirRecords) {
+  TLayoutFixture f;
+  auto linkSection = [&](const char* url) {
+    auto s = std::make_unique<TSection>(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+    AddText(*s, u"a ", 0);
+    TUrlTarget link;
+    link.Assign(url, "");
+    s->HRef(true, link, f.Push("a"));
+    AddText(*s, u"b", 2);
+    f.Pop("a");
+    f.Pop("p");
+    return s;
+  };
+  auto first = linkSection("one.htm");
+  auto second = linkSection("two.htm");
+  ASSERT_EQ(2u, f.Doc.FLinkStops.size());
+  const TFontObj& run = *first->Fonts()[1];
+  ASSERT_TRUE(run.IsLink());
+  ASSERT_NE(nullptr, run.TabControl());
+  EXPECT_EQ(run.TabControl(), run.Link()->TabControl());
+  EXPECT_EQ(nullptr, first->Fonts()[0]->TabControl());
+
+  const_cast<TFontObj&>(run).ClearLink();
+  EXPECT_EQ(nullptr, run.TabControl());
+  EXPECT_EQ(1u, f.Doc.FLinkStops.size());
+  second.reset();
+  EXPECT_TRUE(f.Doc.FLinkStops.empty());
+  EXPECT_LE(sizeof(TRunExtra), 48u);
+}
+
 }  // namespace
 }  // namespace korva::test
