@@ -324,6 +324,7 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
       FBlockContentBottom(s.FBlockContentBottom),
       FContentLeft(s.FContentLeft),
       FBoxTopY(s.FBoxTopY),
+      FStackLevel(s.FStackLevel),
       FDepth(s.FDepth),
       FBoxBorderStyle(s.FBoxBorderStyle),
       FFloatMode(s.FFloatMode),
@@ -349,7 +350,6 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
       FTag(s.FTag),
       FCachedMarginLeft(s.FCachedMarginLeft),
       FCachedMarginRight(s.FCachedMarginRight) {
-  FPaintHeight = s.FPaintHeight;
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
   FDocY = s.FDocY;
@@ -613,7 +613,7 @@ int TBlock::LayoutAsNothing(int x, int y, int& maxWidth, int& cursor) {
   FContentLeft = x;
   FFirstChar = cursor;
   FCharCount = 0;
-  FBoxHeight = FPaintHeight = 0;
+  FBoxHeight = 0;
   FDocY = FInnerTop = FPaintTop = FBoxTopY = FBlockContentBottom = y;
   FInnerBottom = FPaintBottom = y;
   SetDrawExtent(y, y);
@@ -632,7 +632,7 @@ void PaintExtent(const TSectionBase* s, int& top, int& bottom) {
     bottom = b->DrawBottom();
     return;
   }
-  top = s->FPaintTop;
+  top = s->PaintTop();
   bottom = s->FPaintBottom;
 }
 }  // namespace
@@ -727,7 +727,7 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
   for (const auto& owned : *FInnerCell) {
     TSectionBase* s = owned.get();
     if (!(s->IsBlock() && static_cast<TBlock*>(s)->FPositioning == posAbsolute))
-      contentBottom = std::max(contentBottom, s->FInnerBottom);
+      contentBottom = std::max(contentBottom, s->InnerBottom());
     drawBottom = std::max(drawBottom, s->FPaintBottom);
   }
   FBlockContentBottom = ClampCoord(std::max(FDocY, contentBottom));
@@ -746,18 +746,14 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
 
   int result = FBoxHeight;
   if (IsFloating()) {
-    FPaintHeight = FBoxHeight;
     // The float's record starts where the float does (below any floats it clears).
     int fx = FFloatMode == acLeft ? cx + FLaidWidth + pr + br + mr : cx - pl - bl - ml;
     indents.PlaceFloatBlock(t, fx, FFloatMode == acRight, std::max(0, FPaintBottom - t));
     FBoxHeight = 0;
     result = 0;
   } else if (FPositioning == posAbsolute) {
-    FPaintHeight = 0;
     FBoxHeight = 0;
     result = 0;
-  } else {
-    FPaintHeight = std::max(FBoxHeight, indents.FloatsBottom() - y);
   }
   BuildPaintList();
 
@@ -781,13 +777,13 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
 void TBlock::BuildPaintList() {
   if (FExtra) FExtra->PaintList.clear();
   bool stacked = false;
-  for (const auto& owned : *FInnerCell) stacked = stacked || owned->FStackLevel != 0;
+  for (const auto& owned : *FInnerCell) stacked = stacked || owned->StackLevel() != 0;
   if (!stacked) return;
   std::vector<TSectionBase*>& list = Extra().PaintList;
   list.reserve(std::size_t(FInnerCell->Count()));
   for (const auto& owned : *FInnerCell) list.push_back(owned.get());
   std::stable_sort(list.begin(), list.end(),
-                   [](const TSectionBase* a, const TSectionBase* b) { return a->FStackLevel < b->FStackLevel; });
+                   [](const TSectionBase* a, const TSectionBase* b) { return a->StackLevel() < b->StackLevel(); });
 }
 
 int TBlock::PaintCount() const {
@@ -1153,7 +1149,7 @@ bool TBlock::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
   y -= OffsetY();
   for (int i = PaintCount() - 1; i >= 0; --i) {
     TSectionBase* s = PaintAt(i);
-    if (s->FPaintTop <= y && y < s->FPaintBottom && s->ObjectAt(x, y, object, ix, iy)) return true;
+    if (s->PaintTop() <= y && y < s->FPaintBottom && s->ObjectAt(x, y, object, ix, iy)) return true;
   }
   return false;
 }
@@ -1165,7 +1161,7 @@ int TBlock::CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int&
   y -= dy;
   for (int i = PaintCount() - 1; i >= 0; --i) {
     TSectionBase* s = PaintAt(i);
-    if (s->FPaintTop <= y && y < s->FPaintBottom) {
+    if (s->PaintTop() <= y && y < s->FPaintBottom) {
       int p = s->CaretFromPoint(canvas, x, y, xr, yr, caretHeight, inText);
       if (p >= 0) {
         xr += dx;
@@ -1312,7 +1308,7 @@ int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   for (const auto& owned : *FInnerCell) {
     TSectionBase* s = owned.get();
     if (!(s->IsBlock() && static_cast<TBlock*>(s)->FPositioning == posAbsolute))
-      contentBottom = std::max(contentBottom, s->FInnerBottom);
+      contentBottom = std::max(contentBottom, s->InnerBottom());
     int top = 0, bottom = 0;
     PaintExtent(s, top, bottom);
     drawBottom = std::max(drawBottom, bottom);
@@ -1326,7 +1322,6 @@ int TBodyBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
   indents.CurrentOwner = savedOwner;
 
   FBoxHeight = ClampCoord(FInnerBottom - y);
-  FPaintHeight = std::max(FBoxHeight, indents.FloatsBottom() - y);
   SetDrawExtent(drawTop, std::max(FPaintBottom, drawBottom));
   maxWidth = ClampCoord(std::max(indents.Width, std::max(contentMax, FLaidWidth) + ml + mr));
   BuildPaintList();

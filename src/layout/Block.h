@@ -133,6 +133,14 @@ class TBlock : public TSectionBase {
   // Results of the last layout, in document coordinates (before any relative offset).
   int FContentLeft = 0;   // the content box
   int FBoxTopY = 0;       // top of the border box
+  // The margin box in the flow (its top is below the clearance), and the top of what the block
+  // paints (its border box, moved by a relative offset).
+  int FInnerTop = 0, FInnerBottom = 0, FPaintTop = 0;
+  int FStackLevel = 0;  // z-index times 10; 1 for a float or an absolute block without one
+  int InnerTop() const override { return FInnerTop; }
+  int InnerBottom() const override { return FInnerBottom; }
+  int PaintTop() const override { return FPaintTop; }
+  int StackLevel() const override { return FStackLevel; }
 
   // Nesting depth: the containing cell's depth + 1 (counting stops past MaxLayoutDepth). Deeper
   // than MaxLayoutDepth, the block is laid out, drawn, measured and queried as if empty.

@@ -81,9 +81,9 @@ int TCellBasic::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
   int y = FCellY;
   for (const auto& s : *this) {
     // Sections wholly above or below the clip are not visited; positioned ones may paint anywhere.
-    if (!s->PaintsOutsideBox() && (s->FPaintBottom <= clip.Top || s->FPaintTop >= clip.Bottom) &&
+    if (!s->PaintsOutsideBox() && (s->FPaintBottom <= clip.Top || s->PaintTop() >= clip.Bottom) &&
         s->FDocY != NotLaidOutY) {
-      y = s->FInnerTop + s->FBoxHeight;
+      y = s->InnerTop() + s->FBoxHeight;
       continue;
     }
     y = s->Draw(canvas, clip, indents, x, xRef, yRef);
@@ -93,19 +93,19 @@ int TCellBasic::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
 
 bool TCellBasic::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
   for (const auto& s : *this)
-    if (s->FPaintTop <= y && y < s->FPaintBottom && s->HotSpotAt(canvas, x, y, spot)) return true;
+    if (s->PaintTop() <= y && y < s->FPaintBottom && s->HotSpotAt(canvas, x, y, spot)) return true;
   return false;
 }
 
 bool TCellBasic::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
   for (const auto& s : *this)
-    if (s->FPaintTop <= y && y < s->FPaintBottom && s->ObjectAt(x, y, object, ix, iy)) return true;
+    if (s->PaintTop() <= y && y < s->FPaintBottom && s->ObjectAt(x, y, object, ix, iy)) return true;
   return false;
 }
 
 int TCellBasic::CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) {
   for (const auto& s : *this)
-    if (s->FPaintTop <= y && y < s->FPaintBottom) {
+    if (s->PaintTop() <= y && y < s->FPaintBottom) {
       int p = s->CaretFromPoint(canvas, x, y, xr, yr, caretHeight, inText);
       if (p >= 0) return p;
     }

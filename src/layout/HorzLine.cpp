@@ -72,14 +72,14 @@ int THorzLine::LayoutSection(TCanvas&, int x, int y, int, int, int availWidth, i
   FLeft = std::max(x, indents.LeftEdgeAt(y));
   FWidth = std::max(0, std::min(x + availWidth - FLeft, indents.RightEdgeAt(y) - FLeft));
   maxWidth = FWidth;
-  FBoxHeight = FPaintHeight = VSize;
-  FDocY = FInnerTop = FPaintTop = y;
-  FInnerBottom = FPaintBottom = y + VSize;
+  FBoxHeight = VSize;
+  FDocY = y;
+  FPaintBottom = y + VSize;
   return VSize;
 }
 
 int THorzLine::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, int, int) {
-  const int y = FInnerTop, h = VSize;
+  const int y = FDocY, h = VSize;
   if (y + h <= clip.Top || y >= clip.Bottom || FWidth <= 0) return y + h;
   TSectionList* doc = FDocument;
   if (doc && doc->FPrinting && y >= doc->FPageBottom) return y + h;
@@ -114,7 +114,7 @@ int THorzLine::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, i
 
 void THorzLine::Dump(TDumpWriter& out, int depth) const {
   out.Line(depth) << "rule";
-  out.Box(FLeft, FInnerTop, FWidth, FBoxHeight);
+  out.Box(FLeft, FDocY, FWidth, FBoxHeight);
   if (Color != clNone) {
     const unsigned c = unsigned(ColorToRGB(Color));
     char buf[24];

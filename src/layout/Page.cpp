@@ -24,10 +24,10 @@ int TPage::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int 
 
 int TPage::Draw(TCanvas&, const TRect& clip, IndentManager&, int, int, int) {
   TSectionList* doc = FDocument;
-  if (doc && doc->FPrinting && FInnerTop > clip.Top + MinPageBreakOffset && FInnerTop < clip.Bottom &&
-      FInnerTop < doc->FPageBottom)
-    doc->FPageBottom = FInnerTop;
-  return FInnerTop;
+  if (doc && doc->FPrinting && FDocY > clip.Top + MinPageBreakOffset && FDocY < clip.Bottom &&
+      FDocY < doc->FPageBottom)
+    doc->FPageBottom = FDocY;
+  return FDocY;
 }
 
 }  // namespace korva

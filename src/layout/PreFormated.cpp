@@ -27,9 +27,9 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
     FCharCount = 0;
     FLines.clear();
     FLayoutX = x;
-    FDocY = FInnerTop = FPaintTop = y;
-    FBoxHeight = FPaintHeight = FFonts[0]->Height();
-    FInnerBottom = FPaintBottom = y + FBoxHeight;
+    FDocY = y;
+    FBoxHeight = FFonts[0]->Height();
+    FPaintBottom = y + FBoxHeight;
     maxWidth = FLayoutWidth = 0;
     return FBoxHeight;
   }

@@ -20,7 +20,8 @@
 
 namespace korva {
 
-static_assert(sizeof(TSection) <= 128, "a section fits a 128-byte block of the small-object pool");
+static_assert(sizeof(TSection) <= 112, "a section fits a 112-byte block of the small-object pool");
+static_assert(sizeof(LineRec) == 40, "a line takes 40 bytes");
 
 namespace {
 
@@ -170,6 +171,16 @@ void TBreakFlags::Truncate(int n) {
   }
 }
 
+bool TBreakFlags::NoneBreaks(int n) const {
+  if (n <= 0) return true;
+  const std::size_t full = std::size_t(n) >> 6, rest = std::size_t(n) & 63;
+  if (FBits.size() < full + (rest ? 1 : 0)) return false;
+  for (std::size_t w = 0; w < full; ++w)
+    if (FBits[w] != ~std::uint64_t(0)) return false;
+  const std::uint64_t mask = (std::uint64_t(1) << rest) - 1;
+  return !rest || (FBits[full] & mask) == mask;
+}
+
 void TBreakFlags::ShrinkToFit() {
   std::size_t used = FBits.size();
   while (used > 0 && FBits[used - 1] == 0) --used;
@@ -195,12 +206,24 @@ TSection::TRare& TSection::Rare() {
 
 void TSection::SetBreak(int i, bool canBreak) {
   if (FPreFormated) return;
+  if (FNoBreakAll) {
+    if (CanBreakAt(i) == canBreak) return;
+    KeepBreakFlags();
+  }
   if (FRare || !canBreak) Rare().Brk.Set(i, canBreak);
 }
 
 void TSection::SetBreakRange(int from, int n, bool canBreak) {
   if (FPreFormated) return;
+  if (FNoBreakAll) KeepBreakFlags();
   if (FRare || !canBreak) Rare().Brk.SetRange(from, n, canBreak);
+}
+
+bool TSection::BreakNowhere() const { return FRare && FRare->Brk.NoneBreaks(BuffS.Size()); }
+
+void TSection::KeepBreakFlags() {
+  FNoBreakAll = false;
+  Rare().Brk.SetRange(0, BuffS.Size(), false);
 }
 
 std::string TSection::BreakFlags() const {
@@ -243,14 +266,15 @@ TSection::TSection(TSectionList* document, const TUrlTarget* link, const TProper
 
 TSection::TSection(TSectionList* document, const TSection& source)
     : TSectionBase(document, source),
+      FLineHeight(source.FLineHeight),
       BuffS(source.BuffS),
       SIndexList(source.SIndexList),
-      FLineHeight(source.FLineHeight),
       FSectionNumber(source.FSectionNumber),
       FJustify(source.FJustify),
       FClearAttr(source.FClearAttr),
       FFinished(source.FFinished),
-      FPreFormated(source.FPreFormated) {
+      FPreFormated(source.FPreFormated),
+      FNoBreakAll(source.FNoBreakAll) {
   for (const TFontObj& f : source.FFonts) FFonts.Add(TFontObj(this, f));
   if (source.FRare) {
     TRare& rare = Rare();
@@ -518,6 +542,11 @@ void TSection::Finish() {
     SIndexList.MoveTo(FDocument->Store());
   }
   if (FRare) {
+    // Text where no character breaks, as that of a NOWRAP cell, needs no flags to say so.
+    if (BuffS.Size() > 0 && BreakNowhere()) {
+      FRare->Brk.Truncate(0);
+      FNoBreakAll = true;
+    }
     FRare->Brk.ShrinkToFit();
     FRare->Objects.shrink_to_fit();
     if (FRare->Brk.CapacityBytes() == 0 && FRare->Objects.empty() && FRare->FirstLineIndent == 0 &&
@@ -569,6 +598,16 @@ int TSection::FirstObjectFrom(int index) const {
   return int(std::lower_bound(Objects().begin(), Objects().end(), index,
                               [](const TObjRef& o, int i) { return o.Pos < i; }) -
              Objects().begin());
+}
+
+bool TSection::ObjectsReach(const LineRec& line, int y) const {
+  const auto& objects = Objects();
+  for (std::size_t i = std::size_t(FirstObjectFrom(line.Start)); i < objects.size(); ++i) {
+    if (objects[i].Pos >= line.Start + line.Ln) break;
+    const TTextObject& o = *objects[i].Obj;
+    if (o.Y() + o.ObjHeight() + o.VSpaceB() > y) return true;
+  }
+  return false;
 }
 
 int TSection::MeasureRange(int a, int b) const {
@@ -737,7 +776,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
                             IndentManager& indents, int& maxWidth, int& cursor) {
   FFirstChar = cursor;
   FCharCount = BuffS.Size();
-  FDocY = FInnerTop = FPaintTop = y;
+  FDocY = y;
   FPaintBottom = y;
   FLayoutX = x;
   FLines.clear();
@@ -755,8 +794,8 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   FSectionLeft = indents.LeftEdgeAt(y);
   const int sectionRight = indents.RightEdgeAt(y);
   if (n == 0 || FFonts.Empty()) {
-    FBoxHeight = FPaintHeight = clearY - y;
-    FInnerBottom = FPaintBottom = y + FBoxHeight;
+    FBoxHeight = clearY - y;
+    FPaintBottom = y + FBoxHeight;
     maxWidth = FLayoutWidth = 0;
     return FBoxHeight;
   }
@@ -773,7 +812,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     LineRec e;
     e.Start = start;
     e.Top = ycur;
-    e.LineHt = e.DrawHeight = h;
+    e.LineHt = h;
     e.DrawXX = indents.LeftEdgeAt(ycur);
     FLines.push_back(std::move(e));
     ycur += h;
@@ -843,14 +882,14 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     if (overlong || line.Width > right - left - lineIndent)
       maxWidth = std::max(maxWidth, line.Width + lineIndent + (left - FSectionLeft));
     ycur += line.Height();
-    line.DrawHeight = line.Height();
+    int lineBottom = ycur;  // with the floats placed below it
     for (int p : scratch.PendingFloats) {
       if (p >= end) break;
       TTextObject* o = ObjectAtIndex(p);
       PlaceFloat(*o, ycur, indents);
-      line.DrawHeight = std::max(line.DrawHeight, o->Y() + o->ObjHeight() + o->VSpaceB() - line.Top);
+      lineBottom = std::max(lineBottom, o->Y() + o->ObjHeight() + o->VSpaceB());
     }
-    FPaintBottom = std::max(FPaintBottom, line.Top + line.DrawHeight);
+    FPaintBottom = std::max(FPaintBottom, lineBottom);
     if (FDocument && FDocument->FFirstLineBaseline && line.LineHt > 0) {
       // A list item waits for the baseline of its first line of text to place its marker.
       *FDocument->FFirstLineBaseline = line.DrawY() + line.LineHt - line.Descent;
@@ -863,9 +902,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   // A layout at another width makes about as many lines again: no spare room is kept.
   FLines.shrink_to_fit();
   FBoxHeight = ycur - y;
-  FInnerBottom = y + FBoxHeight;
-  FPaintBottom = std::max(FPaintBottom, FInnerBottom);
-  FPaintHeight = FPaintBottom - y;
+  FPaintBottom = std::max(FPaintBottom, y + FBoxHeight);
   FLayoutWidth = maxWidth;
   ReportProgress();
   return FBoxHeight;
@@ -902,7 +939,7 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
   if (!onlyObjects) {
     for (int k = run; k < FFonts.Count() && FFonts[k]->Pos < std::max(end, start + 1); ++k) {
       line.LineHt = std::max(line.LineHt, FFonts[k]->Height());
-      line.Descent = std::max(line.Descent, FFonts[k]->Descent());
+      line.Descent = std::int16_t(std::max(int(line.Descent), FFonts[k]->Descent()));
     }
   }
   if (FLineHeight >= 0) {
@@ -933,7 +970,7 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
           // Centred on a line of its own font: the line is as tall as the object.
           const TFontObj* f = FFonts.GetFontObjAt(Objects()[oi].Pos);
           line.LineHt = f->Height();
-          line.Descent = f->Descent();
+          line.Descent = std::int16_t(f->Descent());
         }
         int g = h - line.LineHt;
         line.SpaceAfter = std::max(line.SpaceAfter, g / 2);
@@ -1007,7 +1044,7 @@ int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, in
   const int dx = x - FLayoutX;
   for (LineRec& line : FLines) {
     if (line.Ln == 0) continue;
-    if (line.Top + std::max(line.Height(), line.DrawHeight) <= clip.Top) continue;
+    if (line.Top + line.Height() <= clip.Top && !ObjectsReach(line, clip.Top)) continue;
     if (line.Top >= clip.Bottom) break;
     if (FDocument && FDocument->FPrinting && line.Top + line.Height() > FDocument->FPageBottom &&
         line.Height() <= FDocument->FPageBottom - clip.Top) {
@@ -1029,7 +1066,7 @@ int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, in
     if (FDocument) FDocument->AddDrawItem(std::make_unique<TDeferredObject>(&o, dx, 0));
     else o.DrawObj(canvas, dx, 0);
   }
-  return FInnerTop + FBoxHeight;
+  return FDocY + FBoxHeight;
 }
 
 void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
@@ -1534,7 +1571,7 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
 
 void TSection::Dump(TDumpWriter& out, int depth) const {
   out.Line(depth) << DumpKind();
-  out.Box(FLayoutX, FInnerTop, FLayoutWidth, FBoxHeight);
+  out.Box(FLayoutX, FDocY, FLayoutWidth, FBoxHeight);
   for (const LineRec& l : FLines) {
     out.Line(depth + 1) << "line " << (FFirstChar + l.Start) << "+" << l.Ln;
     out.Box(l.DrawXX, l.Top, l.Width, l.Height());

@@ -30,17 +30,19 @@ class ThtmlForm;
 
 enum : char16_t { ccControl = 2, ccObject = 4, ccLineBreak = 8 };
 
+// A laid-out line: 40 bytes, as most sections have one line and a page has many sections.
+// Floats placed below a line are not counted in its height; drawing finds them by the line's
+// characters.
 struct LineRec {
   int Start = 0;
+  int Ln = 0;          // character count
+  int Top = 0;         // top of the line (space above included)
   int SpaceBefore = 0, SpaceAfter = 0;
   int LineHt = 0;      // text height (0 for a line of objects only)
-  int DrawHeight = 0;  // full height, with floats hanging below
-  int Ln = 0;          // character count
-  int Descent = 0;
   int DrawXX = 0;      // x of the line start, document coordinates
   int DrawWidth = 0;   // available width at the line's y
-  int Top = 0;         // top of the line (space above included)
   int Width = 0;       // measured without trailing spaces and line break
+  std::int16_t Descent = 0;  // of the line's fonts, which are at most MaxFontEmHeight high
   bool FirstDraw : 1 = true;   // its inline borders are still to be looked up
   bool Justified : 1 = false;  // the room left (DrawWidth - Width) is shared among its spaces
   int Height() const { return LineHt + SpaceBefore + SpaceAfter; }
@@ -111,6 +113,8 @@ class TBreakFlags {
   void SetRange(int from, int n, bool canBreak);
   // Forgets the flags of characters at and after `n`.
   void Truncate(int n);
+  // Whether none of characters [0, n) may break.
+  bool NoneBreaks(int n) const;
   // Frees what no flag needs.
   void ShrinkToFit();
   std::size_t CapacityBytes() const { return FBits.capacity() * sizeof(std::uint64_t); }
@@ -162,7 +166,7 @@ class TSection : public TSectionBase {
   std::string BreakFlags() const;
   bool CanBreakAt(int index) const {
     // Preformatted text breaks nowhere but at its end, and needs no flags to say so.
-    if (FPreFormated) return index < 0 || index >= BuffS.Size();
+    if (FPreFormated || FNoBreakAll) return index < 0 || index >= BuffS.Size();
     return !FRare || FRare->Brk.CanBreak(index);
   }
   const TFontList& Fonts() const { return FFonts; }
@@ -229,6 +233,8 @@ class TSection : public TSectionBase {
   TTextObject* ObjectAtIndex(int index) const;
   // Index of the first object at or after a character index.
   int FirstObjectFrom(int index) const;
+  // Whether an object of the line (a float placed below it included) reaches below y.
+  bool ObjectsReach(const LineRec& line, int y) const;
   int LineOfIndex(int index) const;
   int LineAtY(int y) const;
   int MaxCharWidthAll() const;
@@ -266,16 +272,20 @@ class TSection : public TSectionBase {
   const TCompactVector<TObjRef>& Objects() const { return FRare ? FRare->Objects : NoObjects; }
   void SetBreak(int i, bool canBreak);
   void SetBreakRange(int from, int n, bool canBreak);
+  // Turns "no character may break" back into a flag for each character, before one changes.
+  void KeepBreakFlags();
+  // Whether no character of the text may break, by the flags.
+  bool BreakNowhere() const;
   static const TCompactVector<TObjRef> NoObjects;
 
-  // Ordered so that the 4-byte run list and the ints fill the object without holes: a section
-  // takes 128 bytes.
+  // Ordered so that the ints fill the object without holes (the first one sits in the room at
+  // the end of the base): a section takes 112 bytes.
+  int FLineHeight = -1;
   TSectionText BuffS;
   TSourceIndex SIndexList;
   TCompactVector<LineRec> FLines;
   std::unique_ptr<TRare> FRare;
   TFontList FFonts;
-  int FLineHeight = -1;
   int FMinWidthCache = 0, FMaxWidthCache = 0;
   int FLayoutX = 0;        // left x of the last layout
   int FLayoutWidth = 0;    // reported width of the last layout
@@ -294,6 +304,8 @@ class TSection : public TSectionBase {
   unsigned FClearAttr : 2 = 0;  // 1 left, 2 right, 3 both
   bool FFinished : 1 = false;
   bool FPreFormated : 1 = false;
+  // No character may break (a section all in NOBR, as a NOWRAP cell's): the flags are not held.
+  bool FNoBreakAll : 1 = false;
   friend class TPreFormated;
 };
 

@@ -7,7 +7,7 @@
 namespace korva {
 
 TSectionBase::TSectionBase(TSectionList* document, const TSectionBase& source)
-    : FDocument(document), FBoxHeight(source.FBoxHeight), FStackLevel(source.FStackLevel) {}
+    : FDocument(document), FBoxHeight(source.FBoxHeight) {}
 
 std::unique_ptr<TSectionBase> TSectionBase::CloneForPrint(TSectionList* document) const {
   return std::make_unique<TSectionBase>(document, *this);
@@ -18,15 +18,13 @@ void TSectionBase::AppendSelectedText(std::u16string&) {}
 int TSectionBase::LayoutSection(TCanvas&, int, int y, int, int, int, int, int, IndentManager& indents, int& maxWidth,
                                 int& cursor) {
   FFirstChar = cursor;
-  FPaintHeight = FBoxHeight;
   maxWidth = indents.Width;
-  FDocY = FInnerTop = FPaintTop = y;
-  FInnerBottom = y + FBoxHeight;
-  FPaintBottom = y + FPaintHeight;
+  FDocY = y;
+  FPaintBottom = y + FBoxHeight;
   return FBoxHeight;
 }
 
-int TSectionBase::Draw(TCanvas&, const TRect&, IndentManager&, int, int, int) { return FInnerTop + FBoxHeight; }
+int TSectionBase::Draw(TCanvas&, const TRect&, IndentManager&, int, int, int) { return FDocY + FBoxHeight; }
 bool TSectionBase::HotSpotAt(TCanvas&, int, int, THotSpot&) { return false; }
 bool TSectionBase::ObjectAt(int, int, TFloatingObj*&, int&, int&) { return false; }
 int TSectionBase::CaretFromPoint(TCanvas&, int, int, int&, int&, int&, bool&) { return -1; }
@@ -45,7 +43,7 @@ void TSectionBase::Dump(TDumpWriter& out, int depth) const {
   out.Line(depth) << DumpKind();
   std::string tag = DumpTag();
   if (!tag.empty()) out << " " << tag;
-  out.Box(0, FInnerTop, 0, FBoxHeight);
+  out.Box(0, FDocY, 0, FBoxHeight);
 }
 
 }  // namespace korva

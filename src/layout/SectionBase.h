@@ -57,7 +57,7 @@ struct TCharObject {
 class TSectionBase : public TIDObject {
  public:
   explicit TSectionBase(TSectionList* document) : FDocument(document) {}
-  // The copy for another document (printing): height and z-index carried over.
+  // The copy for another document (printing): the height carried over.
   TSectionBase(TSectionList* document, const TSectionBase& source);
   ~TSectionBase() override = default;
   TSectionBase(const TSectionBase&) = delete;
@@ -65,14 +65,19 @@ class TSectionBase : public TIDObject {
 
   TSectionList* FDocument;
   int FBoxHeight = 0;
-  int FPaintHeight = 0;
   int FFirstChar = 0;
   int FCharCount = 0;
-  int FStackLevel = 0;
   int FDocY = NotLaidOutY;
-  int FInnerBottom = 0;
-  int FPaintTop = 0, FPaintBottom = 0;
-  int FInnerTop = 0;
+  int FPaintBottom = 0;
+
+  // Where the section's box starts and ends in the flow, and the top of what it paints. A
+  // section other than a block is laid out at its y and paints from there, so only blocks
+  // (whose margins and positioning move them apart) keep these apart.
+  virtual int InnerTop() const { return FDocY; }
+  virtual int InnerBottom() const { return FDocY + FBoxHeight; }
+  virtual int PaintTop() const { return FDocY; }
+  // The drawing order among a block's children (CSS z-index); only blocks have one.
+  virtual int StackLevel() const { return 0; }
 
   // ---- the operations, in slot order ----
   int DocumentY() override { return FDocY; }

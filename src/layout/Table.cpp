@@ -217,11 +217,7 @@ ThtmlTable::ThtmlTable(TSectionList* document, const ThtmlTable& s)
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
   FDocY = s.FDocY;
-  FInnerTop = s.FInnerTop;
-  FInnerBottom = s.FInnerBottom;
-  FPaintTop = s.FPaintTop;
   FPaintBottom = s.FPaintBottom;
-  FPaintHeight = s.FPaintHeight;
   FBoxHeight = s.FBoxHeight;
   FRows.reserve(s.FRows.size());
   for (const auto& row : s.FRows) FRows.push_back(std::make_unique<TCellList>(this, *row));
@@ -1006,13 +1002,13 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
                               int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
   (void)xRef, (void)yRef, (void)availWidth, (void)availHeight, (void)blockHeight;
   FFirstChar = cursor;
-  FDocY = FInnerTop = FPaintTop = y;
+  FDocY = y;
   FTableLeft = x;
   Initialize();
   if (TooDeep() || FRows.empty() || FNumCols == 0) {
     FTableWidth = 0;
-    FBoxHeight = FPaintHeight = 0;
-    FInnerBottom = FPaintBottom = y;
+    FBoxHeight = 0;
+    FPaintBottom = y;
     FCharCount = 0;
     maxWidth = 0;
     return 0;
@@ -1087,10 +1083,8 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
 
   FCharCount = cursor - FFirstChar;
   FBoxHeight = ClampSum(std::int64_t(rowTop[std::size_t(n)]) - y + sp);
-  FInnerBottom = y + FBoxHeight;
-  FPaintBottom = std::max(FInnerBottom, paintBottom);
-  FPaintHeight = FPaintBottom - y;
-  if (pendingBaseline) *pendingBaseline = FInnerBottom;
+  FPaintBottom = std::max(y + FBoxHeight, paintBottom);
+  if (pendingBaseline) *pendingBaseline = y + FBoxHeight;
   return FBoxHeight;
 }
 
@@ -1099,7 +1093,7 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
 
 int ThtmlTable::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
   (void)indents, (void)x, (void)xRef, (void)yRef;
-  const int after = FInnerTop + FBoxHeight;
+  const int after = FDocY + FBoxHeight;
   if (TooDeep() || FDocY == NotLaidOutY || FRows.empty() || FHeights.size() != FRows.size()) return after;
   const int top = FDocY, bottom = FDocY + FBoxHeight;
   if (bottom <= clip.Top || top >= clip.Bottom) return after;

@@ -60,7 +60,7 @@ class TLineProbe : public TSectionBase {
   const char* DumpKind() const override { return "probe"; }
   void Dump(TDumpWriter& out, int depth) const override {
     out.Line(depth) << DumpKind();
-    out.Box(Left, FInnerTop, Right - Left, FBoxHeight);
+    out.Box(Left, FDocY, Right - Left, FBoxHeight);
   }
 };
 

@@ -214,7 +214,7 @@ TEST(TableAlignTest, ATableFirstInAListItemPutsTheMarkerAtItsBottom) {
   t.Close();
   t.Close();
   f.Layout(400);
-  EXPECT_EQ(static_cast<TTableBlock*>(table)->FTable->FInnerBottom, item->FFirstLineBaseline);
+  EXPECT_EQ(static_cast<TTableBlock*>(table)->FTable->InnerBottom(), item->FFirstLineBaseline);
 }
 
 TEST(TableCopyTest, PrintCopyLaysOutAlike) {

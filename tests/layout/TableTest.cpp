@@ -360,7 +360,7 @@ TEST(TableNestingTest, CellLayoutsDoNotDoubleWithDepth) {
   EXPECT_EQ(40, (int)tables.size());
   EXPECT_NE(NotLaidOutY, innermost->FDocY);
   EXPECT_LT(tables[0]->FDocY, innermost->FDocY);
-  EXPECT_LE(innermost->FInnerBottom, tables[0]->FInnerBottom);
+  EXPECT_LE(innermost->InnerBottom(), tables[0]->InnerBottom());
 }
 
 TEST(TableNestingTest, TablesDeeperThanTheLimitAreNotLaidOut) {
