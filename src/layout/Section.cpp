@@ -600,16 +600,6 @@ int TSection::FirstObjectFrom(int index) const {
              Objects().begin());
 }
 
-bool TSection::ObjectsReach(const LineRec& line, int y) const {
-  const auto& objects = Objects();
-  for (std::size_t i = std::size_t(FirstObjectFrom(line.Start)); i < objects.size(); ++i) {
-    if (objects[i].Pos >= line.Start + line.Ln) break;
-    const TTextObject& o = *objects[i].Obj;
-    if (o.Y() + o.ObjHeight() + o.VSpaceB() > y) return true;
-  }
-  return false;
-}
-
 int TSection::MeasureRange(int a, int b) const {
   if (b <= a) return 0;
   std::int64_t w = 0;
@@ -1044,7 +1034,7 @@ int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, in
   const int dx = x - FLayoutX;
   for (LineRec& line : FLines) {
     if (line.Ln == 0) continue;
-    if (line.Top + line.Height() <= clip.Top && !ObjectsReach(line, clip.Top)) continue;
+    if (line.Top + line.Height() <= clip.Top) continue;
     if (line.Top >= clip.Bottom) break;
     if (FDocument && FDocument->FPrinting && line.Top + line.Height() > FDocument->FPageBottom &&
         line.Height() <= FDocument->FPageBottom - clip.Top) {

@@ -31,8 +31,7 @@ class ThtmlForm;
 enum : char16_t { ccControl = 2, ccObject = 4, ccLineBreak = 8 };
 
 // A laid-out line: 40 bytes, as most sections have one line and a page has many sections.
-// Floats placed below a line are not counted in its height; drawing finds them by the line's
-// characters.
+// Floats placed below a line are not counted in its height: they are drawn by their own box.
 struct LineRec {
   int Start = 0;
   int Ln = 0;          // character count
@@ -233,8 +232,6 @@ class TSection : public TSectionBase {
   TTextObject* ObjectAtIndex(int index) const;
   // Index of the first object at or after a character index.
   int FirstObjectFrom(int index) const;
-  // Whether an object of the line (a float placed below it included) reaches below y.
-  bool ObjectsReach(const LineRec& line, int y) const;
   int LineOfIndex(int index) const;
   int LineAtY(int y) const;
   int MaxCharWidthAll() const;

@@ -36,14 +36,37 @@ TSourceIndex::THeader* TSourceIndex::NewBlock(std::uint32_t capacity) {
   return b;
 }
 
-TSourceIndex::TSourceIndex(const TSourceIndex& other) : FWord(other.FWord) {
-  if (const THeader* src = other.Block()) {
-    THeader* b = NewBlock(src->Used);
+TSourceIndex::THeader* TSourceIndex::HeapCopy(std::uint32_t spare) const {
+  std::uint32_t count = 0;
+  const std::uint8_t* runs = RunBytes(count);
+  if (const THeader* src = Block()) {
+    THeader* b = NewBlock(src->Used + spare);
+    const std::uint32_t capacity = b->Capacity;
     *b = *src;
-    b->Capacity = src->Used;
-    std::memcpy(Bytes(b), Bytes(src), src->Used);
-    FWord = reinterpret_cast<std::uintptr_t>(b);
+    b->Capacity = capacity;
+    std::memcpy(Bytes(b), runs, src->Used);
+    return b;
   }
+  // Stored runs keep no totals: a walk over them finds the length and the last run.
+  const std::uint8_t* p = runs;
+  std::int64_t index = 0, pos = 0;
+  for (std::uint32_t r = 0; r < count; ++r) {
+    const std::int64_t step = Unzig(Read(p)), gap = Unzig(Read(p));
+    index += step;
+    pos += step + gap;
+  }
+  const std::uint32_t used = std::uint32_t(p - runs);
+  THeader* b = NewBlock(used + spare);
+  b->Count = count;
+  b->Used = used;
+  b->LastIndex = std::int32_t(index);
+  b->LastPos = std::int32_t(pos);
+  std::memcpy(Bytes(b), runs, used);
+  return b;
+}
+
+TSourceIndex::TSourceIndex(const TSourceIndex& other) : FWord(other.FWord) {
+  if (other.Block() || other.IsStored()) FWord = reinterpret_cast<std::uintptr_t>(other.HeapCopy(0));
 }
 
 TSourceIndex& TSourceIndex::operator=(const TSourceIndex& other) {
@@ -61,25 +84,26 @@ TSourceIndex& TSourceIndex::operator=(TSourceIndex&& other) noexcept {
 }
 
 void TSourceIndex::Clear() {
-  if (THeader* b = Block()) Free(b, IsStored());
+  if (THeader* b = Block()) ::operator delete(b);  // the store frees stored runs
   FWord = 0;
 }
 
 void TSourceIndex::MoveTo(TDocumentStore& store) {
   THeader* b = Block();
-  if (!b || IsStored()) return;
-  auto* stored = static_cast<THeader*>(store.Allocate(sizeof(THeader) + b->Used));
-  *stored = *b;
-  stored->Capacity = b->Used;  // no room: adding runs copies them back to the heap
-  std::memcpy(Bytes(stored), Bytes(b), b->Used);
-  Free(b, false);
+  if (!b) return;
+  // The count and the runs only: adding runs afterwards copies them back to the heap.
+  auto* stored = static_cast<std::uint8_t*>(store.Allocate(sizeof b->Count + b->Used));
+  std::memcpy(stored, &b->Count, sizeof b->Count);
+  std::memcpy(stored + sizeof b->Count, Bytes(b), b->Used);
+  ::operator delete(b);
   FWord = reinterpret_cast<std::uintptr_t>(stored) | 2;
 }
 
 int TSourceIndex::RunCount() const {
   if (IsInline()) return 1;
-  const THeader* b = Block();
-  return b ? int(b->Count) : 0;
+  std::uint32_t count = 0;
+  RunBytes(count);
+  return int(count);
 }
 
 void TSourceIndex::Push(int index, int pos) {
@@ -88,12 +112,8 @@ void TSourceIndex::Push(int index, int pos) {
     const std::uint64_t grown = std::max<std::uint64_t>(std::uint64_t(b->Capacity) * 2, b->Used + 2 * MaxRunBytes);
     if (grown > std::numeric_limits<std::uint32_t>::max() - sizeof(THeader))
       throw std::length_error("source index");
-    THeader* bigger = NewBlock(std::uint32_t(grown));
-    const std::uint32_t capacity = bigger->Capacity;
-    *bigger = *b;
-    bigger->Capacity = capacity;
-    std::memcpy(Bytes(bigger), Bytes(b), b->Used);
-    Free(b, IsStored());
+    THeader* bigger = HeapCopy(std::uint32_t(grown) - b->Used);
+    ::operator delete(b);
     b = bigger;
     FWord = reinterpret_cast<std::uintptr_t>(b);
   }
@@ -118,7 +138,9 @@ void TSourceIndex::Add(int index, int pos) {
     if (std::int64_t(pos) == std::int64_t(lastPos) + (std::int64_t(index) - lastIndex)) return;
     FWord = reinterpret_cast<std::uintptr_t>(NewBlock(2 * MaxRunBytes));
     Push(lastIndex, lastPos);
-  } else if (THeader* b = Block()) {
+  } else if (Block() || IsStored()) {
+    if (IsStored()) FWord = reinterpret_cast<std::uintptr_t>(HeapCopy(2 * MaxRunBytes));
+    const THeader* b = Block();
     if (std::int64_t(pos) == std::int64_t(b->LastPos) + (std::int64_t(index) - b->LastIndex)) return;
   } else {
     FWord = reinterpret_cast<std::uintptr_t>(NewBlock(2 * MaxRunBytes));
@@ -143,8 +165,13 @@ int TSourceIndex::PosOf(int index) const {
 }
 
 std::size_t TSourceIndex::CapacityBytes() const {
-  const THeader* b = Block();
-  return b ? sizeof(THeader) + b->Capacity : 0;
+  if (const THeader* b = Block()) return sizeof(THeader) + b->Capacity;
+  if (!IsStored()) return 0;
+  std::uint32_t count = 0;
+  const std::uint8_t* p = RunBytes(count);
+  const std::uint8_t* const runs = p;
+  for (std::uint32_t r = 0; r < 2 * count; ++r) Read(p);
+  return sizeof count + std::size_t(p - runs);
 }
 
 }  // namespace korva

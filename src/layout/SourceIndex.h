@@ -6,11 +6,13 @@
 // block as variable-length differences: the index step and the gap in the source (tags and
 // entities skipped) are nearly always below 128 and take a byte each, a quarter of two ints.
 // Runs are read in order; sections hold few of them, and the lookups that need them (caret to
-// source, source to caret, the positions of collapsed text) walk the section anyway.
+// source, source to caret, the positions of collapsed text) walk the section anyway. Moved into
+// a document's store, the runs keep only their count before them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace korva {
 
@@ -46,11 +48,10 @@ class TSourceIndex {
       f(InlineIndex(), InlinePos());
       return;
     }
-    const THeader* b = Block();
-    if (!b) return;
-    const std::uint8_t* p = Bytes(b);
+    std::uint32_t count = 0;
+    const std::uint8_t* p = RunBytes(count);
     std::int64_t index = 0, pos = 0;
-    for (std::uint32_t r = 0; r < b->Count; ++r) {
+    for (std::uint32_t r = 0; r < count; ++r) {
       const std::int64_t step = Unzig(Read(p)), gap = Unzig(Read(p));
       index += step;
       pos += step + gap;
@@ -66,17 +67,31 @@ class TSourceIndex {
     std::uint32_t Capacity;  // bytes of room for run data
     std::int32_t LastIndex, LastPos;
   };
-  // The word is 0 (no runs), a block pointer (at least 4-aligned; bit 1 set when the block lies
-  // in a document's store), or one run in place: the low bit set, the index in bits 1-31 and
-  // the position in the high 32 bits.
+  // The word is 0 (no runs), a heap block pointer (at least 4-aligned), a pointer into a
+  // document's store with bit 1 set (to the run count, then the runs), or one run in place: the
+  // low bit set, the index in bits 1-31 and the position in the high 32 bits.
   bool IsInline() const { return (FWord & 1) != 0; }
   bool IsStored() const { return (FWord & 3) == 2; }
   int InlineIndex() const { return int(std::uint32_t(FWord) >> 1); }
   int InlinePos() const { return int(std::int32_t(std::uint32_t(FWord >> 32))); }
-  THeader* Block() const { return IsInline() ? nullptr : reinterpret_cast<THeader*>(FWord & ~std::uintptr_t(2)); }
-  static void Free(THeader* b, bool stored) {
-    if (!stored) ::operator delete(b);
+  // The heap block, or null (none, in place or stored).
+  THeader* Block() const { return (FWord & 3) == 0 ? reinterpret_cast<THeader*>(FWord) : nullptr; }
+  const std::uint8_t* Stored() const { return reinterpret_cast<const std::uint8_t*>(FWord & ~std::uintptr_t(2)); }
+  // The runs of a heap block or of the store, and their count; null with 0 when there are none.
+  const std::uint8_t* RunBytes(std::uint32_t& count) const {
+    if (const THeader* b = Block()) {
+      count = b->Count;
+      return Bytes(b);
+    }
+    if (!IsStored()) {
+      count = 0;
+      return nullptr;
+    }
+    std::memcpy(&count, Stored(), sizeof count);
+    return Stored() + sizeof count;
   }
+  // A heap block holding the same runs (with `spare` bytes of room), from either form.
+  THeader* HeapCopy(std::uint32_t spare) const;
   static std::uint8_t* Bytes(const THeader* b) {
     return reinterpret_cast<std::uint8_t*>(const_cast<THeader*>(b)) + sizeof(THeader);
   }

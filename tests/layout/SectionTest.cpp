@@ -68,6 +68,43 @@ TEST(SectionTest, NoBreakMarksFollowTrimmedText) {
   EXPECT_EQ(s.BreakFlags(), copy.BreakFlags());
 }
 
+// Text that breaks nowhere (a NOWRAP cell's) holds no flag per character, yet reads, copies and
+// lays out like text that does.
+TEST(SectionTest, TextThatBreaksNowhereHoldsNoFlags) {
+  TLayoutFixture f;
+  const std::u16string words = u"aa bb cc dd ee ff gg hh ii jj kk ll mm nn oo pp qq rr ss tt uu vv ww";
+  auto make = [&](bool noBreak) {
+    auto s = std::make_unique<TSection>(&f.Doc, nullptr, f.Push("td"), true, nullptr);
+    s->FNoBreak = noBreak;
+    AddText(*s, words, 0);
+    s->Finish();
+    return s;
+  };
+  auto nowrap = make(true), wrapping = make(false);
+  const int n = int(words.size());
+  ASSERT_GT(n, 64);
+  EXPECT_EQ(std::string(std::size_t(n), 'n') + "y", nowrap->BreakFlags());
+  EXPECT_EQ(wrapping->MemoryBytes(), nowrap->MemoryBytes());
+  for (int i : {-1, 0, 2, n - 1}) EXPECT_EQ(i < 0, nowrap->CanBreakAt(i)) << i;
+  EXPECT_TRUE(nowrap->CanBreakAt(n));
+  TSection copy(&f.Doc, *nowrap);
+  EXPECT_EQ(nowrap->BreakFlags(), copy.BreakFlags());
+
+  // Laid out narrower than the text: one line, as NOBR text is.
+  TSection* placed = static_cast<TSection*>(f.Doc.AddSection(std::move(nowrap)));
+  f.Layout(40);
+  EXPECT_EQ(1u, placed->Lines().size());
+
+  // One character of a NOBR run next to breakable text keeps its own flags.
+  auto mixed = std::make_unique<TSection>(&f.Doc, nullptr, f.Push("p"), true, nullptr);
+  mixed->FNoBreak = true;
+  AddText(*mixed, u"ab", 0);
+  mixed->FNoBreak = false;
+  AddText(*mixed, u" c", 2);
+  mixed->Finish();
+  EXPECT_EQ("nnyyy", mixed->BreakFlags());
+}
+
 // Where spaces go, the font runs after them move back with the text.
 TEST(SectionTest, TrimmingShiftsFontRuns) {
   TLayoutFixture f;

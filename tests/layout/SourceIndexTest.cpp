@@ -91,7 +91,13 @@ TEST(SourceIndexTest, StoredRunsReadAndGrowLikeHeapRuns) {
   index.MoveTo(*store);
   EXPECT_EQ(runs, Runs(index));
   EXPECT_EQ(runs[10].second + 2, index.PosOf(runs[10].first + 2));
+  // Stored runs keep their count alone before them, not the totals a heap block keeps.
+  EXPECT_EQ(TSourceIndex(index).CapacityBytes(), index.CapacityBytes() + 16);
   TSourceIndex copy(index);
+  // A character that follows on from the last stored run joins it: the last run is found again.
+  index.Add(runs.back().first + 1, runs.back().second + 1);
+  EXPECT_EQ(50, index.RunCount());
+  index.MoveTo(*store);
   index.Add(1000, 7);
   EXPECT_EQ(51, index.RunCount());
   EXPECT_EQ(7, index.PosOf(1000));

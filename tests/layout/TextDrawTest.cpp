@@ -84,6 +84,42 @@ TEST(TextImageTest, HitInsideTheLinkBorderCountsFromThePicture) {
   EXPECT_EQ("map.cgi?29,19", spot.Link.Url());
 }
 
+// A float hangs below the line it stands in: a clip below that line but across the float still
+// draws it.
+TEST(TextImageTest, FloatHangingBelowItsLineIsDrawnInAClipBelowTheLine) {
+  TImageLine l({{sySrc, "p.bmp"}, {syAlign, "left"}, {syWidth, "30"}, {syHeight, "100"}}, {}, nullptr);
+  const auto& lines = l.Section->Lines();
+  ASSERT_FALSE(lines.empty());
+  const int textBottom = lines[0].Top + lines[0].Height();
+  const int imageBottom = l.Image->PlacedTop + 100;
+  ASSERT_GT(imageBottom - 10, textBottom);
+  for (const int top : {textBottom, imageBottom - 10, imageBottom}) {
+    SCOPED_TRACE(top);
+    l.T.Canvas.Clear();
+    l.T.Doc.DrawDocument(l.T.Canvas, TRect{0, top, 1000, top + 50}, 0);
+    EXPECT_EQ(top < imageBottom ? 1u : 0u, LinesOf(l.T.Canvas, "StretchBlt ").size()) << l.T.Canvas.Text();
+  }
+}
+
+// A float may always break the line, in NOBR text too: measuring sets its flag, which brings
+// back the flags of text that otherwise breaks nowhere.
+TEST(TextImageTest, FloatInTextThatBreaksNowhereMayBreak) {
+  TImageDoc t;
+  t.Host.AddBitmap("p.bmp", 30, 20);
+  auto s = std::make_unique<TSection>(&t.Doc, nullptr, t.Stack.Last(), true, nullptr);
+  s->FNoBreak = true;
+  AddText(*s, u"ab ", 0);
+  auto list = Attrs({{sySrc, "p.bmp"}, {syAlign, "left"}});
+  s->AddImage(std::make_unique<TImageObj>(&t.Doc, *list, 0), 3);
+  AddText(*s, u" cd", 4);
+  s->Finish();
+  ASSERT_EQ(u"ab \u0004cd", s->Text());
+  EXPECT_EQ("nnnnnny", s->BreakFlags());
+  int mn = 0, mx = 0;
+  s->MeasureMinMax(t.Canvas, mn, mx);
+  EXPECT_EQ("nnnynny", s->BreakFlags());
+}
+
 // Images aligned by the line's own metrics are drawn at the box layout placed, whatever font the
 // canvas holds when they are drawn.
 TEST(TextImageTest, AlignedImagesDrawWhereLayoutPlacedThem) {
