@@ -641,8 +641,8 @@ int TSection::FitTextOf(const TPlatformFont& font, int pos, int n, int maxWidth,
 }
 
 const std::vector<BorderRec>* TSection::LineBorders(int line) const {
-  if (!FRare) return nullptr;
-  for (const auto& [index, borders] : FRare->LineBorders)
+  if (!FRare || !FRare->LineBorders) return nullptr;
+  for (const auto& [index, borders] : *FRare->LineBorders)
     if (index == line) return &borders;
   return nullptr;
 }
@@ -770,7 +770,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   FPaintBottom = y;
   FLayoutX = x;
   FLines.clear();
-  if (FRare) FRare->LineBorders.clear();
+  if (FRare) FRare->LineBorders.reset();
   ForgetCaretFit();
   TFitScratch scratch;
   const int n = FCharCount;
@@ -1248,7 +1248,9 @@ void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy)
     std::vector<BorderRec> found;
     FDocument->FInlineList->BordersForLine(FFirstChar + line.Start, FFirstChar + line.Start + line.Ln, found);
     if (found.empty()) return;
-    Rare().LineBorders.emplace_back(index, std::move(found));
+    auto& lists = Rare().LineBorders;
+    if (!lists) lists = std::make_unique<std::vector<std::pair<int, std::vector<BorderRec>>>>();
+    lists->emplace_back(index, std::move(found));
   }
   std::vector<BorderRec>* borders = MutableLineBorders(index);
   if (!borders) return;

@@ -256,8 +256,9 @@ class TSection : public TSectionBase {
     TCompactVector<TObjRef> Objects;  // in text order
     int FirstLineIndent = 0;
     std::uint8_t FirstLinePercent = 0;  // first-line indent in percent, 0 to 90
-    // The inline borders crossing lines, by line index, for the lines drawn since layout.
-    std::vector<std::pair<int, std::vector<BorderRec>>> LineBorders;
+    // The inline borders crossing lines, by line index, for the lines drawn since layout (null
+    // until a line has some).
+    std::unique_ptr<std::vector<std::pair<int, std::vector<BorderRec>>>> LineBorders;
   };
   // Justification of a line: the spaces that share the room left and that room; false when
   // the line is not justified.

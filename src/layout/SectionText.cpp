@@ -46,13 +46,13 @@ void TSectionText::MoveTo(TDocumentStore& store) {
   if (!FWord || IsInline() || IsStored()) return;
   const THeader* b = Block();
   const std::size_t bytes = std::size_t(b->Size) * (b->Wide ? 2 : 1);
-  auto* stored = static_cast<THeader*>(store.Allocate(DataOffset + bytes));
-  stored->Size = b->Size;
-  stored->Capacity = b->Size;  // no room: adding to it copies it back to the heap
-  stored->Wide = b->Wide;
-  std::memcpy(NarrowChars(stored), NarrowChars(b), bytes);
+  // The size word, then the characters; adding to the text copies it back to the heap.
+  auto* stored = static_cast<std::uint8_t*>(store.Allocate(StoredHeader + bytes));
+  static_assert(offsetof(THeader, Capacity) == 0 && sizeof(THeader) == DataOffset && DataOffset == 2 * StoredHeader);
+  std::memcpy(stored, reinterpret_cast<const std::uint8_t*>(b) + StoredHeader, StoredHeader);
+  std::memcpy(stored + StoredHeader, NarrowChars(b), bytes);
   Release();
-  FWord = reinterpret_cast<std::uintptr_t>(stored) | 2;
+  FWord = (reinterpret_cast<std::uintptr_t>(stored) - StoredHeader) | 2;
 }
 
 TSectionText::TSectionText(const TSectionText& other) {
@@ -95,8 +95,8 @@ void TSectionText::Rebuild(std::uint32_t capacity, bool wide) {
 void TSectionText::Reserve(std::uint32_t more, bool wide) {
   const std::uint32_t n = std::uint32_t(Size());
   const bool block = FWord && !IsInline();
-  if (block && Wide() == wide && Block()->Capacity - n >= more) return;
-  std::uint32_t room = block ? Block()->Capacity : 0;
+  if (block && Wide() == wide && Room() - n >= more) return;
+  std::uint32_t room = block ? Room() : 0;
   if (room < n + more) room = std::max<std::uint32_t>({16, n + more, 2 * n});
   Rebuild(room, wide);
 }
@@ -202,7 +202,7 @@ void TSectionText::ShrinkToFit() {
     for (int i = 0; i < n; ++i) word |= std::uintptr_t(Encode((*this)[i])) << (8 * (i + 1));
     Release();
     FWord = word;
-  } else if (narrow != !Wide() || Block()->Capacity != std::uint32_t(n)) {
+  } else if (narrow != !Wide() || Room() != std::uint32_t(n)) {
     Rebuild(std::uint32_t(n), !narrow);
   }
 }
@@ -247,7 +247,7 @@ std::u16string TSectionText::String(int pos, int n) const {
 
 std::size_t TSectionText::CapacityBytes() const {
   if (!FWord || IsInline()) return 0;
-  return DataOffset + std::size_t(Block()->Capacity) * (Block()->Wide ? 2 : 1);
+  return (IsStored() ? StoredHeader : DataOffset) + std::size_t(Room()) * (Block()->Wide ? 2 : 1);
 }
 
 TUtf16Piece::TUtf16Piece(const TSectionText& text, int pos, int n) {

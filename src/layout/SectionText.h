@@ -89,17 +89,23 @@ class TSectionText {
       0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
       0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+  // Text moved into a store is not grown again: it keeps the second word alone before its
+  // characters, and its block pointer points one word before that, so that Size, Wide and the
+  // characters are found as in a heap block. Capacity is never read there.
   struct THeader {
-    std::uint32_t Size;
-    std::uint32_t Capacity : 31;
+    std::uint32_t Capacity;
+    std::uint32_t Size : 31;
     std::uint32_t Wide : 1;
   };
+  static constexpr std::size_t StoredHeader = sizeof(std::uint32_t);
+  // The room of a heap block, or the size of stored text.
+  std::uint32_t Room() const { return IsStored() ? Block()->Size : Block()->Capacity; }
   static constexpr std::size_t DataOffset = sizeof(THeader);
   static constexpr int InlineCapacity = 7;
 
   // The word is 0 when empty, a block pointer (at least 4-aligned, so its low bits are clear;
-  // bit 1 set when the block lies in a document's store), or inline text: low bit set, the count
-  // in the rest of the low byte, the characters in the bytes above.
+  // bit 1 set when the text lies in a document's store, see THeader), or inline text: low bit
+  // set, the count in the rest of the low byte, the characters in the bytes above.
   bool IsInline() const { return (FWord & 1) != 0; }
   bool IsStored() const { return (FWord & 3) == 2; }
   THeader* Block() const { return reinterpret_cast<THeader*>(FWord & ~std::uintptr_t(2)); }

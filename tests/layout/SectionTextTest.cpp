@@ -150,6 +150,16 @@ TEST(SectionTextTest, StoredTextReadsAndChangesLikeHeapText) {
     EXPECT_EQ(text, Chars(t));
     EXPECT_EQ(text == wide, t.Wide());
     EXPECT_EQ(text, TSectionText(t).String());
+    // Stored, the text keeps one word of size before its characters.
+    EXPECT_EQ(4 + text.size() * (text == wide ? 2 : 1), t.CapacityBytes());
+    t.ShrinkToFit();
+    EXPECT_EQ(text, t.String());
+
+    TSectionText grown(t);
+    grown.MoveTo(*store);
+    grown.Append(u'!');
+    grown.Append(u"?!", 2);
+    EXPECT_EQ(text + u"!?!", grown.String());
 
     TSectionText changed(t);
     changed.MoveTo(*store);
