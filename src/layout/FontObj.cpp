@@ -1,6 +1,8 @@
 #include "layout/FontObj.h"
 
 #include <algorithm>
+#include <bit>
+#include <stdexcept>
 
 #include "layout/Section.h"
 #include "layout/SectionList.h"
@@ -221,23 +223,21 @@ static_assert(sizeof(TFontObj) == 12, "a run is a position and a tagged pointer"
 static_assert(alignof(TDocFont) >= 8 && alignof(TRunExtra) >= 8, "a run keeps its marks in the pointer's low bits");
 static_assert(sizeof(TRunExtra) <= 48, "a link record fits a 48-byte block of the small-object pool");
 
-void TFontList::Regrow(std::uint32_t capacity) {
+void TFontList::Regrow(std::uint32_t roomCode) {
   const bool wasBlock = IsBlock();
   const std::uint32_t n = std::uint32_t(Count());
-  auto* block = static_cast<THeader*>(SmallAllocate(BlockBytes(capacity)));
-  block->Size = n;
-  block->Capacity = capacity;
-  auto* to = reinterpret_cast<TFontObj*>(reinterpret_cast<char*>(block) + ItemsOffset);
+  const std::uint32_t room = roomCode ? 1u << roomCode : n;
+  auto* to = static_cast<TFontObj*>(SmallAllocate(BlockBytes(room)));
   TFontObj* from = Items();
   for (std::uint32_t i = 0; i < n; ++i) new (to + i) TFontObj(std::move(from[i]));
   if (wasBlock) {
     for (std::uint32_t i = 0; i < n; ++i) from[i].~TFontObj();  // moved from: they hold nothing
-    SmallFree(Block(), BlockBytes(Block()->Capacity));
+    SmallFree(from, BlockBytes(BlockRoom()));
   } else {
     FOne.Reset();
   }
-  FOne.SetRef(reinterpret_cast<std::uintptr_t>(block));
-  FOne.Pos = BlockMark;
+  FOne.SetRef(reinterpret_cast<std::uintptr_t>(to));
+  SetBlockWord(n, roomCode);
 }
 
 TFontObj* TFontList::Add(TFontObj&& run) {
@@ -247,13 +247,14 @@ TFontObj* TFontList::Add(TFontObj&& run) {
       FOne = std::move(run);
       return &FOne;
     }
-    Regrow(2);
-  } else if (Block()->Size == Block()->Capacity) {
-    Regrow(Block()->Capacity * 2);
+    Regrow(1);
+  } else if (BlockSize() == BlockRoom()) {
+    if (BlockSize() == MaxRuns) throw std::length_error("too many font runs in one section");
+    Regrow(std::uint32_t(std::bit_width(BlockSize())));  // the next power of two above the size
   }
-  THeader* b = Block();
-  TFontObj* added = new (BlockItems() + b->Size) TFontObj(std::move(run));
-  ++b->Size;
+  const std::uint32_t n = BlockSize();
+  TFontObj* added = new (BlockItems() + n) TFontObj(std::move(run));
+  SetBlockWord(n + 1, RoomCode());
   return added;
 }
 
@@ -262,45 +263,49 @@ void TFontList::Delete(int i) {
     FOne.Reset();
     return;
   }
+  // A block with room for its runs alone would no longer know its room: it gets a power of two.
+  if (RoomCode() == 0) Regrow(std::uint32_t(std::bit_width(BlockSize() - 1)));
   TFontObj* items = BlockItems();
-  THeader* b = Block();
-  for (std::uint32_t k = std::uint32_t(i) + 1; k < b->Size; ++k) items[k - 1] = std::move(items[k]);
-  items[b->Size - 1].~TFontObj();
-  --b->Size;
+  const std::uint32_t n = BlockSize();
+  for (std::uint32_t k = std::uint32_t(i) + 1; k < n; ++k) items[k - 1] = std::move(items[k]);
+  items[n - 1].~TFontObj();
+  SetBlockWord(n - 1, RoomCode());
 }
 
 void TFontList::Clear() {
   if (IsBlock()) {
     // Each run's record leaves the document's lists as it goes.
     TFontObj* items = BlockItems();
-    for (std::uint32_t k = 0; k < Block()->Size; ++k) items[k].~TFontObj();
-    SmallFree(Block(), BlockBytes(Block()->Capacity));
+    const std::uint32_t n = BlockSize();
+    for (std::uint32_t k = 0; k < n; ++k) items[k].~TFontObj();
+    SmallFree(items, BlockBytes(BlockRoom()));
     FOne.SetRef(0);
+    FOne.Pos = 0;
   }
   FOne.Reset();
 }
 
 void TFontList::ShrinkToFit() {
   if (!IsBlock()) return;
-  THeader* b = Block();
-  if (b->Size >= 2) {
-    if (b->Size < b->Capacity) Regrow(b->Size);
+  const std::uint32_t n = BlockSize();
+  if (n >= 2) {
+    if (n < BlockRoom()) Regrow(0);
     return;
   }
   // Back in place: the block's one run (if any) moves into the holder.
   TFontObj* items = BlockItems();
+  const std::size_t bytes = BlockBytes(BlockRoom());
   FOne.SetRef(0);
+  FOne.Pos = 0;
   FOne.Reset();
-  if (b->Size == 1) {
+  if (n == 1) {
     FOne = std::move(items[0]);
     items[0].~TFontObj();
   }
-  SmallFree(b, BlockBytes(b->Capacity));
+  SmallFree(items, bytes);
 }
 
-std::size_t TFontList::CapacityBytes() const {
-  return IsBlock() ? ItemsOffset + std::size_t(Block()->Capacity) * sizeof(TFontObj) : 0;
-}
+std::size_t TFontList::CapacityBytes() const { return IsBlock() ? BlockBytes(BlockRoom()) : 0; }
 
 const TFontObj* TFontList::GetFontObjAt(int index, int* runIndex) const {
   if (Empty()) return nullptr;

@@ -191,7 +191,7 @@ class TFontList {
   TFontList(const TFontList&) = delete;
   TFontList& operator=(const TFontList&) = delete;
 
-  int Count() const { return IsBlock() ? int(Block()->Size) : FOne.Ref() != 0; }
+  int Count() const { return IsBlock() ? int(BlockSize()) : FOne.Ref() != 0; }
   bool Empty() const { return Count() == 0; }
   TFontObj* operator[](int i) { return Items() + i; }
   const TFontObj* operator[](int i) const { return Items() + i; }
@@ -219,25 +219,29 @@ class TFontList {
   std::size_t CapacityBytes() const;
 
  private:
-  // The in-place run tells the list's state: no font for an empty list, the block (with this
-  // position, which no run has) once there are more runs, otherwise the one run.
-  static constexpr int BlockMark = -1;
-  bool IsBlock() const { return FOne.Pos == BlockMark; }
-  struct THeader {
-    std::uint32_t Size;
-    std::uint32_t Capacity;
-  };
-  static constexpr std::size_t ItemsOffset = (sizeof(THeader) + alignof(TFontObj) - 1) / alignof(TFontObj) * alignof(TFontObj);
-  static std::size_t BlockBytes(std::uint32_t capacity) { return ItemsOffset + std::size_t(capacity) * sizeof(TFontObj); }
-  THeader* Block() const { return reinterpret_cast<THeader*>(FOne.Ref()); }
-  TFontObj* BlockItems() const {
-    return std::launder(reinterpret_cast<TFontObj*>(reinterpret_cast<char*>(Block()) + ItemsOffset));
+  // The in-place run tells the list's state: no font for an empty list, otherwise the one run,
+  // or, once there are more runs, the block of runs (the pointer) with its size and room in the
+  // position, which is then negative (no run has such a position): the sign bit, 5 bits of room
+  // code (0: the room is the size, k: 2 to the k runs) and 26 bits of size. The block holds the
+  // runs alone, without a header.
+  static constexpr std::uint32_t BlockFlag = 0x80000000u;
+  static constexpr int SizeBits = 26;
+  static constexpr std::uint32_t MaxRuns = (1u << SizeBits) - 1;
+  bool IsBlock() const { return FOne.Pos < 0; }
+  std::uint32_t BlockWord() const { return std::uint32_t(FOne.Pos); }
+  std::uint32_t BlockSize() const { return BlockWord() & MaxRuns; }
+  std::uint32_t RoomCode() const { return (BlockWord() & ~BlockFlag) >> SizeBits; }
+  std::uint32_t BlockRoom() const { return RoomCode() ? 1u << RoomCode() : BlockSize(); }
+  void SetBlockWord(std::uint32_t size, std::uint32_t roomCode) {
+    FOne.Pos = int(BlockFlag | (roomCode << SizeBits) | size);
   }
+  static std::size_t BlockBytes(std::uint32_t room) { return std::size_t(room) * sizeof(TFontObj); }
+  TFontObj* BlockItems() const { return std::launder(reinterpret_cast<TFontObj*>(FOne.Ref())); }
   TFontObj* Items() { return IsBlock() ? BlockItems() : &FOne; }
   const TFontObj* Items() const { return IsBlock() ? BlockItems() : &FOne; }
-  // Moves the runs into a new block of `capacity` (at least the count), leaving the run in place
-  // as the list's block holder.
-  void Regrow(std::uint32_t capacity);
+  // Moves the runs into a new block with room for 2 to the `roomCode` runs, or (0) for just the
+  // runs there are, leaving the run in place as the list's block holder.
+  void Regrow(std::uint32_t roomCode);
 
   // The only run, or (IsBlock) the holder of the block with every run.
   TFontObj FOne;

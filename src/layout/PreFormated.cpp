@@ -7,6 +7,8 @@
 
 namespace korva {
 
+static_assert(sizeof(TPreFormated) == sizeof(TSection), "a preformatted line takes no more than a section");
+
 namespace {
 // Right side of a preformatted line: far enough that nothing wraps.
 constexpr int PreRightSide = 32000;
@@ -71,8 +73,12 @@ int TPreFormated::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indent
 }
 
 void TPreFormated::MeasureMinMax(TCanvas&, int& minWidth, int& maxWidth) {
-  if (FFullWidth < 0 || !Objects().empty()) FFullWidth = MeasureRange(0, BuffS.Size());
-  maxWidth = FFullWidth;
+  // The full width, cached as the maximum; a minimum of 1 marks it made (Finish clears it).
+  if (FMinWidthCache == 0 || !Objects().empty()) {
+    FMaxWidthCache = MeasureRange(0, BuffS.Size());
+    FMinWidthCache = 1;
+  }
+  maxWidth = FMaxWidthCache;
   minWidth = std::min(PreMaxMinWidth, maxWidth);
 }
 

@@ -26,8 +26,10 @@ class TPreFormated : public TSection {
   bool IsEmptyText() const override { return false; }
 
  private:
-  int FFullWidth = -1;    // cached full text width
-  int FContentWidth = 0;  // width of the containing block's content at the last layout
+  // Width of the containing block's content at the last layout. (The full text width is cached
+  // in the section's width cache.) It fills the room at the end of the section: a line of
+  // preformatted text takes no more than a section.
+  int FContentWidth = 0;
 };
 
 }  // namespace korva

@@ -290,8 +290,8 @@ class TSection : public TSectionBase {
   int FSectionLeft = 0;
   // Number of the section among the document's sections with text, for progress reports; it
   // stops at the largest value its bits hold.
-  static constexpr unsigned MaxSectionNumber = (1u << 24) - 1;
-  unsigned FSectionNumber : 24 = 0;
+  static constexpr unsigned MaxSectionNumber = (1u << 23) - 1;
+  unsigned FSectionNumber : 23 = 0;
 
  public:
   // Set by the builder while a NOBR element is open.

@@ -93,6 +93,50 @@ TEST(RunStorage, ListKeepsRunsThroughGrowthDeleteAndShrink) {
   }
 }
 
+// The block of runs keeps no header: its size and room live in the list. Its room is right
+// through growth past several powers of two, deletes from a block shrunk to its runs, adds after
+// them and shrinking again (under the sanitizers a block freed with another size is reported).
+TEST(RunStorage, BlockRoomStaysRightThroughGrowthShrinkDeleteAndRegrowth) {
+  TRunsPage page;
+  TFontList list;
+  std::vector<int> expected;
+  auto add = [&](int i) {
+    list.Add(page.Run(i));
+    expected.push_back(i * 10);
+  };
+  auto check = [&](const char* what) {
+    ASSERT_EQ(int(expected.size()), list.Count()) << what;
+    int k = 0;
+    for (const TFontObj& run : list) EXPECT_EQ(expected[std::size_t(k++)], run.Pos) << what;
+  };
+  for (int i = 0; i < 70; ++i) add(i);
+  check("grown");
+  EXPECT_EQ(128 * sizeof(TFontObj), list.CapacityBytes());
+  list.ShrinkToFit();
+  EXPECT_EQ(70 * sizeof(TFontObj), list.CapacityBytes());
+  check("shrunk");
+  for (int d : {69, 0, 30}) {
+    list.Delete(d);
+    expected.erase(expected.begin() + d);
+  }
+  check("deleted");
+  EXPECT_GE(list.CapacityBytes(), std::size_t(list.Count()) * sizeof(TFontObj));
+  for (int i = 70; i < 76; ++i) add(i);
+  check("added again");
+  list.ShrinkToFit();
+  EXPECT_EQ(73 * sizeof(TFontObj), list.CapacityBytes());
+  check("shrunk again");
+  while (list.Count() > 1) {
+    list.Delete(list.Count() - 1);
+    expected.pop_back();
+  }
+  list.ShrinkToFit();
+  EXPECT_EQ(0u, list.CapacityBytes());
+  check("one left");
+  list.Clear();
+  EXPECT_TRUE(page.F.Doc.FLinkList.empty());
+}
+
 // A finished section with one run keeps it in place; hover reaches link runs whose storage
 // moved between the block and the section while the text was read.
 TEST(RunStorage, SectionRunsInPlaceAndLinksFollowMoves) {
