@@ -7,7 +7,7 @@
 
 namespace korva {
 
-static_assert(sizeof(TPreFormated) == sizeof(TSection), "a preformatted line takes no more than a section");
+static_assert(sizeof(TPreFormated) <= 112, "a preformatted line fits a 112-byte block of the small-object pool");
 
 namespace {
 // Right side of a preformatted line: far enough that nothing wraps.
@@ -75,10 +75,11 @@ int TPreFormated::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indent
 void TPreFormated::MeasureMinMax(TCanvas&, int& minWidth, int& maxWidth) {
   // The full width, cached as the maximum; a minimum of 1 marks it made (Finish clears it).
   if (FMinWidthCache == 0 || !Objects().empty()) {
-    FMaxWidthCache = MeasureRange(0, BuffS.Size());
-    FMinWidthCache = 1;
+    maxWidth = MeasureRange(0, BuffS.Size());
+    CacheWidths(1, maxWidth);
+  } else {
+    maxWidth = FMaxWidthCache;
   }
-  maxWidth = FMaxWidthCache;
   minWidth = std::min(PreMaxMinWidth, maxWidth);
 }
 

@@ -20,7 +20,7 @@
 
 namespace korva {
 
-static_assert(sizeof(TSection) <= 112, "a section fits a 112-byte block of the small-object pool");
+static_assert(sizeof(TSection) <= 104, "a section fits a 104-byte block of the small-object pool");
 static_assert(sizeof(LineRec) == 40, "a line takes 40 bytes");
 
 namespace {
@@ -1555,8 +1555,7 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
   mn = std::max(mn, floats);
   minWidth = mn;
   maxWidth = std::max(widest + floats, mn);
-  FMinWidthCache = minWidth;
-  FMaxWidthCache = maxWidth;
+  CacheWidths(minWidth, maxWidth);
 }
 
 // ---- the layout dump ----

@@ -278,6 +278,26 @@ TEST(SectionTest, MinMaxWidths) {
   EXPECT_EQ(16 * adv, mx);
   s->MeasureMinMax(f.Canvas, mn, mx);  // from the cache
   EXPECT_EQ(5 * adv, mn);
+  EXPECT_EQ(16 * adv, mx);
+
+  // Widths past what the cache holds are measured again each time, never cut short; so are
+  // those of a preformatted line.
+  const int wide = 70000 / std::min(adv, 4) + 1;
+  TSection* nobr = AddParagraph(f, std::u16string(std::size_t(wide), u'x'));  // one word: no break
+  auto pre = std::make_unique<TPreFormated>(&f.Doc, nullptr, f.Push("pre"), false, nullptr);
+  AddText(*pre, std::u16string(std::size_t(wide), u'x'), 0);
+  pre->Finish();
+  f.Pop("pre");
+  TSectionBase* line = f.Doc.AddSection(std::move(pre));
+  for (TSection* t : {nobr, static_cast<TSection*>(line)}) {
+    const int width = wide * t->Fonts()[0]->Handle().CharWidth(u'x');
+    ASSERT_GT(width, 65535);
+    for (int pass = 0; pass < 2; ++pass) {
+      t->MeasureMinMax(f.Canvas, mn, mx);
+      EXPECT_EQ(width, mx) << pass;
+      EXPECT_EQ(t == line ? 2000 : width, mn) << pass;
+    }
+  }
 }
 
 // Preformatted lines never wrap, keep their spaces, and an empty line is one font high; the
