@@ -21,7 +21,7 @@
 namespace korva {
 
 static_assert(sizeof(TSection) <= 104, "a section fits a 104-byte block of the small-object pool");
-static_assert(sizeof(LineRec) == 40, "a line takes 40 bytes");
+static_assert(sizeof(TLineSlot) == 32, "a line takes 32 bytes");
 
 namespace {
 
@@ -579,7 +579,7 @@ std::size_t TSection::MemoryBytes() const {
       FRare ? sizeof(TRare) + FRare->Brk.CapacityBytes() + FRare->Objects.capacity() * sizeof(TObjRef) : 0;
   return sizeof(*this) + rare + BuffS.CapacityBytes() +
          SIndexList.CapacityBytes() + FFonts.CapacityBytes() +
-         FLines.capacity() * sizeof(LineRec);
+         FLines.capacity() * sizeof(TLineSlot);
 }
 
 std::unique_ptr<TSectionBase> TSection::CloneForPrint(TSectionList* document) const {
@@ -804,7 +804,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     e.Top = ycur;
     e.LineHt = h;
     e.DrawXX = indents.LeftEdgeAt(ycur);
-    FLines.push_back(std::move(e));
+    KeepLine(e);
     ycur += h;
   };
   if (clearY > ycur) addEmpty(0, clearY - ycur);
@@ -885,7 +885,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
       *FDocument->FFirstLineBaseline = line.DrawY() + line.LineHt - line.Descent;
       FDocument->FFirstLineBaseline = nullptr;
     }
-    FLines.push_back(std::move(line));
+    KeepLine(line);
     start = end;
   }
   cursor += n;
@@ -1032,7 +1032,8 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
 
 int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, int, int) {
   const int dx = x - FLayoutX;
-  for (LineRec& line : FLines) {
+  for (int i = 0; i < LineCount(); ++i) {
+    LineRec line = Line(i);
     if (line.Ln == 0) continue;
     if (line.Top + line.Height() <= clip.Top) continue;
     if (line.Top >= clip.Bottom) break;
@@ -1242,9 +1243,10 @@ TRect DrawInlineBox(TCanvas& canvas, const BorderRec& b, const TRect& text, bool
 }  // namespace
 
 void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy) {
-  const int index = int(&line - FLines.data());
+  const int index = line.Index;
   if (line.FirstDraw) {
     line.FirstDraw = false;
+    if (index >= 0) FLines[std::size_t(index)].FirstDraw = false;
     std::vector<BorderRec> found;
     FDocument->FInlineList->BordersForLine(FFirstChar + line.Start, FFirstChar + line.Start + line.Ln, found);
     if (found.empty()) return;
@@ -1272,11 +1274,48 @@ void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy)
   line.FirstDraw = false;
 }
 
+void TSection::KeepLine(const LineRec& line) {
+  TLineSlot slot;
+  slot.Start = line.Start;
+  slot.Top = line.Top;
+  slot.SpaceBefore = line.SpaceBefore;
+  slot.LineHt = line.LineHt;
+  slot.DrawXX = line.DrawXX;
+  slot.DrawWidth = line.DrawWidth;
+  slot.Width = line.Width;
+  slot.Descent = line.Descent;
+  slot.FirstDraw = line.FirstDraw;
+  slot.Justified = line.Justified;
+  FLines.push_back(slot);
+}
+
+LineRec TSection::Line(int i) const {
+  const TLineSlot& s = FLines[std::size_t(i)];
+  LineRec l;
+  l.Start = s.Start;
+  l.Top = s.Top;
+  l.SpaceBefore = s.SpaceBefore;
+  l.LineHt = s.LineHt;
+  l.DrawXX = s.DrawXX;
+  l.DrawWidth = s.DrawWidth;
+  l.Width = s.Width;
+  l.Descent = s.Descent;
+  l.FirstDraw = s.FirstDraw;
+  l.Justified = s.Justified;
+  l.Index = i;
+  // The lines cover the text and the section's height one after another.
+  const bool last = std::size_t(i) + 1 == FLines.size();
+  const TLineSlot* next = last ? nullptr : &FLines[std::size_t(i) + 1];
+  l.Ln = (next ? next->Start : BuffS.Size()) - s.Start;
+  l.SpaceAfter = (next ? next->Top : FDocY + FBoxHeight) - s.Top - s.SpaceBefore - s.LineHt;
+  return l;
+}
+
 bool TSection::RunBox(int index, TRect& box) const {
   if (index < 0 || index >= BuffS.Size()) return false;
   const int li = LineOfIndex(index);
   if (li < 0) return false;
-  const LineRec& line = FLines[std::size_t(li)];
+  const LineRec line = Line(li);
   const int lineEnd = line.Start + line.Ln;
   const int runEnd = std::min(lineEnd, index + FFonts.GetFontCountAt(index, lineEnd));
   const int left = line.DrawXX + MeasureInLine(line, line.Start, index);
@@ -1287,20 +1326,24 @@ bool TSection::RunBox(int index, TRect& box) const {
 // ---- hit testing ----
 
 int TSection::LineAtY(int y) const {
-  for (int i = 0; i < int(FLines.size()); ++i) {
-    const LineRec& l = FLines[std::size_t(i)];
-    if (y < l.Top + l.Height()) return y >= l.Top || i == 0 ? i : -1;
+  const int n = LineCount();
+  for (int i = 0; i < n; ++i) {
+    // A line ends where the next one starts, the last one where the section ends.
+    const int bottom = i + 1 < n ? FLines[std::size_t(i) + 1].Top : FDocY + FBoxHeight;
+    if (y < bottom) return y >= FLines[std::size_t(i)].Top || i == 0 ? i : -1;
   }
   return -1;
 }
 
 int TSection::LineOfIndex(int index) const {
   auto it = std::upper_bound(FLines.begin(), FLines.end(), index,
-                             [](int i, const LineRec& l) { return i < l.Start; });
+                             [](int i, const TLineSlot& l) { return i < l.Start; });
   while (it != FLines.begin()) {
     --it;
-    if (index >= it->Start && index < it->Start + std::max(it->Ln, 1) && it->Ln > 0) return int(it - FLines.begin());
-    if (it->Ln > 0) break;
+    const int li = int(it - FLines.begin());
+    const int ln = Line(li).Ln;
+    if (index >= it->Start && index < it->Start + std::max(ln, 1) && ln > 0) return li;
+    if (ln > 0) break;
   }
   return -1;
 }
@@ -1309,7 +1352,7 @@ int TSection::CaretFromPoint(TCanvas&, int x, int y, int& xr, int& yr, int& care
   if (FLines.empty() || x < FSectionLeft) return -1;
   int li = LineAtY(y);
   if (li < 0) return -1;
-  const LineRec& line = FLines[std::size_t(li)];
+  const LineRec line = Line(li);
   if (line.Ln == 0 || x > line.DrawXX + line.DrawWidth) return -1;
   int count = 0;
   const int dx = x - line.DrawXX;
@@ -1346,7 +1389,7 @@ bool TSection::PointFromCaret(TCanvas&, int cursor, int& x, int& y) {
   if (i < 0 || i >= BuffS.Size()) return false;
   int li = LineOfIndex(i);
   if (li < 0) return false;
-  const LineRec& line = FLines[std::size_t(li)];
+  const LineRec line = Line(li);
   x = line.DrawXX + MeasureInLine(line, line.Start, i);
   y = line.Top;
   return true;
@@ -1368,7 +1411,7 @@ bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
   }
   int li = LineAtY(y);
   if (li < 0 || x < FSectionLeft) return false;
-  const LineRec& line = FLines[std::size_t(li)];
+  const LineRec line = Line(li);
   if (line.Ln == 0 || x < line.DrawXX || y < line.Top) return false;
   const int e = EndOfText(line);
   const int dx = x - line.DrawXX;
@@ -1563,7 +1606,8 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
 void TSection::Dump(TDumpWriter& out, int depth) const {
   out.Line(depth) << DumpKind();
   out.Box(FLayoutX, FDocY, FLayoutWidth, FBoxHeight);
-  for (const LineRec& l : FLines) {
+  for (int i = 0; i < LineCount(); ++i) {
+    const LineRec l = Line(i);
     out.Line(depth + 1) << "line " << (FFirstChar + l.Start) << "+" << l.Ln;
     out.Box(l.DrawXX, l.Top, l.Width, l.Height());
     out << " ";

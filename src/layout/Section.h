@@ -30,8 +30,8 @@ class ThtmlForm;
 
 enum : char16_t { ccControl = 2, ccObject = 4, ccLineBreak = 8 };
 
-// A laid-out line: 40 bytes, as most sections have one line and a page has many sections.
-// Floats placed below a line are not counted in its height: they are drawn by their own box.
+// A laid-out line. Floats placed below a line are not counted in its height: they are drawn by
+// their own box.
 struct LineRec {
   int Start = 0;
   int Ln = 0;          // character count
@@ -44,8 +44,36 @@ struct LineRec {
   std::int16_t Descent = 0;  // of the line's fonts, which are at most MaxFontEmHeight high
   bool FirstDraw : 1 = true;   // its inline borders are still to be looked up
   bool Justified : 1 = false;  // the room left (DrawWidth - Width) is shared among its spaces
+  int Index = -1;      // in its section's lines, once kept
   int Height() const { return LineHt + SpaceBefore + SpaceAfter; }
   int DrawY() const { return Top + SpaceBefore; }  // top of the text
+};
+
+// A line as a section keeps it, in 32 bytes (most sections have one line, and a page has many
+// sections): lines follow one another without gaps, in the text and down the page, so a line's
+// character count and its space below are where the next line (or the section) starts and ends.
+struct TLineSlot {
+  int Start = 0;
+  int Top = 0;
+  int SpaceBefore = 0;
+  int LineHt = 0;
+  int DrawXX = 0, DrawWidth = 0, Width = 0;
+  std::int16_t Descent = 0;
+  bool FirstDraw : 1 = true;
+  bool Justified : 1 = false;
+};
+
+class TSection;
+// A section's lines, read as LineRec values.
+class TLineList {
+ public:
+  explicit TLineList(const TSection& section) : FSection(section) {}
+  std::size_t size() const;
+  bool empty() const { return size() == 0; }
+  LineRec operator[](std::size_t i) const;
+
+ private:
+  const TSection& FSection;
 };
 
 // What line breaking needs of an object standing in the text (images and panels, form
@@ -169,7 +197,10 @@ class TSection : public TSectionBase {
     return !FRare || FRare->Brk.CanBreak(index);
   }
   const TFontList& Fonts() const { return FFonts; }
-  const TCompactVector<LineRec>& Lines() const { return FLines; }
+  TLineList Lines() const { return TLineList(*this); }
+  int LineCount() const { return int(FLines.size()); }
+  // Line i (0 <= i < LineCount()) with its character count and space below.
+  LineRec Line(int i) const;
   const TSourceIndex& SourceIndex() const { return SIndexList; }
   int Justify() const { return FJustify; }
   bool Finished() const { return FFinished; }
@@ -241,6 +272,8 @@ class TSection : public TSectionBase {
   void AppendSource(int index, const std::int32_t* positions, int n);
   void StartRun(const TProperties& props, const TUrlTarget* link, bool setLink);
   void DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy);
+  // Keeps a line just laid out, after the others.
+  void KeepLine(const LineRec& line);
   // Backgrounds and borders of the inline elements crossing a line, under its text.
   void DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy);
   // Tells the viewer how far formatting has come (once per layout pass for every 50th section).
@@ -281,7 +314,7 @@ class TSection : public TSectionBase {
   int FLineHeight = -1;
   TSectionText BuffS;
   TSourceIndex SIndexList;
-  TCompactVector<LineRec> FLines;
+  TCompactVector<TLineSlot> FLines;
   std::unique_ptr<TRare> FRare;
   TFontList FFonts;
   // The minimum and maximum widths as last measured, when both fit 16 bits (wider text is
@@ -313,5 +346,8 @@ class TSection : public TSectionBase {
   bool FNoBreakAll : 1 = false;
   friend class TPreFormated;
 };
+
+inline std::size_t TLineList::size() const { return std::size_t(FSection.LineCount()); }
+inline LineRec TLineList::operator[](std::size_t i) const { return FSection.Line(int(i)); }
 
 }  // namespace korva
