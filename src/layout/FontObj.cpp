@@ -67,7 +67,7 @@ void TRunExtra::SetFocused(bool on) {
   if (IsLink())
     for (TLinkRun* r : doc->FLinkList)
       if (r->LinkID() == LinkID())
-        if (auto* run = dynamic_cast<TRunExtra*>(r)) run->Focused = on;
+        r->Focused = on;
   if (!on) {
     doc->Host().InvalidateAll();
     return;
@@ -221,7 +221,7 @@ void TFontObj::ClearLink() {
 
 static_assert(sizeof(TFontObj) == 12, "a run is a position and a tagged pointer");
 static_assert(alignof(TDocFont) >= 8 && alignof(TRunExtra) >= 8, "a run keeps its marks in the pointer's low bits");
-static_assert(sizeof(TRunExtra) <= 48, "a link record fits a 48-byte block of the small-object pool");
+static_assert(sizeof(TRunExtra) <= 40, "a link record fits a 40-byte block of the small-object pool");
 
 void TFontList::Regrow(std::uint32_t roomCode) {
   const bool wasBlock = IsBlock();

@@ -42,29 +42,23 @@ struct TLinkFontSet {
 // What few runs have: an element title, or a link with its state fonts, hover, visited and focus
 // marks and its keyboard stop. Kept apart so that a plain run stays small; it is what the
 // document's link list points at, since the runs themselves move when their list grows. One is
-// made per link run, so it is kept within 48 bytes: the title is a shared text, the marks share
-// a word with the line's y, and the keyboard stop (which only pages with few links have) is
-// kept by the document.
+// made per link run, so it is kept within 40 bytes: the title is a shared text, the marks share
+// a word with the line's y (in the link run part), and the keyboard stop (which only pages with
+// few links have) is kept by the document.
 class TRunExtra : public TLinkRun {
  public:
   explicit TRunExtra(TSection* section, const TDocFont* font = nullptr) : FSection(section), Font(font) {}
-  ~TRunExtra() override;
+  ~TRunExtra();
   TRunExtra(const TRunExtra&) = delete;
   TRunExtra& operator=(const TRunExtra&) = delete;
-
-  TSection* FSection;
-  const TDocFont* Font;  // the run's own font (a link draws in its state font instead)
-  const TLinkFontSet* LinkFonts = nullptr;
-  TUrlTarget UrlTarget;
 
  private:
   TSharedText FTitle;  // empty when there is none
 
  public:
-  // y of the link's line, for scrolling to it; layout coordinates are clamped well inside 28 bits.
-  int YValue : 28 = 0;
-  bool Visited : 1 = false, Hover : 1 = false, Focused : 1 = false;
-  bool InLinkList : 1 = false;
+  TSection* FSection;
+  const TDocFont* Font;  // the run's own font (a link draws in its state font instead)
+  const TLinkFontSet* LinkFonts = nullptr;
 
   bool IsLink() const { return !UrlTarget.Url().empty(); }
   // The element title shown over the run (few runs have one).
@@ -73,12 +67,9 @@ class TRunExtra : public TLinkRun {
   void SetYValue(int y);
   // The state font, or null when the run is no link.
   const TDocFont* StateFont() const;
-  int LinkID() const override { return UrlTarget.ID(); }
   // The keyboard stop of the link's first run (null for other runs); the document owns it.
   TNativeControl* TabControl() const;
   void SetTabControl(std::unique_ptr<TNativeControl> control);
-  void SetHover(bool on) override { Hover = on; }
-  void SetVisited(bool on) { Visited = on; }
   // Keyboard focus on the link (its stop reports it): every run of the link is marked, and the
   // document scrolls the link into view; losing it clears the marks and repaints.
   void SetFocused(bool on);

@@ -20,13 +20,24 @@ class TFloatingObj;
 class TFormControlObj;
 class TDumpWriter;
 
-// A run of a link's text: the document switches every run of a link between its normal and
-// hover fonts together (font runs implement it).
+// A run of a link's text, as the document's link list holds it: the document switches every
+// run of a link between its normal and hover fonts together. The link records of font runs
+// (FontObj.h) are these runs; the link and its marks are kept here, packed, so that a record
+// needs no table of virtual functions.
 class TLinkRun : public TPooled {
  public:
-  virtual ~TLinkRun() = default;
-  virtual int LinkID() const = 0;
-  virtual void SetHover(bool on) = 0;
+  TUrlTarget UrlTarget;
+  // y of the link's line, for scrolling to it; layout coordinates are clamped well inside 28 bits.
+  int YValue : 28 = 0;
+  bool Visited : 1 = false, Hover : 1 = false, Focused : 1 = false;
+  bool InLinkList : 1 = false;
+
+  int LinkID() const { return UrlTarget.ID(); }
+  void SetHover(bool on) { Hover = on; }
+
+ protected:
+  TLinkRun() = default;
+  ~TLinkRun() = default;  // deleted as the record it is part of
 };
 
 // An object that shows mouse feedback: state 0 none, 1 hover, 2 pressed (ACTIVE images).

@@ -122,7 +122,7 @@ class TSectionList : public TCell,
   std::unique_ptr<TFormValues> CollectFormValues() const;
 
   // ---- links and hover ----
-  std::vector<TLinkRun*> FLinkList;  // not owned
+  std::vector<TLinkRun*> FLinkList;  // not owned: the link records of font runs (TRunExtra)
   // Keyboard stops of links, by the link record of each link's first run (pages with many links
   // have none); a record drops its stop as it goes.
   std::unordered_map<const TRunExtra*, std::unique_ptr<TNativeControl>> FLinkStops;

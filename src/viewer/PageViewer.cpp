@@ -214,8 +214,7 @@ void TPageViewer::SetVisitedMaxCount(int n) {
   FVisitedMaxCount = n;
   if (n == 0) {
     FVisited.clear();
-    for (TLinkRun* run : FDocument->FLinkList)
-      if (auto* f = dynamic_cast<TRunExtra*>(run)) f->SetVisited(false);
+    for (TLinkRun* run : FDocument->FLinkList) run->Visited = false;
     FPaintPanel->update();
   } else if (int(FVisited.size()) > n) {
     FVisited.resize(std::size_t(n));
@@ -704,9 +703,8 @@ void TPageViewer::AddVisited(const std::string& s) {
   } else {
     bool marked = false;
     for (TLinkRun* run : FDocument->FLinkList) {
-      auto* f = dynamic_cast<TRunExtra*>(run);
-      if (f && !f->Visited && SameText(LinkFullTarget(f->UrlTarget.Url()), s)) {
-        f->SetVisited(true);
+      if (!run->Visited && SameText(LinkFullTarget(run->UrlTarget.Url()), s)) {
+        run->Visited = true;
         marked = true;
       }
     }
@@ -719,12 +717,10 @@ void TPageViewer::AddVisited(const std::string& s) {
 void TPageViewer::MarkVisitedLinks() {
   if (FVisited.empty()) return;
   for (TLinkRun* run : FDocument->FLinkList) {
-    auto* f = dynamic_cast<TRunExtra*>(run);
-    if (!f) continue;
-    const std::string full = LinkFullTarget(f->UrlTarget.Url());
+    const std::string full = LinkFullTarget(run->UrlTarget.Url());
     for (const std::string& v : FVisited)
       if (SameText(full, v)) {
-        f->SetVisited(true);
+        run->Visited = true;
         break;
       }
   }

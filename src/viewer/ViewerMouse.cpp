@@ -261,8 +261,8 @@ void TPageViewer::PanelMouseUp(QMouseEvent* event) {
   FOverTarget = spot.Link.Target();
   // The link's keyboard stop takes the focus; the view stays where the user clicked.
   for (TLinkRun* run : FDocument->FLinkList) {
-    auto* f = dynamic_cast<TRunExtra*>(run);
-    if (f && f->LinkID() == spot.Link.ID() && f->TabControl()) {
+    auto* f = static_cast<TRunExtra*>(run);  // the list holds font runs' link records
+    if (f->LinkID() == spot.Link.ID() && f->TabControl()) {
       FFocusingControl = true;
       f->TabControl()->SetFocus();
       FFocusingControl = false;

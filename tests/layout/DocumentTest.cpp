@@ -54,14 +54,17 @@ class TProbe : public TSectionBase {
   const char* DumpKind() const override { return "probe"; }
 };
 
+// A link run of its own; runs made from one link share it.
 class TRun : public TLinkRun {
  public:
-  explicit TRun(int id) : Id(id) {}
-  int LinkID() const override { return Id; }
-  void SetHover(bool on) override { Hover = on; }
-  int Id;
-  bool Hover = false;
+  explicit TRun(const TUrlTarget& link) { UrlTarget = link; }
 };
+
+TUrlTarget NewLink(const char* url) {
+  TUrlTarget link;
+  link.Assign(url, "");
+  return link;
+}
 
 TProbe* AddProbe(TSectionList& doc, int height, int chars = 1) {
   return static_cast<TProbe*>(doc.AddSection(std::make_unique<TProbe>(&doc, height, chars)));
@@ -178,7 +181,8 @@ TEST(DocumentTest, DrawVisitsOnlySectionsMeetingTheClip) {
 
 TEST(DocumentTest, HoverSwitchesEveryRunOfTheLinkTogether) {
   TLayoutFixture f;
-  TRun a1(1), a2(1), b(2);
+  const TUrlTarget one = NewLink("one.htm"), two = NewLink("two.htm");
+  TRun a1(one), a2(one), b(two);
   f.Doc.FLinkList = {&a1, &a2, &b};
   TProbe* p = AddProbe(f.Doc, 10);
   TProbe* q = AddProbe(f.Doc, 10);
