@@ -633,7 +633,7 @@ void PaintExtent(const TSectionBase* s, int& top, int& bottom) {
     return;
   }
   top = s->PaintTop();
-  bottom = s->FPaintBottom;
+  bottom = s->PaintBottom();
 }
 }  // namespace
 
@@ -728,7 +728,7 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
     TSectionBase* s = owned.get();
     if (!(s->IsBlock() && static_cast<TBlock*>(s)->FPositioning == posAbsolute))
       contentBottom = std::max(contentBottom, s->InnerBottom());
-    drawBottom = std::max(drawBottom, s->FPaintBottom);
+    drawBottom = std::max(drawBottom, s->PaintBottom());
   }
   FBlockContentBottom = ClampCoord(std::max(FDocY, contentBottom));
   if (FBlockContentBottom < FDocY + height) FBlockContentBottom = ClampCoord(FDocY + height);
@@ -1149,7 +1149,7 @@ bool TBlock::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
   y -= OffsetY();
   for (int i = PaintCount() - 1; i >= 0; --i) {
     TSectionBase* s = PaintAt(i);
-    if (s->PaintTop() <= y && y < s->FPaintBottom && s->ObjectAt(x, y, object, ix, iy)) return true;
+    if (s->PaintTop() <= y && y < s->PaintBottom() && s->ObjectAt(x, y, object, ix, iy)) return true;
   }
   return false;
 }
@@ -1161,7 +1161,7 @@ int TBlock::CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int&
   y -= dy;
   for (int i = PaintCount() - 1; i >= 0; --i) {
     TSectionBase* s = PaintAt(i);
-    if (s->PaintTop() <= y && y < s->FPaintBottom) {
+    if (s->PaintTop() <= y && y < s->PaintBottom()) {
       int p = s->CaretFromPoint(canvas, x, y, xr, yr, caretHeight, inText);
       if (p >= 0) {
         xr += dx;

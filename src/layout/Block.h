@@ -137,9 +137,13 @@ class TBlock : public TSectionBase {
   // paints (its border box, moved by a relative offset).
   int FInnerTop = 0, FInnerBottom = 0, FPaintTop = 0;
   int FStackLevel = 0;  // z-index times 10; 1 for a float or an absolute block without one
+  int FPaintBottom = 0;
+  int FCharCount = 0;  // the content's positions, from the last layout
   int InnerTop() const override { return FInnerTop; }
   int InnerBottom() const override { return FInnerBottom; }
   int PaintTop() const override { return FPaintTop; }
+  int PaintBottom() const override { return FPaintBottom; }
+  int CharCount() const override { return FCharCount; }
   int StackLevel() const override { return FStackLevel; }
 
   // Nesting depth: the containing cell's depth + 1 (counting stops past MaxLayoutDepth). Deeper

@@ -81,7 +81,7 @@ int TCellBasic::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
   int y = FCellY;
   for (const auto& s : *this) {
     // Sections wholly above or below the clip are not visited; positioned ones may paint anywhere.
-    if (!s->PaintsOutsideBox() && (s->FPaintBottom <= clip.Top || s->PaintTop() >= clip.Bottom) &&
+    if (!s->PaintsOutsideBox() && (s->PaintBottom() <= clip.Top || s->PaintTop() >= clip.Bottom) &&
         s->FDocY != NotLaidOutY) {
       y = s->InnerTop() + s->FBoxHeight;
       continue;
@@ -93,19 +93,19 @@ int TCellBasic::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
 
 bool TCellBasic::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
   for (const auto& s : *this)
-    if (s->PaintTop() <= y && y < s->FPaintBottom && s->HotSpotAt(canvas, x, y, spot)) return true;
+    if (s->PaintTop() <= y && y < s->PaintBottom() && s->HotSpotAt(canvas, x, y, spot)) return true;
   return false;
 }
 
 bool TCellBasic::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
   for (const auto& s : *this)
-    if (s->PaintTop() <= y && y < s->FPaintBottom && s->ObjectAt(x, y, object, ix, iy)) return true;
+    if (s->PaintTop() <= y && y < s->PaintBottom() && s->ObjectAt(x, y, object, ix, iy)) return true;
   return false;
 }
 
 int TCellBasic::CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) {
   for (const auto& s : *this)
-    if (s->PaintTop() <= y && y < s->FPaintBottom) {
+    if (s->PaintTop() <= y && y < s->PaintBottom()) {
       int p = s->CaretFromPoint(canvas, x, y, xr, yr, caretHeight, inText);
       if (p >= 0) return p;
     }
@@ -159,7 +159,7 @@ bool TCellBasic::PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) {
 
 bool TCellBasic::CharAt(int pos, char16_t& ch, TCharObject& object) {
   // The sections hold consecutive positions in order: one outside them all is not looked for.
-  if (Empty() || pos < First()->FFirstChar || pos >= Last()->FFirstChar + Last()->FCharCount) return false;
+  if (Empty() || pos < First()->FFirstChar || pos >= Last()->FFirstChar + Last()->CharCount()) return false;
   for (const auto& s : *this)
     if (s->CharAt(pos, ch, object)) return true;
   return false;
@@ -170,7 +170,7 @@ void TCellBasic::AppendSelectedText(std::u16string& text) {
   if (!doc) return;
   for (const auto& s : *this) {
     if (s->FFirstChar >= doc->FSelE) break;
-    if (s->FFirstChar + s->FCharCount > doc->FSelB) s->AppendSelectedText(text);
+    if (s->FFirstChar + s->CharCount() > doc->FSelB) s->AppendSelectedText(text);
   }
 }
 

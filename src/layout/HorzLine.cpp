@@ -74,7 +74,6 @@ int THorzLine::LayoutSection(TCanvas&, int x, int y, int, int, int availWidth, i
   maxWidth = FWidth;
   FBoxHeight = VSize;
   FDocY = y;
-  FPaintBottom = y + VSize;
   return VSize;
 }
 

@@ -7,7 +7,7 @@
 
 namespace korva {
 
-static_assert(sizeof(TPreFormated) <= 112, "a preformatted line fits a 112-byte block of the small-object pool");
+static_assert(sizeof(TPreFormated) <= 104, "a preformatted line fits a 104-byte block of the small-object pool");
 
 namespace {
 // Right side of a preformatted line: far enough that nothing wraps.
@@ -26,12 +26,10 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
   if (BuffS.Empty() && !FFonts.Empty()) {
     // An empty line is one line of its font.
     FFirstChar = cursor;
-    FCharCount = 0;
     FLines.clear();
     FLayoutX = x;
     FDocY = y;
     FBoxHeight = FFonts[0]->Height();
-    FPaintBottom = y + FBoxHeight;
     maxWidth = FLayoutWidth = 0;
     return FBoxHeight;
   }

@@ -27,8 +27,7 @@ class TPreFormated : public TSection {
 
  private:
   // Width of the containing block's content at the last layout. (The full text width is cached
-  // in the section's width cache.) It fills the room at the end of the section: a line of
-  // preformatted text takes no more than a section.
+  // in the section's width cache.)
   int FContentWidth = 0;
 };
 

@@ -20,7 +20,7 @@
 
 namespace korva {
 
-static_assert(sizeof(TSection) <= 104, "a section fits a 104-byte block of the small-object pool");
+static_assert(sizeof(TSection) <= 96, "a section fits a 96-byte block of the small-object pool");
 static_assert(sizeof(TLineSlot) == 32, "a line takes 32 bytes");
 
 namespace {
@@ -555,7 +555,6 @@ void TSection::Finish() {
   }
   FFonts.ShrinkToFit();
   FFinished = true;
-  FCharCount = BuffS.Size();
   FMinWidthCache = 0;
   if (!BuffS.Empty() && FDocument)
     FSectionNumber = std::min(unsigned(++FDocument->FSectionCount), MaxSectionNumber);
@@ -681,6 +680,16 @@ int TSection::MaxCharWidthAll() const {
   return m;
 }
 
+int TSection::PaintBottom() const {
+  // Floats placed by the last layout may hang below the text.
+  int bottom = FDocY + FBoxHeight;
+  for (const auto& entry : Objects()) {
+    const TTextObject& o = *entry.Obj;
+    if (o.FloatKind() != 0) bottom = std::max(bottom, o.Y() + o.ObjHeight() + o.VSpaceB());
+  }
+  return bottom;
+}
+
 int TSection::EndOfText(const LineRec& line) const {
   int e = line.Start + line.Ln;
   while (e > line.Start && (BuffS[e - 1] == u' ' || BuffS[e - 1] == ccLineBreak)) --e;
@@ -694,7 +703,6 @@ void TSection::PlaceFloat(TTextObject& obj, int y, IndentManager& indents) {
   int th = obj.ObjHeight() + obj.VSpaceT() + obj.VSpaceB();
   int rx = indents.PlaceFloatImage(y, obj.FloatKind() == 2, tw, obj.HSpaceL(), th);
   obj.Place(indents.LeftLimit + rx, y + obj.VSpaceT());
-  FPaintBottom = std::max(FPaintBottom, y + th);
 }
 
 int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentManager& indents, bool& placedFloat) {
@@ -765,15 +773,13 @@ inline bool BreaksAfter(const TSectionText& s, const TSection& section, int k, i
 int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWidth, int, int,
                             IndentManager& indents, int& maxWidth, int& cursor) {
   FFirstChar = cursor;
-  FCharCount = BuffS.Size();
   FDocY = y;
-  FPaintBottom = y;
   FLayoutX = x;
   FLines.clear();
   if (FRare) FRare->LineBorders.reset();
   ForgetCaretFit();
   TFitScratch scratch;
-  const int n = FCharCount;
+  const int n = BuffS.Size();
   int clearY = y;
   if (FClearAttr != 0) {
     int l = 0, r = 0;
@@ -785,7 +791,6 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   const int sectionRight = indents.RightEdgeAt(y);
   if (n == 0 || FFonts.Empty()) {
     FBoxHeight = clearY - y;
-    FPaintBottom = y + FBoxHeight;
     maxWidth = FLayoutWidth = 0;
     return FBoxHeight;
   }
@@ -872,14 +877,10 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     if (overlong || line.Width > right - left - lineIndent)
       maxWidth = std::max(maxWidth, line.Width + lineIndent + (left - FSectionLeft));
     ycur += line.Height();
-    int lineBottom = ycur;  // with the floats placed below it
     for (int p : scratch.PendingFloats) {
       if (p >= end) break;
-      TTextObject* o = ObjectAtIndex(p);
-      PlaceFloat(*o, ycur, indents);
-      lineBottom = std::max(lineBottom, o->Y() + o->ObjHeight() + o->VSpaceB());
+      PlaceFloat(*ObjectAtIndex(p), ycur, indents);
     }
-    FPaintBottom = std::max(FPaintBottom, lineBottom);
     if (FDocument && FDocument->FFirstLineBaseline && line.LineHt > 0) {
       // A list item waits for the baseline of its first line of text to place its marker.
       *FDocument->FFirstLineBaseline = line.DrawY() + line.LineHt - line.Descent;
@@ -892,7 +893,6 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   // A layout at another width makes about as many lines again: no spare room is kept.
   FLines.shrink_to_fit();
   FBoxHeight = ycur - y;
-  FPaintBottom = std::max(FPaintBottom, y + FBoxHeight);
   FLayoutWidth = maxWidth;
   ReportProgress();
   return FBoxHeight;

@@ -20,7 +20,6 @@ int TSectionBase::LayoutSection(TCanvas&, int, int y, int, int, int, int, int, I
   FFirstChar = cursor;
   maxWidth = indents.Width;
   FDocY = y;
-  FPaintBottom = y + FBoxHeight;
   return FBoxHeight;
 }
 

@@ -77,16 +77,18 @@ class TSectionBase : public TIDObject {
   TSectionList* FDocument;
   int FBoxHeight = 0;
   int FFirstChar = 0;
-  int FCharCount = 0;
   int FDocY = NotLaidOutY;
-  int FPaintBottom = 0;
 
-  // Where the section's box starts and ends in the flow, and the top of what it paints. A
-  // section other than a block is laid out at its y and paints from there, so only blocks
-  // (whose margins and positioning move them apart) keep these apart.
+  // Where the section's box starts and ends in the flow, and the top and bottom of what it
+  // paints. A section other than a block is laid out at its y and paints from there, so only
+  // blocks (whose margins and positioning move them apart) keep these apart; text, tables and
+  // blocks may paint below their box (floats).
   virtual int InnerTop() const { return FDocY; }
   virtual int InnerBottom() const { return FDocY + FBoxHeight; }
   virtual int PaintTop() const { return FDocY; }
+  virtual int PaintBottom() const { return FDocY + FBoxHeight; }
+  // The document positions the section holds, from FFirstChar (set by layout).
+  virtual int CharCount() const { return 0; }
   // The drawing order among a block's children (CSS z-index); only blocks have one.
   virtual int StackLevel() const { return 0; }
 
@@ -117,7 +119,7 @@ class TSectionBase : public TIDObject {
   // ---- beyond the slots ----
   // The y of the line holding a document position, when this section holds it.
   virtual bool LineYAt(int docPos, int& y) {
-    if (docPos < FFirstChar || docPos >= FFirstChar + FCharCount) return false;
+    if (docPos < FFirstChar || docPos >= FFirstChar + CharCount()) return false;
     y = FDocY;
     return true;
   }

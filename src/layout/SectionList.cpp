@@ -395,7 +395,7 @@ bool TSectionList::FindLineY(int sourcePos, int& y) {
   for (; it != FPositionList.begin();) {
     --it;
     if ((*it)->LineYAt(pos, y)) return true;
-    if ((*it)->FFirstChar + (*it)->FCharCount <= pos) break;
+    if ((*it)->FFirstChar + (*it)->CharCount() <= pos) break;
   }
   y = 0;
   return false;

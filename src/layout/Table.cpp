@@ -1076,7 +1076,7 @@ int ThtmlTable::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef,
       }
       const int cy = box.Top + sp + cell.Pad(0) + cell.Borders()[0] + indent;
       LayoutCellContent(canvas, cell, int(col), cell.ContentLeft(box, sp), cy, cursor, nullptr);
-      for (const auto& s : *cell.FCell) paintBottom = std::max(paintBottom, s->FPaintBottom);
+      for (const auto& s : *cell.FCell) paintBottom = std::max(paintBottom, s->PaintBottom());
     }
   }
   if (outermost == this) FPlacing = false;

@@ -93,6 +93,10 @@ class ThtmlTable : public TSectionBase {
   TColor FBorderColorLight = clBtnHighlight, FBorderColorDark = clBtnShadow;
   TColor FBackColor = clNone;  // with FHasBackColor
   int FTableLeft = 0;
+  int FCharCount = 0;    // positions of the cells' content, from the last layout
+  int FPaintBottom = 0;  // the cells' content may reach below the table
+  int CharCount() const override { return FCharCount; }
+  int PaintBottom() const override { return FPaintBottom; }
   int FMinMaxStamp = -1;
   // The table block's own height (0 when none), set by the table block before each layout.
   int FSpecHeight = 0;

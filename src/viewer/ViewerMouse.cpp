@@ -79,9 +79,9 @@ bool TPageViewer::WordAt(int x, int y, std::u16string& word, int& first, int& la
   auto it = std::upper_bound(list.begin(), list.end(), at, [](int p, const TSectionBase* s) { return p < s->FFirstChar; });
   if (it != list.begin()) {
     const TSectionBase* s = *(it - 1);
-    if (at < s->FFirstChar + s->FCharCount) {
+    if (at < s->FFirstChar + s->CharCount()) {
       lo = s->FFirstChar;
-      hi = s->FFirstChar + s->FCharCount;
+      hi = s->FFirstChar + s->CharCount();
     }
   }
   auto wordChar = [&](int p) {

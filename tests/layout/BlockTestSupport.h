@@ -45,10 +45,10 @@ class TLineProbe : public TSectionBase {
     }
     int h = TSectionBase::LayoutSection(c, x, y, xr, yr, aw, ah, bh, im, mw, cursor);
     mw = MaxWidth;
-    FCharCount = 1;
     cursor += 1;
     return h;
   }
+  int CharCount() const override { return 1; }
   int Draw(TCanvas& c, const TRect& clip, IndentManager& im, int x, int xr, int yr) override {
     ++Draws;
     return TSectionBase::Draw(c, clip, im, x, xr, yr);

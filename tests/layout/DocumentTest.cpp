@@ -31,16 +31,16 @@ class TProbe : public TSectionBase {
       im.PlaceFloatBlock(y, fx, FloatRight, FloatHeight);
     }
     int h = TSectionBase::LayoutSection(c, x, y, xr, yr, aw, ah, bh, im, mw, cursor);
-    FCharCount = Chars;
     cursor += Chars;
     return h;
   }
+  int CharCount() const override { return Chars; }
   int Draw(TCanvas& c, const TRect& clip, IndentManager& im, int x, int xr, int yr) override {
     ++Draws;
     return TSectionBase::Draw(c, clip, im, x, xr, yr);
   }
   bool PointFromCaret(TCanvas&, int cursor, int& x, int& y) override {
-    if (cursor < FFirstChar || cursor >= FFirstChar + FCharCount) return false;
+    if (cursor < FFirstChar || cursor >= FFirstChar + Chars) return false;
     x = 10 * (cursor - FFirstChar);
     y = FDocY;
     return true;
