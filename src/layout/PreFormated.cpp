@@ -26,7 +26,7 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
   if (BuffS.Empty() && !FFonts.Empty()) {
     // An empty line is one line of its font.
     FFirstChar = cursor;
-    FLines.clear();
+    FLines.Clear();
     FLayoutX = x;
     FDocY = y;
     FBoxHeight = FFonts[0]->Height();
@@ -56,7 +56,7 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
 }
 
 int TPreFormated::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
-  if (FLines.empty()) return TSection::Draw(canvas, clip, indents, x, xRef, yRef);
+  if (FLines.Empty()) return TSection::Draw(canvas, clip, indents, x, xRef, yRef);
   canvas.SaveState();
   canvas.IntersectClipRect(TRect{x, clip.Top, x + FContentWidth, clip.Bottom});
   int after = 0;

@@ -21,7 +21,6 @@
 namespace korva {
 
 static_assert(sizeof(TSection) <= 96, "a section fits a 96-byte block of the small-object pool");
-static_assert(sizeof(TLineSlot) == 32, "a line takes 32 bytes");
 
 namespace {
 
@@ -578,7 +577,7 @@ std::size_t TSection::MemoryBytes() const {
       FRare ? sizeof(TRare) + FRare->Brk.CapacityBytes() + FRare->Objects.capacity() * sizeof(TObjRef) : 0;
   return sizeof(*this) + rare + BuffS.CapacityBytes() +
          SIndexList.CapacityBytes() + FFonts.CapacityBytes() +
-         FLines.capacity() * sizeof(TLineSlot);
+         FLines.CapacityBytes();
 }
 
 std::unique_ptr<TSectionBase> TSection::CloneForPrint(TSectionList* document) const {
@@ -775,7 +774,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   FFirstChar = cursor;
   FDocY = y;
   FLayoutX = x;
-  FLines.clear();
+  FLines.Clear();
   if (FRare) FRare->LineBorders.reset();
   ForgetCaretFit();
   TFitScratch scratch;
@@ -891,7 +890,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   }
   cursor += n;
   // A layout at another width makes about as many lines again: no spare room is kept.
-  FLines.shrink_to_fit();
+  FLines.Settle(y);
   FBoxHeight = ycur - y;
   FLayoutWidth = maxWidth;
   ReportProgress();
@@ -1246,7 +1245,7 @@ void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy)
   const int index = line.Index;
   if (line.FirstDraw) {
     line.FirstDraw = false;
-    if (index >= 0) FLines[std::size_t(index)].FirstDraw = false;
+    if (index >= 0) FLines.SetFirstDraw(index, false);
     std::vector<BorderRec> found;
     FDocument->FInlineList->BordersForLine(FFirstChar + line.Start, FFirstChar + line.Start + line.Ln, found);
     if (found.empty()) return;
@@ -1286,11 +1285,11 @@ void TSection::KeepLine(const LineRec& line) {
   slot.Descent = line.Descent;
   slot.FirstDraw = line.FirstDraw;
   slot.Justified = line.Justified;
-  FLines.push_back(slot);
+  FLines.Push(slot);
 }
 
 LineRec TSection::Line(int i) const {
-  const TLineSlot& s = FLines[std::size_t(i)];
+  const TLineSlot s = FLines.Slot(i, FDocY);
   LineRec l;
   l.Start = s.Start;
   l.Top = s.Top;
@@ -1304,10 +1303,9 @@ LineRec TSection::Line(int i) const {
   l.Justified = s.Justified;
   l.Index = i;
   // The lines cover the text and the section's height one after another.
-  const bool last = std::size_t(i) + 1 == FLines.size();
-  const TLineSlot* next = last ? nullptr : &FLines[std::size_t(i) + 1];
-  l.Ln = (next ? next->Start : BuffS.Size()) - s.Start;
-  l.SpaceAfter = (next ? next->Top : FDocY + FBoxHeight) - s.Top - s.SpaceBefore - s.LineHt;
+  const bool last = i + 1 == FLines.Count();
+  l.Ln = (last ? BuffS.Size() : FLines.Start(i + 1)) - s.Start;
+  l.SpaceAfter = (last ? FDocY + FBoxHeight : FLines.Top(i + 1, FDocY)) - s.Top - s.SpaceBefore - s.LineHt;
   return l;
 }
 
@@ -1329,27 +1327,30 @@ int TSection::LineAtY(int y) const {
   const int n = LineCount();
   for (int i = 0; i < n; ++i) {
     // A line ends where the next one starts, the last one where the section ends.
-    const int bottom = i + 1 < n ? FLines[std::size_t(i) + 1].Top : FDocY + FBoxHeight;
-    if (y < bottom) return y >= FLines[std::size_t(i)].Top || i == 0 ? i : -1;
+    const int bottom = i + 1 < n ? FLines.Top(i + 1, FDocY) : FDocY + FBoxHeight;
+    if (y < bottom) return y >= FLines.Top(i, FDocY) || i == 0 ? i : -1;
   }
   return -1;
 }
 
 int TSection::LineOfIndex(int index) const {
-  auto it = std::upper_bound(FLines.begin(), FLines.end(), index,
-                             [](int i, const TLineSlot& l) { return i < l.Start; });
-  while (it != FLines.begin()) {
-    --it;
-    const int li = int(it - FLines.begin());
-    const int ln = Line(li).Ln;
-    if (index >= it->Start && index < it->Start + std::max(ln, 1) && ln > 0) return li;
+  // The first line starting after the index, by halving; then back to one with characters.
+  int lo = 0, hi = FLines.Count();
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    if (index < FLines.Start(mid)) hi = mid;
+    else lo = mid + 1;
+  }
+  for (int li = lo - 1; li >= 0; --li) {
+    const int start = FLines.Start(li), ln = Line(li).Ln;
+    if (index >= start && index < start + std::max(ln, 1) && ln > 0) return li;
     if (ln > 0) break;
   }
   return -1;
 }
 
 int TSection::CaretFromPoint(TCanvas&, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) {
-  if (FLines.empty() || x < FSectionLeft) return -1;
+  if (FLines.Empty() || x < FSectionLeft) return -1;
   int li = LineAtY(y);
   if (li < 0) return -1;
   const LineRec line = Line(li);
@@ -1399,7 +1400,7 @@ bool TSection::LineYAt(int docPos, int& y) {
   int i = docPos - FFirstChar;
   if (i < 0 || i >= BuffS.Size()) return false;
   int li = LineOfIndex(i);
-  y = li >= 0 ? FLines[std::size_t(li)].Top : FDocY;
+  y = li >= 0 ? FLines.Top(li, FDocY) : FDocY;
   return true;
 }
 

@@ -17,6 +17,7 @@
 #include "core/TokenObj.h"
 #include "layout/FontObj.h"
 #include "layout/InlineList.h"
+#include "layout/LineStore.h"
 #include "layout/SectionBase.h"
 #include "layout/SectionText.h"
 #include "layout/SourceIndex.h"
@@ -47,20 +48,6 @@ struct LineRec {
   int Index = -1;      // in its section's lines, once kept
   int Height() const { return LineHt + SpaceBefore + SpaceAfter; }
   int DrawY() const { return Top + SpaceBefore; }  // top of the text
-};
-
-// A line as a section keeps it, in 32 bytes (most sections have one line, and a page has many
-// sections): lines follow one another without gaps, in the text and down the page, so a line's
-// character count and its space below are where the next line (or the section) starts and ends.
-struct TLineSlot {
-  int Start = 0;
-  int Top = 0;
-  int SpaceBefore = 0;
-  int LineHt = 0;
-  int DrawXX = 0, DrawWidth = 0, Width = 0;
-  std::int16_t Descent = 0;
-  bool FirstDraw : 1 = true;
-  bool Justified : 1 = false;
 };
 
 class TSection;
@@ -198,7 +185,7 @@ class TSection : public TSectionBase {
   }
   const TFontList& Fonts() const { return FFonts; }
   TLineList Lines() const { return TLineList(*this); }
-  int LineCount() const { return int(FLines.size()); }
+  int LineCount() const { return FLines.Count(); }
   // Line i (0 <= i < LineCount()) with its character count and space below.
   LineRec Line(int i) const;
   const TSourceIndex& SourceIndex() const { return SIndexList; }
@@ -316,7 +303,7 @@ class TSection : public TSectionBase {
   int FLineHeight = -1;
   TSectionText BuffS;
   TSourceIndex SIndexList;
-  TCompactVector<TLineSlot> FLines;
+  TLineStore FLines;
   std::unique_ptr<TRare> FRare;
   TFontList FFonts;
   // The minimum and maximum widths as last measured, when both fit 16 bits (wider text is

@@ -1,0 +1,69 @@
+// The lines of a text section, in one word. Most sections are one line that starts the text at
+// the section's top: such a line is kept without its start and top (24 bytes); other lines are
+// kept whole (TLineSlot, 32 bytes each) in one block after a small header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace korva {
+
+// A line as a section keeps it: lines follow one another without gaps, in the text and down the
+// page, so a line's character count and its space below are where the next line (or the
+// section) starts and ends.
+struct TLineSlot {
+  int Start = 0;
+  int Top = 0;
+  int SpaceBefore = 0;
+  int LineHt = 0;
+  int DrawXX = 0, DrawWidth = 0, Width = 0;
+  std::int16_t Descent = 0;
+  bool FirstDraw : 1 = true;
+  bool Justified : 1 = false;
+};
+
+class TLineStore {
+ public:
+  TLineStore() = default;
+  TLineStore(const TLineStore&) = delete;
+  TLineStore& operator=(const TLineStore&) = delete;
+  ~TLineStore() { Clear(); }
+
+  int Count() const { return IsShort() ? 1 : FWord ? int(Block()->Size) : 0; }
+  bool Empty() const { return FWord == 0; }
+  // Line i; a line kept short gets start 0 and the given top (the section's).
+  TLineSlot Slot(int i, int top) const;
+  // The start of line i, and its top for the given section top.
+  int Start(int i) const { return IsShort() ? 0 : Items()[i].Start; }
+  int Top(int i, int top) const { return IsShort() ? top : Items()[i].Top; }
+  // Adds a line after the others (the store is whole again if it was short).
+  void Push(const TLineSlot& line);
+  void SetFirstDraw(int i, bool on);
+  // Gives back unused room; a single line at start 0 and at `top` is kept short.
+  void Settle(int top);
+  void Clear();
+  std::size_t CapacityBytes() const;
+
+ private:
+  struct THeader {
+    std::uint32_t Size, Capacity;
+  };
+  struct TShort {
+    int SpaceBefore, LineHt, DrawXX, DrawWidth, Width;
+    std::int16_t Descent;
+    bool FirstDraw : 1;
+    bool Justified : 1;
+  };
+  static constexpr std::uintptr_t ShortBit = 1;
+  bool IsShort() const { return (FWord & ShortBit) != 0; }
+  THeader* Block() const { return reinterpret_cast<THeader*>(FWord); }
+  TShort* Short() const { return reinterpret_cast<TShort*>(FWord & ~ShortBit); }
+  TLineSlot* Items() const { return reinterpret_cast<TLineSlot*>(Block() + 1); }
+  static std::size_t BlockBytes(std::uint32_t capacity) { return sizeof(THeader) + capacity * sizeof(TLineSlot); }
+  // Moves the lines into a whole block with room for `capacity` lines.
+  void Regrow(std::uint32_t capacity);
+
+  std::uintptr_t FWord = 0;
+};
+
+}  // namespace korva

@@ -1,0 +1,101 @@
+// The lines of a text section: a single line at the section's start and top kept short, others
+// whole, through layout passes that add, settle and start over.
+#include <gtest/gtest.h>
+
+#include "LayoutFixture.h"
+#include "TextTestUtil.h"
+#include "layout/LineStore.h"
+
+namespace korva::test {
+namespace {
+
+TLineSlot MakeLine(int start, int top, int seed) {
+  TLineSlot l;
+  l.Start = start;
+  l.Top = top;
+  l.SpaceBefore = seed;
+  l.LineHt = 16 + seed;
+  l.DrawXX = -5 - seed;
+  l.DrawWidth = 100000 + seed;
+  l.Width = 300 + seed;
+  l.Descent = std::int16_t(2048 - seed);
+  l.FirstDraw = seed % 2 == 0;
+  l.Justified = seed % 3 == 0;
+  return l;
+}
+
+void ExpectSame(const TLineSlot& a, const TLineSlot& b, const std::string& what) {
+  EXPECT_EQ(a.Start, b.Start) << what;
+  EXPECT_EQ(a.Top, b.Top) << what;
+  EXPECT_EQ(a.SpaceBefore, b.SpaceBefore) << what;
+  EXPECT_EQ(a.LineHt, b.LineHt) << what;
+  EXPECT_EQ(a.DrawXX, b.DrawXX) << what;
+  EXPECT_EQ(a.DrawWidth, b.DrawWidth) << what;
+  EXPECT_EQ(a.Width, b.Width) << what;
+  EXPECT_EQ(a.Descent, b.Descent) << what;
+  EXPECT_EQ(a.FirstDraw, b.FirstDraw) << what;
+  EXPECT_EQ(a.Justified, b.Justified) << what;
+}
+
+// Every line reads back whole, before and after settling, through growth; a single line is kept
+// short only when it starts the text at the section's top; marks set afterwards stick; a new
+// pass after a short line starts over.
+TEST(LineStoreTest, LinesReadBackWholeInEveryForm) {
+  const int top = 700;
+  for (int count : {1, 2, 5, 9, 40}) {
+    for (bool atStart : {true, false}) {
+      const std::string what = std::to_string(count) + (atStart ? " at start" : " below a clear");
+      TLineStore store;
+      std::vector<TLineSlot> lines;
+      for (int i = 0; i < count; ++i) {
+        lines.push_back(MakeLine(i * 7, (atStart ? top : top + 30) + i * 20, i));
+        store.Push(lines.back());
+      }
+      for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_EQ(count, store.Count()) << what;
+        for (int i = 0; i < count; ++i) {
+          ExpectSame(lines[std::size_t(i)], store.Slot(i, top), what + " line " + std::to_string(i));
+          EXPECT_EQ(lines[std::size_t(i)].Start, store.Start(i)) << what;
+          EXPECT_EQ(lines[std::size_t(i)].Top, store.Top(i, top)) << what;
+        }
+        store.Settle(top);
+      }
+      const bool keptShort = count == 1 && atStart;
+      EXPECT_EQ(keptShort ? 24u : 8u + 32u * std::size_t(count), store.CapacityBytes()) << what;
+      store.SetFirstDraw(count - 1, !lines.back().FirstDraw);
+      EXPECT_EQ(!lines.back().FirstDraw, store.Slot(count - 1, top).FirstDraw) << what;
+
+      store.Push(MakeLine(0, 5, 3));  // a new layout pass (layout clears first; a short line starts over)
+      EXPECT_EQ(keptShort ? 1 : count + 1, store.Count()) << what;
+      store.Clear();
+      EXPECT_TRUE(store.Empty()) << what;
+      EXPECT_EQ(0u, store.CapacityBytes()) << what;
+    }
+  }
+}
+
+// Sections of one line keep it short; its top follows the section's, and hit tests, caret
+// positions and the dump read it as before.
+TEST(LineStoreTest, OneLineSectionsReadTheirLineFromTheSection) {
+  TLayoutFixture f;
+  TSection* one = AddParagraph(f, u"short text");
+  TSection* two = AddParagraph(f, u"a longer text that takes two lines here");
+  f.Layout(200);
+  ASSERT_EQ(1, one->LineCount());
+  ASSERT_EQ(2, two->LineCount());
+  const LineRec l = one->Line(0);
+  EXPECT_EQ(0, l.Start);
+  EXPECT_EQ(10, l.Ln);
+  EXPECT_EQ(one->FDocY, l.Top);
+  EXPECT_EQ(one->FBoxHeight, l.Height());
+  const LineRec second = two->Line(1);
+  EXPECT_EQ(two->Line(0).Top + two->Line(0).Height(), second.Top);
+  EXPECT_EQ(two->FDocY + two->FBoxHeight, second.Top + second.Height());
+  EXPECT_EQ(int(std::u16string(u"a longer text that takes two lines here").size()), second.Start + second.Ln);
+  int x = 0, y = 0;
+  ASSERT_TRUE(one->PointFromCaret(f.Canvas, one->FFirstChar + 3, x, y));
+  EXPECT_EQ(l.Top, y);
+}
+
+}  // namespace
+}  // namespace korva::test
