@@ -14,6 +14,10 @@
 
 namespace korva {
 
+// Pages hold blocks by the ten thousand: their size is watched (64-bit builds).
+static_assert(sizeof(void*) != 8 || sizeof(TBlock) <= 200, "TBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(THRBlock) <= 216, "THRBlock grew");
+
 namespace {
 
 int ClampCoord(int v) { return std::clamp(v, -MaxLayoutCoord, MaxLayoutCoord); }

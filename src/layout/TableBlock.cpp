@@ -13,6 +13,9 @@
 
 namespace korva {
 
+static_assert(sizeof(void*) != 8 || sizeof(TTableBlock) <= 232, "TTableBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(TTableAndCaptionBlock) <= 224, "TTableAndCaptionBlock grew");
+
 namespace {
 
 constexpr int MaxHSpace = 40;
