@@ -19,6 +19,8 @@
 namespace korva {
 
 class TBlock;
+template <class T>
+class TEmbedded;
 
 // A view of a tag name in 10 bytes aligned to 2, so that it packs with the cell's y and depth:
 // the pointer is kept as bytes next to a 16-bit length (a longer name is cut, which changes no
@@ -150,11 +152,14 @@ class TCell : public TCellBasic {
 // the document and the tag, are found from where the cell sits, so the cell keeps none of them.
 class TBlockCell : public TCellBasic {
  public:
-  // Made by its block only, as the block's FInnerCell.
-  explicit TBlockCell(TBlock* block);
   TSectionList* Document() const override;
   std::string_view OwnerTag() const override;
   TBlock* ParentBlock() const override;
+
+ private:
+  // Made in place inside its block only (as its FInnerCell).
+  friend class TEmbedded<TBlockCell>;
+  explicit TBlockCell(TBlock* block);
 };
 
 // A cell held in place inside the object that owns it (one allocation for both), reached as
