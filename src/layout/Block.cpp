@@ -1,6 +1,8 @@
 #include "layout/Block.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 
 #include "core/Attributes.h"
 #include "images/AnimatedGif.h"
@@ -11,6 +13,10 @@
 #include "layout/Tiling.h"
 
 namespace korva {
+
+// Pages hold blocks by the ten thousand: their size is watched (64-bit builds).
+static_assert(sizeof(void*) != 8 || sizeof(TBlock) <= 200, "TBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(THRBlock) <= 216, "THRBlock grew");
 
 namespace {
 
@@ -110,21 +116,22 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
 
 TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBasic* parentCell, TProperties& props,
                bool isListBlock, bool collapse, bool settleBox)
-    : TSectionBase(document), FInnerCell(document), FParentCell(parentCell), FIsListBlock(isListBlock) {
+    : TSectionBase(document), FInnerCell(this), FParentCell(parentCell), FIsListBlock(isListBlock) {
   // A block whose box is final once made prepares it on the stack and keeps only the result.
   TRawBox local;
   if (!settleBox) FRaw = std::make_unique<TRawBox>();
   TRawBox& r = settleBox ? local : *FRaw;
-  FDepth = std::int16_t(std::min((parentCell ? parentCell->FDepth : 0) + 1, MaxLayoutDepth + 1));
-  FTagLength = std::uint32_t(props.FTagName.size());
+  FInnerCell->FDepth = std::min((parentCell ? parentCell->FDepth : 0) + 1, MaxLayoutDepth + 1);
+  if (props.FTagName.size() < std::size_t(LongTag)) {
+    FTagLength = std::uint8_t(props.FTagName.size());
+  } else {
+    Extra().TagLength = std::uint32_t(props.FTagName.size());
+    FTagLength = LongTag;
+  }
   if (props.FClassName.empty())
     FTag = props.FTagName;
   else
     FTag = props.FTagName + "." + props.FClassName;
-  FInnerCell->FDepth = FDepth;
-  FInnerCell->FParentBlock = this;
-  // The view stays valid: FTag does not change after this and the block does not move.
-  FInnerCell->FOwnerTag = TagName();
 
   TVMarginArray raw;
   props.GetVerticalBox(raw);
@@ -166,11 +173,13 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
   FPageBreakInside = breakInside;
 
   int z = std::clamp(props.GetZIndex(), -MaxLayoutCoord, MaxLayoutCoord);
+  int level = 0;
   if (FPositioning != posStatic) {
-    FStackLevel = 10 * z;
-    if (FPositioning == posAbsolute && z == 0) FStackLevel = 1;
+    level = 10 * z;
+    if (FPositioning == posAbsolute && z == 0) level = 1;
   }
-  if (IsFloating() && FStackLevel == 0) FStackLevel = 1;
+  if (IsFloating() && level == 0) level = 1;
+  SetStackLevel(level);
 
   bool topAuto = false, bottomAuto = false;
   {
@@ -277,27 +286,61 @@ bool TPackedBox::Encode(int value, std::int16_t& code, std::array<int, 2>& pal, 
   return false;
 }
 
+static_assert(sizeof(TBoxValues*) <= sizeof(std::array<int, 2>), "the record's address takes the kept values' place");
+
+TBoxValues* TPackedBox::WideValues() const {
+  TBoxValues* wide = nullptr;
+  std::memcpy(&wide, Pal.data(), sizeof wide);
+  return wide;
+}
+
+void TPackedBox::SetWide(const TBoxValues& values) {
+  if (IsWide()) {
+    *WideValues() = values;
+    return;
+  }
+  TBoxValues* wide = new TBoxValues(values);
+  V[0] = CodeWide;
+  std::memcpy(Pal.data(), &wide, sizeof wide);
+}
+
+void TPackedBox::DropWide() {
+  if (!IsWide()) return;
+  delete WideValues();
+  V = {};
+  Pal = {};
+}
+
+TPackedBox& TPackedBox::operator=(const TPackedBox& o) {
+  if (this == &o) return *this;
+  if (o.IsWide()) {
+    SetWide(*o.WideValues());
+  } else {
+    DropWide();
+    V = o.V;
+    Pal = o.Pal;
+  }
+  return *this;
+}
+
 TPackedBox& TPackedBox::operator=(const TBoxValues& values) {
   std::array<std::int16_t, BoxCount> codes{};
   std::array<int, 2> pal{};
   std::array<bool, 2> used{};
   for (std::size_t i = 0; i < codes.size(); ++i) {
     if (!Encode(values.V[i], codes[i], pal, used)) {
-      if (Wide)
-        *Wide = values;
-      else
-        Wide = std::make_unique<TBoxValues>(values);
+      SetWide(values);
       return *this;
     }
   }
+  DropWide();
   V = codes;
   Pal = pal;
-  Wide.reset();
   return *this;
 }
 
 void TPackedBox::Set(int propIndex, int value) {
-  if (!Wide && value >= MinPlain && value <= 32767) {
+  if (!IsWide() && value >= MinPlain && value <= 32767) {
     V[std::size_t(propIndex - BoxFirst)] = std::int16_t(value);
     return;
   }
@@ -309,7 +352,7 @@ void TPackedBox::Set(int propIndex, int value) {
 }
 
 TBoxValues TPackedBox::Values() const {
-  if (Wide) return *Wide;
+  if (IsWide()) return *WideValues();
   TBoxValues r;
   for (std::size_t i = 0; i < V.size(); ++i) r.V[i] = Decode(V[i]);
   return r;
@@ -317,15 +360,17 @@ TBoxValues TPackedBox::Values() const {
 
 TBlock::TBlock(TSectionList* document, const TBlock& s)
     : TSectionBase(document, s),
-      FBoxValues(s.FBoxValues),
-      FInnerCell(document),
       FBlockColor(s.FBlockColor),
+      FBoxValues(s.FBoxValues),
       FLaidWidth(s.FLaidWidth),
+      FInnerCell(this),
+      FCachedMarginLeft(s.FCachedMarginLeft),
+      FRaw(s.FRaw ? std::make_unique<TRawBox>(*s.FRaw) : nullptr),
       FBlockContentBottom(s.FBlockContentBottom),
       FContentLeft(s.FContentLeft),
       FBoxTopY(s.FBoxTopY),
-      FStackLevel(s.FStackLevel),
-      FDepth(s.FDepth),
+      FTag(s.FTag),
+      FCachedMarginRight(s.FCachedMarginRight),
       FBoxBorderStyle(s.FBoxBorderStyle),
       FFloatMode(s.FFloatMode),
       FClear(s.FClear),
@@ -346,10 +391,7 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
       FKeptSideColors(s.FKeptSideColors),
       FOwnDrawExtent(s.FOwnDrawExtent),
       FTagLength(s.FTagLength),
-      FRaw(s.FRaw ? std::make_unique<TRawBox>(*s.FRaw) : nullptr),
-      FTag(s.FTag),
-      FCachedMarginLeft(s.FCachedMarginLeft),
-      FCachedMarginRight(s.FCachedMarginRight) {
+      FStackCode(s.FStackCode) {
   FFirstChar = s.FFirstChar;
   FCharCount = s.FCharCount;
   FDocY = s.FDocY;
@@ -358,9 +400,7 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
   FPaintBottom = s.FPaintBottom;
   FInnerTop = s.FInnerTop;
   if (!s.TooDeep()) FInnerCell->CopyFrom(*s.FInnerCell, document);
-  FInnerCell->FDepth = FDepth;
-  FInnerCell->FOwnerTag = TagName();
-  FInnerCell->FParentBlock = this;
+  FInnerCell->FDepth = s.Depth();
   if (s.FExtra) {
     TBlockExtra& e = Extra();
     e.TitleText = s.FExtra->TitleText;
@@ -371,6 +411,9 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
     e.DrawBottom = s.FExtra->DrawBottom;
     e.BorderRect = s.FExtra->BorderRect;
     e.BackImagePos = s.FExtra->BackImagePos;
+    e.StackLevel = s.FExtra->StackLevel;
+    e.TagLength = s.FExtra->TagLength;
+    e.CachedMargins = s.FExtra->CachedMargins;
     if (s.FExtra->BackImage) {
       // The copy shares the picture without holding the cache entry.
       e.BackImage = std::make_unique<TBlockImage>();
@@ -404,6 +447,41 @@ void TBlock::SetDrawExtent(int top, int bottom) {
 
 void TBlock::SetClearExtra(int extra) {
   if (FExtra || extra != 0) Extra().ClearExtra = extra;
+}
+
+int TBlock::StackLevel() const { return FStackCode == LevelInExtra ? FExtra->StackLevel : int(FStackCode); }
+
+void TBlock::SetStackLevel(int level) {
+  if (level == 0 || level == 1) {
+    FStackCode = std::uint8_t(level);
+    if (FExtra) FExtra->StackLevel = level;
+    return;
+  }
+  Extra().StackLevel = level;
+  FStackCode = LevelInExtra;
+}
+
+namespace {
+// Codes of a cached margin beside the margins that fit in place.
+constexpr std::int16_t MarginAuto = INT16_MIN, MarginInExtra = INT16_MIN + 1;
+}  // namespace
+
+int TBlock::CachedMargin(int side) const {
+  const std::int16_t code = side == 0 ? FCachedMarginLeft : FCachedMarginRight;
+  if (code == MarginAuto) return AutoValue;
+  if (code == MarginInExtra) return FExtra->CachedMargins[std::size_t(side)];
+  return code;
+}
+
+void TBlock::SetCachedMargins(int left, int right) {
+  auto code = [this](int value, int side) {
+    if (value == AutoValue) return MarginAuto;
+    if (value > MarginInExtra && value <= INT16_MAX) return std::int16_t(value);
+    Extra().CachedMargins[std::size_t(side)] = value;
+    return MarginInExtra;
+  };
+  FCachedMarginLeft = code(left, 0);
+  FCachedMarginRight = code(right, 1);
 }
 
 const std::string& TBlock::TitleText() const {
@@ -454,8 +532,8 @@ bool TBlock::SettleBottomMargin() {
 void TBlock::ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& autoCount) {
   if (FBoxCached && !FHasPercentBox) {
     CopyBoxKeepingVerticalMargins(FBoxValues, result);
-    result[piMarginLeft] = FCachedMarginLeft;
-    result[piMarginRight] = FCachedMarginRight;
+    result[piMarginLeft] = CachedMargin(0);
+    result[piMarginRight] = CachedMargin(1);
     autoCount = FCachedAutoCount;
     return;
   }
@@ -483,8 +561,7 @@ int TBlock::CacheResolvedBox(const TRawBox& raw, int baseWidth, int baseHeight) 
   kept[piMarginLeft] = ml;
   kept[piMarginRight] = mr;
   FBoxValues = kept;
-  FCachedMarginLeft = box[piMarginLeft];
-  FCachedMarginRight = box[piMarginRight];
+  SetCachedMargins(box[piMarginLeft], box[piMarginRight]);
   FCachedAutoCount = std::uint8_t(autoCount);
   FBoxCached = true;
   KeepFromRaw(raw);
@@ -1257,7 +1334,7 @@ TBodyBlock::TBodyBlock(TSectionList* document, const TAttributeList* attributes,
   FFloatMode = acNone;
   FClear = ccNone;
   FPositioning = posStatic;
-  FStackLevel = 0;
+  SetStackLevel(0);
   if (document) {
     if (BackImage()) document->SetBackgroundSource(BackImage()->Name, BackImagePos());
     TColor bg = props.GetBackgroundColor();

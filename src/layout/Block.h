@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <cstdint>
 #include <string>
@@ -49,27 +50,24 @@ struct TBlockImage {
 
 // A block's converted box values in 2 bytes each: pixels that fit and the usual sentinels stay
 // in place, and up to two other values (colours: the background's and the borders') are kept
-// once beside them; a box with more keeps all of its values apart.
+// once beside them; a box with more keeps all of its values apart, in a record whose address
+// takes the place of the two kept values (the first code then says so).
 // Reads answer the full integers; `const TBoxValues& b = box;` copies them out once.
 class TPackedBox {
  public:
   TPackedBox() = default;
   TPackedBox(const TPackedBox& o) { *this = o; }
-  TPackedBox& operator=(const TPackedBox& o) {
-    if (this != &o) {
-      V = o.V;
-      Pal = o.Pal;
-      Wide = o.Wide ? std::make_unique<TBoxValues>(*o.Wide) : nullptr;
-    }
-    return *this;
-  }
+  TPackedBox& operator=(const TPackedBox& o);
   TPackedBox& operator=(const TBoxValues& values);
+  ~TPackedBox() { DropWide(); }
 
-  int Get(int propIndex) const { return Wide ? (*Wide)[propIndex] : Decode(V[std::size_t(propIndex - BoxFirst)]); }
+  int Get(int propIndex) const {
+    return IsWide() ? (*WideValues())[propIndex] : Decode(V[std::size_t(propIndex - BoxFirst)]);
+  }
   void Set(int propIndex, int value);
   TBoxValues Values() const;
   operator TBoxValues() const { return Values(); }
-  bool IsWide() const { return Wide != nullptr; }
+  bool IsWide() const { return V[0] == CodeWide; }
 
   // One value, readable as an int and assignable.
   class Ref {
@@ -90,10 +88,10 @@ class TPackedBox {
   Ref operator[](int propIndex) { return Ref(*this, propIndex); }
 
  private:
-  // The sentinels and the two kept values take the lowest codes; from MinPlain up the code is
-  // the value itself.
+  // The sentinels, the two kept values and the mark of a wide box take the lowest codes; from
+  // MinPlain up the code is the value itself.
   static constexpr std::int16_t CodeAuto = -32768, CodeNotSet = -32767, CodeParagraph = -32766, CodeNoColor = -32765,
-                                CodePal0 = -32764, CodePal1 = -32763, MinPlain = -32762;
+                                CodePal0 = -32764, CodePal1 = -32763, CodeWide = -32762, MinPlain = -32761;
   // Codes `value` with the kept values in `pal` (`used` says which are taken); false when
   // there is no room.
   static bool Encode(int value, std::int16_t& code, std::array<int, 2>& pal, std::array<bool, 2>& used);
@@ -107,9 +105,15 @@ class TPackedBox {
       default: return Pal[std::size_t(code - CodePal0)];
     }
   }
+  // The record of a wide box (only while IsWide()).
+  TBoxValues* WideValues() const;
+  // Keeps `values` apart, in the record (made when there is none).
+  void SetWide(const TBoxValues& values);
+  // Frees the record; the codes are then all 0.
+  void DropWide();
+
   std::array<std::int16_t, BoxCount> V{};
-  std::array<int, 2> Pal{};
-  std::unique_ptr<TBoxValues> Wide;  // all values, when they do not fit
+  std::array<int, 2> Pal{};  // the kept values, or the address of the record of a wide box
 };
 
 class TBlock : public TSectionBase {
@@ -123,32 +127,45 @@ class TBlock : public TSectionBase {
   ~TBlock() override;
 
   // ---- fields ----
-  TPackedBox FBoxValues;
-  TEmbedded<TBlockCell> FInnerCell;  // the content, held in place
-  TCellBasic* FParentCell = nullptr;
+  // In an order that packs them (every block pays for each byte): the colour fills the tail of
+  // the base, and the content cell's tail holds a cached margin.
   TColor FBlockColor = clBlack;
+  TPackedBox FBoxValues;
   int FLaidWidth = 0;
-  int FBlockContentBottom = 0;
+  [[no_unique_address]] TEmbedded<TBlockCell> FInnerCell;  // the content, held in place
 
+ protected:
+  struct TBlockExtra;
+  struct TRawBox;
+  std::int16_t FCachedMarginLeft = 0;  // coded, see CachedMargin()
+
+ public:
+  TCellBasic* FParentCell = nullptr;
+
+ protected:
+  std::unique_ptr<TBlockExtra> FExtra;
+  std::unique_ptr<TRawBox> FRaw;
+
+ public:
   // Results of the last layout, in document coordinates (before any relative offset).
+  int FBlockContentBottom = 0;
   int FContentLeft = 0;   // the content box
   int FBoxTopY = 0;       // top of the border box
   // The margin box in the flow (its top is below the clearance), and the top of what the block
   // paints (its border box, moved by a relative offset).
   int FInnerTop = 0, FInnerBottom = 0, FPaintTop = 0;
-  int FStackLevel = 0;  // z-index times 10; 1 for a float or an absolute block without one
+  // What the block paints reaches down to here; its content's positions, from the last layout.
   int FPaintBottom = 0;
-  int FCharCount = 0;  // the content's positions, from the last layout
-  int InnerTop() const override { return FInnerTop; }
-  int InnerBottom() const override { return FInnerBottom; }
-  int PaintTop() const override { return FPaintTop; }
-  int PaintBottom() const override { return FPaintBottom; }
-  int CharCount() const override { return FCharCount; }
-  int StackLevel() const override { return FStackLevel; }
+  int FCharCount = 0;
 
-  // Nesting depth: the containing cell's depth + 1 (counting stops past MaxLayoutDepth). Deeper
-  // than MaxLayoutDepth, the block is laid out, drawn, measured and queried as if empty.
-  std::int16_t FDepth = 1;
+ protected:
+  // The tag, then "." and the class when there is one; blocks alike share the text.
+  TSharedText FTag;
+  int FMinMaxPass = -1;  // layout counter of the cached content widths
+  int FContentMin = 0, FContentMax = 0;
+  std::int16_t FCachedMarginRight = 0;
+
+ public:
   // Codes and flags in bits, with the protected ones below: every block pays for them.
   TBorderStyleCode FBoxBorderStyle : 5 = bssNone;
   TAlignCode FFloatMode : 5 = acNone;
@@ -170,11 +187,32 @@ class TBlock : public TSectionBase {
   bool FKeptWidthPercent : 1 = false;  // WidthIsPercent() once FRaw is gone
   std::uint8_t FKeptSideColors : 4 = 0;  // SideColorSet() once FRaw is gone
   bool FOwnDrawExtent : 1 = false;        // what it draws reaches past its paint extent
-  std::uint32_t FTagLength = 0;          // of the tag alone, in FTag
+  // The length of the tag alone in FTag; LongTag: kept in FExtra.
+  std::uint8_t FTagLength : 4 = 0;
+  // The stack level: 0 or 1 as it is; LevelInExtra: kept in FExtra.
+  std::uint8_t FStackCode : 2 = 0;
+  static constexpr int LongTag = 15, LevelInExtra = 2;
 
  public:
+  int InnerTop() const override { return FInnerTop; }
+  int InnerBottom() const override { return FInnerBottom; }
+  int PaintTop() const override { return FPaintTop; }
+  int PaintBottom() const override { return FPaintBottom; }
+  int CharCount() const override { return FCharCount; }
+  // z-index times 10; 1 for a float or an absolute block without one; 0 for most blocks.
+  int StackLevel() const override;
+  void SetStackLevel(int level);
+
+  // Nesting depth: the containing cell's depth + 1 (counting stops past MaxLayoutDepth). Deeper
+  // than MaxLayoutDepth, the block is laid out, drawn, measured and queried as if empty. The
+  // content cell keeps it (its depth is the block's).
+  int Depth() const { return FInnerCell->FDepth; }
+
+  // The block whose content cell `cell` is.
+  static TBlock* OfInnerCell(const TBlockCell* cell);
+
   // The element's tag, and the tag with the class as the dump shows it ("p.note").
-  std::string_view TagName() const { return std::string_view(FTag.str()).substr(0, FTagLength); }
+  std::string_view TagName() const { return std::string_view(FTag.str()).substr(0, TagLength()); }
   const std::string& TitleText() const;
   // The background picture, null when none was named.
   TBlockImage* BackImage() const { return FExtra ? FExtra->BackImage.get() : nullptr; }
@@ -188,7 +226,7 @@ class TBlock : public TSectionBase {
   // for good).
   bool HoldsStyleBox() const { return FRaw != nullptr; }
 
-  bool TooDeep() const { return FDepth > MaxLayoutDepth; }
+  bool TooDeep() const { return Depth() > MaxLayoutDepth; }
   // Vertical extent of everything the block drew in its last layout, its own offset included.
   int DrawTop() const { return FOwnDrawExtent ? FExtra->DrawTop : FPaintTop; }
   int DrawBottom() const { return FOwnDrawExtent ? FExtra->DrawBottom : FPaintBottom; }
@@ -265,8 +303,8 @@ class TBlock : public TSectionBase {
   void CollapseTopMargin(TCellBasic* cell, int& top);
 
   // What few blocks have: a title (and the border box it shows over), a background picture, a
-  // stacking order of their content, an offset from positioning, room from clearing floats and
-  // content drawn outside the block.
+  // stacking order of their content, an offset from positioning, room from clearing floats,
+  // content drawn outside the block, and values too large for the block's own fields.
   struct TBlockExtra {
     TSharedText TitleText;
     int BoxTop = 0, BoxLeft = 0;
@@ -276,6 +314,11 @@ class TBlock : public TSectionBase {
     std::unique_ptr<TBlockImage> BackImage;
     TBackgroundPosArray BackImagePos{};
     std::vector<TSectionBase*> PaintList;  // the content by stack level, when reordered
+    // What the block's own fields keep for most blocks (see FStackCode, FTagLength,
+    // CachedMargin()).
+    int StackLevel = 0;
+    std::uint32_t TagLength = 0;
+    std::array<int, 2> CachedMargins{};
   };
   TBlockExtra& Extra();
   // Kept in the record only when not 0 (or when the block has one anyway).
@@ -310,20 +353,26 @@ class TBlock : public TSectionBase {
   bool WidthIsPercent() const;
   bool SideColorSet(int colorIndex) const;
 
-  std::unique_ptr<TBlockExtra> FExtra;
-  std::unique_ptr<TRawBox> FRaw;
-  // The tag, then "." and the class when there is one; blocks alike share the text.
-  TSharedText FTag;
   // A box without percentages resolves alike at every width: FBoxValues then keeps it, but for
-  // the margins, which layout and margin collapsing change; the horizontal ones are kept here.
-  int FCachedMarginLeft = 0, FCachedMarginRight = 0;
-  int FMinMaxPass = -1;  // layout counter of the cached content widths
-  int FContentMin = 0, FContentMax = 0;
+  // the margins, which layout and margin collapsing change; the horizontal ones (side 0 left, 1
+  // right) are kept in FCachedMarginLeft and -Right, coded in 2 bytes, or in FExtra.
+  int CachedMargin(int side) const;
+  void SetCachedMargins(int left, int right);
+  std::size_t TagLength() const { return FTagLength == LongTag ? FExtra->TagLength : FTagLength; }
 
  private:
   // Frees the raw box once the resolved one is kept, keeping what later reads need.
   void DropRawBox();
 };
+
+// The content cell sits at the same place in every block (a TBlock is never a virtual base).
+inline TBlock* TBlock::OfInnerCell(const TBlockCell* cell) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+  constexpr std::size_t offset = offsetof(TBlock, FInnerCell);
+#pragma GCC diagnostic pop
+  return reinterpret_cast<TBlock*>(reinterpret_cast<std::uintptr_t>(cell) - offset);
+}
 
 // The body: its background belongs to the document; it never floats, clears or is positioned.
 class TBodyBlock : public TBlock {

@@ -6,6 +6,8 @@
 
 namespace korva {
 
+static_assert(sizeof(void*) != 8 || sizeof(TBlockLI) <= 216, "TBlockLI grew");
+
 namespace {
 
 std::u16string Decimal(int n) {

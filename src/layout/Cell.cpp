@@ -1,6 +1,7 @@
 #include "layout/Cell.h"
 
 #include <algorithm>
+#include <cassert>
 #include <ostream>
 #include <stdexcept>
 
@@ -216,7 +217,17 @@ int TCellBasic::DrawWithOwnIndents(TCanvas& canvas, const TRect& clip, int x, in
   return TCellBasic::Draw(canvas, clip, own, x, xRef, yRef);
 }
 
-TSectionList* TBlockCell::Document() const { return FParentBlock ? FParentBlock->FDocument : nullptr; }
+TBlockCell::TBlockCell(TBlock* block) {
+  // Everything the cell answers rests on this.
+  assert(TBlock::OfInnerCell(this) == block);
+  (void)block;
+}
+
+TBlock* TBlockCell::ParentBlock() const { return TBlock::OfInnerCell(this); }
+
+TSectionList* TBlockCell::Document() const { return ParentBlock()->FDocument; }
+
+std::string_view TBlockCell::OwnerTag() const { return ParentBlock()->TagName(); }
 
 int TCell::LayoutCell(TCanvas& canvas, int x, int y, int xRef, int yRef, int width, int availHeight, int blockHeight,
                       IndentManager&, int& scrollWidth, int& cursor) {

@@ -19,6 +19,8 @@
 namespace korva {
 
 class TBlock;
+template <class T>
+class TEmbedded;
 
 // A view of a tag name in 10 bytes aligned to 2, so that it packs with the cell's y and depth:
 // the pointer is kept as bytes next to a 16-bit length (a longer name is cut, which changes no
@@ -146,18 +148,18 @@ class TCell : public TCellBasic {
   int FWidth = 0;  // the width of the last layout
 };
 
-// The content of a block: its document is the block's.
+// The content of a block, held in place inside it (TBlock::FInnerCell): the block, and through it
+// the document and the tag, are found from where the cell sits, so the cell keeps none of them.
 class TBlockCell : public TCellBasic {
  public:
-  // The document is taken from the block (FParentBlock), which sets itself once made.
-  explicit TBlockCell(TSectionList* /*document*/) {}
   TSectionList* Document() const override;
-  std::string_view OwnerTag() const override { return FOwnerTag.View(); }
-  TBlock* ParentBlock() const override { return FParentBlock; }
+  std::string_view OwnerTag() const override;
+  TBlock* ParentBlock() const override;
 
-  // The block's tag: it views the text its block keeps. Placed first, in the tail of the base.
-  TOwnerTag FOwnerTag;
-  TBlock* FParentBlock = nullptr;
+ private:
+  // Made in place inside its block only (as its FInnerCell).
+  friend class TEmbedded<TBlockCell>;
+  explicit TBlockCell(TBlock* block);
 };
 
 // A cell held in place inside the object that owns it (one allocation for both), reached as
@@ -176,7 +178,9 @@ class TEmbedded {
   const T* get() const { return &FValue; }
 
  private:
-  T FValue;
+  // An owner that declares its TEmbedded [[no_unique_address]] may place small fields in the
+  // value's tail padding; elsewhere this changes nothing.
+  [[no_unique_address]] T FValue;
 };
 
 }  // namespace korva

@@ -13,6 +13,9 @@
 
 namespace korva {
 
+static_assert(sizeof(void*) != 8 || sizeof(TTableBlock) <= 232, "TTableBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(TTableAndCaptionBlock) <= 224, "TTableAndCaptionBlock grew");
+
 namespace {
 
 constexpr int MaxHSpace = 40;
@@ -40,7 +43,7 @@ bool ApplyTableAlign(const TAttributeList& attributes, TBlock& block) {
   } else if ((align == "left" || align == "right") && block.FFloatMode == acNone &&
              block.FPositioning != posAbsolute) {
     block.FFloatMode = align == "left" ? acLeft : acRight;
-    if (block.FStackLevel == 0) block.FStackLevel = 1;
+    if (block.StackLevel() == 0) block.SetStackLevel(1);
   }
   return false;
 }
@@ -53,7 +56,7 @@ TTableBlock::TTableBlock(TSectionList* document, const TAttributeList* attribute
   if (!table) table = std::make_unique<ThtmlTable>(document, nullptr);
   FTable = table.get();
   FTable->FTableBlock = this;
-  FTable->FDepth = FDepth;
+  FTable->FDepth = std::int16_t(Depth());
   FInnerCell->AddSection(std::move(table));
 
   if (attributes) {

@@ -379,7 +379,7 @@ TEST(BlockTest, DeepNestingNeitherRecursesNorLeaks) {
     cell = b->FInnerCell.get();
   }
   cell->AddSection(std::make_unique<TLineProbe>(&f.Doc, 10, 10));
-  ASSERT_EQ(MaxLayoutDepth + 1, beyond->FDepth);
+  ASSERT_EQ(MaxLayoutDepth + 1, beyond->Depth());
   int sw = 0;
   int height = f.Doc.DoLayout(f.Canvas, 300, 0, sw);
   EXPECT_EQ(2 * (MaxLayoutDepth - 1), height - atLimit->FBoxHeight);

@@ -93,7 +93,7 @@ TEST(BlockDepth, CountingStopsPastTheLayoutLimit) {
   t.Close();
   for (TBlock* b : {deep, deeper}) {
     EXPECT_TRUE(b->TooDeep());
-    EXPECT_EQ(MaxLayoutDepth + 1, b->FDepth);
+    EXPECT_EQ(MaxLayoutDepth + 1, b->Depth());
     EXPECT_EQ(MaxLayoutDepth + 1, b->FInnerCell->FDepth);
   }
   f.Layout(300);
@@ -110,7 +110,7 @@ TEST(BlockStorage, ContentCellIsHeldInsideTheBlock) {
   const auto* cell = reinterpret_cast<const char*>(div->FInnerCell.get());
   const auto* block = reinterpret_cast<const char*>(div);
   EXPECT_TRUE(cell >= block && cell < block + sizeof(TBlock));
-  EXPECT_EQ(div, div->FInnerCell->FParentBlock);
+  EXPECT_EQ(div, div->FInnerCell->ParentBlock());
 }
 
 TEST(CellStorage, StyledCellsAndTheirPrintCopiesDrawAlike) {

@@ -87,7 +87,7 @@ TEST(BlockStorage, ListInsideAClassedItemStillLosesItsTopMargin) {
   t.Close();
   t.Close();
   t.Close();
-  EXPECT_EQ("li", li->FInnerCell->FOwnerTag);
+  EXPECT_EQ("li", li->FInnerCell->OwnerTag());
   EXPECT_EQ(0, inner->FBoxValues[piMarginTop]);
 }
 

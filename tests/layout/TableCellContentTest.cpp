@@ -79,7 +79,7 @@ TEST(TableCellContent, PrintCopyBelongsToItsDocumentAndDumpsAsTheOriginal) {
     }
     EXPECT_EQ("th", copy->CellAt(0, 0)->FCell->FOwnerTag.View());
     EXPECT_EQ(table->FDepth + 1, int(table->CellAt(0, 1)->FCell->FDepth));
-    EXPECT_EQ(nested->FDepth, int(nested->FInnerCell->FDepth));
+    EXPECT_EQ(int(table->CellAt(0, 1)->FCell->FDepth) + 1, nested->Depth());
     // The block inside the copied cell takes the copy's document through its own block.
     const auto* copiedNested = static_cast<const TBlock*>((*copy->CellAt(0, 1)->FCell)[1]);
     EXPECT_EQ(&g.Doc, copiedNested->FInnerCell->Document());
