@@ -13,13 +13,15 @@ namespace korva {
 // section) starts and ends.
 struct TLineSlot {
   int Start = 0;
-  int Top = 0;
+  int Top = 0;         // top of the line (space above included)
   int SpaceBefore = 0;
-  int LineHt = 0;
-  int DrawXX = 0, DrawWidth = 0, Width = 0;
-  std::int16_t Descent = 0;
-  bool FirstDraw : 1 = true;
-  bool Justified : 1 = false;
+  int LineHt = 0;      // text height (0 for a line of objects only)
+  int DrawXX = 0;      // x of the line start, document coordinates
+  int DrawWidth = 0;   // available width at the line's y
+  int Width = 0;       // measured without trailing spaces and line break
+  std::int16_t Descent = 0;  // of the line's fonts, which are at most MaxFontEmHeight high
+  bool FirstDraw : 1 = true;   // its inline borders are still to be looked up
+  bool Justified : 1 = false;  // the room left (DrawWidth - Width) is shared among its spaces
 };
 
 class TLineStore {

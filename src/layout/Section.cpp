@@ -1273,34 +1273,12 @@ void TSection::DrawInlineBorders(TCanvas& canvas, LineRec& line, int dx, int dy)
   line.FirstDraw = false;
 }
 
-void TSection::KeepLine(const LineRec& line) {
-  TLineSlot slot;
-  slot.Start = line.Start;
-  slot.Top = line.Top;
-  slot.SpaceBefore = line.SpaceBefore;
-  slot.LineHt = line.LineHt;
-  slot.DrawXX = line.DrawXX;
-  slot.DrawWidth = line.DrawWidth;
-  slot.Width = line.Width;
-  slot.Descent = line.Descent;
-  slot.FirstDraw = line.FirstDraw;
-  slot.Justified = line.Justified;
-  FLines.Push(slot);
-}
+void TSection::KeepLine(const LineRec& line) { FLines.Push(line); }
 
 LineRec TSection::Line(int i) const {
-  const TLineSlot s = FLines.Slot(i, FDocY);
   LineRec l;
-  l.Start = s.Start;
-  l.Top = s.Top;
-  l.SpaceBefore = s.SpaceBefore;
-  l.LineHt = s.LineHt;
-  l.DrawXX = s.DrawXX;
-  l.DrawWidth = s.DrawWidth;
-  l.Width = s.Width;
-  l.Descent = s.Descent;
-  l.FirstDraw = s.FirstDraw;
-  l.Justified = s.Justified;
+  static_cast<TLineSlot&>(l) = FLines.Slot(i, FDocY);
+  const TLineSlot& s = l;
   l.Index = i;
   // The lines cover the text and the section's height one after another.
   const bool last = i + 1 == FLines.Count();

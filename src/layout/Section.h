@@ -31,20 +31,12 @@ class ThtmlForm;
 
 enum : char16_t { ccControl = 2, ccObject = 4, ccLineBreak = 8 };
 
-// A laid-out line. Floats placed below a line are not counted in its height: they are drawn by
+// A laid-out line: what the section keeps of it (TLineSlot), with what follows from its place
+// among the others. Floats placed below a line are not counted in its height: they are drawn by
 // their own box.
-struct LineRec {
-  int Start = 0;
+struct LineRec : TLineSlot {
   int Ln = 0;          // character count
-  int Top = 0;         // top of the line (space above included)
-  int SpaceBefore = 0, SpaceAfter = 0;
-  int LineHt = 0;      // text height (0 for a line of objects only)
-  int DrawXX = 0;      // x of the line start, document coordinates
-  int DrawWidth = 0;   // available width at the line's y
-  int Width = 0;       // measured without trailing spaces and line break
-  std::int16_t Descent = 0;  // of the line's fonts, which are at most MaxFontEmHeight high
-  bool FirstDraw : 1 = true;   // its inline borders are still to be looked up
-  bool Justified : 1 = false;  // the room left (DrawWidth - Width) is shared among its spaces
+  int SpaceAfter = 0;
   int Index = -1;      // in its section's lines, once kept
   int Height() const { return LineHt + SpaceBefore + SpaceAfter; }
   int DrawY() const { return Top + SpaceBefore; }  // top of the text
