@@ -15,8 +15,8 @@
 namespace korva {
 
 // Pages hold blocks by the ten thousand: their size is watched (64-bit builds).
-static_assert(sizeof(void*) != 8 || sizeof(TBlock) <= 200, "TBlock grew");
-static_assert(sizeof(void*) != 8 || sizeof(THRBlock) <= 216, "THRBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(TBlock) <= 168, "TBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(THRBlock) <= 184, "THRBlock grew");
 
 namespace {
 
@@ -287,6 +287,8 @@ bool TPackedBox::Encode(int value, std::int16_t& code, std::array<int, 2>& pal, 
 }
 
 static_assert(sizeof(TBoxValues*) <= sizeof(std::array<int, 2>), "the record's address takes the kept values' place");
+static_assert(BoxCount < 31, "a box's slots and its wide mark fit the mask");
+static_assert(sizeof(TPackedBox) <= 24, "a box takes 24 bytes");
 
 TBoxValues* TPackedBox::WideValues() const {
   TBoxValues* wide = nullptr;
@@ -300,14 +302,16 @@ void TPackedBox::SetWide(const TBoxValues& values) {
     return;
   }
   TBoxValues* wide = new TBoxValues(values);
-  V[0] = CodeWide;
+  FMask = WideBit;
+  FCodes = {};
   std::memcpy(Pal.data(), &wide, sizeof wide);
 }
 
 void TPackedBox::DropWide() {
   if (!IsWide()) return;
   delete WideValues();
-  V = {};
+  FMask = 0;
+  FCodes = {};
   Pal = {};
 }
 
@@ -317,33 +321,48 @@ TPackedBox& TPackedBox::operator=(const TPackedBox& o) {
     SetWide(*o.WideValues());
   } else {
     DropWide();
-    V = o.V;
+    FMask = o.FMask;
+    FCodes = o.FCodes;
     Pal = o.Pal;
   }
   return *this;
 }
 
 TPackedBox& TPackedBox::operator=(const TBoxValues& values) {
-  std::array<std::int16_t, BoxCount> codes{};
+  std::array<std::int16_t, Inline> codes{};
   std::array<int, 2> pal{};
   std::array<bool, 2> used{};
-  for (std::size_t i = 0; i < codes.size(); ++i) {
-    if (!Encode(values.V[i], codes[i], pal, used)) {
+  std::uint32_t mask = 0;
+  int kept = 0;
+  for (std::size_t i = 0; i < values.V.size(); ++i) {
+    std::int16_t code = 0;
+    if (!Encode(values.V[i], code, pal, used)) {
       SetWide(values);
       return *this;
     }
+    if (code == UsualCode(i)) continue;
+    if (kept == Inline) {
+      SetWide(values);
+      return *this;
+    }
+    mask |= 1u << i;
+    codes[std::size_t(kept++)] = code;
   }
   DropWide();
-  V = codes;
+  FMask = mask;
+  FCodes = codes;
   Pal = pal;
   return *this;
 }
 
 void TPackedBox::Set(int propIndex, int value) {
-  if (!IsWide() && value >= MinPlain && value <= 32767) {
-    V[std::size_t(propIndex - BoxFirst)] = std::int16_t(value);
+  const std::size_t slot = std::size_t(propIndex - BoxFirst);
+  const std::uint32_t bit = 1u << slot;
+  if (!IsWide() && value >= MinPlain && value <= 32767 && (FMask & bit)) {
+    FCodes[std::size_t(std::popcount(FMask & (bit - 1)))] = std::int16_t(value);
     return;
   }
+  if (!IsWide() && value == Decode(UsualCode(slot)) && !(FMask & bit)) return;
   // Recoded whole, so that kept values no longer used are freed (and a wide box goes back in
   // place once everything fits again).
   TBoxValues values = Values();
@@ -354,7 +373,7 @@ void TPackedBox::Set(int propIndex, int value) {
 TBoxValues TPackedBox::Values() const {
   if (IsWide()) return *WideValues();
   TBoxValues r;
-  for (std::size_t i = 0; i < V.size(); ++i) r.V[i] = Decode(V[i]);
+  for (std::size_t i = 0; i < r.V.size(); ++i) r.V[i] = Decode(CodeAt(i));
   return r;
 }
 

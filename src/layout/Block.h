@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <memory>
 #include <cstdint>
@@ -62,12 +63,14 @@ class TPackedBox {
   ~TPackedBox() { DropWide(); }
 
   int Get(int propIndex) const {
-    return IsWide() ? (*WideValues())[propIndex] : Decode(V[std::size_t(propIndex - BoxFirst)]);
+    if (IsWide()) return (*WideValues())[propIndex];
+    const std::size_t slot = std::size_t(propIndex - BoxFirst);
+    return Decode(CodeAt(slot));
   }
   void Set(int propIndex, int value);
   TBoxValues Values() const;
   operator TBoxValues() const { return Values(); }
-  bool IsWide() const { return V[0] == CodeWide; }
+  bool IsWide() const { return (FMask & WideBit) != 0; }
 
   // One value, readable as an int and assignable.
   class Ref {
@@ -88,10 +91,25 @@ class TPackedBox {
   Ref operator[](int propIndex) { return Ref(*this, propIndex); }
 
  private:
-  // The sentinels, the two kept values and the mark of a wide box take the lowest codes; from
-  // MinPlain up the code is the value itself.
+  // The sentinels and the two kept values take the lowest codes; from MinPlain up the code is
+  // the value itself.
   static constexpr std::int16_t CodeAuto = -32768, CodeNotSet = -32767, CodeParagraph = -32766, CodeNoColor = -32765,
-                                CodePal0 = -32764, CodePal1 = -32763, CodeWide = -32762, MinPlain = -32761;
+                                CodePal0 = -32764, CodePal1 = -32763, MinPlain = -32762;
+  // Most boxes differ from the usual values (no colour, auto width and offsets, 0 for the rest)
+  // in a few places only: those codes alone are kept, in slot order, and a mask tells which.
+  // A box that differs in more places, or has more large values than the two kept ones, is
+  // wide: all its values go to a record.
+  static constexpr int Inline = 6;
+  static constexpr std::uint32_t WideBit = 1u << 31;
+  static constexpr std::int16_t UsualCode(std::size_t slot) {
+    return slot + BoxFirst == piBackgroundColor || slot + BoxFirst == piBorderColor ? CodeNoColor
+           : slot + BoxFirst == piWidth || slot + BoxFirst == piTop || slot + BoxFirst == piLeft ? CodeAuto
+                                                                                                : std::int16_t(0);
+  }
+  std::int16_t CodeAt(std::size_t slot) const {
+    const std::uint32_t bit = 1u << slot;
+    return FMask & bit ? FCodes[std::size_t(std::popcount(FMask & (bit - 1)))] : UsualCode(slot);
+  }
   // Codes `value` with the kept values in `pal` (`used` says which are taken); false when
   // there is no room.
   static bool Encode(int value, std::int16_t& code, std::array<int, 2>& pal, std::array<bool, 2>& used);
@@ -112,7 +130,8 @@ class TPackedBox {
   // Frees the record; the codes are then all 0.
   void DropWide();
 
-  std::array<std::int16_t, BoxCount> V{};
+  std::uint32_t FMask = 0;  // the slots whose codes are kept, and WideBit
+  std::array<std::int16_t, Inline> FCodes{};
   std::array<int, 2> Pal{};  // the kept values, or the address of the record of a wide box
 };
 

@@ -13,8 +13,8 @@
 
 namespace korva {
 
-static_assert(sizeof(void*) != 8 || sizeof(TTableBlock) <= 232, "TTableBlock grew");
-static_assert(sizeof(void*) != 8 || sizeof(TTableAndCaptionBlock) <= 224, "TTableAndCaptionBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(TTableBlock) <= 200, "TTableBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(TTableAndCaptionBlock) <= 192, "TTableAndCaptionBlock grew");
 
 namespace {
 

@@ -174,13 +174,15 @@ TEST(BlockFields, CachedSideMarginsOfAnySizeComeBack) {
 }
 
 TEST(PackedBoxTest, WideBoxesCopyAndGoBackInPlace) {
-  // The first value is the one whose code marks a wide box: a value equal to that code must
-  // still be kept, and read back, as a value.
+  // The lowest value kept as its own code, then large values: two are kept beside the codes, a
+  // third makes the box wide.
   TPackedBox wide;
   wide[piBackgroundColor] = -32762;
   EXPECT_FALSE(wide.IsWide());
   wide[piWidth] = 100000;
   wide[piHeight] = 200000;
+  EXPECT_FALSE(wide.IsWide());
+  wide[piTop] = 300000;
   EXPECT_TRUE(wide.IsWide());
   EXPECT_EQ(-32762, wide[piBackgroundColor]);
   TPackedBox narrow;

@@ -186,11 +186,38 @@ TEST(PackedBoxTest, EveryValueReadsBackAsStored) {
   EXPECT_EQ(0x00333333, colours[piBorderTopColor]);
   EXPECT_EQ(int(clNone), colours[piBackgroundColor]);
 
+  // A box keeps the codes of the six places where it differs from the usual values (no
+  // colour, auto width and offsets, 0 elsewhere); a seventh makes it wide.
+  TBoxValues usual{};
+  usual[piBackgroundColor] = usual[piBorderColor] = int(clNone);
+  usual[piWidth] = usual[piTop] = usual[piLeft] = AutoValue;
+  TPackedBox box;
+  box = usual;
+  EXPECT_FALSE(box.IsWide());
+  EXPECT_EQ(usual, box.Values());
+  TBoxValues six = usual;
+  for (int pi : {piBackgroundColor, piMarginTop, piPaddingLeft, piBorderTopWidth, piWidth, piLeft}) six[pi] = pi;
+  box = six;
+  EXPECT_FALSE(box.IsWide());
+  EXPECT_EQ(six, box.Values());
+  box[piMarginTop] = -7;   // changes in place
+  box[piBorderColor] = int(clNone);  // already the usual value
+  six[piMarginTop] = -7;
+  EXPECT_FALSE(box.IsWide());
+  EXPECT_EQ(six, box.Values());
+  box[piHeight] = 40;  // a seventh place
+  EXPECT_TRUE(box.IsWide());
+  six[piHeight] = 40;
+  EXPECT_EQ(six, box.Values());
+  box[piPaddingLeft] = 0;  // back to six
+  six[piPaddingLeft] = 0;
+  EXPECT_FALSE(box.IsWide());
+  EXPECT_EQ(six, box.Values());
+
   TBoxValues all{};
   for (int pi = BoxFirst; pi <= BoxLast; ++pi) all[pi] = 1000 * (pi - BoxFirst) - 12000;
-  TPackedBox box;
   box = all;
-  EXPECT_FALSE(box.IsWide());
+  EXPECT_TRUE(box.IsWide());
   EXPECT_EQ(all, box.Values());
   all[piWidth] = 1 << 20;
   all[piHeight] = 1 << 21;
