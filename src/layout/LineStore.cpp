@@ -1,6 +1,7 @@
 #include "layout/LineStore.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -12,21 +13,16 @@ namespace korva {
 
 static_assert(std::is_trivially_copyable_v<TLineSlot>, "lines are copied as bytes");
 static_assert(sizeof(TLineSlot) == 32, "a line takes 32 bytes");
+static_assert(sizeof(TLineSlot) - 2 * sizeof(int) == 24, "a short line takes 24 bytes");
+
+static_assert(offsetof(TLineSlot, SpaceBefore) == 2 * sizeof(int), "a slot starts with its start and top");
 
 TLineSlot TLineStore::Slot(int i, int top) const {
   if (!IsShort()) return Items()[i];
-  const TShort& s = *Short();
   TLineSlot l;
+  std::memcpy(reinterpret_cast<unsigned char*>(&l) + ShortOffset, Short(), ShortBytes);
   l.Start = 0;
   l.Top = top;
-  l.SpaceBefore = s.SpaceBefore;
-  l.LineHt = s.LineHt;
-  l.DrawXX = s.DrawXX;
-  l.DrawWidth = s.DrawWidth;
-  l.Width = s.Width;
-  l.Descent = s.Descent;
-  l.FirstDraw = s.FirstDraw;
-  l.Justified = s.Justified;
   return l;
 }
 
@@ -57,12 +53,16 @@ void TLineStore::Push(const TLineSlot& line) {
 }
 
 void TLineStore::SetFirstDraw(int i, bool on) {
-  if (IsShort()) Short()->FirstDraw = on;
-  else Items()[i].FirstDraw = on;
+  if (!IsShort()) {
+    Items()[i].FirstDraw = on;
+    return;
+  }
+  TLineSlot l = Slot(0, 0);
+  l.FirstDraw = on;
+  std::memcpy(Short(), reinterpret_cast<const unsigned char*>(&l) + ShortOffset, ShortBytes);
 }
 
 void TLineStore::Settle(int top) {
-  static_assert(sizeof(TShort) == 24, "a short line takes 24 bytes");
   if (!FWord || IsShort()) return;
   const std::uint32_t n = Block()->Size;
   if (n == 0) {
@@ -70,16 +70,8 @@ void TLineStore::Settle(int top) {
     return;
   }
   if (n == 1 && Items()[0].Start == 0 && Items()[0].Top == top) {
-    const TLineSlot& l = Items()[0];
-    auto* s = static_cast<TShort*>(SmallAllocate(sizeof(TShort)));
-    s->SpaceBefore = l.SpaceBefore;
-    s->LineHt = l.LineHt;
-    s->DrawXX = l.DrawXX;
-    s->DrawWidth = l.DrawWidth;
-    s->Width = l.Width;
-    s->Descent = l.Descent;
-    s->FirstDraw = l.FirstDraw;
-    s->Justified = l.Justified;
+    auto* s = static_cast<unsigned char*>(SmallAllocate(ShortBytes));
+    std::memcpy(s, reinterpret_cast<const unsigned char*>(&Items()[0]) + ShortOffset, ShortBytes);
     SmallFree(Block(), BlockBytes(Block()->Capacity));
     FWord = reinterpret_cast<std::uintptr_t>(s) | ShortBit;
     return;
@@ -88,13 +80,13 @@ void TLineStore::Settle(int top) {
 }
 
 void TLineStore::Clear() {
-  if (IsShort()) SmallFree(Short(), sizeof(TShort));
+  if (IsShort()) SmallFree(Short(), ShortBytes);
   else if (FWord) SmallFree(Block(), BlockBytes(Block()->Capacity));
   FWord = 0;
 }
 
 std::size_t TLineStore::CapacityBytes() const {
-  return IsShort() ? sizeof(TShort) : FWord ? BlockBytes(Block()->Capacity) : 0;
+  return IsShort() ? ShortBytes : FWord ? BlockBytes(Block()->Capacity) : 0;
 }
 
 }  // namespace korva

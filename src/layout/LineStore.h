@@ -50,16 +50,12 @@ class TLineStore {
   struct THeader {
     std::uint32_t Size, Capacity;
   };
-  struct TShort {
-    int SpaceBefore, LineHt, DrawXX, DrawWidth, Width;
-    std::int16_t Descent;
-    bool FirstDraw : 1;
-    bool Justified : 1;
-  };
+  // A short line is the bytes of its slot after the start and the top.
+  static constexpr std::size_t ShortOffset = 2 * sizeof(int), ShortBytes = sizeof(TLineSlot) - ShortOffset;
   static constexpr std::uintptr_t ShortBit = 1;
   bool IsShort() const { return (FWord & ShortBit) != 0; }
   THeader* Block() const { return reinterpret_cast<THeader*>(FWord); }
-  TShort* Short() const { return reinterpret_cast<TShort*>(FWord & ~ShortBit); }
+  unsigned char* Short() const { return reinterpret_cast<unsigned char*>(FWord & ~ShortBit); }
   TLineSlot* Items() const { return reinterpret_cast<TLineSlot*>(Block() + 1); }
   static std::size_t BlockBytes(std::uint32_t capacity) { return sizeof(THeader) + capacity * sizeof(TLineSlot); }
   // Moves the lines into a whole block with room for `capacity` lines.

@@ -36,6 +36,12 @@ TSourceIndex::THeader* TSourceIndex::NewBlock(std::uint32_t capacity) {
   return b;
 }
 
+std::uint32_t TSourceIndex::RunsLength(const std::uint8_t* runs, std::uint32_t count) {
+  const std::uint8_t* p = runs;
+  for (std::uint32_t r = 0; r < 2 * count; ++r) Read(p);  // two differences a run
+  return std::uint32_t(p - runs);
+}
+
 TSourceIndex::THeader* TSourceIndex::HeapCopy(std::uint32_t spare) const {
   std::uint32_t count = 0;
   const std::uint8_t* runs = RunBytes(count);
@@ -48,19 +54,15 @@ TSourceIndex::THeader* TSourceIndex::HeapCopy(std::uint32_t spare) const {
     return b;
   }
   // Stored runs keep no totals: a walk over them finds the length and the last run.
-  const std::uint8_t* p = runs;
-  std::int64_t index = 0, pos = 0;
-  for (std::uint32_t r = 0; r < count; ++r) {
-    const std::int64_t step = Unzig(Read(p)), gap = Unzig(Read(p));
-    index += step;
-    pos += step + gap;
-  }
-  const std::uint32_t used = std::uint32_t(p - runs);
+  const std::uint32_t used = RunsLength(runs, count);
   THeader* b = NewBlock(used + spare);
   b->Count = count;
   b->Used = used;
-  b->LastIndex = std::int32_t(index);
-  b->LastPos = std::int32_t(pos);
+  ForEach([&](int index, int pos) {
+    b->LastIndex = index;
+    b->LastPos = pos;
+    return true;
+  });
   std::memcpy(Bytes(b), runs, used);
   return b;
 }
@@ -168,10 +170,8 @@ std::size_t TSourceIndex::CapacityBytes() const {
   if (const THeader* b = Block()) return sizeof(THeader) + b->Capacity;
   if (!IsStored()) return 0;
   std::uint32_t count = 0;
-  const std::uint8_t* p = RunBytes(count);
-  const std::uint8_t* const runs = p;
-  for (std::uint32_t r = 0; r < 2 * count; ++r) Read(p);
-  return sizeof count + std::size_t(p - runs);
+  const std::uint8_t* runs = RunBytes(count);
+  return sizeof count + RunsLength(runs, count);
 }
 
 }  // namespace korva

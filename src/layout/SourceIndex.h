@@ -90,6 +90,8 @@ class TSourceIndex {
     std::memcpy(&count, Stored(), sizeof count);
     return Stored() + sizeof count;
   }
+  // The bytes `count` runs take.
+  static std::uint32_t RunsLength(const std::uint8_t* runs, std::uint32_t count);
   // A heap block holding the same runs (with `spare` bytes of room), from either form.
   THeader* HeapCopy(std::uint32_t spare) const;
   static std::uint8_t* Bytes(const THeader* b) {
