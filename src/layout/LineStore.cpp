@@ -17,10 +17,50 @@ static_assert(sizeof(TLineSlot) - 2 * sizeof(int) == 24, "a short line takes 24 
 
 static_assert(offsetof(TLineSlot, SpaceBefore) == 2 * sizeof(int), "a slot starts with its start and top");
 
-TLineSlot TLineStore::Slot(int i, int top) const {
-  if (!IsShort()) return Items()[i];
+static_assert(sizeof(std::uintptr_t) == 8, "a line is packed into a 64-bit word");
+
+// The packed form: bit 0 the tag, 1 FirstDraw, 2 Justified, then DrawXX in 13 bits, DrawWidth in
+// 15 (a preformatted line's unbounded width fits), Width in 14, LineHt in 8, Descent in 6 and
+// SpaceBefore in 5. A line with a larger value keeps its bytes in a short block.
+namespace {
+struct TPackedField {
+  int Shift, Bits;
+  bool Fits(int v) const { return v >= 0 && v < (1 << Bits); }
+  std::uint64_t Put(int v) const { return std::uint64_t(v) << Shift; }
+  int Get(std::uint64_t word) const { return int((word >> Shift) & ((std::uint64_t(1) << Bits) - 1)); }
+};
+constexpr TPackedField PackedX{3, 13}, PackedDrawWidth{16, 15}, PackedWidth{31, 14}, PackedHeight{45, 8},
+    PackedDescent{53, 6}, PackedSpace{59, 5};
+static_assert(PackedSpace.Shift + PackedSpace.Bits == 64, "the fields fill the word");
+}  // namespace
+
+std::uint64_t TLineStore::Pack(const TLineSlot& l) {
+  if (!PackedX.Fits(l.DrawXX) || !PackedDrawWidth.Fits(l.DrawWidth) || !PackedWidth.Fits(l.Width) ||
+      !PackedHeight.Fits(l.LineHt) || !PackedDescent.Fits(l.Descent) || !PackedSpace.Fits(l.SpaceBefore))
+    return 0;
+  return PackedTag | std::uint64_t(l.FirstDraw) << 1 | std::uint64_t(l.Justified) << 2 | PackedX.Put(l.DrawXX) |
+         PackedDrawWidth.Put(l.DrawWidth) | PackedWidth.Put(l.Width) | PackedHeight.Put(l.LineHt) |
+         PackedDescent.Put(l.Descent) | PackedSpace.Put(l.SpaceBefore);
+}
+
+TLineSlot TLineStore::Unpack(std::uint64_t word) {
   TLineSlot l;
-  std::memcpy(reinterpret_cast<unsigned char*>(&l) + ShortOffset, Short(), ShortBytes);
+  l.FirstDraw = (word >> 1) & 1;
+  l.Justified = (word >> 2) & 1;
+  l.DrawXX = PackedX.Get(word);
+  l.DrawWidth = PackedDrawWidth.Get(word);
+  l.Width = PackedWidth.Get(word);
+  l.LineHt = PackedHeight.Get(word);
+  l.Descent = std::int16_t(PackedDescent.Get(word));
+  l.SpaceBefore = PackedSpace.Get(word);
+  return l;
+}
+
+TLineSlot TLineStore::Slot(int i, int top) const {
+  if (!IsSingle()) return Items()[i];
+  TLineSlot l;
+  if (IsPacked()) l = Unpack(FWord);
+  else std::memcpy(reinterpret_cast<unsigned char*>(&l) + ShortOffset, Short(), ShortBytes);
   l.Start = 0;
   l.Top = top;
   return l;
@@ -41,7 +81,7 @@ void TLineStore::Regrow(std::uint32_t capacity) {
 
 void TLineStore::Push(const TLineSlot& line) {
   // Layout clears the lines before it adds them; only Settle, when it is done, keeps one short.
-  if (IsShort()) Clear();
+  if (IsSingle()) Clear();
   if (!FWord) {
     Regrow(4);
   } else if (Block()->Size == Block()->Capacity) {
@@ -53,8 +93,12 @@ void TLineStore::Push(const TLineSlot& line) {
 }
 
 void TLineStore::SetFirstDraw(int i, bool on) {
-  if (!IsShort()) {
+  if (!IsSingle()) {
     Items()[i].FirstDraw = on;
+    return;
+  }
+  if (IsPacked()) {
+    FWord = (FWord & ~std::uintptr_t(2)) | std::uintptr_t(on) << 1;
     return;
   }
   TLineSlot l = Slot(0, 0);
@@ -63,17 +107,22 @@ void TLineStore::SetFirstDraw(int i, bool on) {
 }
 
 void TLineStore::Settle(int top) {
-  if (!FWord || IsShort()) return;
+  if (!FWord || IsSingle()) return;
   const std::uint32_t n = Block()->Size;
   if (n == 0) {
     Clear();
     return;
   }
   if (n == 1 && Items()[0].Start == 0 && Items()[0].Top == top) {
+    if (const std::uint64_t packed = Pack(Items()[0])) {
+      SmallFree(Block(), BlockBytes(Block()->Capacity));
+      FWord = std::uintptr_t(packed);
+      return;
+    }
     auto* s = static_cast<unsigned char*>(SmallAllocate(ShortBytes));
     std::memcpy(s, reinterpret_cast<const unsigned char*>(&Items()[0]) + ShortOffset, ShortBytes);
     SmallFree(Block(), BlockBytes(Block()->Capacity));
-    FWord = reinterpret_cast<std::uintptr_t>(s) | ShortBit;
+    FWord = reinterpret_cast<std::uintptr_t>(s) | ShortTag;
     return;
   }
   if (n < Block()->Capacity) Regrow(n);
@@ -81,12 +130,12 @@ void TLineStore::Settle(int top) {
 
 void TLineStore::Clear() {
   if (IsShort()) SmallFree(Short(), ShortBytes);
-  else if (FWord) SmallFree(Block(), BlockBytes(Block()->Capacity));
+  else if (FWord && !IsPacked()) SmallFree(Block(), BlockBytes(Block()->Capacity));
   FWord = 0;
 }
 
 std::size_t TLineStore::CapacityBytes() const {
-  return IsShort() ? ShortBytes : FWord ? BlockBytes(Block()->Capacity) : 0;
+  return IsShort() ? ShortBytes : IsPacked() ? 0 : FWord ? BlockBytes(Block()->Capacity) : 0;
 }
 
 }  // namespace korva

@@ -31,17 +31,18 @@ class TLineStore {
   TLineStore& operator=(const TLineStore&) = delete;
   ~TLineStore() { Clear(); }
 
-  int Count() const { return IsShort() ? 1 : FWord ? int(Block()->Size) : 0; }
+  int Count() const { return IsSingle() ? 1 : FWord ? int(Block()->Size) : 0; }
   bool Empty() const { return FWord == 0; }
   // Line i; a line kept short gets start 0 and the given top (the section's).
   TLineSlot Slot(int i, int top) const;
   // The start of line i, and its top for the given section top.
-  int Start(int i) const { return IsShort() ? 0 : Items()[i].Start; }
-  int Top(int i, int top) const { return IsShort() ? top : Items()[i].Top; }
+  int Start(int i) const { return IsSingle() ? 0 : Items()[i].Start; }
+  int Top(int i, int top) const { return IsSingle() ? top : Items()[i].Top; }
   // Adds a line after the others (the store is whole again if it was short).
   void Push(const TLineSlot& line);
   void SetFirstDraw(int i, bool on);
-  // Gives back unused room; a single line at start 0 and at `top` is kept short.
+  // Gives back unused room; a single line at start 0 and at `top` is kept short, in the store's
+  // own word when its values are small enough (no space above, the usual sizes).
   void Settle(int top);
   void Clear();
   std::size_t CapacityBytes() const;
@@ -50,12 +51,19 @@ class TLineStore {
   struct THeader {
     std::uint32_t Size, Capacity;
   };
-  // A short line is the bytes of its slot after the start and the top.
+  // The store's word is null, a block of lines, a short line (the bytes of its slot after the
+  // start and the top, tag 2), or a single line packed into the word itself (tag 1: blocks are
+  // aligned to 8, so a pointer's low bits are free).
   static constexpr std::size_t ShortOffset = 2 * sizeof(int), ShortBytes = sizeof(TLineSlot) - ShortOffset;
-  static constexpr std::uintptr_t ShortBit = 1;
-  bool IsShort() const { return (FWord & ShortBit) != 0; }
+  static constexpr std::uintptr_t TagMask = 3, PackedTag = 1, ShortTag = 2;
+  bool IsPacked() const { return (FWord & PackedTag) != 0; }
+  bool IsShort() const { return (FWord & TagMask) == ShortTag; }
+  bool IsSingle() const { return (FWord & TagMask) != 0; }
+  unsigned char* Short() const { return reinterpret_cast<unsigned char*>(FWord & ~ShortTag); }
+  // The packed form of a line, or 0 when one of its values does not fit.
+  static std::uint64_t Pack(const TLineSlot& line);
+  static TLineSlot Unpack(std::uint64_t word);
   THeader* Block() const { return reinterpret_cast<THeader*>(FWord); }
-  unsigned char* Short() const { return reinterpret_cast<unsigned char*>(FWord & ~ShortBit); }
   TLineSlot* Items() const { return reinterpret_cast<TLineSlot*>(Block() + 1); }
   static std::size_t BlockBytes(std::uint32_t capacity) { return sizeof(THeader) + capacity * sizeof(TLineSlot); }
   // Moves the lines into a whole block with room for `capacity` lines.

@@ -74,6 +74,55 @@ TEST(LineStoreTest, LinesReadBackWholeInEveryForm) {
   }
 }
 
+// A usual single line is packed into the store's word (no block at all); a value past what the
+// packed form holds, or below 0, keeps the line in a short block instead. Either way it reads
+// back whole, and its marks can be set afterwards.
+TEST(LineStoreTest, UsualSingleLinesArePackedAndOthersKeptShort) {
+  TLineSlot usual;
+  usual.SpaceBefore = 31;
+  usual.LineHt = 255;
+  usual.DrawXX = 8191;
+  usual.DrawWidth = 32767;
+  usual.Width = 16383;
+  usual.Descent = 63;
+  usual.Justified = true;
+  using TSet = void (*)(TLineSlot&, int);
+  const std::pair<const char*, TSet> fields[] = {
+      {"space before", [](TLineSlot& l, int d) { l.SpaceBefore += d; }},
+      {"height", [](TLineSlot& l, int d) { l.LineHt += d; }},
+      {"x", [](TLineSlot& l, int d) { l.DrawXX += d; }},
+      {"draw width", [](TLineSlot& l, int d) { l.DrawWidth += d; }},
+      {"width", [](TLineSlot& l, int d) { l.Width += d; }},
+      {"descent", [](TLineSlot& l, int d) { l.Descent = std::int16_t(l.Descent + d); }},
+  };
+  std::vector<std::pair<std::string, TLineSlot>> cases = {{"the largest values", usual}, {"all 0", TLineSlot{}}};
+  for (const auto& [name, set] : fields) {
+    TLineSlot over = usual, negative = TLineSlot{};
+    set(over, 1);
+    set(negative, -1);
+    cases.push_back({std::string(name) + " one too large", over});
+    cases.push_back({std::string(name) + " below 0", negative});
+  }
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    const auto& [what, line] = cases[k];
+    const bool packed = k < 2;
+    TLineStore store;
+    store.Push(line);
+    store.Settle(0);
+    EXPECT_EQ(packed ? 0u : 24u, store.CapacityBytes()) << what;
+    ASSERT_EQ(1, store.Count()) << what;
+    ExpectSame(line, store.Slot(0, 0), what);
+    for (bool on : {false, true}) {
+      store.SetFirstDraw(0, on);
+      TLineSlot expect = line;
+      expect.FirstDraw = on;
+      ExpectSame(expect, store.Slot(0, 0), what + " marked");
+    }
+    store.Push(MakeLine(0, 0, 1));  // a new pass starts over
+    EXPECT_EQ(1, store.Count()) << what;
+  }
+}
+
 // Sections of one line keep it short; its top follows the section's, and hit tests, caret
 // positions and the dump read it as before.
 TEST(LineStoreTest, OneLineSectionsReadTheirLineFromTheSection) {
