@@ -102,15 +102,14 @@ const char* PlacementName(TAlignCode placement) {
 }
 
 TFloatingObj::TFloatingObj(TSectionList* document, const TFloatingObj& s)
-    : Document(document),
-      TextIndex(s.TextIndex),
+    : TTextObject(s.FTextIndex),
+      Document(document),
       CodePage(s.CodePage),
       DrawnTop(s.DrawnTop),
       DrawnLeft(s.DrawnLeft),
-      PlacedLeft(s.PlacedLeft),
-      PlacedTop(s.PlacedTop),
       HintText(s.HintText),
       AltText(s.AltText),
+      Link(s.Link),
       BoxHeight(s.BoxHeight),
       BoxWidth(s.BoxWidth),
       Placement(s.Placement),
@@ -122,7 +121,10 @@ TFloatingObj::TFloatingObj(TSectionList* document, const TFloatingObj& s)
       WantedWidth(s.WantedWidth),
       SpaceTop(s.SpaceTop),
       SpaceBottom(s.SpaceBottom),
-      WantedHeight(s.WantedHeight) {}
+      WantedHeight(s.WantedHeight) {
+  FX = s.FX;
+  FY = s.FY;
+}
 
 TFloatingObj::~TFloatingObj() {
   // A name outlives the object only when the object goes before its document's names do (a
@@ -268,10 +270,14 @@ void TFloatingObj::DisplaySize(int naturalW, int naturalH, int availHeight, int 
   height = std::clamp(height, 0, MaxObjectExtent);
 }
 
+std::unique_ptr<TTextObject> TFloatingObj::CloneObjectForPrint(TSectionList* document) const {
+  return CloneForPrint(document);
+}
+
 void TFloatingObj::PlaceFloat(IndentManager& indents, int y) {
   const int x = indents.PlaceFloatImage(y, Placement == acRight, TotalWidth(), SpaceLeft, TotalHeight());
-  PlacedLeft = indents.LeftLimit + x;
-  PlacedTop = y + SpaceTop;
+  FX = indents.LeftLimit + x;
+  FY = y + SpaceTop;
 }
 
 int TFloatingObj::BoxTopFor(const TCanvas& canvas, int baselineY, int topY) const {
@@ -298,7 +304,7 @@ int TFloatingObj::BoxTopFor(const TCanvas& canvas, int baselineY, int topY) cons
 
 void TFloatingObj::DumpHead(TDumpWriter& out, int depth, const char* kind) const {
   out.Line(depth) << kind;
-  out.Box(PlacedLeft, PlacedTop, BoxWidth, BoxHeight);
+  out.Box(FX, FY, BoxWidth, BoxHeight);
   out << " align=" << PlacementName(Placement);
   if (SpaceLeft || SpaceRight || SpaceTop || SpaceBottom) {
     out << " space=" << SpaceLeft << "," << SpaceTop << "," << SpaceRight << "," << SpaceBottom;

@@ -13,6 +13,7 @@
 #include "core/UrlTarget.h"
 #include "platform/Font.h"
 #include "layout/SectionList.h"
+#include "layout/TextObject.h"
 #include "style/Properties.h"
 
 namespace korva {
@@ -30,9 +31,12 @@ constexpr int MaxObjectExtent = 1000000;
 // A percentage size from a style sheet is cut to this.
 constexpr int MaxObjectPercent = 1000;
 
-class TFloatingObj : public TIDObject {
+// The object is its own view in the text of its section: where layout put it (X, Y: the box,
+// border included, spaces not, set by the text section for objects in a line and by PlaceFloat
+// for floats; the layout dump shows it) and the index of its placeholder are kept there.
+class TFloatingObj : public TTextObject {
  public:
-  TFloatingObj(TSectionList* document, int textIndex) : Document(document), TextIndex(textIndex) {}
+  TFloatingObj(TSectionList* document, int textIndex) : TTextObject(textIndex), Document(document) {}
   // The copy for another document (printing): sizes, spaces, alignment and texts.
   TFloatingObj(TSectionList* document, const TFloatingObj& source);
   ~TFloatingObj() override;
@@ -40,16 +44,13 @@ class TFloatingObj : public TIDObject {
   TFloatingObj& operator=(const TFloatingObj&) = delete;
 
   TSectionList* Document;
-  int TextIndex;  // character index of the object's placeholder in its section
   unsigned CodePage = 1252;  // of the texts below, as the document was read
   // Where the box (inside the link border) was last drawn, in document coordinates.
   int DrawnTop = 0, DrawnLeft = 0;
-  // Where layout put the box (border included, spaces not): set by the text section for objects
-  // in a line and by PlaceFloat for floats. The layout dump shows it.
-  int PlacedLeft = 0, PlacedTop = 0;
   // Pages repeat these texts for many objects: each is held once.
   TSharedText HintText;  // TITLE, else the alt text (in CodePage)
   TSharedText AltText;
+  TUrlTarget Link;  // the link the object stands in (empty outside links)
 
   // Sizes and spaces are kept within MaxObjectExtent (the box within it plus a 2-pixel border),
   // so they are held in bits, signed like the ints they stand for: the object's own fields take
@@ -76,6 +77,24 @@ class TFloatingObj : public TIDObject {
 
   // The vertical position used when the object is the target of a name or id.
   int DocumentY() override { return DrawnTop; }
+
+  // As an object in the text: sized for the section's usable width (images in a link get its
+  // border), drawn where layout put it.
+  void SizeFor(TCanvas& canvas, int usableWidth) override { ComputeSize(canvas, 0, usableWidth, !Link.Url().empty()); }
+  int ObjWidth() const override { return int(BoxWidth); }
+  int ObjHeight() const override { return int(BoxHeight); }
+  int HSpaceL() const override { return int(SpaceLeft); }
+  int HSpaceR() const override { return int(SpaceRight); }
+  int VSpaceT() const override { return int(SpaceTop); }
+  int VSpaceB() const override { return int(SpaceBottom); }
+  int FloatKind() const override { return Placement == acLeft ? 1 : Placement == acRight ? 2 : 0; }
+  TAlignCode VertAlign() const override { return Placement; }
+  bool PercentSized() const override { return WidthInPercent; }
+  // Layout placed the box by the line's own metrics; the canvas's font may differ.
+  void DrawObj(TCanvas& canvas, int dx, int dy) override { DrawAt(canvas, FX + dx, FY + dy, FLinkFocused); }
+  TFloatingObj* AsImage() override { return this; }
+  std::unique_ptr<TTextObject> CloneObjectForPrint(TSectionList* document) const override;
+  void DumpObj(TDumpWriter& out, int depth) const override { Dump(out, depth); }
   // Computes the display size for the available height and width; inLink tells whether the
   // object lies inside a link (images then get a border).
   virtual void ComputeSize(TCanvas& canvas, int availHeight, int availWidth, bool inLink) = 0;

@@ -60,10 +60,13 @@ class TControlTextObject : public TTextObject {
     return true;
   }
   // A printing copy shows the same control.
-  std::unique_ptr<TTextObject> CloneForPrint(TSectionList*) const override {
+  std::unique_ptr<TTextObject> CloneObjectForPrint(TSectionList*) const override {
     return std::make_unique<TControlTextObject>(FControl);
   }
-  void SetTextIndex(int index) override { FControl.Pos = index; }
+  void SetTextIndex(int index) override {
+    TTextObject::SetTextIndex(index);
+    FControl.Pos = index;
+  }
   void DumpObj(TDumpWriter& out, int depth) const override { FControl.Dump(out, depth); }
 
  private:

@@ -288,7 +288,7 @@ bool TImageFormControlObj::GetSubmission(int index, std::string& item) {
 
 TRect TImageFormControlObj::FocusBox() const {
   if (!MyImage) return {};
-  return Bounds(MyImage->PlacedLeft, MyImage->PlacedTop, MyImage->BoxWidth, MyImage->BoxHeight);
+  return Bounds(MyImage->X(), MyImage->Y(), MyImage->BoxWidth, MyImage->BoxHeight);
 }
 
 void TImageFormControlObj::TakeStyle(const TProperties& props) {

@@ -113,6 +113,15 @@ TImageObj::~TImageObj() {
   if (FOwnsFetch) Document->ReleaseImage(ImageCacheKey(SourceName));
 }
 
+bool TImageObj::HotSpotAt(int x, int y, THotSpot& spot) {
+  const TMapItem* map = ClientSideMap ? Document->FindMap(ClientMapName) : nullptr;
+  spot.Image = this;
+  // Maps and server-side coordinates count from the picture, inside the link border.
+  const int border = LinkBorder ? 1 : 0;
+  const bool hit = ImageHotSpot(*this, map, x - FX - border, y - FY - border, Link.Url().empty() ? nullptr : &Link, spot);
+  return hit || spot.HasTitle;
+}
+
 std::unique_ptr<TFloatingObj> TImageObj::CloneForPrint(TSectionList* document) const {
   return std::make_unique<TImageObj>(document, *this);
 }

@@ -75,6 +75,8 @@ class TImageObj : public TFloatingObj, public TMouseFeedback {
   void DrawAt(TCanvas& canvas, int x, int y, bool focused) override;
   std::unique_ptr<TFloatingObj> CloneForPrint(TSectionList* document) const override;
   void Dump(TDumpWriter& out, int depth) const override;
+  // The image's control, map area or link at a document point in its box, with its title.
+  bool HotSpotAt(int x, int y, THotSpot& spot) override;
   // Mouse feedback of ACTIVE animated GIFs: 0 none, 1 hover, 2 pressed.
   void SetMouseState(int state) override;
 

@@ -8,7 +8,7 @@ namespace korva {
 
 int TImageObjList::FirstAtOrAfter(int index) const {
   auto it = std::lower_bound(FItems.begin(), FItems.end(), index,
-                             [](const std::unique_ptr<TFloatingObj>& o, int i) { return o->TextIndex < i; });
+                             [](const std::unique_ptr<TFloatingObj>& o, int i) { return o->TextIndex() < i; });
   return int(it - FItems.begin());
 }
 
@@ -37,7 +37,7 @@ bool TImageObjList::ImageAtPoint(int x, int y, TImageHit& hit) const {
 
 TFloatingObj* TImageObjList::ObjectAtIndex(int index) const {
   const int i = FirstAtOrAfter(index);
-  return i < Count() && FItems[std::size_t(i)]->TextIndex == index ? FItems[std::size_t(i)].get() : nullptr;
+  return i < Count() && FItems[std::size_t(i)]->TextIndex() == index ? FItems[std::size_t(i)].get() : nullptr;
 }
 
 int TImageObjList::GetHeightAt(int index, TAlignCode& align) const {
@@ -58,12 +58,12 @@ int TImageObjList::GetWidthAt(int index, TAlignCode& align, int& spaceLeft, int&
 
 int TImageObjList::CharsToNextObject(int index) const {
   const int i = FirstAtOrAfter(index);
-  return i < Count() ? FItems[std::size_t(i)]->TextIndex - index : NoObjectAhead;
+  return i < Count() ? FItems[std::size_t(i)]->TextIndex() - index : NoObjectAhead;
 }
 
 void TImageObjList::CloseGap(int index) {
   for (auto& o : FItems)
-    if (o->TextIndex > index) --o->TextIndex;
+    if (o->TextIndex() > index) o->SetTextIndex(o->TextIndex() - 1);
 }
 
 void TImageObjList::CopyFrom(const TImageObjList& source, TSectionList* document) {

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
 
 #include "core/Attributes.h"
 #include "core/Progress.h"
@@ -75,57 +78,60 @@ class TDeferredObject : public TDrawItem {
   int FDx, FDy;
 };
 
-// An image or panel in the text.
-class TFloatingTextObject : public TTextObject {
- public:
-  // `link` is the link the object stands in, if any.
-  TFloatingTextObject(std::unique_ptr<TFloatingObj> obj, const TUrlTarget* link)
-      : FObj(std::move(obj)),
-        FLink(link && !link->Url().empty() ? std::make_unique<TUrlTarget>(*link) : nullptr) {}
-  void SizeFor(TCanvas& canvas, int usableWidth) override {
-    FObj->ComputeSize(canvas, 0, usableWidth, FLink != nullptr);
-  }
-  int ObjWidth() const override { return FObj->BoxWidth; }
-  int ObjHeight() const override { return FObj->BoxHeight; }
-  int HSpaceL() const override { return FObj->SpaceLeft; }
-  int HSpaceR() const override { return FObj->SpaceRight; }
-  int VSpaceT() const override { return FObj->SpaceTop; }
-  int VSpaceB() const override { return FObj->SpaceBottom; }
-  int FloatKind() const override { return FObj->Placement == acLeft ? 1 : FObj->Placement == acRight ? 2 : 0; }
-  TAlignCode VertAlign() const override { return FObj->Placement; }
-  bool PercentSized() const override { return FObj->WidthInPercent; }
-  void Place(int x, int y) override {
-    TTextObject::Place(x, y);
-    FObj->PlacedLeft = x;
-    FObj->PlacedTop = y;
-  }
-  void DrawObj(TCanvas& canvas, int dx, int dy) override {
-    // Layout placed the box by the line's own metrics; the canvas's font may differ.
-    FObj->DrawAt(canvas, FX + dx, FY + dy, FLinkFocused);
-  }
-  TFloatingObj* AsImage() override { return FObj.get(); }
-  bool HotSpotAt(int x, int y, THotSpot& spot) override {
-    auto* img = dynamic_cast<TImageObj*>(FObj.get());
-    if (!img) return false;
-    const TMapItem* map = img->ClientSideMap ? img->Document->FindMap(img->ClientMapName) : nullptr;
-    spot.Image = img;
-    // Maps and server-side coordinates count from the picture, inside the link border.
-    const int border = img->LinkBorder ? 1 : 0;
-    bool hit = ImageHotSpot(*img, map, x - FX - border, y - FY - border, FLink.get(), spot);
-    return hit || spot.HasTitle;
-  }
-  std::unique_ptr<TTextObject> CloneForPrint(TSectionList* document) const override {
-    return std::make_unique<TFloatingTextObject>(FObj->CloneForPrint(document), FLink.get());
-  }
-  void SetTextIndex(int index) override { FObj->TextIndex = index; }
-  void DumpObj(TDumpWriter& out, int depth) const override { FObj->Dump(out, depth); }
-
- private:
-  std::unique_ptr<TFloatingObj> FObj;
-  std::unique_ptr<TUrlTarget> FLink;  // null outside links
-};
-
 }  // namespace
+
+// ---- objects in the text ----
+
+static_assert(alignof(TTextObject) >= 2, "an object's address leaves the low bit for the block mark");
+
+void TTextObjectList::Regrow(std::uint32_t capacity) {
+  const std::size_t n = size();
+  auto* block = static_cast<THeader*>(SmallAllocate(BlockBytes(capacity)));
+  block->Size = std::uint32_t(n);
+  block->Capacity = capacity;
+  auto** to = reinterpret_cast<TTextObject**>(block + 1);
+  if (n) std::memcpy(static_cast<void*>(to), begin(), n * sizeof(TTextObject*));
+  if (IsBlock()) SmallFree(Block(), BlockBytes(Block()->Capacity));
+  FOne = reinterpret_cast<TTextObject*>(reinterpret_cast<std::uintptr_t>(block) | 1);
+}
+
+void TTextObjectList::push_back(std::unique_ptr<TTextObject> object) {
+  if (!object) return;
+  if (!FOne) {
+    FOne = object.release();
+    return;
+  }
+  if (!IsBlock() || Block()->Size == Block()->Capacity) {
+    const std::uint32_t have = std::uint32_t(size());
+    if (have > std::numeric_limits<std::uint32_t>::max() / 2 / sizeof(TTextObject*))
+      throw std::length_error("too many objects in one section");
+    Regrow(std::max<std::uint32_t>(4, have * 2));
+  }
+  Items()[Block()->Size++] = object.release();
+}
+
+void TTextObjectList::Clear() {
+  for (TTextObject* o : *this) delete o;
+  if (IsBlock()) SmallFree(Block(), BlockBytes(Block()->Capacity));
+  FOne = nullptr;
+}
+
+void TTextObjectList::shrink_to_fit() {
+  if (!IsBlock()) return;
+  const std::uint32_t n = Block()->Size;
+  if (n == 1) {
+    TTextObject* only = Items()[0];
+    SmallFree(Block(), BlockBytes(Block()->Capacity));
+    FOne = only;
+  } else if (n == 0) {
+    SmallFree(Block(), BlockBytes(Block()->Capacity));
+    FOne = nullptr;
+  } else if (n < Block()->Capacity) {
+    Regrow(n);
+  }
+}
+
+std::size_t TTextObjectList::CapacityBytes() const { return IsBlock() ? BlockBytes(Block()->Capacity) : 0; }
 
 void TTextObject::DumpObj(TDumpWriter& out, int depth) const {
   out.Line(depth) << "object";
@@ -196,7 +202,7 @@ std::string TBreakFlags::Text(int n) const {
 
 // ---- construction and content ----
 
-const TCompactVector<TSection::TObjRef> TSection::NoObjects;
+const TTextObjectList TSection::NoObjects;
 
 TSection::TRare& TSection::Rare() {
   if (!FRare) FRare = std::make_unique<TRare>();
@@ -280,8 +286,11 @@ TSection::TSection(TSectionList* document, const TSection& source)
     rare.Brk = source.FRare->Brk;
     rare.FirstLineIndent = source.FRare->FirstLineIndent;
     rare.FirstLinePercent = source.FRare->FirstLinePercent;
-    for (const auto& o : source.FRare->Objects)
-      if (auto copy = o.Obj->CloneForPrint(document)) rare.Objects.push_back({o.Pos, std::move(copy)});
+    for (const TTextObject* o : source.FRare->Objects)
+      if (auto copy = o->CloneObjectForPrint(document)) {
+        copy->SetTextIndex(o->TextIndex());
+        rare.Objects.push_back(std::move(copy));
+      }
   }
 }
 
@@ -403,19 +412,19 @@ TTextObject* TSection::AddObject(std::unique_ptr<TTextObject> object, char16_t p
   AppendSource(pos, &source, 1);
   SetBreak(pos, !(FNoBreak || FPreFormated));
   BuffS.Append(placeholder);
-  TCompactVector<TObjRef>& objects = Rare().Objects;
-  objects.push_back({pos, std::move(object)});
+  object->SetTextIndex(pos);
+  TTextObjectList& objects = Rare().Objects;
+  objects.push_back(std::move(object));
   FMinWidthCache = 0;
-  return objects.back().Obj.get();
+  return objects.back();
 }
 
 TFloatingObj* TSection::AddImage(std::unique_ptr<TFloatingObj> image, int sourcePos) {
   if (!image) return nullptr;
   TFloatingObj* raw = image.get();
-  raw->TextIndex = BuffS.Size();
   const TFontObj* run = FFonts.Last();
-  AddObject(std::make_unique<TFloatingTextObject>(std::move(image), run && run->IsLink() ? &run->UrlTarget() : nullptr),
-            ccObject, sourcePos);
+  if (run && run->IsLink()) raw->Link = run->UrlTarget();
+  AddObject(std::move(image), ccObject, sourcePos);
   return raw;
 }
 
@@ -472,9 +481,8 @@ void TSection::Compact(const std::vector<char>& keep) {
   AppendSource(0, xp.data(), k);
   for (TFontObj& f : FFonts) f.Pos = newIndex[std::size_t(std::min(f.Pos, n))];
   if (FRare)
-    for (auto& o : FRare->Objects) {
-      o.Pos = newIndex[std::size_t(o.Pos)];
-      o.Obj->SetTextIndex(o.Pos);
+    for (TTextObject* o : FRare->Objects) {
+      o->SetTextIndex(newIndex[std::size_t(o->TextIndex())]);
     }
   // Runs that now start together: the later one wins; runs past the end hold nothing.
   for (int i = FFonts.Count() - 2; i >= 0; --i)
@@ -512,9 +520,9 @@ void TSection::Finish() {
     // A space after a floating object, and spaces on either side of a line break, go.
     const int m = BuffS.Size();
     keep.assign(std::size_t(m), 1);
-    for (const auto& o : Objects())
-      if (o.Obj->FloatKind() != 0 && o.Pos + 1 < m && BuffS[o.Pos + 1] == u' ')
-        keep[std::size_t(o.Pos + 1)] = 0;
+    for (const TTextObject* o : Objects())
+      if (o->FloatKind() != 0 && o->TextIndex() + 1 < m && BuffS[o->TextIndex() + 1] == u' ')
+        keep[std::size_t(o->TextIndex() + 1)] = 0;
     for (int i = BuffS.Find(ccLineBreak, 0); i < m; i = BuffS.Find(ccLineBreak, i + 1)) {
       for (int j = i - 1; j >= 0 && BuffS[j] == u' '; --j) keep[std::size_t(j)] = 0;
       for (int j = i + 1; j < m && BuffS[j] == u' '; ++j) keep[std::size_t(j)] = 0;
@@ -574,7 +582,7 @@ bool TSection::OnlySpaces() const {
 
 std::size_t TSection::MemoryBytes() const {
   const std::size_t rare =
-      FRare ? sizeof(TRare) + FRare->Brk.CapacityBytes() + FRare->Objects.capacity() * sizeof(TObjRef) : 0;
+      FRare ? sizeof(TRare) + FRare->Brk.CapacityBytes() + FRare->Objects.CapacityBytes() : 0;
   return sizeof(*this) + rare + BuffS.CapacityBytes() +
          SIndexList.CapacityBytes() + FFonts.CapacityBytes() +
          FLines.CapacityBytes();
@@ -588,13 +596,13 @@ std::unique_ptr<TSectionBase> TSection::CloneForPrint(TSectionList* document) co
 
 TTextObject* TSection::ObjectAtIndex(int index) const {
   auto it = std::lower_bound(Objects().begin(), Objects().end(), index,
-                             [](const TObjRef& o, int i) { return o.Pos < i; });
-  return it != Objects().end() && it->Pos == index ? it->Obj.get() : nullptr;
+                             [](const TTextObject* o, int i) { return o->TextIndex() < i; });
+  return it != Objects().end() && (*it)->TextIndex() == index ? *it : nullptr;
 }
 
 int TSection::FirstObjectFrom(int index) const {
   return int(std::lower_bound(Objects().begin(), Objects().end(), index,
-                              [](const TObjRef& o, int i) { return o.Pos < i; }) -
+                              [](const TTextObject* o, int i) { return o->TextIndex() < i; }) -
              Objects().begin());
 }
 
@@ -606,8 +614,8 @@ int TSection::MeasureRange(int a, int b) const {
   std::size_t oi = std::size_t(FirstObjectFrom(a));
   int pos = a;
   while (pos < b) {
-    if (oi < Objects().size() && Objects()[oi].Pos == pos) {
-      const TTextObject& o = *Objects()[oi].Obj;
+    if (oi < Objects().size() && Objects()[oi]->TextIndex() == pos) {
+      const TTextObject& o = *Objects()[oi];
       if (o.FloatKind() == 0) w += o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
       ++oi;
       ++pos;
@@ -616,7 +624,7 @@ int TSection::MeasureRange(int a, int b) const {
     while (run + 1 < FFonts.Count() && FFonts[run + 1]->Pos <= pos) ++run;
     int end = b;
     if (run + 1 < FFonts.Count()) end = std::min(end, FFonts[run + 1]->Pos);
-    if (oi < Objects().size()) end = std::min(end, Objects()[oi].Pos);
+    if (oi < Objects().size()) end = std::min(end, Objects()[oi]->TextIndex());
     const TFontObj* f = FFonts[run];
     w += TextWidthOf(f->Handle(), pos, end - pos) + std::int64_t(f->CharExtra()) * (end - pos);
     pos = end;
@@ -682,8 +690,8 @@ int TSection::MaxCharWidthAll() const {
 int TSection::PaintBottom() const {
   // Floats placed by the last layout may hang below the text.
   int bottom = FDocY + FBoxHeight;
-  for (const auto& entry : Objects()) {
-    const TTextObject& o = *entry.Obj;
+  for (TTextObject* entry : Objects()) {
+    const TTextObject& o = *entry;
     if (o.FloatKind() != 0) bottom = std::max(bottom, o.Y() + o.ObjHeight() + o.VSpaceB());
   }
   return bottom;
@@ -719,8 +727,8 @@ int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentM
   int run = 0;
   FFonts.GetFontObjAt(start, &run);
   while (pos < end) {
-    if (oi < Objects().size() && Objects()[oi].Pos == pos) {
-      TTextObject& o = *Objects()[oi].Obj;
+    if (oi < Objects().size() && Objects()[oi]->TextIndex() == pos) {
+      TTextObject& o = *Objects()[oi];
       ++oi;
       int tw = o.ObjWidth() + o.HSpaceL() + o.HSpaceR();
       if (o.FloatKind() != 0) {
@@ -746,7 +754,7 @@ int TSection::FitLine(TFitScratch& scratch, int start, int width, int y, IndentM
     while (run + 1 < FFonts.Count() && FFonts[run + 1]->Pos <= pos) ++run;
     int pieceEnd = end;
     if (run + 1 < FFonts.Count()) pieceEnd = std::min(pieceEnd, FFonts[run + 1]->Pos);
-    if (oi < Objects().size()) pieceEnd = std::min(pieceEnd, Objects()[oi].Pos);
+    if (oi < Objects().size()) pieceEnd = std::min(pieceEnd, Objects()[oi]->TextIndex());
     const TFontObj* f = FFonts[run];
     int count = 0;
     int w = FitTextOf(f->Handle(), pos, pieceEnd - pos, rem, f->CharExtra(), count);
@@ -797,9 +805,9 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   const int fli = flPercent ? int(std::int64_t(availWidth) * flPercent / 100) : FRare ? FRare->FirstLineIndent : 0;
   const int usable = std::min(availWidth, sectionRight - FSectionLeft);
   maxWidth = usable;
-  for (auto& o : Objects()) {
-    o.Obj->SizeFor(canvas, usable);
-    maxWidth = std::max(maxWidth, o.Obj->ObjWidth());
+  for (TTextObject* o : Objects()) {
+    o->SizeFor(canvas, usable);
+    maxWidth = std::max(maxWidth, o->ObjWidth());
   }
   int ycur = y;
   auto addEmpty = [&](int start, int h) {
@@ -937,8 +945,8 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
     line.SpaceAfter = d - line.SpaceBefore;
   }
   const std::size_t firstObj = std::size_t(FirstObjectFrom(start));
-  for (std::size_t oi = firstObj; oi < Objects().size() && Objects()[oi].Pos < end; ++oi) {
-    TTextObject& o = *Objects()[oi].Obj;
+  for (std::size_t oi = firstObj; oi < Objects().size() && Objects()[oi]->TextIndex() < end; ++oi) {
+    TTextObject& o = *Objects()[oi];
     if (o.FloatKind() != 0) continue;
     const int h = o.ObjHeight() + o.VSpaceT() + o.VSpaceB();
     switch (o.VertAlign()) {
@@ -957,7 +965,7 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
       case acMiddle: {
         if (line.LineHt == 0) {
           // Centred on a line of its own font: the line is as tall as the object.
-          const TFontObj* f = FFonts.GetFontObjAt(Objects()[oi].Pos);
+          const TFontObj* f = FFonts.GetFontObjAt(Objects()[oi]->TextIndex());
           line.LineHt = f->Height();
           line.Descent = std::int16_t(f->Descent());
         }
@@ -998,10 +1006,10 @@ void TSection::FinishLine(LineRec& line, int x, int left, int right, bool lastLi
   }
   // Objects in the line: x along the text, y by their vertical alignment.
   int prev = start, xacc = line.DrawXX;
-  for (std::size_t oi = firstObj; oi < Objects().size() && Objects()[oi].Pos < end; ++oi) {
-    TTextObject& o = *Objects()[oi].Obj;
+  for (std::size_t oi = firstObj; oi < Objects().size() && Objects()[oi]->TextIndex() < end; ++oi) {
+    TTextObject& o = *Objects()[oi];
     if (o.FloatKind() != 0) continue;
-    const int p = Objects()[oi].Pos;
+    const int p = Objects()[oi]->TextIndex();
     xacc += MeasureInLine(line, prev, p);
     const int h = o.ObjHeight() + o.VSpaceT() + o.VSpaceB();
     int top;
@@ -1046,12 +1054,12 @@ int TSection::Draw(TCanvas& canvas, const TRect& clip, IndentManager&, int x, in
   }
   // Floats hang below the line that holds them, so they are drawn by their own box, not by
   // whether that line is in the clip.
-  for (const auto& entry : Objects()) {
-    TTextObject& o = *entry.Obj;
+  for (TTextObject* entry : Objects()) {
+    TTextObject& o = *entry;
     if (o.FloatKind() == 0) continue;
     const int top = o.Y() - o.VSpaceT(), bottom = o.Y() + o.ObjHeight() + o.VSpaceB();
     if (bottom <= clip.Top || top >= clip.Bottom) continue;
-    const TFontObj* around = FFonts.GetFontObjAt(entry.Pos);
+    const TFontObj* around = FFonts.GetFontObjAt(o.TextIndex());
     o.SetLinkFocused(around && around->IsLink() && around->Focused());
     if (FDocument) FDocument->AddDrawItem(std::make_unique<TDeferredObject>(&o, dx, 0));
     else o.DrawObj(canvas, dx, 0);
@@ -1078,8 +1086,8 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
   int pos = line.Start;
   if (FDocument && FDocument->FInlineList) DrawInlineBorders(canvas, line, dx, dy);
   while (pos < e) {
-    if (oi < Objects().size() && Objects()[oi].Pos == pos) {
-      TTextObject& o = *Objects()[oi].Obj;
+    if (oi < Objects().size() && Objects()[oi]->TextIndex() == pos) {
+      TTextObject& o = *Objects()[oi];
       ++oi;
       // Floats are drawn by Draw.
       if (o.FloatKind() == 0) {
@@ -1094,7 +1102,7 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
     while (run + 1 < FFonts.Count() && FFonts[run + 1]->Pos <= pos) ++run;
     int pieceEnd = e;
     if (run + 1 < FFonts.Count()) pieceEnd = std::min(pieceEnd, FFonts[run + 1]->Pos);
-    if (oi < Objects().size()) pieceEnd = std::min(pieceEnd, Objects()[oi].Pos);
+    if (oi < Objects().size()) pieceEnd = std::min(pieceEnd, Objects()[oi]->TextIndex());
     if (selB > pos && selB < pieceEnd) pieceEnd = selB;
     if (selE > pos && selE < pieceEnd) pieceEnd = selE;
     const TFontObj* f = FFonts[run];
@@ -1383,8 +1391,8 @@ bool TSection::LineYAt(int docPos, int& y) {
 }
 
 bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
-  for (auto& o : Objects()) {
-    TTextObject& obj = *o.Obj;
+  for (TTextObject* o : Objects()) {
+    TTextObject& obj = *o;
     if (x >= obj.X() && x < obj.X() + obj.ObjWidth() && y >= obj.Y() && y < obj.Y() + obj.ObjHeight())
       if (obj.HotSpotAt(x, y, spot)) return true;
   }
@@ -1417,8 +1425,8 @@ bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
 }
 
 bool TSection::ObjectAt(int x, int y, TFloatingObj*& object, int& ix, int& iy) {
-  for (auto& o : Objects()) {
-    TTextObject& obj = *o.Obj;
+  for (TTextObject* o : Objects()) {
+    TTextObject& obj = *o;
     TFloatingObj* img = obj.AsImage();
     if (img && x >= obj.X() && x < obj.X() + obj.ObjWidth() && y >= obj.Y() && y < obj.Y() + obj.ObjHeight()) {
       object = img;
@@ -1524,14 +1532,14 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
   }
   const int n = BuffS.Size();
   int floats = 0, mn = 0;
-  for (auto& o : Objects()) {
-    TTextObject& obj = *o.Obj;
+  for (TTextObject* o : Objects()) {
+    TTextObject& obj = *o;
     obj.SizeFor(canvas, 0);
     const int spaced = obj.ObjWidth() + obj.HSpaceL() + obj.HSpaceR();
     if (obj.FloatKind() != 0) {
       floats += spaced;
-      SetBreak(o.Pos, true);
-    } else if (BuffS[o.Pos] == ccControl) {
+      SetBreak(o->TextIndex(), true);
+    } else if (BuffS[o->TextIndex()] == ccControl) {
       if (!obj.PercentSized()) mn = std::max(mn, spaced);
     } else {
       mn = std::max(mn, obj.ObjWidth());
@@ -1594,7 +1602,7 @@ void TSection::Dump(TDumpWriter& out, int depth) const {
     int spaces = 0, extra = 0;
     if (Justification(l, spaces, extra)) out << " just=" << extra << "/" << spaces;
   }
-  for (const auto& o : Objects()) o.Obj->DumpObj(out, depth + 1);
+  for (const TTextObject* o : Objects()) o->DumpObj(out, depth + 1);
 }
 
 }  // namespace korva

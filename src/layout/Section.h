@@ -21,6 +21,7 @@
 #include "layout/SectionBase.h"
 #include "layout/SectionText.h"
 #include "layout/SourceIndex.h"
+#include "layout/TextObject.h"
 #include "style/Properties.h"
 
 namespace korva {
@@ -53,56 +54,6 @@ class TLineList {
 
  private:
   const TSection& FSection;
-};
-
-// What line breaking needs of an object standing in the text (images and panels, form
-// controls). Sizes are of the object's box; the spaces lie around it.
-class TTextObject : public TPooled {
- public:
-  virtual ~TTextObject() = default;
-  // Sizes the object for the usable width of its section (objects sized by percentage).
-  virtual void SizeFor(TCanvas& canvas, int usableWidth) = 0;
-  virtual int ObjWidth() const = 0;
-  virtual int ObjHeight() const = 0;
-  virtual int HSpaceL() const { return 0; }
-  virtual int HSpaceR() const { return 0; }
-  virtual int VSpaceT() const { return 0; }
-  virtual int VSpaceB() const { return 0; }
-  // 0 in the line, 1 floating left, 2 floating right.
-  virtual int FloatKind() const { return 0; }
-  virtual TAlignCode VertAlign() const { return acBottom; }
-  // Sized by a percentage of the line: its minimum width does not count.
-  virtual bool PercentSized() const { return false; }
-  // The box's top-left in document coordinates, set by layout.
-  virtual void Place(int x, int y) {
-    FX = x;
-    FY = y;
-  }
-  int X() const { return FX; }
-  int Y() const { return FY; }
-  // Draws the box at its place moved by (dx, dy).
-  virtual void DrawObj(TCanvas& canvas, int dx, int dy) = 0;
-  // The link the object stands in has the keyboard focus (set before drawing).
-  void SetLinkFocused(bool on) { FLinkFocused = on; }
-  // For hit tests and the character-object query.
-  virtual TFloatingObj* AsImage() { return nullptr; }
-  virtual TFormControlObj* AsControl() { return nullptr; }
-  // Link, title or map answer at a document point inside the box.
-  virtual bool HotSpotAt(int x, int y, THotSpot& spot) {
-    (void)x, (void)y, (void)spot;
-    return false;
-  }
-  virtual std::unique_ptr<TTextObject> CloneForPrint(TSectionList* document) const {
-    (void)document;
-    return nullptr;
-  }
-  // The placeholder moved (spaces before it were trimmed).
-  virtual void SetTextIndex(int index) { (void)index; }
-  virtual void DumpObj(TDumpWriter& out, int depth) const;
-
- protected:
-  int FX = 0, FY = 0;
-  bool FLinkFocused = false;
 };
 
 // Whether a line may break at each character of a section: one bit per character, set where it
@@ -217,11 +168,6 @@ class TSection : public TSectionBase {
   int PaintBottom() const override;
 
  protected:
-  struct TObjRef {
-    int Pos = 0;
-    std::unique_ptr<TTextObject> Obj;
-  };
-
   // Width of [a, b) as drawn: text by its fonts, objects in the line by their boxes and
   // spaces, floating objects nothing.
   int MeasureRange(int a, int b) const;
@@ -267,7 +213,7 @@ class TSection : public TSectionBase {
   // text and a first-line indent.
   struct TRare : TPooled {
     TBreakFlags Brk;
-    TCompactVector<TObjRef> Objects;  // in text order
+    TTextObjectList Objects;
     int FirstLineIndent = 0;
     std::uint8_t FirstLinePercent = 0;  // first-line indent in percent, 0 to 90
     // The inline borders crossing lines, by line index, for the lines drawn since layout (null
@@ -281,14 +227,14 @@ class TSection : public TSectionBase {
     return const_cast<std::vector<BorderRec>*>(std::as_const(*this).LineBorders(line));
   }
   TRare& Rare();
-  const TCompactVector<TObjRef>& Objects() const { return FRare ? FRare->Objects : NoObjects; }
+  const TTextObjectList& Objects() const { return FRare ? FRare->Objects : NoObjects; }
   void SetBreak(int i, bool canBreak);
   void SetBreakRange(int from, int n, bool canBreak);
   // Turns "no character may break" back into a flag for each character, before one changes.
   void KeepBreakFlags();
   // Whether no character of the text may break, by the flags.
   bool BreakNowhere() const;
-  static const TCompactVector<TObjRef> NoObjects;
+  static const TTextObjectList NoObjects;
 
   // Ordered so that the ints fill the object without holes (the first one sits in the room at
   // the end of the base): a section takes 96 bytes.

@@ -220,8 +220,8 @@ TEST(FormTest, ImageInputAddsAnImageAndSubmitsItsClickOnce) {
   // The focus shows the picture, not the hidden button that holds it.
   const TImageObj& pic = *img->MyImage;
   ASSERT_FALSE(f.Host.ScrolledTo.empty());
-  EXPECT_EQ(f.Host.ScrolledTo.back(), Bounds(pic.PlacedLeft, pic.PlacedTop, pic.BoxWidth, pic.BoxHeight));
-  EXPECT_GT(pic.PlacedLeft, 0);
+  EXPECT_EQ(f.Host.ScrolledTo.back(), Bounds(pic.X(), pic.Y(), pic.BoxWidth, pic.BoxHeight));
+  EXPECT_GT(pic.X(), 0);
   Native(e).PressEnter();
   EXPECT_EQ(f.LastItems(), (Items{"h=v", "e="}));
 

@@ -564,8 +564,8 @@ TEST(ImageObjList, PositionsAndHitTests) {
   EXPECT_EQ(list.GetHeightAt(9, align), 20);
   EXPECT_EQ(list.GetHeightAt(8, align), -1);
   list.CloseGap(5);
-  EXPECT_EQ(first->TextIndex, 5);
-  EXPECT_EQ(second->TextIndex, 8);
+  EXPECT_EQ(first->TextIndex(), 5);
+  EXPECT_EQ(second->TextIndex(), 8);
 
   // All three drawn over one another at 0,0: the panel is skipped, the first image wins.
   panel->DrawObject(t.Canvas, 0, 50, 0, false);

@@ -75,7 +75,7 @@ struct TImageLine {
 TEST(TextImageTest, HitInsideTheLinkBorderCountsFromThePicture) {
   TImageLine l({{sySrc, "p.bmp"}, {syIsmap, ""}}, {}, "map.cgi");
   ASSERT_TRUE(l.Image->LinkBorder);
-  const int left = l.Image->PlacedLeft, top = l.Image->PlacedTop;
+  const int left = l.Image->X(), top = l.Image->Y();
   THotSpot spot;
   ASSERT_TRUE(l.Section->HotSpotAt(l.T.Canvas, left + 1, top + 1, spot));
   EXPECT_EQ("map.cgi?0,0", spot.Link.Url());
@@ -91,7 +91,7 @@ TEST(TextImageTest, FloatHangingBelowItsLineIsDrawnInAClipBelowTheLine) {
   const auto& lines = l.Section->Lines();
   ASSERT_FALSE(lines.empty());
   const int textBottom = lines[0].Top + lines[0].Height();
-  const int imageBottom = l.Image->PlacedTop + 100;
+  const int imageBottom = l.Image->Y() + 100;
   ASSERT_GT(imageBottom - 10, textBottom);
   for (const int top : {textBottom, imageBottom - 10, imageBottom}) {
     SCOPED_TRACE(top);
@@ -142,9 +142,9 @@ TEST(TextImageTest, AlignedImagesDrawWhereLayoutPlacedThem) {
     auto blits = LinesOf(l.T.Canvas, "StretchBlt ");
     ASSERT_EQ(1u, blits.size()) << l.T.Canvas.Text();
     std::ostringstream at;
-    at << "StretchBlt " << l.Image->PlacedLeft << "," << l.Image->PlacedTop << " 30x20";
+    at << "StretchBlt " << l.Image->X() << "," << l.Image->Y() << " 30x20";
     EXPECT_EQ(0u, blits[0].rfind(at.str(), 0)) << blits[0];
-    EXPECT_EQ(l.Image->PlacedTop, l.Image->DrawnTop);
+    EXPECT_EQ(l.Image->Y(), l.Image->DrawnTop);
   }
 }
 
