@@ -2,8 +2,12 @@
 // in a record only some images have, and print copies that outlive their original.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+
 #include "ImageTestSupport.h"
 #include "layout/ImageObj.h"
+#include "layout/TextObject.h"
 
 namespace korva::test {
 namespace {
@@ -53,6 +57,56 @@ TEST(ImageStorage, PrintCopiesKeepTextsAndMaskWhenTheOriginalGoes) {
     EXPECT_EQ(t.Canvas.Text().rfind("Save\nClipRegion", 0), 0u) << t.Canvas.Text();
   }
   t.Doc.FPrinting = false;
+}
+
+}  // namespace
+}  // namespace korva::test
+
+namespace korva::test {
+namespace {
+
+class TCountedObject : public TTextObject {
+ public:
+  TCountedObject(int id, int& alive) : FId(id), FAlive(alive) { ++FAlive; }
+  ~TCountedObject() override { --FAlive; }
+  void SizeFor(TCanvas&, int) override {}
+  int ObjWidth() const override { return FId; }
+  int ObjHeight() const override { return 1; }
+  void DrawObj(TCanvas&, int, int) override {}
+
+ private:
+  int FId;
+  int& FAlive;
+};
+
+// A section's objects: one is kept in the list's own word, more in a block that keeps their
+// order and gives back its spare room; every object is freed with the list.
+TEST(TextObjectList, OneObjectInPlaceMoreInABlock) {
+  int alive = 0;
+  for (int count : {1, 2, 5, 9}) {
+    {
+      TTextObjectList list;
+      EXPECT_TRUE(list.empty());
+      EXPECT_EQ(list.begin(), list.end());
+      list.push_back(nullptr);  // nothing to keep
+      EXPECT_TRUE(list.empty());
+      for (int i = 0; i < count; ++i) {
+        list.push_back(std::make_unique<TCountedObject>(i, alive));
+        ASSERT_EQ(std::size_t(i + 1), list.size());
+        for (int k = 0; k <= i; ++k) EXPECT_EQ(k, list[std::size_t(k)]->ObjWidth()) << count;
+        EXPECT_EQ(i, list.back()->ObjWidth());
+      }
+      EXPECT_EQ(count, alive);
+      EXPECT_EQ(count == 1 ? 0u : 8u + 8u * std::bit_ceil(std::max(4u, unsigned(count))), list.CapacityBytes())
+          << count;
+      list.shrink_to_fit();
+      EXPECT_EQ(count == 1 ? 0u : 8u + 8u * unsigned(count), list.CapacityBytes()) << count;
+      int k = 0;
+      for (const TTextObject* o : list) EXPECT_EQ(k++, o->ObjWidth());
+      EXPECT_EQ(count, k);
+    }
+    EXPECT_EQ(0, alive) << count;
+  }
 }
 
 }  // namespace
