@@ -23,9 +23,20 @@ TRunExtra::~TRunExtra() {
 }
 
 const TDocFont* TRunExtra::StateFont() const {
-  if (!LinkFonts || !IsLink()) return nullptr;
+  const TLinkFontSet* links = LinkFonts();
+  if (!links || !IsLink()) return nullptr;
   int i = Visited ? (Hover ? lfVisitedHover : lfVisited) : (Hover ? lfHover : lfLink);
-  return LinkFonts->Fonts[std::size_t(i)];
+  return links->Fonts[std::size_t(i)];
+}
+
+static_assert(alignof(TRunFonts) >= 2 && alignof(TDocFont) >= 2, "a font pointer leaves the low bit for the pair mark");
+
+void TRunExtra::SetFonts(const TDocFont* font, const TLinkFontSet* links) {
+  if (!links || !FSection || !FSection->FDocument) {
+    FFonts = reinterpret_cast<std::uintptr_t>(font);
+    return;
+  }
+  FFonts = reinterpret_cast<std::uintptr_t>(&FSection->FDocument->RunFontsFor(font, links)) | 1;
 }
 
 void TRunExtra::LeaveLinkList() {
@@ -100,11 +111,11 @@ TFontObj::TFontObj(TSection* section, const TFontObj& source) : Pos(source.Pos) 
   SetRef(source.Ref());
   const TRunExtra* from = source.ExtraRecord();
   if (!from) return;
-  auto* extra = new TRunExtra(section, from->Font);
+  auto* extra = new TRunExtra(section);
   SetTarget(reinterpret_cast<std::uintptr_t>(extra) | ExtraBit);
+  extra->CopyFontsFrom(*from);
   extra->SetTitle(from->Title());
   extra->UrlTarget = from->UrlTarget;
-  extra->LinkFonts = from->LinkFonts;
   extra->YValue = from->YValue;
   extra->Visited = from->Visited;
 }
@@ -126,7 +137,7 @@ void TFontObj::Reset() {
 }
 
 void TFontObj::SetBaseFont(const TDocFont* font) {
-  if (TRunExtra* e = ExtraRecord()) e->Font = font;
+  if (TRunExtra* e = ExtraRecord()) e->SetFonts(font, e->LinkFonts());
   else SetTarget(reinterpret_cast<std::uintptr_t>(font));
 }
 
@@ -145,9 +156,9 @@ TRunExtra& TFontObj::Extra(TSection* section) {
 
 void TFontObj::DropExtraIfUnused() {
   TRunExtra* e = ExtraRecord();
-  if (e && e->Title().empty() && e->UrlTarget.Url().empty() && !e->LinkFonts && !e->TabControl() && e->YValue == 0 &&
+  if (e && e->Title().empty() && e->UrlTarget.Url().empty() && !e->LinkFonts() && !e->TabControl() && e->YValue == 0 &&
       !e->InLinkList) {
-    SetTarget(reinterpret_cast<std::uintptr_t>(e->Font));
+    SetTarget(reinterpret_cast<std::uintptr_t>(e->Font()));
     delete e;
   }
 }
@@ -159,7 +170,9 @@ void TFontObj::SetTitle(TSection* section, const std::string& title) {
 }
 
 void TFontObj::TakeLinkFonts(TSection* section, const TProperties& props) {
-  if (props.FLinkFonts) Extra(section).LinkFonts = &section->FDocument->LinkFontsFor(*props.FLinkFonts);
+  if (!props.FLinkFonts) return;
+  TRunExtra& e = Extra(section);
+  e.SetFonts(e.Font(), &section->FDocument->LinkFontsFor(*props.FLinkFonts));
 }
 
 void TFontObj::SetFontFrom(TSection* section, const TProperties& props) {
@@ -212,7 +225,7 @@ void TFontObj::ClearLink() {
   e->LeaveLinkList();
   e->DropTabControl();
   e->UrlTarget.Clear();
-  e->LinkFonts = nullptr;
+  e->SetFonts(e->Font(), nullptr);
   e->Hover = e->Visited = e->Focused = false;
   DropExtraIfUnused();
 }
@@ -221,7 +234,7 @@ void TFontObj::ClearLink() {
 
 static_assert(sizeof(TFontObj) == 12, "a run is a position and a tagged pointer");
 static_assert(alignof(TDocFont) >= 8 && alignof(TRunExtra) >= 8, "a run keeps its marks in the pointer's low bits");
-static_assert(sizeof(TRunExtra) <= 40, "a link record fits a 40-byte block of the small-object pool");
+static_assert(sizeof(TRunExtra) <= 32, "a link record fits a 32-byte block of the small-object pool");
 
 void TFontList::Regrow(std::uint32_t roomCode) {
   const bool wasBlock = IsBlock();

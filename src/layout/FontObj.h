@@ -39,15 +39,22 @@ struct TLinkFontSet {
   std::array<const TDocFont*, 4> Fonts{};  // by TLinkFontIndex
 };
 
+// A link run's own font with its link's four state fonts: a pair made once per document.
+struct TRunFonts {
+  const TDocFont* Base = nullptr;
+  const TLinkFontSet* Links = nullptr;
+};
+
 // What few runs have: an element title, or a link with its state fonts, hover, visited and focus
 // marks and its keyboard stop. Kept apart so that a plain run stays small; it is what the
 // document's link list points at, since the runs themselves move when their list grows. One is
-// made per link run, so it is kept within 40 bytes: the title is a shared text, the marks share
-// a word with the line's y (in the link run part), and the keyboard stop (which only pages with
-// few links have) is kept by the document.
+// made per link run, so it is kept within 32 bytes: the title is a shared text, the marks share
+// a word with the line's y (in the link run part), the run's font and its state fonts are one
+// pointer, and the keyboard stop (which only pages with few links have) is kept by the document.
 class TRunExtra : public TLinkRun {
  public:
-  explicit TRunExtra(TSection* section, const TDocFont* font = nullptr) : FSection(section), Font(font) {}
+  explicit TRunExtra(TSection* section, const TDocFont* font = nullptr)
+      : FSection(section), FFonts(reinterpret_cast<std::uintptr_t>(font)) {}
   ~TRunExtra();
   TRunExtra(const TRunExtra&) = delete;
   TRunExtra& operator=(const TRunExtra&) = delete;
@@ -57,8 +64,15 @@ class TRunExtra : public TLinkRun {
 
  public:
   TSection* FSection;
-  const TDocFont* Font;  // the run's own font (a link draws in its state font instead)
-  const TLinkFontSet* LinkFonts = nullptr;
+
+  // The run's own font (a link draws in its state font instead), and the link's state fonts
+  // (null when it has none).
+  const TDocFont* Font() const { return HasPair() ? Pair()->Base : reinterpret_cast<const TDocFont*>(FFonts); }
+  const TLinkFontSet* LinkFonts() const { return HasPair() ? Pair()->Links : nullptr; }
+  // Sets both; with state fonts, the pair comes from the section's document.
+  void SetFonts(const TDocFont* font, const TLinkFontSet* links);
+  // The same fonts as another record's (a copy for printing).
+  void CopyFontsFrom(const TRunExtra& other) { FFonts = other.FFonts; }
 
   bool IsLink() const { return !UrlTarget.Url().empty(); }
   // The element title shown over the run (few runs have one).
@@ -75,6 +89,12 @@ class TRunExtra : public TLinkRun {
   void SetFocused(bool on);
   void DropTabControl();
   void LeaveLinkList();
+
+ private:
+  // The run's font, or (low bit set) the document's pair of it and the state fonts.
+  bool HasPair() const { return (FFonts & 1) != 0; }
+  const TRunFonts* Pair() const { return reinterpret_cast<const TRunFonts*>(FFonts & ~std::uintptr_t(1)); }
+  std::uintptr_t FFonts;
 };
 
 // A run of text in one font: its first character and its font, with the rare rest apart. Runs
@@ -121,7 +141,7 @@ class TFontObj {
   const TDocFont& DocFont() const {
     const TRunExtra* e = ExtraRecord();
     const TDocFont* f = e ? e->StateFont() : nullptr;
-    return f ? *f : e ? *e->Font : *reinterpret_cast<const TDocFont*>(Ref() & PointerBits);
+    return f ? *f : e ? *e->Font() : *reinterpret_cast<const TDocFont*>(Ref() & PointerBits);
   }
   const TMyFont& Font() const { return DocFont().Font; }
   const TPlatformFont& Handle() const { return *DocFont().Handle; }

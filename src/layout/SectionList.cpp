@@ -74,6 +74,7 @@ void TSectionList::Clear() {
   FCacheKeys.clear();
   FHtmlFormList.clear();
   FLinkFontSets.clear();
+  FRunFontPairs.clear();
   FLastLinkSet = nullptr;
   FFonts.clear();
 }
@@ -147,6 +148,12 @@ const TLinkFontSet& TSectionList::LinkFontsFor(const TFontInfoArray& fonts) {
   FLastLinkInfo = fonts;
   FLastLinkSet = set.get();
   return *set;
+}
+
+const TRunFonts& TSectionList::RunFontsFor(const TDocFont* font, const TLinkFontSet* links) {
+  std::unique_ptr<TRunFonts>& pair = FRunFontPairs[{font, links}];
+  if (!pair) pair = std::make_unique<TRunFonts>(TRunFonts{font, links});
+  return *pair;
 }
 
 const TDocFont& TSectionList::FontFor(const TProperties& props) {

@@ -78,6 +78,8 @@ class TSectionList : public TCell,
   const TDocFont& FontFor(const ThtFontInfo& info);
   // The four state fonts of a link's property set, made once per document for each description.
   const TLinkFontSet& LinkFontsFor(const TFontInfoArray& fonts);
+  // A link run's font paired with its state fonts, made once per pair.
+  const TRunFonts& RunFontsFor(const TDocFont* font, const TLinkFontSet* links);
   int FontCount() const { return int(FFonts.size()); }
 
   // ---- background ----
@@ -240,6 +242,7 @@ class TSectionList : public TCell,
   std::unordered_map<ThtFontInfo, std::unique_ptr<TDocFont>, TFontInfoHash, TFontInfoEqual> FFonts;
   // Link state font sets by their four fonts; consecutive links nearly always ask for the last.
   std::map<std::array<const TDocFont*, 4>, std::unique_ptr<TLinkFontSet>> FLinkFontSets;
+  std::map<std::pair<const TDocFont*, const TLinkFontSet*>, std::unique_ptr<TRunFonts>> FRunFontPairs;
   TFontInfoArray FLastLinkInfo;
   const TLinkFontSet* FLastLinkSet = nullptr;
   TColor FBackgroundColor = clWindow;

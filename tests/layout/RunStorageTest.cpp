@@ -286,7 +286,7 @@ TEST(RunStorage, LinkStopsLeaveTheDocumentWithTheirRecords) {
   EXPECT_EQ(1u, f.Doc.FLinkStops.size());
   second.reset();
   EXPECT_TRUE(f.Doc.FLinkStops.empty());
-  EXPECT_LE(sizeof(TRunExtra), 48u);
+  EXPECT_LE(sizeof(TRunExtra), 32u);
 }
 
 }  // namespace
