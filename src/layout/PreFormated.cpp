@@ -7,7 +7,7 @@
 
 namespace korva {
 
-static_assert(sizeof(TPreFormated) <= 104, "a preformatted line fits a 104-byte block of the small-object pool");
+static_assert(sizeof(TPreFormated) <= 96, "a preformatted line takes no more than a text section");
 
 namespace {
 // Right side of a preformatted line: far enough that nothing wraps.
@@ -22,7 +22,6 @@ std::unique_ptr<TSectionBase> TPreFormated::CloneForPrint(TSectionList* document
 
 int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int availWidth, int availHeight,
                                 int blockHeight, IndentManager& indents, int& maxWidth, int& cursor) {
-  FContentWidth = std::max(0, availWidth);
   if (BuffS.Empty() && !FFonts.Empty()) {
     // An empty line is one line of its font.
     FFirstChar = cursor;
@@ -30,7 +29,8 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
     FLayoutX = x;
     FDocY = y;
     FBoxHeight = FFonts[0]->Height();
-    maxWidth = FLayoutWidth = 0;
+    FLayoutWidth = std::max(0, availWidth);
+    maxWidth = 0;
     return FBoxHeight;
   }
   // Right edges (right floats included) step aside while the line is laid out; floats the
@@ -51,14 +51,15 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
   savedRight.insert(savedRight.end(), indents.R.begin(), indents.R.end());
   indents.R = std::move(savedRight);
   indents.RightLimit = savedLimit;
-  maxWidth = FLayoutWidth = MeasureRange(0, BuffS.Size());
+  maxWidth = MeasureRange(0, BuffS.Size());
+  FLayoutWidth = std::max(0, availWidth);
   return h;
 }
 
 int TPreFormated::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
   if (FLines.Empty()) return TSection::Draw(canvas, clip, indents, x, xRef, yRef);
   canvas.SaveState();
-  canvas.IntersectClipRect(TRect{x, clip.Top, x + FContentWidth, clip.Bottom});
+  canvas.IntersectClipRect(TRect{x, clip.Top, x + FLayoutWidth, clip.Bottom});
   int after = 0;
   try {
     after = TSection::Draw(canvas, clip, indents, x, xRef, yRef);
@@ -69,6 +70,8 @@ int TPreFormated::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indent
   canvas.RestoreState();
   return after;
 }
+
+int TPreFormated::ReportedWidth() const { return BuffS.Empty() ? 0 : MeasureRange(0, BuffS.Size()); }
 
 void TPreFormated::MeasureMinMax(TCanvas&, int& minWidth, int& maxWidth) {
   // The full width, cached as the maximum; a minimum of 1 marks it made (Finish clears it).

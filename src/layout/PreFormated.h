@@ -25,10 +25,10 @@ class TPreFormated : public TSection {
   // An empty preformatted line keeps its height.
   bool IsEmptyText() const override { return false; }
 
- private:
-  // Width of the containing block's content at the last layout. (The full text width is cached
-  // in the section's width cache.)
-  int FContentWidth = 0;
+ protected:
+  // The line's width, measured again: the reported width of a preformatted line is its text's,
+  // so the field keeps the width of the containing block's content (the clip) instead.
+  int ReportedWidth() const override;
 };
 
 }  // namespace korva

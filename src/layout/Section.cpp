@@ -1592,7 +1592,7 @@ void TSection::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
 
 void TSection::Dump(TDumpWriter& out, int depth) const {
   out.Line(depth) << DumpKind();
-  out.Box(FLayoutX, FDocY, FLayoutWidth, FBoxHeight);
+  out.Box(FLayoutX, FDocY, ReportedWidth(), FBoxHeight);
   for (int i = 0; i < LineCount(); ++i) {
     const LineRec l = Line(i);
     out.Line(depth + 1) << "line " << (FFirstChar + l.Start) << "+" << l.Ln;

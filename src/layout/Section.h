@@ -208,6 +208,8 @@ class TSection : public TSectionBase {
   // Drops the document's remembered caret fit when it is this section's.
   void ForgetCaretFit();
   int EndOfText(const LineRec& line) const;
+  // The width the last layout reported, as the layout dump shows it.
+  virtual int ReportedWidth() const { return FLayoutWidth; }
 
   // What few sections have, held apart from the rest: break flags of NOBR text, objects in the
   // text and a first-line indent.
@@ -253,7 +255,7 @@ class TSection : public TSectionBase {
     FMaxWidthCache = fits ? std::uint16_t(maxWidth) : 0;
   }
   int FLayoutX = 0;        // left x of the last layout
-  int FLayoutWidth = 0;    // reported width of the last layout
+  int FLayoutWidth = 0;    // reported width of the last layout (see ReportedWidth)
   int FSectionLeft = 0;
   // Number of the section among the document's sections with text, for progress reports; it
   // stops at the largest value its bits hold.
