@@ -15,8 +15,8 @@
 namespace korva {
 
 // Pages hold blocks by the ten thousand: their size is watched (64-bit builds).
-static_assert(sizeof(void*) != 8 || sizeof(TBlock) <= 168, "TBlock grew");
-static_assert(sizeof(void*) != 8 || sizeof(THRBlock) <= 184, "THRBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(TBlock) <= 160, "TBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(THRBlock) <= 176, "THRBlock grew");
 
 namespace {
 
@@ -119,8 +119,8 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
     : TSectionBase(document), FInnerCell(this), FParentCell(parentCell), FIsListBlock(isListBlock) {
   // A block whose box is final once made prepares it on the stack and keeps only the result.
   TRawBox local;
-  if (!settleBox) FRaw = std::make_unique<TRawBox>();
-  TRawBox& r = settleBox ? local : *FRaw;
+  if (!settleBox) SetRaw(std::make_unique<TRawBox>());
+  TRawBox& r = settleBox ? local : *RawRec();
   FInnerCell->FDepth = std::min((parentCell ? parentCell->FDepth : 0) + 1, MaxLayoutDepth + 1);
   if (props.FTagName.size() < std::size_t(LongTag)) {
     FTagLength = std::uint8_t(props.FTagName.size());
@@ -199,7 +199,7 @@ TBlock::TBlock(TSectionList* document, const TAttributeList* attributes, TCellBa
   }
   if (settleBox) {
     if (FHasPercentBox)
-      FRaw = std::make_unique<TRawBox>(std::move(local));
+      SetRaw(std::make_unique<TRawBox>(std::move(local)));
     else
       CacheResolvedBox(local, 0, 0);
   }
@@ -384,7 +384,6 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
       FLaidWidth(s.FLaidWidth),
       FInnerCell(this),
       FCachedMarginLeft(s.FCachedMarginLeft),
-      FRaw(s.FRaw ? std::make_unique<TRawBox>(*s.FRaw) : nullptr),
       FBlockContentBottom(s.FBlockContentBottom),
       FContentLeft(s.FContentLeft),
       FBoxTopY(s.FBoxTopY),
@@ -420,37 +419,62 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
   FInnerTop = s.FInnerTop;
   if (!s.TooDeep()) FInnerCell->CopyFrom(*s.FInnerCell, document);
   FInnerCell->FDepth = s.Depth();
-  if (s.FExtra) {
+  if (s.RawRec()) SetRaw(std::make_unique<TRawBox>(*s.RawRec()));
+  if (s.Ext()) {
     TBlockExtra& e = Extra();
-    e.TitleText = s.FExtra->TitleText;
-    e.BoxTop = s.FExtra->BoxTop;
-    e.BoxLeft = s.FExtra->BoxLeft;
-    e.ClearExtra = s.FExtra->ClearExtra;
-    e.DrawTop = s.FExtra->DrawTop;
-    e.DrawBottom = s.FExtra->DrawBottom;
-    e.BorderRect = s.FExtra->BorderRect;
-    e.BackImagePos = s.FExtra->BackImagePos;
-    e.StackLevel = s.FExtra->StackLevel;
-    e.TagLength = s.FExtra->TagLength;
-    e.CachedMargins = s.FExtra->CachedMargins;
-    if (s.FExtra->BackImage) {
+    e.TitleText = s.Ext()->TitleText;
+    e.BoxTop = s.Ext()->BoxTop;
+    e.BoxLeft = s.Ext()->BoxLeft;
+    e.ClearExtra = s.Ext()->ClearExtra;
+    e.DrawTop = s.Ext()->DrawTop;
+    e.DrawBottom = s.Ext()->DrawBottom;
+    e.BorderRect = s.Ext()->BorderRect;
+    e.BackImagePos = s.Ext()->BackImagePos;
+    e.StackLevel = s.Ext()->StackLevel;
+    e.TagLength = s.Ext()->TagLength;
+    e.CachedMargins = s.Ext()->CachedMargins;
+    if (s.Ext()->BackImage) {
       // The copy shares the picture without holding the cache entry.
       e.BackImage = std::make_unique<TBlockImage>();
-      e.BackImage->ShareFrom(*s.FExtra->BackImage);
+      e.BackImage->ShareFrom(*s.Ext()->BackImage);
     }
   }
   BuildPaintList();
 }
 
-TBlock::~TBlock() { DropBackImage(); }
+TBlock::~TBlock() {
+  DropBackImage();
+  if (FRareWord & 1) delete RawRec();
+  else delete Ext();
+}
+
+TBlock::TRawBox* TBlock::RawRec() const {
+  if (FRareWord & 1) return reinterpret_cast<TRawBox*>(FRareWord & ~std::uintptr_t(1));
+  const TBlockExtra* e = Ext();
+  return e ? e->Raw.get() : nullptr;
+}
+
+void TBlock::SetRaw(std::unique_ptr<TRawBox> raw) {
+  if (TBlockExtra* e = Ext()) {
+    e->Raw = std::move(raw);
+    return;
+  }
+  delete RawRec();
+  FRareWord = raw ? reinterpret_cast<std::uintptr_t>(raw.release()) | 1 : 0;
+}
 
 TBlock::TBlockExtra& TBlock::Extra() {
-  if (!FExtra) FExtra = std::make_unique<TBlockExtra>();
-  return *FExtra;
+  if (TBlockExtra* e = Ext()) return *e;
+  // The box values held alone move into the new record.
+  std::unique_ptr<TRawBox> raw((FRareWord & 1) ? RawRec() : nullptr);
+  auto* e = new TBlockExtra;
+  e->Raw = std::move(raw);
+  FRareWord = reinterpret_cast<std::uintptr_t>(e);
+  return *e;
 }
 
 void TBlock::SetBoxOffset(int top, int left) {
-  if (!FExtra && top == 0 && left == 0) return;
+  if (!Ext() && top == 0 && left == 0) return;
   TBlockExtra& e = Extra();
   e.BoxTop = top;
   e.BoxLeft = left;
@@ -465,15 +489,15 @@ void TBlock::SetDrawExtent(int top, int bottom) {
 }
 
 void TBlock::SetClearExtra(int extra) {
-  if (FExtra || extra != 0) Extra().ClearExtra = extra;
+  if (Ext() || extra != 0) Extra().ClearExtra = extra;
 }
 
-int TBlock::StackLevel() const { return FStackCode == LevelInExtra ? FExtra->StackLevel : int(FStackCode); }
+int TBlock::StackLevel() const { return FStackCode == LevelInExtra ? Ext()->StackLevel : int(FStackCode); }
 
 void TBlock::SetStackLevel(int level) {
   if (level == 0 || level == 1) {
     FStackCode = std::uint8_t(level);
-    if (FExtra) FExtra->StackLevel = level;
+    if (Ext()) Ext()->StackLevel = level;
     return;
   }
   Extra().StackLevel = level;
@@ -488,7 +512,7 @@ constexpr std::int16_t MarginAuto = INT16_MIN, MarginInExtra = INT16_MIN + 1;
 int TBlock::CachedMargin(int side) const {
   const std::int16_t code = side == 0 ? FCachedMarginLeft : FCachedMarginRight;
   if (code == MarginAuto) return AutoValue;
-  if (code == MarginInExtra) return FExtra->CachedMargins[std::size_t(side)];
+  if (code == MarginInExtra) return Ext()->CachedMargins[std::size_t(side)];
   return code;
 }
 
@@ -505,12 +529,12 @@ void TBlock::SetCachedMargins(int left, int right) {
 
 const std::string& TBlock::TitleText() const {
   static const std::string none;
-  return FExtra ? FExtra->TitleText.str() : none;
+  return Ext() ? Ext()->TitleText.str() : none;
 }
 
 const TBackgroundPosArray& TBlock::BackImagePos() const {
   static const TBackgroundPosArray none{};
-  return FExtra ? FExtra->BackImagePos : none;
+  return Ext() ? Ext()->BackImagePos : none;
 }
 
 void TBlock::SetBackImage(const std::string& name, const TBackgroundPosArray& pos) {
@@ -522,9 +546,9 @@ void TBlock::SetBackImage(const std::string& name, const TBackgroundPosArray& po
 }
 
 void TBlock::DropBackImage() {
-  if (!FExtra || !FExtra->BackImage) return;
-  FExtra->BackImage->Release(FDocument);
-  FExtra->BackImage.reset();
+  if (!Ext() || !Ext()->BackImage) return;
+  Ext()->BackImage->Release(FDocument);
+  Ext()->BackImage.reset();
 }
 
 std::unique_ptr<TSectionBase> TBlock::CloneForPrint(TSectionList* document) const {
@@ -532,7 +556,7 @@ std::unique_ptr<TSectionBase> TBlock::CloneForPrint(TSectionList* document) cons
 }
 
 void TBlock::ReleaseChildren(std::vector<std::unique_ptr<TSectionBase>>& out) {
-  if (FExtra) FExtra->PaintList.clear();
+  if (Ext()) Ext()->PaintList.clear();
   while (!FInnerCell->Empty()) out.push_back(FInnerCell->Extract(FInnerCell->Count() - 1));
 }
 
@@ -557,13 +581,14 @@ void TBlock::ResolveBox(int baseWidth, int baseHeight, TBoxValues& result, int& 
     return;
   }
   if (!FHasPercentBox) {
-    autoCount = CacheResolvedBox(*FRaw, baseWidth, baseHeight);
+    autoCount = CacheResolvedBox(*RawRec(), baseWidth, baseHeight);
     if (!FKeepRawBox) DropRawBox();
     ResolveBox(baseWidth, baseHeight, result, autoCount);
     return;
   }
   TBoxValues box{};
-  ResolveBlockBox(FRaw->Box, baseWidth, baseHeight, FRaw->EmPixels, FRaw->ExPixels, box, autoCount);
+  const TRawBox& raw = *RawRec();
+  ResolveBlockBox(raw.Box, baseWidth, baseHeight, raw.EmPixels, raw.ExPixels, box, autoCount);
   SanitizeBox(box);
   CopyBoxKeepingVerticalMargins(box, result);
 }
@@ -597,18 +622,21 @@ void TBlock::KeepFromRaw(const TRawBox& raw) {
   FKeptSideColors = sides;
 }
 
-bool TBlock::WidthIsPercent() const { return FRaw ? HasPercent(FRaw->Box[piWidth]) : FKeptWidthPercent; }
+bool TBlock::WidthIsPercent() const {
+  const TRawBox* raw = RawRec();
+  return raw ? HasPercent(raw->Box[piWidth]) : FKeptWidthPercent;
+}
 
 bool TBlock::SideColorSet(int colorIndex) const {
-  if (!FRaw) return (FKeptSideColors >> (colorIndex - piBorderTopColor)) & 1;
-  const TCompactBox::Ref raw = FRaw->Box[colorIndex];
+  if (!RawRec()) return (FKeptSideColors >> (colorIndex - piBorderTopColor)) & 1;
+  const TCompactBox::Ref raw = RawRec()->Box[colorIndex];
   return raw.IsInt() && raw.Int() != NotSetValue;
 }
 
 void TBlock::DropRawBox() {
-  if (!FRaw) return;
-  KeepFromRaw(*FRaw);
-  FRaw.reset();
+  if (!RawRec()) return;
+  KeepFromRaw(*RawRec());
+  SetRaw(nullptr);
 }
 
 void TBlock::ContentMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
@@ -715,7 +743,7 @@ int TBlock::LayoutAsNothing(int x, int y, int& maxWidth, int& cursor) {
   SetDrawExtent(y, y);
   FLaidWidth = 0;
   SetClearExtra(0);
-  if (FExtra) FExtra->BorderRect = {};
+  if (Ext()) Ext()->BorderRect = {};
   maxWidth = 0;
   return 0;
 }
@@ -871,7 +899,7 @@ int TBlock::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRef, int
 }
 
 void TBlock::BuildPaintList() {
-  if (FExtra) FExtra->PaintList.clear();
+  if (Ext()) Ext()->PaintList.clear();
   bool stacked = false;
   for (const auto& owned : *FInnerCell) stacked = stacked || owned->StackLevel() != 0;
   if (!stacked) return;
@@ -883,11 +911,11 @@ void TBlock::BuildPaintList() {
 }
 
 int TBlock::PaintCount() const {
-  return FExtra && !FExtra->PaintList.empty() ? int(FExtra->PaintList.size()) : FInnerCell->Count();
+  return Ext() && !Ext()->PaintList.empty() ? int(Ext()->PaintList.size()) : FInnerCell->Count();
 }
 
 TSectionBase* TBlock::PaintAt(int i) const {
-  return FExtra && !FExtra->PaintList.empty() ? FExtra->PaintList[std::size_t(i)] : (*FInnerCell)[i];
+  return Ext() && !Ext()->PaintList.empty() ? Ext()->PaintList[std::size_t(i)] : (*FInnerCell)[i];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -930,7 +958,7 @@ int TBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int
   if (dx != 0 || dy != 0) canvas.SetOrigin(origin.x + dx, origin.y + dy);
 
   TRect border = BorderBox();
-  if (FExtra) FExtra->BorderRect = border.Offset(dx, dy);
+  if (Ext()) Ext()->BorderRect = border.Offset(dx, dy);
   if (!IntersectRect(border, c).IsEmpty()) {
     TRect padding = PaddingBox();
     DrawBackground(canvas, c, padding);
@@ -1230,7 +1258,7 @@ void TBlock::DrawBlockBorder(TCanvas& canvas, const TRect& outer, const TRect& i
 bool TBlock::HotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
   if (FHidden || TooDeep() || FVisibility == viHidden) return false;
   bool titled = false;
-  if (!TitleText().empty() && FExtra->BorderRect.Contains(x, y)) {
+  if (!TitleText().empty() && Ext()->BorderRect.Contains(x, y)) {
     spot.Title = TitleText();
     spot.HasTitle = true;
     titled = true;
@@ -1429,7 +1457,7 @@ int TBodyBlock::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents,
   int after = FInnerTop + FBoxHeight;
   if (FHidden || TooDeep() || FDocY == NotLaidOutY || FVisibility == viHidden) return after;
   // The document's background is the viewer's to paint; the body draws its content only.
-  if (FExtra) FExtra->BorderRect = BorderBox();
+  if (Ext()) Ext()->BorderRect = BorderBox();
   const void* savedOwner = indents.CurrentOwner;
   indents.CurrentOwner = this;
   for (int i = 0, n = PaintCount(); i < n; ++i)

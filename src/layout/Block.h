@@ -162,8 +162,12 @@ class TBlock : public TSectionBase {
   TCellBasic* FParentCell = nullptr;
 
  protected:
-  std::unique_ptr<TBlockExtra> FExtra;
-  std::unique_ptr<TRawBox> FRaw;
+  // The extra record, or the prepared box values alone (low bit set), or nothing: a block with
+  // both keeps the box values in its extra record. Most blocks have neither.
+  std::uintptr_t FRareWord = 0;
+  TBlockExtra* Ext() const { return (FRareWord & 1) ? nullptr : reinterpret_cast<TBlockExtra*>(FRareWord); }
+  TRawBox* RawRec() const;
+  void SetRaw(std::unique_ptr<TRawBox> raw);
 
  public:
   // Results of the last layout, in document coordinates (before any relative offset).
@@ -203,12 +207,12 @@ class TBlock : public TSectionBase {
   bool FBoxCached : 1 = false;
   bool FRegisteredId : 1 = false;
   bool FKeepRawBox : 1 = false;
-  bool FKeptWidthPercent : 1 = false;  // WidthIsPercent() once FRaw is gone
-  std::uint8_t FKeptSideColors : 4 = 0;  // SideColorSet() once FRaw is gone
+  bool FKeptWidthPercent : 1 = false;  // WidthIsPercent() once the box values are gone
+  std::uint8_t FKeptSideColors : 4 = 0;  // SideColorSet() once the box values are gone
   bool FOwnDrawExtent : 1 = false;        // what it draws reaches past its paint extent
-  // The length of the tag alone in FTag; LongTag: kept in FExtra.
+  // The length of the tag alone in FTag; LongTag: kept in the extra record.
   std::uint8_t FTagLength : 4 = 0;
-  // The stack level: 0 or 1 as it is; LevelInExtra: kept in FExtra.
+  // The stack level: 0 or 1 as it is; LevelInExtra: kept in the extra record.
   std::uint8_t FStackCode : 2 = 0;
   static constexpr int LongTag = 15, LevelInExtra = 2;
 
@@ -234,27 +238,27 @@ class TBlock : public TSectionBase {
   std::string_view TagName() const { return std::string_view(FTag.str()).substr(0, TagLength()); }
   const std::string& TitleText() const;
   // The background picture, null when none was named.
-  TBlockImage* BackImage() const { return FExtra ? FExtra->BackImage.get() : nullptr; }
+  TBlockImage* BackImage() const { return Ext() ? Ext()->BackImage.get() : nullptr; }
   const TBackgroundPosArray& BackImagePos() const;
 
   // The border box as last drawn (relative offset included), kept by blocks with a title (the
   // tool tip shows over it); an empty rectangle for blocks without one.
-  TRect DrawnBorderBox() const { return FExtra ? FExtra->BorderRect : TRect{}; }
+  TRect DrawnBorderBox() const { return Ext() ? Ext()->BorderRect : TRect{}; }
 
   // Whether the box as prepared from the style is still held (it goes once the box is resolved
   // for good).
-  bool HoldsStyleBox() const { return FRaw != nullptr; }
+  bool HoldsStyleBox() const { return RawRec() != nullptr; }
 
   bool TooDeep() const { return Depth() > MaxLayoutDepth; }
   // Vertical extent of everything the block drew in its last layout, its own offset included.
-  int DrawTop() const { return FOwnDrawExtent ? FExtra->DrawTop : FPaintTop; }
-  int DrawBottom() const { return FOwnDrawExtent ? FExtra->DrawBottom : FPaintBottom; }
+  int DrawTop() const { return FOwnDrawExtent ? Ext()->DrawTop : FPaintTop; }
+  int DrawBottom() const { return FOwnDrawExtent ? Ext()->DrawBottom : FPaintBottom; }
   bool IsFloating() const { return FFloatMode == acLeft || FFloatMode == acRight; }
   // The offset of a positioned block from its place (top and left), and the room left above a
   // block that clears floats, at the last layout: 0 for most blocks.
-  int BoxTop() const { return FExtra ? FExtra->BoxTop : 0; }
-  int BoxLeft() const { return FExtra ? FExtra->BoxLeft : 0; }
-  int ClearExtra() const { return FExtra ? FExtra->ClearExtra : 0; }
+  int BoxTop() const { return Ext() ? Ext()->BoxTop : 0; }
+  int BoxLeft() const { return Ext() ? Ext()->BoxLeft : 0; }
+  int ClearExtra() const { return Ext() ? Ext()->ClearExtra : 0; }
   // The border box and the padding box of the last layout.
   TRect BorderBox() const;
   TRect PaddingBox() const;
@@ -338,6 +342,7 @@ class TBlock : public TSectionBase {
     int StackLevel = 0;
     std::uint32_t TagLength = 0;
     std::array<int, 2> CachedMargins{};
+    std::unique_ptr<TRawBox> Raw;  // the prepared box values, while a block with the record holds them
   };
   TBlockExtra& Extra();
   // Kept in the record only when not 0 (or when the block has one anyway).
@@ -365,8 +370,8 @@ class TBlock : public TSectionBase {
   void KeepFromRaw(const TRawBox& raw);
   // The prepared values; only while the record is held (always while a subclass that asked
   // for it is constructed).
-  TCompactBox& RawBox() { return FRaw->Box; }
-  const TRawBox* Raw() const { return FRaw.get(); }
+  TCompactBox& RawBox() { return RawRec()->Box; }
+  const TRawBox* Raw() const { return RawRec(); }
   // Whether the width is a percentage, and whether a border side (its colour's property index)
   // has a colour of its own: from the record, or as kept when it went.
   bool WidthIsPercent() const;
@@ -374,10 +379,10 @@ class TBlock : public TSectionBase {
 
   // A box without percentages resolves alike at every width: FBoxValues then keeps it, but for
   // the margins, which layout and margin collapsing change; the horizontal ones (side 0 left, 1
-  // right) are kept in FCachedMarginLeft and -Right, coded in 2 bytes, or in FExtra.
+  // right) are kept in FCachedMarginLeft and -Right, coded in 2 bytes, or in the extra record.
   int CachedMargin(int side) const;
   void SetCachedMargins(int left, int right);
-  std::size_t TagLength() const { return FTagLength == LongTag ? FExtra->TagLength : FTagLength; }
+  std::size_t TagLength() const { return FTagLength == LongTag ? Ext()->TagLength : FTagLength; }
 
  private:
   // Frees the raw box once the resolved one is kept, keeping what later reads need.

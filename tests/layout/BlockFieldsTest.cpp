@@ -210,3 +210,38 @@ TEST(PackedBoxTest, WideBoxesCopyAndGoBackInPlace) {
 
 }  // namespace
 }  // namespace korva::test
+
+namespace korva::test {
+namespace {
+
+// A box with a percentage keeps its prepared values for every layout: alone, or in the extra
+// record once the block makes one (a relative offset, a large stack level, a long tag), whether
+// the record comes before the values or after. Each way the block lays out as a plain one
+// does, at every width and in its print copy.
+TEST(BlockFields, BoxValuesHeldAloneOrInTheExtraRecordLayOutAlike) {
+  const std::string styles[] = {"width: 50%", "width: 50%; position: relative; top: 7px", "width: 50%; z-index: 9"};
+  for (const std::string& style : styles) {
+    for (bool longTag : {false, true}) {
+      const std::string what = style + (longTag ? " long tag" : "");
+      TLayoutFixture f;
+      TTreeBuilder t(f);
+      t.Body("margin: 0");
+      TBlock* b = t.Open(longTag ? std::string(40, 'd') : std::string("div"), style);
+      t.Line();
+      t.Close();
+      t.Close();
+      for (int width : {400, 600, 400}) {
+        f.Layout(width);
+        EXPECT_TRUE(b->HoldsStyleBox()) << what;
+        EXPECT_EQ(width / 2, b->BorderBox().Width()) << what << " at " << width;
+      }
+      const std::string dump = f.Layout(500);
+      TLayoutFixture target;
+      for (const auto& s : f.Doc) target.Doc.AddSection(s->CloneForPrint(&target.Doc));
+      EXPECT_EQ(dump, target.Layout(500)) << what;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korva::test
