@@ -111,8 +111,9 @@ TFontObj::TFontObj(TSection* section, const TFontObj& source) : Pos(source.Pos) 
   SetRef(source.Ref());
   const TRunExtra* from = source.ExtraRecord();
   if (!from) return;
-  auto* extra = new TRunExtra(section);
-  SetTarget(reinterpret_cast<std::uintptr_t>(extra) | ExtraBit);
+  const std::uint32_t number = RunRecords().New(section);
+  TRunExtra* extra = RunRecords().Get(number);
+  SetTarget(number << NumberShift | ExtraBit);
   extra->CopyFontsFrom(*from);
   extra->SetTitle(from->Title());
   extra->UrlTarget = from->UrlTarget;
@@ -122,7 +123,7 @@ TFontObj::TFontObj(TSection* section, const TFontObj& source) : Pos(source.Pos) 
 
 TFontObj& TFontObj::operator=(TFontObj&& other) noexcept {
   if (this != &other) {
-    delete ExtraRecord();
+    DeleteRecord();
     Pos = other.Pos;
     SetRef(other.Ref());
     other.SetRef(0);
@@ -131,14 +132,14 @@ TFontObj& TFontObj::operator=(TFontObj&& other) noexcept {
 }
 
 void TFontObj::Reset() {
-  delete ExtraRecord();
+  DeleteRecord();
   SetRef(0);
   Pos = 0;
 }
 
 void TFontObj::SetBaseFont(const TDocFont* font) {
   if (TRunExtra* e = ExtraRecord()) e->SetFonts(font, e->LinkFonts());
-  else SetTarget(reinterpret_cast<std::uintptr_t>(font));
+  else SetTarget(FontRef(font));
 }
 
 const TRunExtra& TFontObj::Info() const {
@@ -148,8 +149,9 @@ const TRunExtra& TFontObj::Info() const {
 
 TRunExtra& TFontObj::Extra(TSection* section) {
   if (!ExtraRecord()) {
-    auto* extra = new TRunExtra(section, reinterpret_cast<const TDocFont*>(Ref() & PointerBits));
-    SetTarget(reinterpret_cast<std::uintptr_t>(extra) | ExtraBit);
+    const std::uint32_t font = Ref() >> NumberShift;
+    const std::uint32_t number = RunRecords().New(section, font ? DocFonts().Get(font) : nullptr);
+    SetTarget(number << NumberShift | ExtraBit);
   }
   return *ExtraRecord();
 }
@@ -158,8 +160,9 @@ void TFontObj::DropExtraIfUnused() {
   TRunExtra* e = ExtraRecord();
   if (e && e->Title().empty() && e->UrlTarget.Url().empty() && !e->LinkFonts() && !e->TabControl() && e->YValue == 0 &&
       !e->InLinkList) {
-    SetTarget(reinterpret_cast<std::uintptr_t>(e->Font()));
-    delete e;
+    const std::uint32_t number = Ref() >> NumberShift;
+    SetTarget(FontRef(e->Font()));
+    RunRecords().Delete(number);
   }
 }
 
@@ -232,8 +235,24 @@ void TFontObj::ClearLink() {
 
 // ---- TFontList ----
 
-static_assert(sizeof(TFontObj) == 12, "a run is a position and a tagged pointer");
-static_assert(alignof(TDocFont) >= 8 && alignof(TRunExtra) >= 8, "a run keeps its marks in the pointer's low bits");
+static_assert(sizeof(TFontObj) == 8, "a run is a position and a reference word");
+
+TDocFontArena& DocFonts() {
+  static auto* arena = new TDocFontArena;  // kept to the end: fonts may be read while statics go
+  return *arena;
+}
+
+TRunRecordArena& RunRecords() {
+  static auto* arena = new TRunRecordArena;
+  return *arena;
+}
+
+TDocFontPtr NewDocFont() {
+  const std::uint32_t number = DocFonts().New();
+  TDocFont* font = DocFonts().Get(number);
+  font->Number = number;
+  return TDocFontPtr(font);
+}
 static_assert(sizeof(TRunExtra) <= 32, "a link record fits a 32-byte block of the small-object pool");
 
 void TFontList::Regrow(std::uint32_t roomCode) {
@@ -249,7 +268,7 @@ void TFontList::Regrow(std::uint32_t roomCode) {
   } else {
     FOne.Reset();
   }
-  FOne.SetRef(reinterpret_cast<std::uintptr_t>(to));
+  SetBlockItems(to);
   SetBlockWord(n, roomCode);
 }
 
@@ -294,6 +313,7 @@ void TFontList::Clear() {
     SmallFree(items, BlockBytes(BlockRoom()));
     FOne.SetRef(0);
     FOne.Pos = 0;
+    FBlockHigh = 0;
   }
   FOne.Reset();
 }
@@ -310,6 +330,7 @@ void TFontList::ShrinkToFit() {
   const std::size_t bytes = BlockBytes(BlockRoom());
   FOne.SetRef(0);
   FOne.Pos = 0;
+  FBlockHigh = 0;
   FOne.Reset();
   if (n == 1) {
     FOne = std::move(items[0]);

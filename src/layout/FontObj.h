@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/CompactVector.h"
+#include "core/SlotArena.h"
 #include "core/UrlTarget.h"
 #include "layout/LayoutHost.h"
 #include "layout/SectionBase.h"
@@ -28,6 +29,7 @@ enum : int { ssNone = 0, ssSub = 8, ssSuper = 9 };
 // A font made once per document for one description, with the em and ex sizes of its face.
 struct TDocFont {
   TMyFont Font;
+  std::uint32_t Number = 0;  // in DocFonts()
   const TPlatformFont* Handle = nullptr;  // the font's handle, made with it
   int EmPixels = 0;
   int ExPixels = 0;
@@ -97,10 +99,24 @@ class TRunExtra : public TLinkRun {
   std::uintptr_t FFonts;
 };
 
+// Fonts and link records live in arenas that name them by number (a run refers to one of them
+// in 29 bits). A document's fonts go when it is cleared.
+using TDocFontArena = TSlotArena<TDocFont, 1024>;
+using TRunRecordArena = TSlotArena<TRunExtra, 1u << 16>;
+TDocFontArena& DocFonts();
+TRunRecordArena& RunRecords();
+// Owns a font of the arena.
+struct TDocFontRelease {
+  void operator()(TDocFont* font) const noexcept { DocFonts().Delete(font->Number); }
+};
+using TDocFontPtr = std::unique_ptr<TDocFont, TDocFontRelease>;
+// A new font of the arena.
+TDocFontPtr NewDocFont();
+
 // A run of text in one font: its first character and its font, with the rare rest apart. Runs
-// are values in their section's list, twelve bytes each: a run holds its font or, when it has
-// the rare rest, that record, which holds the font. Both are aligned to 8 bytes, which leaves
-// the pointer's low bits for the record's mark and the vertical shift.
+// are values in their section's list, eight bytes each: a run holds the number of its font or,
+// when it has the rare rest, of that record, which holds the font; the word's low bits keep the
+// record's mark and the vertical shift.
 class TFontObj {
  public:
   TFontObj(TSection* section, int pos, const TProperties& props);
@@ -113,13 +129,13 @@ class TFontObj {
   TFontObj& operator=(TFontObj&& other) noexcept;
   TFontObj(const TFontObj&) = delete;
   TFontObj& operator=(const TFontObj&) = delete;
-  ~TFontObj() { delete ExtraRecord(); }
+  ~TFontObj() { DeleteRecord(); }
 
   int Pos;  // index of the run's first character
 
   // Vertical shift: ssNone, ssSub or ssSuper.
   std::uint8_t SScript() const {
-    const std::uintptr_t code = Ref() & ShiftBits;
+    const std::uint32_t code = Ref() & ShiftBits;
     return code == SubCode ? ssSub : code == SuperCode ? ssSuper : ssNone;
   }
   bool IsLink() const { return ExtraRecord() && ExtraRecord()->IsLink(); }
@@ -141,7 +157,7 @@ class TFontObj {
   const TDocFont& DocFont() const {
     const TRunExtra* e = ExtraRecord();
     const TDocFont* f = e ? e->StateFont() : nullptr;
-    return f ? *f : e ? *e->Font() : *reinterpret_cast<const TDocFont*>(Ref() & PointerBits);
+    return f ? *f : e ? *e->Font() : *DocFonts().Get(Ref() >> NumberShift);
   }
   const TMyFont& Font() const { return DocFont().Font; }
   const TPlatformFont& Handle() const { return *DocFont().Handle; }
@@ -159,16 +175,17 @@ class TFontObj {
   void ClearLink();
 
  private:
-  // The reference word: the font, or the extra record (owned) with ExtraBit set, and the shift.
-  static constexpr std::uintptr_t ExtraBit = 1, ShiftBits = 6, SubCode = 2, SuperCode = 4;
-  static constexpr std::uintptr_t PointerBits = ~std::uintptr_t(7);
-  std::uintptr_t Ref() const { return std::uintptr_t(FRefHigh) << 32 | FRefLow; }
-  void SetRef(std::uintptr_t ref) {
-    FRefLow = std::uint32_t(ref);
-    FRefHigh = std::uint32_t(ref >> 32);
-  }
+  // The reference word: the font's number, or the extra record's (owned) with ExtraBit set,
+  // shifted past the mark and the vertical shift.
+  static constexpr std::uint32_t ExtraBit = 1, ShiftBits = 6, SubCode = 2, SuperCode = 4, NumberShift = 3;
+  static_assert(TRunRecordArena::MaxNumber < (1u << (32 - NumberShift)) &&
+                    TDocFontArena::MaxNumber < (1u << (32 - NumberShift)),
+                "numbers fit the reference word");
+  static std::uint32_t FontRef(const TDocFont* font) { return font ? font->Number << NumberShift : 0; }
+  std::uint32_t Ref() const { return FRef; }
+  void SetRef(std::uint32_t ref) { FRef = ref; }
   // Replaces the font or record, keeping the shift.
-  void SetTarget(std::uintptr_t target) { SetRef(target | (Ref() & ShiftBits)); }
+  void SetTarget(std::uint32_t target) { SetRef(target | (Ref() & ShiftBits)); }
   void SetShift(std::uint8_t shift) {
     SetRef((Ref() & ~ShiftBits) | (shift == ssSub ? SubCode : shift == ssSuper ? SuperCode : 0));
   }
@@ -178,18 +195,23 @@ class TFontObj {
   void DropExtraIfUnused();
   void TakeLinkFonts(TSection* section, const TProperties& props);
   TRunExtra* ExtraRecord() const {
-    const std::uintptr_t ref = Ref();
-    return (ref & ExtraBit) ? reinterpret_cast<TRunExtra*>(ref & PointerBits) : nullptr;
+    const std::uint32_t ref = Ref();
+    return (ref & ExtraBit) ? RunRecords().Get(ref >> NumberShift) : nullptr;
   }
   void SetBaseFont(const TDocFont* font);
   // Back to a run without font or record.
   void Reset();
 
+  // Frees the record, if the run has one (the run keeps its word).
+  void DeleteRecord() noexcept {
+    if (Ref() & ExtraBit) RunRecords().Delete(Ref() >> NumberShift);
+  }
+
   friend class TFontList;
   TFontObj() : Pos(0) {}  // the list's empty place
-  // Two halves, so that the run needs only 4-byte alignment. Zero for no font; the list's
-  // in-place run in its "more runs" state holds the list's block here instead (see TFontList).
-  std::uint32_t FRefLow = 0, FRefHigh = 0;
+  // Zero for no font; the list's in-place run in its "more runs" state holds the low half of
+  // the list's block address here instead (see TFontList).
+  std::uint32_t FRef = 0;
 };
 
 // A section's runs. Most sections have one run (every section starts with one), so a single run
@@ -233,8 +255,9 @@ class TFontList {
   // The in-place run tells the list's state: no font for an empty list, otherwise the one run,
   // or, once there are more runs, the block of runs (the pointer) with its size and room in the
   // position, which is then negative (no run has such a position): the sign bit, 5 bits of room
-  // code (0: the room is the size, k: 2 to the k runs) and 26 bits of size. The block holds the
-  // runs alone, without a header.
+  // code (0: the room is the size, k: 2 to the k runs) and 26 bits of size. The block's address
+  // is the in-place run's word (low half) and FBlockHigh. The block holds the runs alone,
+  // without a header.
   static constexpr std::uint32_t BlockFlag = 0x80000000u;
   static constexpr int SizeBits = 26;
   static constexpr std::uint32_t MaxRuns = (1u << SizeBits) - 1;
@@ -247,7 +270,14 @@ class TFontList {
     FOne.Pos = int(BlockFlag | (roomCode << SizeBits) | size);
   }
   static std::size_t BlockBytes(std::uint32_t room) { return std::size_t(room) * sizeof(TFontObj); }
-  TFontObj* BlockItems() const { return std::launder(reinterpret_cast<TFontObj*>(FOne.Ref())); }
+  TFontObj* BlockItems() const {
+    return std::launder(reinterpret_cast<TFontObj*>(std::uintptr_t(FBlockHigh) << 32 | FOne.Ref()));
+  }
+  void SetBlockItems(TFontObj* items) {
+    const auto a = reinterpret_cast<std::uintptr_t>(items);
+    FOne.SetRef(std::uint32_t(a));
+    FBlockHigh = std::uint32_t(std::uint64_t(a) >> 32);
+  }
   TFontObj* Items() { return IsBlock() ? BlockItems() : &FOne; }
   const TFontObj* Items() const { return IsBlock() ? BlockItems() : &FOne; }
   // Moves the runs into a new block with room for 2 to the `roomCode` runs, or (0) for just the
@@ -256,6 +286,7 @@ class TFontList {
 
   // The only run, or (IsBlock) the holder of the block with every run.
   TFontObj FOne;
+  std::uint32_t FBlockHigh = 0;
 };
 
 }  // namespace korva

@@ -126,7 +126,7 @@ bool TSectionList::TFontInfoEqual::operator()(const ThtFontInfo& a, const ThtFon
 const TDocFont& TSectionList::FontFor(const ThtFontInfo& info) {
   auto it = FFonts.find(info);
   if (it != FFonts.end()) return *it->second;
-  auto f = std::make_unique<TDocFont>();
+  TDocFontPtr f = NewDocFont();
   int em = 0;
   f->Font.SetFromInfo(info, &em);
   f->EmPixels = em;

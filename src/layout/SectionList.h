@@ -239,7 +239,7 @@ class TSectionList : public TCell,
   struct TFontInfoEqual {
     bool operator()(const ThtFontInfo& a, const ThtFontInfo& b) const;
   };
-  std::unordered_map<ThtFontInfo, std::unique_ptr<TDocFont>, TFontInfoHash, TFontInfoEqual> FFonts;
+  std::unordered_map<ThtFontInfo, TDocFontPtr, TFontInfoHash, TFontInfoEqual> FFonts;
   // Link state font sets by their four fonts; consecutive links nearly always ask for the last.
   std::map<std::array<const TDocFont*, 4>, std::unique_ptr<TLinkFontSet>> FLinkFontSets;
   std::map<std::pair<const TDocFont*, const TLinkFontSet*>, std::unique_ptr<TRunFonts>> FRunFontPairs;

@@ -253,7 +253,7 @@ TEST(RunStorage, ShiftSurvivesRecordsLinksAndMoves) {
   list.Delete(0);
   EXPECT_TRUE(list.Empty());
   EXPECT_EQ(nullptr, list.Last());
-  EXPECT_EQ(12u, sizeof(TFontObj));
+  EXPECT_EQ(8u, sizeof(TFontObj));
 }
 
 // Keyboard stops are kept by the document for the records of links' first runs: a record that
