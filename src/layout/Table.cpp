@@ -860,6 +860,22 @@ std::vector<int> ThtmlTable::RowTops() const {
   return tops;
 }
 
+int ThtmlTable::CellColorCode(TColor color) {
+  for (std::size_t i = 0; i < FCellColors.size(); ++i)
+    if (FCellColors[i] == color) return int(i) + 1;
+  if (FCellColors.size() >= std::size_t(MaxCellColors)) return -1;
+  FCellColors.push_back(color);
+  return int(FCellColors.size());
+}
+
+int ThtmlTable::CellPadCode(const TCellPads& pads) {
+  for (std::size_t i = 0; i < FCellPads.size(); ++i)
+    if (FCellPads[i] == pads) return int(i);
+  if (FCellPads.size() >= std::size_t(MaxCellPadSets)) return -1;
+  FCellPads.push_back(pads);
+  return int(FCellPads.size()) - 1;
+}
+
 TCellBox ThtmlTable::CellBox(const TCellObj& cell) const {
   int row = 0, col = 0;
   const std::vector<int> tops = RowTops();

@@ -135,6 +135,8 @@ class ThtmlTable : public TSectionBase {
  private:
   TCompactVector<int> FColumnData;
   ThtmlTable* FParentTable = nullptr;
+  TCompactVector<TColor> FCellColors;
+  TCompactVector<std::array<std::int8_t, 4>> FCellPads;  // see CellPadCode
 
  public:
   void AddColumnSpec(int width, bool isPercent, const std::string& align, int vAlign);
@@ -153,6 +155,16 @@ class ThtmlTable : public TSectionBase {
   bool CellPosition(const TCellObj& cell, int& row, int& col) const;
   // A cell's box from the last layout (an empty box for a cell not in the grid).
   TCellBox CellBox(const TCellObj& cell) const;
+
+  // What cells keep by number: their background colours and paddings, of which a table has few.
+  // A code for a colour (1 to MaxCellColors) or a set of paddings (0 to MaxCellPadSets - 1),
+  // or -1 when the table has as many different ones as it keeps already.
+  static constexpr int MaxCellColors = 6, MaxCellPadSets = 15;
+  using TCellPads = std::array<std::int8_t, 4>;
+  int CellColorCode(TColor color);
+  TColor CellColor(int code) const { return FCellColors[std::size_t(code - 1)]; }
+  int CellPadCode(const TCellPads& pads);
+  const TCellPads& CellPads(int code) const { return FCellPads[std::size_t(code)]; }
 
   // ---- section operations ----
   std::unique_ptr<TSectionBase> CloneForPrint(TSectionList* document) const override;

@@ -21,6 +21,8 @@ constexpr int MaxTilesPerCell = 20000;
 
 }  // namespace
 
+static_assert(sizeof(void*) != 8 || sizeof(TCellObj) <= 48, "TCellObj grew");
+
 TTableCellContent::TTableCellContent(ThtmlTable* table) : FTableOrExtra(reinterpret_cast<std::uintptr_t>(table)) {
   if (table) FDepth = table->FDepth + 1;
 }
@@ -143,9 +145,7 @@ TCellObj::TCellObj(TSectionList* document, TProperties& props, const TAttributeL
   }
   bool before = false, after = false, inside = false;
   props.GetPageBreaks(before, after, inside);
-  FBreakBefore = before;
-  FBreakAfter = after;
-  FBreakInside = inside;
+  SetPageBreaks(before, after, inside);
 }
 
 TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
@@ -156,17 +156,10 @@ TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
       FGivenWIsPercent(s.FGivenWIsPercent),
       FHasCssBorder(s.FHasCssBorder),
       FTableBorder(s.FTableBorder),
-      FBkColor(s.FBkColor),
       FCellVSize(s.FCellVSize),
       FVAlign(s.FVAlign),
-      FHasBkColor(s.FHasBkColor),
-      FWidePad(s.FWidePad),
       FColSpan(s.FColSpan),
-      FRowSpan(s.FRowSpan),
-      FBreakBefore(s.FBreakBefore),
-      FBreakAfter(s.FBreakAfter),
-      FBreakInside(s.FBreakInside),
-      FPad(s.FPad) {
+      FRowSpan(s.FRowSpan) {
   FCell->FOwnerTag = s.FCell->FOwnerTag;
   FCell->FDepth = s.FCell->FDepth;
   FCell->CopyFrom(*s.FCell, table->FDocument);
@@ -176,7 +169,9 @@ TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
     e.BorderColors = from->BorderColors;
     e.BorderStyles = from->BorderStyles;
     e.BaselineIndent = from->BaselineIndent;
-    e.WidePad = from->WidePad;
+    e.BreakBefore = from->BreakBefore;
+    e.BreakAfter = from->BreakAfter;
+    e.BreakInside = from->BreakInside;
     if (from->BackImage) {
       e.BackImage = std::make_unique<TCellBackImage>();
       e.BackImage->Pos = from->BackImage->Pos;
@@ -184,6 +179,8 @@ TCellObj::TCellObj(ThtmlTable* table, const TCellObj& s)
       e.BackImage->Image.ShareFrom(from->BackImage->Image);
     }
   }
+  if (s.HasBackColor()) SetBackColor(s.BackColor());
+  SetPads({s.Pad(0), s.Pad(1), s.Pad(2), s.Pad(3)});
 }
 
 TCellObj::~TCellObj() {
@@ -205,16 +202,55 @@ void TCellObj::SetBackImage(const std::string& name, const TBackgroundPosArray& 
   back->Pos = pos;
 }
 
+int TCellObj::Pad(int side) const {
+  if (FPadCode != OwnPads)
+    if (const ThtmlTable* table = FCell->Table()) return table->CellPads(int(FPadCode))[std::size_t(side)];
+  const TCellExtra* e = Ext();
+  return e ? e->WidePad[std::size_t(side)] : -1;
+}
+
 void TCellObj::SetPads(const std::array<int, 4>& pads) {
   bool narrow = true;
-  for (int p : pads) narrow = narrow && p >= INT8_MIN && p <= INT8_MAX;
-  if (narrow) {
-    for (std::size_t i = 0; i < 4; ++i) FPad[i] = std::int8_t(pads[i]);
-    FWidePad = false;
+  ThtmlTable::TCellPads small{};
+  for (std::size_t i = 0; i < 4; ++i) {
+    narrow = narrow && pads[i] >= INT8_MIN && pads[i] <= INT8_MAX;
+    small[i] = std::int8_t(pads[i]);
+  }
+  ThtmlTable* table = FCell->Table();
+  const int code = narrow && table ? table->CellPadCode(small) : -1;
+  if (code >= 0) {
+    FPadCode = std::uint64_t(code);
+    if (TCellExtra* e = FCell->ExtraRecord()) e->WidePad = {-1, -1, -1, -1};
   } else {
     Extra().WidePad = pads;
-    FWidePad = true;
+    FPadCode = OwnPads;
   }
+}
+
+TColor TCellObj::BackColor() const {
+  if (FColorCode == 0) return clNone;
+  if (FColorCode == OwnColor) return Ext()->BkColor;
+  const ThtmlTable* table = FCell->Table();
+  return table ? table->CellColor(int(FColorCode)) : clNone;
+}
+
+void TCellObj::SetBackColor(TColor c) {
+  ThtmlTable* table = FCell->Table();
+  const int code = table ? table->CellColorCode(c) : -1;
+  if (code > 0) {
+    FColorCode = std::uint64_t(code);
+  } else {
+    Extra().BkColor = c;
+    FColorCode = OwnColor;
+  }
+}
+
+void TCellObj::SetPageBreaks(bool before, bool after, bool inside) {
+  if (!before && !after && !inside && !Ext()) return;
+  TCellExtra& e = Extra();
+  e.BreakBefore = before;
+  e.BreakAfter = after;
+  e.BreakInside = inside;
 }
 
 void TCellObj::Finish(int cellPadding, bool tableBorder) {

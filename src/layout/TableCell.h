@@ -39,7 +39,9 @@ struct TCellExtra : TPooled {
   std::array<TColor, 4> BorderColors{};
   std::array<std::uint8_t, 4> BorderStyles{};  // TBorderStyleCode of each side
   int BaselineIndent = 0;
-  std::array<int, 4> WidePad{};  // the paddings, when one does not fit in the cell's bytes
+  std::array<int, 4> WidePad{-1, -1, -1, -1};  // the paddings, when the table's list cannot keep them
+  TColor BkColor = clNone;  // the background colour, when the table's list cannot keep it
+  bool BreakBefore = false, BreakAfter = false, BreakInside = false;
   std::unique_ptr<TCellBackImage> BackImage;  // null without a background picture
 };
 
@@ -124,28 +126,30 @@ class TCellObj : public TPooled {
   TEmbeddedCellContent FCell;  // with the extra record most cells lack
 
   // Every cell pays for what follows: values bounded by the layout's limits and flags are held
-  // in bits (the cell takes 56 bytes).
+  // in bits, and the background colour and the paddings are codes in the table's lists (see
+  // ThtmlTable::CellColorCode); the cell takes 48 bytes.
   std::uint64_t FGivenW : 27 = 0;         // pixels, or tenths of a percent (at most MaxLayoutCoord)
   std::uint64_t FGivenH : 27 = 0;         // at most MaxLayoutCoord
   std::uint64_t FGivenHPercent : 7 = 0;   // 0 to 100
   bool FGivenWIsPercent : 1 = false;
   bool FHasCssBorder : 1 = false;  // the border is the style's (kept in the extra record)
   bool FTableBorder : 1 = false;   // without one, the 1-pixel border a bordered table gives
-  TColor FBkColor = clNone;  // with FHasBkColor
-  std::uint32_t FCellVSize : 27 = 0;  // content height from the last layout (at most MaxLayoutCoord)
-  std::uint32_t FVAlign : 3 = acMiddle;
-  bool FHasBkColor : 1 = false;
-  bool FWidePad : 1 = false;  // the paddings are in the extra record (see Pad)
-  std::uint32_t FColSpan : 10 = 1;  // at most MaxColSpan
-  std::uint32_t FRowSpan : 16 = 1;  // at most MaxRowSpan
-  bool FBreakBefore : 1 = false;
-  bool FBreakAfter : 1 = false;
-  bool FBreakInside : 1 = false;
+  std::uint64_t FCellVSize : 27 = 0;  // content height from the last layout (at most MaxLayoutCoord)
+  std::uint64_t FVAlign : 3 = acMiddle;
+  std::uint64_t FColSpan : 10 = 1;  // at most MaxColSpan
+  std::uint64_t FRowSpan : 16 = 1;  // at most MaxRowSpan
+  // The paddings' code in the table's list, or OwnPads: kept in the extra record.
+  std::uint64_t FPadCode : 4 = OwnPads;
+  // 0 no background colour, 1 to 6 a colour of the table's list, OwnColor: in the extra record.
+  std::uint64_t FColorCode : 3 = 0;
+  static constexpr int OwnPads = 15, OwnColor = 7;
 
   // Paddings in the order top, right, bottom, left; -1 was not given (a percentage padding is
   // kept negative until the table's padding replaces it).
-  int Pad(int side) const { return FWidePad ? Ext()->WidePad[std::size_t(side)] : FPad[std::size_t(side)]; }
+  int Pad(int side) const;
   void SetPads(const std::array<int, 4>& pads);
+  // Page breaks asked for by the style (kept in the extra record when asked).
+  void SetPageBreaks(bool before, bool after, bool inside);
 
   // The border widths, top, right, bottom, left.
   std::array<int, 4> Borders() const {
@@ -173,12 +177,9 @@ class TCellObj : public TPooled {
   // Fetches the background picture when one is named and pictures are shown (at each layout
   // until it is loaded or has failed).
   void LoadBackImage();
-  bool HasBackColor() const { return FHasBkColor; }
-  TColor BackColor() const { return FBkColor; }
-  void SetBackColor(TColor c) {
-    FBkColor = c;
-    FHasBkColor = true;
-  }
+  bool HasBackColor() const { return FColorCode != 0; }
+  TColor BackColor() const;
+  void SetBackColor(TColor c);
   // The paddings and borders across and down the cell (once finished).
   int HorzSpace() const {
     const std::array<int, 4> b = Borders();
@@ -203,8 +204,6 @@ class TCellObj : public TPooled {
 
   TCellExtra& Extra() { return FCell->MakeExtraRecord(); }
   const TCellExtra* Ext() const { return FCell->ExtraRecord(); }
-  // The paddings in a byte each; when one does not fit, all four are in the extra record.
-  std::array<std::int8_t, 4> FPad{-1, -1, -1, -1};
 };
 
 // A frame of four sides (widths and colours top, right, bottom, left), each a trapezoid between

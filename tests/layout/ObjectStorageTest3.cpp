@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 
 #include "ImageTestSupport.h"
 #include "TableTestSupport.h"
@@ -173,7 +174,67 @@ TEST(TableCellStorage, CellsFindTheirPositionAndTableWhateverTheyKeep) {
   EXPECT_EQ(300, copy->CellAt(1, 2)->Pad(3));
   EXPECT_EQ(2, copy->CellAt(0, 2)->Borders()[0]);
   if constexpr (sizeof(void*) == 8) {
-    EXPECT_LE(sizeof(TCellObj), 56u);
+    EXPECT_LE(sizeof(TCellObj), 48u);
+  }
+}
+
+// Cells keep their background colour and paddings as codes in their table's lists: the first
+// colours and sets of paddings get codes, further ones (and paddings too wide for a byte) stay in
+// the cell's extra record. Every cell reads back what it was given, so does its print copy, and
+// the table draws each cell's own colour.
+TEST(TableCellStorage, ColoursAndPaddingsByCodeOrInTheRecord) {
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body();
+  TTableBuilder tb(t);
+  tb.Table({"CELLPADDING=3"});
+  struct TGiven {
+    TCellObj* Cell;
+    TColor Color;
+    int Pad;  // all four sides; -1 for the table's
+  };
+  std::vector<TGiven> given;
+  for (int i = 0; i < 24; ++i) {
+    if (i % 6 == 0) tb.Row();
+    // Colours repeat every 10 cells (10 different ones), paddings every 20 (some too wide).
+    const TColor color = TColor(0x101010 * (i % 10 + 1));
+    const int pad = i % 20 == 19 ? 200 : i % 20 == 0 ? -1 : i % 20;
+    char style[96];
+    std::snprintf(style, sizeof style, "background-color: #%06x%s", unsigned(color),
+                  pad >= 0 ? ("; padding: " + std::to_string(pad) + "px").c_str() : "");
+    given.push_back({tb.Cell({}, style), color, pad});
+    t.Line(10, 10);
+  }
+  TBlock* block = tb.End();
+  t.Close();
+  f.Layout(900);
+  ThtmlTable* table = TableIn(block);
+  auto check = [](const TCellObj& c, const TGiven& g, const std::string& what) {
+    EXPECT_TRUE(c.HasBackColor()) << what;
+    EXPECT_EQ(g.Color, c.BackColor() & 0xFFFFFF) << what;  // without the palette flag the style adds
+    for (int side = 0; side < 4; ++side) EXPECT_EQ(g.Pad < 0 ? 3 : g.Pad, c.Pad(side)) << what << " side " << side;
+  };
+  for (std::size_t i = 0; i < given.size(); ++i) check(*given[i].Cell, given[i], "cell " + std::to_string(i));
+
+  TLayoutFixture target;
+  auto copied = block->CloneForPrint(&target.Doc);
+  ThtmlTable* copy = TableIn(static_cast<TBlock*>(copied.get()));
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    int row = -1, col = -1;
+    ASSERT_TRUE(table->CellPosition(*given[i].Cell, row, col));
+    check(*copy->CellAt(row, col), given[i], "copy of cell " + std::to_string(i));
+  }
+
+  // Each colour is filled once for each cell that has it.
+  const std::string drawn = f.Draw();
+  for (int k = 1; k <= 10; ++k) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, " #%06X\n", unsigned(0x101010 * k));
+    int cells = 0, fills = 0;
+    for (const TGiven& g : given) cells += g.Color == TColor(0x101010 * k);
+    for (std::size_t p = drawn.find(hex); p != std::string::npos; p = drawn.find(hex, p + 1))
+      fills += drawn.rfind("FillRect ", p) > drawn.rfind('\n', p - 1) || drawn.rfind('\n', p - 1) == std::string::npos;
+    EXPECT_EQ(cells, fills) << hex;
   }
 }
 
