@@ -16,5 +16,7 @@ constexpr int OpenIndentBottom = 9999999;
 // Grid positions of one table (cells and the placeholders that spans make): spans are cut back
 // so that a few attributes cannot make a huge grid.
 constexpr int MaxTableGridCells = 1000000;
+// A line height given by style is cut to this (far taller than any screen).
+constexpr int MaxLineHeight = 32767;
 
 }  // namespace korva

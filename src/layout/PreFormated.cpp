@@ -7,7 +7,7 @@
 
 namespace korva {
 
-static_assert(sizeof(TPreFormated) <= 96, "a preformatted line takes no more than a text section");
+static_assert(sizeof(TPreFormated) <= sizeof(TSection), "a preformatted line takes no more than a text section");
 
 namespace {
 // Right side of a preformatted line: far enough that nothing wraps.

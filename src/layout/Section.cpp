@@ -23,7 +23,7 @@
 
 namespace korva {
 
-static_assert(sizeof(TSection) <= 96, "a section fits a 96-byte block of the small-object pool");
+static_assert(sizeof(TSection) <= 88, "a section fits an 88-byte block of the small-object pool");
 
 namespace {
 
@@ -204,9 +204,24 @@ std::string TBreakFlags::Text(int n) const {
 
 const TTextObjectList TSection::NoObjects;
 
+TSection::TRareArena& TSection::Rares() {
+  static auto* arena = new TRareArena;  // kept to the end, as sections may outlive statics
+  return *arena;
+}
+
 TSection::TRare& TSection::Rare() {
-  if (!FRare) FRare = std::make_unique<TRare>();
+  FRare.Make();
   return *FRare;
+}
+
+void TSection::SetSectionLeft(int left) {
+  const std::int64_t offset = std::int64_t(left) - FLayoutX;
+  if (offset > SectionLeftInRare && offset <= INT16_MAX) {
+    FSectionLeftOffset = std::int16_t(offset);
+  } else {
+    Rare().WideSectionLeft = left;
+    FSectionLeftOffset = SectionLeftInRare;
+  }
 }
 
 void TSection::SetBreak(int i, bool canBreak) {
@@ -256,7 +271,7 @@ TSection::TSection(TSectionList* document, const TUrlTarget* link, const TProper
   TClearCode cc = ccNone;
   if (props.GetClear(cc)) FClearAttr = std::uint8_t(cc);
   StartRun(props, link, true);
-  FLineHeight = props.GetLineHeight(FFonts[0]->Height());
+  FLineHeight = std::int16_t(std::clamp(props.GetLineHeight(FFonts[0]->Height()), -1, MaxLineHeight));
   if (firstInBlock) {
     bool percent = false;
     int indent = props.GetTextIndent(percent);
@@ -557,7 +572,7 @@ void TSection::Finish() {
     FRare->Brk.ShrinkToFit();
     FRare->Objects.shrink_to_fit();
     if (FRare->Brk.CapacityBytes() == 0 && FRare->Objects.empty() && FRare->FirstLineIndent == 0 &&
-        FRare->FirstLinePercent == 0)
+        FRare->FirstLinePercent == 0 && FSectionLeftOffset != SectionLeftInRare)
       FRare.reset();
   }
   FFonts.ShrinkToFit();
@@ -794,7 +809,8 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     int target = FClearAttr == 1 ? l : FClearAttr == 2 ? r : std::max(l, r);
     clearY = std::max(y, target);
   }
-  FSectionLeft = indents.LeftEdgeAt(y);
+  SetSectionLeft(indents.LeftEdgeAt(y));
+  const int sectionLeft = SectionLeft();
   const int sectionRight = indents.RightEdgeAt(y);
   if (n == 0 || FFonts.Empty()) {
     FBoxHeight = clearY - y;
@@ -803,7 +819,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
   }
   const int flPercent = FRare ? FRare->FirstLinePercent : 0;
   const int fli = flPercent ? int(std::int64_t(availWidth) * flPercent / 100) : FRare ? FRare->FirstLineIndent : 0;
-  const int usable = std::min(availWidth, sectionRight - FSectionLeft);
+  const int usable = std::min(availWidth, sectionRight - sectionLeft);
   maxWidth = usable;
   for (TTextObject* o : Objects()) {
     o->SizeFor(canvas, usable);
@@ -882,7 +898,7 @@ int TSection::LayoutSection(TCanvas& canvas, int x, int y, int, int, int availWi
     line.Top = ycur;
     FinishLine(line, x, left + lineIndent, right, end >= n);
     if (overlong || line.Width > right - left - lineIndent)
-      maxWidth = std::max(maxWidth, line.Width + lineIndent + (left - FSectionLeft));
+      maxWidth = std::max(maxWidth, line.Width + lineIndent + (left - sectionLeft));
     ycur += line.Height();
     for (int p : scratch.PendingFloats) {
       if (p >= end) break;
@@ -1336,7 +1352,7 @@ int TSection::LineOfIndex(int index) const {
 }
 
 int TSection::CaretFromPoint(TCanvas&, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) {
-  if (FLines.Empty() || x < FSectionLeft) return -1;
+  if (FLines.Empty() || x < SectionLeft()) return -1;
   int li = LineAtY(y);
   if (li < 0) return -1;
   const LineRec line = Line(li);
@@ -1397,7 +1413,7 @@ bool TSection::HotSpotAt(TCanvas&, int x, int y, THotSpot& spot) {
       if (obj.HotSpotAt(x, y, spot)) return true;
   }
   int li = LineAtY(y);
-  if (li < 0 || x < FSectionLeft) return false;
+  if (li < 0 || x < SectionLeft()) return false;
   const LineRec line = Line(li);
   if (line.Ln == 0 || x < line.DrawXX || y < line.Top) return false;
   const int e = EndOfText(line);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/CompactVector.h"
+#include "core/SlotArena.h"
 #include "core/Symbols.h"
 #include "core/TokenObj.h"
 #include "layout/FontObj.h"
@@ -213,7 +214,7 @@ class TSection : public TSectionBase {
 
   // What few sections have, held apart from the rest: break flags of NOBR text, objects in the
   // text and a first-line indent.
-  struct TRare : TPooled {
+  struct TRare {
     TBreakFlags Brk;
     TTextObjectList Objects;
     int FirstLineIndent = 0;
@@ -221,6 +222,30 @@ class TSection : public TSectionBase {
     // The inline borders crossing lines, by line index, for the lines drawn since layout (null
     // until a line has some).
     std::unique_ptr<std::vector<std::pair<int, std::vector<BorderRec>>>> LineBorders;
+    int WideSectionLeft = 0;  // the section's left edge, when its offset does not fit the section
+  };
+  using TRareArena = TSlotArena<TRare, 1u << 16>;
+  static TRareArena& Rares();
+  // The rare record by its number in the arena: four bytes in the section.
+  class TRareRef {
+   public:
+    TRareRef() = default;
+    TRareRef(const TRareRef&) = delete;
+    TRareRef& operator=(const TRareRef&) = delete;
+    ~TRareRef() { reset(); }
+    explicit operator bool() const { return FNumber != 0; }
+    TRare* operator->() const { return Rares().Get(FNumber); }
+    TRare& operator*() const { return *Rares().Get(FNumber); }
+    void Make() {
+      if (!FNumber) FNumber = Rares().New();
+    }
+    void reset() noexcept {
+      Rares().Delete(FNumber);
+      FNumber = 0;
+    }
+
+   private:
+    std::uint32_t FNumber = 0;
   };
   // Justification of a line: the spaces that share the room left and that room; false when
   // the line is not justified.
@@ -238,14 +263,23 @@ class TSection : public TSectionBase {
   bool BreakNowhere() const;
   static const TTextObjectList NoObjects;
 
-  // Ordered so that the ints fill the object without holes (the first one sits in the room at
-  // the end of the base): a section takes 96 bytes.
-  int FLineHeight = -1;
+  // Ordered so that the fields fill the object without holes (the first ones sit in the room at
+  // the end of the base): a section takes 88 bytes.
+  // The line height from the style in pixels (negative: normal), cut to MaxLineHeight.
+  std::int16_t FLineHeight = -1;
+  // The section's left edge at the last layout, from the layout x (floats on the left move it);
+  // SectionLeftInRare: too far for 16 bits, kept in the rare record.
+  std::int16_t FSectionLeftOffset = 0;
+  static constexpr std::int16_t SectionLeftInRare = INT16_MIN;
+  int SectionLeft() const {
+    return FSectionLeftOffset == SectionLeftInRare ? FRare->WideSectionLeft : FLayoutX + FSectionLeftOffset;
+  }
+  void SetSectionLeft(int left);
   TSectionText BuffS;
   TSourceIndex SIndexList;
   TLineStore FLines;
-  std::unique_ptr<TRare> FRare;
   TFontList FFonts;
+  TRareRef FRare;
   // The minimum and maximum widths as last measured, when both fit 16 bits (wider text is
   // measured each time); a minimum of 0 means none.
   std::uint16_t FMinWidthCache = 0, FMaxWidthCache = 0;
@@ -256,7 +290,6 @@ class TSection : public TSectionBase {
   }
   int FLayoutX = 0;        // left x of the last layout
   int FLayoutWidth = 0;    // reported width of the last layout (see ReportedWidth)
-  int FSectionLeft = 0;
   // Number of the section among the document's sections with text, for progress reports; it
   // stops at the largest value its bits hold.
   static constexpr unsigned MaxSectionNumber = (1u << 23) - 1;

@@ -438,3 +438,35 @@ TEST(SectionTest, ElementsThatChangeNothingSeenStartNoRun) {
 
 }  // namespace
 }  // namespace korva::test
+
+namespace korva::test {
+namespace {
+
+// A section beside a left float keeps its left edge exactly however far right the float pushes
+// it (near edges in the section, far ones in its rare record): a point left of the edge is in no
+// text of the section, a point on its text is. A line height from style is cut to MaxLineHeight.
+TEST(SectionTest, LeftEdgesBesideFloatsOfAnyWidthAndCutLineHeights) {
+  for (int floatWidth : {300, 32767, 32768, 40000}) {
+    TLayoutFixture f;
+    f.Doc.AddSection(std::make_unique<TFloatBox>(&f.Doc, floatWidth, 50, false));
+    TSection* s = AddParagraph(f, u"alpha beta", "", 0);
+    f.Layout(floatWidth + 400);
+    ASSERT_EQ(1, s->LineCount()) << floatWidth;
+    const LineRec line = s->Line(0);
+    EXPECT_EQ(floatWidth, line.DrawXX) << floatWidth;
+    int xr = 0, yr = 0, h = 0;
+    bool inText = false;
+    EXPECT_EQ(-1, s->CaretFromPoint(f.Canvas, floatWidth - 1, line.Top + 1, xr, yr, h, inText)) << floatWidth;
+    EXPECT_EQ(line.Start, s->CaretFromPoint(f.Canvas, floatWidth, line.Top + 1, xr, yr, h, inText)) << floatWidth;
+  }
+  for (const char* height : {"line-height: 30px", "line-height: 32767px", "line-height: 50000px"}) {
+    TLayoutFixture f;
+    TSection* s = AddParagraph(f, u"alpha", height, 0);
+    f.Layout(300);
+    ASSERT_EQ(1, s->LineCount());
+    EXPECT_EQ(std::min(std::atoi(height + 13), MaxLineHeight), s->Line(0).Height()) << height;
+  }
+}
+
+}  // namespace
+}  // namespace korva::test
