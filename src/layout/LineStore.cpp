@@ -56,7 +56,39 @@ TLineSlot TLineStore::Unpack(std::uint64_t word) {
   return l;
 }
 
+// Narrow slots: LineHt in bits 0-11, SpaceBefore in 12-19, Descent in 20-27, FirstDraw 28,
+// Justified 29.
+namespace {
+constexpr TPackedField NarrowHeight{0, 12}, NarrowSpace{12, 8}, NarrowDescent{20, 8};
+}  // namespace
+
+bool TLineStore::Narrows(const TLineSlot& l) {
+  return NarrowHeight.Fits(l.LineHt) && NarrowSpace.Fits(l.SpaceBefore) && NarrowDescent.Fits(l.Descent);
+}
+
+TLineStore::TNarrowSlot TLineStore::Narrow(const TLineSlot& l) {
+  return {l.Start, l.Top, l.DrawXX, l.DrawWidth, l.Width,
+          std::uint32_t(NarrowHeight.Put(l.LineHt) | NarrowSpace.Put(l.SpaceBefore) | NarrowDescent.Put(l.Descent) |
+                        std::uint64_t(l.FirstDraw) << 28 | std::uint64_t(l.Justified) << 29)};
+}
+
+TLineSlot TLineStore::Widen(const TNarrowSlot& n) {
+  TLineSlot l;
+  l.Start = n.Start;
+  l.Top = n.Top;
+  l.DrawXX = n.DrawXX;
+  l.DrawWidth = n.DrawWidth;
+  l.Width = n.Width;
+  l.LineHt = NarrowHeight.Get(n.Heights);
+  l.SpaceBefore = NarrowSpace.Get(n.Heights);
+  l.Descent = std::int16_t(NarrowDescent.Get(n.Heights));
+  l.FirstDraw = (n.Heights >> 28) & 1;
+  l.Justified = (n.Heights >> 29) & 1;
+  return l;
+}
+
 TLineSlot TLineStore::Slot(int i, int top) const {
+  if (IsNarrow()) return Widen(NarrowItems()[i]);
   if (!IsSingle()) return Items()[i];
   TLineSlot l;
   if (IsPacked()) l = Unpack(FWord);
@@ -73,8 +105,11 @@ void TLineStore::Regrow(std::uint32_t capacity) {
   block->Capacity = capacity;
   auto* to = reinterpret_cast<TLineSlot*>(block + 1);
   if (FWord) {
-    std::memcpy(static_cast<void*>(to), Items(), n * sizeof(TLineSlot));
-    SmallFree(Block(), BlockBytes(Block()->Capacity));
+    if (IsNarrow())
+      for (std::uint32_t i = 0; i < n; ++i) to[i] = Widen(NarrowItems()[i]);
+    else
+      std::memcpy(static_cast<void*>(to), Items(), n * sizeof(TLineSlot));
+    SmallFree(Block(), HeldBytes());
   }
   FWord = reinterpret_cast<std::uintptr_t>(block);
 }
@@ -84,6 +119,8 @@ void TLineStore::Push(const TLineSlot& line) {
   if (IsSingle()) Clear();
   if (!FWord) {
     Regrow(4);
+  } else if (IsNarrow()) {
+    Regrow(Block()->Size + 1);
   } else if (Block()->Size == Block()->Capacity) {
     if (Block()->Capacity > std::numeric_limits<std::uint32_t>::max() / 2 / sizeof(TLineSlot))
       throw std::length_error("too many lines in one section");
@@ -93,6 +130,11 @@ void TLineStore::Push(const TLineSlot& line) {
 }
 
 void TLineStore::SetFirstDraw(int i, bool on) {
+  if (IsNarrow()) {
+    std::uint32_t& h = NarrowItems()[i].Heights;
+    h = (h & ~(std::uint32_t(1) << 28)) | std::uint32_t(on) << 28;
+    return;
+  }
   if (!IsSingle()) {
     Items()[i].FirstDraw = on;
     return;
@@ -107,7 +149,7 @@ void TLineStore::SetFirstDraw(int i, bool on) {
 }
 
 void TLineStore::Settle(int top) {
-  if (!FWord || IsSingle()) return;
+  if (!FWord || IsSingle() || IsNarrow()) return;
   const std::uint32_t n = Block()->Size;
   if (n == 0) {
     Clear();
@@ -125,17 +167,28 @@ void TLineStore::Settle(int top) {
     FWord = reinterpret_cast<std::uintptr_t>(s) | ShortTag;
     return;
   }
+  bool narrows = true;
+  for (std::uint32_t i = 0; i < n && narrows; ++i) narrows = Narrows(Items()[i]);
+  if (narrows) {
+    auto* block = static_cast<THeader*>(SmallAllocate(NarrowBytes(n)));
+    block->Size = block->Capacity = n;
+    auto* to = reinterpret_cast<TNarrowSlot*>(block + 1);
+    for (std::uint32_t i = 0; i < n; ++i) to[i] = Narrow(Items()[i]);
+    SmallFree(Block(), BlockBytes(Block()->Capacity));
+    FWord = reinterpret_cast<std::uintptr_t>(block) | NarrowTag;
+    return;
+  }
   if (n < Block()->Capacity) Regrow(n);
 }
 
 void TLineStore::Clear() {
   if (IsShort()) SmallFree(Short(), ShortBytes);
-  else if (FWord && !IsPacked()) SmallFree(Block(), BlockBytes(Block()->Capacity));
+  else if (FWord && !IsPacked()) SmallFree(Block(), HeldBytes());
   FWord = 0;
 }
 
 std::size_t TLineStore::CapacityBytes() const {
-  return IsShort() ? ShortBytes : IsPacked() ? 0 : FWord ? BlockBytes(Block()->Capacity) : 0;
+  return IsShort() ? ShortBytes : IsPacked() ? 0 : FWord ? HeldBytes() : 0;
 }
 
 }  // namespace korva

@@ -36,13 +36,14 @@ class TLineStore {
   // Line i; a line kept short gets start 0 and the given top (the section's).
   TLineSlot Slot(int i, int top) const;
   // The start of line i, and its top for the given section top.
-  int Start(int i) const { return IsSingle() ? 0 : Items()[i].Start; }
-  int Top(int i, int top) const { return IsSingle() ? top : Items()[i].Top; }
+  int Start(int i) const { return IsSingle() ? 0 : IsNarrow() ? NarrowItems()[i].Start : Items()[i].Start; }
+  int Top(int i, int top) const { return IsSingle() ? top : IsNarrow() ? NarrowItems()[i].Top : Items()[i].Top; }
   // Adds a line after the others (the store is whole again if it was short).
   void Push(const TLineSlot& line);
   void SetFirstDraw(int i, bool on);
   // Gives back unused room; a single line at start 0 and at `top` is kept short, in the store's
-  // own word when its values are small enough (no space above, the usual sizes).
+  // own word when its values are small enough (no space above, the usual sizes); more lines with
+  // the usual heights are kept in narrow slots.
   void Settle(int top);
   void Clear();
   std::size_t CapacityBytes() const;
@@ -51,21 +52,36 @@ class TLineStore {
   struct THeader {
     std::uint32_t Size, Capacity;
   };
-  // The store's word is null, a block of lines, a short line (the bytes of its slot after the
-  // start and the top, tag 2), or a single line packed into the word itself (tag 1: blocks are
-  // aligned to 8, so a pointer's low bits are free).
+  // A line in 24 bytes: heights, the space above and the descent share one word.
+  struct TNarrowSlot {
+    int Start, Top, DrawXX, DrawWidth, Width;
+    std::uint32_t Heights;  // LineHt (12 bits), SpaceBefore (8), Descent (8), FirstDraw, Justified
+  };
+  static bool Narrows(const TLineSlot& line);
+  static TNarrowSlot Narrow(const TLineSlot& line);
+  static TLineSlot Widen(const TNarrowSlot& line);
+  // The store's word is null, a block of lines, a block of narrow lines (tag 4), a short line
+  // (the bytes of its slot after the start and the top, tag 2), or a single line packed into the
+  // word itself (tag 1). Blocks are aligned to 8, so a pointer's low three bits are free.
   static constexpr std::size_t ShortOffset = 2 * sizeof(int), ShortBytes = sizeof(TLineSlot) - ShortOffset;
-  static constexpr std::uintptr_t TagMask = 3, PackedTag = 1, ShortTag = 2;
+  static constexpr std::uintptr_t TagMask = 7, PackedTag = 1, ShortTag = 2, NarrowTag = 4;
   bool IsPacked() const { return (FWord & PackedTag) != 0; }
-  bool IsShort() const { return (FWord & TagMask) == ShortTag; }
-  bool IsSingle() const { return (FWord & TagMask) != 0; }
+  bool IsShort() const { return !IsPacked() && (FWord & TagMask) == ShortTag; }
+  bool IsSingle() const { return IsPacked() || IsShort(); }
+  bool IsNarrow() const { return !IsPacked() && (FWord & TagMask) == NarrowTag; }
   unsigned char* Short() const { return reinterpret_cast<unsigned char*>(FWord & ~ShortTag); }
   // The packed form of a line, or 0 when one of its values does not fit.
   static std::uint64_t Pack(const TLineSlot& line);
   static TLineSlot Unpack(std::uint64_t word);
-  THeader* Block() const { return reinterpret_cast<THeader*>(FWord); }
+  // The block of either kind.
+  THeader* Block() const { return reinterpret_cast<THeader*>(FWord & ~NarrowTag); }
   TLineSlot* Items() const { return reinterpret_cast<TLineSlot*>(Block() + 1); }
+  TNarrowSlot* NarrowItems() const { return reinterpret_cast<TNarrowSlot*>(Block() + 1); }
   static std::size_t BlockBytes(std::uint32_t capacity) { return sizeof(THeader) + capacity * sizeof(TLineSlot); }
+  static std::size_t NarrowBytes(std::uint32_t capacity) {
+    return sizeof(THeader) + capacity * sizeof(TNarrowSlot);
+  }
+  std::size_t HeldBytes() const { return IsNarrow() ? NarrowBytes(Block()->Capacity) : BlockBytes(Block()->Capacity); }
   // Moves the lines into a whole block with room for `capacity` lines.
   void Regrow(std::uint32_t capacity);
 

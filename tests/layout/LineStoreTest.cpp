@@ -1,4 +1,4 @@
-// The lines of a text section: a single line at the section's start and top kept short, others
+// The lines of a text section: a single line at the section's start and top kept short, usual lines narrow, others
 // whole, through layout passes that add, settle and start over.
 #include <gtest/gtest.h>
 
@@ -120,6 +120,65 @@ TEST(LineStoreTest, UsualSingleLinesArePackedAndOthersKeptShort) {
     }
     store.Push(MakeLine(0, 0, 1));  // a new pass starts over
     EXPECT_EQ(1, store.Count()) << what;
+  }
+}
+
+// Lines of usual heights are kept in 24-byte slots once settled; one value past what a narrow
+// slot holds (or below 0) keeps all of them whole. Either way every line reads back, marks set
+// afterwards stick, and a new pass starts from whole lines.
+TEST(LineStoreTest, UsualLinesAreKeptNarrow) {
+  TLineSlot usual;
+  usual.SpaceBefore = 255;
+  usual.LineHt = 4095;
+  usual.Descent = 255;
+  usual.DrawXX = -70000;  // the places and widths keep their full range
+  usual.DrawWidth = 1 << 30;
+  usual.Width = 123456;
+  using TSet = void (*)(TLineSlot&, int);
+  const std::pair<const char*, TSet> fields[] = {
+      {"space before", [](TLineSlot& l, int d) { l.SpaceBefore += d; }},
+      {"height", [](TLineSlot& l, int d) { l.LineHt += d; }},
+      {"descent", [](TLineSlot& l, int d) { l.Descent = std::int16_t(l.Descent + d); }},
+  };
+  std::vector<std::pair<std::string, TLineSlot>> odd = {{"none", usual}};
+  for (const auto& [name, set] : fields) {
+    TLineSlot over = usual, negative = TLineSlot{};
+    set(over, 1);
+    set(negative, -1);
+    odd.push_back({std::string(name) + " one too large", over});
+    odd.push_back({std::string(name) + " below 0", negative});
+  }
+  for (std::size_t k = 0; k < odd.size(); ++k) {
+    for (int count : {2, 3, 9}) {
+      const std::string what = odd[k].first + ", " + std::to_string(count) + " lines";
+      TLineStore store;
+      std::vector<TLineSlot> lines;
+      for (int i = 0; i < count; ++i) {
+        TLineSlot l = i == count / 2 ? odd[k].second : usual;
+        l.Start = i * 5;
+        l.Top = 100 + i * 20;
+        l.FirstDraw = i % 2 == 0;
+        l.Justified = i % 3 == 0;
+        lines.push_back(l);
+        store.Push(l);
+      }
+      store.Settle(100);
+      EXPECT_EQ(8u + (k == 0 ? 24u : 32u) * unsigned(count), store.CapacityBytes()) << what;
+      ASSERT_EQ(count, store.Count()) << what;
+      for (int i = 0; i < count; ++i) {
+        ExpectSame(lines[std::size_t(i)], store.Slot(i, 100), what + " line " + std::to_string(i));
+        EXPECT_EQ(lines[std::size_t(i)].Start, store.Start(i)) << what;
+        EXPECT_EQ(lines[std::size_t(i)].Top, store.Top(i, 100)) << what;
+      }
+      lines.back().FirstDraw = !lines.back().FirstDraw;
+      store.SetFirstDraw(count - 1, lines.back().FirstDraw);
+      EXPECT_EQ(lines.back().FirstDraw, store.Slot(count - 1, 100).FirstDraw) << what;
+      EXPECT_EQ(lines.front().FirstDraw, store.Slot(0, 100).FirstDraw) << what;
+      store.Push(lines.front());  // more lines after settling: whole again, nothing lost
+      ASSERT_EQ(count + 1, store.Count()) << what;
+      ExpectSame(lines[0], store.Slot(count, 100), what + " added");
+      ExpectSame(lines[1], store.Slot(1, 100), what + " kept");
+    }
   }
 }
 
