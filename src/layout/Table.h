@@ -80,7 +80,7 @@ class ThtmlTable : public TSectionBase {
   ThtmlTable(TSectionList* document, const ThtmlTable& source);
   ~ThtmlTable() override;
 
-  // The fields are ordered so that they pack: the table takes 160 bytes.
+  // The fields are ordered so that they pack: the table takes 176 bytes.
   TCompactVector<std::unique_ptr<TCellList>> FRows;
   TCompactVector<TColObj> FColInfo;
   // Column widths from the last layout, and row heights (found for those widths).
