@@ -109,7 +109,7 @@ TImageObj::~TImageObj() {
   if (TAnimatedGif* gif = Gif()) Document->RemoveAnimatedImage(gif);
   // The pending list holds the object itself, the hover tracking its mouse-feedback part.
   Document->ForgetObject(static_cast<const void*>(this));
-  Document->ForgetObject(static_cast<const TMouseFeedback*>(this));
+  Document->ForgetObject(static_cast<const TTextObject*>(this));
   if (FOwnsFetch) Document->ReleaseImage(ImageCacheKey(SourceName));
 }
 

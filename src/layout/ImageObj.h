@@ -18,7 +18,7 @@ class TAttributeList;
 class TFormControlObj;
 class TMapItem;
 
-class TImageObj : public TFloatingObj, public TMouseFeedback {
+class TImageObj : public TFloatingObj {
  public:
   // From an IMG element's attributes; texts are in the document's code page `codePage`.
   TImageObj(TSectionList* document, const TAttributeList& attributes, int textIndex, unsigned codePage = 1252);

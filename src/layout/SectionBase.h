@@ -18,6 +18,7 @@ class TSectionList;
 class IndentManager;
 class TFloatingObj;
 class TFormControlObj;
+class TTextObject;
 class TDumpWriter;
 
 // A run of a link's text, as the document's link list holds it: the document switches every
@@ -40,13 +41,6 @@ class TLinkRun : public TPooled {
   ~TLinkRun() = default;  // deleted as the record it is part of
 };
 
-// An object that shows mouse feedback: state 0 none, 1 hover, 2 pressed (ACTIVE images).
-class TMouseFeedback {
- public:
-  virtual ~TMouseFeedback() = default;
-  virtual void SetMouseState(int state) = 0;
-};
-
 // What lies under a point: the link (when IsLink), the form control, the title to show as a tool
 // tip, and the objects the document's hover tracking switches.
 struct THotSpot {
@@ -56,7 +50,7 @@ struct THotSpot {
   std::string Title;
   bool HasTitle = false;
   TLinkRun* LinkRun = nullptr;      // a font run of the link under the point
-  TMouseFeedback* Image = nullptr;  // the image under the point
+  TTextObject* Image = nullptr;     // the image under the point (it shows mouse feedback)
 };
 
 // The object at a character position (placeholder characters 4 and 2).

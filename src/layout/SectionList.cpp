@@ -256,7 +256,7 @@ void TSectionList::SetLinkHover(const TLinkRun* link, bool on) {
 
 bool TSectionList::DocHotSpotAt(TCanvas& canvas, int x, int y, THotSpot& spot) {
   TLinkRun* oldLink = FActiveLink;
-  TMouseFeedback* oldImage = FActiveImage;
+  TTextObject* oldImage = FActiveImage;
   FActiveLink = nullptr;
   FActiveImage = nullptr;
   spot = THotSpot{};

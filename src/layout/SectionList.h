@@ -132,7 +132,7 @@ class TSectionList : public TCell,
   TColor FLinkColor = clBlue, FVisitedColor = clPurple, FHoverColor = clBlue;
   std::string FPreFontName;
   TLinkRun* FActiveLink = nullptr;
-  TMouseFeedback* FActiveImage = nullptr;
+  TTextObject* FActiveImage = nullptr;
   // Every run of the link goes into or out of its hover state.
   void SetLinkHover(const TLinkRun* link, bool on);
 

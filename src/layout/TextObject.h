@@ -59,6 +59,8 @@ class TTextObject : public TIDObject {
   }
   // The index of the object's placeholder in its section's text.
   int TextIndex() const { return FTextIndex; }
+  // Mouse feedback: 0 none, 1 hover, 2 pressed (ACTIVE images show it).
+  virtual void SetMouseState(int state) { (void)state; }
   // The placeholder moved (characters before it were dropped).
   virtual void SetTextIndex(int index) { FTextIndex = index; }
   virtual void DumpObj(TDumpWriter& out, int depth) const;

@@ -597,7 +597,7 @@ TEST(ImageHotSpot, MapsServerSideMapsAndTitles) {
   EXPECT_EQ(spot.Link.Url(), "u?5,7");
   EXPECT_EQ(spot.Link.Target(), "frame");
   EXPECT_EQ(spot.Title, "alt");
-  EXPECT_EQ(spot.Image, static_cast<TMouseFeedback*>(img.get()));
+  EXPECT_EQ(spot.Image, static_cast<TTextObject*>(img.get()));
   // Outside any link only the title is there.
   spot = {};
   EXPECT_FALSE(ImageHotSpot(*img, nullptr, 5, 7, nullptr, spot));

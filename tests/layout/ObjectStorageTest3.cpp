@@ -303,7 +303,7 @@ TEST(ImageStorage, SizesAndSpacesKeepTheirLimits) {
   EXPECT_TRUE(c->LinkBorder);
   if constexpr (sizeof(void*) == 8) {
     // The image is its own object in the text (its place, placeholder index and link included).
-    EXPECT_LE(sizeof(TImageObj), 136u);
+    EXPECT_LE(sizeof(TImageObj), 128u);
   }
 }
 
