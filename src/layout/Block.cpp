@@ -15,8 +15,8 @@
 namespace korva {
 
 // Pages hold blocks by the ten thousand: their size is watched (64-bit builds).
-static_assert(sizeof(void*) != 8 || sizeof(TBlock) <= 160, "TBlock grew");
-static_assert(sizeof(void*) != 8 || sizeof(THRBlock) <= 176, "THRBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(TBlock) <= 152, "TBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(THRBlock) <= 168, "THRBlock grew");
 
 namespace {
 
@@ -382,12 +382,12 @@ TBlock::TBlock(TSectionList* document, const TBlock& s)
       FBlockColor(s.FBlockColor),
       FBoxValues(s.FBoxValues),
       FLaidWidth(s.FLaidWidth),
+      FTag(s.FTag),
       FInnerCell(this),
       FCachedMarginLeft(s.FCachedMarginLeft),
       FBlockContentBottom(s.FBlockContentBottom),
       FContentLeft(s.FContentLeft),
       FBoxTopY(s.FBoxTopY),
-      FTag(s.FTag),
       FCachedMarginRight(s.FCachedMarginRight),
       FBoxBorderStyle(s.FBoxBorderStyle),
       FFloatMode(s.FFloatMode),
@@ -640,13 +640,17 @@ void TBlock::DropRawBox() {
 }
 
 void TBlock::ContentMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {
-  int pass = FDocument ? FDocument->LayoutCounter() : -1;
-  if (pass < 0 || pass != FMinMaxPass) {
-    FInnerCell->MeasureMinMax(canvas, FContentMin, FContentMax);
-    FMinMaxPass = pass;
+  const int pass = FDocument ? FDocument->LayoutCounter() : -1;
+  if (pass >= 0 && pass == FMinMaxPass) {
+    minWidth = FContentMin;
+    maxWidth = FContentMax;
+    return;
   }
-  minWidth = FContentMin;
-  maxWidth = FContentMax;
+  FInnerCell->MeasureMinMax(canvas, minWidth, maxWidth);
+  const bool fits = minWidth >= 0 && minWidth <= UINT16_MAX && maxWidth >= 0 && maxWidth <= UINT16_MAX;
+  FContentMin = fits ? std::uint16_t(minWidth) : 0;
+  FContentMax = fits ? std::uint16_t(maxWidth) : 0;
+  FMinMaxPass = fits ? pass : -1;
 }
 
 void TBlock::MeasureMinMax(TCanvas& canvas, int& minWidth, int& maxWidth) {

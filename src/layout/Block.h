@@ -151,6 +151,12 @@ class TBlock : public TSectionBase {
   TColor FBlockColor = clBlack;
   TPackedBox FBoxValues;
   int FLaidWidth = 0;
+
+ protected:
+  // The tag, then "." and the class when there is one; blocks alike share the text.
+  TSharedText FTag;
+
+ public:
   [[no_unique_address]] TEmbedded<TBlockCell> FInnerCell;  // the content, held in place
 
  protected:
@@ -182,10 +188,10 @@ class TBlock : public TSectionBase {
   int FCharCount = 0;
 
  protected:
-  // The tag, then "." and the class when there is one; blocks alike share the text.
-  TSharedText FTag;
+  // The content's minimum and maximum widths, cached for one layout pass when both fit 16 bits
+  // (wider content is measured each time).
   int FMinMaxPass = -1;  // layout counter of the cached content widths
-  int FContentMin = 0, FContentMax = 0;
+  std::uint16_t FContentMin = 0, FContentMax = 0;
   std::int16_t FCachedMarginRight = 0;
 
  public:

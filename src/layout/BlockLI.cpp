@@ -6,7 +6,7 @@
 
 namespace korva {
 
-static_assert(sizeof(void*) != 8 || sizeof(TBlockLI) <= 176, "TBlockLI grew");
+static_assert(sizeof(void*) != 8 || sizeof(TBlockLI) <= 168, "TBlockLI grew");
 
 namespace {
 

@@ -68,7 +68,7 @@ class TBlockLI : public TBlock {
   TItemExtra* ItemRecord() const { return reinterpret_cast<TItemExtra*>(FFontOrExtra - 1); }
   const TMyFont* FontPointer() const { return reinterpret_cast<const TMyFont*>(FFontOrExtra); }
   // One word for two pointers: the marker font, or (with the low bit set) the record, owned
-  // here, which then holds the font's pointer. (The item takes 176 bytes.)
+  // here, which then holds the font's pointer. (The item takes 168 bytes.)
   std::uintptr_t FFontOrExtra = 0;
 };
 

@@ -13,8 +13,8 @@
 
 namespace korva {
 
-static_assert(sizeof(void*) != 8 || sizeof(TTableBlock) <= 192, "TTableBlock grew");
-static_assert(sizeof(void*) != 8 || sizeof(TTableAndCaptionBlock) <= 184, "TTableAndCaptionBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(TTableBlock) <= 184, "TTableBlock grew");
+static_assert(sizeof(void*) != 8 || sizeof(TTableAndCaptionBlock) <= 176, "TTableAndCaptionBlock grew");
 
 namespace {
 

@@ -51,8 +51,11 @@ TEST(SlotArena, NumbersNameObjectsThatStayWhereTheyAre) {
   std::set<std::uint32_t> again;
   for (std::size_t k = 0; k < freed.size(); ++k) again.insert(arena.New(-1));
   EXPECT_EQ(freed, again);
-  for (int i = 0; i < n; ++i)
-    if (i % 3) EXPECT_EQ(i, arena.Get(numbers[std::size_t(i)])->Value);
+  for (int i = 0; i < n; ++i) {
+    if (i % 3 != 0) {
+      EXPECT_EQ(i, arena.Get(numbers[std::size_t(i)])->Value);
+    }
+  }
   for (std::uint32_t a : again) arena.Delete(a);
   for (int i = 0; i < n; ++i)
     if (i % 3) arena.Delete(numbers[std::size_t(i)]);

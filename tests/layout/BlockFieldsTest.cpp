@@ -214,6 +214,28 @@ TEST(PackedBoxTest, WideBoxesCopyAndGoBackInPlace) {
 namespace korva::test {
 namespace {
 
+// A block's content widths are kept for a layout pass when they fit 16 bits; wider content is
+// measured each time. Either way the block answers its content's widths, again and again.
+TEST(BlockFields, ContentWidthsOfAnySizeComeBackWithinAPass) {
+  for (const auto& [minWidth, maxWidth] : {std::pair{10, 20}, std::pair{65535, 65535}, std::pair{70000, 90000},
+                                           std::pair{300, 2000000}}) {
+    TLayoutFixture f;
+    TTreeBuilder t(f);
+    t.Body("margin: 0");
+    TBlock* b = t.Open("div", "margin: 0");
+    t.Line(minWidth, maxWidth);
+    t.Close();
+    t.Close();
+    f.Layout(500);
+    for (int i = 0; i < 3; ++i) {
+      int mn = -1, mx = -1;
+      b->MeasureMinMax(f.Canvas, mn, mx);
+      EXPECT_EQ(minWidth, mn) << maxWidth << " call " << i;
+      EXPECT_EQ(maxWidth, mx) << maxWidth << " call " << i;
+    }
+  }
+}
+
 // A box with a percentage keeps its prepared values for every layout: alone, or in the extra
 // record once the block makes one (a relative offset, a large stack level, a long tag), whether
 // the record comes before the values or after. Each way the block lays out as a plain one
