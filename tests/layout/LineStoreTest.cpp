@@ -37,6 +37,33 @@ void ExpectSame(const TLineSlot& a, const TLineSlot& b, const std::string& what)
   EXPECT_EQ(a.Justified, b.Justified) << what;
 }
 
+// A field of a line that a compact form keeps in fewer bits, and a way to change it.
+struct TLineField {
+  const char* Name;
+  void (*Add)(TLineSlot& line, int delta);
+};
+const TLineField SpaceField{"space before", [](TLineSlot& l, int d) { l.SpaceBefore += d; }};
+const TLineField HeightField{"height", [](TLineSlot& l, int d) { l.LineHt += d; }};
+const TLineField XField{"x", [](TLineSlot& l, int d) { l.DrawXX += d; }};
+const TLineField DrawWidthField{"draw width", [](TLineSlot& l, int d) { l.DrawWidth += d; }};
+const TLineField WidthField{"width", [](TLineSlot& l, int d) { l.Width += d; }};
+const TLineField DescentField{"descent", [](TLineSlot& l, int d) { l.Descent = std::int16_t(l.Descent + d); }};
+
+// Lines that a compact form cannot keep: each field one past its largest value in `largest`,
+// and each field below 0.
+std::vector<std::pair<std::string, TLineSlot>> PastTheLimits(const TLineSlot& largest,
+                                                              std::initializer_list<TLineField> fields) {
+  std::vector<std::pair<std::string, TLineSlot>> out;
+  for (const TLineField& f : fields) {
+    TLineSlot over = largest, negative = TLineSlot{};
+    f.Add(over, 1);
+    f.Add(negative, -1);
+    out.push_back({std::string(f.Name) + " one too large", over});
+    out.push_back({std::string(f.Name) + " below 0", negative});
+  }
+  return out;
+}
+
 // Every line reads back whole, before and after settling, through growth; a single line is kept
 // short only when it starts the text at the section's top; marks set afterwards stick; a new
 // pass after a short line starts over.
@@ -86,23 +113,9 @@ TEST(LineStoreTest, UsualSingleLinesArePackedAndOthersKeptShort) {
   usual.Width = 16383;
   usual.Descent = 63;
   usual.Justified = true;
-  using TSet = void (*)(TLineSlot&, int);
-  const std::pair<const char*, TSet> fields[] = {
-      {"space before", [](TLineSlot& l, int d) { l.SpaceBefore += d; }},
-      {"height", [](TLineSlot& l, int d) { l.LineHt += d; }},
-      {"x", [](TLineSlot& l, int d) { l.DrawXX += d; }},
-      {"draw width", [](TLineSlot& l, int d) { l.DrawWidth += d; }},
-      {"width", [](TLineSlot& l, int d) { l.Width += d; }},
-      {"descent", [](TLineSlot& l, int d) { l.Descent = std::int16_t(l.Descent + d); }},
-  };
   std::vector<std::pair<std::string, TLineSlot>> cases = {{"the largest values", usual}, {"all 0", TLineSlot{}}};
-  for (const auto& [name, set] : fields) {
-    TLineSlot over = usual, negative = TLineSlot{};
-    set(over, 1);
-    set(negative, -1);
-    cases.push_back({std::string(name) + " one too large", over});
-    cases.push_back({std::string(name) + " below 0", negative});
-  }
+  for (auto& c : PastTheLimits(usual, {SpaceField, HeightField, XField, DrawWidthField, WidthField, DescentField}))
+    cases.push_back(c);
   for (std::size_t k = 0; k < cases.size(); ++k) {
     const auto& [what, line] = cases[k];
     const bool packed = k < 2;
@@ -134,20 +147,8 @@ TEST(LineStoreTest, UsualLinesAreKeptNarrow) {
   usual.DrawXX = -70000;  // the places and widths keep their full range
   usual.DrawWidth = 1 << 30;
   usual.Width = 123456;
-  using TSet = void (*)(TLineSlot&, int);
-  const std::pair<const char*, TSet> fields[] = {
-      {"space before", [](TLineSlot& l, int d) { l.SpaceBefore += d; }},
-      {"height", [](TLineSlot& l, int d) { l.LineHt += d; }},
-      {"descent", [](TLineSlot& l, int d) { l.Descent = std::int16_t(l.Descent + d); }},
-  };
   std::vector<std::pair<std::string, TLineSlot>> odd = {{"none", usual}};
-  for (const auto& [name, set] : fields) {
-    TLineSlot over = usual, negative = TLineSlot{};
-    set(over, 1);
-    set(negative, -1);
-    odd.push_back({std::string(name) + " one too large", over});
-    odd.push_back({std::string(name) + " below 0", negative});
-  }
+  for (auto& c : PastTheLimits(usual, {SpaceField, HeightField, DescentField})) odd.push_back(c);
   for (std::size_t k = 0; k < odd.size(); ++k) {
     for (int count : {2, 3, 9}) {
       const std::string what = odd[k].first + ", " + std::to_string(count) + " lines";
