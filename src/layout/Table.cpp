@@ -292,13 +292,13 @@ void ThtmlTable::Initialize() {
       if (c) cells.push_back(std::move(c));
     row->FCells = std::move(cells);
     for (auto& c : row->FCells) {
+      if (c->FCell->Table() != this) c->MoveToTable(this);
       const TRowStyle* style = row->FStyle.get();
       if (!c->HasBackColor() && style && style->HasBackColor) c->SetBackColor(style->BackColor);
       c->Finish(FCellPadding, FTableBorderWidth > 0);
       if (c->BackImageName().empty() && style && style->BackImage)
         c->SetBackImage(style->BackImage->Name, style->BackImage->Pos);
       if (FHasBackColor && !c->HasBackColor()) c->SetBackColor(FBackColor);
-      c->FCell->SetTable(this);
       ++realCells;
     }
     // The cells have what they take from the row.

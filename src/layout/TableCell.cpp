@@ -245,6 +245,16 @@ void TCellObj::SetBackColor(TColor c) {
   }
 }
 
+void TCellObj::MoveToTable(ThtmlTable* table) {
+  const bool hasColor = HasBackColor();
+  const TColor color = BackColor();
+  const std::array<int, 4> pads{Pad(0), Pad(1), Pad(2), Pad(3)};
+  FCell->SetTable(table);
+  FColorCode = 0;
+  if (hasColor) SetBackColor(color);
+  SetPads(pads);
+}
+
 void TCellObj::SetPageBreaks(bool before, bool after, bool inside) {
   if (!before && !after && !inside && !Ext()) return;
   TCellExtra& e = Extra();

@@ -150,6 +150,9 @@ class TCellObj : public TPooled {
   void SetPads(const std::array<int, 4>& pads);
   // Page breaks asked for by the style (kept in the extra record when asked).
   void SetPageBreaks(bool before, bool after, bool inside);
+  // Makes the cell one of `table` (its colour and paddings are coded again in the new table's
+  // lists).
+  void MoveToTable(ThtmlTable* table);
 
   // The border widths, top, right, bottom, left.
   std::array<int, 4> Borders() const {

@@ -238,6 +238,37 @@ TEST(TableCellStorage, ColoursAndPaddingsByCodeOrInTheRecord) {
   }
 }
 
+// A cell made for one table and placed in another is coded again in its new table's lists when
+// that table is set up: it keeps its colour and paddings.
+TEST(TableCellStorage, ACellMadeForAnotherTableKeepsItsColourAndPaddings) {
+  TLayoutFixture f;
+  TTreeBuilder t(f);
+  t.Body();
+  TTableBuilder a(t);
+  a.Table();
+  for (int k = 1; k <= 3; ++k) {
+    a.Cell({}, "background-color: #" + std::string(6, char('0' + k)) + "; padding: " + std::to_string(k) + "px");
+    t.Line(10, 10);
+  }
+  ThtmlTable* first = TableIn(a.End());
+  TTableBuilder b(t);
+  b.Table();
+  TCellList* row = b.Row();
+  const TAttributeList attrs;
+  TProperties& p = f.Push("td", "background-color: #333333; padding: 3px 4px");
+  TCellObj* moved = row->Add(std::make_unique<TCellObj>(&f.Doc, p, &attrs, acMiddle, first));
+  f.Pop("td");
+  b.Cell({}, "background-color: #777777");
+  t.Line(10, 10);
+  ThtmlTable* second = TableIn(b.End());
+  t.Close();
+  f.Layout(500);
+  EXPECT_EQ(second, moved->FCell->Table());
+  EXPECT_EQ(TColor(0x333333), moved->BackColor() & 0xFFFFFF);
+  EXPECT_EQ(3, moved->Pad(0));
+  EXPECT_EQ(4, moved->Pad(1));
+}
+
 TEST(TableCellStorage, CellsSpanningIntoTheClipAreDrawn) {
   // Drawing starts at the first row in view, moved up to the first row of a cell spanning into
   // it: the tall cell's background is drawn though its own row is above the clip.
