@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/Attributes.h"
+#include "core/SmallObjectPool.h"
 #include "images/AnimatedGif.h"
 #include "images/BitmapCache.h"
 #include "layout/IndentManager.h"
@@ -286,30 +287,37 @@ bool TPackedBox::Encode(int value, std::int16_t& code, std::array<int, 2>& pal, 
   return false;
 }
 
-static_assert(sizeof(TBoxValues*) <= sizeof(std::array<int, 2>), "the record's address takes the kept values' place");
+static_assert(sizeof(int*) <= sizeof(std::array<int, 2>), "the record's address takes the kept values' place");
 static_assert(BoxCount < 31, "a box's slots and its wide mark fit the mask");
 static_assert(sizeof(TPackedBox) <= 24, "a box takes 24 bytes");
 
-TBoxValues* TPackedBox::WideValues() const {
-  TBoxValues* wide = nullptr;
+int* TPackedBox::WideValues() const {
+  int* wide = nullptr;
   std::memcpy(&wide, Pal.data(), sizeof wide);
   return wide;
 }
 
 void TPackedBox::SetWide(const TBoxValues& values) {
-  if (IsWide()) {
-    *WideValues() = values;
-    return;
+  std::uint32_t mask = 0;
+  for (std::size_t i = 0; i < values.V.size(); ++i)
+    if (values.V[i] != Decode(UsualCode(i))) mask |= 1u << i;
+  const int count = std::popcount(mask);
+  int* wide = IsWide() && WideCount() == count ? WideValues() : nullptr;
+  if (!wide) {
+    wide = static_cast<int*>(SmallAllocate(std::size_t(count) * sizeof(int)));
+    DropWide();
+    std::memcpy(Pal.data(), &wide, sizeof wide);
   }
-  TBoxValues* wide = new TBoxValues(values);
-  FMask = WideBit;
+  FMask = WideBit | mask;
   FCodes = {};
-  std::memcpy(Pal.data(), &wide, sizeof wide);
+  int k = 0;
+  for (std::size_t i = 0; i < values.V.size(); ++i)
+    if (mask & (1u << i)) wide[k++] = values.V[i];
 }
 
 void TPackedBox::DropWide() {
   if (!IsWide()) return;
-  delete WideValues();
+  SmallFree(WideValues(), std::size_t(WideCount()) * sizeof(int));
   FMask = 0;
   FCodes = {};
   Pal = {};
@@ -318,7 +326,7 @@ void TPackedBox::DropWide() {
 TPackedBox& TPackedBox::operator=(const TPackedBox& o) {
   if (this == &o) return *this;
   if (o.IsWide()) {
-    SetWide(*o.WideValues());
+    SetWide(o.Values());
   } else {
     DropWide();
     FMask = o.FMask;
@@ -371,9 +379,11 @@ void TPackedBox::Set(int propIndex, int value) {
 }
 
 TBoxValues TPackedBox::Values() const {
-  if (IsWide()) return *WideValues();
   TBoxValues r;
-  for (std::size_t i = 0; i < r.V.size(); ++i) r.V[i] = Decode(CodeAt(i));
+  if (IsWide())
+    for (std::size_t i = 0; i < r.V.size(); ++i) r.V[i] = WideAt(i);
+  else
+    for (std::size_t i = 0; i < r.V.size(); ++i) r.V[i] = Decode(CodeAt(i));
   return r;
 }
 

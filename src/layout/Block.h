@@ -51,8 +51,9 @@ struct TBlockImage {
 
 // A block's converted box values in 2 bytes each: pixels that fit and the usual sentinels stay
 // in place, and up to two other values (colours: the background's and the borders') are kept
-// once beside them; a box with more keeps all of its values apart, in a record whose address
-// takes the place of the two kept values (the first code then says so).
+// once beside them. A box with more is wide: the values that differ from the usual ones are kept
+// apart as full integers, in a record of the small-object pool whose address takes the place of
+// the two kept values; the mask still tells which slots they are.
 // Reads answer the full integers; `const TBoxValues& b = box;` copies them out once.
 class TPackedBox {
  public:
@@ -63,8 +64,8 @@ class TPackedBox {
   ~TPackedBox() { DropWide(); }
 
   int Get(int propIndex) const {
-    if (IsWide()) return (*WideValues())[propIndex];
     const std::size_t slot = std::size_t(propIndex - BoxFirst);
+    if (IsWide()) return WideAt(slot);
     return Decode(CodeAt(slot));
   }
   void Set(int propIndex, int value);
@@ -123,14 +124,19 @@ class TPackedBox {
       default: return Pal[std::size_t(code - CodePal0)];
     }
   }
-  // The record of a wide box (only while IsWide()).
-  TBoxValues* WideValues() const;
-  // Keeps `values` apart, in the record (made when there is none).
+  // The record of a wide box (only while IsWide()): one integer for each slot of the mask.
+  int* WideValues() const;
+  int WideCount() const { return std::popcount(FMask & ~WideBit); }
+  int WideAt(std::size_t slot) const {
+    const std::uint32_t bit = 1u << slot;
+    return FMask & bit ? WideValues()[std::popcount(FMask & ~WideBit & (bit - 1))] : Decode(UsualCode(slot));
+  }
+  // Keeps the values of `values` that differ from the usual ones apart, in a record.
   void SetWide(const TBoxValues& values);
   // Frees the record; the codes are then all 0.
   void DropWide();
 
-  std::uint32_t FMask = 0;  // the slots whose codes are kept, and WideBit
+  std::uint32_t FMask = 0;  // the slots whose codes (or, when wide, values) are kept, and WideBit
   std::array<std::int16_t, Inline> FCodes{};
   std::array<int, 2> Pal{};  // the kept values, or the address of the record of a wide box
 };

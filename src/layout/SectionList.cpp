@@ -319,7 +319,10 @@ int TSectionList::DoLayout(TCanvas& canvas, int width, int availHeight, int& scr
     if (!FIsCopy) gif->SetRunning(true);
   }
   if (!FIsCopy && FHost->Showing()) ParkFormControlsNotShown(*this);
-  if (!FIsCopy && FPositionList.empty()) CollectSections();
+  if (!FIsCopy && FPositionList.empty()) {
+    CollectSections();
+    FPositionList.shrink_to_fit();  // kept as long as the page: no room for growth
+  }
   if (!FIsCopy) StartAnimationTimer();
   return FDocHeight;
 }

@@ -225,6 +225,27 @@ TEST(PackedBoxTest, EveryValueReadsBackAsStored) {
   box = all;
   EXPECT_TRUE(box.IsWide());
   EXPECT_EQ(all, TBoxValues(box));
+
+  // A wide box keeps only the values that differ from the usual ones: a place going to or from
+  // its usual value changes the record's size, and a copy is its own.
+  TBoxValues some = usual;
+  for (int pi : {piMarginTop, piMarginLeft, piPaddingTop, piPaddingLeft, piBorderTopWidth, piBorderLeftWidth, piHeight})
+    some[pi] = pi + 1;
+  some[piBorderColor] = 0x00123456;
+  box = some;
+  EXPECT_TRUE(box.IsWide());
+  EXPECT_EQ(some, box.Values());
+  TPackedBox wideCopy = box;
+  for (int pi : {piMarginTop, piWidth, piBorderColor, piPaddingRight}) {
+    const int old = some[pi];
+    box[pi] = pi == piWidth ? 1 << 20 : pi == piBorderColor ? int(clNone) : 0;
+    some[pi] = box[pi];
+    EXPECT_TRUE(box.IsWide()) << pi;
+    EXPECT_EQ(some, box.Values()) << pi;
+    EXPECT_EQ(old, wideCopy[pi]) << pi;
+  }
+  wideCopy = box;
+  EXPECT_EQ(some, wideCopy.Values());
   if constexpr (sizeof(void*) == 8) {
     EXPECT_LE(sizeof(TBlock), 248u);
   }
