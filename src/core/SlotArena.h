@@ -36,7 +36,9 @@ class TSlotArena {
   // The largest number the arena gives; beyond it New throws std::bad_alloc.
   static constexpr std::uint32_t MaxNumber = MaxChunks * SlotsPerChunk - 1;
 
-  TSlotArena() = default;
+  // The chunk table is not cleared: only its first FChunkCount entries are read, so the pages of
+  // a large table that no chunk reaches are never touched and take no memory.
+  TSlotArena() {}
   TSlotArena(const TSlotArena&) = delete;
   TSlotArena& operator=(const TSlotArena&) = delete;
   // Objects still in the arena are not destroyed: their memory goes with it.
@@ -123,7 +125,7 @@ class TSlotArena {
   }
 
   mutable std::mutex FLock;
-  TSlot* FChunks[MaxChunks] = {};
+  TSlot* FChunks[MaxChunks];
   std::uint32_t FChunkCount = 0, FUsed = 0, FFreeHead = 0, FLive = 0;
 };
 

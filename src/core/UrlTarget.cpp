@@ -1,6 +1,7 @@
 #include "core/UrlTarget.h"
 
 #include <atomic>
+#include <cstring>
 #include <climits>
 #include <functional>
 #include <memory>
@@ -8,6 +9,8 @@
 #include <ostream>
 #include <stdexcept>
 #include <vector>
+
+#include "core/SmallObjectPool.h"
 
 namespace korva {
 
@@ -17,11 +20,14 @@ namespace {
 // another entry and its tab index; a plain text has neither. Either kind is found by all three,
 // so equal links and equal texts are each held once.
 struct TEntry {
-  std::string Text;
+  // The characters, in a block of the small-object pool (null for none).
+  char* Data = nullptr;
+  std::uint32_t Size = 0;
   std::atomic<std::uint32_t> Refs{0};
   std::uint32_t Hash = 0;
   std::uint32_t Next = 0;
   std::int32_t Tab = 0;
+  std::string_view Text() const { return {Data, Size}; }
 };
 
 std::uint32_t HashOf(std::string_view text, std::uint32_t next, std::int32_t tab) {
@@ -56,7 +62,7 @@ class TTextTable {
         const std::uint32_t h = FSlots[i];
         if (h == 0) break;
         TEntry& e = At(h);
-        if (e.Hash == hash && e.Next == next && e.Tab == tab && e.Text == text) {
+        if (e.Hash == hash && e.Next == next && e.Tab == tab && e.Text() == text) {
           e.Refs.fetch_add(1, std::memory_order_relaxed);
           if (next) ReleaseLocked(next);  // the entry holds its own
           return h;
@@ -65,7 +71,10 @@ class TTextTable {
     }
     const std::uint32_t h = NewHandle();
     TEntry& e = At(h);
-    e.Text.assign(text);
+    if (text.size() > UINT32_MAX) throw std::length_error("shared text too long");
+    e.Data = text.empty() ? nullptr : static_cast<char*>(SmallAllocate(text.size()));
+    if (!text.empty()) std::memcpy(e.Data, text.data(), text.size());
+    e.Size = std::uint32_t(text.size());
     e.Hash = hash;
     e.Next = next;
     e.Tab = tab;
@@ -83,7 +92,9 @@ class TTextTable {
       if (e.Refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
       const std::uint32_t next = e.Next;
       Erase(h);
-      std::string().swap(e.Text);
+      if (e.Data) SmallFree(e.Data, e.Size);
+      e.Data = nullptr;
+      e.Size = 0;
       e.Hash = e.Next = 0;
       e.Tab = 0;
       FFree.push_back(h);
@@ -226,7 +237,7 @@ TSharedText& TSharedText::operator=(std::string_view text) {
   return *this;
 }
 
-const std::string& TSharedText::Lookup(std::uint32_t handle) { return Made().At(handle).Text; }
+std::string_view TSharedText::Lookup(std::uint32_t handle) { return Made().At(handle).Text(); }
 
 void TSharedText::Hold(std::uint32_t handle) noexcept {
   if (handle) Made().At(handle).Refs.fetch_add(1, std::memory_order_relaxed);
@@ -281,7 +292,7 @@ void TUrlTarget::Set(std::string_view url, std::string_view target, std::int32_t
   FLink = link;
 }
 
-void TUrlTarget::Assign(std::string url, std::string target) {
+void TUrlTarget::Assign(std::string_view url, std::string_view target) {
   Set(url, target, TabIndex());
   FID = NextLinkID();
 }
@@ -292,8 +303,8 @@ void TUrlTarget::Clear() {
   FID = 0;
 }
 
-const std::string& TUrlTarget::Target() const {
-  return FLink ? TSharedText::TextOf(Made().At(FLink).Next) : TSharedText::Empty();
+std::string_view TUrlTarget::Target() const {
+  return FLink ? TSharedText::TextOf(Made().At(FLink).Next) : std::string_view();
 }
 
 std::int32_t TUrlTarget::TabIndex() const { return FLink ? Made().At(FLink).Tab : 0; }

@@ -24,10 +24,10 @@ class TSharedText {
   TSharedText& operator=(TSharedText&& other) noexcept;
   TSharedText& operator=(std::string_view text);
 
-  // The characters; the reference stays valid while this holder keeps them.
-  const std::string& str() const { return TextOf(FHandle); }
-  operator const std::string&() const { return TextOf(FHandle); }
+  // The characters; they stay valid while this holder keeps them.
+  std::string_view str() const { return TextOf(FHandle); }
   operator std::string_view() const { return TextOf(FHandle); }
+  operator std::string() const { return std::string(TextOf(FHandle)); }
   bool empty() const { return FHandle == 0; }
   void clear() { *this = TSharedText(); }
 
@@ -39,12 +39,8 @@ class TSharedText {
 
  private:
   friend class TUrlTarget;
-  static const std::string& TextOf(std::uint32_t handle) { return handle ? Lookup(handle) : Empty(); }
-  static const std::string& Lookup(std::uint32_t handle);
-  static const std::string& Empty() {
-    static const std::string empty;
-    return empty;
-  }
+  static std::string_view TextOf(std::uint32_t handle) { return handle ? Lookup(handle) : std::string_view(); }
+  static std::string_view Lookup(std::uint32_t handle);
   static void Hold(std::uint32_t handle) noexcept;
   static void Drop(std::uint32_t handle) noexcept;
   std::uint32_t FHandle = 0;
@@ -65,14 +61,14 @@ class TUrlTarget {
   TUrlTarget& operator=(TUrlTarget&& other) noexcept;
 
   // Sets URL and target and takes the next link sequence number.
-  void Assign(std::string url, std::string target);
+  void Assign(std::string_view url, std::string_view target);
   // Copies all four fields.
   void Copy(const TUrlTarget& other) { *this = other; }
   void Clear();
 
   // Valid while this link (or a copy of it) keeps its texts.
-  const std::string& Url() const { return TSharedText::TextOf(FLink); }
-  const std::string& Target() const;
+  std::string_view Url() const { return TSharedText::TextOf(FLink); }
+  std::string_view Target() const;
   int ID() const { return FID; }
   std::int32_t TabIndex() const;
   void SetTabIndex(std::int32_t value);

@@ -537,10 +537,7 @@ void TBlock::SetCachedMargins(int left, int right) {
   FCachedMarginRight = code(right, 1);
 }
 
-const std::string& TBlock::TitleText() const {
-  static const std::string none;
-  return Ext() ? Ext()->TitleText.str() : none;
-}
+std::string_view TBlock::TitleText() const { return Ext() ? Ext()->TitleText.str() : std::string_view(); }
 
 const TBackgroundPosArray& TBlock::BackImagePos() const {
   static const TBackgroundPosArray none{};
@@ -1365,7 +1362,7 @@ void TBlock::AppendSelectedText(std::u16string& text) {
 // ---------------------------------------------------------------------------------------------
 // Dump
 
-std::string TBlock::DumpTag() const { return FTag.str(); }
+std::string TBlock::DumpTag() const { return std::string(FTag.str()); }
 
 void TBlock::Dump(TDumpWriter& out, int depth) const {
   out.Line(depth) << DumpKind();

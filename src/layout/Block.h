@@ -248,7 +248,7 @@ class TBlock : public TSectionBase {
 
   // The element's tag, and the tag with the class as the dump shows it ("p.note").
   std::string_view TagName() const { return std::string_view(FTag.str()).substr(0, TagLength()); }
-  const std::string& TitleText() const;
+  std::string_view TitleText() const;
   // The background picture, null when none was named.
   TBlockImage* BackImage() const { return Ext() ? Ext()->BackImage.get() : nullptr; }
   const TBackgroundPosArray& BackImagePos() const;

@@ -78,8 +78,8 @@ class TRunExtra : public TLinkRun {
 
   bool IsLink() const { return !UrlTarget.Url().empty(); }
   // The element title shown over the run (few runs have one).
-  const std::string& Title() const { return FTitle.str(); }
-  void SetTitle(const std::string& title) { FTitle = title; }
+  std::string_view Title() const { return FTitle.str(); }
+  void SetTitle(std::string_view title) { FTitle = title; }
   void SetYValue(int y);
   // The state font, or null when the run is no link.
   const TDocFont* StateFont() const;
@@ -140,7 +140,7 @@ class TFontObj {
   }
   bool IsLink() const { return ExtraRecord() && ExtraRecord()->IsLink(); }
   const TUrlTarget& UrlTarget() const { return Info().UrlTarget; }
-  const std::string& Title() const { return Info().Title(); }
+  std::string_view Title() const { return Info().Title(); }
   void SetTitle(TSection* section, const std::string& title);
   TNativeControl* TabControl() const { return ExtraRecord() ? ExtraRecord()->TabControl() : nullptr; }
   int YValue() const { return Info().YValue; }

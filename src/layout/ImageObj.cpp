@@ -386,7 +386,7 @@ void TImageObj::Dump(TDumpWriter& out, int depth) const {
 
 bool ImageHotSpot(TImageObj& image, const TMapItem* map, int rx, int ry, const TUrlTarget* textLink, THotSpot& spot) {
   spot.Image = &image;
-  if (const std::string& hint = image.TitleText(); !hint.empty()) {
+  if (const std::string_view hint = image.TitleText(); !hint.empty()) {
     spot.Title = hint;
     spot.HasTitle = true;
   }

@@ -88,7 +88,7 @@ class TImageObj : public TFloatingObj {
   // The picture's box in document coordinates (inside the link border), as last drawn.
   TRect DrawnRect() const { return Bounds(DrawnLeft, DrawnTop, ShownWidth(), ShownHeight()); }
   // The text shown as a tool tip: the hint, else the alt text.
-  const std::string& TitleText() const { return HintText.empty() ? AltText.str() : HintText.str(); }
+  std::string_view TitleText() const { return HintText.empty() ? AltText.str() : HintText.str(); }
 
  private:
   void Fetch();

@@ -689,9 +689,9 @@ std::string TPageViewer::ExpandLinkName(const std::string& url) const {
 
 // ---- visited links ----
 
-std::string TPageViewer::LinkFullTarget(const std::string& link) const {
-  if (!link.empty() && link[0] == '#') return FDocFile + link;
-  return ExpandLinkName(link);
+std::string TPageViewer::LinkFullTarget(std::string_view link) const {
+  if (!link.empty() && link[0] == '#') return FDocFile + std::string(link);
+  return ExpandLinkName(std::string(link));
 }
 
 void TPageViewer::AddVisited(const std::string& s) {

@@ -291,7 +291,7 @@ class TPageViewer : public QWidget {
   void ScrollToY(int y);
   void AddVisited(const std::string& s);
   void MarkVisitedLinks();
-  std::string LinkFullTarget(const std::string& link) const;
+  std::string LinkFullTarget(std::string_view link) const;
   void BumpHistory(std::int64_t savedPos);
   void MetaHandler(const std::string& httpEq, const std::string& name, const std::string& content);
   void RaiseMetaRefresh();

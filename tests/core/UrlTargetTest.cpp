@@ -17,7 +17,7 @@ TEST(SharedText, EqualTextsAreHeldOnceAndFreedWithTheLastHolder) {
     TSharedText c;
     c = std::string_view("icon_func.gif");
     EXPECT_EQ(TSharedText::LiveCount(), base + 1);
-    EXPECT_EQ(&a.str(), &c.str());
+    EXPECT_EQ(a.str().data(), c.str().data());
     EXPECT_TRUE(a == b);
     EXPECT_EQ(a, "icon_func.gif");
     a = TSharedText("other");
@@ -55,7 +55,7 @@ TEST(SharedText, AssignmentFromItsOwnTextAndMoves) {
 TEST(SharedText, SurvivorsStayFoundAndInPlaceWhileOthersComeAndGo) {
   const std::size_t base = TSharedText::LiveCount();
   TSharedText first("held throughout");
-  const std::string* where = &first.str();
+  const char* where = first.str().data();
   std::vector<TSharedText> texts;
   for (int i = 0; i < 5000; ++i) texts.emplace_back("text " + std::to_string(i));
   for (std::size_t i = 0; i < texts.size(); i += 3) texts[i].clear();
@@ -63,10 +63,10 @@ TEST(SharedText, SurvivorsStayFoundAndInPlaceWhileOthersComeAndGo) {
   const std::size_t live = TSharedText::LiveCount();
   for (std::size_t i = 2; i < texts.size(); i += 3) {
     TSharedText again("text " + std::to_string(i));
-    EXPECT_EQ(&again.str(), &texts[i].str()) << i;
+    EXPECT_EQ(again.str().data(), texts[i].str().data()) << i;
   }
   EXPECT_EQ(TSharedText::LiveCount(), live);
-  EXPECT_EQ(&first.str(), where);
+  EXPECT_EQ(first.str().data(), where);
   EXPECT_EQ(first, "held throughout");
   texts.clear();
   EXPECT_EQ(TSharedText::LiveCount(), base + 1);
@@ -79,7 +79,7 @@ TEST(UrlTarget, LinksToTheSameAddressShareItsTextButNotTheirNumber) {
     a.Assign("Page12.html#kvOpenBuffer", "");
     b.Assign("Page12.html#kvOpenBuffer", "");
     EXPECT_NE(a.ID(), b.ID());
-    EXPECT_EQ(&a.Url(), &b.Url());
+    EXPECT_EQ(a.Url().data(), b.Url().data());
     EXPECT_EQ(TSharedText::LiveCount(), base + 1);
     TUrlTarget framed;
     framed.Assign("Page12.html#kvOpenBuffer", "main");  // address, and the target
@@ -97,7 +97,7 @@ TEST(UrlTarget, CopiesKeepTheLinkWhenTheOriginalChangesOrGoes) {
   original->Assign("a.html", "top");
   original->SetTabIndex(3);
   TUrlTarget copy(*original);
-  const std::string& url = copy.Url();
+  const std::string_view url = copy.Url();
   original->SetTabIndex(9);  // copy on write
   EXPECT_EQ(copy.TabIndex(), 3);
   EXPECT_EQ(original->TabIndex(), 9);

@@ -25,8 +25,8 @@ TEST(ImageStorage, ImagesOfAPageShareTheirTextsAndGiveThemBack) {
     icons.push_back(MakeImage(t.Doc, {{sySrc, "icon_func.gif"}, {syAlt, "function"}, {syUsemap, "#nav"}}));
   // The name, the alt text (the hint is the same text) and the map name, each held once.
   EXPECT_EQ(TSharedText::LiveCount(), base + 3);
-  EXPECT_EQ(&icons[0]->AltText.str(), &icons[199]->AltText.str());
-  EXPECT_EQ(&icons[7]->TitleText(), &icons[7]->AltText.str());
+  EXPECT_EQ(icons[0]->AltText.str().data(), icons[199]->AltText.str().data());
+  EXPECT_EQ(icons[7]->TitleText().data(), icons[7]->AltText.str().data());
   EXPECT_EQ(icons[5]->ClientMapName, "NAV");
   icons.resize(1);
   EXPECT_EQ(icons[0]->SourceName, "icon_func.gif");

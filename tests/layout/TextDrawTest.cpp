@@ -312,7 +312,7 @@ TEST(LinkFocusTest, StopFocusesEveryRunScrollsAndFollowsOnEnter) {
   ASSERT_TRUE(stops[0]->OnFocusChange);
   ASSERT_TRUE(stops[0]->OnEnterKey);
   std::vector<std::string> clicks;
-  f.Doc.OnLinkClick = [&](const TUrlTarget& l) { clicks.push_back(l.Url() + " " + l.Target()); };
+  f.Doc.OnLinkClick = [&](const TUrlTarget& l) { clicks.push_back(std::string(l.Url()) + " " + std::string(l.Target())); };
 
   // Enter before the focus came does nothing.
   stops[0]->OnEnterKey();
