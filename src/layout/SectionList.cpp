@@ -42,9 +42,12 @@ TSectionList::~TSectionList() {
 }
 
 void TSectionList::Clear() {
+  // What a large page freed goes back to the system, so that closing it leaves no tens of
+  // megabytes behind in the heap's free lists.
+  const bool large = FStore.Bytes() >= ReleaseAfterStoreBytes;
   if (!FIsCopy) {
     FIDNames.Clear();
-    FPositionList.clear();
+    std::vector<TSectionBase*>().swap(FPositionList);
     FInlineList.reset();
     FStyles.Clear();
   }
@@ -60,7 +63,7 @@ void TSectionList::Clear() {
   FTimerInterval = 0;
   FSelB = FSelE = -1;
   FMapList.clear();
-  FLinkList.clear();
+  std::vector<TLinkRun*>().swap(FLinkList);
   FActiveLink = nullptr;
   FActiveImage = nullptr;
   FTabOrderList.clear();
@@ -77,6 +80,7 @@ void TSectionList::Clear() {
   FRunFontPairs.clear();
   FLastLinkSet = nullptr;
   FFonts.clear();
+  if (large) ReleaseFreeMemory();
 }
 
 void TSectionList::ApplyDefaults(const TDocumentDefaults& d) {

@@ -176,6 +176,9 @@ class TSectionList : public TCell,
 
  private:
   TDocumentStore FStore;  // emptied by Clear once the sections are gone
+  // A page whose text took this much (a page of about 2 MB) gives the memory it freed back to
+  // the system when it is cleared.
+  static constexpr std::size_t ReleaseAfterStoreBytes = std::size_t(1) << 20;
 
  public:
   // Formatting progress for the viewer (stage, percentage done).

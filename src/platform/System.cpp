@@ -1,6 +1,7 @@
 #include "platform/System.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 #include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,6 +111,12 @@ std::uint32_t GetTickCount() {
 }
 
 std::uint32_t TimeGetTime() { return GetTickCount(); }
+
+void ReleaseFreeMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
 
 int ScreenColorBits() {
   if (ScreenBitsOverride()) return ScreenBitsOverride();

@@ -45,6 +45,11 @@ class TDynLib {
 std::uint32_t GetTickCount();
 std::uint32_t TimeGetTime();
 
+// Gives the C library's free memory back to the system (pages freed inside its heap stay in
+// memory otherwise, however much was freed). It walks the heap's free blocks, which takes tens
+// of milliseconds after a 10 MB page: call it after freeing much at once, not routinely.
+void ReleaseFreeMemory();
+
 // The screen's colour depth class: 4, 8 or 24 bits per pixel. Read from the screen when a GUI
 // exists (24 otherwise); tests may set it (0 restores the reading).
 int ScreenColorBits();
