@@ -155,6 +155,11 @@ void TSmallObjectPool::Free(void* p, std::size_t n) noexcept {
   }
 }
 
+void TSmallObjectPool::ReleaseSpares() noexcept {
+  for (TChunk*& spare : FSpare)
+    if (spare) ReleaseChunk(std::exchange(spare, nullptr));
+}
+
 TSmallObjectPool::TStats TSmallObjectPool::Stats() const { return {FChunksHeld, FBlocksInUse, FBytesInUse}; }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -168,6 +173,7 @@ TSmallObjectPool::TStats TSmallObjectPool::Stats() const { return {FChunksHeld, 
 #ifdef KORVA_POOL_BYPASS
 void* SmallAllocate(std::size_t n) { return ::operator new(n); }
 // The sized form lets the sanitizer check that a block is freed with the size it was made with.
+void SmallReleaseSpares() noexcept {}
 void SmallFree(void* p, std::size_t n) noexcept {
 #if defined(__cpp_sized_deallocation)
   ::operator delete(p, n);
@@ -200,6 +206,12 @@ void SmallFree(void* p, std::size_t n) noexcept {
   TGlobalPool& g = GlobalPool();
   std::lock_guard<std::mutex> hold(g.Lock);
   g.Pool.Free(p, n);
+}
+
+void SmallReleaseSpares() noexcept {
+  TGlobalPool& g = GlobalPool();
+  std::lock_guard<std::mutex> hold(g.Lock);
+  g.Pool.ReleaseSpares();
 }
 #endif
 

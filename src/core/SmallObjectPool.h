@@ -31,6 +31,9 @@ class TSmallObjectPool {
   void* Allocate(std::size_t n);
   // Gives back a block of Allocate(n), with the same n.
   void Free(void* p, std::size_t n) noexcept;
+  // Gives the kept empty chunks (one per size at most) back to the system too, after much was
+  // freed at once.
+  void ReleaseSpares() noexcept;
 
   struct TStats {
     std::size_t ChunksHeld = 0;   // chunks with blocks in use, or kept spare
@@ -70,6 +73,7 @@ class TSmallObjectPool {
 // The process-wide pool.
 void* SmallAllocate(std::size_t n);
 void SmallFree(void* p, std::size_t n) noexcept;
+void SmallReleaseSpares() noexcept;
 
 // A base that makes a class (and the classes derived from it) allocate through the pool; the
 // size given to delete is that of the object's own class, so a class whose objects are deleted

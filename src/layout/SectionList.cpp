@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/SmallObjectPool.h"
 #include "images/DisplayState.h"
 #include "layout/FontObj.h"
 #include "layout/FormControl.h"
@@ -80,7 +81,10 @@ void TSectionList::Clear() {
   FRunFontPairs.clear();
   FLastLinkSet = nullptr;
   FFonts.clear();
-  if (large) ReleaseFreeMemory();
+  if (large) {
+    SmallReleaseSpares();
+    ReleaseFreeMemory();
+  }
 }
 
 void TSectionList::ApplyDefaults(const TDocumentDefaults& d) {

@@ -115,6 +115,17 @@ TEST(SmallObjectPool, EmptiedChunksGoBackToTheSystemAndAreUsedAgain) {
   for (std::uintptr_t c : chunks)
     emptyChunks += ResidentPages(reinterpret_cast<void*>(c), Chunk) == 0;
   EXPECT_EQ(emptyChunks, 39u);
+  // Asked to, it gives that one back too, and makes another when a block is wanted again.
+  pool.ReleaseSpares();
+  EXPECT_EQ(pool.Stats().ChunksHeld, 0u);
+  emptyChunks = 0;
+  for (std::uintptr_t c : chunks)
+    emptyChunks += ResidentPages(reinterpret_cast<void*>(c), Chunk) == 0;
+  EXPECT_EQ(emptyChunks, 40u);
+  void* again = pool.Allocate(64);
+  std::memset(again, 0x5a, 64);
+  EXPECT_EQ(pool.Stats().ChunksHeld, 1u);
+  pool.Free(again, 64);
 
   // Blocks of another size reuse the released address space.
   void* q = pool.Allocate(200);
