@@ -173,7 +173,6 @@ TSmallObjectPool::TStats TSmallObjectPool::Stats() const { return {FChunksHeld, 
 #ifdef KORVA_POOL_BYPASS
 void* SmallAllocate(std::size_t n) { return ::operator new(n); }
 // The sized form lets the sanitizer check that a block is freed with the size it was made with.
-void SmallReleaseSpares() noexcept {}
 void SmallFree(void* p, std::size_t n) noexcept {
 #if defined(__cpp_sized_deallocation)
   ::operator delete(p, n);
@@ -182,6 +181,7 @@ void SmallFree(void* p, std::size_t n) noexcept {
   ::operator delete(p);
 #endif
 }
+void SmallReleaseSpares() noexcept {}  // no chunks are kept
 #else
 namespace {
 // Made once and never destroyed: objects may be freed by other static destructors at exit.

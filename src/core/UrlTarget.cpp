@@ -1,8 +1,8 @@
 #include "core/UrlTarget.h"
 
 #include <atomic>
-#include <cstring>
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -69,11 +69,18 @@ class TTextTable {
         }
       }
     }
-    const std::uint32_t h = NewHandle();
-    TEntry& e = At(h);
     if (text.size() > UINT32_MAX) throw std::length_error("shared text too long");
-    e.Data = text.empty() ? nullptr : static_cast<char*>(SmallAllocate(text.size()));
-    if (!text.empty()) std::memcpy(e.Data, text.data(), text.size());
+    char* data = text.empty() ? nullptr : static_cast<char*>(SmallAllocate(text.size()));
+    if (data) std::memcpy(data, text.data(), text.size());
+    std::uint32_t h;
+    try {
+      h = NewHandle();
+    } catch (...) {
+      if (data) SmallFree(data, text.size());
+      throw;
+    }
+    TEntry& e = At(h);
+    e.Data = data;
     e.Size = std::uint32_t(text.size());
     e.Hash = hash;
     e.Next = next;

@@ -1,8 +1,8 @@
 #include "platform/System.h"
 
 #include <dlfcn.h>
-#include <malloc.h>
 #include <link.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
