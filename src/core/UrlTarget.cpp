@@ -70,6 +70,8 @@ class TTextTable {
       }
     }
     if (text.size() > UINT32_MAX) throw std::length_error("shared text too long");
+    // Room in the slots first: a failure from here on would leave a filled entry behind.
+    if ((FLive + 1) * 2 > FSlots.size()) Rehash(FSlots.empty() ? 64 : FSlots.size() * 2);
     char* data = text.empty() ? nullptr : static_cast<char*>(SmallAllocate(text.size()));
     if (data) std::memcpy(data, text.data(), text.size());
     std::uint32_t h;
@@ -86,7 +88,6 @@ class TTextTable {
     e.Next = next;
     e.Tab = tab;
     e.Refs.store(1, std::memory_order_relaxed);
-    if ((FLive + 1) * 2 > FSlots.size()) Rehash(FSlots.empty() ? 64 : FSlots.size() * 2);
     Place(h);
     ++FLive;
     return h;

@@ -45,8 +45,11 @@ std::string ExpandFileName(std::string_view name) {
     a = b + 1;
   }
   std::string out;
-  for (const std::string& p : parts) out += "/" + p;
-  if (out.empty()) out = "/";
+  for (const std::string& p : parts) {
+    out += '/';
+    out += p;
+  }
+  if (out.empty()) out.push_back('/');
   // A name that ends in a separator keeps it (a folder).
   if (path.back() == '/' && out.back() != '/') out += '/';
   return out;
