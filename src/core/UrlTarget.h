@@ -27,7 +27,6 @@ class TSharedText {
   // The characters; they stay valid while this holder keeps them.
   std::string_view str() const { return TextOf(FHandle); }
   operator std::string_view() const { return TextOf(FHandle); }
-  operator std::string() const { return std::string(TextOf(FHandle)); }
   bool empty() const { return FHandle == 0; }
   void clear() { *this = TSharedText(); }
 

@@ -166,14 +166,14 @@ void TImageObj::Fetch() {
   bool fromCache = false;
   if (!SourceName.empty()) {
     if (!Document->HasBitmapRequest() && !Document->HasImageRequest())
-      SourceName = Document->ExpandImageName(SourceName);
+      SourceName = Document->ExpandImageName(std::string(SourceName.str()));
     const std::string key = ImageCacheKey(SourceName);
     const auto& pending = Document->FMissingImages;
     if (std::any_of(pending.begin(), pending.end(), [&](const auto& p) { return p.first == key; })) {
       AwaitingHost = true;
     } else {
       TransparencyMode mode = TransparencyWanted;
-      TFetchResult r = Document->FetchImage(SourceName, mode);
+      TFetchResult r = Document->FetchImage(std::string(SourceName.str()), mode);
       TransparencyWanted = mode;
       AwaitingHost = r.Pending;
       image = std::move(r.Image);

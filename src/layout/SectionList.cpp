@@ -224,7 +224,7 @@ void TSectionList::ReleaseImage(const std::string& sourceName) {
   FImageCache->ReleaseImage(it != FCacheKeys.end() ? it->second : name);
 }
 
-TMapItem* TSectionList::FindMap(const std::string& name) const {
+TMapItem* TSectionList::FindMap(std::string_view name) const {
   for (const auto& [n, map] : FMapList)
     if (n == name) return map.get();
   return nullptr;

@@ -106,7 +106,7 @@ class TSectionList : public TCell,
   std::vector<std::string> FFailedImages;                         // names that could not load
   // Client-side maps by upper-cased name, in the order their MAP elements closed.
   std::vector<std::pair<std::string, std::shared_ptr<TMapItem>>> FMapList;
-  TMapItem* FindMap(const std::string& name) const;
+  TMapItem* FindMap(std::string_view name) const;
   void AddMap(const std::string& name, std::shared_ptr<TMapItem> map);
   void AddAnimatedImage(TAnimatedGif* gif);
   void RemoveAnimatedImage(TAnimatedGif* gif);
