@@ -13,7 +13,7 @@ struct TNameEntry {
   TSymbol Symbol;
 };
 
-// The tag table, in search order; the first 53 have end symbols (syEndHtml + index).
+// The tag table, in search order; the first EndTagCount have end symbols (syEndHtml + index).
 constexpr TNameEntry TagTable[TagCount] = {
     {"HTML", syHtml}, {"TITLE", syTitle}, {"BODY", syBody}, {"HEAD", syHead}, {"B", syB}, {"I", syI},
     {"H", syH}, {"EM", syEm}, {"STRONG", syStrong}, {"U", syU}, {"CITE", syCite}, {"VAR", syVar},
@@ -26,11 +26,15 @@ constexpr TNameEntry TagTable[TagCount] = {
     {"NOFRAMES", syNoframes}, {"SCRIPT", syScript}, {"DIV", syDiv}, {"S", syS}, {"STRIKE", syStrike},
     {"TR", syTr}, {"NOBR", syNobr}, {"STYLE", syStyle}, {"SPAN", sySpan}, {"COLGROUP", syColgroup},
     {"LABEL", syLabel},
+    {"SECTION", sySection}, {"ARTICLE", syArticle}, {"NAV", syNav}, {"HEADER", syHeader},
+    {"FOOTER", syFooter}, {"ASIDE", syAside}, {"MAIN", syMain}, {"FIGURE", syFigure},
+    {"FIGCAPTION", syFigcaption}, {"HGROUP", syHgroup}, {"DETAILS", syDetails},
+    {"SUMMARY", sySummary}, {"BUTTON", syButton}, {"SVG", sySvg}, {"OBJECT", syObject},
     {"LI", syLi}, {"BR", syBr}, {"HR", syHr}, {"DD", syDd}, {"DT", syDt}, {"IMG", syImg},
-    {"BASE", syBase}, {"BUTTON", syButton}, {"INPUT", syInput}, {"SELECTED", sySelected},
+    {"BASE", syBase}, {"INPUT", syInput}, {"SELECTED", sySelected},
     {"BASEFONT", syBasefont}, {"AREA", syArea}, {"FRAME", syFrame}, {"PAGE", syPage},
     {"BGSOUND", syBgsound}, {"WRAP", syWrap}, {"META", syMeta}, {"PANEL", syPanel}, {"WBR", syWbr},
-    {"LINK", syLink}, {"COL", syCol}};
+    {"LINK", syLink}, {"COL", syCol}, {"EMBED", syEmbed}};
 
 constexpr TNameEntry AttributeTable[AttributeNameCount] = {
     {"HREF", syHref}, {"NAME", syName}, {"SRC", sySrc}, {"ALT", syAlt}, {"ALIGN", syAlign},
@@ -56,7 +60,7 @@ constexpr TNameEntry AttributeTable[AttributeNameCount] = {
     {"TITLE", syTitle}, {"ONFOCUS", syOnfocus}, {"ONBLUR", syOnblur}, {"ONCHANGE", syOnchange},
     {"SPAN", sySpan}, {"TABINDEX", syTabindex}, {"BGPROPERTIES", syBgproperties},
     {"DISABLED", syDisabled}, {"TOPMARGIN", syTopmargin}, {"LEFTMARGIN", syLeftmargin},
-    {"LABEL", syLabel}};
+    {"LABEL", syLabel}, {"DATA", syData}, {"OPEN", syOpen}};
 
 constexpr std::size_t MaxTagNameLength = 12;
 constexpr std::size_t MaxAttributeNameLength = 16;

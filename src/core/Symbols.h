@@ -16,9 +16,12 @@ enum TSymbol : std::uint8_t {
   syTable, syTd, syTh, syCaption, syForm, syTextarea, sySelect, syOption, syFont, sySub, sySup,
   syBig, sySmall, syP, syMap, syFrameset, syNoframes, syScript, syDiv, syS, syStrike, syTr, syNobr,
   syStyle, sySpan, syColgroup, syLabel,
+  // Later tags with end tags: the sectioning elements, disclosure, buttons, SVG and objects.
+  sySection, syArticle, syNav, syHeader, syFooter, syAside, syMain, syFigure, syFigcaption,
+  syHgroup, syDetails, sySummary, syButton, sySvg, syObject,
   // Tags without an end-tag symbol.
-  syLi, syBr, syHr, syDd, syDt, syImg, syBase, syButton, syInput, sySelected, syBasefont, syArea,
-  syFrame, syPage, syBgsound, syWrap, syMeta, syPanel, syWbr, syLink, syCol,
+  syLi, syBr, syHr, syDd, syDt, syImg, syBase, syInput, sySelected, syBasefont, syArea,
+  syFrame, syPage, syBgsound, syWrap, syMeta, syPanel, syWbr, syLink, syCol, syEmbed,
   // End tags of the first 53 tags, in the same order.
   syEndHtml, syEndTitle, syEndBody, syEndHead, syEndB, syEndI, syEndH, syEndEm, syEndStrong,
   syEndU, syEndCite, syEndVar, syEndTt, syEndCode, syEndKbd, syEndSamp, syEndOl, syEndUl,
@@ -26,7 +29,9 @@ enum TSymbol : std::uint8_t {
   syEndTable, syEndTd, syEndTh, syEndCaption, syEndForm, syEndTextarea, syEndSelect, syEndOption,
   syEndFont, syEndSub, syEndSup, syEndBig, syEndSmall, syEndP, syEndMap, syEndFrameset,
   syEndNoframes, syEndScript, syEndDiv, syEndS, syEndStrike, syEndTr, syEndNobr, syEndStyle,
-  syEndSpan, syEndColgroup, syEndLabel,
+  syEndSpan, syEndColgroup, syEndLabel, syEndSection, syEndArticle, syEndNav, syEndHeader,
+  syEndFooter, syEndAside, syEndMain, syEndFigure, syEndFigcaption, syEndHgroup, syEndDetails,
+  syEndSummary, syEndButton, syEndSvg, syEndObject,
   // Attribute names that are not also tag names (TITLE, STYLE, SPAN, LABEL, WRAP, LINK and
   // SELECTED use the tag's symbol). TEXT is syTextAttr, to keep syText for text runs.
   syHref, syName, sySrc, syAlt, syAlign, syTextAttr, syBgcolor, syBackground, syColspan, syRowspan,
@@ -37,7 +42,7 @@ enum TSymbol : std::uint8_t {
   syMarginwidth, syMarginheight, syLoop, syOnclick, syNoshade, syHttpEquiv, syContent, syEnctype,
   syVlink, syOlink, syActive, syVspace, syClass, syId, syRel, syRev, syNowrap, syBordercolorlight,
   syBordercolordark, syCharset, syRatio, syOnfocus, syOnblur, syOnchange, syTabindex,
-  syBgproperties, syDisabled, syTopmargin, syLeftmargin,
+  syBgproperties, syDisabled, syTopmargin, syLeftmargin, syData, syOpen,
   // Special values.
   syText,        // a run of text is in the current token
   syUnknownTag,  // a tag not in the table, or the end tag of one without an end symbol
@@ -49,12 +54,12 @@ enum TSymbol : std::uint8_t {
 
 static_assert(syCount <= 256, "symbols must fit one byte");
 
-constexpr int TagCount = 74;
-constexpr int EndTagCount = 53;
-constexpr int AttributeNameCount = 83;
+constexpr int TagCount = 89;
+constexpr int EndTagCount = 68;
+constexpr int AttributeNameCount = 85;
 
 // Start symbol for an upper-case tag name, or syUnknownTag. For an end tag, the end symbol of
-// one of the first 53 tags, else syUnknownTag.
+// one of the first EndTagCount tags, else syUnknownTag.
 TSymbol LookupTag(std::string_view upperName, bool endTag);
 // Symbol for an upper-case attribute name, or syUnknownAttr.
 TSymbol LookupAttribute(std::string_view upperName);
@@ -62,8 +67,8 @@ TSymbol LookupAttribute(std::string_view upperName);
 // The end symbol of a tag, or syUnknownTag when it has none; and back.
 TSymbol EndSymbolOf(TSymbol tag);
 TSymbol StartSymbolOf(TSymbol endTag);
-inline bool IsEndTagSymbol(TSymbol s) { return s >= syEndHtml && s <= syEndLabel; }
-inline bool IsTagSymbol(TSymbol s) { return s <= syCol; }
+inline bool IsEndTagSymbol(TSymbol s) { return s >= syEndHtml && s <= syEndObject; }
+inline bool IsTagSymbol(TSymbol s) { return s <= syEmbed; }
 
 // A readable name: the tag name ("P", "/P"), the attribute name, or "Text", "UnknownTag",
 // "Eof", "UnknownAttr", "Eol".

@@ -165,7 +165,8 @@ void TImageObj::Fetch() {
   TBitmapPtr mask;
   bool fromCache = false;
   if (!SourceName.empty()) {
-    if (!Document->HasBitmapRequest() && !Document->HasImageRequest())
+    if (!Document->HasBitmapRequest() && !Document->HasImageRequest() &&
+        !Document->IsInlineImage(std::string(SourceName.str())))
       SourceName = Document->ExpandImageName(std::string(SourceName.str()));
     const std::string key = ImageCacheKey(SourceName);
     const auto& pending = Document->FMissingImages;

@@ -7,6 +7,8 @@
 
 #include "core/SmallObjectPool.h"
 #include "images/DisplayState.h"
+#include "images/ImageFetch.h"
+#include "images/ImageStream.h"
 #include "layout/FontObj.h"
 #include "layout/FormControl.h"
 #include "layout/LayoutDump.h"
@@ -59,6 +61,7 @@ void TSectionList::Clear() {
   FBackgroundMask.reset();
   FMissingImages.clear();
   FFailedImages.clear();
+  FInlineImages.clear();
   FAnimatedImages.clear();
   if (FHost) FHost->StopTimer();
   FTimerInterval = 0;
@@ -204,7 +207,31 @@ const TImageGraphic* TSectionList::BackgroundBitmap(TBitmapPtr* mask) {
 
 // ---- images ----
 
+namespace {
+// No member or file name starts this way: a scheme of its own, which the viewer never resolves.
+constexpr std::string_view InlineImagePrefix = "korva-inline:";
+}  // namespace
+
+std::string TSectionList::AddInlineImage(std::string bytes) {
+  std::string name(InlineImagePrefix);
+  name += std::to_string(FInlineImages.size() + 1);
+  FInlineImages[name] = std::move(bytes);
+  return name;
+}
+
+bool TSectionList::IsInlineImage(const std::string& sourceName) const {
+  return FInlineImages.count(sourceName) != 0;
+}
+
 TFetchResult TSectionList::FetchImage(const std::string& sourceName, TransparencyMode& mode) {
+  auto inlineImage = FInlineImages.find(sourceName);
+  if (inlineImage != FInlineImages.end()) {
+    // Decoded for this document only: the cache is keyed by names that outlive the page.
+    TFetchResult r;
+    TImageStream stream(inlineImage->second.data(), inlineImage->second.size());
+    r.Image = LoadImageData(stream, mode, r.Mask);
+    return r;
+  }
   return FetchResolved(sourceName, ImageFileFor(this, sourceName), mode);
 }
 

@@ -101,6 +101,11 @@ class TSectionList : public TCell,
   TFetchResult FetchBackground(const std::string& name, TransparencyMode& mode);
   // Gives back what FetchImage or FetchBackground handed out under that name.
   void ReleaseImage(const std::string& sourceName);
+  // A picture whose bytes the page holds itself (the markup of an inline SVG element): kept by
+  // the document under a name it makes up and returns, which FetchImage then serves before any
+  // host or file is asked. The name cannot clash with a member or file name.
+  std::string AddInlineImage(std::string bytes);
+  bool IsInlineImage(const std::string& sourceName) const;
   std::vector<TAnimatedGif*> FAnimatedImages;                     // not owned
   std::vector<std::pair<std::string, void*>> FMissingImages;      // pending: upper-cased name, waiting object
   std::vector<std::string> FFailedImages;                         // names that could not load
@@ -254,6 +259,8 @@ class TSectionList : public TCell,
   bool FBackgroundLoaded = false;
   // The cache key each name fetched was resolved to, for giving it back (upper-cased names).
   std::unordered_map<std::string, std::string> FCacheKeys;
+  // Bytes of the page's own pictures by the names AddInlineImage made (InlineImagePrefix + number).
+  std::unordered_map<std::string, std::string> FInlineImages;
   TFetchResult FetchResolved(const std::string& name, const std::string& file, TransparencyMode& mode);
   TImageGraphic FBackgroundImage;
   TBitmapPtr FBackgroundMask;
