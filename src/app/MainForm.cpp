@@ -163,7 +163,8 @@ void TMainForm::CreateComponents() {
   connect(FHistoryButton, &QPushButton::clicked, this, [this] { HistoryButtonClick(); });
   connect(FBackButton, &QPushButton::clicked, this, [this] { BackForwardButtonClick(FBackButton); });
   connect(FForwardButton, &QPushButton::clicked, this, [this] { BackForwardButtonClick(FForwardButton); });
-  connect(FHistoryListBox, &QListWidget::itemDoubleClicked, this, [this] { HistoryListBoxDblClick(); });
+  // A double click, or Enter on the selected row.
+  connect(FHistoryListBox, &QListWidget::itemActivated, this, [this] { HistoryListBoxDblClick(); });
   FStatusLabel = new QLabel(FButtonPanel);
   FStatusLabel->setObjectName("StatusLabel");
   FStatusLabel->setGeometry(StatusLeft, ButtonTop, 1, ButtonHeight);
@@ -227,7 +228,13 @@ void TMainForm::CreateNavigator(const TMainFormOptions& options) {
     FNavPageViewer->LoadStream(bytes, base);
   };
   view.HistoryAppend = [this](const std::string& entry) { FHistoryListBox->addItem(BytesToText(entry)); };
+  view.HistoryRemove = [this](int first, int count) {
+    for (int i = 0; i < count; ++i) delete FHistoryListBox->takeItem(first);
+  };
   view.HistorySelect = [this](int row) { FHistoryListBox->setCurrentRow(row); };
+  view.ContentScrollPos = [this] { return FPageViewer->Position(); };
+  view.SetContentScrollPos = [this](int y) { FPageViewer->SetPosition(y); };
+  view.ContentTitle = [this] { return FPageViewer->DocumentTitle(); };
   view.SetCaption = [this](const std::string& caption) { setWindowTitle(BytesToText(caption)); };
   view.ShowStatus = [this](const std::string& text) {
     FStatusMessage = BytesToText(text);

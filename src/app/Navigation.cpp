@@ -1,6 +1,8 @@
 #include "app/Navigation.h"
 
+#include <algorithm>
 #include <fstream>
+#include <utility>
 
 #include "app/Limits.h"
 #include "app/MemberLinks.h"
@@ -34,6 +36,12 @@ std::optional<std::string> ReadSmallFile(const std::string& path, std::uintmax_t
 
 TPageNavigator::TPageNavigator(TZipArchive& zip, TNavigatorView view) : FZip(zip), FView(std::move(view)) {}
 
+std::string HistoryEntryText(const THistoryEntry& entry) {
+  std::string text = entry.Member;
+  std::replace(text.begin(), text.end(), '\\', '/');
+  return text + entry.Anchor;
+}
+
 void TPageNavigator::LoadStartPages() {
   if (!FZip.Active()) {
     if (!FArchiveFileName.empty()) FZip.SetZipFileName(FArchiveFileName);
@@ -50,13 +58,17 @@ void TPageNavigator::LoadStartPages() {
   if (!start) return;
   FContentMember = StartPage;
   if (FView.LoadContent) FView.LoadContent(*start, std::string());
-  AppendHistory(StartPage);
-  FHistoryIndex = int(FPageHistory.size()) - 1;
-  SelectCurrentRow();
+  // The caption stays the archive's title until the reader moves.
+  Visit({StartPage, std::string()}, false);
 }
 
 void TPageNavigator::PageViewerHotSpotClick(TPane sender, const std::string& url, bool& handled) {
   FollowLink(sender == TPane::pnNavigation ? FNavigationMember : FContentMember, url, handled);
+  if (sender == TPane::pnContent && !handled && !url.empty() && url[0] == '#' && !FContentMember.empty()) {
+    // The pane jumps by itself; the jump is a visit all the same.
+    RememberScroll();
+    Visit({FContentMember, url});
+  }
 }
 
 void TPageNavigator::FollowLink(std::string referrer, const std::string& url, bool& handled) {
@@ -73,46 +85,50 @@ void TPageNavigator::FollowLink(std::string referrer, const std::string& url, bo
       break;
   }
   const std::size_t hash = url.find('#');
-  const bool anchorOnly = hash == 0;
-  const std::string page = hash != std::string::npos && hash > 0 ? url.substr(0, hash) : url;
-  // The first anchor asked for wins until the next idle moment takes it.
-  if (hash != std::string::npos && hash > 0 && FPendingAnchor.empty()) FPendingAnchor = url.substr(hash);
-  const std::string member = ResolveLink(referrer, page);
-  if (!anchorOnly) {
-    // Recorded before the page is asked for, so a missing page is in the history too.
-    if (FPageHistory.empty() || FPageHistory.back() != member) {
-      AppendHistory(member);
-      if (FView.SetCaption) FView.SetCaption(FIndexTitle + " - " + member);
-    }
-    FHistoryIndex = int(FPageHistory.size()) - 1;
-    SelectCurrentRow();
+  if (hash == 0) {
+    handled = false;
+    return;
   }
-  handled = !anchorOnly;
-  // A member named like an anchor is normally absent; that is no news for the status bar.
-  ShowPage(member, anchorOnly);
+  handled = true;
+  const std::string page = hash != std::string::npos ? url.substr(0, hash) : url;
+  const std::string anchor = hash != std::string::npos ? url.substr(hash) : std::string();
+  if (page.empty()) return;
+  const std::string member = ResolveLink(referrer, page);
+  RememberScroll();
+  if (!ShowPage(member)) return;
+  // The first anchor asked for wins until the next idle moment takes it.
+  if (!anchor.empty() && FPendingAnchor.empty()) FPendingAnchor = anchor;
+  FPendingScroll = -1;
+  Visit({member, anchor});
 }
 
 void TPageNavigator::BackForwardButtonClick(bool back) {
-  std::string page;
-  bool chosen = false;
-  const int count = int(FPageHistory.size());
-  if (back && FHistoryIndex - 1 >= 0 && FHistoryIndex - 1 < count) {
-    page = FPageHistory[std::size_t(FHistoryIndex - 1)];
-    --FHistoryIndex;
-    chosen = true;
-  } else if (!back && FHistoryIndex + 1 < count) {
-    page = FPageHistory[std::size_t(FHistoryIndex + 1)];
-    ++FHistoryIndex;
-    chosen = true;
-  }
-  if (chosen) ShowPage(page);
+  const int target = FHistoryIndex + (back ? -1 : 1);
+  if (target >= 0 && target < int(FHistory.size())) GoToEntry(target);
   SelectCurrentRow();
 }
 
 void TPageNavigator::HistoryListBoxDblClick(int row) {
-  if (row < 0 || row >= int(FPageHistory.size())) return;
-  FHistoryIndex = row;
-  ShowPage(FPageHistory[std::size_t(row)]);
+  if (row < 0 || row >= int(FHistory.size())) return;
+  GoToEntry(row);
+}
+
+void TPageNavigator::GoToEntry(int index) {
+  RememberScroll();
+  // A copy: showing the page lets other clicks in, which may change the history.
+  const THistoryEntry entry = FHistory[std::size_t(index)];
+  if (entry.Member != FContentMember && !ShowPage(entry.Member)) return;
+  if (index >= int(FHistory.size()) || !(FHistory[std::size_t(index)] == entry)) return;
+  FHistoryIndex = index;
+  FPendingAnchor.clear();
+  FPendingScroll = -1;
+  if (entry.ScrollY >= 0)
+    FPendingScroll = entry.ScrollY;
+  else if (!entry.Anchor.empty())
+    FPendingAnchor = entry.Anchor;
+  else
+    FPendingScroll = 0;
+  UpdateCaption();
 }
 
 void TPageNavigator::OpenStartMember(const std::string& member, const std::string& anchor) {
@@ -132,14 +148,24 @@ void TPageNavigator::OpenStartMember(const std::string& member, const std::strin
 TPageNavigator::TIdleState TPageNavigator::AppIdle() {
   TIdleState state;
   state.BackEnabled = FHistoryIndex > 0;
-  state.ForwardEnabled = FHistoryIndex < int(FPageHistory.size()) - 1;
-  if (!FPendingAnchor.empty()) {
+  state.ForwardEnabled = FHistoryIndex < int(FHistory.size()) - 1;
+  if (FPendingScroll >= 0) {
+    const int y = std::exchange(FPendingScroll, -1);
+    if (FView.SetContentScrollPos) FView.SetContentScrollPos(y);
+  } else if (!FPendingAnchor.empty()) {
     // Cleared before the jump, so an anchor asked for while it runs is not lost.
     const std::string anchor = std::move(FPendingAnchor);
     FPendingAnchor.clear();
     if (FView.GoToAnchor) FView.GoToAnchor(anchor);
   }
   return state;
+}
+
+std::vector<std::string> TPageNavigator::PageHistory() const {
+  std::vector<std::string> members;
+  members.reserve(FHistory.size());
+  for (const THistoryEntry& e : FHistory) members.push_back(e.Member);
+  return members;
 }
 
 std::optional<std::string> TPageNavigator::ReadReference(const std::string& referrer,
@@ -178,23 +204,24 @@ std::string TPageNavigator::ResolveLink(const std::string& referrer, const std::
   return candidates.front();
 }
 
-void TPageNavigator::ShowPage(std::string member, bool quiet) {
-  if (member.empty()) return;
+bool TPageNavigator::ShowPage(std::string member) {
+  if (member.empty()) return false;
   // Looked up first: a missing page is ours to report, and needs no extraction.
   if (FZip.FindMember(member) < 0) {
-    if (!quiet) Status("Page not found in the archive: " + member);
-    return;
+    Status("Page not found in the archive: " + member);
+    return false;
   }
   std::optional<std::string> bytes = Extract(member);
   if (!bytes) {
     // The archive has reported its own failure, or was busy with another page.
-    if (!quiet) Status("Page could not be read from the archive: " + member);
-    return;
+    Status("Page could not be read from the archive: " + member);
+    return false;
   }
   FContentMember = member;
   if (FView.ClearDocument) FView.ClearDocument();
   if (FView.LoadContent) FView.LoadContent(*bytes, std::string());
   if (FStatusShown) Status(std::string());
+  return true;
 }
 
 std::optional<std::string> TPageNavigator::ExtractPresent(const std::string& member) {
@@ -212,13 +239,43 @@ std::optional<std::string> TPageNavigator::Extract(const std::string& member) {
   return std::string(s->Bytes());
 }
 
-void TPageNavigator::AppendHistory(const std::string& entry) {
-  FPageHistory.push_back(entry);
-  if (FView.HistoryAppend) FView.HistoryAppend(entry);
+void TPageNavigator::Visit(const THistoryEntry& entry, bool caption) {
+  if (!FHistory.empty() && FHistory[std::size_t(FHistoryIndex)] == entry) {
+    SelectCurrentRow();
+    if (caption) UpdateCaption();
+    return;
+  }
+  const int keep = FHistory.empty() ? 0 : FHistoryIndex + 1;
+  if (keep < int(FHistory.size())) {
+    if (FView.HistoryRemove) FView.HistoryRemove(keep, int(FHistory.size()) - keep);
+    FHistory.resize(std::size_t(keep));
+  }
+  if (FHistory.size() >= MaxHistoryEntries) {
+    // The oldest visit makes room.
+    FHistory.erase(FHistory.begin());
+    if (FView.HistoryRemove) FView.HistoryRemove(0, 1);
+  }
+  FHistory.push_back(entry);
+  FHistoryIndex = int(FHistory.size()) - 1;
+  if (FView.HistoryAppend) FView.HistoryAppend(HistoryEntryText(entry));
+  SelectCurrentRow();
+  if (caption) UpdateCaption();
+}
+
+void TPageNavigator::RememberScroll() {
+  if (FHistory.empty() || !FView.ContentScrollPos) return;
+  FHistory[std::size_t(FHistoryIndex)].ScrollY = FView.ContentScrollPos();
+}
+
+void TPageNavigator::UpdateCaption() {
+  if (!FView.SetCaption || FHistory.empty()) return;
+  std::string title = FView.ContentTitle ? FView.ContentTitle() : std::string();
+  if (title.find_first_not_of(" \t\r\n") == std::string::npos) title = HistoryEntryText({FContentMember, {}});
+  FView.SetCaption(FIndexTitle + " - " + title);
 }
 
 void TPageNavigator::SelectCurrentRow() {
-  if (FView.HistorySelect) FView.HistorySelect(FPageHistory.empty() ? -1 : FHistoryIndex);
+  if (FView.HistorySelect) FView.HistorySelect(FHistory.empty() ? -1 : FHistoryIndex);
 }
 
 void TPageNavigator::Status(const std::string& text) {

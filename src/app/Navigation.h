@@ -23,9 +23,15 @@ struct TNavigatorView {
   std::function<bool(const std::string& anchor)> GoToAnchor;
   // The navigation pane.
   std::function<void(const std::string& bytes, const std::string& base)> LoadNavigation;
-  // The history list box: a row added at the end; a row selected (-1 for none).
+  // The history list box: a row added at the end; `count` rows removed from row `first` on; a
+  // row selected (-1 for none).
   std::function<void(const std::string& entry)> HistoryAppend;
+  std::function<void(int first, int count)> HistoryRemove;
   std::function<void(int row)> HistorySelect;
+  // The content pane's scroll position (a document y), and the title of the page it shows.
+  std::function<int()> ContentScrollPos;
+  std::function<void(int y)> SetContentScrollPos;
+  std::function<std::string()> ContentTitle;
   // The window caption, as the bytes of the index title and the page name.
   std::function<void(const std::string& caption)> SetCaption;
   // A line for the status bar; empty clears it.
@@ -39,6 +45,17 @@ using TReferenceReader = std::function<std::optional<std::string>(const std::str
                                                                    const std::string& reference)>;
 // The same for one pane: the referring page is the one the pane shows at the time of the call.
 using TPaneReader = std::function<std::optional<std::string>(const std::string& reference)>;
+
+// One visit: the page, the anchor it was opened at, and where the reader left it.
+struct THistoryEntry {
+  std::string Member;
+  std::string Anchor;  // "#name", or empty
+  int ScrollY = -1;    // -1 until the reader moves on from it
+  bool operator==(const THistoryEntry& o) const { return Member == o.Member && Anchor == o.Anchor; }
+};
+
+// What the history list shows for an entry: the member with "/" between folders, and its anchor.
+std::string HistoryEntryText(const THistoryEntry& entry);
 
 class TPageNavigator {
  public:
@@ -56,10 +73,13 @@ class TPageNavigator {
   // the history.
   void LoadStartPages();
   // A link clicked in either pane. handled comes back false for "#name" links, which the pane
-  // that raised them follows by itself.
+  // that raised them follows by itself (in the content pane such a jump is still a history
+  // entry). As in a browser, a visit from the middle of the history drops the entries after
+  // it, and a page the archive does not hold leaves the history and the caption alone.
   void PageViewerHotSpotClick(TPane sender, const std::string& url, bool& handled);
+  // Back and Forward return to the entry's page and to where the reader left it.
   void BackForwardButtonClick(bool back);
-  // row is the history list's selected row (-1 when none).
+  // row is the history list's selected row (-1 when none); the same return as Back/Forward.
   void HistoryListBoxDblClick(int row);
   // The start page given on the command line: opened as a link in the content pane would be.
   // With an empty member only the anchor is taken, for the page on show.
@@ -80,7 +100,9 @@ class TPageNavigator {
   // For a pane's image and style sheet requests.
   TPaneReader ReaderFor(TPane pane) const;
 
-  const std::vector<std::string>& PageHistory() const { return FPageHistory; }
+  // The members of the history, oldest first.
+  std::vector<std::string> PageHistory() const;
+  const std::vector<THistoryEntry>& HistoryEntries() const { return FHistory; }
   int HistoryIndex() const { return FHistoryIndex; }
   const std::string& PendingAnchor() const { return FPendingAnchor; }
   // The member each pane shows ("" before any).
@@ -93,14 +115,20 @@ class TPageNavigator {
   // A link named by the page referrer (a copy: the extraction may let another click in).
   void FollowLink(std::string referrer, const std::string& url, bool& handled);
   std::string ResolveLink(const std::string& referrer, const std::string& page) const;
-  // Shows member in the content pane when the archive has it; otherwise the pane keeps its page
-  // and, unless quiet, the status bar says why. A copy: the extraction lets other clicks in,
+  // Shows member in the content pane when the archive has it; otherwise the pane keeps its page. A copy: the extraction lets other clicks in,
   // which may grow the history it could come from.
-  void ShowPage(std::string member, bool quiet = false);
+  // False (and the status line says why) when it could not.
+  bool ShowPage(std::string member);
   std::optional<std::string> Extract(const std::string& member);
   // Extract for a member the directory lists; otherwise the status bar says it is missing.
   std::optional<std::string> ExtractPresent(const std::string& member);
-  void AppendHistory(const std::string& entry);
+  // Records a visit after the current entry, dropping those after it (not twice in a row).
+  void Visit(const THistoryEntry& entry, bool caption = true);
+  // Moves to an entry of the history: its page, then its scroll position or anchor.
+  void GoToEntry(int index);
+  // Keeps the content pane's scroll position in the current entry.
+  void RememberScroll();
+  void UpdateCaption();
   void SelectCurrentRow();
   void Status(const std::string& text);
   void FollowExternal(const std::string& url);
@@ -109,9 +137,10 @@ class TPageNavigator {
   TNavigatorView FView;
   std::string FArchiveFileName;
   std::string FIndexTitle;
-  std::vector<std::string> FPageHistory;
+  std::vector<THistoryEntry> FHistory;
   int FHistoryIndex = 0;
   std::string FPendingAnchor;
+  int FPendingScroll = -1;  // a position to return to at the next idle moment, instead of an anchor
   std::string FContentMember;
   std::string FNavigationMember;
   bool FStatusShown = false;

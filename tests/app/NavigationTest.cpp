@@ -24,6 +24,9 @@ class NavigationTest : public ::testing::Test {
   Log Calls;
   Log ArchiveMessages;
   bool ExternalAccepted = true;
+  // The content pane's scroll position and page title as the navigator reads them.
+  int Scroll = 0;
+  std::string Title;
   std::unique_ptr<TPageNavigator> Nav;
 
   // Opens an archive of these members (written under sub/ of the temporary folder) and loads
@@ -47,6 +50,15 @@ class NavigationTest : public ::testing::Test {
     };
     view.LoadNavigation = [this](const std::string& bytes, const std::string&) { Calls.push_back("nav " + bytes); };
     view.HistoryAppend = [this](const std::string& entry) { Calls.push_back("append " + entry); };
+    view.HistoryRemove = [this](int first, int count) {
+      Calls.push_back("remove " + std::to_string(first) + "+" + std::to_string(count));
+    };
+    view.ContentScrollPos = [this] { return Scroll; };
+    view.SetContentScrollPos = [this](int y) {
+      Scroll = y;
+      Calls.push_back("scroll " + std::to_string(y));
+    };
+    view.ContentTitle = [this] { return Title; };
     view.HistorySelect = [this](int row) { Calls.push_back("select " + std::to_string(row)); };
     view.SetCaption = [this](const std::string& caption) { Calls.push_back("caption " + caption); };
     view.ShowStatus = [this](const std::string& text) { Calls.push_back("status " + text); };
@@ -107,7 +119,7 @@ TEST_F(NavigationTest, WithoutTheOverviewALinkStartsTheHistory) {
   EXPECT_FALSE(state.BackEnabled);
   EXPECT_FALSE(state.ForwardEnabled);
   EXPECT_EQ(Click("a.html", nullptr, TPane::pnNavigation),
-            (Log{"append a.html", "caption Ref - a.html", "select 0", "clear", "load A", "status "}));
+            (Log{"clear", "load A", "status ", "append a.html", "select 0", "caption Ref - a.html"}));
   EXPECT_EQ(Nav->HistoryIndex(), 0);
 }
 
@@ -129,16 +141,18 @@ TEST_F(NavigationTest, MissingArchiveIsReportedOnceAndLeavesThePanesEmpty) {
   bool handled = false;
   Nav->PageViewerHotSpotClick(TPane::pnContent, "a.html", handled);
   EXPECT_TRUE(ArchiveMessages.empty());
-  EXPECT_EQ(Nav->PageHistory(), (Log{"a.html"}));
+  // A page that could not be shown is no visit.
+  EXPECT_TRUE(Nav->PageHistory().empty());
 }
 
-TEST_F(NavigationTest, AnchorLinkClickedTwiceRecordsThePageOnceAndJumpsEachTime) {
+TEST_F(NavigationTest, AnchorLinkClickedTwiceRecordsTheVisitOnceAndJumpsEachTime) {
   OpenFlat();
   bool handled = false;
-  EXPECT_EQ(Click("a.html#sec", &handled), (Log{"append a.html", "caption Ref - a.html", "select 1", "clear", "load A"}));
+  EXPECT_EQ(Click("a.html#sec", &handled),
+            (Log{"clear", "load A", "append a.html#sec", "select 1", "caption Ref - a.html"}));
   EXPECT_TRUE(handled);
   EXPECT_EQ(Idle(), (Log{"anchor #sec"}));
-  EXPECT_EQ(Click("a.html#sec"), (Log{"select 1", "clear", "load A"}));
+  EXPECT_EQ(Click("a.html#sec"), (Log{"clear", "load A", "select 1", "caption Ref - a.html"}));
   EXPECT_EQ(Idle(), (Log{"anchor #sec"}));
   EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html", "a.html"}));
   // Once delivered, nothing is left for the next idle moment.
@@ -155,31 +169,62 @@ TEST_F(NavigationTest, FirstPendingAnchorWinsUntilIdle) {
   EXPECT_EQ(Idle(), (Log{"anchor #three"}));
 }
 
-TEST_F(NavigationTest, HashLinkIsLeftToThePane) {
+TEST_F(NavigationTest, HashLinkIsLeftToThePaneButIsAVisitInTheContentPane) {
   OpenFlat();
   bool handled = true;
-  EXPECT_EQ(Click("#sec", &handled), Log{});
+  Scroll = 40;
+  EXPECT_EQ(Click("#sec", &handled), (Log{"append Overview.html#sec", "select 1", "caption Ref - Overview.html"}));
   EXPECT_FALSE(handled);
-  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html"}));
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html", "Overview.html"}));
   EXPECT_TRUE(Nav->PendingAnchor().empty());
   EXPECT_EQ(Idle(), Log{});
+  // Back within the page: no new load, the position the reader left.
+  EXPECT_EQ(Back(true), (Log{"caption Ref - Overview.html", "select 0"}));
+  EXPECT_EQ(Idle(), (Log{"scroll 40"}));
+  // The navigation pane's own jumps are not the content's history.
+  EXPECT_EQ(Click("#x", &handled, TPane::pnNavigation), Log{});
+  EXPECT_FALSE(handled);
+  EXPECT_EQ(Nav->PageHistory().size(), 2u);
 }
 
-TEST_F(NavigationTest, AfterGoingBackLinksMoveToTheEndOrAppend) {
+TEST_F(NavigationTest, ALinkFromTheMiddleOfTheHistoryDropsTheEntriesAfterIt) {
   OpenFlat();
   Click("a.html");
   Click("b.html");
-  EXPECT_EQ(Back(true), (Log{"clear", "load A", "select 1"}));
-  EXPECT_EQ(Back(true), (Log{"clear", "load O", "select 0"}));
+  EXPECT_EQ(Back(true), (Log{"clear", "load A", "caption Ref - a.html", "select 1"}));
+  EXPECT_EQ(Back(true), (Log{"clear", "load O", "caption Ref - Overview.html", "select 0"}));
   ASSERT_EQ(Nav->HistoryIndex(), 0);
-  // The last entry: the index moves to it, nothing appended, the caption kept.
-  EXPECT_EQ(Click("b.html"), (Log{"select 2", "clear", "load B"}));
-  EXPECT_EQ(Nav->HistoryIndex(), 2);
-  EXPECT_EQ(Back(true), (Log{"clear", "load A", "select 1"}));
-  // A new page goes to the end; the entries after the old index stay.
-  EXPECT_EQ(Click("c.html"), (Log{"append c.html", "caption Ref - c.html", "select 3", "clear", "load C"}));
-  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html", "a.html", "b.html", "c.html"}));
-  EXPECT_EQ(Nav->HistoryIndex(), 3);
+  EXPECT_EQ(Click("c.html"), (Log{"clear", "load C", "remove 1+2", "append c.html", "select 1", "caption Ref - c.html"}));
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html", "c.html"}));
+  TPageNavigator::TIdleState state;
+  Idle(&state);
+  EXPECT_TRUE(state.BackEnabled);
+  EXPECT_FALSE(state.ForwardEnabled);
+  // The next Back goes where the reader came from.
+  EXPECT_EQ(Back(true), (Log{"clear", "load O", "caption Ref - Overview.html", "select 0"}));
+}
+
+TEST_F(NavigationTest, BackAndForwardReturnToWhereTheReaderLeftThePage) {
+  OpenFlat();
+  Title = "Overview page";
+  Scroll = 300;
+  Click("a.html#sec");
+  Idle();
+  Title = "";
+  Scroll = 120;  // the reader scrolled on from the anchor
+  Click("b.html");
+  Scroll = 55;
+  EXPECT_EQ(Back(true), (Log{"clear", "load A", "caption Ref - a.html", "select 1"}));
+  // The position left, not the anchor the page was opened at.
+  EXPECT_EQ(Idle(), (Log{"scroll 120"}));
+  Title = "Overview page";
+  EXPECT_EQ(Back(true), (Log{"clear", "load O", "caption Ref - Overview page", "select 0"}));
+  EXPECT_EQ(Idle(), (Log{"scroll 300"}));
+  Title = "";
+  EXPECT_EQ(Back(false), (Log{"clear", "load A", "caption Ref - a.html", "select 1"}));
+  EXPECT_EQ(Idle(), (Log{"scroll 120"}));
+  EXPECT_EQ(Back(false), (Log{"clear", "load B", "caption Ref - b.html", "select 2"}));
+  EXPECT_EQ(Idle(), (Log{"scroll 55"}));
 }
 
 TEST_F(NavigationTest, BackAtTheStartAndForwardAtTheEndOnlyReselect) {
@@ -190,33 +235,29 @@ TEST_F(NavigationTest, BackAtTheStartAndForwardAtTheEndOnlyReselect) {
   EXPECT_TRUE(state.BackEnabled);
   EXPECT_FALSE(state.ForwardEnabled);
   EXPECT_EQ(Back(false), (Log{"select 1"}));
-  EXPECT_EQ(Back(true), (Log{"clear", "load O", "select 0"}));
+  EXPECT_EQ(Back(true), (Log{"clear", "load O", "caption Ref - Overview.html", "select 0"}));
   EXPECT_EQ(Back(true), (Log{"select 0"}));
   Idle(&state);
   EXPECT_FALSE(state.BackEnabled);
   EXPECT_TRUE(state.ForwardEnabled);
-  EXPECT_EQ(Back(false), (Log{"clear", "load A", "select 1"}));
+  EXPECT_EQ(Back(false), (Log{"clear", "load A", "caption Ref - a.html", "select 1"}));
 }
 
-TEST_F(NavigationTest, EmptyLinkIsRecordedAndLoadsNothing) {
+TEST_F(NavigationTest, EmptyLinkIsNoVisit) {
   OpenFlat();
   bool handled = false;
-  EXPECT_EQ(Click("", &handled), (Log{"append ", "caption Ref - ", "select 1"}));
+  EXPECT_EQ(Click("", &handled), Log{});
   EXPECT_TRUE(handled);
-  // Not twice in a row.
-  EXPECT_EQ(Click(""), (Log{"select 1"}));
-  // Back shows the overview again; Forward to the empty entry keeps it.
-  EXPECT_EQ(Back(true), (Log{"clear", "load O", "select 0"}));
-  EXPECT_EQ(Back(false), (Log{"select 1"}));
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html"}));
 }
 
-TEST_F(NavigationTest, HistoryListDoubleClickShowsTheRowWithoutRecording) {
+TEST_F(NavigationTest, HistoryListPickShowsTheRowWithoutRecording) {
   OpenFlat();
   Click("a.html");
   Click("b.html");
   Calls.clear();
   Nav->HistoryListBoxDblClick(0);
-  EXPECT_EQ(Calls, (Log{"clear", "load O"}));
+  EXPECT_EQ(Calls, (Log{"clear", "load O", "caption Ref - Overview.html"}));
   EXPECT_EQ(Nav->HistoryIndex(), 0);
   Calls.clear();
   Nav->HistoryListBoxDblClick(-1);
@@ -245,22 +286,25 @@ TEST_F(NavigationTest, ClickDuringAnExtractionDoesNotDisturbIt) {
   Nav->HistoryListBoxDblClick(1);
   ASSERT_TRUE(nested);
   // The nested click's message about the missing page, then the page the double click asked for.
-  EXPECT_EQ(Log(Calls.end() - 4, Calls.end()),
-            (Log{"status Page not found in the archive: gone.html", "clear", "load A", "status "}));
+  EXPECT_EQ(Log(Calls.end() - 5, Calls.end()),
+            (Log{"status Page not found in the archive: gone.html", "clear", "load A", "status ",
+                 "caption Ref - a.html"}));
   EXPECT_EQ(Nav->ContentMember(), "a.html");
-  EXPECT_EQ(Nav->PageHistory().back(), "gone.html");
+  EXPECT_EQ(Nav->PageHistory().back(), "c.html");
+  EXPECT_EQ(Nav->HistoryIndex(), 1);
 }
 
 TEST_F(NavigationTest, MissingMemberKeepsThePageAndSaysSo) {
   OpenFlat();
-  EXPECT_EQ(Click("gone.html#x"), (Log{"append gone.html", "caption Ref - gone.html", "select 1",
-                                       "status Page not found in the archive: gone.html"}));
+  Click("a.html");
+  // No entry, no caption: the first Back still goes to the page before.
+  EXPECT_EQ(Click("gone.html#x"), (Log{"status Page not found in the archive: gone.html"}));
   // No dialog from the archive: the status line is the only word of it.
   EXPECT_TRUE(ArchiveMessages.empty());
-  EXPECT_EQ(Nav->ContentMember(), "Overview.html");
-  // Back from the missing page shows the overview and clears the message.
-  EXPECT_EQ(Back(true), (Log{"clear", "load O", "status ", "select 0"}));
-  EXPECT_EQ(Back(false), (Log{"status Page not found in the archive: gone.html", "select 1"}));
+  EXPECT_EQ(Nav->ContentMember(), "a.html");
+  EXPECT_EQ(Nav->PageHistory(), (Log{"Overview.html", "a.html"}));
+  EXPECT_TRUE(Nav->PendingAnchor().empty());
+  EXPECT_EQ(Back(true), (Log{"clear", "load O", "status ", "caption Ref - Overview.html", "select 0"}));
 }
 
 TEST_F(NavigationTest, ExternalLinksGoToTheDesktopAndLeaveTheHistory) {
@@ -322,20 +366,26 @@ class FolderArchiveTest : public NavigationTest {
 
 TEST_F(FolderArchiveTest, LinksResolveAgainstThePageThatNamesThem) {
   EXPECT_EQ(Nav->ContentMember(), "html\\guide\\intro.html");
+  // The history shows member paths with "/".
   EXPECT_EQ(Click("../ref/api.html#Open"),
-            (Log{"append html\\ref\\api.html", "caption Ref - html\\ref\\api.html", "select 2", "clear", "load API"}));
+            (Log{"clear", "load API", "append html/ref/api.html#Open", "select 2", "caption Ref - html/ref/api.html"}));
   EXPECT_EQ(Idle(), (Log{"anchor #Open"}));
   // From api.html: a sibling stored with backslashes, a "./" link, and one climbing to the root.
-  EXPECT_EQ(Click("./types.html").back(), "load TYPES");
-  EXPECT_EQ(Click("../../index.html").back(), "load INDEX");
-  EXPECT_EQ(Click("/html/guide/intro.html").back(), "load INTRO");
+  auto loaded = [](const Log& calls) {
+    for (const std::string& c : calls)
+      if (c.rfind("load ", 0) == 0) return c;
+    return std::string("(nothing loaded)");
+  };
+  EXPECT_EQ(loaded(Click("./types.html")), "load TYPES");
+  EXPECT_EQ(loaded(Click("../../index.html")), "load INDEX");
+  EXPECT_EQ(loaded(Click("/html/guide/intro.html")), "load INTRO");
   // Climbing above the root stops at the root.
-  EXPECT_EQ(Click("../../../../Overview.html").back(), "load O");
+  EXPECT_EQ(loaded(Click("../../../../Overview.html")), "load O");
   // Case is the archive's business: it finds members whatever the case; history keeps the link's.
-  EXPECT_EQ(Click("HTML/GUIDE/INTRO.HTML").back(), "load INTRO");
+  EXPECT_EQ(loaded(Click("HTML/GUIDE/INTRO.HTML")), "load INTRO");
   EXPECT_EQ(Nav->PageHistory().back(), "HTML\\GUIDE\\INTRO.HTML");
   // Escaped names and queries find their member.
-  EXPECT_EQ(Click("next%20page.html?x=1").back(), "load NEXT");
+  EXPECT_EQ(loaded(Click("next%20page.html?x=1")), "load NEXT");
   EXPECT_EQ(Nav->PageHistory().back(), "HTML\\GUIDE\\next page.html");
   EXPECT_EQ(Nav->PageHistory(),
             (Log{"Overview.html", "html\\guide\\intro.html", "html\\ref\\api.html", "html\\ref\\types.html",
@@ -345,14 +395,12 @@ TEST_F(FolderArchiveTest, LinksResolveAgainstThePageThatNamesThem) {
 
 TEST_F(FolderArchiveTest, EachPaneResolvesAgainstItsOwnPage) {
   // The same link names different members in the two panes.
-  EXPECT_EQ(Click("../ref/api.html", nullptr, TPane::pnNavigation).back(),
-            "status Page not found in the archive: ref\\api.html");
+  EXPECT_EQ(Click("../ref/api.html", nullptr, TPane::pnNavigation),
+            (Log{"status Page not found in the archive: ref\\api.html"}));
   EXPECT_EQ(Click("../ref/api.html", nullptr, TPane::pnContent),
-            (Log{"append html\\ref\\api.html", "caption Ref - html\\ref\\api.html", "select 3", "clear",
-                 "load API", "status "}));
+            (Log{"clear", "load API", "status ", "append html/ref/api.html", "select 2", "caption Ref - html/ref/api.html"}));
   // Back uses the recorded names, not the page on show.
-  EXPECT_EQ(Back(true), (Log{"status Page not found in the archive: ref\\api.html", "select 2"}));
-  EXPECT_EQ(Back(true), (Log{"clear", "load INTRO", "status ", "select 1"}));
+  EXPECT_EQ(Back(true), (Log{"clear", "load INTRO", "caption Ref - html/guide/intro.html", "select 1"}));
 }
 
 TEST_F(FolderArchiveTest, PicturesAndStyleSheetsComeFromTheArchive) {
@@ -392,8 +440,8 @@ TEST_F(FolderArchiveTest, CommandLinePageOpensFromTheRootLikeALink) {
   Click("../ref/api.html");
   Calls.clear();
   Nav->OpenStartMember("html/guide/intro.html", "Setup");
-  EXPECT_EQ(Calls, (Log{"append html\\guide\\intro.html", "caption Ref - html\\guide\\intro.html", "select 3",
-                        "clear", "load INTRO"}));
+  EXPECT_EQ(Calls, (Log{"clear", "load INTRO", "append html/guide/intro.html#Setup", "select 3",
+                        "caption Ref - html/guide/intro.html"}));
   EXPECT_EQ(Idle(), (Log{"anchor #Setup"}));
   // Only an anchor: for the page on show.
   Calls.clear();
