@@ -177,6 +177,18 @@ class TPageViewer : public QWidget {
   // Selection as document character positions (-1, -1: none).
   int SelStart() const;
   int SelLength() const;
+  // The selected text in UTF-8: paragraph and line breaks as "\n", pictures and controls left
+  // out. Empty without a selection.
+  std::string SelectedText();
+  // Selects the whole page (not when selecting is switched off).
+  void SelectAll();
+  // The selection to the clipboard, as plain text and as the page's own markup for that range;
+  // false when nothing is selected.
+  bool CopyToClipboard();
+  // The markup of the page behind the selection (its source bytes in UTF-8), or empty.
+  std::string SelectedSource();
+  // A selection made with the mouse becomes the desktop's primary selection, where it has one.
+  void OfferSelection();
   int CaretPos() const { return FCaretPos; }
 
   // ---- scrolling ----

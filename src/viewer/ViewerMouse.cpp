@@ -242,6 +242,7 @@ void TPageViewer::PanelMouseUp(QMouseEvent* event) {
   FAutoScrollTimer->stop();
   FAutoScrolling = false;
   ExtendSelection(pt.x(), pt.y());
+  if (FSelecting) OfferSelection();
   FSelecting = false;
   FDocument->MouseDownAt(false);
   if (!FLeftDown) return;
@@ -286,6 +287,7 @@ void TPageViewer::PanelDoubleClick(QMouseEvent* event) {
       FDocument->FSelE = last + 1;
       FCaretPos = first;
       FPaintPanel->update();
+      OfferSelection();
     }
   }
   if (OnMouseDouble) OnMouseDouble(this, mbLeft, ShiftOf(event), pt.x(), pt.y());
@@ -363,11 +365,27 @@ void TPageViewer::keyPressEvent(QKeyEvent* event) {
     EndPanMode();
     return;
   }
+  if (event->matches(QKeySequence::Copy)) {
+    CopyToClipboard();
+    return;
+  }
+  if (event->matches(QKeySequence::SelectAll)) {
+    SelectAll();
+    return;
+  }
   const int p = Position();
   int y = p;
   switch (event->key()) {
     case Qt::Key_PageUp: y = p - FVScrollBar->LargeChange(); break;
     case Qt::Key_PageDown: y = p + FVScrollBar->LargeChange(); break;
+    // As in a browser: a page down, or up with Shift.
+    case Qt::Key_Space:
+      if (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+      }
+      y = event->modifiers() & Qt::ShiftModifier ? p - FVScrollBar->LargeChange() : p + FVScrollBar->LargeChange();
+      break;
     case Qt::Key_End: y = FDocHeight; break;
     case Qt::Key_Home: y = 0; break;
     case Qt::Key_Up: y = p - FVScrollBar->SmallChange(); break;
