@@ -92,11 +92,10 @@ def _unquote(s: str) -> str:
 
 
 def dump_text(dump: str) -> str:
-    """The text of the lines of a layout dump. Lines of one section that follow each other in its
-    text are joined as they stand (a word broken over two lines stays one word); anything else
-    starts a new line."""
+    """The text of the lines of a layout dump, a line of text for each line of the dump, but for
+    lines wrapped inside a CJK run or after a hyphen, which are joined as they stand."""
     out = []
-    prev = None  # (indent, end offset)
+    prev = None  # (indent, end offset, text)
     for raw in dump.splitlines():
         m = _LINE.match(raw)
         if not m:
@@ -105,11 +104,15 @@ def dump_text(dump: str) -> str:
             continue
         indent, start, length = len(m.group(1)), int(m.group(2)), int(m.group(3))
         text = _unquote(m.group(4))
-        if prev is not None and prev == (indent, start):
+        # A line that carries on where the last one stopped is either a wrap inside a word or
+        # a <br> (neither leaves a character in the text): only CJK text and hyphens wrap
+        # without a space, so only those are joined.
+        if (prev is not None and prev[:2] == (indent, start) and text and prev[2]
+                and (prev[2][-1] == "-" or (_CJK_RUN.match(prev[2][-1]) and _CJK_RUN.match(text[0])))):
             out.append(text)
         else:
             out.append("\n" + text)
-        prev = (indent, start + length)
+        prev = (indent, start + length, text)
     return "".join(out).lstrip("\n")
 
 
