@@ -232,6 +232,11 @@ def run_set(s: dict, args, browser_cache: str, only: list[str] | None = None) ->
             shutil.rmtree(tmp, ignore_errors=True)
 
     def one(p):
+        if args.png_dir:
+            # The picture with the real fonts, beside the browser's screenshot.
+            png = os.path.join(args.png_dir, s["name"] + "-" + p.replace("/", "_") + ".engine.png")
+            subprocess.run([args.render, "--width", str(args.width), "--png", png, archive, p],
+                           capture_output=True, timeout=120, env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
         return p, engine_text(args.render, archive, p, args.width)
 
     results = []
@@ -301,10 +306,12 @@ def main() -> int:
     ap.add_argument("--pages", type=int, default=40, help="pages per set (default 40)")
     ap.add_argument("--width", type=int, default=1000)
     ap.add_argument("--worst", type=int, default=8, help="worst pages shown per set")
+    ap.add_argument("--top", type=int, default=12, help="most missed and extra words shown per set")
     ap.add_argument("--diff", metavar="[SET:]MEMBER", help="words missing on each side for one page")
     ap.add_argument("--limit", type=int, default=300, help="distinct words listed by --diff")
     ap.add_argument("--keep", metavar="DIR", help="write both texts of each page compared here")
-    ap.add_argument("--png-dir", metavar="DIR", help="also write browser screenshots here")
+    ap.add_argument("--png-dir", metavar="DIR",
+                    help="also write the engine's picture and the browser's screenshot of each page here")
     ap.add_argument("--json", metavar="OUT", help="write per-page figures and missing words here")
     ap.add_argument("--cache", default=os.path.join(ROOT, "build", "compare-text-cache"))
     ap.add_argument("--node-modules", default=os.path.join(ROOT, "build", "measure-node", "node_modules"))
@@ -353,6 +360,15 @@ def main() -> int:
         all_results += results
         print(f"  {summ['pages']} pages, recall {pct(summ['recall'])}, precision {pct(summ['precision'])}, "
               f"non-ASCII {pct(summ['nonascii'])} of {summ['nonascii_words']}, failed {summ['failed']}")
+        mc, ec = collections.Counter(), collections.Counter()
+        for r in results:
+            if "common" in r:
+                mc.update(r["missing"])
+                ec.update(r["extra"])
+        print(f"  most missed ({sum(mc.values())}): "
+              + ", ".join(f"{w}×{n}" for w, n in mc.most_common(args.top)))
+        print(f"  most extra  ({sum(ec.values())}): "
+              + ", ".join(f"{w}×{n}" for w, n in ec.most_common(args.top)))
         print("  recall  prec.   non-ASCII words page (worst first)")
         ranked = sorted(results, key=lambda r: (-1, 0) if "common" not in r else (
             min(ratio(r["common"], r["browser_words"]) or 1.0, ratio(r["common"], r["engine_words"]) or 1.0),
