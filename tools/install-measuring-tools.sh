@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what tools/compare-text.py and scripts/make-doc-archives.sh need to measure the
 # engine against a browser: Debian's chromium (headless, driven through playwright-core),
-# poppler-utils (pdftotext, for sets that ship PDF beside HTML), zip, and node with npm.
+# poppler-utils (pdftotext, for sets that ship PDF beside HTML), zip, ImageMagick, and node with npm.
 # None of this is needed to build, test or run the program.
 #
 #   tools/install-measuring-tools.sh [NODE_DIR]
@@ -22,9 +22,10 @@ command -v zip >/dev/null || need+=(zip)
 command -v unzip >/dev/null || need+=(unzip)
 command -v node >/dev/null || need+=(nodejs)
 command -v npm >/dev/null || need+=(npm)
-# Fonts for the browser's screenshots of French and Japanese pages.
-dpkg -s fonts-noto-cjk >/dev/null 2>&1 || need+=(fonts-noto-cjk)
-dpkg -s fonts-dejavu-core >/dev/null 2>&1 || need+=(fonts-dejavu-core)
+# ImageMagick's convert crops the tall screenshots into views worth looking at. No fonts here: the
+# browser uses the faces scripts/install-deps.sh installs (CJK ones included), and another CJK
+# face would change the fallback the engine's own tests see.
+[ -x /usr/bin/convert ] && /usr/bin/convert -version >/dev/null 2>&1 || need+=(imagemagick)
 if [ ${#need[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
