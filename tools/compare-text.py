@@ -22,8 +22,11 @@ and a case slip is no lost text):
   precision  share of the engine's words that the browser shows
   non-ASCII  share of the browser's words holding a non-ASCII letter that the engine shows
              exactly (same case, same characters): this is where a wrong code page shows
-Set figures add up the words of all sampled pages. --diff shows, for one page, the words each
-side has that the other lacks. Browser texts are cached (--cache) by archive, page and width.
+Set figures add up the words of all sampled pages. Known faults (a UTF-8 page read as
+Windows-1252, an XML declaration shown as text, SVG fallback text shown) are undone one after
+the other and the words that stop being missed or extra are put down to them; the rest is
+"unexplained". --diff shows, for one page, the words each side has that the other lacks.
+Browser texts are cached (--cache) by archive, page and width.
 """
 
 from __future__ import annotations
@@ -188,6 +191,57 @@ def compare(browser: str, engine: str) -> dict:
             "missing": bc - ec, "extra": ec - bc}
 
 
+# ---- known causes ----
+# Each known fault is undone on one side in turn and the page compared again: the words that stop
+# being missing or extra are put down to that fault. What is left is unexplained.
+
+def _misread(text: str) -> str:
+    """The text as a reader that takes UTF-8 bytes for Windows-1252 would show it."""
+    out = []
+    for b in text.encode("utf-8"):
+        try:
+            out.append(bytes([b]).decode("cp1252"))
+        except UnicodeDecodeError:
+            out.append(chr(b))
+    return "".join(out)
+
+
+_MOJIBAKE = re.compile("[\u00c2-\u00ef][\u0080-\u00bf\u0152\u0153\u0160\u0161\u0178\u017d\u017e"
+                       "\u0192\u02c6\u02dc\u2013-\u203a\u20ac\u2122]")
+_XMLDECL = re.compile(r"^<\?xml[^\n]*\?>", re.M)
+_SVG_FALLBACK = "This browser is not able to show SVG: try Firefox, Chrome, Safari, or Opera instead."
+
+CAUSES = [
+    ("UTF-8 page read as Windows-1252",
+     lambda b, e: (_misread(b), e) if len(_MOJIBAKE.findall(e)) > 2 * len(_MOJIBAKE.findall(b)) + 2 else None),
+    ("XML declaration shown as text",
+     lambda b, e: (b, _XMLDECL.sub("", e)) if _XMLDECL.search(e) and not _XMLDECL.search(b) else None),
+    ("SVG fallback text of <iframe>/<object> shown",
+     lambda b, e: (b, e.replace(_SVG_FALLBACK, "")) if _SVG_FALLBACK in e and _SVG_FALLBACK not in b else None),
+]
+
+
+def causes(browser: str, engine: str) -> dict:
+    """Missing and extra words put down to each known cause, in CAUSES order."""
+    def counts(b, e):
+        bc = collections.Counter(w.casefold() for w in words(b))
+        ec = collections.Counter(w.casefold() for w in words(e))
+        return sum((bc - ec).values()), sum((ec - bc).values())
+    out = {}
+    m, x = counts(browser, engine)
+    for name, undo in CAUSES:
+        step = undo(browser, engine)
+        if step is None:
+            continue
+        browser, engine = step
+        m2, x2 = counts(browser, engine)
+        if m2 < m or x2 < x:
+            out[name] = (max(0, m - m2), max(0, x - x2))
+        m, x = m2, x2
+    out["unexplained"] = (m, x)
+    return out
+
+
 def ratio(a: int, b: int) -> float | None:
     return a / b if b else None
 
@@ -246,6 +300,7 @@ def run_set(s: dict, args, browser_cache: str, only: list[str] | None = None) ->
             r = {"set": s["name"], "page": p, "engine_error": eerr, "browser_error": b["error"]}
             if eerr is None and b["error"] is None:
                 r.update(compare(b["text"], etext))
+                r["causes"] = causes(b["text"], etext)
                 r["engine_text"], r["browser_text"] = etext, b["text"]
             results.append(r)
     return results
@@ -281,6 +336,8 @@ def print_diff(r: dict, limit: int) -> None:
     print(f"  recall {pct(ratio(r['common'], r['browser_words']))}  precision "
           f"{pct(ratio(r['common'], r['engine_words']))}  non-ASCII "
           f"{pct(ratio(r['nonascii_exact'], r['nonascii_words']))} of {r['nonascii_words']}")
+    print("  known causes (missed / extra words): " + "; ".join(
+        f"{name} {m} / {x}" for name, (m, x) in r["causes"].items()))
     for title, c in (("browser shows, engine does not", r["missing"]),
                      ("engine shows, browser does not", r["extra"])):
         print(f"\n  {title} ({sum(c.values())} words, {len(c)} distinct):")
@@ -369,6 +426,13 @@ def main() -> int:
               + ", ".join(f"{w}×{n}" for w, n in mc.most_common(args.top)))
         print(f"  most extra  ({sum(ec.values())}): "
               + ", ".join(f"{w}×{n}" for w, n in ec.most_common(args.top)))
+        cc = collections.defaultdict(lambda: [0, 0])
+        for r in results:
+            for name, (m, x) in r.get("causes", {}).items():
+                cc[name][0] += m
+                cc[name][1] += x
+        print("  known causes (missed / extra words): " + "; ".join(
+            f"{name} {m} / {x}" for name, (m, x) in cc.items() if m or x or name == "unexplained"))
         print("  recall  prec.   non-ASCII words page (worst first)")
         ranked = sorted(results, key=lambda r: (-1, 0) if "common" not in r else (
             min(ratio(r["common"], r["browser_words"]) or 1.0, ratio(r["common"], r["engine_words"]) or 1.0),
