@@ -214,6 +214,9 @@ void TMainForm::SetUpViewer(TPageViewer* viewer) {
     PageViewerHotSpotClick(sender, url, handled);
   };
   // The status line shows the target of the link under the mouse, and its message again after.
+  viewer->OnRightClick = [this](TPageViewer* sender, const TRightClickParameters& params) {
+    ShowContextMenu(sender, params.URL);
+  };
   viewer->OnHotSpotCovered = [this](TPageViewer*, const std::string& url) {
     FStatusLabel->setText(url.empty() ? FStatusMessage : BytesToText(url));
   };
@@ -276,6 +279,7 @@ void TMainForm::FormCreate() {
   // maximised by the caller.
   resize(PanelWidth, PanelHeight);
   ClientLayout(this)->addWidget(FPanel);
+  CreateMenus();
   ShowHistory(false);
   FZipArchive.SetActive(false);
   // An archive named on the command line leaves the configuration alone.
@@ -289,6 +293,8 @@ void TMainForm::FormCreate() {
   FNavigator->SetArchiveFileName(ArchiveFileName());
   FNavigator->SetIndexTitle(FIndexTitle);
   LoadStartPages();
+  // The reader starts in the page: keys scroll it at once.
+  FPageViewer->setFocus();
   // Qt has no idle event: the moment the event loop is about to wait is the same moment.
   if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
     connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {

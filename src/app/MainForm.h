@@ -12,8 +12,12 @@
 
 #include "archive/ZipArchive.h"
 
+class QAction;
+class QKeySequence;
 class QLabel;
 class QListWidget;
+class QMenu;
+class QMenuBar;
 class QPushButton;
 class QSplitter;
 
@@ -66,6 +70,14 @@ class TMainForm : public QWidget {
   void AppIdle(bool& done);
   // Hides the history panel (width 1, its width remembered) or shows it again.
   void ShowHistory(bool show);
+  // Back or Forward when the button allows it (menus, keys and the mouse's own buttons).
+  void GoBackOrForward(bool back);
+  // The pages' context menu for a right click in a viewer, on a link or not.
+  void ShowContextMenu(TPageViewer* viewer, const std::string& url);
+  // The pane with the keyboard focus, else the content pane.
+  TPageViewer* FocusedViewer() const;
+  QMenuBar* MenuBar() const { return FMenuBar; }
+  QAction* FindAction(const char* name) const;
 
   const std::string& ApiPath() const { return FApiPath; }
   const std::string& IndexTitle() const { return FIndexTitle; }
@@ -98,6 +110,11 @@ class TMainForm : public QWidget {
   // The archive opened: the one named on the command line, else the configured folder's.
   std::string ArchiveFileName() const;
   void SetUpViewer(TPageViewer* viewer);
+  void CreateMenus();
+  QAction* AddAction(QMenu* menu, const char* name, const QString& text, const QKeySequence& keys,
+                     std::function<void()> run);
+  static QString ShortcutsText();
+  static QString AboutText();
 
   std::string FApiPath;
   std::string FArchiveOverride;
@@ -118,6 +135,7 @@ class TMainForm : public QWidget {
   QPushButton* FCloseButton = nullptr;
   QListWidget* FHistoryListBox = nullptr;
   QLabel* FStatusLabel = nullptr;
+  QMenuBar* FMenuBar = nullptr;
   QString FStatusMessage;  // the navigator's last message, shown when no link is under the mouse
   TPageViewer* FNavPageViewer = nullptr;
   TPageViewer* FPageViewer = nullptr;

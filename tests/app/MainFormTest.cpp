@@ -2,8 +2,14 @@
 // of the panes and buttons.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QTest>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSplitter>
@@ -11,6 +17,7 @@
 #include "../archive/ZipWriter.h"
 #include "app/MainForm.h"
 #include "viewer/PageViewer.h"
+#include "viewer/ViewerWidgets.h"
 #include "platform/IniFile.h"
 #include "platform/System.h"
 
@@ -138,10 +145,13 @@ TEST_F(MainFormTest, LayoutFollowsTheDesign) {
   form->resize(1024, 768);
   form->show();
   QApplication::processEvents();
-  EXPECT_EQ(form->Panel()->geometry(), form->rect());
+  // The menu bar on top, the panel under it fills the rest.
+  const int menu = form->MenuBar()->height();
+  EXPECT_GT(menu, 0);
+  EXPECT_EQ(form->Panel()->geometry(), form->rect().adjusted(0, menu, 0, 0));
   EXPECT_EQ(form->ButtonPanel()->height(), 41);
   EXPECT_EQ(form->ButtonPanel()->width(), 1024);
-  EXPECT_EQ(form->ButtonPanel()->y(), 768 - 41);
+  EXPECT_EQ(form->ButtonPanel()->y(), 768 - menu - 41);
   EXPECT_EQ(form->NavPanel()->width(), 220);
   EXPECT_EQ(form->NavSplitter()->handleWidth(), 4);
   EXPECT_EQ(form->HistorySplitter()->handleWidth(), 3);
@@ -149,7 +159,7 @@ TEST_F(MainFormTest, LayoutFollowsTheDesign) {
   EXPECT_EQ(form->HistoryPanel()->width(), 1);
   EXPECT_EQ(form->NavPageViewer()->parentWidget(), form->NavPanel());
   EXPECT_EQ(form->HistoryListBox()->parentWidget(), form->HistoryPanel());
-  EXPECT_EQ(form->NavPanel()->height(), 768 - 41);
+  EXPECT_EQ(form->NavPanel()->height(), 768 - menu - 41);
   // The content pane takes what is left.
   EXPECT_EQ(form->PageViewer()->width(), 1024 - 220 - 4 - 1 - 3);
   EXPECT_EQ(form->HistoryButton()->text().toStdString(), "Show History");
@@ -263,6 +273,93 @@ TEST_F(MainFormTest, PagesLinksAndHistoryReachTheViewers) {
   QApplication::processEvents();
   EXPECT_EQ(form.HistoryButton()->text().toStdString(), "Show History");
   EXPECT_EQ(form.HistoryPanel()->width(), 1);
+  EXPECT_TRUE(Messages.empty());
+}
+
+// The menus and the keys a reader reaches for: history moves by keys and by the mouse's own
+// buttons, copying, the context menu, and the history list opened from the keyboard.
+TEST_F(MainFormTest, MenusKeysAndTheContextMenuReachTheNavigator) {
+  Dir.Write("Korva_API.zip", BuildZip({{"KorvaAPI_Index.html", "<title>T</title>"},
+                                       {"NavigationFrame.html", "<a href=a.html>a</a>"},
+                                       {"Overview.html", "<title>Start</title><p>overview <a href=a.html>a</a>"},
+                                       {"a.html", "<p>page a"},
+                                       {"b.html", "<p>page b"}}));
+  auto form = Create();
+  form->resize(800, 600);
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  QApplication::processEvents();
+  bool done = false;
+  auto idle = [&] {
+    QApplication::processEvents();
+    form->AppIdle(done);
+  };
+  auto shows = [&](const char* text) { return form->PageViewer()->SourceText().find(text) != std::string::npos; };
+  // The page has the focus from the start.
+  EXPECT_TRUE(form->PageViewer()->isAncestorOf(QApplication::focusWidget()) ||
+              QApplication::focusWidget() == form->PageViewer());
+  for (const char* name : {"QuitAction", "CopyAction", "SelectAllAction", "HistoryAction", "FullScreenAction",
+                           "BackAction", "ForwardAction", "HomeAction", "ShortcutsAction", "AboutAction"})
+    EXPECT_NE(form->FindAction(name), nullptr) << name;
+  EXPECT_EQ(form->MenuBar()->actions().size(), 5);
+
+  bool handled = false;
+  form->PageViewerHotSpotClick(form->PageViewer(), "a.html", handled);
+  form->PageViewerHotSpotClick(form->PageViewer(), "b.html", handled);
+  idle();
+  QTest::keyClick(form->PageViewer(), Qt::Key_Left, Qt::AltModifier);
+  EXPECT_TRUE(shows("page a"));
+  idle();
+  QTest::keyClick(form->PageViewer(), Qt::Key_Backspace);
+  EXPECT_TRUE(shows("overview"));
+  EXPECT_EQ(form->windowTitle().toStdString(), "T - Start");
+  idle();
+  QTest::keyClick(form->PageViewer(), Qt::Key_Right, Qt::AltModifier);
+  EXPECT_TRUE(shows("page a"));
+  idle();
+  QMouseEvent forward(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::ForwardButton, Qt::ForwardButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(form->PageViewer()->PaintPanel(), &forward);
+  EXPECT_TRUE(shows("page b"));
+  idle();
+  QMouseEvent back(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::BackButton, Qt::BackButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(form->PageViewer()->PaintPanel(), &back);
+  EXPECT_TRUE(shows("page a"));
+  idle();
+
+  // Select All and Copy through the menu's actions.
+  QGuiApplication::clipboard()->clear();
+  form->FindAction("SelectAllAction")->trigger();
+  form->FindAction("CopyAction")->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "page a");
+
+  // The context menu on a link offers its address; on a local link no browser.
+  form->ShowContextMenu(form->PageViewer(), "b.html");
+  auto* menu = form->findChild<QMenu*>("PageContextMenu");
+  ASSERT_NE(menu, nullptr);
+  QStringList texts;
+  for (QAction* a : menu->actions())
+    if (!a->isSeparator()) texts << a->text();
+  EXPECT_EQ(texts.join("|").toStdString(), "&Copy|Select &All|Copy &Link Address|&Back|&Forward");
+  for (QAction* a : menu->actions())
+    if (a->text() == "Copy &Link Address") a->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "b.html");
+  menu->close();
+  QApplication::processEvents();
+  form->ShowContextMenu(form->PageViewer(), "https://example.com/");
+  menu = form->findChild<QMenu*>("PageContextMenu");
+  ASSERT_NE(menu, nullptr);
+  bool browser = false;
+  for (QAction* a : menu->actions()) browser |= a->text() == "&Open Link in Browser";
+  EXPECT_TRUE(browser);
+  menu->close();
+
+  // Enter on a row of the history list opens it.
+  form->HistoryListBox()->setCurrentRow(0);
+  form->HistoryListBox()->setFocus();
+  QTest::keyClick(form->HistoryListBox(), Qt::Key_Return);
+  EXPECT_TRUE(shows("overview"));
   EXPECT_TRUE(Messages.empty());
 }
 
