@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/FindBar.h"
 #include "app/Glyphs.h"
 #include "app/Navigation.h"
 #include "platform/CodePage.h"
@@ -141,6 +142,8 @@ void TMainForm::CreateComponents() {
   FNavSplitter->setStyleSheet(bevel);
   FHistorySplitter->setStyleSheet(bevel);
   panelLayout->addWidget(FNavSplitter, 1);
+  FFindBar = new TFindBar(FPanel);
+  panelLayout->addWidget(FFindBar);
 
   FButtonPanel = MakePanel("ButtonPanel", FPanel);
   FButtonPanel->setFixedHeight(ButtonPanelHeight);
@@ -225,7 +228,10 @@ void TMainForm::SetUpViewer(TPageViewer* viewer) {
 void TMainForm::CreateNavigator(const TMainFormOptions& options) {
   TNavigatorView view;
   view.ClearDocument = [this] { FPageViewer->ClearDocument(); };
-  view.LoadContent = [this](const std::string& bytes, const std::string& base) { FPageViewer->LoadStream(bytes, base); };
+  view.LoadContent = [this](const std::string& bytes, const std::string& base) {
+    FPageViewer->LoadStream(bytes, base);
+    FFindBar->PageChanged(FPageViewer);
+  };
   view.GoToAnchor = [this](const std::string& anchor) { return FPageViewer->GoToAnchor(anchor); };
   view.LoadNavigation = [this](const std::string& bytes, const std::string& base) {
     FNavPageViewer->LoadStream(bytes, base);

@@ -23,6 +23,7 @@ class QSplitter;
 
 namespace korva {
 
+class TFindBar;
 class TMemoryStream;
 class TPageNavigator;
 class TPageViewer;
@@ -77,7 +78,10 @@ class TMainForm : public QWidget {
   // The pane with the keyboard focus, else the content pane.
   TPageViewer* FocusedViewer() const;
   QMenuBar* MenuBar() const { return FMenuBar; }
+  TFindBar* FindBar() const { return FFindBar; }
   QAction* FindAction(const char* name) const;
+  // F3 / Shift+F3: the next or previous match; the find bar opens when it is closed.
+  void FindStep(bool backward);
 
   const std::string& ApiPath() const { return FApiPath; }
   const std::string& IndexTitle() const { return FIndexTitle; }
@@ -111,6 +115,8 @@ class TMainForm : public QWidget {
   std::string ArchiveFileName() const;
   void SetUpViewer(TPageViewer* viewer);
   void CreateMenus();
+  // "/" in a page opens the find bar, as in a browser.
+  void keyPressEvent(QKeyEvent* event) override;
   QAction* AddAction(QMenu* menu, const char* name, const QString& text, const QKeySequence& keys,
                      std::function<void()> run);
   static QString ShortcutsText();
@@ -136,6 +142,7 @@ class TMainForm : public QWidget {
   QListWidget* FHistoryListBox = nullptr;
   QLabel* FStatusLabel = nullptr;
   QMenuBar* FMenuBar = nullptr;
+  TFindBar* FFindBar = nullptr;
   QString FStatusMessage;  // the navigator's last message, shown when no link is under the mouse
   TPageViewer* FNavPageViewer = nullptr;
   TPageViewer* FPageViewer = nullptr;

@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include "app/CommandLine.h"
+#include "app/FindBar.h"
 #include "app/MainForm.h"
 #include "app/MemberLinks.h"
 #include "app/Navigation.h"
@@ -74,6 +75,14 @@ void TMainForm::CreateMenus() {
   QMenu* edit = FMenuBar->addMenu("&Edit");
   AddAction(edit, "CopyAction", "&Copy", QKeySequence::Copy, [this] { FocusedViewer()->CopyToClipboard(); });
   AddAction(edit, "SelectAllAction", "Select &All", QKeySequence::SelectAll, [this] { FocusedViewer()->SelectAll(); });
+  edit->addSeparator();
+  AddAction(edit, "FindAction", "&Find\u2026", QKeySequence::Find, [this] {
+    // From the find field itself the bar keeps its pane.
+    FFindBar->OpenFor(FFindBar->isAncestorOf(QApplication::focusWidget()) && FFindBar->Target() ? FFindBar->Target()
+                                                                                                 : FocusedViewer());
+  });
+  AddAction(edit, "FindNextAction", "Find &Next", QKeySequence(Qt::Key_F3), [this] { FindStep(false); });
+  AddAction(edit, "FindPreviousAction", "Find &Previous", QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { FindStep(true); });
 
   QMenu* view = FMenuBar->addMenu("&View");
   QAction* history = AddAction(view, "HistoryAction", "&History Panel", QKeySequence(Qt::CTRL | Qt::Key_H),
@@ -107,6 +116,23 @@ void TMainForm::CreateMenus() {
 
 QAction* TMainForm::FindAction(const char* name) const { return findChild<QAction*>(name); }
 
+void TMainForm::FindStep(bool backward) {
+  if (!FFindBar->isVisible()) FFindBar->OpenFor(FocusedViewer());
+  else FFindBar->Step(backward);
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Slash && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    FFindBar->OpenFor(FocusedViewer());
+    return;
+  }
+  if (event->key() == Qt::Key_Escape && FFindBar->isVisible()) {
+    FFindBar->Close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 TPageViewer* TMainForm::FocusedViewer() const {
   for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
     if (w == FNavPageViewer) return FNavPageViewer;
@@ -124,6 +150,8 @@ QString TMainForm::ShortcutsText() {
          "Alt+Home\tStart page\n"
          "Ctrl+C\tCopy the selection\n"
          "Ctrl+A\tSelect the whole page\n"
+         "Ctrl+F, /\tFind in the page\n"
+         "F3, Shift+F3\tNext and previous match\n"
          "Space, Shift+Space\tPage down, page up\n"
          "Home, End\tTop and end of the page\n"
          "Ctrl+H\tHistory panel\n"
@@ -146,6 +174,7 @@ void TMainForm::ShowContextMenu(TPageViewer* viewer, const std::string& url) {
   QAction* copy = menu->addAction("&Copy", [viewer] { viewer->CopyToClipboard(); });
   copy->setEnabled(viewer->SelLength() > 0);
   menu->addAction("Select &All", [viewer] { viewer->SelectAll(); });
+  menu->addAction("&Find\u2026", [this, viewer] { FFindBar->OpenFor(viewer); });
   if (!url.empty()) {
     menu->addSeparator();
     menu->addAction("Copy &Link Address", [url] { QGuiApplication::clipboard()->setText(Utf8(url)); });

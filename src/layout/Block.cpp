@@ -1313,6 +1313,11 @@ int TBlock::SearchForward(int from, const std::u16string& text, bool matchCase) 
   return FInnerCell->SearchForward(from, text, matchCase);
 }
 
+void TBlock::FindAll(const std::u16string& text, bool matchCase, std::vector<std::pair<int, int>>& out) {
+  if (FHidden || TooDeep()) return;
+  FInnerCell->FindAll(text, matchCase, out);
+}
+
 int TBlock::SearchBackward(int from, const std::u16string& text, bool matchCase) {
   if (FHidden || TooDeep()) return -1;
   return FInnerCell->SearchBackward(from, text, matchCase);

@@ -121,6 +121,10 @@ int TCellBasic::SearchForward(int from, const std::u16string& text, bool matchCa
   return -1;
 }
 
+void TCellBasic::FindAll(const std::u16string& text, bool matchCase, std::vector<std::pair<int, int>>& out) {
+  for (const auto& s : *this) s->FindAll(text, matchCase, out);
+}
+
 int TCellBasic::SearchBackward(int from, const std::u16string& text, bool matchCase) {
   for (int i = Count() - 1; i >= 0; --i) {
     int p = (*this)[i]->SearchBackward(from, text, matchCase);

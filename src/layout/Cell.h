@@ -101,6 +101,7 @@ class TCellBasic : public TFreeList<TSectionBase> {
   int CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText);
   int SearchForward(int from, const std::u16string& text, bool matchCase);
   int SearchBackward(int from, const std::u16string& text, bool matchCase);
+  void FindAll(const std::u16string& text, bool matchCase, std::vector<std::pair<int, int>>& out);
   int SourcePosOf(int docPos);
   int DocPosOf(int sourcePos, bool previous);
   bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y);

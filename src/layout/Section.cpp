@@ -25,6 +25,16 @@ namespace korva {
 
 static_assert(sizeof(TSection) <= 88, "a section fits an 88-byte block of the small-object pool");
 
+char16_t ToLower16(char16_t c) {
+  if (c >= 'A' && c <= 'Z') return char16_t(c + 32);
+  if (c < 0xC0) return c;
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return char16_t(c + 32);
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return char16_t(c + 32);
+  if (c >= 0x410 && c <= 0x42F) return char16_t(c + 32);
+  if (c >= 0x400 && c <= 0x40F) return char16_t(c + 80);
+  return c;
+}
+
 namespace {
 
 // A character of a section's text as Visit hands it out.
@@ -46,15 +56,6 @@ char16_t ToUpper16(char16_t c) {
   return c;
 }
 
-char16_t ToLower16(char16_t c) {
-  if (c >= 'A' && c <= 'Z') return char16_t(c + 32);
-  if (c < 0xC0) return c;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return char16_t(c + 32);
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return char16_t(c + 32);
-  if (c >= 0x410 && c <= 0x42F) return char16_t(c + 32);
-  if (c >= 0x400 && c <= 0x40F) return char16_t(c + 80);
-  return c;
-}
 
 // Where floats end below y, so that a line may find more room; y when no float ends below.
 // Edges that last until removed (a cell's own edges) end nowhere.
@@ -1091,6 +1092,10 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
     selB = FDocument->FSelB - FFirstChar;
     selE = FDocument->FSelE - FFirstChar;
   }
+  // Matches of a search, drawn on a marker background: the current one in its own colour.
+  static const std::vector<std::pair<int, int>> noHighlights;
+  const auto& highlights = FDocument ? FDocument->FHighlights : noHighlights;
+  std::size_t hi = highlights.empty() ? 0 : FDocument->HighlightFrom(FFirstChar + line.Start);
   canvas.SetTextAlign(TA_BASELINE);
   int spaces = 0, extra = 0;
   const bool justified = Justification(line, spaces, extra);
@@ -1121,6 +1126,15 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
     if (oi < Objects().size()) pieceEnd = std::min(pieceEnd, Objects()[oi]->TextIndex());
     if (selB > pos && selB < pieceEnd) pieceEnd = selB;
     if (selE > pos && selE < pieceEnd) pieceEnd = selE;
+    bool highlighted = false, current = false;
+    while (hi < highlights.size() && highlights[hi].second - FFirstChar <= pos) ++hi;
+    if (hi < highlights.size()) {
+      const int hs = highlights[hi].first - FFirstChar, he = highlights[hi].second - FFirstChar;
+      if (hs > pos && hs < pieceEnd) pieceEnd = hs;
+      if (pos >= hs && he < pieceEnd) pieceEnd = he;
+      highlighted = pos >= hs && pos < he;
+      current = highlighted && int(hi) == FDocument->FCurrentHighlight;
+    }
     const TFontObj* f = FFonts[run];
     const TMyFont& font = f->Font();
     font.ApplyTo(canvas);
@@ -1130,6 +1144,9 @@ void TSection::DrawLine(TCanvas& canvas, LineRec& line, int dx, int dy) {
       canvas.SetBkMode(TBkMode::Opaque);
       canvas.SetBkColor(text);
       canvas.SetTextColor(font.BGColor != clNone ? font.BGColor : TColor(text ^ 0xFFFFFF));
+    } else if (highlighted) {
+      canvas.SetBkMode(TBkMode::Opaque);
+      canvas.SetBkColor(current ? CurrentMatchColor : MatchColor);
     } else if (font.BGColor != clNone) {
       canvas.SetBkMode(TBkMode::Opaque);
       canvas.SetBkColor(font.BGColor);
@@ -1489,6 +1506,19 @@ int TSection::SearchBackward(int from, const std::u16string& text, bool matchCas
     for (auto& c : hay) c = ToLower16(c);
   auto p = hay.rfind(text, std::size_t(limit - 1));
   return p == std::u16string::npos ? -1 : FFirstChar + int(p);
+}
+
+void TSection::FindAll(const std::u16string& text, bool matchCase, std::vector<std::pair<int, int>>& out) {
+  const int len = BuffS.Size();
+  const int n = int(text.size());
+  if (n == 0 || n > len) return;
+  std::u16string hay = BuffS.String();
+  if (!matchCase)
+    for (auto& c : hay) c = ToLower16(c);
+  // Pictures and controls stand in the text as placeholder characters, which no search text
+  // holds, so a match never spans one. Matches do not overlap, as in a browser.
+  for (std::size_t p = hay.find(text); p != std::u16string::npos; p = hay.find(text, p + std::size_t(n)))
+    out.emplace_back(FFirstChar + int(p), FFirstChar + int(p) + n);
 }
 
 void TSection::AppendSelectedText(std::u16string& text) {

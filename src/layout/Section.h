@@ -84,6 +84,14 @@ class TBreakFlags {
   TCompactVector<std::uint64_t> FBits;
 };
 
+// Case folding of the scripts whose case pairs sit at fixed distances (Latin-1, Greek, Cyrillic);
+// other characters stay as they are. Searching without regard to case compares folded text.
+char16_t ToLower16(char16_t c);
+
+// The marker backgrounds of search matches (0x00BBGGRR): yellow, and orange for the current one.
+constexpr TColor MatchColor = 0x0000FFFFu;
+constexpr TColor CurrentMatchColor = 0x003296FFu;
+
 class TSection : public TSectionBase {
  public:
   // A section for the element whose property set is `props`; `link` (may be null or empty) is
@@ -156,6 +164,7 @@ class TSection : public TSectionBase {
   int CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) override;
   int SearchForward(int from, const std::u16string& text, bool matchCase) override;
   int SearchBackward(int from, const std::u16string& text, bool matchCase) override;
+  void FindAll(const std::u16string& text, bool matchCase, std::vector<std::pair<int, int>>& out) override;
   int SourcePosOf(int docPos) override;
   int DocPosOf(int sourcePos, bool previous) override;
   bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) override;

@@ -29,6 +29,7 @@ bool TSectionBase::ObjectAt(int, int, TFloatingObj*&, int&, int&) { return false
 int TSectionBase::CaretFromPoint(TCanvas&, int, int, int&, int&, int&, bool&) { return -1; }
 int TSectionBase::SearchForward(int, const std::u16string&, bool) { return -1; }
 int TSectionBase::SearchBackward(int, const std::u16string&, bool) { return -1; }
+void TSectionBase::FindAll(const std::u16string&, bool, std::vector<std::pair<int, int>>&) {}
 int TSectionBase::SourcePosOf(int) { return -1; }
 int TSectionBase::DocPosOf(int, bool) { return -1; }
 bool TSectionBase::PointFromCaret(TCanvas&, int, int&, int&) { return false; }

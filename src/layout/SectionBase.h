@@ -103,6 +103,9 @@ class TSectionBase : public TIDObject {
   virtual int CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText);
   virtual int SearchForward(int from, const std::u16string& text, bool matchCase);
   virtual int SearchBackward(int from, const std::u16string& text, bool matchCase);
+  // Every occurrence of the text (already lower-cased when the case does not matter), as
+  // [first, end) document positions in order. A match lies within one text section.
+  virtual void FindAll(const std::u16string& text, bool matchCase, std::vector<std::pair<int, int>>& out);
   virtual int SourcePosOf(int docPos);
   virtual int DocPosOf(int sourcePos, bool previous);
   virtual bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y);

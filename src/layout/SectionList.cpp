@@ -13,6 +13,7 @@
 #include "layout/FormControl.h"
 #include "layout/LayoutDump.h"
 #include "layout/PanelObj.h"
+#include "layout/Section.h"
 #include "platform/Canvas.h"
 #include "platform/System.h"
 
@@ -66,6 +67,8 @@ void TSectionList::Clear() {
   if (FHost) FHost->StopTimer();
   FTimerInterval = 0;
   FSelB = FSelE = -1;
+  FHighlights.clear();
+  FCurrentHighlight = -1;
   FMapList.clear();
   std::vector<TLinkRun*>().swap(FLinkList);
   FActiveLink = nullptr;
@@ -211,6 +214,23 @@ namespace {
 // No member or file name starts this way: a scheme of its own, which the viewer never resolves.
 constexpr std::string_view InlineImagePrefix = "korva-inline:";
 }  // namespace
+
+int TSectionList::FindInPage(const std::u16string& text, bool matchCase) {
+  FHighlights.clear();
+  FCurrentHighlight = -1;
+  if (text.empty()) return 0;
+  std::u16string needle = text;
+  if (!matchCase)
+    for (auto& c : needle) c = ToLower16(c);
+  TCellBasic::FindAll(needle, matchCase, FHighlights);
+  return int(FHighlights.size());
+}
+
+std::size_t TSectionList::HighlightFrom(int pos) const {
+  return std::size_t(std::lower_bound(FHighlights.begin(), FHighlights.end(), pos,
+                                      [](const std::pair<int, int>& h, int p) { return h.second <= p; }) -
+                     FHighlights.begin());
+}
 
 std::string TSectionList::AddInlineImage(std::string bytes) {
   std::string name(InlineImagePrefix);

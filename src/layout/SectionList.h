@@ -162,6 +162,20 @@ class TSectionList : public TCell,
   bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y);
   bool FindLineY(int sourcePos, int& y) override;
   int FSelB = -1, FSelE = -1;  // selection, cursor positions
+
+  // ---- find in page ----
+  // Finds every occurrence of the text (matches within one text section, across font runs,
+  // links and lines) and keeps them as the page's highlights, in order; returns how many.
+  // An empty text clears them.
+  int FindInPage(const std::u16string& text, bool matchCase);
+  // Marks one highlight as the current one (drawn distinctly); -1 for none.
+  void SetCurrentHighlight(int index) { FCurrentHighlight = index; }
+  int CurrentHighlight() const { return FCurrentHighlight; }
+  const std::vector<std::pair<int, int>>& Highlights() const { return FHighlights; }
+  // The index of the highlight holding or following doc position pos (Highlights().size() when none).
+  std::size_t HighlightFrom(int pos) const;
+  std::vector<std::pair<int, int>> FHighlights;
+  int FCurrentHighlight = -1;
   int FYOff = 0;               // scroll position of the viewer
   void SetScrollTop(int y);
   bool FScrollTopChanged = false;

@@ -1190,6 +1190,12 @@ int ThtmlTable::SearchForward(int from, const std::u16string& text, bool matchCa
   return -1;
 }
 
+void ThtmlTable::FindAll(const std::u16string& text, bool matchCase, std::vector<std::pair<int, int>>& out) {
+  for (const auto& row : FRows)
+    for (const auto& c : row->FCells)
+      if (c) c->FCell->FindAll(text, matchCase, out);
+}
+
 int ThtmlTable::SearchBackward(int from, const std::u16string& text, bool matchCase) {
   for (std::size_t r = FRows.size(); r-- > 0;)
     for (std::size_t c = FRows[r]->FCells.size(); c-- > 0;)

@@ -177,6 +177,7 @@ class ThtmlTable : public TSectionBase {
   int CaretFromPoint(TCanvas& canvas, int x, int y, int& xr, int& yr, int& caretHeight, bool& inText) override;
   int SearchForward(int from, const std::u16string& text, bool matchCase) override;
   int SearchBackward(int from, const std::u16string& text, bool matchCase) override;
+  void FindAll(const std::u16string& text, bool matchCase, std::vector<std::pair<int, int>>& out) override;
   int SourcePosOf(int docPos) override;
   int DocPosOf(int sourcePos, bool previous) override;
   bool PointFromCaret(TCanvas& canvas, int cursor, int& x, int& y) override;

@@ -189,6 +189,17 @@ class TPageViewer : public QWidget {
   std::string SelectedSource();
   // A selection made with the mouse becomes the desktop's primary selection, where it has one.
   void OfferSelection();
+
+  // ---- find in page ----
+  // Highlights every match of the text (UTF-8) and makes current the first one at or below the
+  // top of the view, scrolled into view; returns the number of matches. Empty text clears.
+  int Find(const std::string& text, bool matchCase);
+  // The next (or previous) match becomes current and is scrolled into view; wrapped says that
+  // the search went round the end (or the start). False when there is no match.
+  bool FindNext(bool backward, bool* wrapped = nullptr);
+  void ClearFind() { Find(std::string(), false); }
+  int MatchCount() const;
+  int CurrentMatch() const;  // 0-based, -1 when none
   int CaretPos() const { return FCaretPos; }
 
   // ---- scrolling ----
@@ -327,6 +338,7 @@ class TPageViewer : public QWidget {
   void PanelLeave();
   void HoverTimerTick();
   void ExtendSelection(int x, int y);
+  void ShowCurrentMatch();
   void StartAutoScroll();
   void AutoScrollStep();
   bool AutoScrollWanted() const;

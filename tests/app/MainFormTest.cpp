@@ -5,7 +5,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -15,6 +17,7 @@
 #include <QSplitter>
 
 #include "../archive/ZipWriter.h"
+#include "app/FindBar.h"
 #include "app/MainForm.h"
 #include "viewer/PageViewer.h"
 #include "viewer/ViewerWidgets.h"
@@ -341,7 +344,7 @@ TEST_F(MainFormTest, MenusKeysAndTheContextMenuReachTheNavigator) {
   QStringList texts;
   for (QAction* a : menu->actions())
     if (!a->isSeparator()) texts << a->text();
-  EXPECT_EQ(texts.join("|").toStdString(), "&Copy|Select &All|Copy &Link Address|&Back|&Forward");
+  EXPECT_EQ(texts.join("|").toStdString(), "&Copy|Select &All|&Find\u2026|Copy &Link Address|&Back|&Forward");
   for (QAction* a : menu->actions())
     if (a->text() == "Copy &Link Address") a->trigger();
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "b.html");
@@ -360,6 +363,54 @@ TEST_F(MainFormTest, MenusKeysAndTheContextMenuReachTheNavigator) {
   form->HistoryListBox()->setFocus();
   QTest::keyClick(form->HistoryListBox(), Qt::Key_Return);
   EXPECT_TRUE(shows("overview"));
+  EXPECT_TRUE(Messages.empty());
+}
+
+// The find bar: opened by Ctrl+F or "/", searches as the reader types, counts, steps with F3,
+// Enter and Shift+Enter, wraps with a notice, honours the case switch, and closes with Esc.
+TEST_F(MainFormTest, FindBarSearchesThePaneAsTheReaderTypes) {
+  Dir.Write("Korva_API.zip", BuildZip({{"KorvaAPI_Index.html", "<title>T</title>"},
+                                       {"NavigationFrame.html", "<p>nav Word"},
+                                       {"Overview.html", "<p>a word, a Word, the last word</p>"}}));
+  auto form = Create();
+  form->resize(800, 600);
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  QApplication::processEvents();
+  TFindBar* bar = form->FindBar();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(bar->isVisible());
+  form->PageViewer()->setFocus();
+  QTest::keyClick(form->PageViewer(), Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(bar->isVisible());
+  EXPECT_EQ(bar->Target(), form->PageViewer());
+  QTest::keyClicks(bar->Edit(), "word");
+  EXPECT_EQ(form->PageViewer()->MatchCount(), 3);
+  EXPECT_EQ(bar->CountLabel()->text().toStdString(), "1 of 3");
+  QTest::keyClick(bar->Edit(), Qt::Key_Return);
+  EXPECT_EQ(bar->CountLabel()->text().toStdString(), "2 of 3");
+  QTest::keyClick(bar->Edit(), Qt::Key_F3);
+  QTest::keyClick(bar->Edit(), Qt::Key_F3);
+  EXPECT_EQ(bar->CountLabel()->text().toStdString(), "1 of 3  (continued from the top)");
+  QTest::keyClick(bar->Edit(), Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_EQ(bar->CountLabel()->text().toStdString(), "3 of 3  (continued from the end)");
+  bar->MatchCase()->setChecked(true);
+  EXPECT_EQ(bar->CountLabel()->text().toStdString(), "1 of 2");
+  QTest::keyClicks(bar->Edit(), "zz");
+  EXPECT_EQ(bar->CountLabel()->text().toStdString(), "No matches");
+  QTest::keyClick(bar->Edit(), Qt::Key_Escape);
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_EQ(form->PageViewer()->MatchCount(), 0);
+
+  // "/" in the navigation pane searches that pane.
+  form->NavPageViewer()->setFocus();
+  QTest::keyClick(form->NavPageViewer(), Qt::Key_Slash);
+  ASSERT_TRUE(bar->isVisible());
+  EXPECT_EQ(bar->Target(), form->NavPageViewer());
+  bar->Edit()->setText("word");
+  bar->MatchCase()->setChecked(false);
+  EXPECT_EQ(form->NavPageViewer()->MatchCount(), 1);
+  EXPECT_EQ(form->PageViewer()->MatchCount(), 0);
   EXPECT_TRUE(Messages.empty());
 }
 
