@@ -93,6 +93,33 @@ void RegisterSamples() {
     static const std::string page = GeneratedPage(1 << 20);
     Switch(state, page, "");
   })->Unit(benchmark::kMillisecond);
+  // Find in a 2 MB page: every match found and highlighted, the first made current and the
+  // view repainted; then copying the whole page as text.
+  for (const char* word : {"wrap", "kvFunction1", "Section"}) {
+    benchmark::RegisterBenchmark((std::string("BM_Find2MB/") + word).c_str(), [word](benchmark::State& state) {
+      static const std::string page = GeneratedPage(2 << 20);
+      TPageViewer& v = Viewer();
+      v.LoadStream(page, "");
+      for (auto _ : state) {
+        v.Find(word, false);
+        v.PaintPanel()->repaint();
+      }
+      state.counters["matches"] = v.MatchCount();
+      v.ClearFind();
+    })->Unit(benchmark::kMillisecond);
+  }
+  benchmark::RegisterBenchmark("BM_CopyAll2MB", [](benchmark::State& state) {
+    static const std::string page = GeneratedPage(2 << 20);
+    TPageViewer& v = Viewer();
+    v.LoadStream(page, "");
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+      v.SelectAll();
+      bytes = v.SelectedText().size();
+      v.CopyToClipboard();
+    }
+    state.counters["text_bytes"] = double(bytes);
+  })->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace
