@@ -211,6 +211,8 @@ void TFontObj::MakeLink(TSection* section, const TUrlTarget& link, const TProper
     std::unique_ptr<TNativeControl> control = doc->Host().CreateControl(TControlKind::LinkFocus);
     if (control) {
       control->SetBounds(TRect{TabStopLeft, 0, TabStopLeft + 1, 1});
+      // Out of sight, but shown: a hidden widget is no stop for Tab.
+      control->SetVisible(true);
       TRunExtra* record = &extra;
       control->OnFocusChange = [record](bool focused) { record->SetFocused(focused); };
       control->OnEnterKey = [record] {
