@@ -339,6 +339,8 @@ class TPageViewer : public QWidget {
   void HoverTimerTick();
   void ExtendSelection(int x, int y);
   void ShowCurrentMatch();
+  // After a scroll by the wheel: the link and cursor under the mouse, as a move would find them.
+  void RefreshHover();
   void StartAutoScroll();
   void AutoScrollStep();
   bool AutoScrollWanted() const;

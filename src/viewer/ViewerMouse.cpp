@@ -416,8 +416,19 @@ void TPageViewer::wheelEvent(QWheelEvent* event) {
   if (lines > 0) y = delta > 0 ? p - lines * FVScrollBar->SmallChange() : p + lines * FVScrollBar->SmallChange();
   else y = p - delta / 2;
   y = std::clamp(y, 0, MaxVertical());
-  if (y != p) ScrollVertically(y, true);
+  if (y != p) {
+    ScrollVertically(y, true);
+    RefreshHover();
+  }
   event->accept();
+}
+
+void TPageViewer::RefreshHover() {
+  // The page moved under a mouse that did not: what it points at now is another thing.
+  if (!FMouseInPanel || FPanMode) return;
+  QMouseEvent move(QEvent::MouseMove, QPointF(FMousePos), QPointF(FPaintPanel->mapToGlobal(FMousePos)), Qt::NoButton,
+                   QApplication::mouseButtons(), QApplication::keyboardModifiers());
+  PanelMouseMove(&move);
 }
 
 // ---- link clicks the owner leaves to the viewer ----
