@@ -547,6 +547,11 @@ void TDocumentBuilder::DivLikeProduction(TSymbol sy, const TSymbolSet& term) {
 // DETAILS: the summary first (one is made up when the page gives none), then the rest of the
 // content in a block of its own that is hidden while the box is closed.
 void TDocumentBuilder::DetailsProduction(const TSymbolSet& term) {
+  // The box, its summary and its content take three entries.
+  if (PropStack().Count() + 3 > MaxNestingDepth) {
+    R->Next();
+    return;
+  }
   CloseSection();
   const bool open = R->Attributes().Find(syOpen) != nullptr;
   TProperties& p = Push("details", true);

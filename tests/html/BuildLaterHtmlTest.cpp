@@ -3,7 +3,7 @@
 // embedded pictures.
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,6 +15,7 @@
 #include "layout/ImageObj.h"
 #include "layout/Section.h"
 #include "platform/CodePage.h"
+#include "style/StyleLimits.h"
 
 namespace korva::test {
 namespace {
@@ -147,6 +148,24 @@ TEST(BuildLaterHtml, ALinkInsideTheSummaryKeepsItsClick) {
   ASSERT_TRUE(page.Doc.DocHotSpotAt(page.Canvas, r.Left + 2, r.Top + 2, spot));
   EXPECT_FALSE(spot.IsLink);
   EXPECT_NE(spot.Disclosure, nullptr);
+}
+
+int BlockDepth(TCellBasic& cell) {
+  int deepest = 0;
+  for (int i = 0; i < cell.Count(); ++i)
+    if (auto* b = dynamic_cast<TBlock*>(cell[i])) deepest = std::max(deepest, 1 + BlockDepth(*b->FInnerCell));
+  return deepest;
+}
+
+TEST(BuildLaterHtml, DeepNestingOfTheNewBlocksIsFlattened) {
+  for (const char* open : {"<details open><summary>s</summary>", "<section>", "<li><figure>", "<dd><pre>x</pre>"}) {
+    SCOPED_TRACE(open);
+    std::string page;
+    for (int i = 0; i < 3000; ++i) page += open;
+    TBuiltPage built(page);
+    built.Layout();
+    EXPECT_LE(BlockDepth(built.Doc), 2 * MaxNestingDepth);
+  }
 }
 
 TEST(BuildLaterHtml, ListNumbersStopAtTheTopOfTheRange) {
