@@ -17,9 +17,9 @@ constexpr int ParagraphSpacePixels = 14;
 constexpr int MaxForeignInMap = 3;
 // Tables nested deeper than this are read as if their TABLE tag were not there.
 constexpr int MaxTableNesting = 10;
-// Bytes of text kept for one OPTION, and for the caption of one BUTTON.
+// Bytes of text kept for one OPTION; characters kept of the caption of one BUTTON.
 constexpr std::size_t MaxOptionTextBytes = 64 * 1024;
-constexpr std::size_t MaxButtonCaptionBytes = 4 * 1024;
+constexpr std::size_t MaxButtonCaptionChars = 4 * 1024;
 // Bytes of markup kept for one inline SVG picture; a larger one shows as a broken picture.
 constexpr std::size_t MaxInlineSvgBytes = std::size_t(8) << 20;
 
@@ -53,8 +53,9 @@ inline constexpr TSymbolSet BodyCommonSet = ParagraphContentSet + TSymbolSet{syH
 
 // What a heading hands to the common production.
 inline constexpr TSymbolSet HeadingContentSet =
-    InlineSet + InlineObjectSet + TSymbolSet{syBr, syHr, syImg, syText, syInput, sySelect, syTextarea, syEndTextarea, syBasefont,
-                           syScript, syEndScript, syPanel, syNobr, syEndNobr, syWbr};
+    InlineSet + InlineObjectSet +
+    TSymbolSet{syBr, syHr, syImg, syText, syInput, sySelect, syTextarea, syEndTextarea, syBasefont, syScript,
+               syEndScript, syPanel, syNobr, syEndNobr, syWbr};
 
 // What a list item hands to the common production: block content that HTML allows in an item
 // (preformatted text, rules, tables, headings) stays inside it.
@@ -66,7 +67,8 @@ inline constexpr TSymbolSet ItemContentSet =
 // Blocks of later HTML read like DIV: the sectioning elements and the figure.
 inline constexpr TSymbolSet SectioningSet{sySection, syArticle, syNav,    syHeader,     syFooter,
                                           syAside,   syMain,    syFigure, syFigcaption, syHgroup};
-// What starts a block production like DIV's (one item ends at the next item, not at these).
+// The blocks read by the block production like DIV (inside a list item, such a block ends at the
+// next item or the list's end).
 inline constexpr TSymbolSet DivLikeSet = SectioningSet + TSymbolSet{syCenter, syDiv, syForm, syDetails, sySummary};
 
 // End tags of every list, and the items.

@@ -181,7 +181,7 @@ bool TDocumentBuilder::DoButton(const TSymbolSet& term) {
     }
     if (sy == syText) {
       const std::u16string& t = R->Token().S();
-      if (caption.size() + t.size() <= MaxButtonCaptionBytes) caption += t;
+      if (caption.size() + t.size() <= MaxButtonCaptionChars) caption += t;
     } else if (sy == sySvg) {
       std::string ignored;
       R->ReadForeignElement("SVG", 0, ignored);  // an icon: no text of it is caption
