@@ -8,6 +8,7 @@
 #include "html/HtmlBuilderSets.h"
 #include "layout/Block.h"
 #include "layout/BlockLI.h"
+#include "layout/DetailsBlock.h"
 #include "layout/FormControl.h"
 #include "layout/HorzLine.h"
 #include "layout/ImageObj.h"
@@ -286,7 +287,7 @@ void TDocumentBuilder::BodyProduction(const TSymbolSet& term) {
           break;
         }
         ListProduction(sy, term);
-        if (R->Sy() != syEof && !term.Contains(R->Sy())) R->Next();
+        if (R->Sy() == EndSymbolOf(sy)) R->Next();
         break;
       case syLi:
         if (!CanNest()) R->Next();
@@ -302,6 +303,8 @@ void TDocumentBuilder::BodyProduction(const TSymbolSet& term) {
       case syCenter:
       case syForm:
       case syDiv:
+      case sySection: case syArticle: case syNav: case syHeader: case syFooter: case syAside: case syMain:
+      case syFigure: case syFigcaption: case syHgroup: case syDetails: case sySummary:
         BlockProduction(term);
         break;
       case syLink:
@@ -512,27 +515,94 @@ void TDocumentBuilder::BlockProduction(const TSymbolSet& term) {
       if (R->Sy() == syForm) R->Next();  // beyond the nesting limit
       break;
     }
-    case syDiv: {
-      CloseSection();
-      TProperties& p = Push("div", true);
-      if (TAttribute* a = R->Attributes().Find(syAlign)) ApplyAlign(p, a->Text());
-      TBlock* block = NewBlock(true);
-      NewSection();
-      R->Next();
-      TSymbolSet t = term;
-      t.Include(syEndDiv);
-      BodyProduction(t);
-      CloseSection();
-      Pop("div");
-      EndBlock(block, true);
-      NewSection();
-      if (R->Sy() == syEndDiv) R->Next();
+    case syDetails:
+      DetailsProduction(term);
       break;
-    }
     default:
-      R->Next();
+      if (DivLikeSet.Contains(sy)) DivLikeProduction(sy, term);
+      else R->Next();
       break;
   }
+}
+
+void TDocumentBuilder::DivLikeProduction(TSymbol sy, const TSymbolSet& term) {
+  CloseSection();
+  const std::string tag = TagNameOf(sy);
+  TProperties& p = Push(tag, true);
+  if (TAttribute* a = R->Attributes().Find(syAlign)) ApplyAlign(p, a->Text());
+  TBlock* block = NewBlock(true);
+  NewSection();
+  R->Next();
+  const TSymbol end = EndSymbolOf(sy);
+  TSymbolSet t = term;
+  t.Include(end);
+  BodyProduction(t);
+  CloseSection();
+  Pop(tag);
+  EndBlock(block, true);
+  NewSection();
+  if (R->Sy() == end) R->Next();
+}
+
+// DETAILS: the summary first (one is made up when the page gives none), then the rest of the
+// content in a block of its own that is hidden while the box is closed.
+void TDocumentBuilder::DetailsProduction(const TSymbolSet& term) {
+  // The box, its summary and its content take three entries.
+  if (PropStack().Count() + 3 > MaxNestingDepth) {
+    R->Next();
+    return;
+  }
+  CloseSection();
+  const bool open = R->Attributes().Find(syOpen) != nullptr;
+  TProperties& p = Push("details", true);
+  auto made = std::make_unique<TDetailsBlock>(&FDoc, &R->Attributes(), FCell, p, open);
+  auto* details = static_cast<TDetailsBlock*>(FCell->AddSection(std::move(made)));
+  FCell = details->FInnerCell.get();
+  R->SkipSpaces();
+  R->Next();
+  while (R->Sy() == syText && R->Token().S().find_first_not_of(u' ') == std::u16string::npos) R->Next();
+  TSymbolSet t = term;
+  t.Include(syEndDetails);
+
+  const bool given = R->Sy() == sySummary;
+  const int markerPos = given ? R->TagPos() : R->CharPos();
+  Push("summary", given);
+  auto summary = std::make_unique<TSummaryBlock>(&FDoc, given ? &R->Attributes() : nullptr, FCell, Top(), details);
+  TBlock* summaryBlock = static_cast<TBlock*>(FCell->AddSection(std::move(summary)));
+  FCell = summaryBlock->FInnerCell.get();
+  NewSection();
+  FSection->AddChar(open ? TDetailsBlock::OpenMarker : TDetailsBlock::ClosedMarker, markerPos);
+  FSection->AddChar(u' ', markerPos);
+  details->SetMarker(FSection.get(), 0);
+  if (given) {
+    R->Next();
+    TSymbolSet st = t;
+    st.Include(syEndSummary);
+    BodyProduction(st);
+  } else {
+    TokenObj word;
+    for (char16_t c : std::u16string_view(u"Details")) word.AddUnicodeChar(c, markerPos);
+    FSection->AddTokenObj(word);
+  }
+  CloseSection();
+  Pop("summary");
+  EndBlock(summaryBlock, false);
+  if (given && R->Sy() == syEndSummary) R->Next();
+
+  // The rest of the content; no sheet rule names the anonymous block that holds it.
+  Push("details-content", false);
+  TBlock* content = NewBlock(false);
+  details->SetContent(content);
+  NewSection();
+  BodyProduction(t);
+  CloseSection();
+  Pop("details-content");
+  // A closed box shows none of its content's space, margins included.
+  EndBlock(content, false);
+  Pop("details");
+  EndBlock(details, true);
+  NewSection();
+  if (R->Sy() == syEndDetails) R->Next();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -732,6 +802,18 @@ void TDocumentBuilder::CommonProduction(const TSymbolSet& term) {
     case syTextarea:
       if (!FormControlProduction(term)) return;
       break;
+    case syButton:
+      if (!DoButton(term)) return;
+      break;
+    case sySvg:
+      DoSvg();
+      break;
+    case syObject:
+      if (!DoObject(term)) return;
+      break;
+    case syEmbed:
+      DoEmbed();
+      break;
     case syH:
       HeadingProduction(term);
       return;
@@ -778,6 +860,8 @@ void TDocumentBuilder::PreProduction() {
   FInPre = true;
   int fontsPushed = 0;
   NewPreSection();
+  // A line end right after the start tag only lays out the source.
+  if (R->Ch() == '\r') R->GetCh();
   bool readOn = true;
   auto lineEnd = [&] {
     CloseSection();
@@ -866,6 +950,9 @@ void TDocumentBuilder::PreProduction() {
         break;
       case syPanel:
         DoImage(true);
+        break;
+      case sySvg:
+        DoSvg();
         break;
       case syInput:
       case sySelect:

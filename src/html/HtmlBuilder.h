@@ -29,6 +29,7 @@ class TBodyBlock;
 class TProperties;
 class ThtmlForm;
 class TCellManager;
+class TAttributeList;
 
 // What the viewer offers the builder beyond the reader's handlers. All are optional.
 struct TBuilderHandlers {
@@ -105,6 +106,9 @@ class TDocumentBuilder : public THtmlBuilder {
   void CommonProduction(const TSymbolSet& term);
   void HeadingProduction(const TSymbolSet& term);
   void BlockProduction(const TSymbolSet& term);
+  // A block read like DIV under the element's own tag name, ended by its own end tag.
+  void DivLikeProduction(TSymbol sy, const TSymbolSet& term);
+  void DetailsProduction(const TSymbolSet& term);
   void PreProduction();
   void LinkStart();
   void LinkEnd();
@@ -113,6 +117,14 @@ class TDocumentBuilder : public THtmlBuilder {
   void InlineEnd(std::string_view tag);
   void DoBr();
   void DoImage(bool panel);
+  // Later HTML's inline objects (HtmlEmbedded.cpp). DoObject answers false when it has read on
+  // itself.
+  bool DoButton(const TSymbolSet& term);
+  void DoSvg();
+  bool DoObject(const TSymbolSet& term);
+  void DoEmbed();
+  // An image object in the flow made from `attributes`, styled by the top set.
+  void AddImageObject(const TAttributeList& attributes, int sourcePos);
   void DoHr();
   void DoLinkElement();
   void DoBgSound();

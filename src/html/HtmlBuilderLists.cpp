@@ -1,4 +1,6 @@
 // Lists and list items (and ADDRESS and BLOCKQUOTE, which are read as lists without markers).
+#include <limits>
+
 #include "core/CharCase.h"
 #include "html/HtmlBuilder.h"
 #include "html/HtmlBuilderSets.h"
@@ -17,7 +19,9 @@ bool IsRealList(TSymbol s) { return IsCountedList(s) || s == syDl; }
 
 }  // namespace
 
-void TDocumentBuilder::ListProduction(TSymbol list, const TSymbolSet& term) {
+void TDocumentBuilder::ListProduction(TSymbol list, const TSymbolSet& outerTerm) {
+  // Items inside belong to this list, even when an enclosing block ends at the next item.
+  const TSymbolSet term = outerTerm - ItemSet;
   TAttributeList& a = R->Attributes();
   int number = 1;
   char type = '1';
@@ -43,7 +47,7 @@ void TDocumentBuilder::ListProduction(TSymbol list, const TSymbolSet& term) {
   }
   const TSymbol end = EndSymbolOf(list);
   if (IsCountedList(list)) ++FListLevel;
-  TSymbolSet blockTerm = term + ListEndSet + TSymbolSet{syLi, syDd, syDt};
+  const TSymbolSet blockTerm = term + ListEndSet + ItemSet;
   while (R->Sy() != end && R->Sy() != syEof && !term.Contains(R->Sy())) {
     TSymbol sy = R->Sy();
     switch (sy) {
@@ -60,7 +64,7 @@ void TDocumentBuilder::ListProduction(TSymbol list, const TSymbolSet& term) {
           break;
         }
         ListProduction(sy, term);
-        if (R->Sy() != syEof && !term.Contains(R->Sy())) R->Next();
+        if (R->Sy() == EndSymbolOf(sy)) R->Next();
         break;
       case syLi:
       case syDd:
@@ -73,18 +77,18 @@ void TDocumentBuilder::ListProduction(TSymbol list, const TSymbolSet& term) {
           break;
         }
         ListItemProduction(list, sy, number, term, plain, type);
-        ++number;
+        // Numbers from the page may stand at the top of the range: they stay there.
+        if (number < std::numeric_limits<int>::max()) ++number;
         break;
       case syAddress:
       case syBlockquote:
         BlockProduction(term);
         break;
-      case syCenter:
-      case syDiv:
-      case syForm:
-        BlockProduction(blockTerm);
-        break;
       default:
+        if (DivLikeSet.Contains(sy)) {
+          BlockProduction(blockTerm);
+          break;
+        }
         if (BodyCommonSet.Contains(sy)) CommonProduction(term);
         else R->Next();
         break;
@@ -122,9 +126,12 @@ void TDocumentBuilder::ListItemProduction(TSymbol list, TSymbol item, int number
       CloseSection();
       ListProduction(sy, term);
       FCell->SettleLastBottomMargin();
-      if (R->Sy() != syEof && !term.Contains(R->Sy())) R->Next();
-    } else if (sy == syAddress || sy == syBlockquote || sy == syCenter || sy == syDiv || sy == syForm) {
+      if (R->Sy() == EndSymbolOf(sy)) R->Next();
+    } else if (sy == syAddress || sy == syBlockquote) {
       BlockProduction(term);
+    } else if (DivLikeSet.Contains(sy)) {
+      // A block inside the item ends where the item does: at the next item or the list's end.
+      BlockProduction(term + ListEndSet + ItemSet);
     } else if (ItemContentSet.Contains(sy)) {
       CommonProduction(term);
     } else if (sy == syUnknownTag) {

@@ -144,6 +144,13 @@ class THtmlReader {
   std::string ReadTitle();
   // At META: the character set of a content-type META, the OnMeta handler, then Next.
   void DoMeta();
+  // At the start symbol of an element whose contents are not HTML (an inline SVG picture; Ch
+  // after its start tag): reads through the end tag that matches it, nested elements of the
+  // same (upper-case, local) name counted and comments and character data passed over, and
+  // gives the element's markup from the start tag's "<" to the end tag's ">" as written. A
+  // start tag closed by "/>" is the whole element. Markup longer than maxBytes is not kept
+  // (false; the element is still passed over). Ch is then the character after the element.
+  bool ReadForeignElement(std::string_view upperName, std::size_t maxBytes, std::string& markup);
 
  private:
   friend class TReaderStyleSource;

@@ -126,6 +126,12 @@ class TSection : public TSectionBase {
   // The characters, with a placeholder for each object (a copy: the section keeps them compactly).
   std::u16string Text() const { return BuffS.String(); }
   int TextLength() const { return BuffS.Size(); }
+  // Replaces one character in place (a disclosure marker that changes with its box's state).
+  void SetCharAt(int index, char16_t ch) {
+    if (index < 0 || index >= BuffS.Size()) return;
+    BuffS.Set(index, ch);
+    FMinWidthCache = 0;  // measure again
+  }
   // Whether the text holds nothing but spaces (or nothing).
   bool OnlySpaces() const;
   // 'y' where a line may break at a character, 'n' where not, for the text and its end.

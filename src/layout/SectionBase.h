@@ -20,6 +20,7 @@ class TFloatingObj;
 class TFormControlObj;
 class TTextObject;
 class TDumpWriter;
+class TDetailsBlock;
 
 // A run of a link's text, as the document's link list holds it: the document switches every
 // run of a link between its normal and hover fonts together. The link records of font runs
@@ -51,6 +52,7 @@ struct THotSpot {
   bool HasTitle = false;
   TLinkRun* LinkRun = nullptr;      // a font run of the link under the point
   TTextObject* Image = nullptr;     // the image under the point (it shows mouse feedback)
+  TDetailsBlock* Disclosure = nullptr;  // the details block whose summary is under the point
 };
 
 // The object at a character position (placeholder characters 4 and 2).

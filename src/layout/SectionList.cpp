@@ -243,6 +243,11 @@ bool TSectionList::IsInlineImage(const std::string& sourceName) const {
   return FInlineImages.count(sourceName) != 0;
 }
 
+const std::string* TSectionList::InlineImageBytes(const std::string& sourceName) const {
+  auto it = FInlineImages.find(sourceName);
+  return it == FInlineImages.end() ? nullptr : &it->second;
+}
+
 TFetchResult TSectionList::FetchImage(const std::string& sourceName, TransparencyMode& mode) {
   auto inlineImage = FInlineImages.find(sourceName);
   if (inlineImage != FInlineImages.end()) {

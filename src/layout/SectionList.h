@@ -106,6 +106,8 @@ class TSectionList : public TCell,
   // host or file is asked. The name cannot clash with a member or file name.
   std::string AddInlineImage(std::string bytes);
   bool IsInlineImage(const std::string& sourceName) const;
+  // The bytes kept under such a name; null for any other name.
+  const std::string* InlineImageBytes(const std::string& sourceName) const;
   std::vector<TAnimatedGif*> FAnimatedImages;                     // not owned
   std::vector<std::pair<std::string, void*>> FMissingImages;      // pending: upper-cased name, waiting object
   std::vector<std::string> FFailedImages;                         // names that could not load

@@ -490,6 +490,22 @@ void TStyleList::BuildDefaultSheet(const TStyleDefaults& d) {
   // Not a Windows 95 family system: text areas use the preformatted face.
   if (TProperties* textarea = AddCopyUnderKey("textarea", input)) textarea->FValues[piFontFamily] = d.PreFontName;
 
+  // Buttons take the controls' face and size.
+  AddCopyUnderKey("button", input);
+
+  // The blocks of later HTML are blocks like DIV; a figure is indented as browsers indent it.
+  for (const char* k : {"section", "article", "nav", "header", "footer", "aside", "main", "figure", "figcaption",
+                        "hgroup", "details", "summary"}) {
+    TProperties& block = AddNew(k);
+    block.FValues[piDisplay] = "block";
+    if (std::string_view(k) == "figure") {
+      block.FValues[piMarginTop] = "1em";
+      block.FValues[piMarginBottom] = "1em";
+      block.FValues[piMarginLeft] = 40;
+      block.FValues[piMarginRight] = 40;
+    }
+  }
+
   TProperties& hr = AddNew("hr");
   hr.FValues[piMarginLeft] = 0;
   hr.FValues[piMarginRight] = 0;

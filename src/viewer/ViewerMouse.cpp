@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "core/CharCase.h"
+#include "layout/DetailsBlock.h"
 #include "layout/FontObj.h"
 #include "layout/FormControl.h"
 #include "layout/ImageObj.h"
@@ -164,7 +165,7 @@ void TPageViewer::PanelMouseMove(QMouseEvent* event) {
     url = spot.Link.Url();
     target = spot.Link.Target();
     cursor = crHandLink;
-  } else if (dynamic_cast<TImageFormControlObj*>(spot.Control)) {
+  } else if (dynamic_cast<TImageFormControlObj*>(spot.Control) || spot.Disclosure) {
     cursor = crHandLink;
   }
   if (spot.HasTitle) FOverTitle = spot.Title;
@@ -255,6 +256,12 @@ void TPageViewer::PanelMouseUp(QMouseEvent* event) {
     int ix = 0, iy = 0;
     if (!FDocument->ObjectAt(docX, docY, object, ix, iy)) ix = iy = 0;
     button->ImageClick(ix, iy);
+    return;
+  }
+  if (spot.Disclosure) {
+    // A summary opens or closes its box; the page is laid out again where it stands.
+    spot.Disclosure->Toggle();
+    Reformat();
     return;
   }
   if (!spot.IsLink) return;

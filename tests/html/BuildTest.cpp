@@ -52,7 +52,7 @@ TEST(BuildTest, PagesBuildTheExpectedTrees) {
       // Sizes relative to the base font, clamped to 1..7.
       {"font-sizes",
        "<font size=+2>five</font><font size=9>seven</font><basefont size=5><font size=+1>six</font>"},
-      // A line end right after PRE gives an empty first line; a tab is one space.
+      // A line end right after PRE only lays out the source; a tab is one space.
       {"pre-lines", "<pre>\nx\ty\n<b>z</b><br>w</pre>after"},
       // BODY after text changes nothing.
       {"body-late", "text<body bgcolor=red text=blue marginwidth=50>more"},

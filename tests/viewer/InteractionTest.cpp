@@ -135,6 +135,18 @@ TEST_F(InteractionTest, ALinkHandledByTheOwnerStopsTheViewer) {
   EXPECT_EQ(V->Visited()[0], "#end");
 }
 
+TEST_F(InteractionTest, ASummaryClickOpensAndClosesItsBox) {
+  V->LoadStream("<details><summary>Options</summary><p>one<p>two<p>three</details>after", "");
+  std::vector<std::string> clicks;
+  V->OnHotSpotClick = [&](TPageViewer*, const std::string& src, bool&) { clicks.push_back(src); };
+  const int closed = V->DocHeight();
+  Click(QPoint(200, 8));  // right of the summary's text, still on its box
+  EXPECT_GT(V->DocHeight(), closed + 3 * 16);
+  Click(QPoint(200, 8));
+  EXPECT_EQ(V->DocHeight(), closed);
+  EXPECT_TRUE(clicks.empty());  // no link was followed
+}
+
 TEST_F(InteractionTest, ALinkToAMissingAnchorChangesNothing) {
   V->LoadStream("<a href=\"#nowhere\">x</a>" + Paragraphs(60), "");
   V->SetPosition(0);
