@@ -30,6 +30,7 @@ constexpr TNameEntry TagTable[TagCount] = {
     {"FOOTER", syFooter}, {"ASIDE", syAside}, {"MAIN", syMain}, {"FIGURE", syFigure},
     {"FIGCAPTION", syFigcaption}, {"HGROUP", syHgroup}, {"DETAILS", syDetails},
     {"SUMMARY", sySummary}, {"BUTTON", syButton}, {"SVG", sySvg}, {"OBJECT", syObject},
+    {"IFRAME", syIframe}, {"TEMPLATE", syTemplate},
     {"LI", syLi}, {"BR", syBr}, {"HR", syHr}, {"DD", syDd}, {"DT", syDt}, {"IMG", syImg},
     {"BASE", syBase}, {"INPUT", syInput}, {"SELECTED", sySelected},
     {"BASEFONT", syBasefont}, {"AREA", syArea}, {"FRAME", syFrame}, {"PAGE", syPage},

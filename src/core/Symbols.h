@@ -18,7 +18,7 @@ enum TSymbol : std::uint8_t {
   syStyle, sySpan, syColgroup, syLabel,
   // Later tags with end tags: the sectioning elements, disclosure, buttons, SVG and objects.
   sySection, syArticle, syNav, syHeader, syFooter, syAside, syMain, syFigure, syFigcaption,
-  syHgroup, syDetails, sySummary, syButton, sySvg, syObject,
+  syHgroup, syDetails, sySummary, syButton, sySvg, syObject, syIframe, syTemplate,
   // Tags without an end-tag symbol.
   syLi, syBr, syHr, syDd, syDt, syImg, syBase, syInput, sySelected, syBasefont, syArea,
   syFrame, syPage, syBgsound, syWrap, syMeta, syPanel, syWbr, syLink, syCol, syEmbed,
@@ -31,7 +31,7 @@ enum TSymbol : std::uint8_t {
   syEndNoframes, syEndScript, syEndDiv, syEndS, syEndStrike, syEndTr, syEndNobr, syEndStyle,
   syEndSpan, syEndColgroup, syEndLabel, syEndSection, syEndArticle, syEndNav, syEndHeader,
   syEndFooter, syEndAside, syEndMain, syEndFigure, syEndFigcaption, syEndHgroup, syEndDetails,
-  syEndSummary, syEndButton, syEndSvg, syEndObject,
+  syEndSummary, syEndButton, syEndSvg, syEndObject, syEndIframe, syEndTemplate,
   // Attribute names that are not also tag names (TITLE, STYLE, SPAN, LABEL, WRAP, LINK and
   // SELECTED use the tag's symbol). TEXT is syTextAttr, to keep syText for text runs.
   syHref, syName, sySrc, syAlt, syAlign, syTextAttr, syBgcolor, syBackground, syColspan, syRowspan,
@@ -54,8 +54,8 @@ enum TSymbol : std::uint8_t {
 
 static_assert(syCount <= 256, "symbols must fit one byte");
 
-constexpr int TagCount = 89;
-constexpr int EndTagCount = 68;
+constexpr int TagCount = 91;
+constexpr int EndTagCount = 70;
 constexpr int AttributeNameCount = 85;
 
 // Start symbol for an upper-case tag name, or syUnknownTag. For an end tag, the end symbol of
@@ -67,7 +67,7 @@ TSymbol LookupAttribute(std::string_view upperName);
 // The end symbol of a tag, or syUnknownTag when it has none; and back.
 TSymbol EndSymbolOf(TSymbol tag);
 TSymbol StartSymbolOf(TSymbol endTag);
-inline bool IsEndTagSymbol(TSymbol s) { return s >= syEndHtml && s <= syEndObject; }
+inline bool IsEndTagSymbol(TSymbol s) { return s >= syEndHtml && s <= syEndTemplate; }
 inline bool IsTagSymbol(TSymbol s) { return s <= syEmbed; }
 
 // A readable name: the tag name ("P", "/P"), the attribute name, or "Text", "UnknownTag",

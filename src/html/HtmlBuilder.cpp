@@ -837,6 +837,12 @@ void TDocumentBuilder::CommonProduction(const TSymbolSet& term) {
     case syScript:
       R->DoScript();
       break;
+    case syIframe:
+      R->SkipHiddenElement("</IFRAME");
+      break;
+    case syTemplate:
+      R->SkipHiddenElement("</TEMPLATE");
+      break;
     default:
       break;
   }

@@ -40,7 +40,7 @@ inline constexpr TSymbolSet InlineSet{
 // Inline objects of later HTML (a button, an SVG picture, an embedded object) and the end tags
 // that a page may leave standing after them.
 inline constexpr TSymbolSet InlineObjectSet{syButton, syEndButton, sySvg, syEndSvg, syObject, syEndObject,
-                                            syEmbed};
+                                            syEmbed, syIframe, syEndIframe, syTemplate, syEndTemplate};
 
 // What a paragraph holds; anything else ends it.
 inline constexpr TSymbolSet ParagraphContentSet =

@@ -151,6 +151,10 @@ class THtmlReader {
   // start tag closed by "/>" is the whole element. Markup longer than maxBytes is not kept
   // (false; the element is still passed over). Ch is then the character after the element.
   bool ReadForeignElement(std::string_view upperName, std::size_t maxBytes, std::string& markup);
+  // After the start tag of an element whose content is never shown (IFRAME: a browser shows
+  // the framed page, never the text inside; TEMPLATE): passes over everything up to and
+  // including the end tag named (upper case, with "</"), or to the end of the document.
+  void SkipHiddenElement(std::string_view endTag);
 
  private:
   friend class TReaderStyleSource;

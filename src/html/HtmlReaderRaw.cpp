@@ -145,4 +145,11 @@ bool THtmlReader::ReadForeignElement(std::string_view upperName, std::size_t max
   return fits;
 }
 
+void THtmlReader::SkipHiddenElement(std::string_view endTag) {
+  std::string ignored;
+  ReadRawContents(endTag, false, false, nullptr, ignored);
+  while (FCh != '>' && FCh != 0) GetCh();
+  if (FCh == '>') GetCh();
+}
+
 }  // namespace korva

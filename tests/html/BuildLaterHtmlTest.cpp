@@ -68,6 +68,10 @@ TEST(BuildLaterHtml, PagesBuildTheExpectedTrees) {
        "b<object data=\"movie.swf\" width=50 height=50><i>shown</i></object>"
        "c<object data=\"plot\" type=\"image/png\" width=10 height=10>no</object>"
        "d<embed src=\"e.gif\" width=8 height=9>e<embed src=\"e.swf\" width=8 height=9>f"},
+      // What an inline frame or a template holds is never shown, and does not end the paragraph.
+      {"iframe-template-hidden",
+       "<p>a<iframe src=\"g.svg\"><p>This browser is not able to show <b>SVG</b></iframe>b"
+       "<template><div>t</div></template>c</p><iframe>never closed <p>gone"},
   };
   for (const TDumpCase& c : cases) {
     SCOPED_TRACE(c.Name);
