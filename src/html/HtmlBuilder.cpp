@@ -869,9 +869,11 @@ void TDocumentBuilder::PreProduction() {
   // A line end right after the start tag only lays out the source.
   if (R->Ch() == '\r') R->GetCh();
   bool readOn = true;
+  int lineEnds = 0;
   auto lineEnd = [&] {
     CloseSection();
     NewPreSection();
+    ++lineEnds;
   };
   for (;;) {
     unsigned char c = R->Ch();
@@ -985,6 +987,12 @@ void TDocumentBuilder::PreProduction() {
       default:
         break;
     }
+  }
+  // A line end just before the end tag only lays out the source, as the one after the start
+  // tag does: it leaves no empty last line.
+  if (lineEnds > 0 && FSection && FSection->TextLength() == 0) {
+    FSection->RemoveFromDocumentLists();
+    FSection.reset();
   }
   CloseSection();
   if (para) {
