@@ -24,6 +24,7 @@
 #include "core/Symbols.h"
 #include "core/TokenObj.h"
 #include "html/Charsets.h"
+#include "html/EncodingSniffer.h"
 
 namespace korva {
 
@@ -63,9 +64,13 @@ class THtmlReader {
   const THtmlHandlers* Handlers() const { return FHandlers; }
   TCharsetTarget& Charsets() const { return *FCharsets; }
 
-  // Takes the text and prepares it: cut at the first byte 0, the UTF-8 byte order mark (code
-  // page 65001), ISO-2022-JP recoded to Shift-JIS (character set 128). Then Restart.
-  void LoadText(std::string text);
+  // Takes the text and prepares it: its encoding decided (byte order mark, and with
+  // `declarations` a META charset near the start or the XML declaration, else UTF-8 when the
+  // text is valid UTF-8 beyond ASCII) and set as the code page; UTF-16 turned into UTF-8; cut
+  // at the first byte 0; ISO-2022-JP recoded to Shift-JIS. Nothing decided leaves the code
+  // page as it is (the viewer's). Then Restart.
+  void LoadText(std::string text, bool declarations = true);
+  const TEncodingDecision& Encoding() const { return FEncoding; }
   // Back to the start: position -1, flags cleared, nothing read yet.
   void Restart();
   void ReleaseText();
@@ -82,8 +87,8 @@ class THtmlReader {
   void GetCh() {
     if (FPtr < FFastEnd) {
       unsigned char b = *FPtr;
-      // A "<" is plain unless a comment could start with it.
-      if (PlainByte(b) || (b == '<' && FPtr + 1 < FFastEnd && FPtr[1] != '!')) {
+      // A "<" is plain unless a comment or processing instruction could start with it.
+      if (PlainByte(b) || (b == '<' && FPtr + 1 < FFastEnd && FPtr[1] != '!' && FPtr[1] != '?')) {
         ++FPtr;
         ++FCharPos;
         FCh = b;
@@ -124,7 +129,9 @@ class THtmlReader {
   const TAttributeList& Attributes() const { return FAttributes; }
   TokenObj& Token() { return FToken; }
   // Text of preformatted content: characters up to a line end, "<" or byte 0, references
-  // decoded, white space kept. The symbol is text (the token may be empty).
+  // decoded, white space kept, a tab as spaces up to the next multiple of 8 columns (counted
+  // in characters from the line's start, across the tags since). The symbol is text (the
+  // token may be empty).
   void NextPreformatted();
 
   // ---- contents of raw elements, and the title ----
@@ -224,9 +231,14 @@ class THtmlReader {
   unsigned char FCh = 0, FChUp = 0;
   int FLineEnd = 0;  // 0 none, 1 CR, 2 LF before
   bool FInComment = false, FRaw = false, FPrescan = false, FConverted = false;
+  TEncodingDecision FEncoding;
   // The end came inside a comment: the symbol being read is finished, the next Next raises.
   bool FOpenComment = false;
   int FCharPos = -1, FTagPos = 0;
+  // Tabs of preformatted text: where the last tab was read, line ends read outside comments,
+  // and the column reached (characters since the line end) when a piece ended.
+  int FTabPos = -2;
+  int FLineCount = 0, FPreLine = 0, FPreColumn = 0;
 
   TSymbol FSy = syEof;
   int FLevel = 0;
