@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes EntityTable.inc, the named character references of HTML, from Python's own table
-(html.entities.html5), sorted by name (byte order) for binary search.
+(html.entities.html5), sorted by name (byte order) so that the table reads and diffs in order;
+the reader looks names up through a hash table it builds from it on first use.
 
 Each row: the name without ";", its first and second code point (0 when there is one), and
 whether the name also works without ";" (the legacy names).
