@@ -195,7 +195,7 @@ void THtmlReader::Restart() {
   FIncludeCount = 0;
   FCh = FChUp = 0;
   FLineEnd = 0;
-  FInComment = FRaw = FOpenComment = false;
+  FInComment = FRaw = FOpenComment = FInValue = false;
   FCharPos = -1;
   FTagPos = 0;
   FTabPos = -2;
@@ -295,7 +295,8 @@ void THtmlReader::GetChSlow() {
   GetChBasic();
   // "<!" (comments, declarations, CDATA sections) and "<?" (the XML declaration, processing
   // instructions) are never text.
-  while (FCh == '<' && !FRaw && !FInComment && (PeekByte() == '!' || PeekByte() == '?')) RemoveComment();
+  while (FCh == '<' && !FRaw && !FInComment && (PeekByte() == '!' || (PeekByte() == '?' && !FInValue)))
+    RemoveComment();
 }
 
 // Skips main-text bytes up to (not including) the next `c`, as far as the inline reader may
@@ -577,6 +578,12 @@ bool THtmlReader::ReadAttribute() {
 // characters that end a value.
 template <bool Keep>
 void THtmlReader::ReadAttributeValue(std::string& text, int& value, bool include) {
+  // "<?" inside a value is part of it (comments still vanish there, as everywhere).
+  struct TInValue {
+    bool& Flag;
+    explicit TInValue(bool& flag) : Flag(flag) { Flag = true; }
+    ~TInValue() { Flag = false; }
+  } inValue(FInValue);
   text.clear();
   if (FCh == '"' || FCh == '\'') {
     unsigned char quote = FCh;

@@ -232,6 +232,7 @@ class THtmlReader {
   int FLineEnd = 0;  // 0 none, 1 CR, 2 LF before
   bool FInComment = false, FRaw = false, FPrescan = false, FConverted = false;
   TEncodingDecision FEncoding;
+  bool FInValue = false;  // reading an attribute value
   // The end came inside a comment: the symbol being read is finished, the next Next raises.
   bool FOpenComment = false;
   int FCharPos = -1, FTagPos = 0;

@@ -186,6 +186,8 @@ TEST(HtmlReaderMarkup, DeclarationsInstructionsAndCdataVanish) {
   // A CDATA section ends at its first ">", as a bogus comment does.
   EXPECT_EQ(rig.Symbols("<![CDATA[x>y]]>z"), Syms{"'y]]>z'"});
   EXPECT_EQ(rig.Symbols("</head>\n<?pi?>\n<!-- c -->\n<body>"), (Syms{"/HEAD", "' '", "BODY"}));
+  // In attribute values "<?" is kept; comments vanish there as before.
+  EXPECT_EQ(rig.Symbols("<a title=\"a<?b?>c<!-- d -->e\" href=x<?y>z"), (Syms{"A TITLE=\"a<?b?>ce\" HREF=\"x<?y\"", "'z'"}));
   // Not followed by "!" or "?", a "<" is still text.
   EXPECT_EQ(rig.Symbols("1 < 2"), (Syms{"'1 '", "'<'", "' 2'"}));
 }
