@@ -4,7 +4,7 @@
 // Reading is byte by byte through three layers: the basic reader (main text or include
 // buffer, progress reports), line ends and tabs (CR, LF, CR LF and LF CR become CR; tab becomes
 // space; `ChUp` shadows `Ch` in upper case), and comment removal (`<!...>` vanishes wherever it
-// stands, unless the raw flag is set). The common case of the top layer is inline and costs a
+// stands, and so does `<?...>` outside attribute values, unless the raw flag is set). The common case of the top layer is inline and costs a
 // table lookup per byte; text runs and attribute values take runs of ordinary bytes at once.
 #pragma once
 
