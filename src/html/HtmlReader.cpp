@@ -966,6 +966,9 @@ void THtmlReader::ReadRawContents(std::string_view endName, bool keep, bool refe
       std::string bytes;
       AttributeReference(bytes);
       if (keep) text += bytes;
+    } else if (keep && references && FCh == ' ' && FCharPos == FTabPos && FMode == 1) {
+      text.push_back('\t');  // a text area keeps its tabs
+      GetCh();
     } else if (keep) {
       TakeRun<true>(stop, text);
       GetCh();

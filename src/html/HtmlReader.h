@@ -139,7 +139,8 @@ class THtmlReader {
   // it, comments kept; without one they are skipped. Ends after the end tag's ">".
   void DoScript();
   // At the TEXTAREA start symbol: each line is handed over with "\r\n" at its end, then the
-  // rest (maybe empty); references decoded by the attribute rules. Ends after the end tag.
+  // rest (maybe empty); references decoded by the attribute rules; tabs kept. A line end right
+  // after the start tag is dropped. Ends after the end tag.
   void ReadTextArea(const std::function<void(const std::string& text)>& addText);
   // At the STYLE start symbol (Ch on its ">"): the style sheet parser reads the contents into
   // `styles` up to the "<" of the end tag (without a style list they are skipped the same

@@ -307,3 +307,16 @@ TEST(HtmlReaderPre, TabsAdvanceToTheNextMultipleOfEight) {
   // Outside preformatted text a tab is white space as before.
   EXPECT_EQ(rig.Symbols("a\t\tb"), Syms{"'a b'"});
 }
+
+TEST(HtmlReaderTextArea, KeepsTabsAndDropsTheFirstLineEnd) {
+  TReaderRig rig;
+  THtmlReader& r = rig.Load("<textarea>\n\ta\tb&#9;c\n</textarea>x");
+  r.Next();
+  ASSERT_EQ(r.Sy(), syTextarea);
+  std::vector<std::string> lines;
+  r.ReadTextArea([&](const std::string& line) { lines.push_back(line); });
+  // A reference to a tab is white space, as in text.
+  EXPECT_EQ(lines, (std::vector<std::string>{"\ta\tb c\r\n", ""}));
+  r.Next();
+  EXPECT_EQ(Utf8(r.Token().S()), "x");
+}
