@@ -1,12 +1,15 @@
-// Fuzzes the HTML reader: symbols, raw element contents, includes, code pages and the parse
-// entry. Every source position handed out must lie inside the text.
+// Fuzzes the HTML reader: encodings (a declaration or mark chosen by the input before the
+// page), symbols, raw element contents, includes, code pages and the parse entry. Every source
+// position handed out must lie inside the text.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "core/IDNameList.h"
+#include "html/EncodingSniffer.h"
 #include "html/HtmlParse.h"
 #include "html/HtmlReader.h"
+#include "platform/CodePage.h"
 #include "style/StyleList.h"
 
 using namespace korva;
@@ -35,13 +38,37 @@ struct TNullBuilder : THtmlBuilder {
   void EndParse(THtmlReader&) override {}
 };
 
+// What the page declares of its encoding, chosen by the second byte of the input: a byte
+// order mark, a META of either form or an XML declaration naming one of the labels, or nothing.
+std::string EncodingPrefix(unsigned choice) {
+  static const char* const labels[16] = {"koi8-r", "euc-jp", "gb18030", "iso-2022-jp", "utf-16", "shift_jis",
+                                         "euc-kr", "big5", "x-mac-cyrillic", "iso-8859-8-i", "utf-8",
+                                         "windows-1258", "replacement", "bogus", "x-user-defined", "utf-16be"};
+  const std::string label = labels[choice & 15];
+  switch (choice >> 4) {
+    case 0: return "\xEF\xBB\xBF";
+    case 1: return "\xFF\xFE";
+    case 2: return "\xFE\xFF";
+    case 3: return "<meta charset=" + label + ">";
+    case 4: return "<meta http-equiv=Content-Type content=\"text/html; charset=" + label + "\">";
+    case 5: return "<?xml version=\"1.0\" encoding=\"" + label + "\"?>";
+    case 6: return "<!-- <meta charset=" + label + "> --><p title='<meta charset=utf-8>'>";
+    default: return {};
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
+  if (size < 2) return 0;
   const unsigned choice = data[0];
   static const unsigned pages[8] = {1252, 65001, 932, 1251, 949, 1361, 28592, 1258};
-  std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  std::string text = EncodingPrefix(data[1]);
+  text.append(reinterpret_cast<const char*>(data) + 2, size - 2);
+
+  // The decision names a page the platform decodes.
+  const TEncodingDecision decision = SniffEncoding(text);
+  if (decision.Source != esNone && !IsCodePageSupported(decision.CodePage)) std::abort();
 
   TSimpleCharsets charsets(pages[choice & 7]);
   THtmlHandlers handlers;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/IDNameList.h"
+#include "html/EncodingSniffer.h"
 #include "html/HtmlParse.h"
 #include "html/HtmlReader.h"
 #include "platform/CodePage.h"
@@ -57,6 +58,7 @@ class TPrintingBuilder : public THtmlBuilder {
   void BeginParse(THtmlReader& reader) override { reader.SetCharsets(Charsets); }
 
   void BuildBody(THtmlReader& r) override {
+    PrintEncoding(r);
     try {
       ReadSymbols(r);
     } catch (const std::exception& e) {
@@ -64,6 +66,14 @@ class TPrintingBuilder : public THtmlBuilder {
       std::printf("error: %s\n", e.what());
       throw;
     }
+  }
+
+  // How the page's encoding was decided and the code page its text is read in (UTF-16 pages
+  // are read as UTF-8).
+  static void PrintEncoding(const THtmlReader& r) {
+    const TEncodingDecision& e = r.Encoding();
+    if (e.Source == esNone) std::printf("-- encoding: code page %u (default)\n", r.CodePage());
+    else std::printf("-- encoding: code page %u (%s), read as %u\n", e.CodePage, EncodingSourceName(e.Source), r.CodePage());
   }
 
   void ReadSymbols(THtmlReader& r) {
@@ -95,6 +105,7 @@ class TPrintingBuilder : public THtmlBuilder {
   }
 
   void BuildText(THtmlReader& r) override {
+    PrintEncoding(r);
     std::string line;
     int start = 0;
     while (r.Ch() != 0) {

@@ -66,6 +66,26 @@ bool CharsetToCodePage(int charset, unsigned& codePage) {
   return false;
 }
 
+int CodePageToCharset(unsigned codePage) {
+  switch (codePage) {
+    case 1250: case 28592: case 28606: return 238;
+    case 1251: case 866: case 20866: case 21866: case 28595: case 10007: return 204;
+    case 1253: case 28597: return 161;
+    case 1254: case 28593: case 28599: return 162;
+    case 1255: case 28598: case 38598: return 177;
+    case 1256: case 28596: return 178;
+    case 1257: case 28594: case 28603: return 186;
+    case 1258: return 163;
+    case 874: return 222;
+    case 932: case 20932: case 51932: case 50220: case 50221: case 50222: return 128;
+    case 936: case 54936: return 134;
+    case 949: case 51949: return 129;
+    case 950: return 136;
+    case 1361: return 130;
+    default: return 0;
+  }
+}
+
 void TSimpleCharsets::SetCharsetCode(int charset) {
   unsigned cp;
   if (CharsetToCodePage(charset, cp)) FCodePage = cp;
@@ -81,6 +101,18 @@ void TPropStackCharsets::SetCharsetCode(int charset) {
 
 void TPropStackCharsets::SetUtf8() {
   if (!FStack.Empty()) FStack.Last().SetUtf8();
+}
+
+void TPropStackCharsets::SetCodePage(unsigned codePage) {
+  if (FStack.Empty()) return;
+  if (codePage == 65001) {
+    FStack.Last().SetUtf8();
+    return;
+  }
+  // The fonts take the character set; the text keeps the page itself, which the character
+  // set alone could not name (KOI8-R and windows-1251 share one).
+  FStack.Last().SetCharsetCode(CodePageToCharset(codePage));
+  FStack.Last().FCodePageNum = static_cast<int>(codePage);
 }
 
 bool HasIso2022JpEscape(std::string_view text) {
@@ -122,27 +154,6 @@ std::string Iso2022JpToShiftJis(std::string_view text) {
     }
   }
   return out;
-}
-
-void EucJpToShiftJis(std::string& text) {
-  bool haveFirst = false;
-  unsigned first = 0;
-  for (char& c : text) {
-    unsigned b = static_cast<unsigned char>(c);
-    if (b <= 160) {
-      haveFirst = false;
-      continue;
-    }
-    b &= 0x7F;
-    if (!haveFirst) {
-      first = b;
-      haveFirst = true;
-      c = static_cast<char>(FirstByte(first));
-    } else {
-      haveFirst = false;
-      c = static_cast<char>(SecondByte(first, b));
-    }
-  }
 }
 
 }  // namespace korva

@@ -1,5 +1,5 @@
 // Character sets of documents: the META charset table, the code page of the text being read
-// and the recoding of Japanese documents to Shift-JIS.
+// and the recoding of ISO-2022-JP documents to Shift-JIS.
 #pragma once
 
 #include <string>
@@ -9,13 +9,15 @@ namespace korva {
 
 // Two values of the charset table are not font character sets.
 constexpr int CharsetIso8859_2 = 31;  // handed on as such: character set 238, code page 28592
-constexpr int CharsetEucJp = 30;      // the text is recoded to Shift-JIS and 128 is used
+constexpr int CharsetEucJp = 30;      // read through code page 51932 with character set 128
 constexpr int CharsetShiftJis = 128;
 
 // The first row of the charset table whose fragment occurs in the lower-case value.
 bool LookupCharset(std::string_view lowerValue, int& charset);
 // The code page of a font character set (0 when the set has none of its own).
 bool CharsetToCodePage(int charset, unsigned& codePage);
+// The font character set for text in a code page (ANSI for pages of Latin script and UTF-8).
+int CodePageToCharset(unsigned codePage);
 
 // Where the reader takes the code page of the text from and where a document's character set
 // goes: the top of the property stack during a parse.
@@ -25,6 +27,9 @@ class TCharsetTarget {
   virtual unsigned CodePage() const = 0;
   virtual void SetCharsetCode(int charset) = 0;
   virtual void SetUtf8() = 0;
+  // A code page decided for the document (an encoding label, the byte order mark, UTF-8
+  // content): the font character set follows from it.
+  virtual void SetCodePage(unsigned codePage) = 0;
 };
 
 // A fixed stand-in with its own code page (tools, tests, parses without a property stack).
@@ -34,7 +39,7 @@ class TSimpleCharsets : public TCharsetTarget {
   unsigned CodePage() const override { return FCodePage; }
   void SetCharsetCode(int charset) override;
   void SetUtf8() override { FCodePage = 65001; }
-  void SetCodePage(unsigned codePage) { FCodePage = codePage; }
+  void SetCodePage(unsigned codePage) override { FCodePage = codePage; }
 
  private:
   unsigned FCodePage;
@@ -50,15 +55,16 @@ class TPropStackCharsets : public TCharsetTarget {
   unsigned CodePage() const override;
   void SetCharsetCode(int charset) override;
   void SetUtf8() override;
+  void SetCodePage(unsigned codePage) override;
 
  private:
   TPropStack& FStack;
 };
 
-// ISO-2022-JP: whether the text holds ESC "$@" or ESC "$B", and its recoding to Shift-JIS.
+// ISO-2022-JP: whether the text holds ESC "$@" or ESC "$B", and its recoding to Shift-JIS
+// (the reader reads Shift-JIS instead of the stateful encoding, whose escapes would be lost
+// between the pieces of text it decodes one at a time).
 bool HasIso2022JpEscape(std::string_view text);
 std::string Iso2022JpToShiftJis(std::string_view text);
-// EUC-JP to Shift-JIS in place; one output byte per input byte, so offsets stay valid.
-void EucJpToShiftJis(std::string& text);
 
 }  // namespace korva

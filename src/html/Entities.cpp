@@ -1,7 +1,9 @@
 #include "html/Entities.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 
 namespace korva {
 
@@ -9,108 +11,83 @@ namespace {
 
 struct TEntity {
   std::string_view Name;
-  char16_t Value;
+  std::uint32_t First, Second;
+  bool Legacy;
 };
 
-// Latin-1, 160 to 255 in order.
-constexpr std::string_view Latin1Names[96] = {
-    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",    "copy",
-    "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn", "sup2",   "sup3",
-    "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",   "raquo",  "frac14", "frac12",
-    "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde", "Auml",   "Aring",  "AElig",  "Ccedil",
-    "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave", "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde",
-    "Ograve", "Oacute", "Ocirc",  "Otilde", "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",
-    "Uuml",   "Yacute", "THORN",  "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",
-    "aelig",  "ccedil", "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",
-    "eth",    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
-    "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
+constexpr TEntity Entities[] = {
+#include "html/EntityTable.inc"
+};
 
-// Symbols, Greek letters, and the set of markup-significant and international characters.
-constexpr TEntity OtherEntities[156] = {
-    {"fnof", 402},
-    {"Alpha", 913}, {"Beta", 914}, {"Gamma", 915}, {"Delta", 916}, {"Epsilon", 917}, {"Zeta", 918},
-    {"Eta", 919}, {"Theta", 920}, {"Iota", 921}, {"Kappa", 922}, {"Lambda", 923}, {"Mu", 924},
-    {"Nu", 925}, {"Xi", 926}, {"Omicron", 927}, {"Pi", 928}, {"Rho", 929}, {"Sigma", 931},
-    {"Tau", 932}, {"Upsilon", 933}, {"Phi", 934}, {"Chi", 935}, {"Psi", 936}, {"Omega", 937},
-    {"alpha", 945}, {"beta", 946}, {"gamma", 947}, {"delta", 948}, {"epsilon", 949}, {"zeta", 950},
-    {"eta", 951}, {"theta", 952}, {"iota", 953}, {"kappa", 954}, {"lambda", 955}, {"mu", 956},
-    {"nu", 957}, {"xi", 958}, {"omicron", 959}, {"pi", 960}, {"rho", 961}, {"sigmaf", 962},
-    {"sigma", 963}, {"tau", 964}, {"upsilon", 965}, {"phi", 966}, {"chi", 967}, {"psi", 968},
-    {"omega", 969}, {"thetasym", 977}, {"upsih", 978}, {"piv", 982},
-    {"bull", 8226}, {"hellip", 8230}, {"prime", 8242}, {"Prime", 8243}, {"oline", 8254},
-    {"frasl", 8260},
-    {"weierp", 8472}, {"image", 8465}, {"real", 8476}, {"trade", 8482}, {"alefsym", 8501},
-    {"larr", 8592}, {"uarr", 8593}, {"rarr", 8594}, {"darr", 8595}, {"harr", 8596}, {"crarr", 8629},
-    {"lArr", 8656}, {"uArr", 8657}, {"rArr", 8658}, {"dArr", 8659}, {"hArr", 8660},
-    {"forall", 8704}, {"part", 8706}, {"exist", 8707}, {"empty", 8709}, {"nabla", 8711},
-    {"isin", 8712}, {"notin", 8713}, {"ni", 8715}, {"prod", 8719}, {"sum", 8721}, {"minus", 8722},
-    {"lowast", 8727}, {"radic", 8730}, {"prop", 8733}, {"infin", 8734}, {"ang", 8736},
-    {"and", 8743}, {"or", 8744}, {"cap", 8745}, {"cup", 8746}, {"int", 8747}, {"there4", 8756},
-    {"sim", 8764}, {"cong", 8773}, {"asymp", 8776}, {"ne", 8800}, {"equiv", 8801}, {"le", 8804},
-    {"ge", 8805}, {"sub", 8834}, {"sup", 8835}, {"nsub", 8836}, {"sube", 8838}, {"supe", 8839},
-    {"oplus", 8853}, {"otimes", 8855}, {"perp", 8869}, {"sdot", 8901},
-    {"lceil", 8968}, {"rceil", 8969}, {"lfloor", 8970}, {"rfloor", 8971}, {"lang", 9001},
-    {"rang", 9002}, {"loz", 9674}, {"spades", 9824}, {"clubs", 9827}, {"hearts", 9829},
-    {"diams", 9830},
-    {"quot", 34}, {"amp", 38}, {"lt", 60}, {"gt", 62}, {"OElig", 338}, {"oelig", 339},
-    {"Scaron", 352}, {"scaron", 353}, {"Yuml", 376}, {"circ", 710}, {"tilde", 732},
-    {"ensp", 8194}, {"emsp", 8195}, {"thinsp", 8201}, {"zwnj", 8204}, {"zwj", 8205}, {"lrm", 8206},
-    {"rlm", 8207}, {"ndash", 8211}, {"mdash", 8212}, {"lsquo", 8216}, {"rsquo", 8217},
-    {"sbquo", 8218}, {"ldquo", 8220}, {"rdquo", 8221}, {"bdquo", 8222}, {"dagger", 8224},
-    {"Dagger", 8225}, {"permil", 8240}, {"lsaquo", 8249}, {"rsaquo", 8250}, {"euro", 8364}};
+static_assert(std::size(Entities) == EntityCount);
 
-static_assert(96 + 156 == EntityCount);
-
-// Every character reference of a page is looked up, so the names (at most 8 letters) are
-// packed into one 64-bit word and kept in a hash table built on first use. Comparing the packed
-// words is an exact, case-sensitive comparison of the names.
+// Every reference of a page is looked up, so the names go into a hash table on first use.
+// Names of up to 8 letters (nearly all that pages use) are packed into one 64-bit word, so
+// that hashing and comparing them is a multiplication and one comparison of words.
 class TEntityHash {
  public:
   TEntityHash() {
     FSlots.fill(-1);
     for (int i = 0; i < EntityCount; ++i) {
-      std::string_view name = i < 96 ? Latin1Names[i] : OtherEntities[i - 96].Name;
-      FKeys[i] = Pack(name);
-      FValues[i] = i < 96 ? static_cast<char16_t>(160 + i) : OtherEntities[i - 96].Value;
-      std::size_t h = Hash(FKeys[i]);
+      std::string_view name = Entities[i].Name;
+      FKeys[i] = name.size() <= 8 ? Pack(name) : 0;
+      std::size_t h = Hash(name);
       while (FSlots[h] >= 0) h = (h + 1) & Mask;
       FSlots[h] = static_cast<short>(i);
     }
   }
-  bool Find(std::string_view name, char16_t& value) const {
-    if (name.empty() || name.size() > 8) return false;
-    std::uint64_t key = Pack(name);
-    std::size_t h = Hash(key);
-    while (FSlots[h] >= 0) {
-      if (FKeys[FSlots[h]] == key) {
-        value = FValues[FSlots[h]];
-        return true;
-      }
-      h = (h + 1) & Mask;
+  const TEntity* Find(std::string_view name) const {
+    if (name.size() <= 8) {
+      const std::uint64_t key = Pack(name);
+      for (std::size_t h = HashKey(key); FSlots[h] >= 0; h = (h + 1) & Mask)
+        if (FKeys[FSlots[h]] == key) return &Entities[FSlots[h]];
+      return nullptr;
     }
-    return false;
+    for (std::size_t h = Hash(name); FSlots[h] >= 0; h = (h + 1) & Mask)
+      if (Entities[FSlots[h]].Name == name) return &Entities[FSlots[h]];
+    return nullptr;
   }
 
  private:
-  static constexpr std::size_t Size = 1024, Mask = Size - 1;
+  static constexpr std::size_t Size = 8192, Mask = Size - 1;
   static std::uint64_t Pack(std::string_view s) {
     std::uint64_t k = 0;
     for (std::size_t i = 0; i < s.size(); ++i) k |= std::uint64_t(static_cast<unsigned char>(s[i])) << (i * 8);
     return k;
   }
-  static std::size_t Hash(std::uint64_t k) { return static_cast<std::size_t>((k * 0x9E3779B97F4A7C15ull) >> 54) & Mask; }
+  static std::size_t HashKey(std::uint64_t k) { return static_cast<std::size_t>((k * 0x9E3779B97F4A7C15ull) >> 51) & Mask; }
+  static std::size_t Hash(std::string_view s) {
+    if (s.size() <= 8) return HashKey(Pack(s));
+    std::uint32_t h = 2166136261u;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return (h ^ (h >> 13)) & Mask;
+  }
   std::array<short, Size> FSlots;
   std::array<std::uint64_t, EntityCount> FKeys{};
-  std::array<char16_t, EntityCount> FValues{};
 };
 
-const TEntityHash& Entities() {
-  static const TEntityHash hash;
-  return hash;
+const TEntityHash& Table() {
+  static const TEntityHash table;
+  return table;
 }
 
 }  // namespace
 
-bool LookupEntity(std::string_view name, char16_t& value) { return Entities().Find(name, value); }
+bool LookupEntity(std::string_view name, TEntityValue& value) {
+  if (name.empty() || name.size() > static_cast<std::size_t>(MaxEntityName)) return false;
+  const TEntity* it = Table().Find(name);
+  if (!it) return false;
+  value.First = it->First;
+  value.Second = it->Second;
+  value.Legacy = it->Legacy;
+  return true;
+}
+
+int LongestLegacyEntity(std::string_view name, TEntityValue& value) {
+  // Legacy names are at most 6 letters long.
+  for (std::size_t n = std::min<std::size_t>(name.size(), 6); n >= 2; --n)
+    if (LookupEntity(name.substr(0, n), value) && value.Legacy) return static_cast<int>(n);
+  return 0;
+}
 
 }  // namespace korva

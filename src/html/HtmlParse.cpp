@@ -58,7 +58,7 @@ void ParseText(std::string text, THtmlBuilder& builder, TReaderDocument* documen
   reader.SetDocument(document);
   builder.BeginParse(reader);
   try {
-    reader.LoadText(std::move(text));
+    reader.LoadText(std::move(text), false);
     reader.SetRaw(true);
     reader.GetCh();
     builder.BuildText(reader);

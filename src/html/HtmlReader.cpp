@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "html/EncodingSniffer.h"
 #include "html/Entities.h"
 #include "html/Limits.h"
 #include "platform/CodePage.h"
@@ -43,7 +44,7 @@ constexpr TByteSet IncludePlainStop(" >&-");
 constexpr TByteSet RawStop("");
 constexpr TByteSet RawRefStop("&");
 
-// Bytes that continue a tag name ("/", digits, letters) or an attribute name ("-", digits,
+// Bytes that continue a tag name (digits, letters) or an attribute name ("-", digits,
 // letters).
 struct TNameBytes {
   unsigned char Flags[256] = {};
@@ -53,7 +54,7 @@ struct TNameBytes {
     Flags[static_cast<unsigned char>(extra)] = 1;
   }
 };
-constexpr TNameBytes NameByte('/');
+constexpr TNameBytes NameByte('0');
 constexpr TNameBytes AttributeNameByte('-');
 
 // The end of a text run starting at p: the first byte TextStop flags, except that a single
@@ -152,22 +153,34 @@ THtmlReader::THtmlReader() { LoadText(std::string()); }
 
 // ---- set-up ----
 
-void THtmlReader::LoadText(std::string text) {
+void THtmlReader::LoadText(std::string text, bool declarations) {
   FText = std::move(text);
-  std::size_t zero = FText.find('\0');
-  if (zero != std::string::npos) FText.resize(zero);
   if (FText.size() > MaxDocumentBytes) FText.resize(MaxDocumentBytes);
   FConverted = false;
-  if (FText.size() > 3 && static_cast<unsigned char>(FText[0]) == 0xEF &&
-      static_cast<unsigned char>(FText[1]) == 0xBB && static_cast<unsigned char>(FText[2]) == 0xBF) {
-    FCharsets->SetUtf8();
-    FText.erase(0, 3);
-  } else if (HasIso2022JpEscape(FText)) {
+  FEncoding = TEncodingDecision{};
+  // UTF-16 is read as UTF-8: the reader works on bytes where markup is ASCII. Source positions
+  // are then offsets in the UTF-8 text, not in the file.
+  if (FText.size() >= 2 && ((FText[0] == '\xFF' && FText[1] == '\xFE') || (FText[0] == '\xFE' && FText[1] == '\xFF'))) {
+    unsigned page = FText[0] == '\xFF' ? 1200u : 1201u;
+    std::u16string wide = MultiByteToWide(page, std::string_view(FText).substr(2));
+    FText = WideToMultiByte(CP_UTF8, wide);
+    if (FText.size() > MaxDocumentBytes) FText.resize(MaxDocumentBytes);
+    FEncoding = {esByteOrderMark, page, 2};
+  }
+  std::size_t zero = FText.find('\0');
+  if (zero != std::string::npos) FText.resize(zero);
+  if (FEncoding.Source == esNone) FEncoding = SniffEncoding(FText, declarations);
+  if (FEncoding.Source == esByteOrderMark) {
+    if (FEncoding.CodePage == CP_UTF8) FText.erase(0, FEncoding.BomLength);
+    FCharsets->SetCodePage(CP_UTF8);
+  } else if (FEncoding.CodePage == 50220 || (!FEncoding.Final() && HasIso2022JpEscape(FText))) {
     FText = Iso2022JpToShiftJis(FText);
     zero = FText.find('\0');  // a byte 0x80 loses its top bit
     if (zero != std::string::npos) FText.resize(zero);
     FConverted = true;
-    FCharsets->SetCharsetCode(CharsetShiftJis);
+    FCharsets->SetCodePage(932);
+  } else if (FEncoding.Source != esNone) {
+    FCharsets->SetCodePage(FEncoding.CodePage);
   }
   Restart();
 }
@@ -182,9 +195,11 @@ void THtmlReader::Restart() {
   FIncludeCount = 0;
   FCh = FChUp = 0;
   FLineEnd = 0;
-  FInComment = FRaw = FOpenComment = false;
+  FInComment = FRaw = FOpenComment = FInValue = false;
   FCharPos = -1;
   FTagPos = 0;
+  FTabPos = -2;
+  FLineCount = FPreLine = FPreColumn = 0;
   FSy = syEof;
   FLevel = 0;
   FAttributes.Clear();
@@ -260,11 +275,16 @@ void THtmlReader::GetChBasic() {
   if (b == '\n') {
     b = '\r';
     FLineEnd = 2;
+    if (!FInComment) ++FLineCount;
   } else if (b == '\r') {
     FLineEnd = 1;
+    if (!FInComment) ++FLineCount;
   } else {
     FLineEnd = 0;
-    if (b == '\t') b = ' ';
+    if (b == '\t') {
+      b = ' ';
+      FTabPos = FCharPos;  // preformatted text expands it
+    }
   }
   FCh = b;
   FChUp = UpCase(b);
@@ -273,7 +293,10 @@ void THtmlReader::GetChBasic() {
 
 void THtmlReader::GetChSlow() {
   GetChBasic();
-  while (FCh == '<' && !FRaw && !FInComment && PeekByte() == '!') RemoveComment();
+  // "<!" (comments, declarations, CDATA sections) and "<?" (the XML declaration, processing
+  // instructions) are never text.
+  while (FCh == '<' && !FRaw && !FInComment && (PeekByte() == '!' || (PeekByte() == '?' && !FInValue)))
+    RemoveComment();
 }
 
 // Skips main-text bytes up to (not including) the next `c`, as far as the inline reader may
@@ -305,11 +328,12 @@ void THtmlReader::RemoveComment() {
 }
 
 void THtmlReader::RemoveCommentBody() {
-  GetChBasic();  // the "!"
+  GetChBasic();  // the "!" or "?"
+  const bool bang = FCh == '!';
   FInComment = true;
   GetChBasic();
   bool comment = false;
-  if (FCh == '-') {
+  if (bang && FCh == '-') {
     GetChBasic();
     if (FCh == '-') {
       comment = true;
@@ -322,7 +346,7 @@ void THtmlReader::RemoveCommentBody() {
     }
   }
   if (!comment) {
-    // A declaration such as a document type: up to the next ">".
+    // A declaration such as a document type, or "<?...": up to the next ">".
     while (FCh != '>') {
       KORVA_SKIP_TO('>');
       GetChBasic();
@@ -470,11 +494,13 @@ void THtmlReader::ReadTag() {
     // Not a tag: the "<" is text, and the character after it is read as usual.
     FSy = syText;
     if constexpr (Keep) FToken.AddUnicodeChar(u'<', FTagPos);
+    ++FPreColumn;
     return;
   }
   char name[MaxTagNameLength];
   int length = 0;
-  while (FChUp == '/' || IsDigit(FChUp) || IsUpperLetter(FChUp)) {
+  // A "/" ends the name: "<br/>" is a BR whose slash, like the one of "<div/>", is ignored.
+  while (IsDigit(FChUp) || IsUpperLetter(FChUp)) {
     if (length == 1 && name[0] == 'H' && FChUp >= '1' && FChUp <= '6') break;
     if (length < MaxTagNameLength) name[length++] = static_cast<char>(FChUp);
     // The ordinary name bytes that follow, without the character layers.
@@ -504,6 +530,8 @@ void THtmlReader::ReadTag() {
     }
   }
   while (FCh != '>' && FCh != 0) GetCh();
+  // A line of preformatted text starts after these.
+  if (FSy == syBr || FSy == syPre) FPreColumn = 0;
   // The raw readers of SCRIPT and STYLE start at the ">".
   if (FCh == '>' && !(FSy == syScript || FSy == syStyle)) GetCh();
 }
@@ -511,6 +539,11 @@ void THtmlReader::ReadTag() {
 template <bool Keep>
 bool THtmlReader::ReadAttribute() {
   SkipSpaces();
+  // A slash between attributes (or the self-closing one before ">") is passed over.
+  while (FCh == '/') {
+    GetCh();
+    SkipSpaces();
+  }
   if (!IsUpperLetter(FChUp)) return false;
   char name[MaxAttributeNameLength];
   int length = 0;
@@ -545,6 +578,12 @@ bool THtmlReader::ReadAttribute() {
 // characters that end a value.
 template <bool Keep>
 void THtmlReader::ReadAttributeValue(std::string& text, int& value, bool include) {
+  // "<?" inside a value is part of it (comments still vanish there, as everywhere).
+  struct TInValue {
+    bool& Flag;
+    explicit TInValue(bool& flag) : Flag(flag) { Flag = true; }
+    ~TInValue() { Flag = false; }
+  } inValue(FInValue);
   text.clear();
   if (FCh == '"' || FCh == '\'') {
     unsigned char quote = FCh;
@@ -698,9 +737,22 @@ void THtmlReader::NextPreformatted() {
   unsigned codePage = CodePage();
   FRunTable = SingleByteTable(codePage);
   FGathered.Clear();
+  // Columns count characters since the last line end, across the tags between the pieces.
+  if (FLineCount != FPreLine) {
+    FPreLine = FLineCount;
+    FPreColumn = 0;
+  }
   while (FCh != 0 && FCh != '\r' && FCh != '<') {
     if (FCh == '&') {
       TextReference(codePage);
+      continue;
+    }
+    if (FCh == ' ' && FCharPos == FTabPos && FMode == 1) {
+      // A tab: spaces to the next multiple of 8 columns, all at the tab's position.
+      FlushGathered(codePage);
+      const int column = FPreColumn + FToken.Count();
+      for (int n = TabColumns - column % TabColumns; n > 0; --n) FToken.AddUnicodeChar(u' ', FCharPos);
+      GetCh();
       continue;
     }
     Gather(FCh, FCharPos);
@@ -717,6 +769,7 @@ void THtmlReader::NextPreformatted() {
     GetCh();
   }
   FlushGathered(codePage);
+  FPreColumn = std::min(FPreColumn + FToken.Count(), 1 << 30);
 }
 
 void THtmlReader::FlushGathered(unsigned codePage) {
@@ -741,11 +794,12 @@ void THtmlReader::AddUnicodeValue(std::uint32_t value, int pos) {
 
 // The characters of a reference as read so far, so that an unrecognised one can stay as written.
 struct THtmlReader::TRawReference {
-  unsigned char Chars[16];
-  int Positions[16];
+  static constexpr int Size = MaxEntityNameLength + 8;
+  unsigned char Chars[Size];
+  int Positions[Size];
   int Count = 0;
   void Keep(int ch, int pos) {
-    if (Count < 16) {
+    if (Count < Size) {
       Chars[Count] = static_cast<unsigned char>(ch);
       Positions[Count++] = pos;
     }
@@ -791,10 +845,28 @@ THtmlReader::TReferenceKind THtmlReader::ScanReference(TRawReference& raw, std::
   return rkNone;
 }
 
-// A character reference in text (Ch is "&"): named ones and numbers of 256 and more go into
-// the token as characters; numbers 32 to 255 are bytes of the document's code page when that
-// has one byte per character (elsewhere a lone byte 128 to 255 is no character, or the lead
-// byte of one that swallows what follows, so 128 to 255 are U+0080 to U+00FF); anything
+// Numeric references to 0x80-0x9F mean the characters windows-1252 has there, as pages written
+// on that page meant them; its five holes stay C1 controls.
+constexpr char16_t C1AsWindows1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The character a numeric reference stands for: white space (tab, line ends) as a space,
+// other controls below 32 as "?", 0 and what is no character (surrogates, beyond U+10FFFF)
+// as U+FFFD.
+std::uint32_t NumericReferenceValue(std::uint32_t value) {
+  if (value == 9 || value == 10 || value == 13) return ' ';
+  if (value == 0) return 0xFFFD;
+  if (value < 32) return '?';
+  if (value >= 0x80 && value <= 0x9F) return C1AsWindows1252[value - 0x80];
+  if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0xFFFD;
+  return value;
+}
+
+// A character reference in text (Ch is "&"): numeric ones and names go into the token as
+// characters (never through the document's code page); a name works without ";" only when it
+// is a legacy one, and then also as the start of a longer word ("&copy2024"); anything
 // unrecognised stays as written.
 void THtmlReader::TextReference(unsigned codePage) {
   FlushGathered(codePage);
@@ -806,27 +878,35 @@ void THtmlReader::TextReference(unsigned codePage) {
   switch (ScanReference(raw, value, name, length)) {
     case rkNumber:
       if (FCh == ';') GetCh();
-      if (value == 9) Gather(' ', pos);
-      else if (value < 32) Gather('?', pos);
-      else if (value < 128 || (value <= 255 && FRunTable)) Gather(static_cast<unsigned char>(value), pos);
+      value = NumericReferenceValue(value);
+      if (value < 128) Gather(static_cast<unsigned char>(value), pos);
       else AddUnicodeValue(value, pos);
       return;
     case rkName: {
-      char16_t ch;
-      if (LookupEntity(std::string_view(name, static_cast<std::size_t>(length)), ch)) {
-        if (FCh == ';') GetCh();
-        FToken.AddUnicodeChar(ch, pos);
-        return;
+      TEntityValue e;
+      std::string_view n(name, static_cast<std::size_t>(length));
+      int used = 0;
+      if (FCh == ';' && LookupEntity(n, e)) {
+        GetCh();
+        used = length;
+      } else {
+        used = LongestLegacyEntity(n, e);
       }
-      break;
+      if (used == 0) break;
+      AddUnicodeValue(e.First, pos);
+      if (e.Second) AddUnicodeValue(e.Second, pos);
+      // The letters after a legacy name are text again ("&" and the name took raw[0..used]).
+      for (int i = used + 1; i < raw.Count; ++i) Gather(raw.Chars[i], raw.Positions[i]);
+      return;
     }
     case rkNone: break;
   }
   for (int i = 0; i < raw.Count; ++i) Gather(raw.Chars[i], raw.Positions[i]);
 }
 
-// A character reference in an attribute value (Ch is "&"), appended as bytes of the code page
-// (numbers 128 to 255 as a byte only where the page has one byte per character, as in text).
+// A character reference in an attribute value (Ch is "&"), appended as bytes of the code page.
+// A legacy name without ";" is decoded only when neither "=" nor a letter or digit follows it
+// ("?a=1&copy=2" keeps its "&copy").
 void THtmlReader::AttributeReference(std::string& out) {
   TRawReference raw;
   std::uint32_t value = 0;
@@ -835,20 +915,19 @@ void THtmlReader::AttributeReference(std::string& out) {
   switch (ScanReference(raw, value, name, length)) {
     case rkNumber:
       if (FCh == ';') GetCh();
-      if (value == 9) out.push_back(' ');
-      else if (value < 32) out.push_back('?');
-      else if (value < 128 || (value <= 255 && !IsMultiByteCodePage(CodePage()))) out.push_back(static_cast<char>(value));
-      else AppendInCodePage(out, value, CodePage());
+      AppendInCodePage(out, NumericReferenceValue(value), CodePage());
       return;
     case rkName: {
-      char16_t ch;
-      // A name for a character above 255 counts only with its ";".
-      if (LookupEntity(std::string_view(name, static_cast<std::size_t>(length)), ch) && (ch <= 255 || FCh == ';')) {
-        if (FCh == ';') GetCh();
-        AppendInCodePage(out, ch, CodePage());
-        return;
+      TEntityValue e;
+      std::string_view n(name, static_cast<std::size_t>(length));
+      if (FCh == ';' && LookupEntity(n, e)) {
+        GetCh();
+      } else if (length > MaxEntityName || FCh == '=' || !LookupEntity(n, e) || !e.Legacy) {
+        break;
       }
-      break;
+      AppendInCodePage(out, e.First, CodePage());
+      if (e.Second) AppendInCodePage(out, e.Second, CodePage());
+      return;
     }
     case rkNone: break;
   }
@@ -887,6 +966,9 @@ void THtmlReader::ReadRawContents(std::string_view endName, bool keep, bool refe
       std::string bytes;
       AttributeReference(bytes);
       if (keep) text += bytes;
+    } else if (keep && references && FCh == ' ' && FCharPos == FTabPos && FMode == 1) {
+      text.push_back('\t');  // a text area keeps its tabs
+      GetCh();
     } else if (keep) {
       TakeRun<true>(stop, text);
       GetCh();
@@ -1029,26 +1111,24 @@ void THtmlReader::DoMeta() {
   if (TAttribute* a = FAttributes.Find(syHttpEquiv)) httpEq = a->Text();
   if (TAttribute* a = FAttributes.Find(syName)) name = a->Text();
   if (TAttribute* a = FAttributes.Find(syContent)) content = a->Text();
-  if (SameText(httpEq, "content-type")) {
-    std::string lower = LowerCase(content);
-    int charset;
-    if (LookupCharset(lower, charset)) {
-      if (charset == CharsetEucJp) {
-        if (!FConverted) {
-          // Recoded in place, one byte for one, so the read pointer keeps its offset.
-          EucJpToShiftJis(FText);
-          FConverted = true;
-          // The character after the META was read before the recoding: take its new value.
-          if (FMode == 1 && FCh > 160 && FCharPos >= 0 && static_cast<std::size_t>(FCharPos) < FText.size()) {
-            FCh = static_cast<unsigned char>(FText[static_cast<std::size_t>(FCharPos)]);
-            FChUp = UpCase(FCh);
-          }
-        }
-        charset = CharsetShiftJis;
+  // An encoding taken from the byte order mark or declared near the start stays; a text
+  // recoded from ISO-2022-JP is Shift-JIS whatever it says.
+  if (!FEncoding.Final() && !FConverted) {
+    unsigned page = 0;
+    if (TAttribute* a = FAttributes.Find(syCharset)) {
+      if (EncodingLabelToCodePage(a->Text(), page)) FCharsets->SetCodePage(page == 1200 || page == 1201 ? CP_UTF8 : page);
+    } else if (SameText(httpEq, "content-type")) {
+      std::string lower = LowerCase(content);
+      int charset;
+      if (CharsetFromContentType(content, page)) {
+        FCharsets->SetCodePage(page == 1200 || page == 1201 ? CP_UTF8 : page);
+      } else if (LookupCharset(lower, charset)) {
+        // Names no label table knows ("x-mac-japanese", "hebrew-iso"): the old fragments.
+        if (charset == CharsetEucJp) FCharsets->SetCodePage(51932);
+        else FCharsets->SetCharsetCode(charset);
+      } else if (lower.find("utf-8") != std::string::npos) {
+        FCharsets->SetUtf8();
       }
-      FCharsets->SetCharsetCode(charset);
-    } else if (lower.find("utf-8") != std::string::npos) {
-      FCharsets->SetUtf8();
     }
   }
   if (FHandlers && FHandlers->OnMeta) FHandlers->OnMeta(httpEq, name, content);

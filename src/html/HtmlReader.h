@@ -4,7 +4,7 @@
 // Reading is byte by byte through three layers: the basic reader (main text or include
 // buffer, progress reports), line ends and tabs (CR, LF, CR LF and LF CR become CR; tab becomes
 // space; `ChUp` shadows `Ch` in upper case), and comment removal (`<!...>` vanishes wherever it
-// stands, unless the raw flag is set). The common case of the top layer is inline and costs a
+// stands, and so does `<?...>` outside attribute values, unless the raw flag is set). The common case of the top layer is inline and costs a
 // table lookup per byte; text runs and attribute values take runs of ordinary bytes at once.
 #pragma once
 
@@ -24,6 +24,7 @@
 #include "core/Symbols.h"
 #include "core/TokenObj.h"
 #include "html/Charsets.h"
+#include "html/EncodingSniffer.h"
 
 namespace korva {
 
@@ -63,9 +64,13 @@ class THtmlReader {
   const THtmlHandlers* Handlers() const { return FHandlers; }
   TCharsetTarget& Charsets() const { return *FCharsets; }
 
-  // Takes the text and prepares it: cut at the first byte 0, the UTF-8 byte order mark (code
-  // page 65001), ISO-2022-JP recoded to Shift-JIS (character set 128). Then Restart.
-  void LoadText(std::string text);
+  // Takes the text and prepares it: its encoding decided (byte order mark, and with
+  // `declarations` a META charset near the start or the XML declaration, else UTF-8 when the
+  // text is valid UTF-8 beyond ASCII) and set as the code page; UTF-16 turned into UTF-8; cut
+  // at the first byte 0; ISO-2022-JP recoded to Shift-JIS. Nothing decided leaves the code
+  // page as it is (the viewer's). Then Restart.
+  void LoadText(std::string text, bool declarations = true);
+  const TEncodingDecision& Encoding() const { return FEncoding; }
   // Back to the start: position -1, flags cleared, nothing read yet.
   void Restart();
   void ReleaseText();
@@ -82,8 +87,8 @@ class THtmlReader {
   void GetCh() {
     if (FPtr < FFastEnd) {
       unsigned char b = *FPtr;
-      // A "<" is plain unless a comment could start with it.
-      if (PlainByte(b) || (b == '<' && FPtr + 1 < FFastEnd && FPtr[1] != '!')) {
+      // A "<" is plain unless a comment or processing instruction could start with it.
+      if (PlainByte(b) || (b == '<' && FPtr + 1 < FFastEnd && FPtr[1] != '!' && FPtr[1] != '?')) {
         ++FPtr;
         ++FCharPos;
         FCh = b;
@@ -124,7 +129,9 @@ class THtmlReader {
   const TAttributeList& Attributes() const { return FAttributes; }
   TokenObj& Token() { return FToken; }
   // Text of preformatted content: characters up to a line end, "<" or byte 0, references
-  // decoded, white space kept. The symbol is text (the token may be empty).
+  // decoded, white space kept, a tab as spaces up to the next multiple of 8 columns (counted
+  // in characters from the line's start, across the tags since). The symbol is text (the
+  // token may be empty).
   void NextPreformatted();
 
   // ---- contents of raw elements, and the title ----
@@ -132,7 +139,8 @@ class THtmlReader {
   // it, comments kept; without one they are skipped. Ends after the end tag's ">".
   void DoScript();
   // At the TEXTAREA start symbol: each line is handed over with "\r\n" at its end, then the
-  // rest (maybe empty); references decoded by the attribute rules. Ends after the end tag.
+  // rest (maybe empty); references decoded by the attribute rules; tabs kept. A line end right
+  // after the start tag is dropped. Ends after the end tag.
   void ReadTextArea(const std::function<void(const std::string& text)>& addText);
   // At the STYLE start symbol (Ch on its ">"): the style sheet parser reads the contents into
   // `styles` up to the "<" of the end tag (without a style list they are skipped the same
@@ -235,9 +243,15 @@ class THtmlReader {
   unsigned char FCh = 0, FChUp = 0;
   int FLineEnd = 0;  // 0 none, 1 CR, 2 LF before
   bool FInComment = false, FRaw = false, FPrescan = false, FConverted = false;
+  TEncodingDecision FEncoding;
+  bool FInValue = false;  // reading an attribute value
   // The end came inside a comment: the symbol being read is finished, the next Next raises.
   bool FOpenComment = false;
   int FCharPos = -1, FTagPos = 0;
+  // Tabs of preformatted text: where the last tab was read, line ends read outside comments,
+  // and the column reached (characters since the line end) when a piece ended.
+  int FTabPos = -2;
+  int FLineCount = 0, FPreLine = 0, FPreColumn = 0;
 
   TSymbol FSy = syEof;
   int FLevel = 0;

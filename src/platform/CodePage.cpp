@@ -40,6 +40,27 @@ const char* IconvName(unsigned cp) {
     case 1361: return "JOHAB";
     case 28591: return "ISO-8859-1";
     case 28592: return "ISO-8859-2";
+    case 28593: return "ISO-8859-3";
+    case 28594: return "ISO-8859-4";
+    case 28595: return "ISO-8859-5";
+    case 28596: return "ISO-8859-6";
+    case 28597: return "ISO-8859-7";
+    case 28598: case 38598: return "ISO-8859-8";  // visual and logical order: the same bytes
+    case 28599: return "ISO-8859-9";
+    case 28600: return "ISO-8859-10";
+    case 28603: return "ISO-8859-13";
+    case 28604: return "ISO-8859-14";
+    case 28605: return "ISO-8859-15";
+    case 28606: return "ISO-8859-16";
+    case 866: return "CP866";
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 10000: return "MACINTOSH";
+    case 10007: return "MAC-CYRILLIC";
+    case 54936: return "GB18030";
+    case 51949: return "EUC-KR";
+    case 1200: return "UTF-16LE";
+    case 1201: return "UTF-16BE";
     case 437: return "CP437";
     case 850: return "CP850";
     case 20932: case 51932: return "EUC-JP";
@@ -53,11 +74,16 @@ bool IsDoubleBytePage(unsigned cp) {
   return cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 1361;
 }
 
+// Pages of several bytes per character that are not lead/trail-byte pages.
+bool IsOtherMultiBytePage(unsigned cp) {
+  return cp == CP_UTF8 || cp == 20932 || cp == 51932 || (cp >= 50220 && cp <= 50222) || cp == 54936 ||
+         cp == 51949 || cp == 1200 || cp == 1201;
+}
+
 // 1258 and 1255 combine characters, so they go through iconv like the double-byte pages;
 // every other single-byte page uses a 256-entry table.
 bool UsesTable(unsigned cp) {
-  return !IsDoubleBytePage(cp) && cp != CP_UTF8 && cp != 1258 && cp != 1255 && cp != 20932 && cp != 51932 &&
-         cp != 50220 && cp != 50221 && cp != 50222;
+  return !IsDoubleBytePage(cp) && !IsOtherMultiBytePage(cp) && cp != 1258 && cp != 1255;
 }
 
 struct TSingleByteTable {
@@ -298,7 +324,7 @@ bool IsCodePageSupported(unsigned codePage) { return IconvName(Normalize(codePag
 
 bool IsMultiByteCodePage(unsigned codePage) {
   unsigned cp = Normalize(codePage);
-  return IsDoubleBytePage(cp) || cp == CP_UTF8 || cp == 20932 || cp == 51932 || (cp >= 50220 && cp <= 50222);
+  return IsDoubleBytePage(cp) || IsOtherMultiBytePage(cp);
 }
 
 std::u16string MultiByteToWide(unsigned codePage, std::string_view bytes) {
@@ -354,6 +380,25 @@ const char* CharNextEx(unsigned codePage, const char* p, const char* end) {
     char32_t c;
     int len = DecodeUtf8(reinterpret_cast<const unsigned char*>(p), reinterpret_cast<const unsigned char*>(end), c);
     return p + (len == 0 ? 1 : len);
+  }
+  auto next = [&](std::ptrdiff_t n) { return end - p >= n ? p + n : end; };
+  if (cp == 20932 || cp == 51932) {
+    // 0x8F opens a character of three bytes; 0x8E and 0xA1-0xFE one of two.
+    if (b == 0x8F) return next(3);
+    if (b == 0x8E || (b >= 0xA1 && b <= 0xFE)) return next(2);
+    return p + 1;
+  }
+  if (cp == 51949) return b >= 0xA1 && b <= 0xFE ? next(2) : p + 1;
+  if (cp == 54936) {
+    // Four bytes when the second is a digit, else two.
+    if (b < 0x81 || b == 0xFF || end - p < 2) return p + 1;
+    auto b1 = static_cast<unsigned char>(p[1]);
+    return b1 >= 0x30 && b1 <= 0x39 ? next(4) : p + 2;
+  }
+  if (cp == 1200 || cp == 1201) {
+    if (end - p < 2) return end;
+    unsigned u = cp == 1200 ? (static_cast<unsigned char>(p[1]) << 8) | b : (b << 8) | static_cast<unsigned char>(p[1]);
+    return u >= 0xD800 && u <= 0xDBFF ? next(4) : p + 2;
   }
   // A lead byte followed by a trail byte is one character; a lead byte before a zero byte or
   // at the end stands alone.

@@ -1,5 +1,8 @@
 // Code pages: conversion between byte strings in a Windows code page and 16-bit text.
-// Supported: 1250-1258, 874, 932, 936, 949, 950, 1361, 28592, 437, 850 and 65001 (UTF-8);
+// Supported: 1250-1258, 874, 932, 936, 949, 950, 1361, 437, 850, 866, 65001 (UTF-8), and the
+// pages of web encodings: 28591-28606 (ISO-8859-n; 38598 ISO-8859-8 logical), 20866 KOI8-R,
+// 21866 KOI8-U, 10000 and 10007 (Mac Roman, Mac Cyrillic), 20932/51932 EUC-JP, 50220-50222
+// ISO-2022-JP, 54936 GB18030, 51949 EUC-KR, 1200/1201 UTF-16LE/BE.
 // CP_ACP (0) means 1252 and CP_OEMCP (1) the OEM page 437.
 #pragma once
 

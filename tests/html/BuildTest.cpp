@@ -52,8 +52,16 @@ TEST(BuildTest, PagesBuildTheExpectedTrees) {
       // Sizes relative to the base font, clamped to 1..7.
       {"font-sizes",
        "<font size=+2>five</font><font size=9>seven</font><basefont size=5><font size=+1>six</font>"},
-      // A line end right after PRE only lays out the source; a tab is one space.
+      // A line end right after PRE only lays out the source; a tab goes to column 8.
       {"pre-lines", "<pre>\nx\ty\n<b>z</b><br>w</pre>after"},
+      // Tab stops count characters (one for "\u00E9" in UTF-8) across inline tags, from each
+      // line's start.
+      {"pre-tabs", "<meta charset=utf-8><pre>\xC3\xA9\tx<b>abc\td</b>\n\t!\n1234567\t8</pre>"},
+      // Markup that is never text before the BODY: the BODY keeps its attributes.
+      {"markup-never-text",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<!DOCTYPE html PUBLIC \"-//x\" \"x.dtd\">\n"
+       "<html><head><title>t</title></head>\n<?pi between?><!-- c -->\n"
+       "<body marginwidth=50>a<![CDATA[ hidden ]]>b<?pi inside?>c</body></html>"},
       // BODY after text changes nothing.
       {"body-late", "text<body bgcolor=red text=blue marginwidth=50>more"},
       {"body-early", "<html>\n<head>\n<title>t</title>\n</head>\n<body marginwidth=50 marginheight=0>text"},

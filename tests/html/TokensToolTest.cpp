@@ -44,3 +44,13 @@ TEST(TokensTool, PrintsTheStyleSheetTheParserRead) {
   EXPECT_NE(out.find("  style \"em { font-weight: bold\"\n  rule \"em\" font-weight=\"bold\"\nEof\n"), std::string::npos)
       << out;
 }
+
+TEST(TokensTool, PrintsHowTheEncodingWasDecided) {
+  std::string out = RunTokens("<meta charset=koi8-r><p>\xCD");
+  EXPECT_EQ(out.find("-- encoding: code page 20866 (meta), read as 20866\n"), 0u) << out;
+  EXPECT_NE(out.find("Text @24 \"\u043C\"\n"), std::string::npos) << out;
+  out = RunTokens(std::string("\xFF\xFE<\0p\0>\0", 8));
+  EXPECT_EQ(out.find("-- encoding: code page 1200 (byte order mark), read as 65001\n"), 0u) << out;
+  out = RunTokens("<p>x");
+  EXPECT_EQ(out.find("-- encoding: code page 1252 (default)\n"), 0u) << out;
+}

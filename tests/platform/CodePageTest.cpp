@@ -82,3 +82,50 @@ TEST(CodePage, StatefulJapaneseEncodings) {
   EXPECT_EQ(MultiByteToWide(50220, "\x1B$B;z\x1B(B!"), u"\u5B57!");
   EXPECT_EQ(MultiByteToWide(51932, "\xBB\xFA"), u"\u5B57");
 }
+
+TEST(CodePage, PagesOfWebEncodings) {
+  // One character each that tells the page apart from its neighbours.
+  const struct {
+    unsigned CodePage;
+    const char* Bytes;
+    std::u16string Text;
+  } cases[] = {
+      {20866, "\xC1\xE1", u"\u0430\u0410"},   // KOI8-R
+      {21866, "\xA4\xB4", u"\u0454\u0404"},   // KOI8-U
+      {866, "\x80\xE0", u"\u0410\u0440"},
+      {28595, "\xB0", u"\u0410"},
+      {28597, "\xE1", u"\u03B1"},
+      {28605, "\xA4", u"\u20AC"},
+      {28606, "\xAA", u"\u0218"},
+      {10000, "\x8E", u"\u00E9"},
+      {10007, "\x80", u"\u0410"},
+      {51932, "\xA4\xA2\x8E\xB1\x8F\xB0\xA1", u"\u3042\uFF71\u4E02"},  // EUC-JP, two and three bytes
+      {51949, "\xB0\xA1", u"\uAC00"},                                // EUC-KR
+      {54936, "\xB0\xA1\x81\x30\x81\x30", u"\u554A\u0080"},          // GB18030, two and four bytes
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.CodePage);
+    EXPECT_TRUE(IsCodePageSupported(c.CodePage));
+    EXPECT_EQ(MultiByteToWide(c.CodePage, c.Bytes), c.Text);
+    EXPECT_EQ(WideToMultiByte(c.CodePage, c.Text), c.Bytes);
+  }
+  EXPECT_EQ(MultiByteToWide(1200, std::string("A\0\x34\xD8\x1E\xDD", 6)), u"A\U0001D11E");
+  EXPECT_EQ(MultiByteToWide(1201, std::string("\0A\xD8\x34\xDD\x1E", 6)), u"A\U0001D11E");
+  EXPECT_TRUE(IsMultiByteCodePage(54936));
+  EXPECT_FALSE(IsMultiByteCodePage(20866));
+}
+
+TEST(CodePage, CharacterSteppingOfWebEncodings) {
+  auto steps = [](unsigned cp, std::string s) {
+    std::vector<int> starts;
+    for (const char* p = s.data(); p < s.data() + s.size(); p = CharNextEx(cp, p, s.data() + s.size()))
+      starts.push_back(static_cast<int>(p - s.data()));
+    return starts;
+  };
+  EXPECT_EQ(steps(51932, "a\xA4\xA2\x8E\xB1\x8F\xB0\xA1z"), (std::vector<int>{0, 1, 3, 5, 8}));
+  EXPECT_EQ(steps(54936, "a\xB0\xA1\x81\x30\x81\x30z"), (std::vector<int>{0, 1, 3, 7}));
+  EXPECT_EQ(steps(51949, "\xB0\xA1x"), (std::vector<int>{0, 2}));
+  // Cut short at the end: never beyond it.
+  EXPECT_EQ(steps(51932, "\x8F\xB0"), (std::vector<int>{0}));
+  EXPECT_EQ(steps(54936, "\x81\x30\x81"), (std::vector<int>{0}));
+}
