@@ -1100,7 +1100,7 @@ std::string THtmlReader::ReadTitle() {
   std::string title;
   Next();
   while (FSy == syText) {
-    title += WideToMultiByte(CP_ACP, FToken.S());
+    title += WideToMultiByte(CP_UTF8, FToken.S());
     Next();
   }
   return title;

@@ -147,8 +147,8 @@ class THtmlReader {
   // way). Next then reads the end tag. `text`, when given, receives the characters the parser
   // read (line ends and tabs treated), without that "<".
   void ReadStyle(TStyleList* styles, std::string_view basePath = {}, std::string* text = nullptr);
-  // At TITLE: the text of the following text symbols in the system code page; stops at the
-  // first other symbol, which stays current.
+  // At TITLE: the text of the following text symbols in UTF-8 (a title in any script reaches
+  // the window caption whole); stops at the first other symbol, which stays current.
   std::string ReadTitle();
   // At META: the character set of a content-type META, the OnMeta handler, then Next.
   void DoMeta();

@@ -143,7 +143,7 @@ TEST(HtmlReaderTitle, ConcatenatesTextSymbols) {
   THtmlReader& r = rig.Load("<title>KORVA &amp; API  <!-- x --> Loader &euro;&#8364;&#x4E00;</title><body>");
   r.Next();
   ASSERT_EQ(r.Sy(), syTitle);
-  EXPECT_EQ(r.ReadTitle(), "KORVA & API Loader \x80\x80?");
+  EXPECT_EQ(r.ReadTitle(), "KORVA & API Loader \xE2\x82\xAC\xE2\x82\xAC\xE4\xB8\x80");
   EXPECT_EQ(r.Sy(), syEndTitle);
   rig.Load("<title>a < b</title>");
   r.Next();
