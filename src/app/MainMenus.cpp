@@ -94,6 +94,9 @@ void TMainForm::CreateMenus() {
     FMenuBar->setVisible(!(windowState() & Qt::WindowFullScreen));
   });
   fullScreen->setCheckable(true);
+  AddAction(view, "OtherPaneAction", "Other &Pane", QKeySequence(Qt::Key_F6), [this] {
+    (FocusedViewer() == FNavPageViewer ? FPageViewer : FNavPageViewer)->setFocus(Qt::ShortcutFocusReason);
+  });
 
   QMenu* go = FMenuBar->addMenu("&Go");
   QAction* back = AddAction(go, "BackAction", "&Back", QKeySequence(Qt::ALT | Qt::Key_Left), [this] { GoBackOrForward(true); });
@@ -154,6 +157,8 @@ QString TMainForm::ShortcutsText() {
          "F3, Shift+F3\tNext and previous match\n"
          "Space, Shift+Space\tPage down, page up\n"
          "Home, End\tTop and end of the page\n"
+         "Tab, Shift+Tab, Enter\tMove through the links, follow one\n"
+         "F6\tThe other pane\n"
          "Ctrl+H\tHistory panel\n"
          "F11\tFull screen\n"
          "Ctrl+Q\tQuit";

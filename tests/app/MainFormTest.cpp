@@ -305,6 +305,11 @@ TEST_F(MainFormTest, MenusKeysAndTheContextMenuReachTheNavigator) {
                            "BackAction", "ForwardAction", "HomeAction", "ShortcutsAction", "AboutAction"})
     EXPECT_NE(form->FindAction(name), nullptr) << name;
   EXPECT_EQ(form->MenuBar()->actions().size(), 5);
+  // F6 goes to the other pane and back.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+  EXPECT_EQ(form->FocusedViewer(), form->NavPageViewer());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+  EXPECT_EQ(form->FocusedViewer(), form->PageViewer());
 
   bool handled = false;
   form->PageViewerHotSpotClick(form->PageViewer(), "a.html", handled);
