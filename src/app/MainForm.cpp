@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -33,6 +34,8 @@ constexpr int HistoryPanelWidth = 84, HistorySplitterWidth = 3;
 constexpr int ButtonPanelHeight = 41;
 constexpr int ButtonWidth = 100, ButtonHeight = 32, ButtonTop = 4, ButtonGap = 4;
 constexpr int HistoryItemHeight = 13;
+// Room around a history entry's text: the list's frame and its vertical scroll bar.
+constexpr int HistoryEntryMargin = 28;
 constexpr int GlyphSize = 16;
 // The status line sits in the button row between the history button and the Back button.
 constexpr int StatusLeft = 108;
@@ -353,7 +356,14 @@ void TMainForm::ShowHistory(bool show) {
   const int total = sizes[0] + sizes[1];
   int width;
   if (show) {
-    width = FHistoryWidth;
+    // Wide enough for its longest entry (up to a third of the pane), never narrower than the
+    // reader left it.
+    int widest = 0;
+    const QFontMetrics metrics(FHistoryListBox->font());
+    for (int i = 0; i < FHistoryListBox->count(); ++i)
+      widest = std::max(widest, metrics.horizontalAdvance(FHistoryListBox->item(i)->text()));
+    const int needed = std::min(widest + HistoryEntryMargin, total / 3);
+    width = std::max(FHistoryWidth, needed);
   } else {
     FHistoryWidth = sizes[0];
     width = 1;

@@ -266,16 +266,26 @@ TEST_F(MainFormTest, PagesLinksAndHistoryReachTheViewers) {
   form.PageViewer()->OnHotSpotCovered(form.PageViewer(), "");
   EXPECT_EQ(form.StatusLabel()->text(), message);
 
-  // The history panel starts one pixel wide and comes back at its designed width.
+  // The history panel starts one pixel wide and comes back at least at its designed width,
+  // wide enough for its entries.
+  const QFontMetrics metrics(form.HistoryListBox()->font());
   EXPECT_EQ(form.HistoryPanel()->width(), 1);
   form.HistoryButton()->click();
   QApplication::processEvents();
   EXPECT_EQ(form.HistoryButton()->text().toStdString(), "Hide History");
-  EXPECT_EQ(form.HistoryPanel()->width(), 84);
+  EXPECT_EQ(form.HistoryPanel()->width(), std::max(84, metrics.horizontalAdvance("Overview.html") + 28));
   form.HistoryButton()->click();
   QApplication::processEvents();
   EXPECT_EQ(form.HistoryButton()->text().toStdString(), "Show History");
   EXPECT_EQ(form.HistoryPanel()->width(), 1);
+  // A long entry widens it up to a third of the pane.
+  const int pane = form.HistoryPanel()->width() + form.PageViewer()->width();
+  form.HistoryListBox()->addItem("a/rather/long/path/to/some/page/of/the/documentation.html");
+  form.HistoryButton()->click();
+  QApplication::processEvents();
+  EXPECT_EQ(form.HistoryPanel()->width(),
+            std::min(metrics.horizontalAdvance("a/rather/long/path/to/some/page/of/the/documentation.html") + 28,
+                     pane / 3));
   EXPECT_TRUE(Messages.empty());
 }
 
