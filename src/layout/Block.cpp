@@ -686,17 +686,20 @@ int TBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, in
   int width = b[piWidth];
   int w = availWidth - bp - AutoAsZero(ml) - AutoAsZero(mr);
   if (FPositioning == posAbsolute) w -= BoxLeft();
-  // Floats and absolutely positioned boxes without a width shrink to their content.
-  if (FPositioning == posAbsolute || IsFloating()) w = std::min(mx, w);
+  // Floats and absolutely positioned boxes without a width shrink to their content, but not
+  // below its narrowest form.
+  const bool shrinks = FPositioning == posAbsolute || IsFloating();
+  if (shrinks) w = std::max(mn, std::min(mx, w));
+  // A block in the flow takes the width it is given: content wider than that (a long line of
+  // preformatted text, a wide table) overflows it and widens the page's scroll width, not the
+  // block and its ancestors. A width the page sets is kept the same way.
   switch (autoCount) {
     case 0:
-      width = std::max(width, mn);
       break;
     case 1:
       if (width == AutoValue) {
-        width = std::max(mn, w);
+        width = w;
       } else {
-        width = std::max(width, mn);
         if (mr != AutoValue)
           ml = std::max(0, availWidth - bp - mr - width);
         else
@@ -709,15 +712,14 @@ int TBlock::ResolveBlockWidth(TCanvas& canvas, int availWidth, int autoCount, in
           ml = 0;
         else
           mr = 0;
-        width = std::max(mn, w);
+        width = w;
       } else {
-        width = std::max(width, mn);
         ml = mr = std::max(0, availWidth - width - bp) / 2;
       }
       break;
     default:
       ml = mr = 0;
-      width = std::max(mn, w);
+      width = w;
       break;
   }
   ml = AutoAsZero(ml);

@@ -328,7 +328,7 @@ void TFormControlObj::Draw(TCanvas& canvas, int x, int y) {
   }
   if (!FControl) return;
   // Controls live in the paint panel's coordinates.
-  FControl->SetBounds(Bounds(x, y - Document->FYOff, Width, Height));
+  FControl->SetBounds(Bounds(x - Document->FXOff, y - Document->FYOff, Width, Height));
   FControl->SetVisible(true);
   ShownLately = true;
   const bool boxed = dynamic_cast<TCheckBoxFormControlObj*>(this) || dynamic_cast<TRadioButtonFormControlObj*>(this);

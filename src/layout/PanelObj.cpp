@@ -95,7 +95,7 @@ void TPanelObj::DrawAt(TCanvas& canvas, int x, int y, bool) {
   }
   if (!FOwnedControl) return;
   // Controls live in the paint panel's coordinates.
-  FOwnedControl->SetBounds(Bounds(x, y - Document->FYOff, ShownWidth, ShownHeight));
+  FOwnedControl->SetBounds(Bounds(x - Document->FXOff, y - Document->FYOff, ShownWidth, ShownHeight));
   FOwnedControl->SetVisible(true);
   PaintedLately = true;
 }

@@ -59,7 +59,9 @@ int TPreFormated::LayoutSection(TCanvas& canvas, int x, int y, int xRef, int yRe
 int TPreFormated::Draw(TCanvas& canvas, const TRect& clip, IndentManager& indents, int x, int xRef, int yRef) {
   if (FLines.Empty()) return TSection::Draw(canvas, clip, indents, x, xRef, yRef);
   canvas.SaveState();
-  canvas.IntersectClipRect(TRect{x, clip.Top, x + FLayoutWidth, clip.Bottom});
+  // A line longer than its block overflows it, as in a browser: drawn whole, with the page's
+  // scroll width grown to it (the line reports its width).
+  canvas.IntersectClipRect(TRect{x, clip.Top, x + std::max(FLayoutWidth, ReportedWidth()), clip.Bottom});
   int after = 0;
   try {
     after = TSection::Draw(canvas, clip, indents, x, xRef, yRef);

@@ -179,6 +179,7 @@ class TSectionList : public TCell,
   std::vector<std::pair<int, int>> FHighlights;
   int FCurrentHighlight = -1;
   int FYOff = 0;               // scroll position of the viewer
+  int FXOff = 0;               // its horizontal scroll position (native controls are placed by it)
   void SetScrollTop(int y);
   bool FScrollTopChanged = false;
 

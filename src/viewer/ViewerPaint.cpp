@@ -51,12 +51,15 @@ void TPageViewer::PaintTo(TCanvas& canvas, const TRect& clip) {
     // The document draws in its own coordinates: y from its top, x from its left edge. Lines
     // near the clip are drawn too, since glyphs and underlines may reach a little beyond their
     // line's box; the bitmap cuts the drawing to the clip.
+    // Scrolled sideways, the whole page moves: the origin carries the offset, as it does the
+    // vertical one.
     constexpr int InkReach = 16;
-    const int yOff = FDocument->FYOff;
-    canvas.SetOrigin(-clip.Left, -clip.Top - yOff);
-    canvas.IntersectClipRect(clip.Offset(0, yOff));
-    const TRect reach{clip.Left, clip.Top + yOff - InkReach, clip.Right, clip.Bottom + yOff + InkReach};
-    FDocument->DrawDocument(canvas, reach, -HScrollPos());
+    const int yOff = FDocument->FYOff, xOff = HScrollPos();
+    FDocument->FXOff = xOff;
+    canvas.SetOrigin(-clip.Left - xOff, -clip.Top - yOff);
+    canvas.IntersectClipRect(clip.Offset(xOff, yOff));
+    const TRect reach{clip.Left + xOff, clip.Top + yOff - InkReach, clip.Right + xOff, clip.Bottom + yOff + InkReach};
+    FDocument->DrawDocument(canvas, reach, 0);
   }
   canvas.RestoreState();
 }

@@ -97,7 +97,7 @@ TEST(BlockTest, AutoMarginsAndCentring) {
   t.Open("div", "margin-left: auto; margin-right: 50px");  // auto width: the margin is 0
   t.Line();
   t.Close();
-  t.Open("div", "width: 50px; margin: 0 20px");  // content wider than the width wins
+  t.Open("div", "width: 50px; margin: 0 20px");  // content wider than the width overflows it
   t.Line(120, 120);
   t.Close();
   t.Close();

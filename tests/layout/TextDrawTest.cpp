@@ -216,9 +216,9 @@ TEST(InlineBorderDrawTest, PiecesDrawnWithTheirLines) {
 
 // ---- preformatted lines ----
 
-// A preformatted line asks its block for at most 2000 pixels: a longer one is drawn clipped to
-// the block's content box.
-TEST(PreformattedDrawTest, ClippedToTheBlockContent) {
+// A preformatted line longer than its block overflows it: the block keeps its width and the line
+// is drawn whole.
+TEST(PreformattedDrawTest, OverflowsItsBlockWhole) {
   TLayoutFixture f;
   TTreeBuilder b(f);
   b.Open("div", "margin-left: 20px");
@@ -231,14 +231,16 @@ TEST(PreformattedDrawTest, ClippedToTheBlockContent) {
   f.Pop("pre");
   b.Cell().AddSection(std::move(pre));
   b.Close();
-  f.Layout(400);
+  const std::string dump = f.Layout(400);
+  EXPECT_NE(dump.find("block div 20,0 380x"), std::string::npos) << dump;
   f.Draw(TRect{0, 0, 3000, 500});
-  const int clip = IndexOf(f.Canvas, "IntersectClip 20,0,2020,500");
+  const int width = (2000 / a + 50) * a;
+  const int clip = IndexOf(f.Canvas, "IntersectClip 20,0," + std::to_string(20 + width) + ",500");
   const int text = IndexOf(f.Canvas, "TextOut 20,");
   ASSERT_GE(clip, 0) << f.Canvas.Text();
   ASSERT_GT(text, clip);
   const auto& lines = f.Canvas.Lines();
-  EXPECT_NE(std::string::npos, lines[std::size_t(text)].find(" w=" + std::to_string((2000 / a + 50) * a)));
+  EXPECT_NE(std::string::npos, lines[std::size_t(text)].find(" w=" + std::to_string(width)));
   ASSERT_GT(int(lines.size()), text + 1);
   EXPECT_EQ("Restore", lines[std::size_t(text) + 1]);
   EXPECT_EQ("Save", lines[std::size_t(clip) - 1]);
