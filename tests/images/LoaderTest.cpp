@@ -103,9 +103,11 @@ TEST(Loader, PaletteTransparencyBecomesAKeyColour) {
   // Entry 1 is half transparent (128): its colour premultiplied, (c * 128 + 127) / 255.
   EXPECT_EQ(bmp->GetPixel(1, 0), RGBColor(20, 25, 30));
   EXPECT_EQ(bmp->ScanLine(0)[1 * 4 + 3], 128);
-  // Entries past the end of tRNS are opaque.
-  EXPECT_EQ(bmp->GetPixel(1, 1), RGBColor(100, 110, 120));
-  EXPECT_EQ(bmp->ScanLine(1)[1 * 4 + 3], 255);
+  EXPECT_EQ(bmp->GetPixel(0, 0), RGBColor(10, 20, 30));
+  EXPECT_EQ(bmp->ScanLine(0)[3], 255);
+  // Every transparent entry is, not only the first (index 3 here, which the key colour misses).
+  EXPECT_EQ(bmp->ScanLine(1)[1 * 4 + 3], 0);
+  EXPECT_EQ(bmp->GetPixel(1, 1), clBlack);
 }
 
 TEST(Loader, RgbTransparencyIsNoKeyColour) {
