@@ -104,6 +104,7 @@ class TSvgScan {
       if (hrefs[i].size() > 1 && hrefs[i][0] == '#')
         if (auto it = ids.find(hrefs[i].substr(1)); it != ids.end()) FTarget[i] = it->second;
     FCost.assign(FChildren.size(), -1);
+    FDepth.assign(FChildren.size(), 0);
     FVisiting.assign(FChildren.size(), false);
     Cost(0, 0);
   }
@@ -126,7 +127,8 @@ class TSvgScan {
       FSize = {SideFrom(vw), SideFrom(vh)};
   }
 
-  // Nodes drawn for element i with its references expanded; refuses beyond the limits.
+  // Nodes drawn for element i with its references expanded, and the depth of nesting and
+  // references below it (both kept, so each element is counted once); refuses beyond the limits.
   std::int64_t Cost(int i, int depth) {
     if (depth > MaxSvgDepth) throw TRefused{"references nested too deeply"};
     const std::size_t k = std::size_t(i);
@@ -134,20 +136,25 @@ class TSvgScan {
     if (FVisiting[k]) throw TRefused{"a reference cycle"};
     FVisiting[k] = true;
     std::int64_t c = 1;
+    int below = 0;
     auto add = [&](int j) {
       c += Cost(j, depth + 1);
+      below = std::max(below, FDepth[std::size_t(j)] + 1);
       if (c > MaxSvgExpandedNodes) throw TRefused{"too many nodes once references are expanded"};
+      if (below > MaxSvgDepth) throw TRefused{"references nested too deeply"};
     };
     for (int child : FChildren[k]) add(child);
     if (FTarget[k] >= 0) add(FTarget[k]);
     FVisiting[k] = false;
     FCost[k] = c;
+    FDepth[k] = below;
     return c;
   }
 
   std::vector<std::vector<int>> FChildren;
   std::vector<int> FTarget;
   std::vector<std::int64_t> FCost;
+  std::vector<int> FDepth;
   std::vector<bool> FVisiting;
   TSize FSize{300, 150};
 };
