@@ -5,6 +5,7 @@
 #include "ImageTestSupport.h"
 #include "layout/ImageObj.h"
 #include "layout/LayoutDump.h"
+#include "layout/Tiling.h"
 #include "platform/Canvas.h"
 #include "platform/System.h"
 
@@ -103,6 +104,27 @@ TEST_F(VectorImageObj, DamagedSvgShowsTheErrorPicture) {
   img->Dump(dump, 0);
   const std::string text = dump.Text();
   EXPECT_NE(text.find(" error"), std::string::npos) << text;
+}
+
+// Background tiles of pictures with alpha stay alpha until drawn, so the page shows through.
+TEST_F(VectorImageObj, AlphaTilesBlendWhenDrawn) {
+  TImageDoc t;
+  const std::string name = t.Doc.AddInlineImage(
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"2\" height=\"1\"><rect width=\"1\" height=\"1\" "
+      "fill=\"#0000ff\"/></svg>");
+  TransparencyMode mode = trNone;
+  TFetchResult r = t.Doc.FetchImage(name, mode);
+  ASSERT_TRUE(r.Image.Vector && r.Image.Bitmap);
+  std::shared_ptr<TBitmap> tile = ReplicateTile(*r.Image.Bitmap, 3, 2);
+  ASSERT_TRUE(tile && tile->HasAlpha());
+  TBitmapPtr stretched = PrepareTile(r.Image, 10, 7);  // the 1-pixel height is stretched to 7
+  ASSERT_TRUE(stretched && stretched->HasAlpha());
+  EXPECT_EQ(stretched->Height(), 7);
+  TPage page;
+  page.Bitmap->Fill(RGBColor(0, 128, 0));
+  page.Canvas->BitBlt(0, 0, tile->Width(), tile->Height(), *tile, 0, 0);
+  for (int x = 0; x < 6; ++x)
+    EXPECT_EQ(page.Bitmap->GetPixel(x, 1), x % 2 ? RGBColor(0, 128, 0) : RGBColor(0, 0, 255)) << x;
 }
 
 }  // namespace
