@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string_view>
@@ -164,7 +165,13 @@ TImageGraphic LoadSvgData(const std::uint8_t* data, std::size_t size, Transparen
       LastError = error;
       return out;
     }
-    const TSize s = vector->IntrinsicSize();
+    // The intrinsic rendering serves backgrounds, bullets and drawing at that size; a picture
+    // too large for one is rendered smaller (layout still takes the intrinsic size).
+    TSize s = vector->IntrinsicSize();
+    if (const double area = double(s.cx) * s.cy; area > double(MaxSvgRenderPixels)) {
+      const double k = std::sqrt(double(MaxSvgRenderPixels) / area);
+      s = {std::max(1, int(s.cx * k)), std::max(1, int(s.cy * k))};
+    }
     TBitmapPtr rendered = vector->Render(s.cx, s.cy);
     if (!rendered) {
       LastError = "SVG too large to render";

@@ -21,8 +21,8 @@ enum ImageKind : std::uint8_t { ikUnknown = 0, ikBmp = 1, ikGif87 = 2, ikGif89 =
 enum TransparencyMode : std::uint8_t { trNone = 0, trCornerPixel = 1, trGifMask = 2, trKeyColor = 3 };
 
 // A picture as the document holds it: a bitmap, or an animated GIF, or a vector picture. A
-// vector picture comes with Bitmap rendered at its intrinsic size (what backgrounds, bullets and
-// sizing use); images in the flow render it again at the size they are drawn.
+// vector picture comes with Bitmap rendered at its intrinsic size (what backgrounds and bullets
+// use); images in the flow render it again at the size they are drawn.
 struct TImageGraphic {
   TBitmapPtr Bitmap;
   std::shared_ptr<TAnimatedGif> Gif;
@@ -54,7 +54,8 @@ TBitmapPtr MakeAlphaBitmap(const TBitmap& bitmap, const std::uint8_t* alpha);
 // comments and document type declaration, an `<svg` element starts.
 bool SniffSvg(const std::uint8_t* data, std::size_t size);
 // A vector picture from SVG bytes, gzip-compressed or not (at most MaxSvgBytes once inflated),
-// with Bitmap rendered at its intrinsic size for the display (AlphaForDisplay). Empty when the
+// with Bitmap rendered at its intrinsic size for the display (AlphaForDisplay; scaled down to
+// MaxSvgRenderPixels when larger). Empty when the
 // data is not a picture; mode and mask as AlphaForDisplay leaves them.
 TImageGraphic LoadSvgData(const std::uint8_t* data, std::size_t size, TransparencyMode& mode, TBitmapPtr& mask);
 // An alpha bitmap made ready for the screen: as it is on true-colour screens (mode trNone, no

@@ -249,6 +249,10 @@ void TImageObj::ComputeSize(TCanvas&, int availHeight, int availWidth, bool inLi
     naturalW = gif->Width();
     naturalH = gif->Height();
     placeholder = false;
+  } else if (const TVectorImage* vector = Vector(); vector && FShownBitmap && !IsPlaceholder()) {
+    naturalW = vector->IntrinsicSize().cx;
+    naturalH = vector->IntrinsicSize().cy;
+    placeholder = false;
   } else if (FShownBitmap) {
     naturalW = FShownBitmap->Width();
     naturalH = FShownBitmap->Height();

@@ -11,6 +11,7 @@
 #include "TestUtil.h"
 #include "images/ImageFetch.h"
 #include "images/ImageStream.h"
+#include "platform/Limits.h"
 
 namespace korva {
 namespace {
@@ -91,6 +92,20 @@ TEST(Svg, DamagedDataIsNoImage) {
     EXPECT_FALSE(Load(data, mode, mask));
     EXPECT_FALSE(mask);
   }
+}
+
+TEST(Svg, HugePicturesGetASmallerFallbackRendering) {
+  test::TScreenBitsScope deep(24);
+  TransparencyMode mode = trNone;
+  TBitmapPtr mask;
+  TImageGraphic g = Load(Bytes("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"20000\" height=\"10000\">"
+                               "<rect width=\"20000\" height=\"10000\" fill=\"#00f\"/></svg>"),
+                         mode, mask);
+  ASSERT_TRUE(g.Vector && g.Bitmap);
+  EXPECT_EQ(g.Vector->IntrinsicSize().cx, 20000);
+  EXPECT_LE(std::int64_t(g.Bitmap->Width()) * g.Bitmap->Height(), MaxSvgRenderPixels);
+  EXPECT_EQ(g.Bitmap->Width(), 2 * g.Bitmap->Height());
+  EXPECT_EQ(g.Bitmap->GetPixel(g.Bitmap->Width() / 2, g.Bitmap->Height() / 2), RGBColor(0, 0, 255));
 }
 
 TEST(Svg, PaletteScreensDrawThroughAMask) {
