@@ -2,10 +2,12 @@
 #include "core/CharCase.h"
 
 #include <cctype>
+#include <vector>
 
 #include "images/AnimatedGif.h"
 #include "images/DisplayState.h"
 #include "images/ImageStream.h"
+#include "images/Limits.h"
 
 namespace korva {
 
@@ -37,6 +39,8 @@ std::string ExtensionOf(const std::string& name) {
   return name.substr(dot, 10);
 }
 
+bool IsGzip(const std::uint8_t* data, std::size_t size) { return size >= 2 && data[0] == 0x1F && data[1] == 0x8B; }
+
 }  // namespace
 
 TImageGraphic LoadImageFile(const std::string& fileName, TransparencyMode& mode, TBitmapPtr& mask) {
@@ -45,7 +49,19 @@ TImageGraphic LoadImageFile(const std::string& fileName, TransparencyMode& mode,
   for (char& c : ext) c = char(korva::LowCase(static_cast<unsigned char>(c)));
   TImageGraphic out;
   if (ext != ".gif") {
-    out.Bitmap = LoadImageFromFile(fileName, mode, mask);
+    std::vector<std::uint8_t> data;
+    if (!ReadWholeFile(fileName, data, MaxImageStreamBytes)) {
+      SetLastImageError("cannot read " + fileName);
+      return out;
+    }
+    const bool svgName = ext == ".svg" || ext == ".svgz";
+    if ((svgName && (IsGzip(data.data(), data.size()) || SniffSvg(data.data(), data.size()))) ||
+        (data.size() >= 5 && SniffImageKind(data.data()) == ikUnknown && SniffSvg(data.data(), data.size()))) {
+      out = LoadSvgData(data.data(), data.size(), mode, mask);
+      return out;
+    }
+    TImageStream stream(data.data(), data.size());
+    out.Bitmap = LoadImageFromStream(&stream, mode, mask);
     return out;
   }
   bool single = false;
@@ -63,6 +79,9 @@ TImageGraphic LoadImageData(TMemoryStream& stream, TransparencyMode& mode, TBitm
       std::unique_ptr<TAnimatedGif> gif = TAnimatedGif::FromGifStream(stream, &single);
       out = FromGif(std::move(gif), single, mode, mask);
       if (out) return out;
+    } else if (kind == ikUnknown &&
+               (SniffSvg(stream.Memory(), stream.Size()) || IsGzip(stream.Memory(), stream.Size()))) {
+      return LoadSvgData(stream.Memory(), stream.Size(), mode, mask);
     }
   }
   out.Bitmap = LoadImageFromStream(&stream, mode, mask);
@@ -92,7 +111,7 @@ TFetchResult FetchImage(TStringBitmapList& cache, TImageHost* host, const std::s
     if (r.Image.Bitmap && item) {
       if (item->Transparency == trGifMask || item->Transparency == trKeyColor) {
         mode = item->Transparency;
-      } else if (mode == trCornerPixel) {
+      } else if (mode == trCornerPixel && !r.Image.Bitmap->HasAlpha() && !r.Image.Vector) {
         if (!item->MaskBitmap) item->MaskBitmap = MakeImageMask(*r.Image.Bitmap, false, 0);
         if (item->MaskBitmap) item->Transparency = trCornerPixel;
       }

@@ -9,6 +9,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Types.h"
+#include "platform/VectorImage.h"
 
 namespace korva {
 
@@ -19,10 +20,13 @@ enum ImageKind : std::uint8_t { ikUnknown = 0, ikBmp = 1, ikGif87 = 2, ikGif89 =
 
 enum TransparencyMode : std::uint8_t { trNone = 0, trCornerPixel = 1, trGifMask = 2, trKeyColor = 3 };
 
-// A picture as the document holds it: a bitmap, or an animated GIF.
+// A picture as the document holds it: a bitmap, or an animated GIF, or a vector picture. A
+// vector picture comes with Bitmap rendered at its intrinsic size (what backgrounds and bullets
+// use); images in the flow render it again at the size they are drawn.
 struct TImageGraphic {
   TBitmapPtr Bitmap;
   std::shared_ptr<TAnimatedGif> Gif;
+  TVectorImagePtr Vector;
   bool Empty() const { return !Bitmap && !Gif; }
   explicit operator bool() const { return !Empty(); }
 };
@@ -42,7 +46,25 @@ TBitmapPtr MakeImageMask(const TBitmap& bitmap, bool givenColor, TColor color);
 // Pre-scan of a palette PNG for its first fully transparent entry; leaves the position as it was.
 bool FindPngTransparentColor(TMemoryStream& stream, TColor& color);
 
-// Adapts a decoded bitmap to the screen's colour class; may return a new bitmap.
+// A 32-bit bitmap with premultiplied alpha (Bitmap.h) from a decoded picture of any depth and
+// one opacity byte a pixel (rows top-down, not premultiplied).
+TBitmapPtr MakeAlphaBitmap(const TBitmap& bitmap, const std::uint8_t* alpha);
+
+// Whether the bytes are SVG text: after an optional byte order mark, blanks, XML declaration,
+// comments and document type declaration, an `<svg` element starts.
+bool SniffSvg(const std::uint8_t* data, std::size_t size);
+// A vector picture from SVG bytes, gzip-compressed or not (at most MaxSvgBytes once inflated),
+// with Bitmap rendered at its intrinsic size for the display (AlphaForDisplay; scaled down to
+// MaxSvgRenderPixels when larger). Empty when the
+// data is not a picture; mode and mask as AlphaForDisplay leaves them.
+TImageGraphic LoadSvgData(const std::uint8_t* data, std::size_t size, TransparencyMode& mode, TBitmapPtr& mask);
+// An alpha bitmap made ready for the screen: as it is on true-colour screens (mode trNone, no
+// mask); on palette screens the colours reduced and a mask of the pixels under half opacity
+// (mode trGifMask when any). A bitmap without alpha goes through ConvertForDisplay.
+TBitmapPtr AlphaForDisplay(TBitmapPtr bitmap, TransparencyMode& mode, TBitmapPtr& mask);
+
+// Adapts a decoded bitmap to the screen's colour class; may return a new bitmap. Alpha bitmaps
+// stay as they are on true-colour screens.
 TBitmapPtr ConvertForDisplay(TBitmapPtr bitmap);
 
 // A copy of the picture for background tiling: a side of exactly 1 pixel is stretched to

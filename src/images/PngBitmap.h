@@ -1,5 +1,6 @@
 // PNG decoder (and a plain encoder): the file as a list of chunk objects, CRC checks, gamma,
-// scanline filters and Adam7 interlacing, into a 1, 4, 8 or 24-bit bitmap. Alpha is dropped.
+// scanline filters and Adam7 interlacing, into a 1, 4, 8 or 24-bit bitmap. Opacity (an alpha
+// channel or tRNS) is kept beside the bitmap, as one byte a pixel, for displays that blend.
 #pragma once
 
 #include <array>
@@ -197,6 +198,11 @@ class TPngBitmap {
   TBitmap* Bitmap() const { return FBitmap.get(); }
   std::unique_ptr<TBitmap> TakeBitmap() { return std::move(FBitmap); }
   void SetBitmap(std::unique_ptr<TBitmap> b) { FBitmap = std::move(b); }
+  // Opacity of every pixel (rows top-down, width x height bytes, 0 = transparent, not
+  // premultiplied) from the alpha channel of grey + alpha and RGBA images, the tRNS alphas of
+  // palette images, or the tRNS key of grey and RGB images (compared on the samples as stored,
+  // 16 bits included). Empty when the image has no such data or every pixel is opaque.
+  const std::vector<std::uint8_t>& Alpha() const { return FAlpha; }
   // RGB images with a tRNS chunk: one colour is transparent.
   bool Transparent() const { return FTransparent; }
   TColor TransparentColor() const { return FTransparentColor; }
@@ -225,6 +231,7 @@ class TPngBitmap {
   std::unique_ptr<TBitmap> FBitmap;
   bool FTransparent = false;
   TColor FTransparentColor = 0;
+  std::vector<std::uint8_t> FAlpha;
 };
 
 // Writes a bitmap as a PNG file (used by the tools and the tests).

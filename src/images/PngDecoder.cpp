@@ -370,6 +370,7 @@ void TPngBitmap::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
 
 void TPngBitmap::LoadFromStream(TMemoryStream& stream) {
   FChunks.Clear();
+  FAlpha.clear();
   FBitmap.reset();
   FTransparent = false;
   FTransparentColor = 0;
@@ -590,6 +591,62 @@ void TPngBitmap::DecodeImageData(const TChunkIDAT& idat) {
     }
   };
 
+  // Opacity: an alpha channel, or tRNS (palette alphas, or the key sample(s) of grey and RGB).
+  enum { alNone, alChannel, alPalette, alGreyKey, alRgbKey } alphaFrom = alNone;
+  std::array<std::uint8_t, 256> paletteAlpha;
+  paletteAlpha.fill(255);
+  unsigned keyGrey = 0, keyR = 0, keyG = 0, keyB = 0;
+  if (colorType == 4 || colorType == 6) {
+    if (depth == 8 || depth == 16) alphaFrom = alChannel;
+  } else if (const TChunkTRNS* trns = FChunks.FirstOf<TChunkTRNS>()) {
+    const std::vector<std::uint8_t>& t = trns->Data();
+    if (colorType == 3 && !t.empty() && (depth == 1 || depth == 2 || depth == 4 || depth == 8)) {
+      std::copy_n(t.begin(), std::min<std::size_t>(t.size(), 256), paletteAlpha.begin());
+      alphaFrom = alPalette;
+    } else if (colorType == 0 && t.size() >= 2 && (depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16)) {
+      keyGrey = (unsigned(t[0]) << 8) | t[1];
+      alphaFrom = alGreyKey;
+    } else if (colorType == 2 && t.size() >= 6 && (depth == 8 || depth == 16)) {
+      keyR = (unsigned(t[0]) << 8) | t[1];
+      keyG = (unsigned(t[2]) << 8) | t[3];
+      keyB = (unsigned(t[4]) << 8) | t[5];
+      alphaFrom = alRgbKey;
+    }
+  }
+  std::vector<std::uint8_t> alpha;
+  if (alphaFrom != alNone) alpha.assign(std::size_t(width) * std::size_t(height), 255);
+  auto sampleAt = [&](const std::uint8_t* src, int k) -> unsigned {
+    if (depth == 16) return (unsigned(src[2 * k]) << 8) | src[2 * k + 1];
+    if (depth == 8) return src[k];
+    const int perByte = 8 / depth;
+    return (src[k / perByte] >> ((perByte - 1 - k % perByte) * depth)) & ((1u << depth) - 1);
+  };
+  auto alphaRow = [&](const std::uint8_t* src, int count, int y, int start, int step) {
+    std::uint8_t* a = alpha.data() + std::size_t(y) * std::size_t(width) + start;
+    switch (alphaFrom) {
+      case alChannel: {
+        // The alpha sample's first byte: the high byte at depth 16.
+        const int stride = (colorType == 6 ? 4 : 2) * (depth / 8), at = (colorType == 6 ? 3 : 1) * (depth / 8);
+        for (int k = 0; k < count; ++k) a[std::size_t(k) * step] = src[std::size_t(k) * stride + at];
+        break;
+      }
+      case alPalette:
+        for (int k = 0; k < count; ++k) a[std::size_t(k) * step] = paletteAlpha[sampleAt(src, k) & 0xFF];
+        break;
+      case alGreyKey:
+        for (int k = 0; k < count; ++k)
+          if (sampleAt(src, k) == keyGrey) a[std::size_t(k) * step] = 0;
+        break;
+      case alRgbKey:
+        for (int k = 0; k < count; ++k)
+          if (sampleAt(src, 3 * k) == keyR && sampleAt(src, 3 * k + 1) == keyG && sampleAt(src, 3 * k + 2) == keyB)
+            a[std::size_t(k) * step] = 0;
+        break;
+      case alNone:
+        break;
+    }
+  };
+
   TInflater inflater(idat.Data().data(), idat.Data().size());
   std::vector<std::uint8_t> bufA(std::size_t(rowBytes) + 1), bufB(std::size_t(rowBytes) + 1);
   const int interlace = ihdr->InterlaceMethod();
@@ -601,6 +658,7 @@ void TPngBitmap::DecodeImageData(const TChunkIDAT& idat) {
       inflater.Read(cur, std::size_t(rowBytes) + 1);
       Unfilter(cur + 1, prev + 1, std::size_t(rowBytes), dist, cur[0]);
       convert(cur + 1, width, y, 0, 1);
+      if (alphaFrom != alNone) alphaRow(cur + 1, width, y, 0, 1);
       std::swap(cur, prev);
       if (OnProgress) OnProgress(int(std::int64_t(y) * 100 / height), Rect(0, y, width, y + 1));
     }
@@ -621,6 +679,7 @@ void TPngBitmap::DecodeImageData(const TChunkIDAT& idat) {
         inflater.Read(cur, pb + 1);
         Unfilter(cur + 1, prev + 1, pb, dist, cur[0]);
         convert(cur + 1, pw, StartRow[pass] + r * RowStep[pass], StartCol[pass], ColStep[pass]);
+        if (alphaFrom != alNone) alphaRow(cur + 1, pw, StartRow[pass] + r * RowStep[pass], StartCol[pass], ColStep[pass]);
         std::swap(cur, prev);
       }
       if (OnProgress) OnProgress(100 * pass / 6, Rect(0, 0, width, height));
@@ -629,6 +688,9 @@ void TPngBitmap::DecodeImageData(const TChunkIDAT& idat) {
     PngError(PngUnknownInterlace);
   }
   FBitmap = std::move(bmp);
+  // Opaque after all: nothing to blend.
+  if (std::all_of(alpha.begin(), alpha.end(), [](std::uint8_t v) { return v == 255; })) alpha.clear();
+  FAlpha = std::move(alpha);
 }
 
 }  // namespace korva

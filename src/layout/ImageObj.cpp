@@ -101,6 +101,7 @@ TImageObj::TImageObj(TSectionList* document, const TImageObj& s)
       FPrintCopy(true) {
   SetShownMask(s.ShownMask());
   if (s.FExtra && s.FExtra->Gif) Extra().Gif = s.FExtra->Gif;
+  if (s.FExtra && s.FExtra->Vector) Extra().Vector = s.FExtra->Vector;
 }
 
 TImageObj::~TImageObj() {
@@ -148,6 +149,37 @@ void TImageObj::SetImageControl(TFormControlObj* control) {
 void TImageObj::SetShownGraphic(const TImageGraphic& graphic) {
   FShownBitmap = graphic.Bitmap;
   if (graphic.Gif || (FExtra && FExtra->Gif)) Extra().Gif = graphic.Gif;
+  if (graphic.Vector || (FExtra && FExtra->Vector)) {
+    TImageExtra& e = Extra();
+    e.Vector = graphic.Vector;
+    e.VectorFrame.reset();
+    e.VectorMask.reset();
+    e.VectorWidth = e.VectorHeight = 0;
+  }
+}
+
+const TBitmap* TImageObj::VectorRendering(int w, int h, const TBitmap*& mask) {
+  mask = nullptr;
+  if (!FExtra || !FExtra->Vector || !FShownBitmap || w <= 0 || h <= 0) return nullptr;
+  if (w == FShownBitmap->Width() && h == FShownBitmap->Height()) return nullptr;
+  TImageExtra& e = *FExtra;
+  if (e.VectorWidth != w || e.VectorHeight != h) {
+    e.VectorWidth = w;
+    e.VectorHeight = h;
+    e.VectorFrame.reset();
+    e.VectorMask.reset();
+    if (std::unique_ptr<TBitmap> rendered = e.Vector->Render(w, h)) {
+      TransparencyMode mode = trNone;
+      try {
+        e.VectorFrame = AlphaForDisplay(std::move(rendered), mode, e.VectorMask);
+      } catch (const std::exception&) {
+        e.VectorFrame.reset();
+        e.VectorMask.reset();
+      }
+    }
+  }
+  mask = e.VectorMask.get();
+  return e.VectorFrame.get();
 }
 
 const TBitmapPtr& TImageObj::ShownMask() const {
@@ -216,6 +248,10 @@ void TImageObj::ComputeSize(TCanvas&, int availHeight, int availWidth, bool inLi
   } else if (const TAnimatedGif* gif = Gif()) {
     naturalW = gif->Width();
     naturalH = gif->Height();
+    placeholder = false;
+  } else if (const TVectorImage* vector = Vector(); vector && FShownBitmap && !IsPlaceholder()) {
+    naturalW = vector->IntrinsicSize().cx;
+    naturalH = vector->IntrinsicSize().cy;
     placeholder = false;
   } else if (FShownBitmap) {
     naturalW = FShownBitmap->Width();
@@ -292,8 +328,15 @@ void TImageObj::DrawPicture(TCanvas& canvas, int x, int y, bool placeholder) {
   // Stand-ins are drawn at their own size, inset; pictures fill the display size.
   const int dx = placeholder ? x + PlaceholderInset : x;
   const int dy = placeholder ? y + PlaceholderInset : y;
+  // Vector pictures are drawn from a rendering at their drawn size, not stretched.
+  const TBitmap* vectorMask = nullptr;
+  const TBitmap* vectorFrame = show && !placeholder ? VectorRendering(ShownWidth(), ShownHeight(), vectorMask) : nullptr;
 
   if (Document->FPrinting) {
+    if (vectorFrame) {
+      PrintImage(canvas, x, y, ShownWidth(), ShownHeight(), *vectorFrame, vectorMask);
+      return;
+    }
     if (TAnimatedGif* gif = show ? Gif() : nullptr) {
       std::unique_ptr<TBitmap> frame = gif->FrameBitmap(gif->FrameNo());
       std::unique_ptr<TBitmap> frameMask = gif->HasMask() ? gif->FrameMask(gif->FrameNo()) : nullptr;
@@ -311,6 +354,14 @@ void TImageObj::DrawPicture(TCanvas& canvas, int x, int y, bool placeholder) {
     gif->SetShowable(true);
     gif->SetPaintedLately(true);
     gif->PaintFrame(canvas, x, y, ShownWidth(), ShownHeight());
+    return;
+  }
+  if (vectorFrame) {
+    const int w = vectorFrame->Width(), h = vectorFrame->Height();
+    if (vectorMask)
+      canvas.MaskedStretchBlt(x, y, w, h, *vectorFrame, *vectorMask, 0, 0, w, h);
+    else
+      canvas.BitBlt(x, y, w, h, *vectorFrame, 0, 0, TRop::SrcCopy);
     return;
   }
   if (!bitmap) return;
@@ -383,6 +434,7 @@ void TImageObj::Dump(TDumpWriter& out, int depth) const {
   if (FShownBitmap && FShownBitmap == ErrorImageBitmap()) out << " error";
   if (AwaitingHost) out << " pending";
   if (Gif()) out << " gif=" << Gif()->FrameTotal();
+  if (Vector()) out << " vector";
 }
 
 bool ImageHotSpot(TImageObj& image, const TMapItem* map, int rx, int ry, const TUrlTarget* textLink, THotSpot& spot) {

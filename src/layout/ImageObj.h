@@ -32,6 +32,8 @@ class TImageObj : public TFloatingObj {
   // and while images are not shown), and the animated picture (null for still ones).
   const TBitmapPtr& ShownBitmap() const { return FShownBitmap; }
   TAnimatedGif* Gif() const { return FExtra ? FExtra->Gif.get() : nullptr; }
+  // The vector picture (SVG) shown, null for bitmaps.
+  const TVectorImage* Vector() const { return FExtra ? FExtra->Vector.get() : nullptr; }
   // The picture itself as last sized (the box without the link border).
   int ShownWidth() const { return int(BoxWidth) - (LinkBorder ? 2 : 0); }
   int ShownHeight() const { return int(BoxHeight) - (LinkBorder ? 2 : 0); }
@@ -48,6 +50,10 @@ class TImageObj : public TFloatingObj {
     std::shared_ptr<TAnimatedGif> Gif;
     TBitmapPtr PrintBitmap;  // palette-matched copy made for printing
     TFormControlObj* Control = nullptr;
+    // A vector picture is rendered again at the size it is drawn; the last rendering is kept.
+    TVectorImagePtr Vector;
+    TBitmapPtr VectorFrame, VectorMask;
+    int VectorWidth = 0, VectorHeight = 0;  // the size last rendered (or tried)
   };
   TImageExtra& Extra();
   void SetShownGraphic(const TImageGraphic& graphic);
@@ -96,6 +102,9 @@ class TImageObj : public TFloatingObj {
   void DrawAltText(TCanvas& canvas, int x, int y);
   void DrawSunkenFrame(TCanvas& canvas, int x, int y);
   void SetShownMask(TBitmapPtr mask);
+  // The vector picture rendered at w x h (with its mask on palette screens); null when the
+  // picture is no vector one, is drawn at its intrinsic size, or cannot be rendered that large.
+  const TBitmap* VectorRendering(int w, int h, const TBitmap*& mask);
   bool FPrintCopy : 1 = false;
   bool FOwnsFetch : 1 = false;  // holds a cache entry under SourceName
 };

@@ -23,6 +23,7 @@ std::shared_ptr<TBitmap> ReplicateTile(const TBitmap& src, int nx, int ny) {
   const int bpp = src.BitsPerPixel() == 1 ? 1 : src.BitsPerPixel() <= 8 ? 24 : src.BitsPerPixel();
   std::shared_ptr<TBitmap> out = TBitmap::Create(src.Width() * nx, src.Height() * ny, bpp);
   if (!out) return nullptr;
+  out->SetAlpha(src.HasAlpha());  // copied as they are; blended only when the tile is drawn
   for (int j = 0; j < ny; ++j)
     for (int i = 0; i < nx; ++i) BitBlt(*out, i * src.Width(), j * src.Height(), src.Width(), src.Height(), src, 0, 0);
   out->SetPalette(src.Palette());

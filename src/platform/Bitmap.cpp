@@ -150,6 +150,11 @@ void TBitmap::FillRect(const TRect& r, TColor c) {
 }
 
 std::unique_ptr<TBitmap> TBitmap::ConvertTo(int bitsPerPixel, const TPalette* palette) const {
+  if (FAlpha && bitsPerPixel == 32) {
+    std::unique_ptr<TBitmap> copy = Clone();
+    if (palette) copy->FPalette = std::make_shared<TPalette>(*palette);
+    return copy;
+  }
   std::unique_ptr<TBitmap> result = Create(FWidth, FHeight, bitsPerPixel);
   if (!result) return nullptr;
   if (bitsPerPixel > 1 && bitsPerPixel <= 8) {

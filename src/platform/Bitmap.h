@@ -5,6 +5,11 @@
 //   1 bpp: bit 7 of byte 0 is the leftmost pixel; index into the colour table.
 //   4 bpp: high nibble first; 8 bpp: one index a byte.
 //   24 bpp: B, G, R.   32 bpp: B, G, R, X (X is ignored and written as 0xFF).
+//   32 bpp with HasAlpha(): B, G, R, A, premultiplied (each colour byte is already
+//   round(c * A / 255), so c <= A). Only such bitmaps carry transparency of their own: a
+//   transfer with SrcCopy draws them blended over a 24/32-bit destination (source-over), and
+//   copies them as they are (alpha included) into another alpha bitmap. Other operations and
+//   other destinations see the premultiplied colour, i.e. the picture over black.
 // A bitmap of 1, 4 or 8 bpp has a colour table of exactly 2, 16 or 256 entries (TColor
 // 0x00BBGGRR); a new monochrome bitmap has black (0) and white (1), a new 4-bit one the
 // Default16 palette, a new 8-bit one Default256Table().
@@ -90,7 +95,8 @@ class TBitmap {
   // bits. To 4/8 bpp: the colour table is `palette` (cut or padded with black to 16/256
   // entries) and each pixel takes the nearest entry; without `palette` an indexed source whose
   // table fits keeps table and indexes, anything else gets the table of a new bitmap of that
-  // depth. To 24/32 bpp: the pixels' colours. The attached palette is copied (or is a copy of
+  // depth. To 24/32 bpp: the pixels' colours (an alpha source converted to 32 bpp keeps its
+  // alpha; to any other depth it is taken over black). The attached palette is copied (or is a copy of
   // `palette` when one is given). nullptr for an unsupported depth.
   std::unique_ptr<TBitmap> ConvertTo(int bitsPerPixel, const TPalette* palette = nullptr) const;
 
@@ -98,6 +104,10 @@ class TBitmap {
   int Height() const { return FHeight; }
   int BitsPerPixel() const { return FBpp; }
   bool Monochrome() const { return FBpp == 1; }
+  // Premultiplied alpha in the fourth byte (32 bpp only; see the pixel layout above). A new
+  // bitmap has none; setting it on another depth does nothing.
+  bool HasAlpha() const { return FAlpha; }
+  void SetAlpha(bool alpha) { FAlpha = alpha && FBpp == 32; }
   int RowBytes() const { return FRowBytes; }
   std::uint8_t* ScanLine(int y) { return FPixels.data() + std::size_t(y) * FRowBytes; }
   const std::uint8_t* ScanLine(int y) const { return FPixels.data() + std::size_t(y) * FRowBytes; }
@@ -132,6 +142,7 @@ class TBitmap {
  private:
   TBitmap() = default;
   int FWidth = 0, FHeight = 0, FBpp = 0, FRowBytes = 0;
+  bool FAlpha = false;
   std::vector<std::uint8_t> FPixels;
   std::vector<TColor> FColorTable;
   TPalettePtr FPalette;
@@ -167,6 +178,14 @@ struct TBltColors {
   TColor TextColor = clBlack;
   TColor BkColor = clWhite;
 };
+
+// Source-over blend of one premultiplied colour byte s of alpha a onto an opaque colour byte d,
+// with integer rounding: s + (d * (255 - a) + 127) / 255.
+inline std::uint8_t BlendOver(std::uint8_t s, std::uint8_t a, std::uint8_t d) {
+  return std::uint8_t(s + (d * (255 - a) + 127) / 255);
+}
+// The premultiplied value of a colour byte c under alpha a: round(c * a / 255).
+inline std::uint8_t Premultiply(std::uint8_t c, std::uint8_t a) { return std::uint8_t((c * a + 127) / 255); }
 
 // Block transfer of src (sx, sy, w, h) to dst at (dx, dy); both rectangles are clipped to their
 // bitmaps (a pixel is transferred only when both its source and its destination exist).

@@ -597,6 +597,64 @@ TRect NormalizedRect(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_
   return TRect{clamp(x0), clamp(y0), clamp(x1), clamp(y1)};
 }
 
+// Pictures with alpha under SrcCopy: blended (source-over) onto an opaque 24/32-bit
+// destination, copied as they are (alpha included) into another alpha bitmap. Halftone averages
+// the premultiplied channels, alpha with them, so edges keep their weight.
+void AlphaTransfer(TBitmap& dst, std::int64_t dx, std::int64_t dy, std::int64_t dw, std::int64_t dh,
+                   const TBitmap& srcIn, std::int64_t sx, std::int64_t sy, std::int64_t sw, std::int64_t sh,
+                   bool halftone) {
+  const int needs = halftone ? anTaps : anNearest;
+  TAxis ax, ay;
+  if (!BuildAxis(dx, dw, sx, sw, dst.Width(), srcIn.Width(), needs, ax)) return;
+  if (!BuildAxis(dy, dh, sy, sh, dst.Height(), srcIn.Height(), needs, ay)) return;
+  std::unique_ptr<TBitmap> copy;
+  if (&srcIn == &dst) copy = srcIn.Clone();
+  const TBitmap& src = copy ? *copy : srcIn;
+  const bool blend = !dst.HasAlpha();
+  const std::size_t step = std::size_t(dst.BitsPerPixel() / 8);
+  const int n = ax.Count;
+  std::vector<std::uint8_t> px(std::size_t(n) * 4);
+  for (int r = 0; r < ay.Count; ++r) {
+    if (halftone) {
+      for (int i = 0; i < n; ++i) {
+        std::int64_t acc[4] = {}, total = 0;
+        for (int ty = ay.TapStart[std::size_t(r)]; ty < ay.TapStart[std::size_t(r) + 1]; ++ty) {
+          const std::uint8_t* row = src.ScanLine(ay.TapPixel[std::size_t(ty)]);
+          for (int tx = ax.TapStart[std::size_t(i)]; tx < ax.TapStart[std::size_t(i) + 1]; ++tx) {
+            const std::int64_t w = ay.TapWeight[std::size_t(ty)] * ax.TapWeight[std::size_t(tx)];
+            const std::uint8_t* p = row + std::size_t(ax.TapPixel[std::size_t(tx)]) * 4;
+            for (int c = 0; c < 4; ++c) acc[c] += w * p[c];
+            total += w;
+          }
+        }
+        for (int c = 0; c < 4; ++c)
+          px[std::size_t(i) * 4 + std::size_t(c)] = total > 0 ? std::uint8_t((acc[c] + total / 2) / total) : 0;
+      }
+    } else {
+      const std::uint8_t* row = src.ScanLine(ay.Src[std::size_t(r)]);
+      for (int i = 0; i < n; ++i) std::memcpy(&px[std::size_t(i) * 4], row + std::size_t(ax.Src[std::size_t(i)]) * 4, 4);
+    }
+    std::uint8_t* d = dst.ScanLine(ay.First + r) + std::size_t(ax.First) * step;
+    const std::uint8_t* p = px.data();
+    for (int i = 0; i < n; ++i, p += 4, d += step) {
+      if (!blend) {
+        std::memcpy(d, p, 4);
+        continue;
+      }
+      const std::uint8_t a = p[3];
+      if (a == 0) continue;
+      if (a == 255) {
+        d[0] = p[0], d[1] = p[1], d[2] = p[2];
+      } else {
+        d[0] = BlendOver(p[0], a, d[0]);
+        d[1] = BlendOver(p[1], a, d[1]);
+        d[2] = BlendOver(p[2], a, d[2]);
+      }
+      if (step == 4) d[3] = 0xFF;
+    }
+  }
+}
+
 void Transfer(TBitmap& dst, std::int64_t dx, std::int64_t dy, std::int64_t dw, std::int64_t dh, const TBitmap& srcIn,
               std::int64_t sx, std::int64_t sy, std::int64_t sw, std::int64_t sh, TRop rop, TStretchMode mode,
               const TBltColors& colors) {
@@ -606,6 +664,10 @@ void Transfer(TBitmap& dst, std::int64_t dx, std::int64_t dy, std::int64_t dw, s
     return;
   }
   if (dw == 0 || dh == 0 || sw == 0 || sh == 0) return;
+  if (srcIn.HasAlpha() && f == 0xC && dst.BitsPerPixel() >= 24) {
+    AlphaTransfer(dst, dx, dy, dw, dh, srcIn, sx, sy, sw, sh, mode == TStretchMode::Halftone);
+    return;
+  }
   const bool mono = dst.BitsPerPixel() == 1;
   if (mono && mode == TStretchMode::Halftone) mode = TStretchMode::ColorOnColor;
   const bool shrinking = std::abs(sw) > std::abs(dw) || std::abs(sh) > std::abs(dh);

@@ -192,7 +192,8 @@ class TCanvas {
   virtual void FillPath() = 0;
   virtual void StrokeAndFillPath() = 0;
 
-  // Bitmaps. Monochrome sources use the text and background colours (Bitmap.h).
+  // Bitmaps. Monochrome sources use the text and background colours (Bitmap.h). A source with
+  // alpha is drawn blended (source-over) by BitBlt and StretchBlt with SrcCopy.
   virtual void BitBlt(int dx, int dy, int w, int h, const TBitmap& src, int sx, int sy, TRop rop = TRop::SrcCopy) = 0;
   virtual void StretchBlt(int dx, int dy, int dw, int dh, const TBitmap& src, int sx, int sy, int sw, int sh,
                           TRop rop = TRop::SrcCopy) = 0;

@@ -44,7 +44,7 @@ bool EnsureGuiApplication() {
 
 QImage BitmapToQImage(const TBitmap& bitmap) {
   const int w = bitmap.Width(), h = bitmap.Height();
-  QImage img(w, h, QImage::Format_RGB32);
+  QImage img(w, h, bitmap.HasAlpha() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
   if (img.isNull()) return img;
   const int bpp = bitmap.BitsPerPixel();
   const std::vector<TColor>& table = bitmap.ColorTable();
@@ -57,7 +57,10 @@ QImage BitmapToQImage(const TBitmap& bitmap) {
     auto* dst = reinterpret_cast<QRgb*>(img.scanLine(y));
     switch (bpp) {
       case 32:
-        for (int x = 0; x < w; ++x) dst[x] = qRgb(src[4 * x + 2], src[4 * x + 1], src[4 * x]);
+        if (bitmap.HasAlpha())
+          std::memcpy(dst, src, std::size_t(w) * 4);  // the same premultiplied B, G, R, A words
+        else
+          for (int x = 0; x < w; ++x) dst[x] = qRgb(src[4 * x + 2], src[4 * x + 1], src[4 * x]);
         break;
       case 24:
         for (int x = 0; x < w; ++x) dst[x] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
@@ -81,7 +84,8 @@ QImage BitmapToQImage(const TBitmap& bitmap) {
 QImage BitmapAsQImage(TBitmap& bitmap) {
   if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return {};
   if (bitmap.BitsPerPixel() == 32)
-    return QImage(bitmap.Bits(), bitmap.Width(), bitmap.Height(), bitmap.RowBytes(), QImage::Format_RGB32);
+    return QImage(bitmap.Bits(), bitmap.Width(), bitmap.Height(), bitmap.RowBytes(),
+                  bitmap.HasAlpha() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
   if (bitmap.BitsPerPixel() == 24)
     return QImage(bitmap.Bits(), bitmap.Width(), bitmap.Height(), bitmap.RowBytes(), QImage::Format_BGR888);
   return {};

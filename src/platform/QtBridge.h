@@ -25,9 +25,10 @@ class TPlatformFont;
 bool EnsureGuiApplication();
 
 // A deep copy of a bitmap of any depth as a Format_RGB32 image (indexed pixels resolved
-// through the colour table).
+// through the colour table); a bitmap with alpha becomes Format_ARGB32_Premultiplied.
 QImage BitmapToQImage(const TBitmap& bitmap);
-// A QImage sharing the pixels of a 24- or 32-bit bitmap (Format_BGR888 / Format_RGB32), valid
+// A QImage sharing the pixels of a 24- or 32-bit bitmap (Format_BGR888 / Format_RGB32, or
+// Format_ARGB32_Premultiplied for a bitmap with alpha), valid
 // while the bitmap lives; a null image for other depths. Lets the viewer put its off-screen
 // buffer on the widget without copying it.
 QImage BitmapAsQImage(TBitmap& bitmap);

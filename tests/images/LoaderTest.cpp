@@ -74,20 +74,40 @@ TEST(Loader, PaletteTransparencyBecomesAKeyColour) {
   EXPECT_EQ(s.Position(), 5);
   EXPECT_EQ(key, RGBColor(70, 80, 90));
 
+  {
+    // Palette screens keep the key colour and the two-pass masked drawing.
+    test::TScreenBitsScope palette(8);
+    TransparencyMode mode = trNone;
+    TBitmapPtr mask;
+    TBitmapPtr bmp = LoadImageFromStream(&s, mode, mask);
+    ASSERT_TRUE(bmp && mask);
+    EXPECT_EQ(mode, trKeyColor);
+    // Transparent pixels are black and white in the mask; the others keep their colour.
+    EXPECT_EQ(bmp->GetPixel(2, 0), clBlack);
+    EXPECT_EQ(mask->GetIndex(2, 0), 1u);
+    EXPECT_EQ(bmp->GetPixel(0, 1), clBlack);
+    EXPECT_EQ(mask->GetIndex(0, 1), 1u);
+    EXPECT_EQ(mask->GetIndex(1, 0), 0u);
+  }
+  // True-colour screens blend: an alpha bitmap, no mask.
   test::TScreenBitsScope deep(24);
   TransparencyMode mode = trNone;
   TBitmapPtr mask;
   TBitmapPtr bmp = LoadImageFromStream(&s, mode, mask);
-  ASSERT_TRUE(bmp && mask);
-  EXPECT_EQ(mode, trKeyColor);
-  // Transparent pixels are black and white in the mask; the others keep their colour.
-  EXPECT_EQ(bmp->GetPixel(2, 0), clBlack);
-  EXPECT_EQ(mask->GetIndex(2, 0), 1u);
-  EXPECT_EQ(bmp->GetPixel(0, 1), clBlack);
-  EXPECT_EQ(mask->GetIndex(0, 1), 1u);
-  EXPECT_EQ(bmp->GetPixel(1, 0), RGBColor(40, 50, 60));
-  EXPECT_EQ(mask->GetIndex(1, 0), 0u);
-  EXPECT_EQ(bmp->GetPixel(1, 1), RGBColor(100, 110, 120));
+  ASSERT_TRUE(bmp);
+  EXPECT_FALSE(mask);
+  EXPECT_EQ(mode, trNone);
+  ASSERT_TRUE(bmp->HasAlpha());
+  EXPECT_EQ(bmp->ScanLine(0)[2 * 4 + 3], 0);
+  EXPECT_EQ(bmp->ScanLine(1)[0 * 4 + 3], 0);
+  // Entry 1 is half transparent (128): its colour premultiplied, (c * 128 + 127) / 255.
+  EXPECT_EQ(bmp->GetPixel(1, 0), RGBColor(20, 25, 30));
+  EXPECT_EQ(bmp->ScanLine(0)[1 * 4 + 3], 128);
+  EXPECT_EQ(bmp->GetPixel(0, 0), RGBColor(10, 20, 30));
+  EXPECT_EQ(bmp->ScanLine(0)[3], 255);
+  // Every transparent entry is, not only the first (index 3 here, which the key colour misses).
+  EXPECT_EQ(bmp->ScanLine(1)[1 * 4 + 3], 0);
+  EXPECT_EQ(bmp->GetPixel(1, 1), clBlack);
 }
 
 TEST(Loader, RgbTransparencyIsNoKeyColour) {
@@ -96,18 +116,32 @@ TEST(Loader, RgbTransparencyIsNoKeyColour) {
   TImageStream s = StreamOf(b.B);
   TColor key = 0;
   EXPECT_FALSE(FindPngTransparentColor(s, key));
+  {
+    test::TScreenBitsScope palette(8);
+    TransparencyMode mode = trNone;
+    TBitmapPtr mask;
+    ASSERT_TRUE(LoadImageFromStream(&s, mode, mask));
+    EXPECT_EQ(mode, trNone);
+    EXPECT_FALSE(mask);
+    // With the corner rule asked for, the file's own transparent colour is used.
+    mode = trCornerPixel;
+    ASSERT_TRUE(LoadImageFromStream(&s, mode, mask));
+    ASSERT_TRUE(mask);
+    EXPECT_EQ(mask->GetIndex(0, 0), 1u);
+    EXPECT_EQ(mask->GetIndex(1, 0), 0u);
+  }
+  // On true colour the file's transparent colour is transparent whether asked for or not.
   test::TScreenBitsScope deep(24);
-  TransparencyMode mode = trNone;
-  TBitmapPtr mask;
-  ASSERT_TRUE(LoadImageFromStream(&s, mode, mask));
-  EXPECT_EQ(mode, trNone);
-  EXPECT_FALSE(mask);
-  // With the corner rule asked for, the file's own transparent colour is used.
-  mode = trCornerPixel;
-  ASSERT_TRUE(LoadImageFromStream(&s, mode, mask));
-  ASSERT_TRUE(mask);
-  EXPECT_EQ(mask->GetIndex(0, 0), 1u);
-  EXPECT_EQ(mask->GetIndex(1, 0), 0u);
+  for (TransparencyMode wanted : {trNone, trCornerPixel}) {
+    TransparencyMode mode = wanted;
+    TBitmapPtr mask;
+    TBitmapPtr bmp = LoadImageFromStream(&s, mode, mask);
+    ASSERT_TRUE(bmp && bmp->HasAlpha());
+    EXPECT_EQ(mode, trNone);
+    EXPECT_FALSE(mask);
+    EXPECT_EQ(bmp->ScanLine(0)[3], 0);
+    EXPECT_EQ(bmp->ScanLine(0)[4 + 3], 255);
+  }
 }
 
 TEST(Loader, ImageMasks) {
@@ -228,7 +262,7 @@ namespace korva {
 namespace {
 
 TEST(Loader, KeyColourFollowsTheGammaOfThePalette) {
-  test::TScreenBitsScope deep(24);
+  test::TScreenBitsScope palette(8);
   test::TPngBuilder b;
   b.Header(2, 1, 8, 3)
       .Chunk("gAMA", {0, 0x01, 0x86, 0xA0})

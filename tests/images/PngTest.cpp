@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "PngBuilder.h"
 #include "TestUtil.h"
+#include "images/ImageLoader.h"
 #include "images/ImageStream.h"
 #include "images/PngBitmap.h"
 
@@ -54,6 +56,50 @@ TEST(Png, PixelsMatchTheReferenceDecoder) {
     for (std::size_t i = 0; i < ours.Rgb.size(); ++i) bad += ours.Rgb[i] != ref.Rgb[i];
     EXPECT_EQ(bad, 0);
   }
+}
+
+// Transparency of every corpus PNG (alpha channels of grey and RGB, palette tRNS, the tRNS key of
+// grey and RGB at every depth, interlaced or not) against libpng: the alpha bitmap holds the
+// reference's colours (through the file's gamma) premultiplied by its alpha, exactly.
+TEST(Png, AlphaMatchesTheReferenceDecoder) {
+  std::vector<std::string> files = test::ListFiles(test::DataPath("png"), ".png");
+  for (const std::string& f : test::ListFiles(KORVA_SAMPLES_DIR, ".png")) files.push_back(f);
+  int transparent = 0;
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    std::vector<std::uint8_t> data = test::ReadFile(file);
+    int w = 0, h = 0;
+    std::vector<std::uint8_t> ref;
+    bool hasGamma = false;
+    double gamma = 0;
+    ASSERT_TRUE(test::ReferencePngRgba(data, w, h, ref, &hasGamma, &gamma));
+    TPngBitmap png;
+    png.LoadFromMemory(data.data(), data.size());
+    ASSERT_TRUE(png.Bitmap());
+    bool refOpaque = true;
+    for (std::size_t i = 3; i < ref.size(); i += 4) refOpaque = refOpaque && ref[i] == 255;
+    if (png.Alpha().empty()) {
+      EXPECT_TRUE(refOpaque);
+      continue;
+    }
+    ++transparent;
+    ASSERT_EQ(png.Alpha().size(), std::size_t(w) * h);
+    TBitmapPtr bmp = MakeAlphaBitmap(*png.Bitmap(), png.Alpha().data());
+    ASSERT_TRUE(bmp && bmp->HasAlpha());
+    int bad = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const std::uint8_t* r = ref.data() + (std::size_t(y) * w + x) * 4;
+        const std::uint8_t* o = bmp->ScanLine(y) + std::size_t(x) * 4;
+        const std::uint8_t a = r[3];
+        auto colour = [&](int c) { return hasGamma ? Gamma(c, gamma) : std::uint8_t(c); };
+        bad += o[3] != a || o[2] != Premultiply(colour(r[0]), a) || o[1] != Premultiply(colour(r[1]), a) ||
+               o[0] != Premultiply(colour(r[2]), a);
+      }
+    EXPECT_EQ(bad, 0);
+  }
+  // The corpus has tRNS variants of every colour type and the alpha types.
+  EXPECT_GE(transparent, 30);
 }
 
 TEST(Png, PixelFormats) {

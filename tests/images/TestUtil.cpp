@@ -83,6 +83,35 @@ bool ReferencePng(const std::vector<std::uint8_t>& data, TRgbImage& out, bool* h
   return true;
 }
 
+bool ReferencePngRgba(const std::vector<std::uint8_t>& data, int& width, int& height, std::vector<std::uint8_t>& rgba,
+                      bool* hasGamma, double* gamma) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  TPngReadState state{&data, 0};
+  std::vector<png_bytep> rows;
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_read_fn(png, &state, PngRead);
+  png_read_info(png, info);
+  if (hasGamma) *hasGamma = png_get_gAMA(png, info, gamma) != 0;
+  const int ctype = png_get_color_type(png, info);
+  png_set_expand(png);  // palettes to RGB, tRNS to an alpha channel
+  png_set_strip_16(png);
+  if (ctype == PNG_COLOR_TYPE_GRAY || ctype == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);  // only where no alpha came of the above
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  width = int(png_get_image_width(png, info));
+  height = int(png_get_image_height(png, info));
+  rgba.assign(std::size_t(width) * height * 4, 0);
+  for (int y = 0; y < height; ++y) rows.push_back(rgba.data() + std::size_t(y) * width * 4);
+  png_read_image(png, rows.data());
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
 bool ReferenceGif(const std::vector<std::uint8_t>& data, int& screenW, int& screenH, std::vector<TRefGifFrame>& frames) {
   TGifReadState state{&data, 0};
   int error = 0;

@@ -26,6 +26,11 @@ struct TRgbImage {
 // libpng with alpha stripped, 16-bit samples cut to their high byte, everything as RGB, no gamma.
 bool ReferencePng(const std::vector<std::uint8_t>& data, TRgbImage& out, bool* hasGamma, double* gamma);
 
+// libpng with transparency (alpha channel or tRNS) as a fourth byte: rows of R, G, B, A, 16-bit
+// samples cut to their high byte, no gamma.
+bool ReferencePngRgba(const std::vector<std::uint8_t>& data, int& width, int& height, std::vector<std::uint8_t>& rgba,
+                      bool* hasGamma, double* gamma);
+
 // giflib's frames: screen size, and per frame its rectangle and colour indexes.
 struct TRefGifFrame {
   int Left = 0, Top = 0, Width = 0, Height = 0;
