@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/Attributes.h"
 #include "style/PropStack.h"
 #include "style/StyleLimits.h"
 #include "style/StyleList.h"
@@ -164,6 +165,12 @@ struct TRuleMatch {
   std::vector<std::pair<int, TPropValue>> Merged;                // index order
   std::vector<const TStyleList::TDescendantRule*> Descendants;   // in cascade order
   TSelectorBloom SelfBloom;
+  // Author rules whose subject's identity and link state fit, in cascade order: the first
+  // AuthorNormal are normal declarations, the rest important ones. Rules of ::before and
+  // ::after are apart, in cascade order.
+  std::vector<const TAuthorRule*> Author;
+  std::size_t AuthorNormal = 0;
+  std::vector<const TAuthorRule*> Generated;
 };
 
 struct TRuleMemo {
@@ -238,6 +245,35 @@ void FindRuleMatch(const TStyleList& styles, std::string_view tag, std::string_v
     if (!id.empty()) scan(key({"#", id}));
   }
 
+  if (styles.AuthorRuleCount() > 0) {
+    std::string lowerId = StyleLower(id), lowerClass = StyleLower(cls);
+    std::vector<int> candidates;
+    styles.AuthorCandidates(tag, lowerId, lowerClass, candidates);
+    const std::vector<TAuthorRule>& rules = styles.AuthorRules();
+    std::vector<const TAuthorRule*> normal, important;
+    for (int n : candidates) {
+      const TAuthorRule& rule = rules[std::size_t(n)];
+      const TCompound& subject = rule.Selector->Parts[0];
+      // A link state set takes only the rules written for that state; the rest reach it from
+      // the link's own set.
+      if (!plain && !subject.HasStatePseudo()) continue;
+      if (!IdentityMatches(subject, tag, lowerId, lowerClass) || !StateMatches(subject, pseudo)) continue;
+      if (rule.Selector->PseudoElement != peNone) m.Generated.push_back(&rule);
+      else (rule.Important ? important : normal).push_back(&rule);
+    }
+    auto order = [](const TAuthorRule* a, const TAuthorRule* b) {
+      if (a->Selector->Specificity != b->Selector->Specificity)
+        return a->Selector->Specificity < b->Selector->Specificity;
+      return a->Order < b->Order;
+    };
+    std::stable_sort(normal.begin(), normal.end(), order);
+    std::stable_sort(important.begin(), important.end(), order);
+    std::stable_sort(m.Generated.begin(), m.Generated.end(), order);
+    m.Author = std::move(normal);
+    m.AuthorNormal = m.Author.size();
+    m.Author.insert(m.Author.end(), important.begin(), important.end());
+  }
+
   m.SelfBloom.Add('t', tag);
   if (hasClass) m.SelfBloom.Add('c', cls);
   if (!id.empty()) m.SelfBloom.Add('i', id);
@@ -304,7 +340,20 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
   }
   FSelfBloom = match.SelfBloom;
 
+  // Author rules: normal ones, then the style attribute, then important ones.
+  auto applies = [&](const TAuthorRule& rule) {
+    return styles.ConditionHolds(rule.Condition) &&
+           (!rule.Selector->NeedsElement() || SelectorMatches(*rule.Selector, stack, stackIndex));
+  };
+  for (std::size_t i = 0; i < match.AuthorNormal; ++i)
+    if (applies(*match.Author[i])) MergeValues(match.Author[i]->Block->Values);
   if (inlineStyle) Merge(*inlineStyle);
+  for (std::size_t i = match.AuthorNormal; i < match.Author.size(); ++i)
+    if (applies(*match.Author[i])) MergeValues(match.Author[i]->Block->Values);
+  FBefore.reset();
+  FAfter.reset();
+  if (!match.Generated.empty()) ApplyGenerated(styles, stack, stackIndex, match.Generated);
+  ResolveKeywords(styles, stack, stackIndex);
 
   if (FValues[piFontSize].IsText()) FValues[piFontSize] = FontSizeToPoints(FValues[piFontSize].Text(), parentSize);
 
@@ -322,12 +371,72 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
   if (pseudo == "link") BuildLinkFonts(styles, stack, stackIndex);
 }
 
+void TProperties::ApplyGenerated(const TStyleList& styles, const TPropStack& stack, int stackIndex,
+                                 const std::vector<const TAuthorRule*>& rules) {
+  TGeneratedContent before, after;
+  bool anyBefore = false, anyAfter = false;
+  for (const TAuthorRule* rule : rules) {
+    if (!styles.ConditionHolds(rule->Condition) || !SelectorMatches(*rule->Selector, stack, stackIndex)) continue;
+    const bool isBefore = rule->Selector->PseudoElement == peBefore;
+    TGeneratedContent& g = isBefore ? before : after;
+    (isBefore ? anyBefore : anyAfter) = true;
+    if (rule->Block->HasContent) g.Text = rule->Block->Content;
+    for (const auto& v : rule->Block->Values) g.Values.push_back(v);
+  }
+  // Only a string gives content; "none", "normal" and an empty string give none.
+  if (anyBefore && !before.Text.empty()) FBefore = std::make_shared<const TGeneratedContent>(std::move(before));
+  if (anyAfter && !after.Text.empty()) FAfter = std::make_shared<const TGeneratedContent>(std::move(after));
+}
+
+void TProperties::ResolveKeywords(const TStyleList& styles, const TPropStack& stack, int stackIndex) {
+  const TProperties* parent = stackIndex >= 1 && stackIndex - 1 < stack.Count() ? &stack[stackIndex - 1] : nullptr;
+  for (int i = 0; i < PropCount; ++i) {
+    TPropValue& v = FValues[std::size_t(i)];
+    if (!v.IsText()) continue;
+    {
+      const std::string& t = v.Text();  // most values are neither: one look at the first letter
+      if (t.size() < 7 || (t[0] != 'i' && t[0] != 'c')) continue;
+    }
+    if (v.Text() == "currentcolor") {
+      // The element's colour; for "color" itself the parent's.
+      if (i == piColor) v = parent ? parent->FValues[piColor] : TPropValue(int(clBlack));
+      else v = FValues[piColor].IsText() ? TPropValue(int(clBlack)) : FValues[piColor];
+      continue;
+    }
+    const bool inherit = v.Text() == "inherit";
+    if (!inherit && v.Text() != "initial") continue;
+    if (inherit && parent) {
+      v = parent->FValues[std::size_t(i)];
+    } else if (i == piColor) {
+      const TProperties* d = styles.DefaultProps();
+      v = d ? d->FValues[piColor] : TPropValue(int(clBlack));
+    } else if (i == piFontSize) {
+      v = DefaultFontSize();
+    } else if (i == piFontFamily) {
+      const TProperties* d = styles.DefaultProps();
+      if (d) v = d->FValues[piFontFamily];
+      else v.Clear();
+    } else if (i >= piMarginTop && i <= piLeft) {
+      v = NotSetValue;
+    } else if (i == piZIndex) {
+      v = 0;
+    } else if (i == piVisibility) {
+      v = int(viVisible);
+    } else if (i == piTextTransform) {
+      v = int(txNone);
+    } else {
+      v.Clear();
+    }
+  }
+}
+
 void TProperties::BuildLinkFonts(TStyleList& styles, TPropStack& stack, int k) {
   auto fonts = std::make_unique<TFontInfoArray>();
   SetTextBackColor();
   GetFontInfo(fonts->Ar[lfLink]);
 
-  const bool rememberable = !FInlineStyle && !DescendantRulesMayApply(styles, *this);
+  const bool rememberable =
+      !FInlineStyle && !DescendantRulesMayApply(styles, *this) && styles.AuthorRuleCount() == 0;
   if (rememberable) {
     if (const TLinkFontsEntry* known = LinkFontsMemo().Find(styles, *this)) {
       fonts->Ar[lfVisited] = known->Visited;
@@ -344,11 +453,12 @@ void TProperties::BuildLinkFonts(TStyleList& styles, TPropStack& stack, int k) {
   const int at = std::clamp(k + 1, 0, stack.Count());
   // A state's set inherits from the set it derives from and is combined with the same element
   // identity; it stands on the stack while combined so descendant rules see its ancestors.
+  const int self = std::clamp(k, 0, stack.Count() - 1);
   auto state = [&](const TProperties& from, int position, std::string_view pseudo) {
     std::unique_ptr<TProperties> set = stack.NewSet();
     set->InheritFrom(from);
     TProperties& ref = *set;
-    stack.Insert(position, std::move(set));
+    stack.InsertState(position, std::move(set), self, pseudo);
     ref.Combine(styles, stack, position, FTagName, FClassName, FIdName, pseudo, std::string_view(), FInlineStyle);
     ref.FTitleText = FTitleText;
     ref.SetTextBackColor();
@@ -410,6 +520,21 @@ void TProperties::Update(const TProperties& parent, TStyleList& styles, TPropSta
 void TPropStack::Insert(int index, std::unique_ptr<TProperties> props) {
   index = std::clamp(index, 0, Count());
   FItems.insert(FItems.begin() + index, std::move(props));
+  FNodes.insert(FNodes.begin() + index, TElementNode{});
+  IdentityChanged(index);
+}
+
+void TPropStack::InsertState(int index, std::unique_ptr<TProperties> props, int of, std::string_view pseudo) {
+  index = std::clamp(index, 0, Count());
+  TElementNode node;
+  if (of >= 0 && of < Count()) {
+    node.Info = FNodes[std::size_t(of)].Info;
+    // A state of a state stands for the same element.
+    node.StateOf = FNodes[std::size_t(of)].StateOf >= 0 ? FNodes[std::size_t(of)].StateOf : of;
+  }
+  node.Info.Pseudo.assign(pseudo);
+  FItems.insert(FItems.begin() + index, std::move(props));
+  FNodes.insert(FNodes.begin() + index, std::move(node));
   IdentityChanged(index);
 }
 
@@ -417,6 +542,7 @@ std::unique_ptr<TProperties> TPropStack::Extract(int index) {
   if (index < 0 || index >= Count()) return nullptr;
   std::unique_ptr<TProperties> p = std::move(FItems[std::size_t(index)]);
   FItems.erase(FItems.begin() + index);
+  FNodes.erase(FNodes.begin() + index);
   IdentityChanged(index);
   return p;
 }
@@ -464,11 +590,33 @@ std::unique_ptr<TProperties> TPropStack::NewSet() {
 
 TProperties& TPropStack::PushElement(TStyleList& styles, std::string_view tag, std::string_view className,
                                      std::string_view id, std::shared_ptr<const TProperties> inlineStyle, std::string_view title,
-                                     std::string_view pseudo) {
+                                     std::string_view pseudo, const TAttributeList* attributes) {
   std::unique_ptr<TProperties> set = NewSet();
   TProperties& ref = *set;
   Add(std::move(set));
   const int k = Count() - 1;
+  if (k > 0) {
+    // The record the author selectors match: identity, place among siblings, attributes.
+    TElementNode& parent = FNodes[std::size_t(k) - 1];
+    TElementInfo& info = FNodes[std::size_t(k)].Info;
+    info.Tag = StyleLower(tag);
+    info.Id = StyleLower(id);
+    info.Class = StyleLower(className);
+    info.Pseudo.assign(pseudo);
+    info.ChildIndex = ++parent.ChildCount;
+    auto type = std::find_if(parent.TypeCounts.begin(), parent.TypeCounts.end(),
+                             [&](const auto& e) { return e.first == info.Tag; });
+    if (type == parent.TypeCounts.end()) {
+      parent.TypeCounts.emplace_back(info.Tag, 0);
+      type = parent.TypeCounts.end() - 1;
+    }
+    info.TypeIndex = ++type->second;
+    if (attributes && styles.NeedsAttributes())
+      for (int i = 0; i < attributes->Count() && i < MaxKeptAttributes; ++i) {
+        const TAttribute* a = (*attributes)[i];
+        info.Attrs.emplace_back(StyleLower(a->WhichName()), a->Text());
+      }
+  }
   if (k > 0) ref.InheritFrom((*this)[k - 1]);
   ref.Combine(styles, *this, k, tag, className, id, pseudo, title, inlineStyle);
   return ref;
@@ -477,6 +625,12 @@ TProperties& TPropStack::PushElement(TStyleList& styles, std::string_view tag, s
 std::unique_ptr<TProperties> TPropStack::PopElement(TStyleList& styles, std::string_view tag) {
   for (int i = Count() - 1; i >= 1; --i) {
     if ((*this)[i].FTagName != tag) continue;
+    // The element becomes a previous sibling of its parent's next child.
+    if (styles.NeedsSiblings()) {
+      std::vector<TElementInfo>& closed = FNodes[std::size_t(i) - 1].Closed;
+      if (closed.size() >= std::size_t(MaxSiblingRecords)) closed.erase(closed.begin());
+      closed.push_back(std::move(FNodes[std::size_t(i)].Info));
+    }
     std::unique_ptr<TProperties> removed = Extract(i);
     if (i > 1)
       for (int j = i; j < Count(); ++j) (*this)[j].Update((*this)[j - 1], styles, *this, j);
