@@ -157,8 +157,8 @@ class TSelectorReader {
       case '*': t.Op = aoSubstring; break;
       default: return false;
     }
+    if (t.Op != aoEquals && Peek(1) != '=') return false;
     FPos += t.Op == aoEquals ? 1 : 2;
-    if (t.Op != aoEquals && FText[FPos - 1] != '=') return false;
     SkipSpaces();
     if (Peek() == '"' || Peek() == '\'') {
       if (!ReadString(t.Value)) return false;

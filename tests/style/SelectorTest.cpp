@@ -174,6 +174,13 @@ TEST(Selectors, InvalidSelectorsDropTheirWholeRule) {
   for (const char* tag : {"p", "h1", "h2", "h3", "h4", "h5", "dt", "dd"}) EXPECT_EQ(d.Leaf(tag), 0u) << tag;
   EXPECT_EQ(d.Leaf("h6"), Blue);
   EXPECT_EQ(d.Leaf("dl"), Blue);  // a nested block inside a declaration block is skipped whole
+  for (const char* bad : {"p[a~", "p[a|", "p[a^=", "p[a=]", "p:nth-child(", "p:nth-child(x)", "p:not(", "p#", "p.",
+                          "p::", "p:", "p[", "p >", "p ~ ", "p + + q", "p:last-child", "p:empty"}) {
+    TDoc e(std::string(bad) + " { color: red }");
+    e.Open("body");
+    EXPECT_EQ(e.Leaf("p"), 0u) << bad;
+    EXPECT_EQ(e.Styles->AuthorRuleCount(), 0) << bad;
+  }
 }
 
 TEST(Selectors, GeneratedContent) {
