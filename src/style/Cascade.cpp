@@ -171,6 +171,18 @@ struct TRuleMatch {
   std::vector<const TAuthorRule*> Author;
   std::size_t AuthorNormal = 0;
   std::vector<const TAuthorRule*> Generated;
+  // The same rules in steps: a run of rules that hold for every element of this identity is
+  // merged ahead into one list of values; a rule that depends on more is a step of its own.
+  // Elements inside links take the rules one by one (each changes the link fonts in turn).
+  struct TStep {
+    const TAuthorRule* Rule = nullptr;  // null: Values are the run's
+    std::vector<std::pair<int, TPropValue>> Values;
+  };
+  std::vector<TStep> Steps;
+  std::size_t StepsNormal = 0;
+  // No author rule here depends on more than the identity (no ancestors, siblings, attributes,
+  // media): what they give can be remembered per identity.
+  bool AuthorContextFree = true;
 };
 
 struct TRuleMemo {
@@ -272,10 +284,49 @@ void FindRuleMatch(const TStyleList& styles, std::string_view tag, std::string_v
     m.Author = std::move(normal);
     m.AuthorNormal = m.Author.size();
     m.Author.insert(m.Author.end(), important.begin(), important.end());
+
+    std::array<const TPropValue*, PropCount> run{};
+    bool open = false;
+    auto flush = [&] {
+      if (!open) return;
+      TRuleMatch::TStep step;
+      for (int i = 0; i < PropCount; ++i)
+        if (run[std::size_t(i)]) step.Values.emplace_back(i, *run[std::size_t(i)]);
+      m.Steps.push_back(std::move(step));
+      run.fill(nullptr);
+      open = false;
+    };
+    for (const TAuthorRule* rule : m.Author)
+      if (rule->Condition >= 0 || rule->Selector->NeedsElement()) m.AuthorContextFree = false;
+    if (!m.Generated.empty()) m.AuthorContextFree = false;
+    for (std::size_t k = 0; k < m.Author.size(); ++k) {
+      if (k == m.AuthorNormal) {
+        flush();
+        m.StepsNormal = m.Steps.size();
+      }
+      const TAuthorRule* rule = m.Author[k];
+      if (rule->Condition < 0 && !rule->Selector->NeedsElement()) {
+        for (const auto& [i, v] : rule->Block->Values) run[std::size_t(i)] = &v;
+        open = true;
+      } else {
+        flush();
+        m.Steps.push_back({rule, {}});
+      }
+    }
+    flush();
+    if (m.AuthorNormal == m.Author.size()) m.StepsNormal = m.Steps.size();
   }
 
   m.SelfBloom.Add('t', tag);
   if (hasClass) m.SelfBloom.Add('c', cls);
+  // Each class of a list too, for the author rules' ancestor filter.
+  for (std::size_t i = 0; i < cls.size();) {
+    while (i < cls.size() && cls[i] == ' ') ++i;
+    std::size_t j = cls.find(' ', i);
+    if (j == std::string_view::npos) j = cls.size();
+    if (j > i && j - i < cls.size()) m.SelfBloom.Add('c', cls.substr(i, j - i));
+    i = j;
+  }
   if (!id.empty()) m.SelfBloom.Add('i', id);
   if (hasPseudo) m.SelfBloom.Add('p', pseudo);
 }
@@ -341,15 +392,31 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
   FSelfBloom = match.SelfBloom;
 
   // Author rules: normal ones, then the style attribute, then important ones.
+  const TSelectorBloom* open = nullptr;
   auto applies = [&](const TAuthorRule& rule) {
-    return styles.ConditionHolds(rule.Condition) &&
-           (!rule.Selector->NeedsElement() || SelectorMatches(*rule.Selector, stack, stackIndex));
+    if (!styles.ConditionHolds(rule.Condition)) return false;
+    if (!rule.Selector->NeedsElement()) return true;
+    if (rule.HasAncestorNeed) {
+      if (!open) open = &stack.AncestorFilter(stackIndex);
+      if (!open->Covers(rule.AncestorNeed)) return false;
+    }
+    return SelectorMatches(*rule.Selector, stack, stackIndex);
   };
-  for (std::size_t i = 0; i < match.AuthorNormal; ++i)
-    if (applies(*match.Author[i])) MergeValues(match.Author[i]->Block->Values);
-  if (inlineStyle) Merge(*inlineStyle);
-  for (std::size_t i = match.AuthorNormal; i < match.Author.size(); ++i)
-    if (applies(*match.Author[i])) MergeValues(match.Author[i]->Block->Values);
+  if (FHasLinkFonts && FLinkFonts) {
+    for (std::size_t i = 0; i < match.AuthorNormal; ++i)
+      if (applies(*match.Author[i])) MergeValues(match.Author[i]->Block->Values);
+    if (inlineStyle) Merge(*inlineStyle);
+    for (std::size_t i = match.AuthorNormal; i < match.Author.size(); ++i)
+      if (applies(*match.Author[i])) MergeValues(match.Author[i]->Block->Values);
+  } else {
+    auto step = [&](const TRuleMatch::TStep& st) {
+      if (!st.Rule) MergeValues(st.Values);
+      else if (applies(*st.Rule)) MergeValues(st.Rule->Block->Values);
+    };
+    for (std::size_t i = 0; i < match.StepsNormal; ++i) step(match.Steps[i]);
+    if (inlineStyle) Merge(*inlineStyle);
+    for (std::size_t i = match.StepsNormal; i < match.Steps.size(); ++i) step(match.Steps[i]);
+  }
   FBefore.reset();
   FAfter.reset();
   if (!match.Generated.empty()) ApplyGenerated(styles, stack, stackIndex, match.Generated);
@@ -435,8 +502,13 @@ void TProperties::BuildLinkFonts(TStyleList& styles, TPropStack& stack, int k) {
   SetTextBackColor();
   GetFontInfo(fonts->Ar[lfLink]);
 
-  const bool rememberable =
-      !FInlineStyle && !DescendantRulesMayApply(styles, *this) && styles.AuthorRuleCount() == 0;
+  // The state sets take only the author rules written for those states; when none of them
+  // looks beyond the element's identity, the fonts are as remembered ones.
+  bool authorFree = true;
+  if (styles.AuthorRuleCount() > 0)
+    for (std::string_view st : {std::string_view("visited"), std::string_view("hover")})
+      if (!stack.RuleMatch(styles, FTagName, FClassName, FIdName, st).AuthorContextFree) authorFree = false;
+  const bool rememberable = !FInlineStyle && !DescendantRulesMayApply(styles, *this) && authorFree;
   if (rememberable) {
     if (const TLinkFontsEntry* known = LinkFontsMemo().Find(styles, *this)) {
       fonts->Ar[lfVisited] = known->Visited;
@@ -627,8 +699,11 @@ std::unique_ptr<TProperties> TPropStack::PopElement(TStyleList& styles, std::str
     if ((*this)[i].FTagName != tag) continue;
     // The element becomes a previous sibling of its parent's next child.
     if (styles.NeedsSiblings()) {
+      // The oldest half goes at once when the list is full, so a long run of siblings moves
+      // each record about once.
       std::vector<TElementInfo>& closed = FNodes[std::size_t(i) - 1].Closed;
-      if (closed.size() >= std::size_t(MaxSiblingRecords)) closed.erase(closed.begin());
+      if (closed.size() >= 2 * std::size_t(MaxSiblingRecords))
+        closed.erase(closed.begin(), closed.begin() + MaxSiblingRecords);
       closed.push_back(std::move(FNodes[std::size_t(i)].Info));
     }
     std::unique_ptr<TProperties> removed = Extract(i);

@@ -18,8 +18,8 @@ constexpr int MaxSelectorCompounds = 32;
 constexpr int MaxSimpleSelectors = 32;
 // Author rules (one per selector and importance) in one style list; further ones are dropped.
 constexpr int MaxAuthorRules = 50000;
-// Closed children an open element keeps for sibling selectors ("+", "~"): a "~" sibling further
-// back than this is not seen. Attributes kept per element for attribute selectors.
+// Closed children an open element keeps for sibling selectors ("+", "~"): at least this many
+// and at most twice as many; a "~" sibling further back may not be seen. Attributes kept per element for attribute selectors.
 constexpr int MaxSiblingRecords = 64;
 constexpr int MaxKeptAttributes = 32;
 // Nested style sheet imports, and nested conditional blocks (@media inside @media).

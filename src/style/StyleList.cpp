@@ -225,6 +225,14 @@ void TStyleList::AddAuthorRules(const std::vector<std::shared_ptr<const TSelecto
       if (i < sel->Combinators.size() && (sel->Combinators[i] == '+' || sel->Combinators[i] == '~'))
         r.UsesSiblings = true;
     }
+    for (std::size_t i = 1; i < sel->Parts.size(); ++i) {
+      if (sel->Combinators[i - 1] != ' ' && sel->Combinators[i - 1] != '>') continue;
+      const TCompound& c = sel->Parts[i];
+      if (!c.Tag.empty()) rule.AncestorNeed.Add('t', c.Tag);
+      if (!c.Id.empty()) rule.AncestorNeed.Add('i', c.Id);
+      for (const std::string& cls : c.Classes) rule.AncestorNeed.Add('c', cls);
+      rule.HasAncestorNeed = rule.HasAncestorNeed || !c.Tag.empty() || !c.Id.empty() || !c.Classes.empty();
+    }
     if (sel->Text.find(":hover") != std::string::npos) {
       ++FHoverNotices;
       if (FDocument) FDocument->HoverStyleAdded();

@@ -70,6 +70,10 @@ struct TAuthorRule {
   std::uint32_t Order = 0;
   bool Important = false;
   int Condition = -1;  // the media condition (TStyleList::ConditionHolds), -1 for none
+  // The tags, classes and ids its subject's ancestors must have: a rule whose ancestors cannot
+  // all be open is rejected by the stack's filter without walking it.
+  TSelectorBloom AncestorNeed;
+  bool HasAncestorNeed = false;
 };
 
 class TStyleList {
