@@ -259,7 +259,7 @@ int CountElements(const TElem& e) {
 void Visit(TStyleList& styles, TPropStack& stack, const TElem& e) {
   stack.PushElement(styles, e.Tag, e.Class, e.Id, nullptr, {}, e.Pseudo);
   for (const TElem& c : e.Children) Visit(styles, stack, c);
-  stack.PopElement(styles, e.Tag);
+  stack.Recycle(stack.PopElement(styles, e.Tag));  // as the document builder does
 }
 
 void Setup() {

@@ -554,6 +554,7 @@ bool ParseSelectorGroup(std::string_view text, std::vector<TSelector>& out) {
     sel.Specificity = std::min<std::uint32_t>(a, 1023) << 20 | std::min<std::uint32_t>(b, 1023) << 10 |
                       std::min<std::uint32_t>(c, 1023);
     sel.Text = CollapsedText(part);
+    sel.FNeedsElement = sel.Parts.size() > 1 || sel.Parts[0].NeedsElement();
     // A huge group still costs only its parsing: selectors past the limit are not kept.
     if (out.size() < std::size_t(MaxSelectorsPerRule)) out.push_back(std::move(sel));
   }

@@ -37,6 +37,7 @@ struct TAttrTest {
   bool IgnoreCase = false;  // HTML's enumerated attributes (type, align, ...) compare without case
 };
 
+// The link states first: they depend on the element's state alone (see NeedsElement).
 enum TPseudoKind : std::uint8_t {
   pkLink, pkVisited, pkHover, pkActive, pkFocus, pkFirstChild, pkFirstOfType, pkNthChild, pkNthOfType, pkRoot
 };
@@ -55,8 +56,13 @@ struct TCompound {
   std::vector<TPseudoTest> Pseudos;
   std::vector<TCompound> Negations;  // :not(simple): each holds exactly one simple selector
 
-  // Whether holding it depends on more than tag, id and classes.
-  bool NeedsElement() const { return !Attrs.empty() || !Pseudos.empty() || !Negations.empty(); }
+  // Whether holding it depends on more than tag, id, classes and the link state.
+  bool NeedsElement() const {
+    if (!Attrs.empty() || !Negations.empty()) return true;
+    for (const TPseudoTest& p : Pseudos)
+      if (p.Kind >= pkFirstChild) return true;
+    return false;
+  }
   bool HasStatePseudo() const;
 };
 
@@ -71,7 +77,9 @@ struct TSelector {
   TPseudoElement PseudoElement = peNone;
   std::string Text;  // the selector as written, lower case, spaces collapsed (tests, lookups)
 
-  bool NeedsElement() const { return Parts.size() > 1 || Parts[0].NeedsElement(); }
+  // Whether matching needs the element's record and the tree around it (set when parsed).
+  bool NeedsElement() const { return FNeedsElement; }
+  bool FNeedsElement = true;
 };
 
 // Parses a comma-separated group. False when any selector of the group is invalid or uses what
