@@ -671,9 +671,14 @@ TProperties& TPropStack::PushElement(TStyleList& styles, std::string_view tag, s
     // The record the author selectors match: identity, place among siblings, attributes.
     TElementNode& parent = FNodes[std::size_t(k) - 1];
     TElementInfo& info = FNodes[std::size_t(k)].Info;
-    info.Tag = StyleLower(tag);
-    info.Id = StyleLower(id);
-    info.Class = StyleLower(className);
+    auto assignLower = [](std::string& to, std::string_view from) {
+      to.assign(from);  // in place: no temporary per element
+      for (char& c : to)
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
+    };
+    assignLower(info.Tag, tag);
+    assignLower(info.Id, id);
+    assignLower(info.Class, className);
     info.Pseudo.assign(pseudo);
     info.ChildIndex = ++parent.ChildCount;
     auto type = std::find_if(parent.TypeCounts.begin(), parent.TypeCounts.end(),

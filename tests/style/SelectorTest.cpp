@@ -383,3 +383,41 @@ TEST(Values, NewUnitsAndTheFontShorthand) {
   d.Close("h1");
   EXPECT_EQ(d.Open("h2").Value(piFontWeight).TextOrEmpty(), "bold") << "no size and family: no font, the default stays";
 }
+
+TEST(Selectors, SpecificityAsCssCountsIt) {
+  struct Case {
+    const char* Text;
+    std::uint32_t A, B, C;
+  };
+  for (const Case& k : {Case{"*", 0, 0, 0}, Case{"li", 0, 0, 1}, Case{"ul li", 0, 0, 2}, Case{"ul ol+li", 0, 0, 3},
+                        Case{"h1 + *[rel=up]", 0, 1, 1}, Case{"ul ol li.red", 0, 1, 3}, Case{"li.red.level", 0, 2, 1},
+                        Case{"#x34y", 1, 0, 0}, Case{"#s12:not(foo)", 1, 0, 1}, Case{"a:hover::before", 0, 1, 2},
+                        Case{":not(#a):not(.b)", 1, 1, 0}, Case{"tr:nth-child(2n+1) > td:first-child", 0, 2, 2}}) {
+    std::vector<TSelector> sels;
+    ASSERT_TRUE(ParseSelectorGroup(k.Text, sels)) << k.Text;
+    ASSERT_EQ(sels.size(), 1u);
+    EXPECT_EQ(sels[0].Specificity, k.A << 20 | k.B << 10 | k.C) << k.Text;
+  }
+}
+
+TEST(AtRules, MediaListsAsWritten) {
+  SetDefaultFontSize(12);  // 1em = 16px
+  const TMediaEnv narrow{300, 800, false}, wide{1000, 700, false}, paper{1000, 700, true};
+  struct Case {
+    const char* Text;
+    bool Narrow, Wide, Paper;
+  };
+  for (const Case& k : {Case{"", true, true, true}, Case{"all", true, true, true}, Case{"SCREEN", true, true, false},
+                        Case{"print", false, false, true}, Case{"not screen", false, false, true},
+                        Case{"only screen and (min-width: 20em)", false, true, false},
+                        Case{"(max-width: 320px), print", true, false, true},
+                        Case{"screen and", false, false, false}, Case{"and (min-width: 1px)", false, false, false},
+                        Case{"(min-width)", false, false, false}, Case{"(color)", false, false, false},
+                        Case{"not tv", true, true, true}, Case{"(orientation: landscape)", false, true, true},
+                        Case{"screen and (max-height: 750px)", false, true, false}}) {
+    const TMediaList list = ParseMediaList(k.Text);
+    EXPECT_EQ(MediaListHolds(list, narrow), k.Narrow) << k.Text;
+    EXPECT_EQ(MediaListHolds(list, wide), k.Wide) << k.Text;
+    EXPECT_EQ(MediaListHolds(list, paper), k.Paper) << k.Text;
+  }
+}
