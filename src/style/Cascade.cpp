@@ -273,14 +273,7 @@ void FindRuleMatch(const TStyleList& styles, std::string_view tag, std::string_v
       if (rule.Selector->PseudoElement != peNone) m.Generated.push_back(&rule);
       else (rule.Important ? important : normal).push_back(&rule);
     }
-    auto order = [](const TAuthorRule* a, const TAuthorRule* b) {
-      if (a->Selector->Specificity != b->Selector->Specificity)
-        return a->Selector->Specificity < b->Selector->Specificity;
-      return a->Order < b->Order;
-    };
-    std::stable_sort(normal.begin(), normal.end(), order);
-    std::stable_sort(important.begin(), important.end(), order);
-    std::stable_sort(m.Generated.begin(), m.Generated.end(), order);
+    // The candidates come in cascade order, and so does every part taken from them.
     m.Author = std::move(normal);
     m.AuthorNormal = m.Author.size();
     m.Author.insert(m.Author.end(), important.begin(), important.end());

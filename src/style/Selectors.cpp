@@ -18,13 +18,6 @@ std::string LowerCopy(std::string_view s) {
   return r;
 }
 
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
-
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 bool IsNameStart(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
@@ -469,8 +462,9 @@ const std::string* TElementInfo::Attr(std::string_view name) const {
   return nullptr;
 }
 
-bool TElementInfo::HasClass(std::string_view cls) const {
-  std::string_view list = Class;
+bool TElementInfo::HasClass(std::string_view cls) const { return HasClassIn(Class, cls); }
+
+bool HasClassIn(std::string_view list, std::string_view cls) {
   std::size_t i = 0;
   while (i < list.size()) {
     while (i < list.size() && IsSpace(list[i])) ++i;
@@ -563,13 +557,9 @@ bool ParseSelectorGroup(std::string_view text, std::vector<TSelector>& out) {
 
 bool IdentityMatches(const TCompound& c, std::string_view tag, std::string_view id, std::string_view cls) {
   if (!c.Tag.empty() && c.Tag != tag) return false;
-  if (!c.Id.empty() && !SameNoCase(c.Id, id)) return false;
-  if (!c.Classes.empty()) {
-    TElementInfo probe;
-    probe.Class = LowerCopy(cls);
-    for (const std::string& k : c.Classes)
-      if (!probe.HasClass(k)) return false;
-  }
+  if (!c.Id.empty() && c.Id != id) return false;
+  for (const std::string& k : c.Classes)
+    if (!HasClassIn(cls, k)) return false;
   return true;
 }
 

@@ -86,7 +86,10 @@ struct TSelector {
 // the matcher cannot decide (the whole rule is then dropped). Bounded by SelectorLimits.
 bool ParseSelectorGroup(std::string_view text, std::vector<TSelector>& out);
 
-// Whether a compound's tag, id and classes hold for an element of that identity.
+// Whether `cls` is one of the classes of a space-separated list.
+bool HasClassIn(std::string_view list, std::string_view cls);
+// Whether a compound's tag, id and classes hold for an element of that identity (id and class
+// list in lower case).
 bool IdentityMatches(const TCompound& c, std::string_view tag, std::string_view id, std::string_view cls);
 // Whether the link state pseudo-classes of a compound hold for the element's state.
 bool StateMatches(const TCompound& c, std::string_view pseudo);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 
 #include "style/Colors.h"
@@ -213,10 +214,17 @@ void TStyleList::AddAuthorRules(const std::vector<std::shared_ptr<const TSelecto
     rule.Condition = condition;
     const int n = int(r.Author.size());
     const TCompound& subject = sel->Parts[0];
-    if (!subject.Id.empty()) r.AuthorById[subject.Id].push_back(n);
-    else if (!subject.Classes.empty()) r.AuthorByClass[subject.Classes[0]].push_back(n);
-    else if (!subject.Tag.empty()) r.AuthorByTag[subject.Tag].push_back(n);
-    else r.AuthorUniversal.push_back(n);
+    // Each list is kept in cascade order (specificity, then order written), so the lists of an
+    // element only need merging.
+    r.AuthorKey.push_back(std::uint64_t(sel->Specificity) << 32 | rule.Order);
+    std::vector<int>& list = !subject.Id.empty()        ? r.AuthorById[subject.Id]
+                             : !subject.Classes.empty() ? r.AuthorByClass[subject.Classes[0]]
+                             : !subject.Tag.empty()     ? r.AuthorByTag[subject.Tag]
+                                                        : r.AuthorUniversal;
+    const std::uint64_t key = r.AuthorKey.back();
+    list.insert(std::upper_bound(list.begin(), list.end(), key,
+                                 [&](std::uint64_t k, int other) { return k < r.AuthorKey[std::size_t(other)]; }),
+                n);
     for (std::size_t i = 0; i < sel->Parts.size(); ++i) {
       const TCompound& c = sel->Parts[i];
       bool attrs = !c.Attrs.empty();
@@ -246,31 +254,37 @@ void TStyleList::AuthorCandidates(std::string_view tag, std::string_view id, std
   const TRules& r = *FRules;
   out.clear();
   if (r.Author.empty()) return;
-  auto take = [&](const auto& map, std::string_view key) {
-    auto it = map.find(key);
-    if (it != map.end()) out.insert(out.end(), it->second.begin(), it->second.end());
+  auto less = [&](int a, int b) { return r.AuthorKey[std::size_t(a)] < r.AuthorKey[std::size_t(b)]; };
+  std::vector<int> merged;
+  auto take = [&](const std::vector<int>& list) {
+    if (list.empty()) return;
+    merged.clear();
+    std::merge(out.begin(), out.end(), list.begin(), list.end(), std::back_inserter(merged), less);
+    out.swap(merged);
   };
-  out.insert(out.end(), r.AuthorUniversal.begin(), r.AuthorUniversal.end());
-  if (!tag.empty()) take(r.AuthorByTag, tag);
-  if (!id.empty()) take(r.AuthorById, id);
-  std::size_t i = 0;
-  const std::size_t before = out.size();
+  auto find = [&](const auto& map, std::string_view key) {
+    auto it = map.find(key);
+    if (it != map.end()) take(it->second);
+  };
+  take(r.AuthorUniversal);
+  if (!tag.empty()) find(r.AuthorByTag, tag);
+  if (!id.empty()) find(r.AuthorById, id);
   std::vector<std::string_view> seen;
+  std::size_t i = 0;
   while (i < cls.size()) {
     while (i < cls.size() && (cls[i] == ' ' || cls[i] == '\t' || cls[i] == '\n' || cls[i] == '\r')) ++i;
     std::size_t j = i;
     while (j < cls.size() && cls[j] != ' ' && cls[j] != '\t' && cls[j] != '\n' && cls[j] != '\r') ++j;
     if (j > i) {
       std::string_view one = cls.substr(i, j - i);
+      // Each rule is in one list only, so a class named twice must not bring its list twice.
       if (std::find(seen.begin(), seen.end(), one) == seen.end()) {
         seen.push_back(one);
-        take(r.AuthorByClass, one);
+        find(r.AuthorByClass, one);
       }
     }
     i = j;
   }
-  (void)before;
-  std::sort(out.begin(), out.end());
 }
 
 void TStyleList::SetMediaEnv(const TMediaEnv& env) {

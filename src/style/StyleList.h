@@ -142,7 +142,7 @@ class TStyleList {
   int AuthorRuleCount() const { return int(FRules->Author.size()); }
   const std::vector<TAuthorRule>& AuthorRules() const { return FRules->Author; }
   // The rules whose subject's id, one of its classes, its tag or nothing in particular is
-  // indexed; their numbers in order. Classes and id in lower case.
+  // indexed; their numbers in cascade order. Classes and id in lower case.
   void AuthorCandidates(std::string_view tag, std::string_view id, std::string_view cls, std::vector<int>& out) const;
   // What the element records must keep for the author selectors.
   bool NeedsAttributes() const { return FRules->UsesAttributes; }
@@ -222,6 +222,7 @@ class TStyleList {
     std::array<bool, 256> FirstChars{};
     // Author rules in source order and their index by the subject's id, first class or tag.
     std::vector<TAuthorRule> Author;
+    std::vector<std::uint64_t> AuthorKey;  // specificity << 32 | order: the cascade order
     std::unordered_map<std::string, std::vector<int>, TStringHash, std::equal_to<>> AuthorById, AuthorByClass,
         AuthorByTag;
     std::vector<int> AuthorUniversal;
