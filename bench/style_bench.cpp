@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,137 @@ TElem MakePage(int count, int classes) {
   return body;
 }
 
+
+// A documentation theme's sheets in one (about 700 rules, the mix such themes have): element
+// defaults, a syntax highlighter's token classes under one container class, layout classes with
+// descendant and child selectors, sibling selectors, link states, structural pseudo-classes,
+// attribute selectors, and a block for narrow screens. Written for the benchmark, after the
+// shapes of real themes, not copied from one.
+std::string MakeThemeSheet(int rules) {
+  static const char* tags[] = {"body", "div", "p", "a", "pre", "code", "span", "em", "dl", "dt", "dd", "ul",
+                               "li", "table", "tr", "td", "th", "h1", "h2", "h3", "h4", "img", "blockquote", "tt"};
+  static const char* layout[] = {"body", "document", "documentwrapper", "bodywrapper", "sphinxsidebar", "related",
+                                 "footer", "section", "admonition", "note", "warning", "highlight", "toctree-wrapper",
+                                 "field-list", "docutils", "reference", "internal", "external", "headerlink", "pre",
+                                 "sig", "sig-name", "sig-paren", "function", "class", "method", "attribute",
+                                 "simple", "topic", "sidebar", "rubric", "caption", "literal-block-wrapper"};
+  static const char* decls[] = {"color: #3e4349", "margin: 0 0 10px 0", "padding: 2px 4px",
+                                "font-family: 'DejaVu Sans Mono', monospace", "background-color: #eeffcc",
+                                "border: 1px solid #c7ecb8", "text-decoration: none", "font-size: 90%",
+                                "line-height: 1.4em", "font-weight: bold", "font-style: italic",
+                                "border-bottom: 1px dotted #999", "margin-left: 1.5em", "color: rgba(0, 0, 0, 0.6)",
+                                "background: #f8f8f8 url(img/bg.png) repeat-x", "display: block"};
+  constexpr int tagCount = int(std::size(tags)), layoutCount = int(std::size(layout)), declCount = int(std::size(decls));
+  unsigned seed = 4242;
+  auto rnd = [&](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return int((seed >> 16) % unsigned(n));
+  };
+  std::string s = "/* theme */\n";
+  auto rule = [&](const std::string& sel) {
+    s += sel + " {";
+    for (int d = 1 + rnd(3); d > 0; --d) s += std::string(" ") + decls[rnd(declCount)] + ";";
+    s += " }\n";
+  };
+  int written = 0;
+  for (int i = 0; written < rules; ++i, ++written) {
+    const std::string tag = tags[rnd(tagCount)], cls = layout[rnd(layoutCount)], other = layout[rnd(layoutCount)];
+    switch (i % 20) {
+      case 0: case 1: rule(tag); break;
+      case 2: case 3: case 4: case 5: case 6:
+        rule(".highlight .t" + std::to_string(i % 97));  // token classes
+        break;
+      case 7: rule("div." + cls + " " + tag); break;
+      case 8: rule("div." + cls + " " + tag + "." + other); break;
+      case 9: rule("dl." + cls + " > " + (rnd(2) ? "dt" : "dd")); break;
+      case 10: rule("." + cls + " ." + other + " " + tag); break;
+      case 11: rule(tag + "." + cls); break;
+      case 12: rule("a." + cls + ":hover, a." + cls + ":visited"); break;
+      case 13: rule(std::string(rnd(2) ? "h2 + p" : "dt ~ dd") + "." + cls); break;
+      case 14: rule(rnd(2) ? "tr:nth-child(2n) td" : "li:first-child > p"); break;
+      case 15: rule(std::string("a[href^=\"http\"]") + (rnd(2) ? "" : "." + cls)); break;
+      case 16: rule("div[role=\"main\"] " + tag); break;
+      case 17: rule("." + cls + ":not(." + other + ")"); break;
+      case 18: rule("#" + cls + " " + tag); break;
+      default:
+        s += "@media screen and (max-width: 875px) {\n";
+        rule("div." + cls);
+        rule("div." + cls + " " + tag);
+        s += "}\n";
+        ++written;
+        break;
+    }
+  }
+  return s;
+}
+
+// A page as such a theme's generator makes it: nested layout divs, sections with headings,
+// paragraphs with inline literals and references, highlighted code blocks full of token spans,
+// definition lists, tables and a sidebar of links.
+TElem MakeThemePage(int count) {
+  unsigned seed = 99;
+  auto rnd = [&](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return int((seed >> 16) % unsigned(n));
+  };
+  TElem body{"body", "", "", "", {}};
+  body.Children.push_back({"div", "document", "", "", {}});
+  TElem* doc = &body.Children.back();
+  doc->Children.push_back({"div", "documentwrapper", "", "", {}});
+  TElem* wrap = &doc->Children.back();
+  wrap->Children.push_back({"div", "bodywrapper", "", "", {}});
+  TElem* bw = &wrap->Children.back();
+  bw->Children.push_back({"div", "body", "", "", {}});
+  TElem* main = &bw->Children.back();
+  int made = 5;
+  while (made < count) {
+    TElem section{"div", "section", "s" + std::to_string(made), "", {}};
+    section.Children.push_back({"h2", "", "", "", {{"a", "headerlink", "", "link", {}}}});
+    made += 3;
+    for (int p = 0; p < 3; ++p) {
+      TElem para{"p", "", "", "", {}};
+      for (int k = 0; k < 3; ++k) {
+        para.Children.push_back({"code", "docutils literal notranslate", "", "", {{"span", "pre", "", "", {}}}});
+        para.Children.push_back({"a", "reference internal", "", "link", {{"span", "std std-ref", "", "", {}}}});
+      }
+      made += 13;
+      section.Children.push_back(std::move(para));
+    }
+    TElem code{"div", "highlight-python notranslate", "", "", {}};
+    TElem hl{"div", "highlight", "", "", {}};
+    TElem pre{"pre", "", "", "", {}};
+    for (int t = 0; t < 30; ++t) pre.Children.push_back({"span", "t" + std::to_string(rnd(97)), "", "", {}});
+    made += 33;
+    hl.Children.push_back(std::move(pre));
+    code.Children.push_back(std::move(hl));
+    section.Children.push_back(std::move(code));
+    TElem dl{"dl", "function", "", "", {}};
+    TElem dt{"dt", "sig sig-object", "", "", {}};
+    dt.Children.push_back({"span", "sig-name descname", "", "", {}});
+    dt.Children.push_back({"em", "sig-param", "", "", {}});
+    dt.Children.push_back({"span", "sig-paren", "", "", {}});
+    dl.Children.push_back(std::move(dt));
+    dl.Children.push_back({"dd", "", "", "", {{"p", "", "", "", {}}}});
+    made += 7;
+    section.Children.push_back(std::move(dl));
+    TElem table{"table", "docutils align-default", "", "", {}};
+    for (int r = 0; r < 3; ++r) {
+      TElem tr{"tr", r % 2 ? "row-odd" : "row-even", "", "", {}};
+      for (int c = 0; c < 2; ++c) tr.Children.push_back({"td", "", "", "", {{"p", "", "", "", {}}}});
+      table.Children.push_back(std::move(tr));
+    }
+    made += 16;
+    section.Children.push_back(std::move(table));
+    main->Children.push_back(std::move(section));
+  }
+  TElem side{"div", "sphinxsidebar", "", "", {}};
+  TElem ul{"ul", "", "", "", {}};
+  for (int i = 0; i < 20; ++i) ul.Children.push_back({"li", "toctree-l1", "", "", {{"a", "reference internal", "", "link", {}}}});
+  side.Children.push_back(std::move(ul));
+  doc->Children.push_back(std::move(side));
+  return body;
+}
+
 int CountElements(const TElem& e) {
   int n = 1;
   for (const TElem& c : e.Children) n += CountElements(c);
@@ -127,7 +259,7 @@ int CountElements(const TElem& e) {
 void Visit(TStyleList& styles, TPropStack& stack, const TElem& e) {
   stack.PushElement(styles, e.Tag, e.Class, e.Id, nullptr, {}, e.Pseudo);
   for (const TElem& c : e.Children) Visit(styles, stack, c);
-  stack.PopElement(styles, e.Tag);
+  stack.Recycle(stack.PopElement(styles, e.Tag));  // as the document builder does
 }
 
 void Setup() {
@@ -161,6 +293,29 @@ void BM_Combine(benchmark::State& state) {
       benchmark::Counter(double(elements) * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Combine)->Arg(50)->Arg(200)->Arg(800)->Arg(3200)->Unit(benchmark::kMillisecond);
+
+
+// Cascade cost per element on a documentation page against a theme-sized sheet of author rules
+// (combinators, pseudo-classes, attributes and media blocks included). Argument: rules.
+void BM_CombineTheme(benchmark::State& state) {
+  Setup();
+  TStyleList styles;
+  styles.Initialize(TStyleDefaults{});
+  ParseStyleText(styles, MakeThemeSheet(int(state.range(0))), "http://host/_static/");
+  TElem page = MakeThemePage(3000);
+  const int elements = CountElements(page);
+  TPropStack stack;
+  for (auto _ : state) {
+    stack.Reset(*styles.DefaultProps());
+    Visit(styles, stack, page);
+    benchmark::DoNotOptimize(stack.Count());
+  }
+  state.counters["elements"] = elements;
+  state.counters["author_rules"] = styles.AuthorRuleCount();
+  state.counters["ns_per_element"] =
+      benchmark::Counter(double(elements) * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_CombineTheme)->Arg(700)->Arg(2800)->Unit(benchmark::kMillisecond);
 
 // Cascade cost per element for `depth` elements each nested in the one before (div and span in
 // turn, a few classes), then closed again, against the default sheet, whose descendant rule

@@ -24,6 +24,7 @@
 #include "platform/MemoryStream.h"
 #include "platform/QtBridge.h"
 #include "platform/System.h"
+#include "url/Url.h"
 
 using namespace korva;
 
@@ -52,66 +53,44 @@ bool ReadFile(const std::string& name, std::string& data) {
 // Where the page and what it names come from.
 class TPageSource {
  public:
-  // A file: names are taken relative to its folder.
+  // A file: names are taken relative to its folder, and stay inside it.
   explicit TPageSource(const std::string& file) {
     std::size_t slash = file.find_last_of('/');
-    FDir = slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+    FRoot = slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
   }
-  // An archive member: names are members relative to the member's folder.
-  TPageSource(TZipArchive* zip, const std::string& member) : FZip(zip) {
+  // An archive member: names are members relative to the member's folder; what the archive does
+  // not have is read from the archive's folder. Nothing outside either is read.
+  TPageSource(TZipArchive* zip, const std::string& archive, const std::string& member) : FZip(zip) {
     std::size_t slash = member.find_last_of('\\');
     FDir = slash == std::string::npos ? std::string() : member.substr(0, slash + 1);
+    slash = archive.find_last_of('/');
+    FRoot = slash == std::string::npos ? std::string() : archive.substr(0, slash + 1);
   }
 
   bool Read(const std::string& url, std::string& data) const {
-    std::string name = url;
-    name = name.substr(0, name.find_first_of("#?"));
-    if (name.rfind("file:", 0) == 0) {
-      name.erase(0, 5);
-      while (name.rfind("//", 0) == 0) name.erase(0, 1);
-    } else if (name.find("://") != std::string::npos) {
-      return false;  // nothing is fetched from the network
-    }
+    // Absolute paths, "file:" and other schemes, and ".." above the root name nothing here.
+    if (UrlConfinedPath(url).empty()) return false;
+    const std::string name = UrlConfinedPath(FDir + url);
     if (name.empty()) return false;
-    if (!FZip) return ReadFile(name.front() == '/' ? name : Normalise(FDir + name, '/'), data);
-    for (char& c : name)
-      if (c == '/') c = '\\';
-    std::string member = Normalise(FDir + name, '\\');
-    if (FZip->FindMember(member) < 0) return false;
-    TZipStream* s = FZip->ExtractMemberToStream(member);
-    if (!s) return false;
-    data.assign(s->Bytes());
-    return true;
+    if (FZip) {
+      std::string member = name;
+      for (char& c : member)
+        if (c == '/') c = '\\';
+      if (FZip->FindMember(member) >= 0) {
+        if (TZipStream* s = FZip->ExtractMemberToStream(member)) {
+          data.assign(s->Bytes());
+          return true;
+        }
+        return false;
+      }
+    }
+    return ReadFile(FRoot + name, data);
   }
 
  private:
-  // Folds "." and ".." segments.
-  static std::string Normalise(const std::string& path, char sep) {
-    std::vector<std::string> parts;
-    std::size_t a = 0;
-    bool absolute = !path.empty() && path[0] == sep;
-    for (;;) {
-      std::size_t b = path.find(sep, a);
-      std::string part = path.substr(a, b == std::string::npos ? std::string::npos : b - a);
-      if (part == "..") {
-        if (!parts.empty() && parts.back() != "..") parts.pop_back();
-        else if (!absolute) parts.push_back(part);
-      } else if (!part.empty() && part != ".") {
-        parts.push_back(part);
-      }
-      if (b == std::string::npos) break;
-      a = b + 1;
-    }
-    std::string out = absolute ? std::string(1, sep) : std::string();
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-      if (i) out += sep;
-      out += parts[i];
-    }
-    return out;
-  }
-
   TZipArchive* FZip = nullptr;
-  std::string FDir;
+  std::string FDir;   // the member's folder in the archive ("\\" separators)
+  std::string FRoot;  // the folder files are read from
 };
 
 // The off-screen host: pictures come from the page's source.
@@ -203,7 +182,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     html.assign(s->Bytes());
-    source = std::make_unique<TPageSource>(zip.get(), member);
+    source = std::make_unique<TPageSource>(zip.get(), rest[0], member);
   }
 
   // Qt only once the page is there, so that a missing page gets one clear line.
@@ -216,6 +195,10 @@ int main(int argc, char** argv) {
   doc.ApplyDefaults(TDocumentDefaults{});
   TBuilderHandlers handlers;
   handlers.OnStreamRequest = [&](const std::string& url, std::string& data) { return source->Read(url, data); };
+  // Linked sheets that the source does not have are not looked for anywhere else.
+  handlers.UrlToFileName = [](const std::string&) { return std::string(); };
+  doc.Styles().SetImportFetcher([&](const std::string& url, std::string& data) { return source->Read(url, data); });
+  doc.Styles().SetMediaEnv({width, 600, false});
   TDocumentBuilder builder(doc);
   builder.Handlers = &handlers;
 

@@ -152,16 +152,12 @@ class TPrintingBuilder : public THtmlBuilder {
     r.ReadStyle(&styles, {}, &text);
     std::printf("  style %s\n", Quote(FromPage(text, r.CodePage())).c_str());
     const TProperties fresh;
-    std::string previous;
-    for (const std::string& key : styles.Keys()) {
-      if (key == previous) continue;  // equal keys are merged together
-      previous = key;
-      TProperties merged;
-      styles.MergeKey(merged, key);
-      std::string line = "  rule " + Quote(key);
-      for (int i = 0; i < PropCount; ++i)
-        if (!(merged.Value(i) == fresh.Value(i)))
-          line += " " + std::string(PropNames[std::size_t(i)]) + "=" + Show(i, merged.Value(i));
+    // One line per rule and selector, in the order written; important declarations marked.
+    for (const TAuthorRule& rule : styles.AuthorRules()) {
+      std::string line = "  rule " + Quote(rule.Selector->Text) + (rule.Important ? " !important" : "");
+      for (const auto& [i, v] : rule.Block->Values)
+        if (!(v == fresh.Value(i))) line += " " + std::string(PropNames[std::size_t(i)]) + "=" + Show(i, v);
+      if (rule.Block->HasContent) line += " content=" + Quote(rule.Block->Content);
       std::printf("%s\n", line.c_str());
     }
   }

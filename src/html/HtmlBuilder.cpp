@@ -54,7 +54,8 @@ bool TDocumentBuilder::CanNest() const { return PropStack().Count() < MaxNesting
 TProperties& TDocumentBuilder::Push(std::string_view tag, bool withAttributes, std::string_view pseudo) {
   if (!withAttributes) return PropStack().PushElement(FDoc.Styles(), tag, {}, {}, nullptr, {}, pseudo);
   TAttributeList& a = R->Attributes();
-  return PropStack().PushElement(FDoc.Styles(), tag, a.TheClass(), a.TheID(), TheStyle(a), a.TheTitle(), pseudo);
+  return PropStack().PushElement(FDoc.Styles(), tag, a.TheClass(), a.TheID(), TheStyle(a), a.TheTitle(), pseudo,
+                                 &a);
 }
 
 void TDocumentBuilder::Pop(std::string_view tag) {

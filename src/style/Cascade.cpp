@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/Attributes.h"
 #include "style/PropStack.h"
 #include "style/StyleLimits.h"
 #include "style/StyleList.h"
@@ -164,6 +165,24 @@ struct TRuleMatch {
   std::vector<std::pair<int, TPropValue>> Merged;                // index order
   std::vector<const TStyleList::TDescendantRule*> Descendants;   // in cascade order
   TSelectorBloom SelfBloom;
+  // Author rules whose subject's identity and link state fit, in cascade order: the first
+  // AuthorNormal are normal declarations, the rest important ones. Rules of ::before and
+  // ::after are apart, in cascade order.
+  std::vector<const TAuthorRule*> Author;
+  std::size_t AuthorNormal = 0;
+  std::vector<const TAuthorRule*> Generated;
+  // The same rules in steps: a run of rules that hold for every element of this identity is
+  // merged ahead into one list of values; a rule that depends on more is a step of its own.
+  // Elements inside links take the rules one by one (each changes the link fonts in turn).
+  struct TStep {
+    const TAuthorRule* Rule = nullptr;  // null: Values are the run's
+    std::vector<std::pair<int, TPropValue>> Values;
+  };
+  std::vector<TStep> Steps;
+  std::size_t StepsNormal = 0;
+  // No author rule here depends on more than the identity (no ancestors, siblings, attributes,
+  // media): what they give can be remembered per identity.
+  bool AuthorContextFree = true;
 };
 
 struct TRuleMemo {
@@ -238,8 +257,69 @@ void FindRuleMatch(const TStyleList& styles, std::string_view tag, std::string_v
     if (!id.empty()) scan(key({"#", id}));
   }
 
+  if (styles.AuthorRuleCount() > 0) {
+    std::string lowerId = StyleLower(id), lowerClass = StyleLower(cls);
+    std::vector<int> candidates;
+    styles.AuthorCandidates(tag, lowerId, lowerClass, candidates);
+    const std::vector<TAuthorRule>& rules = styles.AuthorRules();
+    std::vector<const TAuthorRule*> normal, important;
+    for (int n : candidates) {
+      const TAuthorRule& rule = rules[std::size_t(n)];
+      const TCompound& subject = rule.Selector->Parts[0];
+      // A link state set takes only the rules written for that state; the rest reach it from
+      // the link's own set.
+      if (!plain && !subject.HasStatePseudo()) continue;
+      if (!IdentityMatches(subject, tag, lowerId, lowerClass) || !StateMatches(subject, pseudo)) continue;
+      if (rule.Selector->PseudoElement != peNone) m.Generated.push_back(&rule);
+      else (rule.Important ? important : normal).push_back(&rule);
+    }
+    // The candidates come in cascade order, and so does every part taken from them.
+    m.Author = std::move(normal);
+    m.AuthorNormal = m.Author.size();
+    m.Author.insert(m.Author.end(), important.begin(), important.end());
+
+    std::array<const TPropValue*, PropCount> run{};
+    bool open = false;
+    auto flush = [&] {
+      if (!open) return;
+      TRuleMatch::TStep step;
+      for (int i = 0; i < PropCount; ++i)
+        if (run[std::size_t(i)]) step.Values.emplace_back(i, *run[std::size_t(i)]);
+      m.Steps.push_back(std::move(step));
+      run.fill(nullptr);
+      open = false;
+    };
+    for (const TAuthorRule* rule : m.Author)
+      if (rule->Condition >= 0 || rule->Selector->NeedsElement()) m.AuthorContextFree = false;
+    if (!m.Generated.empty()) m.AuthorContextFree = false;
+    for (std::size_t k = 0; k < m.Author.size(); ++k) {
+      if (k == m.AuthorNormal) {
+        flush();
+        m.StepsNormal = m.Steps.size();
+      }
+      const TAuthorRule* rule = m.Author[k];
+      if (rule->Condition < 0 && !rule->Selector->NeedsElement()) {
+        for (const auto& [i, v] : rule->Block->Values) run[std::size_t(i)] = &v;
+        open = true;
+      } else {
+        flush();
+        m.Steps.push_back({rule, {}});
+      }
+    }
+    flush();
+    if (m.AuthorNormal == m.Author.size()) m.StepsNormal = m.Steps.size();
+  }
+
   m.SelfBloom.Add('t', tag);
   if (hasClass) m.SelfBloom.Add('c', cls);
+  // Each class of a list too, for the author rules' ancestor filter.
+  for (std::size_t i = 0; i < cls.size();) {
+    while (i < cls.size() && cls[i] == ' ') ++i;
+    std::size_t j = cls.find(' ', i);
+    if (j == std::string_view::npos) j = cls.size();
+    if (j > i && j - i < cls.size()) m.SelfBloom.Add('c', cls.substr(i, j - i));
+    i = j;
+  }
   if (!id.empty()) m.SelfBloom.Add('i', id);
   if (hasPseudo) m.SelfBloom.Add('p', pseudo);
 }
@@ -304,7 +384,36 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
   }
   FSelfBloom = match.SelfBloom;
 
-  if (inlineStyle) Merge(*inlineStyle);
+  // Author rules: normal ones, then the style attribute, then important ones.
+  const TSelectorBloom* open = nullptr;
+  auto applies = [&](const TAuthorRule& rule) {
+    if (!styles.ConditionHolds(rule.Condition)) return false;
+    if (!rule.Selector->NeedsElement()) return true;
+    if (rule.HasAncestorNeed) {
+      if (!open) open = &stack.AncestorFilter(stackIndex);
+      if (!open->Covers(rule.AncestorNeed)) return false;
+    }
+    return SelectorMatches(*rule.Selector, stack, stackIndex);
+  };
+  if (FHasLinkFonts && FLinkFonts) {
+    for (std::size_t i = 0; i < match.AuthorNormal; ++i)
+      if (applies(*match.Author[i])) MergeValues(match.Author[i]->Block->Values);
+    if (inlineStyle) Merge(*inlineStyle);
+    for (std::size_t i = match.AuthorNormal; i < match.Author.size(); ++i)
+      if (applies(*match.Author[i])) MergeValues(match.Author[i]->Block->Values);
+  } else {
+    auto step = [&](const TRuleMatch::TStep& st) {
+      if (!st.Rule) MergeValues(st.Values);
+      else if (applies(*st.Rule)) MergeValues(st.Rule->Block->Values);
+    };
+    for (std::size_t i = 0; i < match.StepsNormal; ++i) step(match.Steps[i]);
+    if (inlineStyle) Merge(*inlineStyle);
+    for (std::size_t i = match.StepsNormal; i < match.Steps.size(); ++i) step(match.Steps[i]);
+  }
+  FBefore.reset();
+  FAfter.reset();
+  if (!match.Generated.empty()) ApplyGenerated(styles, stack, stackIndex, match.Generated);
+  ResolveKeywords(styles, stack, stackIndex);
 
   if (FValues[piFontSize].IsText()) FValues[piFontSize] = FontSizeToPoints(FValues[piFontSize].Text(), parentSize);
 
@@ -322,12 +431,77 @@ void TProperties::Combine(TStyleList& styles, TPropStack& stack, int stackIndex,
   if (pseudo == "link") BuildLinkFonts(styles, stack, stackIndex);
 }
 
+void TProperties::ApplyGenerated(const TStyleList& styles, const TPropStack& stack, int stackIndex,
+                                 const std::vector<const TAuthorRule*>& rules) {
+  TGeneratedContent before, after;
+  bool anyBefore = false, anyAfter = false;
+  for (const TAuthorRule* rule : rules) {
+    if (!styles.ConditionHolds(rule->Condition) || !SelectorMatches(*rule->Selector, stack, stackIndex)) continue;
+    const bool isBefore = rule->Selector->PseudoElement == peBefore;
+    TGeneratedContent& g = isBefore ? before : after;
+    (isBefore ? anyBefore : anyAfter) = true;
+    if (rule->Block->HasContent) g.Text = rule->Block->Content;
+    for (const auto& v : rule->Block->Values) g.Values.push_back(v);
+  }
+  // Only a string gives content; "none", "normal" and an empty string give none.
+  if (anyBefore && !before.Text.empty()) FBefore = std::make_shared<const TGeneratedContent>(std::move(before));
+  if (anyAfter && !after.Text.empty()) FAfter = std::make_shared<const TGeneratedContent>(std::move(after));
+}
+
+void TProperties::ResolveKeywords(const TStyleList& styles, const TPropStack& stack, int stackIndex) {
+  const TProperties* parent = stackIndex >= 1 && stackIndex - 1 < stack.Count() ? &stack[stackIndex - 1] : nullptr;
+  for (int i = 0; i < PropCount; ++i) {
+    TPropValue& v = FValues[std::size_t(i)];
+    if (!v.IsText()) continue;
+    {
+      const std::string& t = v.Text();  // most values are neither: one look at the first letter
+      if (t.size() < 7 || (t[0] != 'i' && t[0] != 'c')) continue;
+    }
+    if (v.Text() == "currentcolor") {
+      // The element's colour; for "color" itself the parent's.
+      if (i == piColor) v = parent ? parent->FValues[piColor] : TPropValue(int(clBlack));
+      else v = FValues[piColor].IsText() ? TPropValue(int(clBlack)) : FValues[piColor];
+      continue;
+    }
+    const bool inherit = v.Text() == "inherit";
+    if (!inherit && v.Text() != "initial") continue;
+    if (inherit && parent) {
+      v = parent->FValues[std::size_t(i)];
+    } else if (i == piColor) {
+      const TProperties* d = styles.DefaultProps();
+      v = d ? d->FValues[piColor] : TPropValue(int(clBlack));
+    } else if (i == piFontSize) {
+      v = DefaultFontSize();
+    } else if (i == piFontFamily) {
+      const TProperties* d = styles.DefaultProps();
+      if (d) v = d->FValues[piFontFamily];
+      else v.Clear();
+    } else if (i >= piMarginTop && i <= piLeft) {
+      v = NotSetValue;
+    } else if (i == piZIndex) {
+      v = 0;
+    } else if (i == piVisibility) {
+      v = int(viVisible);
+    } else if (i == piTextTransform) {
+      v = int(txNone);
+    } else {
+      v.Clear();
+    }
+  }
+}
+
 void TProperties::BuildLinkFonts(TStyleList& styles, TPropStack& stack, int k) {
   auto fonts = std::make_unique<TFontInfoArray>();
   SetTextBackColor();
   GetFontInfo(fonts->Ar[lfLink]);
 
-  const bool rememberable = !FInlineStyle && !DescendantRulesMayApply(styles, *this);
+  // The state sets take only the author rules written for those states; when none of them
+  // looks beyond the element's identity, the fonts are as remembered ones.
+  bool authorFree = true;
+  if (styles.AuthorRuleCount() > 0)
+    for (std::string_view st : {std::string_view("visited"), std::string_view("hover")})
+      if (!stack.RuleMatch(styles, FTagName, FClassName, FIdName, st).AuthorContextFree) authorFree = false;
+  const bool rememberable = !FInlineStyle && !DescendantRulesMayApply(styles, *this) && authorFree;
   if (rememberable) {
     if (const TLinkFontsEntry* known = LinkFontsMemo().Find(styles, *this)) {
       fonts->Ar[lfVisited] = known->Visited;
@@ -344,11 +518,12 @@ void TProperties::BuildLinkFonts(TStyleList& styles, TPropStack& stack, int k) {
   const int at = std::clamp(k + 1, 0, stack.Count());
   // A state's set inherits from the set it derives from and is combined with the same element
   // identity; it stands on the stack while combined so descendant rules see its ancestors.
+  const int self = std::clamp(k, 0, stack.Count() - 1);
   auto state = [&](const TProperties& from, int position, std::string_view pseudo) {
     std::unique_ptr<TProperties> set = stack.NewSet();
     set->InheritFrom(from);
     TProperties& ref = *set;
-    stack.Insert(position, std::move(set));
+    stack.InsertState(position, std::move(set), self, pseudo);
     ref.Combine(styles, stack, position, FTagName, FClassName, FIdName, pseudo, std::string_view(), FInlineStyle);
     ref.FTitleText = FTitleText;
     ref.SetTextBackColor();
@@ -410,6 +585,21 @@ void TProperties::Update(const TProperties& parent, TStyleList& styles, TPropSta
 void TPropStack::Insert(int index, std::unique_ptr<TProperties> props) {
   index = std::clamp(index, 0, Count());
   FItems.insert(FItems.begin() + index, std::move(props));
+  FNodes.insert(FNodes.begin() + index, TElementNode{});
+  IdentityChanged(index);
+}
+
+void TPropStack::InsertState(int index, std::unique_ptr<TProperties> props, int of, std::string_view pseudo) {
+  index = std::clamp(index, 0, Count());
+  TElementNode node;
+  if (of >= 0 && of < Count()) {
+    node.Info = FNodes[std::size_t(of)].Info;
+    // A state of a state stands for the same element.
+    node.StateOf = FNodes[std::size_t(of)].StateOf >= 0 ? FNodes[std::size_t(of)].StateOf : of;
+  }
+  node.Info.Pseudo.assign(pseudo);
+  FItems.insert(FItems.begin() + index, std::move(props));
+  FNodes.insert(FNodes.begin() + index, std::move(node));
   IdentityChanged(index);
 }
 
@@ -417,6 +607,7 @@ std::unique_ptr<TProperties> TPropStack::Extract(int index) {
   if (index < 0 || index >= Count()) return nullptr;
   std::unique_ptr<TProperties> p = std::move(FItems[std::size_t(index)]);
   FItems.erase(FItems.begin() + index);
+  FNodes.erase(FNodes.begin() + index);
   IdentityChanged(index);
   return p;
 }
@@ -464,11 +655,38 @@ std::unique_ptr<TProperties> TPropStack::NewSet() {
 
 TProperties& TPropStack::PushElement(TStyleList& styles, std::string_view tag, std::string_view className,
                                      std::string_view id, std::shared_ptr<const TProperties> inlineStyle, std::string_view title,
-                                     std::string_view pseudo) {
+                                     std::string_view pseudo, const TAttributeList* attributes) {
   std::unique_ptr<TProperties> set = NewSet();
   TProperties& ref = *set;
   Add(std::move(set));
   const int k = Count() - 1;
+  if (k > 0) {
+    // The record the author selectors match: identity, place among siblings, attributes.
+    TElementNode& parent = FNodes[std::size_t(k) - 1];
+    TElementInfo& info = FNodes[std::size_t(k)].Info;
+    auto assignLower = [](std::string& to, std::string_view from) {
+      to.assign(from);  // in place: no temporary per element
+      for (char& c : to)
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
+    };
+    assignLower(info.Tag, tag);
+    assignLower(info.Id, id);
+    assignLower(info.Class, className);
+    info.Pseudo.assign(pseudo);
+    info.ChildIndex = ++parent.ChildCount;
+    auto type = std::find_if(parent.TypeCounts.begin(), parent.TypeCounts.end(),
+                             [&](const auto& e) { return e.first == info.Tag; });
+    if (type == parent.TypeCounts.end()) {
+      parent.TypeCounts.emplace_back(info.Tag, 0);
+      type = parent.TypeCounts.end() - 1;
+    }
+    info.TypeIndex = ++type->second;
+    if (attributes && styles.NeedsAttributes())
+      for (int i = 0; i < attributes->Count() && i < MaxKeptAttributes; ++i) {
+        const TAttribute* a = (*attributes)[i];
+        info.Attrs.emplace_back(StyleLower(a->WhichName()), a->Text());
+      }
+  }
   if (k > 0) ref.InheritFrom((*this)[k - 1]);
   ref.Combine(styles, *this, k, tag, className, id, pseudo, title, inlineStyle);
   return ref;
@@ -477,6 +695,15 @@ TProperties& TPropStack::PushElement(TStyleList& styles, std::string_view tag, s
 std::unique_ptr<TProperties> TPropStack::PopElement(TStyleList& styles, std::string_view tag) {
   for (int i = Count() - 1; i >= 1; --i) {
     if ((*this)[i].FTagName != tag) continue;
+    // The element becomes a previous sibling of its parent's next child.
+    if (styles.NeedsSiblings()) {
+      // The oldest half goes at once when the list is full, so a long run of siblings moves
+      // each record about once.
+      std::vector<TElementInfo>& closed = FNodes[std::size_t(i) - 1].Closed;
+      if (closed.size() >= 2 * std::size_t(MaxSiblingRecords))
+        closed.erase(closed.begin(), closed.begin() + MaxSiblingRecords);
+      closed.push_back(std::move(FNodes[std::size_t(i)].Info));
+    }
     std::unique_ptr<TProperties> removed = Extract(i);
     if (i > 1)
       for (int j = i; j < Count(); ++j) (*this)[j].Update((*this)[j - 1], styles, *this, j);

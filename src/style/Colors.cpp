@@ -1,6 +1,8 @@
 #include "style/Colors.h"
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 #include <array>
 #include <cstdlib>
 #include <string>
@@ -156,6 +158,74 @@ bool ParseRgb(const std::string& text, TColor& color) {
   return true;
 }
 
+// The numbers inside the parentheses of a colour function, at most `max`.
+std::vector<std::string_view> FunctionArgs(std::string_view text, std::size_t max) {
+  std::vector<std::string_view> args;
+  const std::size_t open = text.find('('), close = text.rfind(')');
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return args;
+  std::string_view inner = text.substr(open + 1, close - open - 1);
+  while (args.size() <= max) {
+    const std::size_t comma = inner.find(',');
+    args.push_back(StyleTrimView(inner.substr(0, comma)));
+    if (comma == std::string_view::npos) break;
+    inner = inner.substr(comma + 1);
+  }
+  return args;
+}
+
+// An alpha value: a number from 0 to 1 or a percentage.
+bool ReadAlpha(std::string_view raw, double& alpha) {
+  std::string s = StyleTrim(raw);
+  const bool percent = !s.empty() && s.back() == '%';
+  if (percent) s.pop_back();
+  if (!ReadWholeNumber(s, alpha)) return false;
+  if (percent) alpha /= 100.0;
+  alpha = std::clamp(alpha, 0.0, 1.0);
+  return true;
+}
+
+bool ParseRgba(std::string_view text, TColor& color) {
+  std::vector<std::string_view> a = FunctionArgs(text, 4);
+  if (a.size() != 4) return false;
+  double alpha;
+  if (!ReadAlpha(a[3], alpha)) return false;
+  color = ColorWithAlpha(RGBColor(RgbComponent(a[0]), RgbComponent(a[1]), RgbComponent(a[2])) | PaletteMatchFlag, alpha);
+  return true;
+}
+
+bool ParseHsl(std::string_view text, bool withAlpha, TColor& color) {
+  std::vector<std::string_view> a = FunctionArgs(text, 4);
+  if (a.size() != (withAlpha ? 4u : 3u)) return false;
+  double h, sat, light, alpha = 1.0;
+  std::string hs = StyleTrim(a[0]);
+  if (hs.size() > 3 && hs.substr(hs.size() - 3) == "deg") hs.resize(hs.size() - 3);
+  if (!ReadWholeNumber(hs, h)) return false;
+  auto percent = [](std::string_view v, double& out) {
+    std::string t = StyleTrim(v);
+    if (t.empty() || t.back() != '%') return false;
+    t.pop_back();
+    if (!ReadWholeNumber(t, out)) return false;
+    out = std::clamp(out / 100.0, 0.0, 1.0);
+    return true;
+  };
+  if (!percent(a[1], sat) || !percent(a[2], light)) return false;
+  if (withAlpha && !ReadAlpha(a[3], alpha)) return false;
+  h = std::fmod(std::fmod(h, 360.0) + 360.0, 360.0) / 360.0;
+  const double m2 = light <= 0.5 ? light * (sat + 1) : light + sat - light * sat;
+  const double m1 = light * 2 - m2;
+  auto hue = [&](double x) {
+    if (x < 0) x += 1;
+    if (x > 1) x -= 1;
+    if (x * 6 < 1) return m1 + (m2 - m1) * x * 6;
+    if (x * 2 < 1) return m2;
+    if (x * 3 < 2) return m1 + (m2 - m1) * (2.0 / 3 - x) * 6;
+    return m1;
+  };
+  auto byte = [](double v) { return std::clamp(int(std::lround(v * 255.0)), 0, 255); };
+  color = ColorWithAlpha(RGBColor(byte(hue(h + 1.0 / 3)), byte(hue(h)), byte(hue(h - 1.0 / 3))) | PaletteMatchFlag, alpha);
+  return true;
+}
+
 bool ParseHex(std::string text, bool needPound, TColor& color, bool& bareHex) {
   size_t pound = text.rfind('#');
   if (pound != std::string::npos) {
@@ -167,6 +237,23 @@ bool ParseHex(std::string text, bool needPound, TColor& color, bool& bareHex) {
   }
   text = StyleTrim(text);
   if (text.empty() || text.size() > 8) return false;
+  if (!bareHex && (text.size() == 4 || text.size() == 8)) {
+    // #rgba and #rrggbbaa.
+    if (text.size() == 4) {
+      std::string doubled;
+      for (char c : text) doubled.append(2, c);
+      text = doubled;
+    }
+    std::uint32_t v = 0;
+    for (char c : text) {
+      int h = HexValue(c);
+      if (h < 0) return false;
+      v = v * 16 + std::uint32_t(h);
+    }
+    color = ColorWithAlpha(RGBColor(int(v >> 24) & 0xFF, int(v >> 16) & 0xFF, int(v >> 8) & 0xFF) | PaletteMatchFlag,
+                           double(v & 0xFF) / 255.0);
+    return true;
+  }
   if (text.size() <= 3) {
     std::string doubled;
     for (char c : text) doubled.append(2, c);
@@ -183,6 +270,15 @@ bool ParseHex(std::string text, bool needPound, TColor& color, bool& bareHex) {
 }
 
 }  // namespace
+
+TColor ColorWithAlpha(TColor rgb, double alpha) {
+  if (!(alpha > 0)) return clNone;
+  const int steps = int(std::lround(std::min(alpha, 1.0) * 31.0));
+  if (steps <= 0) return clNone;
+  rgb &= 0x00FFFFFF | PaletteMatchFlag;
+  if (steps >= 31) return rgb;
+  return rgb | TranslucentFlag | (TColor(steps) << 26);
+}
 
 const TNamedColor* NamedColorTable() { return Tables().LoadOrder.data(); }
 
@@ -207,6 +303,17 @@ bool ParseColor(std::string_view raw, bool needPound, TColor& color) {
   }
   TColor result = 0;
   bool ok = false, bareHex = false;
+  if (text == "transparent") {
+    color = clNone;
+    return true;
+  }
+  if (text.rfind("rgba(", 0) == 0 || text.rfind("hsl(", 0) == 0 || text.rfind("hsla(", 0) == 0) {
+    if (text[0] == 'r') ok = ParseRgba(text, result);
+    else ok = ParseHsl(text, text[3] == 'a', result);
+    if (!ok) return false;
+    color = result;
+    return true;
+  }
   bool hasRgbCall = text.find("rgb(") != std::string::npos;
   if (!text.empty() && text[0] != '#' && !hasRgbCall) ok = FindNamedColor(text, result);
   if (!ok) {

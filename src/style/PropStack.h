@@ -8,12 +8,25 @@
 #include <vector>
 
 #include "style/Properties.h"
+#include "style/Selectors.h"
 
 namespace korva {
 
+class TAttributeList;
 class TStyleList;
 struct TRuleMatch;
 struct TRuleMemo;
+
+// What the stack keeps of one open element for the selector matcher: its record, the records
+// of its closed children (the newest MaxSiblingRecords; they are the previous siblings of the
+// child open now) and the counts that give a new child its place.
+struct TElementNode {
+  TElementInfo Info;
+  std::vector<TElementInfo> Closed;
+  int ChildCount = 0;
+  std::vector<std::pair<std::string, int>> TypeCounts;
+  int StateOf = -1;  // a link state set: the stack index of the element it stands for
+};
 
 class TPropStack {
  public:
@@ -29,6 +42,7 @@ class TPropStack {
 
   void Add(std::unique_ptr<TProperties> props) {
     FItems.push_back(std::move(props));
+    FNodes.emplace_back();
     IdentityChanged(Count() - 1);
   }
   void Insert(int index, std::unique_ptr<TProperties> props);
@@ -36,6 +50,7 @@ class TPropStack {
   void Delete(int index) { Recycle(Extract(index)); }
   void Clear() {
     FItems.clear();
+    FNodes.clear();
     FSpares.clear();
     FOpenValid = 0;
   }
@@ -48,10 +63,21 @@ class TPropStack {
   // Empties the stack and pushes a copy of the document's default set (CopyDefault).
   void Reset(const TProperties& defaults);
   // Creates a set for an element, pushes it, inherits from the entry below and combines it
-  // with the style list. Returns the new top.
+  // with the style list. Returns the new top. `attributes` (optional) are the element's, read
+  // by attribute selectors.
   TProperties& PushElement(TStyleList& styles, std::string_view tag, std::string_view className,
                            std::string_view id, std::shared_ptr<const TProperties> inlineStyle, std::string_view title,
-                           std::string_view pseudo);
+                           std::string_view pseudo, const TAttributeList* attributes = nullptr);
+  // Inserts the set of a link state (visited, hover) of the element at `of`; it matches
+  // selectors as that element in that state.
+  void InsertState(int index, std::unique_ptr<TProperties> props, int of, std::string_view pseudo);
+
+  // The matcher's view of entry `index` and the entry its element descends from (-1 for none).
+  const TElementNode& Node(int index) const { return FNodes[std::size_t(index)]; }
+  int ParentOf(int index) const {
+    const int of = FNodes[std::size_t(index)].StateOf;
+    return (of >= 0 ? of : index) - 1;
+  }
   // Removes the nearest entry above entry 0 with that tag name and makes the entries above it
   // inherit again (unless it was entry 1). Returns the removed set, or null when none matched.
   std::unique_ptr<TProperties> PopElement(TStyleList& styles, std::string_view tag);
@@ -74,6 +100,7 @@ class TPropStack {
  private:
   static constexpr std::size_t MaxSpares = 8;
   std::vector<std::unique_ptr<TProperties>> FItems;
+  std::vector<TElementNode> FNodes;  // beside FItems, one for one
   std::vector<std::unique_ptr<TProperties>> FSpares;
   // FOpen[i] is the union of entries 1 .. i; the first FOpenValid are up to date.
   std::vector<TSelectorBloom> FOpen;

@@ -191,6 +191,8 @@ void TProperties::ResetAsNew() {
   FCachedFont.reset();
   FHasOwnTitle = false;
   FSelfBloom = TSelectorBloom{};
+  FBefore.reset();
+  FAfter.reset();
   FOwnCharset = false;
   FOwnTextBack = false;
 }
@@ -258,6 +260,8 @@ void TProperties::InheritFrom(const TProperties& parent) {
   FOwnCharset = false;
   FOwnTextBack = false;
   FCachedFont.reset();
+  FBefore.reset();
+  FAfter.reset();
 }
 
 // ---- assignment ----
@@ -265,6 +269,17 @@ void TProperties::InheritFrom(const TProperties& parent) {
 void TProperties::SetFromText(int index, std::string_view text) {
   if (index < 0 || index >= PropCount) return;
   FCachedFont.reset();
+  const bool colourIndex = index == piColor || index == piBackgroundColor || index == piBorderColor ||
+                           (index >= piBorderTopColor && index <= piBorderLeftColor);
+  if (text == "inherit" || text == "initial" || (colourIndex && text == "currentcolor")) {
+    // Kept as the keyword; the cascade puts the parent's or the initial value in its place.
+    FValues[index] = text;
+    if (index == piBorderStyle)
+      for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) FValues[i] = text;
+    if (index == piBorderColor)
+      for (int i = piBorderTopColor; i <= piBorderLeftColor; ++i) FValues[i] = text;
+    return;
+  }
   TColor c;
   switch (index) {
     case piBorderStyle:
@@ -392,6 +407,24 @@ bool TProperties::MergeTakes(int i, const TPropValue& v) {
   // Every set starts with the integer 0 here; a rule that did not name z-index must not reset
   // what an earlier rule gave (values written in a sheet are text).
   return !(i == piZIndex && v.IsInt() && v.Int() == 0);
+}
+
+void TProperties::MergeValues(const std::vector<std::pair<int, TPropValue>>& values) {
+  if (values.empty()) return;
+  const bool linkFonts = FHasLinkFonts && FLinkFonts;
+  for (const auto& [i, v] : values) {
+    FValues[std::size_t(i)] = v;
+    FLocalFlags[std::size_t(i)] = true;
+    if (linkFonts) ApplyLinkFontChange(i, v);
+  }
+  FCachedFont.reset();
+}
+
+std::vector<std::pair<int, TPropValue>> TProperties::MergeableValues() const {
+  std::vector<std::pair<int, TPropValue>> r;
+  for (int i = 0; i < PropCount; ++i)
+    if (MergeTakes(i, FValues[std::size_t(i)])) r.emplace_back(i, FValues[std::size_t(i)]);
+  return r;
 }
 
 void TProperties::Merge(const TProperties& source) {

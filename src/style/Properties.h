@@ -18,6 +18,7 @@ namespace korva {
 
 class TStyleList;
 class TPropStack;
+struct TAuthorRule;
 
 // Property indexes; ranges of them matter (inheritance, margin arrays).
 enum TPropIndex : int {
@@ -176,6 +177,13 @@ struct TSelectorBloom {
   }
 };
 
+// The generated content of an element's ::before or ::after: its text and the declarations of
+// the rules that gave it, to be merged into a set inheriting from the element's.
+struct TGeneratedContent {
+  std::string Text;
+  std::vector<std::pair<int, TPropValue>> Values;
+};
+
 class TProperties {
  public:
   TProperties();
@@ -208,6 +216,8 @@ class TProperties {
   int FSerial = 0;
   bool FHasOwnTitle = false;  // the title came from the element, not its parent
   TSelectorBloom FSelfBloom;  // the identity pieces above, set by Combine
+  // ::before and ::after content the author rules give this element (null: none).
+  std::shared_ptr<const TGeneratedContent> FBefore, FAfter;
 
   const TPropValue& Value(int index) const { return FValues[index]; }
 
@@ -228,6 +238,10 @@ class TProperties {
   void SetCharsetCode(int cs);
   void SetUtf8();
   void Merge(const TProperties& source);
+  // Merges values as Merge does, from a list of (index, value) already filtered by MergeTakes.
+  void MergeValues(const std::vector<std::pair<int, TPropValue>>& values);
+  // The values Merge would take from this set, in index order.
+  std::vector<std::pair<int, TPropValue>> MergeableValues() const;
   // Whether Merge takes a source's value at `index`: a set's untouched box sides and z-index
   // are its initial values, not given ones.
   static bool MergeTakes(int index, const TPropValue& value);
@@ -270,6 +284,10 @@ class TProperties {
  private:
   void ApplyLinkFontChange(int index, const TPropValue& value);
   void BuildLinkFonts(TStyleList& styles, TPropStack& stack, int stackIndex);
+  void ApplyGenerated(const TStyleList& styles, const TPropStack& stack, int stackIndex,
+                      const std::vector<const TAuthorRule*>& rules);
+  // Puts the parent's value or the initial one in place of "inherit" and "initial".
+  void ResolveKeywords(const TStyleList& styles, const TPropStack& stack, int stackIndex);
   bool FOwnCharset = false;     // the character set was given at this element
   bool FOwnTextBack = false;    // FTextBackColor came from this element's background
 };

@@ -10,6 +10,24 @@ constexpr int MaxStyleKeys = 20000;
 constexpr int MaxSelectorsPerRule = 512;
 // Parts of a descendant key that the matcher looks at (subject plus nine ancestors).
 constexpr int MaxDescendantParts = 10;
+// Author selectors: bytes of one selector and of one comma group, compound selectors in one
+// selector, simple selectors of one kind in one compound. Longer ones drop their rule.
+constexpr int MaxSelectorBytes = 4096;
+constexpr int MaxSelectorGroupBytes = 1 << 20;
+constexpr int MaxSelectorCompounds = 32;
+constexpr int MaxSimpleSelectors = 32;
+// Author rules (one per selector and importance) in one style list; further ones are dropped.
+constexpr int MaxAuthorRules = 50000;
+// Closed children an open element keeps for sibling selectors ("+", "~"): at least this many
+// and at most twice as many; a "~" sibling further back may not be seen. Attributes kept per element for attribute selectors.
+constexpr int MaxSiblingRecords = 64;
+constexpr int MaxKeptAttributes = 32;
+// Nested style sheet imports, and nested conditional blocks (@media inside @media).
+constexpr int MaxImportDepth = 16;
+constexpr int MaxBlockNesting = 16;
+// Media query lists one style list keeps, and queries in one list.
+constexpr int MaxMediaLists = 4096;
+constexpr int MaxMediaQueries = 64;
 // Converted lengths are clamped to this many pixels either way (also keeps them clear of the
 // sentinel values near -12345678).
 constexpr int MaxLengthPixels = 1000000;

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 
 #include "style/Colors.h"
 #include "style/StyleLimits.h"
+#include "style/StyleState.h"
 #include "style/Units.h"
 
 namespace korva {
@@ -182,8 +184,150 @@ std::vector<std::string> TStyleList::Keys() const {
 }
 
 const TProperties* TStyleList::Find(std::string_view key) const {
+  // An author rule written with that selector (the normal declarations of its first block)
+  // before an entry of the default sheet.
+  const std::string folded = FoldedKey(key);
+  for (const TAuthorRule& rule : FRules->Author)
+    if (!rule.Important && rule.Selector->Text == folded) return rule.Block->Props.get();
   auto it = FRules->List.find(key);
   return it == FRules->List.end() ? nullptr : it->second.get();
+}
+
+int TStyleList::AddCondition(std::vector<TMediaList> lists) {
+  TRules& r = Own();
+  if (r.Conditions.size() >= std::size_t(MaxMediaLists)) return int(r.Conditions.size()) - 1;
+  r.Conditions.push_back(std::move(lists));
+  return int(r.Conditions.size()) - 1;
+}
+
+void TStyleList::AddAuthorRules(const std::vector<std::shared_ptr<const TSelector>>& selectors,
+                                std::shared_ptr<const TRuleBlock> block, bool important, int condition) {
+  if (!block || (block->Values.empty() && !block->HasContent)) return;
+  TRules& r = Own();
+  for (const std::shared_ptr<const TSelector>& sel : selectors) {
+    if (r.Author.size() >= std::size_t(MaxAuthorRules)) return;
+    TAuthorRule rule;
+    rule.Selector = sel;
+    rule.Block = block;
+    rule.Order = std::uint32_t(r.Author.size());
+    rule.Important = important;
+    rule.Condition = condition;
+    const int n = int(r.Author.size());
+    const TCompound& subject = sel->Parts[0];
+    // Each list is kept in cascade order (specificity, then order written), so the lists of an
+    // element only need merging.
+    r.AuthorKey.push_back(std::uint64_t(sel->Specificity) << 32 | rule.Order);
+    std::vector<int>& list = !subject.Id.empty()        ? r.AuthorById[subject.Id]
+                             : !subject.Classes.empty() ? r.AuthorByClass[subject.Classes[0]]
+                             : !subject.Tag.empty()     ? r.AuthorByTag[subject.Tag]
+                                                        : r.AuthorUniversal;
+    const std::uint64_t key = r.AuthorKey.back();
+    list.insert(std::upper_bound(list.begin(), list.end(), key,
+                                 [&](std::uint64_t k, int other) { return k < r.AuthorKey[std::size_t(other)]; }),
+                n);
+    for (std::size_t i = 0; i < sel->Parts.size(); ++i) {
+      const TCompound& c = sel->Parts[i];
+      bool attrs = !c.Attrs.empty();
+      for (const TCompound& neg : c.Negations) attrs = attrs || !neg.Attrs.empty();
+      if (attrs) r.UsesAttributes = true;
+      if (i < sel->Combinators.size() && (sel->Combinators[i] == '+' || sel->Combinators[i] == '~'))
+        r.UsesSiblings = true;
+    }
+    for (std::size_t i = 1; i < sel->Parts.size(); ++i) {
+      if (sel->Combinators[i - 1] != ' ' && sel->Combinators[i - 1] != '>') continue;
+      const TCompound& c = sel->Parts[i];
+      if (!c.Tag.empty()) rule.AncestorNeed.Add('t', c.Tag);
+      if (!c.Id.empty()) rule.AncestorNeed.Add('i', c.Id);
+      for (const std::string& cls : c.Classes) rule.AncestorNeed.Add('c', cls);
+      rule.HasAncestorNeed = rule.HasAncestorNeed || !c.Tag.empty() || !c.Id.empty() || !c.Classes.empty();
+    }
+    if (sel->Text.find(":hover") != std::string::npos) {
+      ++FHoverNotices;
+      if (FDocument) FDocument->HoverStyleAdded();
+    }
+    r.Author.push_back(std::move(rule));
+  }
+}
+
+void TStyleList::AuthorCandidates(std::string_view tag, std::string_view id, std::string_view cls,
+                                  std::vector<int>& out) const {
+  const TRules& r = *FRules;
+  out.clear();
+  if (r.Author.empty()) return;
+  auto less = [&](int a, int b) { return r.AuthorKey[std::size_t(a)] < r.AuthorKey[std::size_t(b)]; };
+  std::vector<int> merged;
+  auto take = [&](const std::vector<int>& list) {
+    if (list.empty()) return;
+    merged.clear();
+    std::merge(out.begin(), out.end(), list.begin(), list.end(), std::back_inserter(merged), less);
+    out.swap(merged);
+  };
+  auto find = [&](const auto& map, std::string_view key) {
+    auto it = map.find(key);
+    if (it != map.end()) take(it->second);
+  };
+  take(r.AuthorUniversal);
+  if (!tag.empty()) find(r.AuthorByTag, tag);
+  if (!id.empty()) find(r.AuthorById, id);
+  std::vector<std::string_view> seen;
+  std::size_t i = 0;
+  while (i < cls.size()) {
+    while (i < cls.size() && (cls[i] == ' ' || cls[i] == '\t' || cls[i] == '\n' || cls[i] == '\r')) ++i;
+    std::size_t j = i;
+    while (j < cls.size() && cls[j] != ' ' && cls[j] != '\t' && cls[j] != '\n' && cls[j] != '\r') ++j;
+    if (j > i) {
+      std::string_view one = cls.substr(i, j - i);
+      // Each rule is in one list only, so a class named twice must not bring its list twice.
+      if (std::find(seen.begin(), seen.end(), one) == seen.end()) {
+        seen.push_back(one);
+        find(r.AuthorByClass, one);
+      }
+    }
+    i = j;
+  }
+}
+
+void TStyleList::SetMediaEnv(const TMediaEnv& env) {
+  FMediaEnv = env;
+  StyleState().ViewportWidth = env.Width;
+  StyleState().ViewportHeight = env.Height;
+}
+
+bool TStyleList::ConditionHolds(int condition) const {
+  if (condition < 0) return true;
+  const TRules& r = *FRules;
+  if (std::size_t(condition) >= r.Conditions.size()) return false;
+  if (FCondVersion != r.Version || !(FCondEnv == FMediaEnv) || FCondCache.size() != r.Conditions.size()) {
+    FCondCache.assign(r.Conditions.size(), -1);
+    FCondVersion = r.Version;
+    FCondEnv = FMediaEnv;
+  }
+  signed char& known = FCondCache[std::size_t(condition)];
+  if (known < 0) {
+    known = 1;
+    for (const TMediaList& list : r.Conditions[std::size_t(condition)])
+      if (!MediaListHolds(list, FMediaEnv)) known = 0;
+  }
+  return known == 1;
+}
+
+std::vector<bool> TStyleList::MediaState(const TMediaEnv& env) const {
+  std::vector<bool> state;
+  for (const std::vector<TMediaList>& lists : FRules->Conditions) {
+    bool holds = true;
+    for (const TMediaList& list : lists) holds = holds && MediaListHolds(list, env);
+    state.push_back(holds);
+  }
+  return state;
+}
+
+std::vector<int> TStyleList::WidthBreakpoints() const {
+  std::vector<int> widths;
+  for (const std::vector<TMediaList>& lists : FRules->Conditions)
+    for (const TMediaList& list : lists) AddWidthBreakpoints(list, widths);
+  std::sort(widths.begin(), widths.end());
+  widths.erase(std::unique(widths.begin(), widths.end()), widths.end());
+  return widths;
 }
 
 TProperties* TStyleList::FindOwn(std::string_view key) {
@@ -343,6 +487,7 @@ void TStyleList::SetRuleProperty(std::string_view key, std::string_view name, st
 void TStyleList::AddSheetText(std::string_view text, std::string_view basePath, TSheetParser parse) {
   // Only rules that are shared (and so never change) can stand for the state a sheet was
   // parsed onto.
+  FImportedDuringParse = false;
   if (!FRules->Frozen) {
     parse(*this, text, basePath);
     return;
@@ -360,7 +505,8 @@ void TStyleList::AddSheetText(std::string_view text, std::string_view basePath, 
   sheet.Prior = FRules;
   const long long notices = FHoverNotices;
   parse(*this, text, basePath);
-  if (FRules == sheet.Prior) return;  // nothing was added
+  // Nothing was added, or the rules depend on the sheets it imported as well.
+  if (FRules == sheet.Prior || FImportedDuringParse) return;
   sheet.Result = FRules;
   sheet.Text = std::string(text);
   sheet.Base = std::string(basePath);

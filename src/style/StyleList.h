@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -15,7 +16,9 @@
 
 #include "platform/Font.h"
 #include "platform/Types.h"
+#include "style/MediaQuery.h"
 #include "style/Properties.h"
+#include "style/Selectors.h"
 
 namespace korva {
 
@@ -49,6 +52,28 @@ int CompareKeys(std::string_view a, std::string_view b);
 // One part of a descendant selector: tag, class, id and pseudo-class (empty = any).
 struct TSelectorPart {
   std::string Tag, Class, Id, Pseudo;
+};
+
+// The declarations of one block of an author sheet, of one importance, shared by the selectors
+// of its group.
+struct TRuleBlock {
+  std::shared_ptr<TProperties> Props;  // as parsed (tests and lookups read it)
+  std::vector<std::pair<int, TPropValue>> Values;  // what merging Props gives, made when the block ends
+  bool HasContent = false;  // a "content" declaration (used by ::before and ::after)
+  std::string Content;      // its text, quotes and escapes resolved
+};
+
+// One author rule: a selector and a block, in the order the sheets give them.
+struct TAuthorRule {
+  std::shared_ptr<const TSelector> Selector;
+  std::shared_ptr<const TRuleBlock> Block;
+  std::uint32_t Order = 0;
+  bool Important = false;
+  int Condition = -1;  // the media condition (TStyleList::ConditionHolds), -1 for none
+  // The tags, classes and ids its subject's ancestors must have: a rule whose ancestors cannot
+  // all be open is rejected by the stack's filter without walking it.
+  TSelectorBloom AncestorNeed;
+  bool HasAncestorNeed = false;
 };
 
 class TStyleList {
@@ -108,6 +133,41 @@ class TStyleList {
   // Whether any key starts with `c` (used to skip lookups that cannot hit).
   bool HasKeysStartingWith(char c) const;
 
+  // ---- author rules (the page's sheets) ----
+  // A media condition: every list must hold. Returns its number for AddAuthorRule.
+  int AddCondition(std::vector<TMediaList> lists);
+  // Adds one rule per selector for a finished block (Values already made).
+  void AddAuthorRules(const std::vector<std::shared_ptr<const TSelector>>& selectors,
+                      std::shared_ptr<const TRuleBlock> block, bool important, int condition);
+  int AuthorRuleCount() const { return int(FRules->Author.size()); }
+  const std::vector<TAuthorRule>& AuthorRules() const { return FRules->Author; }
+  // The rules whose subject's id, one of its classes, its tag or nothing in particular is
+  // indexed; their numbers in cascade order. Classes and id in lower case.
+  void AuthorCandidates(std::string_view tag, std::string_view id, std::string_view cls, std::vector<int>& out) const;
+  // What the element records must keep for the author selectors.
+  bool NeedsAttributes() const { return FRules->UsesAttributes; }
+  bool NeedsSiblings() const { return FRules->UsesSiblings; }
+
+  // The page's media: conditions are evaluated against it. The rules keep their conditions, so
+  // changing the media re-styles without parsing again.
+  // Also sets the viewport that vw and vh lengths are taken from.
+  void SetMediaEnv(const TMediaEnv& env);
+  const TMediaEnv& MediaEnv() const { return FMediaEnv; }
+  bool ConditionHolds(int condition) const;
+  // Which conditions hold for `env`, one flag each: two widths with the same answer style the
+  // page alike, so a viewer re-styles only when the answer changes.
+  std::vector<bool> MediaState(const TMediaEnv& env) const;
+  // The widths at which some condition's answer may change, ascending, without repeats.
+  std::vector<int> WidthBreakpoints() const;
+
+  // How @import reads a sheet: the address made absolute against the importing sheet, the
+  // bytes out. Without one, imports load nothing.
+  using TImportFetcher = std::function<bool(const std::string& url, std::string& data)>;
+  void SetImportFetcher(TImportFetcher fetcher) { FImportFetcher = std::move(fetcher); }
+  const TImportFetcher& ImportFetcher() const { return FImportFetcher; }
+  // Set by the parser when a sheet read imports (its rules then depend on more than its text).
+  bool FImportedDuringParse = false;
+
   // Descendant rules, kept apart in buckets by the leading piece of their subject (its tag,
   // or "." class, ":" pseudo-class, "#" id), each bucket in the order the cascade applies it:
   // by subject, then by ancestor count, then by serial (the order the rules were written).
@@ -160,6 +220,15 @@ class TStyleList {
     std::unordered_map<std::string, std::vector<TDescendantRule>, TStringHash, std::equal_to<>> Descendants;
     int DescendantCount = 0;
     std::array<bool, 256> FirstChars{};
+    // Author rules in source order and their index by the subject's id, first class or tag.
+    std::vector<TAuthorRule> Author;
+    std::vector<std::uint64_t> AuthorKey;  // specificity << 32 | order: the cascade order
+    std::unordered_map<std::string, std::vector<int>, TStringHash, std::equal_to<>> AuthorById, AuthorByClass,
+        AuthorByTag;
+    std::vector<int> AuthorUniversal;
+    std::vector<std::vector<TMediaList>> Conditions;
+    bool UsesAttributes = false;
+    bool UsesSiblings = false;
   };
 
  private:
@@ -174,6 +243,12 @@ class TStyleList {
 
   TStyleListDocument* FDocument = nullptr;
   std::shared_ptr<TRules> FRules;
+  TMediaEnv FMediaEnv;
+  TImportFetcher FImportFetcher;
+  // ConditionHolds' answers for FCondEnv under FCondVersion (-1 unknown, 0, 1).
+  mutable std::vector<signed char> FCondCache;
+  mutable std::uint64_t FCondVersion = 0;
+  mutable TMediaEnv FCondEnv;
   long long FHoverNotices = 0;  // HoverStyleAdded calls made for this list
 };
 

@@ -3,7 +3,9 @@
 #include <vector>
 
 #include "style/Colors.h"
+#include "style/MediaQuery.h"
 #include "style/Properties.h"
+#include "style/Selectors.h"
 #include "style/StyleLimits.h"
 #include "style/StyleList.h"
 #include "style/Units.h"
@@ -25,9 +27,6 @@ constexpr std::string_view BorderStyleKeywords[9] = {"none",   "solid", "dashed"
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsNameChar(char c) { return c == '-' || IsDigit(c) || IsLetter(c); }
-bool IsSelectorChar(char c) {
-  return c == ' ' || c == '#' || c == '-' || c == '.' || c == ':' || c == '_' || IsDigit(c) || IsLetter(c);
-}
 
 int IndexIn(std::string_view word, const std::string_view* table, int count) {
   for (int i = 0; i < count; ++i)
@@ -110,6 +109,60 @@ bool IsColor(std::string_view text) {
   return ParseColor(text, true, c);
 }
 
+// The text of a content value made of strings ("a" 'b'), escapes resolved (a hex escape as
+// UTF-8); anything but strings gives no text.
+std::string ContentText(std::string_view v) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < v.size()) {
+    const char c = v[i];
+    if (c == ' ') {
+      ++i;
+      continue;
+    }
+    if (c != '"' && c != '\'') return {};
+    ++i;
+    while (i < v.size() && v[i] != c) {
+      if (v[i] == '\\' && i + 1 < v.size()) {
+        ++i;
+        unsigned code = 0;
+        int digits = 0;
+        while (digits < 6 && i < v.size() && HexValue(v[i]) >= 0) {
+          code = code * 16 + unsigned(HexValue(v[i++]));
+          ++digits;
+        }
+        if (digits == 0) {
+          out += v[i++];
+          continue;
+        }
+        if (i < v.size() && v[i] == ' ') ++i;
+        if (code == 0 || code > 0x10FFFF) code = 0xFFFD;
+        if (code < 0x80) {
+          out += char(code);
+        } else if (code < 0x800) {
+          out += char(0xC0 | (code >> 6));
+          out += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+          out += char(0xE0 | (code >> 12));
+          out += char(0x80 | ((code >> 6) & 0x3F));
+          out += char(0x80 | (code & 0x3F));
+        } else {
+          out += char(0xF0 | (code >> 18));
+          out += char(0x80 | ((code >> 12) & 0x3F));
+          out += char(0x80 | ((code >> 6) & 0x3F));
+          out += char(0x80 | (code & 0x3F));
+        }
+        continue;
+      }
+      out += v[i++];
+    }
+    if (i >= v.size()) return {};
+    ++i;
+    if (out.size() > 4096) return {};
+  }
+  return out;
+}
+
 class TStyleParser {
  public:
   // A style sheet read from a character source.
@@ -121,6 +174,14 @@ class TStyleParser {
   void RunSheet(char& ch);
   void RunInline();
 
+  // An imported sheet: parsed into the same list under the importing sheet's condition.
+  void SetImportState(int depth, std::vector<std::string>* chain, std::vector<TMediaList> lists) {
+    FImportDepth = depth;
+    FImportChain = chain;
+    FConditionLists = std::move(lists);
+    if (!FConditionLists.empty()) FCondition = FStyles->AddCondition(FConditionLists);
+  }
+
  private:
   char ReadRaw();
   void Next();
@@ -131,11 +192,17 @@ class TStyleParser {
   bool AtEnd() const { return FCh == StyleEofChar || FCh == '<'; }
 
   void AtRule();
+  void Import(std::string_view text);
+  void ReadRule();
+  void SkipBlock();
+  void StartBlock();
+  void EndBlock();
+  void SetAuthorValue(std::string_view name, std::string_view value);
   void ReadSelectors();
-  void AddSelector(std::string selector);
   void ReadDeclarationBlock();
   void DeclarationLoop();
-  void Deliver(const std::string& name, const std::string& value, const std::string& raw);
+  void Deliver(const std::string& name, const std::string& value, const std::string& raw,
+               std::string_view written = {});
   void DeliverPlain(std::string_view name, std::string value);
   void Emit(std::string_view name, std::string_view value);
   std::string Absolute(std::string_view value) const { return MakeStyleUrlAbsolute(value, FBase); }
@@ -155,6 +222,19 @@ class TStyleParser {
   char FCh = ' ';
   int FPushBack = -1;
   std::vector<std::string> FSelectors;
+
+  // The rule being read: its selectors (none when the group was invalid: the rule is dropped)
+  // and its declarations by importance.
+  std::vector<std::shared_ptr<const TSelector>> FRuleSelectors;
+  std::shared_ptr<TRuleBlock> FNormal, FImportant;
+  bool FImportantDecl = false;
+  // The media condition the rules read now are under.
+  std::vector<TMediaList> FConditionLists;
+  int FCondition = -1;
+  int FBlockDepth = 0;
+  int FImportDepth = 0;
+  std::vector<std::string> FOwnChain;
+  std::vector<std::string>* FImportChain = &FOwnChain;  // addresses being imported, outermost first
 };
 
 char TStyleParser::ReadRaw() {
@@ -220,16 +300,68 @@ void TStyleParser::RunSheet(char& ch) {
   }
 
   while (!AtEnd()) {
-    if (FCh == '@') {
-      AtRule();
-    } else {
-      FSelectors.clear();
-      ReadSelectors();
-      ReadDeclarationBlock();
-    }
+    if (FCh == '@') AtRule();
+    else ReadRule();
     while (FCh == ' ' || FCh == '-' || FCh == '>') Next();
   }
   ch = FCh;
+}
+
+void TStyleParser::ReadRule() {
+  FSelectors.clear();
+  ReadSelectors();
+  if (FRuleSelectors.empty()) {
+    // A rule with an invalid selector is dropped whole, braces nested in its block included.
+    SkipBlock();
+    return;
+  }
+  StartBlock();
+  ReadDeclarationBlock();
+  EndBlock();
+}
+
+void TStyleParser::SkipBlock() {
+  if (FCh != '{') return;
+  Next();
+  long depth = 0;
+  while (!AtEnd()) {
+    if (FCh == '{') {
+      ++depth;
+    } else if (FCh == '}') {
+      if (depth == 0) break;
+      --depth;
+    }
+    Next();
+  }
+  if (FCh == '}') Next();
+}
+
+void TStyleParser::StartBlock() {
+  FNormal.reset();
+  FImportant.reset();
+}
+
+void TStyleParser::EndBlock() {
+  for (std::shared_ptr<TRuleBlock>* block : {&FNormal, &FImportant}) {
+    if (!*block) continue;
+    (*block)->Values = (*block)->Props->MergeableValues();
+    if (!FRuleSelectors.empty()) (*block)->Props->FTagName = FRuleSelectors[0]->Text;
+    FStyles->AddAuthorRules(FRuleSelectors, *block, block == &FImportant, FCondition);
+  }
+  // A colour for ":link" or ":visited" is also the default of the states derived from them.
+  if (FNormal && FCondition < 0)
+    for (const auto& sel : FRuleSelectors) {
+      const TPropValue& color = FNormal->Props->FValues[piColor];
+      if (!color.IsInt()) continue;
+      if (sel->Text == ":link") {
+        FStyles->SetLinkColor("hover", TColor(color.Int()));
+        FStyles->SetLinkColor("visited", TColor(color.Int()));
+      } else if (sel->Text == ":visited") {
+        FStyles->SetLinkColor("hover", TColor(color.Int()));
+      }
+    }
+  FNormal.reset();
+  FImportant.reset();
 }
 
 void TStyleParser::RunInline() {
@@ -240,26 +372,44 @@ void TStyleParser::RunInline() {
 void TStyleParser::AtRule() {
   std::string text;
   Next();
-  while (FCh != ';' && FCh != '{' && !AtEnd()) {
+  char quote = 0;
+  while ((quote || (FCh != ';' && FCh != '{')) && !AtEnd()) {
+    if (quote && FCh == quote) quote = 0;
+    else if (!quote && (FCh == '"' || FCh == '\'')) quote = FCh;
     if (text.size() < 4096) text += FCh;
     Next();
   }
+  std::string_view t = StyleTrimView(text);
+  std::size_t nameEnd = 0;
+  while (nameEnd < t.size() && IsNameChar(t[nameEnd])) ++nameEnd;
+  const std::string name = StyleLower(t.substr(0, nameEnd));
+  const std::string_view rest = t.substr(nameEnd);
   if (FCh == ';') {
-    Next();  // @import and the like load nothing
+    Next();
+    if (name == "import") Import(rest);
     return;
   }
   if (FCh != '{') return;
   Next();
-  if (StyleLower(text).find("screen") != std::string::npos) {
+  if (name == "media" && FBlockDepth < MaxBlockNesting) {
+    // The rules are kept with their condition and matched against the media when used.
+    const std::vector<TMediaList> outerLists = FConditionLists;
+    const int outer = FCondition;
+    FConditionLists.push_back(ParseMediaList(rest));
+    FCondition = FStyles->AddCondition(FConditionLists);
+    ++FBlockDepth;
     for (;;) {
       SkipSpaces();
       if (FCh == '}' || AtEnd()) break;
-      FSelectors.clear();
-      ReadSelectors();
-      ReadDeclarationBlock();
+      if (FCh == '@') AtRule();
+      else ReadRule();
     }
+    --FBlockDepth;
+    FConditionLists = outerLists;
+    FCondition = outer;
   } else {
-    // Skip the block, nested blocks included (counted, not recursed).
+    // @font-face, @page, @supports, @keyframes and unknown ones: the whole block, nested
+    // blocks included (counted, not recursed).
     long depth = 0;
     while (!AtEnd()) {
       if (FCh == '{') {
@@ -274,43 +424,65 @@ void TStyleParser::AtRule() {
   if (FCh == '}') Next();
 }
 
-void TStyleParser::AddSelector(std::string selector) {
-  selector = StyleLower(StyleTrimView(selector));
-  if (selector.empty() || int(FSelectors.size()) >= MaxSelectorsPerRule) return;
-  if (selector.find(' ') == std::string::npos) {
-    FSelectors.push_back(std::move(selector));
+void TStyleParser::Import(std::string_view text) {
+  std::string_view t = StyleTrimView(text);
+  std::string url;
+  std::size_t end = 0;
+  if (t.size() > 4 && StyleLower(t.substr(0, 4)) == "url(") {
+    end = t.find(')');
+    if (end == std::string_view::npos) return;
+    url = ParseUrlText(t.substr(0, end + 1));
+    ++end;
+  } else if (!t.empty() && (t[0] == '"' || t[0] == '\'')) {
+    end = t.find(t[0], 1);
+    if (end == std::string_view::npos) return;
+    url = std::string(t.substr(1, end - 1));
+    ++end;
+  } else {
     return;
   }
-  // "div ul li" becomes "li 2<serial>ul div ": the subject, then the ancestors nearest first.
-  std::vector<std::string_view> parts;
-  std::string_view rest(selector);
-  while (!rest.empty()) {
-    std::size_t sp = rest.find(' ');
-    std::string_view part = rest.substr(0, sp);
-    if (!part.empty()) parts.push_back(part);
-    if (sp == std::string_view::npos) break;
-    rest = rest.substr(sp + 1);
+  url = StyleTrim(url);
+  if (url.empty() || !FStyles || !FStyles->ImportFetcher()) return;
+  FStyles->FImportedDuringParse = true;
+  if (FImportDepth + 1 > MaxImportDepth) return;
+  std::string address = ParseUrlText(MakeStyleUrlAbsolute("url(" + url + ")", FBase));
+  const std::string folded = StyleLower(address);
+  for (const std::string& seen : *FImportChain)
+    if (seen == folded) return;  // a cycle: the sheet is being read already
+  std::string data;
+  if (!FStyles->ImportFetcher()(address, data) || data.empty()) return;
+  std::vector<TMediaList> lists = FConditionLists;
+  const std::string_view media = StyleTrimView(t.substr(end));
+  if (!media.empty()) lists.push_back(ParseMediaList(media));
+  FImportChain->push_back(folded);
+  std::string base = UrlBase(address);
+  if (address.find("://") == std::string::npos) {
+    // A local address keeps its folder, whichever separator it uses.
+    const std::size_t slash = address.find_last_of("/\\");
+    base = slash == std::string::npos ? std::string() : address.substr(0, slash + 1);
   }
-  std::string ancestors;
-  for (std::size_t i = 0; i + 1 < parts.size(); ++i) ancestors.insert(0, std::string(parts[i]) + " ");
-  std::string key = std::string(parts.back()) + " " + std::to_string(parts.size() - 1) +
-                    FStyles->NextDescendantSerial() + ancestors;
-  FSelectors.push_back(std::move(key));
+  TStringStyleSource source(data);
+  TStyleParser nested(FStyles, &source, base);
+  nested.SetImportState(FImportDepth + 1, FImportChain, std::move(lists));
+  char ch = ' ';
+  nested.RunSheet(ch);
+  FImportChain->pop_back();
 }
 
 void TStyleParser::ReadSelectors() {
-  for (;;) {
-    if (FCh == ',') Next();
-    SkipSpaces();
-    std::string selector;
-    while (IsSelectorChar(FCh)) {
-      selector += FCh;
-      Next();
-    }
-    AddSelector(std::move(selector));
-    if (FCh != ',') break;
+  // The whole group up to the block, as written: selectors keep their case for attribute values.
+  std::string text;
+  bool tooLong = false;
+  while (FCh != '{' && !AtEnd()) {
+    if (text.size() < std::size_t(MaxSelectorGroupBytes)) text += FCh;
+    else tooLong = true;
+    Next();
   }
-  while (FCh != '{' && !AtEnd()) Next();
+  FRuleSelectors.clear();
+  std::vector<TSelector> parsed;
+  if (tooLong || !ParseSelectorGroup(text, parsed)) return;  // one bad selector drops the rule
+  FRuleSelectors.reserve(parsed.size());
+  for (TSelector& sel : parsed) FRuleSelectors.push_back(std::make_shared<const TSelector>(std::move(sel)));
 }
 
 void TStyleParser::ReadDeclarationBlock() {
@@ -337,12 +509,25 @@ void TStyleParser::DeclarationLoop() {
         value += FCh;
         Next();
       }
-      std::string raw = StyleLower(StyleTrimView(value));
-      Deliver(name, Unquote(raw), raw);
+      std::string written = StyleTrim(value);
+      FImportantDecl = false;
+      // "!important" ends the value (spaces allowed after the "!").
+      if (std::size_t bang = written.rfind('!'); bang != std::string::npos) {
+        if (StyleLower(StyleTrimView(std::string_view(written).substr(bang + 1))) == "important") {
+          FImportantDecl = true;
+          written = StyleTrim(std::string_view(written).substr(0, bang));
+        }
+      }
+      std::string raw = StyleLower(written);
+      Deliver(name, Unquote(raw), raw, written);
     }
     SkipSpaces();
     if (FCh == ';') Next();
-    while (!IsNameChar(FCh) && FCh != '}' && !AtEnd()) Next();
+    while (!IsNameChar(FCh) && FCh != '}' && !AtEnd()) {
+      // A block nested in a declaration block is no declaration: skipped whole.
+      if (FCh == '{' && !FInline) SkipBlock();
+      else Next();
+    }
     if (FCh == '}' || AtEnd()) break;
   }
 }
@@ -352,9 +537,24 @@ void TStyleParser::Emit(std::string_view name, std::string_view value) {
     FProps->AssignByName(name, value);
     return;
   }
+  SetAuthorValue(name, value);
+}
+
+void TStyleParser::SetAuthorValue(std::string_view name, std::string_view value) {
   int index;
-  if (!PropIndexFromName(name, index)) return;
-  for (const std::string& selector : FSelectors) FStyles->SetRuleProperty(selector, name, value);
+  if (FRuleSelectors.empty() || !PropIndexFromName(name, index)) return;
+  std::shared_ptr<TRuleBlock>& block = FImportantDecl ? FImportant : FNormal;
+  if (!block) {
+    block = std::make_shared<TRuleBlock>();
+    block->Props = std::make_shared<TProperties>();
+  }
+  TProperties& p = *block->Props;
+  if (index == piColor && value != "inherit" && value != "initial" && value != "currentcolor") {
+    TColor c;
+    if (ParseColor(value, false, c)) p.FValues[piColor] = int(c);  // an unreadable colour changes nothing
+    return;
+  }
+  p.SetFromText(index, value);
 }
 
 void TStyleParser::DeliverPlain(std::string_view name, std::string value) {
@@ -362,7 +562,19 @@ void TStyleParser::DeliverPlain(std::string_view name, std::string value) {
   Emit(name, value);
 }
 
-void TStyleParser::Deliver(const std::string& name, const std::string& value, const std::string& raw) {
+void TStyleParser::Deliver(const std::string& name, const std::string& value, const std::string& raw,
+                           std::string_view written) {
+  if (name == "content" && !FInline) {
+    if (FRuleSelectors.empty()) return;
+    std::shared_ptr<TRuleBlock>& block = FImportantDecl ? FImportant : FNormal;
+    if (!block) {
+      block = std::make_shared<TRuleBlock>();
+      block->Props = std::make_shared<TProperties>();
+    }
+    block->HasContent = true;
+    block->Content = ContentText(written);
+    return;
+  }
   switch (IndexIn(name, ShorthandNames, 13)) {
     case 0: case 1: case 2: case 11: case 12:
       ExpandFourSides(IndexIn(name, ShorthandNames, 13), value);
@@ -423,19 +635,37 @@ void TStyleParser::ExpandBorder(const std::string& name, std::string value) {
 }
 
 void TStyleParser::ExpandFont(const std::string& raw) {
-  for (const std::string& token : SplitTokens(raw, 7)) {
-    if (token[0] == '/') {
-      DeliverPlain("line-height", token.substr(1));
-      continue;
-    }
-    int k = IndexIn(token, FontKeywords, 16);
-    if (k >= 0 && k <= 1) DeliverPlain("font-style", token);
-    else if (k >= 2 && k <= 5) DeliverPlain("font-weight", token);
-    else if (k == 6) DeliverPlain("font-variant", token);
-    else if (k >= 7) DeliverPlain("font-size", token);
-    else if (IsDigit(token[0])) DeliverPlain("font-size", token);
-    else DeliverPlain("font-family", token);
+  // [style || variant || weight] size[/line-height] family, family ...: what is not given is
+  // reset to its initial value. A value without a size and a family is no font.
+  std::vector<std::string> tokens = SplitTokens(raw, 64);
+  std::size_t i = 0;
+  std::string style = "normal", variant = "normal", weight = "normal";
+  for (; i < tokens.size(); ++i) {
+    const std::string& t = tokens[i];
+    const int k = IndexIn(t, FontKeywords, 16);
+    if (k == 0 || k == 1) style = t;
+    else if (k == 6) variant = t;
+    else if (k >= 3 && k <= 5) weight = t;
+    else if (k == 2) continue;
+    else if (t.size() == 3 && t[0] >= '1' && t[0] <= '9' && t[1] == '0' && t[2] == '0') weight = t;
+    else break;
   }
+  if (i >= tokens.size()) return;
+  const std::string size = tokens[i];
+  const int k = IndexIn(size, FontKeywords, 16);
+  if (!(k >= 7 || IsDigit(size[0]) || size[0] == '.')) return;
+  ++i;
+  std::string lineHeight = "normal";
+  if (i < tokens.size() && tokens[i][0] == '/') lineHeight = tokens[i++].substr(1);
+  std::string family;
+  for (; i < tokens.size(); ++i) family += (family.empty() ? "" : " ") + tokens[i];
+  if (family.empty()) return;
+  DeliverPlain("font-style", style);
+  DeliverPlain("font-variant", variant);
+  DeliverPlain("font-weight", weight);
+  DeliverPlain("font-size", size);
+  DeliverPlain("line-height", lineHeight);
+  DeliverPlain("font-family", family);
 }
 
 void TStyleParser::ExpandBackground(std::string value) {

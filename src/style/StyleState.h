@@ -14,6 +14,9 @@ namespace korva {
 
 struct TStyleModuleState {
   double DefaultFontSize = 12.0;
+  // The page's viewport in pixels, for vw and vh lengths (set with the style list's media).
+  int ViewportWidth = 800;
+  int ViewportHeight = 600;
   int PropertySerial = 0;
 
   // ParseColor's cache: the last text parsed successfully and its colour. BareHex tells that

@@ -149,6 +149,10 @@ int LengthToPixels(std::string_view text, bool relative, int base, int defaultVa
   else if (unit == "em") v = number * emSize;
   else if (unit == "ex") v = number * exSize;
   else if (unit == "%") v = number * base / 100.0;
+  else if (unit == "rem") v = number * DefaultFontSize() * ppi / 72.0;  // the root's size is the default
+  else if (unit == "ch") v = number * exSize;  // the width of "0" is about an ex in the faces we use
+  else if (unit == "vw") v = number * StyleState().ViewportWidth / 100.0;
+  else if (unit == "vh") v = number * StyleState().ViewportHeight / 100.0;
   else if (unit == "pt") v = number * ppi / 72.0;
   else if (unit == "in") v = number * ppi;
   else if (unit == "cm") v = number * ppi / 2.54;
@@ -170,7 +174,10 @@ double FontSizeToPoints(std::string_view text, double oldSize) {
   else if (unit == "px") v = number * 72.0 / ppi;
   else if (unit == "em") v = number * oldSize;
   else if (unit == "%") v = number * oldSize / 100.0;
-  else if (unit == "ex") v = number * oldSize / 2.0;
+  else if (unit == "ex" || unit == "ch") v = number * oldSize / 2.0;
+  else if (unit == "rem") v = number * def;
+  else if (unit == "vw") v = number * StyleState().ViewportWidth / 100.0 * 72.0 / ppi;
+  else if (unit == "vh") v = number * StyleState().ViewportHeight / 100.0 * 72.0 / ppi;
   else if (unit == "in") v = number * 72.0;
   else if (unit == "cm") v = number * 72.0 / 2.54;
   else if (unit == "mm") v = number * 72.0 / 25.4;

@@ -20,7 +20,8 @@ bool ReadWholeNumber(std::string_view text, double& number);
 // Reads the whole text (trimmed) as an integer, saturating at the int range.
 bool ReadWholeInt(std::string_view text, int& value);
 
-// Pixels of a length ("in", "cm", "mm", "pt", "pc", "px", "em", "ex", "%" or no unit); an
+// Pixels of a length ("in", "cm", "mm", "pt", "pc", "px", "em", "ex", "rem", "ch", "vw", "vh",
+// "%" or no unit); an
 // unknown unit gives `defaultValue`. Rounds halves to even.
 int LengthToPixels(std::string_view text, bool relative, int base, int defaultValue, int emSize, int exSize);
 // Points of a CSS font size relative to the inherited size `oldSize`.

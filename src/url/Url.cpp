@@ -1,5 +1,7 @@
 #include "url/Url.h"
 
+#include <vector>
+
 namespace korva {
 
 namespace {
@@ -165,6 +167,37 @@ std::string UrlToServerPath(std::string_view url, std::string_view serverRoot) {
       p[0] == '\\')
     return std::string(serverRoot) + p;
   return p;
+}
+
+std::string UrlConfinedPath(std::string_view reference) {
+  std::string ref = UrlTrim(reference);
+  ref = ref.substr(0, ref.find_first_of("?#"));
+  for (char& c : ref)
+    if (c == '\\') c = '/';
+  if (ref.empty() || ref[0] == '/') return {};
+  // "c:/x", "file:x", "http://h/x": a scheme or a drive before the first separator.
+  const std::size_t colon = ref.find(':');
+  if (colon != std::string::npos && colon < ref.find('/')) return {};
+  std::vector<std::string_view> parts;
+  std::size_t a = 0;
+  while (a <= ref.size()) {
+    std::size_t b = ref.find('/', a);
+    if (b == std::string::npos) b = ref.size();
+    const std::string_view part(ref.data() + a, b - a);
+    if (part == "..") {
+      if (parts.empty()) return {};
+      parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    a = b + 1;
+  }
+  std::string out;
+  for (std::string_view p : parts) {
+    if (!out.empty()) out += '/';
+    out.append(p);
+  }
+  return out;
 }
 
 }  // namespace korva

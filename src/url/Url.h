@@ -21,6 +21,12 @@ std::string UrlToLocalPath(std::string_view url);
 // UNC prefix.
 std::string UrlToServerPath(std::string_view url, std::string_view serverRoot);
 
+// A reference to a file beside a page, kept inside the page's folder: "\" read as "/", "." and
+// ".." folded, query and fragment cut off. Empty when the reference names anything outside
+// that folder: an absolute path, a drive or network name, any scheme ("file:", "http://"), or
+// ".." above the folder.
+std::string UrlConfinedPath(std::string_view reference);
+
 // Helpers shared with other modules.
 std::string UrlTrim(std::string_view s);
 std::string AsciiLower(std::string_view s);

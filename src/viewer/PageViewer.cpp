@@ -399,7 +399,22 @@ void TPageViewer::DoLoad(const std::string& name, const std::string& anchor, int
     handlers.OnStreamRequest = [this](const std::string& url, std::string& data) {
       return OnhtStreamRequest(this, url, data);
     };
-  handlers.UrlToFileName = [this](const std::string& url) { return ExpandLinkName(url); };
+  // A sheet the page's own reader does not give is read from the page's folder or below it,
+  // never from anywhere else on the machine.
+  handlers.UrlToFileName = [this](const std::string& url) { return SheetFileName(url); };
+  TStyleList& styles = FDocument->Styles();
+  styles.SetImportFetcher([this](const std::string& url, std::string& data) {
+    if (OnhtStreamRequest) return OnhtStreamRequest(this, url, data);
+    const std::string file = SheetFileName(url);
+    if (file.empty()) return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    data = bytes.str();
+    return true;
+  });
+  styles.SetMediaEnv({std::max(1, FPaintPanel->width()), std::max(1, FPaintPanel->height()), false});
   if (OnLink)
     handlers.OnLink = [this](const std::string& rel, const std::string& rev, const std::string& href) {
       OnLink(this, rel, rev, href);
@@ -674,6 +689,16 @@ bool TPageViewer::GoToAnchor(const std::string& name) {
   SetHScrollPos(0);
   AddVisited(FDocFile + "#" + n);
   return true;
+}
+
+std::string TPageViewer::SheetFileName(const std::string& url) const {
+  // With a stream handler the page comes from an archive, whose reader has already answered.
+  if (OnhtStreamRequest) return {};
+  const std::string inside = UrlConfinedPath(url);
+  if (inside.empty()) return {};
+  const std::string folder = ExtractFilePath(FDocFile);
+  if (folder.empty()) return {};
+  return ExpandFileName(folder + inside);
 }
 
 std::string TPageViewer::ExpandLinkName(const std::string& url) const {

@@ -103,6 +103,8 @@ class TPageViewer : public QWidget {
   bool GoToAnchor(const std::string& name);
   // A link target as a file name (network URLs stay as they are).
   std::string ExpandLinkName(const std::string& url) const;
+  // The file of a style sheet the page names, inside the page's folder; empty when none may be read.
+  std::string SheetFileName(const std::string& url) const;
 
   // ---- published properties ----
   TColor DefBackground() const { return FDefBackground; }

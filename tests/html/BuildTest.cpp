@@ -154,6 +154,28 @@ TEST(BuildTest, FloatsDrawnBelowTheirLine) {
   }
 }
 
+// Author selectors see what the builder gives them: every class of a list, attributes, and
+// the siblings closed before an element.
+TEST(BuildTest, AuthorSelectorsSeeClassListsAttributesAndSiblings) {
+  TBuiltPage page("<style>.a { font-weight: bold } span[title=t] { font-style: italic } u + i { font-weight: bold }"
+                  "</style><p><span class=\"x a\">a</span><span title=t>b</span><u>c</u><i>d</i>");
+  page.Layout();
+  auto* body = dynamic_cast<TBlock*>(page.Doc[0]);
+  ASSERT_NE(nullptr, body);
+  auto* p = dynamic_cast<TBlock*>((*body->FInnerCell)[0]);
+  ASSERT_NE(nullptr, p);
+  auto* s = dynamic_cast<TSection*>((*p->FInnerCell)[0]);
+  ASSERT_NE(nullptr, s);
+  ASSERT_EQ(u"abcd", s->Text());
+  const TFontList& fonts = s->Fonts();
+  ASSERT_GE(fonts.Count(), 4);
+  auto style = [&](int i) { return fonts[i]->Font().Style() & (fsBold | fsItalic); };
+  EXPECT_EQ(fsBold, style(0));
+  EXPECT_EQ(fsItalic, style(1));
+  EXPECT_EQ(0, style(2));
+  EXPECT_EQ(fsBold | fsItalic, style(3));
+}
+
 // Deep nesting is flattened: the tree, the style stack and the builder's own recursion stay
 // bounded, so the page builds, lays out and draws.
 TEST(BuildTest, HundredThousandNestedDivs) {

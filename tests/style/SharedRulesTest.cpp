@@ -27,6 +27,13 @@ TColor ParagraphInDivColour(TStyleList& styles) {
   return ColorOf(s.Push("p"));
 }
 
+TColor ParagraphInPreColour(TStyleList& styles) {
+  TElementStack s(styles);
+  s.Push("body");
+  s.Push("pre");
+  return ColorOf(s.Push("p"));
+}
+
 std::string KeyStartingWith(const TStyleList& styles, std::string_view start) {
   for (const std::string& k : styles.Keys())
     if (k.rfind(start, 0) == 0) return k;
@@ -110,11 +117,13 @@ TEST(SharedRules, ASheetParsedAgainGivesTheSameRulesAndNotices) {
 TEST(SharedRules, WritingToSharedRulesCopiesThem) {
   auto a = StylesWith("div p { color: red }"), b = StylesWith("div p { color: red }");
   ASSERT_EQ(a->Version(), b->Version());
+  // The default sheet's descendant rule for a paragraph in preformatted text.
   const std::string key = KeyStartingWith(*b, "p 1");
   ASSERT_FALSE(key.empty());
   b->SetRuleProperty(key, "color", "green");
-  EXPECT_EQ(ParagraphInDivColour(*b), 0x008000u);
-  EXPECT_EQ(ParagraphInDivColour(*a), 0x0000FFu);
+  EXPECT_EQ(ParagraphInPreColour(*b), 0x008000u);
+  EXPECT_EQ(ParagraphInPreColour(*a), 0u);
+  EXPECT_EQ(ParagraphInDivColour(*b), 0x0000FFu);
   EXPECT_EQ(ParagraphInDivColour(*StylesWith("div p { color: red }")), 0x0000FFu);
   EXPECT_EQ(b->DescendantRuleCount(), a->DescendantRuleCount());
   // Sets the copy did not write to stay shared; one it writes to is its own everywhere.

@@ -44,12 +44,15 @@ TEST(StyleParser, DescendantKeysAndOtherCombinators) {
   auto s = DefaultStyles();
   ParseStyleText(*s, "div   ul li { color: red } a b { color: red } ul > li { color: blue } * { color: lime } "
                      "h1 + p { margin-top: 1px }", {});
-  EXPECT_NE(s->Find("li 210ul div "), nullptr);
-  EXPECT_NE(s->Find("b 111a "), nullptr);
-  EXPECT_EQ(ValueOf(*s, "ul", piColor), TPropValue(0xFF0000u));  // "> li" is dropped
-  EXPECT_EQ(ValueOf(*s, "h1", piMarginTop), Text("1px"));
+  // Every combinator is kept with its selector, none applies to its leftmost part.
+  EXPECT_NE(s->Find("div ul li"), nullptr);
+  EXPECT_NE(s->Find("a b"), nullptr);
+  EXPECT_EQ(ValueOf(*s, "ul > li", piColor), TPropValue(0xFF0000u));
+  EXPECT_EQ(ValueOf(*s, "ul", piColor), TPropValue());
+  EXPECT_EQ(ValueOf(*s, "h1 + p", piMarginTop), Text("1px"));
+  EXPECT_TRUE(ValueOf(*s, "h1", piMarginTop).IsInt());  // the default sheet's
   EXPECT_EQ(s->Find(""), nullptr);
-  EXPECT_EQ(s->NextDescendantSerial(), "12");
+  EXPECT_EQ(s->AuthorRuleCount(), 5);
 }
 
 TEST(StyleParser, DeclarationForms) {
@@ -117,19 +120,25 @@ TEST(StyleParser, BorderShorthands) {
 }
 
 TEST(StyleParser, FontShorthand) {
-  auto s = StylesWith("p { font: bold italic 12pt/14pt Arial } div { font: small-caps 700 'Times New Roman' } "
-                      "td { font: x-large Times New Roman } th { font: 10px arial, sans-serif }");
+  // Style, variant and weight in any order, then the size, the line height and the whole family
+  // list; what is left out is reset.
+  auto s = StylesWith("p { font: bold italic 12pt/14pt Arial } div { font: small-caps 700 10px 'Times New Roman' } "
+                      "td { font: x-large Times New Roman } th { font: 10px arial, sans-serif } h1 { font: bold }");
   EXPECT_EQ(ValueOf(*s, "p", piFontWeight), Text("bold"));
   EXPECT_EQ(ValueOf(*s, "p", piFontStyle), Text("italic"));
   EXPECT_EQ(ValueOf(*s, "p", piFontSize), Text("12pt"));
   EXPECT_EQ(ValueOf(*s, "p", piLineHeight), Text("14pt"));
   EXPECT_EQ(ValueOf(*s, "p", piFontFamily), Text("arial"));
+  EXPECT_EQ(ValueOf(*s, "p", piFontVariant), Text("normal"));
   EXPECT_EQ(ValueOf(*s, "div", piFontVariant), Text("small-caps"));
-  EXPECT_EQ(ValueOf(*s, "div", piFontSize), Text("700"));  // a numeric weight reads as a size
+  EXPECT_EQ(ValueOf(*s, "div", piFontWeight), Text("700"));
+  EXPECT_EQ(ValueOf(*s, "div", piFontSize), Text("10px"));
   EXPECT_EQ(ValueOf(*s, "div", piFontFamily), Text("'times new roman'"));
+  EXPECT_EQ(ValueOf(*s, "div", piLineHeight), Text("normal"));
   EXPECT_EQ(ValueOf(*s, "td", piFontSize), Text("x-large"));
-  EXPECT_EQ(ValueOf(*s, "td", piFontFamily), Text("roman"));  // one declaration per word
+  EXPECT_EQ(ValueOf(*s, "td", piFontFamily), Text("times new roman"));
   EXPECT_EQ(ValueOf(*s, "th", piFontFamily), Text("arial,sans-serif"));
+  EXPECT_EQ(s->AuthorRuleCount(), 4) << "a font without size and family declares nothing";
 }
 
 TEST(StyleParser, BackgroundAndListStyleShorthands) {
@@ -180,14 +189,22 @@ TEST(StyleParser, AtRulesAndMedia) {
                       "@media all and screen { h5 { color: red } } @media all { h6 { color: red } } "
                       "@media print { a { b { c } } d { e } } div { color: red } @font-face { x: y } span { color: red }"
                       "@charset \"utf-8\"; td { color: red }");
+  // Rules in @media blocks are kept with their query and apply where it holds on screen.
+  TElementStack e(*s);
+  e.Push("body");
+  auto colourOf = [&](const char* tag) {
+    TColor c = TColor(e.Push(tag).Value(piColor).Int());
+    e.Stack.PopElement(*s, tag);
+    return c;
+  };
   EXPECT_EQ(ValueOf(*s, "p", piColor), TPropValue(0xFFu));
-  EXPECT_TRUE(ValueOf(*s, "h1", piColor).IsEmpty());
-  EXPECT_EQ(ValueOf(*s, "h2", piColor), TPropValue(0xFFu));
-  EXPECT_EQ(ValueOf(*s, "h3", piColor), TPropValue(0xFFu));
-  EXPECT_EQ(ValueOf(*s, "h4", piColor), TPropValue(0xFFu));
-  EXPECT_EQ(ValueOf(*s, "h5", piColor), TPropValue(0xFFu));
-  EXPECT_TRUE(ValueOf(*s, "h6", piColor).IsEmpty());
-  EXPECT_EQ(s->Find("a"), nullptr);
+  EXPECT_EQ(colourOf("h1"), 0u);
+  EXPECT_EQ(colourOf("h2"), 0xFFu);
+  EXPECT_EQ(colourOf("h3"), 0xFFu);
+  EXPECT_EQ(colourOf("h4"), 0xFFu);
+  EXPECT_EQ(colourOf("h5"), 0u);  // "all and screen" is no query
+  EXPECT_EQ(colourOf("h6"), 0xFFu);
+  EXPECT_EQ(colourOf("a"), 0u);
   EXPECT_EQ(ValueOf(*s, "div", piColor), TPropValue(0xFFu));
   EXPECT_EQ(ValueOf(*s, "span", piColor), TPropValue(0xFFu));
   EXPECT_EQ(ValueOf(*s, "td", piColor), TPropValue(0xFFu));
@@ -228,7 +245,7 @@ TEST(StyleParser, StyleElementHandBack) {
 
 TEST(StyleParser, LinkedSheetLineEnds) {
   auto s = StylesWith("div\np { color: red }\r\nh1,\r\nh2\t{ color: lime }");
-  EXPECT_NE(s->Find("p 110div "), nullptr);
+  EXPECT_NE(s->Find("div p"), nullptr);
   EXPECT_EQ(ValueOf(*s, "h2", piColor), TPropValue(0x00FF00u));
 }
 
@@ -262,7 +279,7 @@ TEST(StyleParser, SelectorGroupsAreBounded) {
   sheet += "x { color: red }";
   TStyleList styles;
   ParseStyleText(styles, sheet, {});
-  EXPECT_EQ(styles.Count(), MaxSelectorsPerRule);
+  EXPECT_EQ(styles.AuthorRuleCount(), MaxSelectorsPerRule);
 }
 
 TEST(StyleParser, MalformedTextEndsQuietly) {
@@ -331,11 +348,12 @@ std::string SheetSummary(const std::string& data) {
   TStyleList styles;
   ParseStyleText(styles, data, "http://h/d/");
   const TProperties fresh;
-  std::vector<std::string> keys = styles.Keys();
-  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  // The author rules, one per selector written (the first blocks of the first few).
+  std::vector<std::string> keys;
+  for (const TAuthorRule& rule : styles.AuthorRules())
+    if (std::find(keys.begin(), keys.end(), rule.Selector->Text) == keys.end()) keys.push_back(rule.Selector->Text);
   for (std::size_t k = 0; k < keys.size() && k < 8; ++k) {
-    TProperties merged;
-    styles.MergeKey(merged, keys[k]);
+    const TProperties& merged = *styles.Find(keys[k]);
     out += "rule " + (keys[k].size() > 60 ? keys[k].substr(0, 60) + "..." : keys[k]) + " {";
     for (int i = 0; i < PropCount; ++i) {
       const bool colour = i == piColor || i == piBackgroundColor || i == piBorderColor ||
@@ -345,7 +363,7 @@ std::string SheetSummary(const std::string& data) {
     }
     out += " }\n";
   }
-  out += std::to_string(keys.size()) + " keys\n";
+  out += std::to_string(keys.size()) + " rules\n";
 
   auto page = DefaultStyles();
   ParseStyleText(*page, data, "http://h/d/");

@@ -89,3 +89,12 @@ TEST(UrlToServerPath, RootOnlyForRootedPaths) {
   EXPECT_EQ(UrlToServerPath("/docs/a.htm", ""), "\\docs\\a.htm");
   EXPECT_EQ(UrlToServerPath("  ", "c:\\site"), "");
 }
+
+TEST(Url, ConfinedPathsStayInsideTheirFolder) {
+  EXPECT_EQ(UrlConfinedPath("css/a.css"), "css/a.css");
+  EXPECT_EQ(UrlConfinedPath(" ./css\\..\\b.css?v=1#x "), "b.css");
+  EXPECT_EQ(UrlConfinedPath("docs/../_static/x.css"), "_static/x.css");
+  for (const char* outside : {"../a.css", "css/../../a.css", "/etc/passwd", "\\\\server\\share\\a.css",
+                              "c:/a.css", "C:\\a.css", "file:///etc/passwd", "file:a.css", "http://h/a.css", ""})
+    EXPECT_EQ(UrlConfinedPath(outside), "") << outside;
+}

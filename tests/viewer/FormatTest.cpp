@@ -308,5 +308,26 @@ TEST_F(FormatTest, VisitedLinksAreMarkedAndTrimmed) {
   EXPECT_TRUE(V->Visited().empty());
 }
 
+// Linked and imported sheets are read from the page's folder or below it, nothing else: a sheet
+// above it, at an absolute path or behind "file:" changes nothing.
+TEST_F(FormatTest, StyleSheetsAreReadOnlyFromThePagesFolder) {
+  TTempFolder dir;
+  std::filesystem::create_directories(dir.Path() + "/docs/css");
+  const std::string tall = "p { margin-top: 150px }";
+  dir.Write("outside.css", tall);
+  dir.Write("docs/css/inside.css", tall);
+  dir.Write("docs/css/imports.css", "@import url(../../outside.css); @import url(" + dir.Path() + "/outside.css);");
+  auto heightWith = [&](const std::string& href) {
+    V->LoadDocumentFile(dir.Write("docs/page.html", "<link rel=stylesheet href=\"" + href + "\"><p>x</p>"), dkHtml);
+    return V->DocHeight();
+  };
+  const int plain = heightWith("none.css");
+  EXPECT_GT(heightWith("css/inside.css"), plain + 100);
+  for (const std::string& href : std::vector<std::string>{"../outside.css", "css/../../outside.css",
+                                                          dir.Path() + "/outside.css",
+                                                          "file://" + dir.Path() + "/outside.css", "css/imports.css"})
+    EXPECT_EQ(heightWith(href), plain) << href;
+}
+
 }  // namespace
 }  // namespace korva::test
