@@ -1,7 +1,9 @@
-// korva-render [--width N] [--png OUT.png] [--dump] [--time] [--fixed-metrics] (PAGE.html | ARCHIVE.zip MEMBER)
+// korva-render [--width N] [--png OUT.png] [--dump] [--time] [--fixed-metrics] [--find TEXT]
+//              (PAGE.html | ARCHIVE.zip MEMBER)
 // Lays one page out off-screen on the viewer's engine and platform layer: builds the document,
 // lays it out at the width (800 by default), and writes the whole page as a PNG, prints the
-// layout dump, or prints the parse, layout and paint times. Style sheets and pictures the page
+// layout dump, or prints the parse, layout and paint times; --find lists the matches of a text
+// (without regard to case), as the viewer's find bar finds them, and marks them in the picture. Style sheets and pictures the page
 // names are read from beside it: files in its folder, or members of the archive.
 #include <algorithm>
 #include <chrono>
@@ -20,6 +22,7 @@
 #include "layout/SectionList.h"
 #include "platform/Bitmap.h"
 #include "platform/Canvas.h"
+#include "platform/CodePage.h"
 #include "platform/Font.h"
 #include "platform/MemoryStream.h"
 #include "platform/QtBridge.h"
@@ -36,7 +39,7 @@ constexpr int MaxWidth = 20000;
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: korva-render [--width N] [--png OUT.png] [--dump] [--time] [--fixed-metrics] "
+               "usage: korva-render [--width N] [--png OUT.png] [--dump] [--time] [--fixed-metrics] [--find TEXT] "
                "(PAGE.html | ARCHIVE.zip MEMBER)\n");
   return 2;
 }
@@ -121,7 +124,7 @@ double MsSince(std::chrono::steady_clock::time_point t0) {
 
 int main(int argc, char** argv) {
   int width = 800;
-  std::string pngName;
+  std::string pngName, findText;
   bool dump = false, timing = false, fixed = false;
   std::vector<std::string> rest;
   for (int i = 1; i < argc; ++i) {
@@ -136,6 +139,8 @@ int main(int argc, char** argv) {
       width = int(w);
     } else if (a == "--png" && i + 1 < argc) {
       pngName = argv[++i];
+    } else if (a == "--find" && i + 1 < argc) {
+      findText = argv[++i];
     } else if (a == "--dump") {
       dump = true;
     } else if (a == "--time") {
@@ -213,6 +218,16 @@ int main(int argc, char** argv) {
   int scrollWidth = 0;
   int height = doc.DoLayout(*measure, width, 0, scrollWidth);
   double layoutMs = MsSince(t0);
+  if (!findText.empty()) {
+    const int count = doc.FindInPage(MultiByteToWide(CP_UTF8, findText), false);
+    std::printf("find: %d match%s\n", count, count == 1 ? "" : "es");
+    for (std::size_t i = 0; i < doc.Highlights().size(); ++i) {
+      const auto [first, end] = doc.Highlights()[i];
+      int y = -1;
+      doc.LineYAt(first, y);
+      std::printf("match %zu: positions %d-%d, line at y %d\n", i + 1, first, end, y);
+    }
+  }
 
   double paintMs = 0;
   if (!pngName.empty() || timing) {

@@ -1,0 +1,44 @@
+// korva-render's search, run as a user runs it: the matches the viewer's find bar would mark.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+std::string RunRender(const std::string& page, const std::string& args) {
+  namespace fs = std::filesystem;
+  const fs::path tool = fs::path(KORVA_BIN_DIR) / "korva-render";
+  if (!fs::exists(tool)) {
+    ADD_FAILURE() << tool << " is missing: build the korva-render target";
+    return {};
+  }
+  const fs::path file = fs::temp_directory_path() / ("korva-render-test-" + std::to_string(::getpid()) + ".html");
+  std::ofstream(file, std::ios::binary) << page;
+  std::string out;
+  if (FILE* p = ::popen(("'" + tool.string() + "' --fixed-metrics " + args + " '" + file.string() + "' 2>/dev/null").c_str(),
+                        "r")) {
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    EXPECT_EQ(::pclose(p), 0);
+  }
+  fs::remove(file);
+  return out;
+}
+
+}  // namespace
+
+TEST(RenderTool, FindListsTheMatchesAcrossRunsLinksAndCells) {
+  const std::string out = RunRender(
+      "<meta charset=utf-8><p>Caf\xC3\xA9 and <b>ca</b>f\xC3\xA9 and <a href=x>CAF\xC3\x89</a></p>"
+      "<table><tr><td>caf\xC3\xA9</table>",
+      "--find 'caf\xC3\xA9'");
+  EXPECT_EQ(out.substr(0, out.find('\n')), "find: 4 matches") << out;
+  EXPECT_NE(out.find("match 1: positions 0-4, line at y "), std::string::npos) << out;
+  EXPECT_NE(out.find("match 4: "), std::string::npos) << out;
+  EXPECT_EQ(RunRender("<p>nothing here</p>", "--find zebra"), "find: 0 matches\n");
+}
