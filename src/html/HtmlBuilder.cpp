@@ -623,6 +623,60 @@ void TDocumentBuilder::InlineEnd(std::string_view tag) {
   ChangeFont();
 }
 
+void TDocumentBuilder::SkipHiddenInline(TSymbol start, const TSymbolSet& term) {
+  const TSymbol end = EndSymbolOf(start);
+  const std::string tag = TagNameOf(start);
+  int depth = 0;
+  R->Next();
+  for (;;) {
+    const TSymbol sy = R->Sy();
+    if (sy == end && depth == 0) {
+      InlineEnd(tag);
+      R->Next();
+      return;
+    }
+    // What ends an enclosing element, or a block that cannot stand inside an inline one, ends
+    // the hidden element too; it stays for the enclosing one.
+    if (sy == syEof || term.Contains(sy) || !ParagraphContentSet.Contains(sy)) {
+      InlineEnd(tag);
+      return;
+    }
+    if (sy == start) ++depth;
+    if (sy == end) --depth;
+    SkipHiddenSymbol();
+  }
+}
+
+void TDocumentBuilder::SkipHiddenSymbol() {
+  // Elements whose content the reader takes raw are passed over whole, so that their text is
+  // not read as markup; a sheet inside still applies, as in a browser.
+  switch (R->Sy()) {
+    case syScript:
+      R->DoScript();
+      break;
+    case syStyle:
+      R->ReadStyle(&FDoc.Styles());
+      break;
+    case syTextarea:
+      R->ReadTextArea(nullptr);
+      return;  // the reader stands after the end tag
+    case sySvg: {
+      std::string ignored;
+      R->ReadForeignElement("SVG", 0, ignored);
+      break;
+    }
+    case syIframe:
+      R->SkipHiddenElement("</IFRAME");
+      break;
+    case syTemplate:
+      R->SkipHiddenElement("</TEMPLATE");
+      break;
+    default:
+      break;
+  }
+  R->Next();
+}
+
 void TDocumentBuilder::FontStart(bool baseFont) {
   TAttributeList& a = R->Attributes();
   TAttribute* at = nullptr;
@@ -751,11 +805,17 @@ void TDocumentBuilder::CommonProduction(const TSymbolSet& term) {
     }
     case syB: case syI: case syEm: case syStrong: case syU: case syCite: case syVar: case syS:
     case syStrike: case syTt: case syCode: case syKbd: case sySamp: case sySpan: case syLabel:
-      InlineStart(TagNameOf(sy), false);
+    case sySub: case sySup: case syBig: case sySmall: {
+      const bool sized = sy == sySub || sy == sySup || sy == syBig || sy == sySmall;
+      const int before = PropStack().Count();
+      InlineStart(TagNameOf(sy), sized);
+      if (PropStack().Count() > before && Top().DisplayNone()) {
+        // Hidden by the page's style: nothing inside is shown.
+        SkipHiddenInline(sy, term);
+        return;
+      }
       break;
-    case sySub: case sySup: case syBig: case sySmall:
-      InlineStart(TagNameOf(sy), true);
-      break;
+    }
     case syEndB: case syEndI: case syEndEm: case syEndStrong: case syEndU: case syEndCite: case syEndVar:
     case syEndS: case syEndStrike: case syEndTt: case syEndCode: case syEndKbd: case syEndSamp:
     case syEndSpan: case syEndLabel: case syEndSub: case syEndSup: case syEndBig: case syEndSmall:

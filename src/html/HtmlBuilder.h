@@ -114,6 +114,11 @@ class TDocumentBuilder : public THtmlBuilder {
   void LinkEnd();
   void FontStart(bool baseFont);
   void InlineStart(std::string_view tag, bool needSection);
+  // After the start of an inline element that the page's style hides (display: none): passes
+  // over its content to its end tag (consumed) or to what ends an enclosing element (left).
+  void SkipHiddenInline(TSymbol start, const TSymbolSet& term);
+  // Passes over the current symbol and reads the next one; raw content is passed over whole.
+  void SkipHiddenSymbol();
   void InlineEnd(std::string_view tag);
   void DoBr();
   void DoImage(bool panel);

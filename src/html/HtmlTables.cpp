@@ -256,6 +256,24 @@ void TDocumentBuilder::TableProduction(const TSymbolSet& term) {
           endRow();
           TAttributeList& a = R->Attributes();
           TProperties& p = Push("tr", true);
+          if (p.DisplayNone()) {
+            // A row the page's style hides (collapsed tree rows, inherited members): it takes
+            // no place in the table, and nothing in it is shown.
+            Pop("tr");
+            int depth = 0;
+            R->Next();
+            for (TSymbol s = R->Sy(); s != syEof; s = R->Sy()) {
+              if (depth == 0 && (s == syTr || s == syEndTable || s == syEndCaption)) break;
+              if (depth == 0 && s == syEndTr) {
+                R->Next();
+                break;
+              }
+              if (s == syTable) ++depth;
+              if (s == syEndTable) --depth;
+              SkipHiddenSymbol();
+            }
+            break;
+          }
           if (TAttribute* al = a.Find(syAlign)) ApplyAlign(p, al->Text());
           row = std::make_unique<TCellList>(&a, p);
           rowVAlign = VAlignOf(a, acMiddle);

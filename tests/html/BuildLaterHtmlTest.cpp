@@ -68,6 +68,14 @@ TEST(BuildLaterHtml, PagesBuildTheExpectedTrees) {
        "b<object data=\"movie.swf\" width=50 height=50><i>shown</i></object>"
        "c<object data=\"plot\" type=\"image/png\" width=10 height=10>no</object>"
        "d<embed src=\"e.gif\" width=8 height=9>e<embed src=\"e.swf\" width=8 height=9>f"},
+      // Inline elements and table rows that the page's style hides show nothing of what they
+      // hold; a hidden element left open ends with its paragraph.
+      {"display-none-inline-and-rows",
+       "<style>tr.inherit { display: none } .h { display: none }</style>"
+       "<p>a<span style=\"display:none\">hidden <b>x</b><img src=i.png></span>b<em class=h>gone<em>too</em></em>c"
+       "<span style=\"display: none\">unclosed</p><p>next</p>"
+       "<table><tr><td>1<tr class=\"inherit top\"><td>hidden row<table><tr><td>inner</table>"
+       "<tr style=\"display:none\"><td>also hidden</tr><tr><td>2</table>"},
       // What an inline frame or a template holds is never shown, and does not end the paragraph.
       {"iframe-template-hidden",
        "<p>a<iframe src=\"g.svg\"><p>This browser is not able to show <b>SVG</b></iframe>b"
