@@ -71,9 +71,16 @@ class TPageSource {
   }
 
   bool Read(const std::string& url, std::string& data) const {
-    // Absolute paths, "file:" and other schemes, and ".." above the root name nothing here.
-    if (UrlConfinedPath(url).empty()) return false;
-    const std::string name = UrlConfinedPath(FDir + url);
+    // Absolute paths, "file:" and other schemes name nothing here; ".." may climb from the
+    // page's folder up to the root, not above it.
+    const std::string ref = UrlTrim(url);
+    if (ref.empty() || ref[0] == '/' || ref[0] == '\\') return false;
+    const std::size_t colon = ref.find(':');
+    if (colon != std::string::npos && colon < ref.find_first_of("/\\")) return false;
+    std::string dir = FDir;
+    for (char& c : dir)
+      if (c == '\\') c = '/';
+    const std::string name = UrlConfinedPath(dir + ref);
     if (name.empty()) return false;
     if (FZip) {
       std::string member = name;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -31,6 +32,34 @@ std::string RunRender(const std::string& page, const std::string& args) {
 }
 
 }  // namespace
+
+// A page in a folder of an archive reads the sheets of a sibling folder (".." within the
+// archive, a query left off), but nothing named by an absolute path or a scheme.
+TEST(RenderTool, SheetsComeFromTheArchiveAndNowhereElse) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("korva-render-tree-" + std::to_string(::getpid()));
+  fs::create_directories(root / "html" / "css");
+  fs::create_directories(root / "html" / "ref");
+  std::ofstream(root / "html" / "css" / "a.css") << ".a { display: none }";
+  std::ofstream(root / "outside.css") << ".b { display: none }";
+  std::ofstream(root / "html" / "ref" / "page.html")
+      << "<link rel=stylesheet href=\"../css/a.css?v=1\">"
+         "<link rel=stylesheet href=\"" << (root / "outside.css").string() << "\">"
+         "<link rel=stylesheet href=\"file://" << (root / "outside.css").string() << "\">"
+         "<div class=a>A</div><div class=b>B</div>";
+  ASSERT_EQ(std::system(("cd '" + root.string() + "' && zip -q -r docs.zip html").c_str()), 0);
+  std::string out;
+  const std::string command = "'" + (fs::path(KORVA_BIN_DIR) / "korva-render").string() + "' --fixed-metrics --dump '" +
+                              (root / "docs.zip").string() + "' html/ref/page.html 2>/dev/null";
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    EXPECT_EQ(::pclose(p), 0);
+  }
+  fs::remove_all(root);
+  EXPECT_NE(out.find("block div.a 10,5 0x0 none"), std::string::npos) << out;
+  EXPECT_NE(out.find("\"B\""), std::string::npos) << out;
+}
 
 TEST(RenderTool, FindListsTheMatchesAcrossRunsLinksAndCells) {
   const std::string out = RunRender(
