@@ -21,10 +21,18 @@ std::unique_ptr<TBitmap> CopyRect(const TBitmap& src, const TRect& r) {
   std::unique_ptr<TBitmap> out = TBitmap::Create(r.Width(), r.Height(), src.BitsPerPixel());
   if (!out) return out;
   if (src.BitsPerPixel() <= 8) out->SetColorTable(src.ColorTable());
-  if (src.BitsPerPixel() >= 8) {
-    std::size_t bpp = std::size_t(src.BitsPerPixel() / 8);
+  const int bits = src.BitsPerPixel();
+  if (bits >= 8) {
+    std::size_t bpp = std::size_t(bits / 8);
     for (int y = 0; y < r.Height(); ++y)
       std::memcpy(out->ScanLine(y), src.ScanLine(r.Top + y) + r.Left * bpp, std::size_t(r.Width()) * bpp);
+  } else if ((r.Left * bits) % 8 == 0) {
+    // Masks and small palettes start on a byte here (always for a whole picture): whole bytes
+    // are copied, a screen-sized mask in milliseconds rather than pixel by pixel. The bits past
+    // the width in the last byte fall in the row's padding.
+    const std::size_t bytes = (std::size_t(r.Width()) * std::size_t(bits) + 7) / 8;
+    for (int y = 0; y < r.Height(); ++y)
+      std::memcpy(out->ScanLine(y), src.ScanLine(r.Top + y) + std::size_t(r.Left * bits / 8), bytes);
   } else {
     for (int y = 0; y < r.Height(); ++y)
       for (int x = 0; x < r.Width(); ++x) out->SetIndex(x, y, src.GetIndex(r.Left + x, r.Top + y));
