@@ -666,10 +666,8 @@ void TDocumentBuilder::SkipHiddenSymbol() {
       break;
     }
     case syIframe:
-      R->SkipHiddenElement("</IFRAME");
-      break;
     case syTemplate:
-      R->SkipHiddenElement("</TEMPLATE");
+      R->SkipHiddenElement(R->Sy() == syIframe ? "</IFRAME" : "</TEMPLATE");
       break;
     default:
       break;
@@ -899,10 +897,8 @@ void TDocumentBuilder::CommonProduction(const TSymbolSet& term) {
       R->DoScript();
       break;
     case syIframe:
-      R->SkipHiddenElement("</IFRAME");
-      break;
     case syTemplate:
-      R->SkipHiddenElement("</TEMPLATE");
+      R->SkipHiddenElement(R->Sy() == syIframe ? "</IFRAME" : "</TEMPLATE");
       break;
     default:
       break;
