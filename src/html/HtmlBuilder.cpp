@@ -897,8 +897,12 @@ void TDocumentBuilder::CommonProduction(const TSymbolSet& term) {
       R->DoScript();
       break;
     case syIframe:
+      // A frame that shows a picture (Doxygen's SVG graphs) shows it; its content never.
+      DoEmbed("iframe");
+      R->SkipHiddenElement("</IFRAME");
+      break;
     case syTemplate:
-      R->SkipHiddenElement(R->Sy() == syIframe ? "</IFRAME" : "</TEMPLATE");
+      R->SkipHiddenElement("</TEMPLATE");
       break;
     default:
       break;

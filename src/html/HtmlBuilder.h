@@ -127,7 +127,8 @@ class TDocumentBuilder : public THtmlBuilder {
   bool DoButton(const TSymbolSet& term);
   void DoSvg();
   bool DoObject(const TSymbolSet& term);
-  void DoEmbed();
+  // EMBED, or an IFRAME (tag "iframe"), whose source is a picture: an image object.
+  void DoEmbed(std::string_view tag = "embed");
   // An image object in the flow made from `attributes`, styled by the top set.
   void AddImageObject(const TAttributeList& attributes, int sourcePos);
   void DoHr();

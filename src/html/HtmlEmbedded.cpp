@@ -263,18 +263,18 @@ bool TDocumentBuilder::DoObject(const TSymbolSet& term) {
   }
 }
 
-void TDocumentBuilder::DoEmbed() {
+void TDocumentBuilder::DoEmbed(std::string_view tag) {
   const TAttributeList& a = R->Attributes();
   const TAttribute* src = a.Find(sySrc);
   if (!src || src->Text().empty() || !NamesPicture(a, src->Text())) return;
   const bool pushed = CanNest();
   EnsureSection();
   if (pushed) {
-    Push("embed", true);
+    Push(tag, true);
     StartInline();
   }
   AddImageObject(a, R->TagPos());
-  if (pushed) Pop("embed");
+  if (pushed) Pop(tag);
 }
 
 }  // namespace korva

@@ -76,9 +76,11 @@ TEST(BuildLaterHtml, PagesBuildTheExpectedTrees) {
        "<span style=\"display: none\">unclosed</p><p>next</p>"
        "<table><tr><td>1<tr class=\"inherit top\"><td>hidden row<table><tr><td>inner</table>"
        "<tr style=\"display:none\"><td>also hidden</tr><tr><td>2</table>"},
-      // What an inline frame or a template holds is never shown, and does not end the paragraph.
+      // What an inline frame or a template holds is never shown, and does not end the paragraph; a
+      // frame showing a picture shows it.
       {"iframe-template-hidden",
-       "<p>a<iframe src=\"g.svg\"><p>This browser is not able to show <b>SVG</b></iframe>b"
+       "<p>a<iframe src=\"g.svg\" width=40 height=30><p>This browser is not able to show <b>SVG</b></iframe>b"
+       "<iframe src=\"other.html\">frame text</iframe>"
        "<template><div>t</div></template>c</p><iframe>never closed <p>gone"},
   };
   for (const TDumpCase& c : cases) {
