@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
@@ -183,6 +184,13 @@ std::unique_ptr<TVectorImage> TVectorImage::FromBytes(const std::uint8_t* data, 
     return fail(r.Reason);
   }
   EnsureGuiApplication();
+  // A damaged picture in a page is the page's business, shown as the broken-image box: Qt's
+  // SVG warnings about it would only fill the terminal of whoever started the program.
+  static const bool quiet = [] {
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.svg.warning=false\nqt.svg.critical=false"));
+    return true;
+  }();
+  (void)quiet;
   std::unique_ptr<TVectorImage> image(new TVectorImage);
   if (!image->FImpl->Renderer.load(bytes) || !image->FImpl->Renderer.isValid()) return fail("not a picture");
   // Fitted and centred, as the default preserveAspectRatio of browsers does.
