@@ -19,6 +19,7 @@
 #include "layout/PreFormated.h"
 #include "layout/Section.h"
 #include "layout/SectionList.h"
+#include "platform/CodePage.h"
 #include "style/Colors.h"
 #include "style/PropStack.h"
 #include "style/StyleLimits.h"
@@ -224,16 +225,26 @@ void TDocumentBuilder::BuildText(THtmlReader& reader) {
     FSection->AddTokenObj(token);
     pending.Clear();
   };
+  // Columns count characters since the line's start: a tab goes to the next multiple of 8.
+  const bool utf8 = R->CodePage() == CP_UTF8;
+  int column = 0;
   for (;;) {
     unsigned char c = R->Ch();
     if (c == 0) break;
     if (c == '\r') {
       flush();
       NewPreSection();
+      column = 0;
+    } else if (R->ChIsTab()) {
+      do {
+        pending.Add(' ', R->CharPos());
+        ++column;
+      } while (column % 8 != 0);
     } else {
       pending.Add(c, R->CharPos());
-      if (pending.Count() > 200) flush();
+      if (!utf8 || (c & 0xC0) != 0x80) ++column;  // a character, not the middle of one
     }
+    if (pending.Count() > 200) flush();
     R->GetCh();
   }
   flush();

@@ -111,6 +111,8 @@ class THtmlReader {
   unsigned char ChUp() const { return FChUp; }
   // 0-based byte position of Ch in the main text (-1 before the first read).
   int CharPos() const { return FCharPos; }
+  // Whether Ch is the space a tab of the main text became (preformatted text expands it).
+  bool ChIsTab() const { return FCh == ' ' && FCharPos == FTabPos && FMode == 1; }
   // Position of the "<" that opened the current tag.
   int TagPos() const { return FTagPos; }
   // The code page text is decoded from (the top property set's).

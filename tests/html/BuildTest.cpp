@@ -294,7 +294,7 @@ TEST(BuildTest, MapsKeptOnlyWhenClosed) {
 }
 
 TEST(BuildTest, PlainTextLinesArePreformatted) {
-  TBuiltPage page("one\r\n<b>two</b>\n\nfour", true);
+  TBuiltPage page("one\r\n<b>two</b>\n\nfour\ta\n1234567\tb\t!", true);
   ExpectBuildDump("plain-text", page.Layout());
 }
 
