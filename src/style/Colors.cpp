@@ -237,24 +237,9 @@ bool ParseHex(std::string text, bool needPound, TColor& color, bool& bareHex) {
   }
   text = StyleTrim(text);
   if (text.empty() || text.size() > 8) return false;
-  if (!bareHex && (text.size() == 4 || text.size() == 8)) {
-    // #rgba and #rrggbbaa.
-    if (text.size() == 4) {
-      std::string doubled;
-      for (char c : text) doubled.append(2, c);
-      text = doubled;
-    }
-    std::uint32_t v = 0;
-    for (char c : text) {
-      int h = HexValue(c);
-      if (h < 0) return false;
-      v = v * 16 + std::uint32_t(h);
-    }
-    color = ColorWithAlpha(RGBColor(int(v >> 24) & 0xFF, int(v >> 16) & 0xFF, int(v >> 8) & 0xFF) | PaletteMatchFlag,
-                           double(v & 0xFF) / 255.0);
-    return true;
-  }
-  if (text.size() <= 3) {
+  // #rgba and #rrggbbaa carry an alpha; short forms double each digit.
+  const bool alpha = !bareHex && (text.size() == 4 || text.size() == 8);
+  if (alpha ? text.size() == 4 : text.size() <= 3) {
     std::string doubled;
     for (char c : text) doubled.append(2, c);
     text = doubled;
@@ -264,6 +249,11 @@ bool ParseHex(std::string text, bool needPound, TColor& color, bool& bareHex) {
     int h = HexValue(c);
     if (h < 0) return false;
     v = v * 16 + std::uint32_t(h);
+  }
+  if (alpha) {
+    color = ColorWithAlpha(RGBColor(int(v >> 24) & 0xFF, int(v >> 16) & 0xFF, int(v >> 8) & 0xFF) | PaletteMatchFlag,
+                           double(v & 0xFF) / 255.0);
+    return true;
   }
   color = RGBColor(int(v >> 16) & 0xFF, int(v >> 8) & 0xFF, int(v) & 0xFF) | PaletteMatchFlag;
   return true;

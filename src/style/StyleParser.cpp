@@ -195,6 +195,8 @@ class TStyleParser {
   void Import(std::string_view text);
   void ReadRule();
   void SkipBlock();
+  // Up to the "}" that ends the block the parser is in (not consumed).
+  void SkipToBlockEnd();
   void StartBlock();
   void EndBlock();
   void SetAuthorValue(std::string_view name, std::string_view value);
@@ -323,6 +325,12 @@ void TStyleParser::ReadRule() {
 void TStyleParser::SkipBlock() {
   if (FCh != '{') return;
   Next();
+  SkipToBlockEnd();
+  if (FCh == '}') Next();
+}
+
+void TStyleParser::SkipToBlockEnd() {
+  // Nested blocks are counted, not recursed into.
   long depth = 0;
   while (!AtEnd()) {
     if (FCh == '{') {
@@ -333,7 +341,6 @@ void TStyleParser::SkipBlock() {
     }
     Next();
   }
-  if (FCh == '}') Next();
 }
 
 void TStyleParser::StartBlock() {
@@ -409,17 +416,8 @@ void TStyleParser::AtRule() {
     FCondition = outer;
   } else {
     // @font-face, @page, @supports, @keyframes and unknown ones: the whole block, nested
-    // blocks included (counted, not recursed).
-    long depth = 0;
-    while (!AtEnd()) {
-      if (FCh == '{') {
-        ++depth;
-      } else if (FCh == '}') {
-        if (depth == 0) break;
-        --depth;
-      }
-      Next();
-    }
+    // blocks included.
+    SkipToBlockEnd();
   }
   if (FCh == '}') Next();
 }

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "ToolRun.h"
+
 namespace {
 
 std::string RunRender(const std::string& page, const std::string& args) {
@@ -20,13 +22,8 @@ std::string RunRender(const std::string& page, const std::string& args) {
   }
   const fs::path file = fs::temp_directory_path() / ("korva-render-test-" + std::to_string(::getpid()) + ".html");
   std::ofstream(file, std::ios::binary) << page;
-  std::string out;
-  if (FILE* p = ::popen(("'" + tool.string() + "' --fixed-metrics " + args + " '" + file.string() + "' 2>/dev/null").c_str(),
-                        "r")) {
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    EXPECT_EQ(::pclose(p), 0);
-  }
+  std::string out =
+      korva::test::RunCommand("'" + tool.string() + "' --fixed-metrics " + args + " '" + file.string() + "' 2>/dev/null");
   fs::remove(file);
   return out;
 }
@@ -48,14 +45,9 @@ TEST(RenderTool, SheetsComeFromTheArchiveAndNowhereElse) {
          "<link rel=stylesheet href=\"file://" << (root / "outside.css").string() << "\">"
          "<div class=a>A</div><div class=b>B</div>";
   ASSERT_EQ(std::system(("cd '" + root.string() + "' && zip -q -r docs.zip html").c_str()), 0);
-  std::string out;
-  const std::string command = "'" + (fs::path(KORVA_BIN_DIR) / "korva-render").string() + "' --fixed-metrics --dump '" +
-                              (root / "docs.zip").string() + "' html/ref/page.html 2>/dev/null";
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    EXPECT_EQ(::pclose(p), 0);
-  }
+  const std::string out =
+      korva::test::RunCommand("'" + (fs::path(KORVA_BIN_DIR) / "korva-render").string() + "' --fixed-metrics --dump '" +
+                              (root / "docs.zip").string() + "' html/ref/page.html 2>/dev/null");
   fs::remove_all(root);
   EXPECT_NE(out.find("block div.a 10,5 0x0 none"), std::string::npos) << out;
   EXPECT_NE(out.find("\"B\""), std::string::npos) << out;

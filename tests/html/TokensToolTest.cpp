@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "ToolRun.h"
+
 namespace {
 
 std::string RunTokens(const std::string& page) {
@@ -17,12 +19,7 @@ std::string RunTokens(const std::string& page) {
   }
   const fs::path file = fs::temp_directory_path() / ("korva-tokens-test-" + std::to_string(::getpid()) + ".html");
   std::ofstream(file, std::ios::binary) << page;
-  std::string out;
-  if (FILE* p = ::popen(("'" + tool.string() + "' '" + file.string() + "'").c_str(), "r")) {
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    EXPECT_EQ(::pclose(p), 0);
-  }
+  std::string out = korva::test::RunCommand("'" + tool.string() + "' '" + file.string() + "'");
   fs::remove(file);
   return out;
 }
